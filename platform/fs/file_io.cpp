@@ -1,0 +1,156 @@
+#include "platform/fs/file_io.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/fs/fault.h"
+
+namespace plat::fs {
+
+namespace {
+std::error_code fromErrno(int e) { return std::error_code(e, std::generic_category()); }
+
+// Writes all of `bytes`, retrying short writes and interruptions.
+int writeAll(int fd, std::string_view bytes, const std::string& path) {
+  if (int f = takeFault(FaultOp::Write, path)) return f;
+  const char* p = bytes.data();
+  size_t left = bytes.size();
+  while (left > 0) {
+    ssize_t n = ::write(fd, p, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    p += n;
+    left -= static_cast<size_t>(n);
+  }
+  return 0;
+}
+
+void syncFolder(const std::filesystem::path& folder) {
+  int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    ::fsync(fd);
+    ::close(fd);
+  }
+}
+}  // namespace
+
+std::error_code readFile(const std::filesystem::path& path, std::string& out) {
+  out.clear();
+  const std::string p = path.string();
+  if (int f = takeFault(FaultOp::Open, p)) return fromErrno(f);
+  int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return fromErrno(errno);
+  struct stat st{};
+  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    return fromErrno(EISDIR);
+  }
+  if (int f = takeFault(FaultOp::Read, p)) {
+    ::close(fd);
+    return fromErrno(f);
+  }
+  if (st.st_size > 0) out.reserve(static_cast<size_t>(st.st_size));
+  char buf[65536];
+  for (;;) {
+    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      int e = errno;
+      ::close(fd);
+      out.clear();
+      return fromErrno(e);
+    }
+    if (n == 0) break;
+    out.append(buf, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  return {};
+}
+
+std::error_code writeFileAtomic(const std::filesystem::path& path, std::string_view bytes) {
+  const std::filesystem::path folder = path.parent_path();
+  const std::string target = path.string();
+  std::string tmpl = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
+
+  if (int f = takeFault(FaultOp::Open, target)) return fromErrno(f);
+  int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
+  if (fd < 0) return fromErrno(errno);
+
+  // mkostemp creates 0600; keep an existing file's mode, else 0644 & ~umask.
+  struct stat st{};
+  mode_t mode;
+  if (::stat(target.c_str(), &st) == 0) {
+    mode = st.st_mode & 07777;
+  } else {
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0644 & ~mask;
+  }
+  ::fchmod(fd, mode);
+
+  int err = writeAll(fd, bytes, target);
+  if (err == 0 && ::fsync(fd) != 0) err = errno;
+  if (::close(fd) != 0 && err == 0) err = errno;
+  if (err == 0) err = takeFault(FaultOp::Rename, target);
+  if (err == 0 && ::rename(tmpl.c_str(), target.c_str()) != 0) err = errno;
+  if (err != 0) {
+    ::unlink(tmpl.c_str());
+    return fromErrno(err);
+  }
+  syncFolder(folder);
+  return {};
+}
+
+std::error_code removeFile(const std::filesystem::path& path) {
+  const std::string p = path.string();
+  if (int f = takeFault(FaultOp::Remove, p)) return fromErrno(f);
+  if (::unlink(p.c_str()) != 0 && errno != ENOENT) return fromErrno(errno);
+  return {};
+}
+
+std::error_code renameFile(const std::filesystem::path& from, const std::filesystem::path& to) {
+  if (int f = takeFault(FaultOp::Rename, from.string())) return fromErrno(f);
+  if (::rename(from.c_str(), to.c_str()) != 0) return fromErrno(errno);
+  return {};
+}
+
+std::filesystem::path FileLock::lockPathFor(const std::filesystem::path& target) {
+  return target.parent_path() / ("." + target.filename().string() + ".lock");
+}
+
+FileLock::FileLock(const std::filesystem::path& target) {
+  const std::string lp = lockPathFor(target).string();
+  if (int f = takeFault(FaultOp::Open, lp)) {
+    error_ = fromErrno(f);
+    return;
+  }
+  fd_ = ::open(lp.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd_ < 0) {
+    error_ = fromErrno(errno);
+    return;
+  }
+  while (::flock(fd_, LOCK_EX) != 0) {
+    if (errno == EINTR) continue;
+    error_ = fromErrno(errno);
+    ::close(fd_);
+    fd_ = -1;
+    return;
+  }
+}
+
+FileLock::~FileLock() {
+  if (fd_ >= 0) {
+    ::flock(fd_, LOCK_UN);
+    ::close(fd_);
+  }
+}
+
+}  // namespace plat::fs

@@ -1,0 +1,35 @@
+#pragma once
+// Every test runs in a sandbox of its own: a fresh folder holding its HOME,
+// XDG folders, XDG_RUNTIME_DIR, TMPDIR and the suite's configuration root,
+// so tests run in parallel and never touch the user's files, audio or
+// display. The sandbox is removed after a passing test and kept (its path
+// printed) after a failing one.
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace tvtest {
+
+struct Sandbox {
+  std::filesystem::path base;        // the test's own folder
+  std::filesystem::path home;        // HOME
+  std::filesystem::path configRoot;  // TALVANE_CONFIG_ROOT
+  std::filesystem::path tmp;         // TMPDIR
+  std::filesystem::path runtime;     // XDG_RUNTIME_DIR (0700)
+};
+
+// The running test's sandbox.
+const Sandbox& sandbox();
+
+// Sets the process-wide variables every test program starts with
+// (LANG=C.UTF-8, QT_QPA_PLATFORM=offscreen, PUBLIC and display variables
+// unset, threadsafe death tests) and registers the per-test sandbox.
+// Called by the test mains before anything else.
+void installTestEnvironment(int* argc, char** argv);
+
+// Small file helpers for fixtures.
+void writeFile(const std::filesystem::path& path, std::string_view bytes);
+std::string readFile(const std::filesystem::path& path);
+
+}  // namespace tvtest
