@@ -3,12 +3,14 @@
 // open, read, write, rename or delete fail with an errno value, so that every
 // failure path can be exercised (CI runs as root, where permission tricks
 // fail nothing). Every file operation of the layer asks takeFault() first.
+// Open also covers opening a folder for listing; Remove covers files, links
+// and folders; MakeFolder covers creating a folder.
 
 #include <string>
 
 namespace plat::fs {
 
-enum class FaultOp { Open, Read, Write, Rename, Remove };
+enum class FaultOp { Open, Read, Write, Rename, Remove, MakeFolder };
 
 // The next `count` operations of kind `op` on a path that contains
 // `pathPart` (empty: any path), after `skip` such operations have passed,
