@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <system_error>
 
+#include "platform/fs/fault.h"
+
 namespace plat::fs {
 
 namespace {
@@ -26,6 +28,7 @@ std::filesystem::path machineSettingsFolder() { return configRoot() / "machine";
 bool ensureFolder(const std::filesystem::path& folder) {
   std::error_code ec;
   if (std::filesystem::is_directory(folder, ec)) return true;
+  if (takeFault(FaultOp::MakeFolder, folder.string()) != 0) return false;
   std::filesystem::create_directories(folder, ec);
   return std::filesystem::is_directory(folder, ec);
 }

@@ -24,6 +24,17 @@ TEST(ConfigRoot, FollowsTheEnvironment) {
   EXPECT_EQ(configRoot(), tvtest::sandbox().home / ".config" / "talvane");
 }
 
+TEST(ConfigRoot, EnsureFolderMakesParentsAndHonoursFaults) {
+  FaultScope scope;
+  const fs::path f = tvtest::sandbox().configRoot / "machine" / "TalvaneDemo";
+  injectFault(FaultOp::MakeFolder, "TalvaneDemo", ENOSPC);
+  EXPECT_FALSE(ensureFolder(f));
+  EXPECT_FALSE(fs::exists(f));
+  EXPECT_TRUE(ensureFolder(f));
+  EXPECT_TRUE(fs::is_directory(f));
+  EXPECT_TRUE(ensureFolder(f));
+}
+
 TEST(FileIo, AtomicWriteReplacesAndKeepsMode) {
   const fs::path p = tvtest::sandbox().tmp / "settings.ini";
   ASSERT_FALSE(writeFileAtomic(p, "first"));
