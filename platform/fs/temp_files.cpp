@@ -25,10 +25,14 @@ std::uint32_t candidate() {
   return r == 0 ? 1 : r;
 }
 
+std::atomic<TempNumberSource> numberSource{nullptr};
+
 bool validPrefix(std::string_view prefix) {
   return prefix.find('/') == std::string_view::npos && prefix.find('\0') == std::string_view::npos;
 }
 }  // namespace
+
+void setTempNumberSource(TempNumberSource source) { numberSource.store(source); }
 
 std::filesystem::path tempFileName(const std::filesystem::path& folder, std::string_view prefix,
                                    std::uint32_t unique) {
@@ -44,7 +48,9 @@ std::error_code createTempFile(const std::filesystem::path& folder, std::string_
   if (!validPrefix(prefix)) return std::make_error_code(std::errc::invalid_argument);
   // 2^32 names: running out means the folder is unusable, not full.
   for (int attempt = 0; attempt < 1000; ++attempt) {
-    const std::uint32_t unique = candidate();
+    const TempNumberSource source = numberSource.load();
+    const std::uint32_t unique = source != nullptr ? source() : candidate();
+    if (unique == 0) continue;
     const std::filesystem::path p = tempFileName(folder, prefix, unique);
     if (int f = takeFault(FaultOp::Open, p.string())) return {f, std::generic_category()};
     const int fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);

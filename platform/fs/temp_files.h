@@ -29,4 +29,9 @@ std::error_code createTempFile(const std::filesystem::path& folder, std::string_
 std::filesystem::path tempFileName(const std::filesystem::path& folder, std::string_view prefix,
                                    std::uint32_t unique);
 
+// Replaces the source of candidate numbers (nullptr: the built-in random
+// one), so that tests can make names collide. Not for product code.
+using TempNumberSource = std::uint32_t (*)();
+void setTempNumberSource(TempNumberSource source);
+
 }  // namespace plat::fs

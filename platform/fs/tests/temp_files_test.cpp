@@ -105,6 +105,35 @@ TEST(TempFiles, NamesAndRefusals) {
   EXPECT_EQ(fs::file_size(f.path), 0u);
 }
 
+// Numbers that collide on purpose: 5, 5, 5, then 6, 7, ...
+std::uint32_t collidingNumbers() {
+  static std::uint32_t calls = 0;
+  ++calls;
+  return calls <= 3 ? 5 : calls + 2;
+}
+std::uint32_t alwaysFive() { return 5; }
+
+TEST(TempFiles, ACollisionNeverReusesAnExistingFile) {
+  struct Reset {
+    ~Reset() { setTempNumberSource(nullptr); }
+  } reset;
+  const fs::path folder = tvtest::sandbox().tmp;
+  setTempNumberSource(collidingNumbers);
+  TempFile first, second;
+  ASSERT_FALSE(createTempFile(folder, "MIO", first));
+  EXPECT_EQ(first.path, folder / "MIO5.tmp");
+  tvtest::writeFile(first.path, "in use");
+  ASSERT_FALSE(createTempFile(folder, "MIO", second));
+  EXPECT_EQ(second.path, folder / "MIO6.tmp");
+  EXPECT_EQ(second.unique, 6u);
+  EXPECT_EQ(tvtest::readFile(first.path), "in use");
+
+  // A source that never gives a free name ends with an error, not a loop.
+  setTempNumberSource(alwaysFive);
+  EXPECT_EQ(createTempFile(folder, "MIO", second), std::errc::file_exists);
+  EXPECT_EQ(tvtest::readFile(first.path), "in use");
+}
+
 // The file operations, run in a private mount namespace with a fresh empty
 // /tmp, leave that /tmp empty while TMPDIR names another folder.
 TEST(TempFiles, NothingLandsInTheSystemTempFolderOutsideTmpdir) {
