@@ -24,7 +24,7 @@ constexpr Fixed kModules[] = {
 char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 
-bool equalNoCase(std::string_view a, std::string_view b) {
+bool asciiEqualNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)
     if (lower(a[i]) != lower(b[i])) return false;
@@ -32,11 +32,11 @@ bool equalNoCase(std::string_view a, std::string_view b) {
 }
 
 bool startsNoCase(std::string_view s, std::string_view prefix) {
-  return s.size() >= prefix.size() && equalNoCase(s.substr(0, prefix.size()), prefix);
+  return s.size() >= prefix.size() && asciiEqualNoCase(s.substr(0, prefix.size()), prefix);
 }
 
 bool endsNoCase(std::string_view s, std::string_view suffix) {
-  return s.size() >= suffix.size() && equalNoCase(s.substr(s.size() - suffix.size()), suffix);
+  return s.size() >= suffix.size() && asciiEqualNoCase(s.substr(s.size() - suffix.size()), suffix);
 }
 
 // "<prefix><code><ext>" with a valid code (ext may be optional): the code
@@ -65,7 +65,7 @@ std::optional<ModuleFile> moduleFile(std::string_view name) {
     return std::nullopt;
   for (const Fixed& m : kModules) {
     const std::string_view bare = m.name.substr(0, m.name.rfind('.'));
-    if (equalNoCase(name, m.name) || equalNoCase(name, bare))
+    if (asciiEqualNoCase(name, m.name) || asciiEqualNoCase(name, bare))
       return ModuleFile{std::string(m.file), m.kind};
   }
   if (auto code = languageCode(name, "Orv_ML", ".DLL", true))
