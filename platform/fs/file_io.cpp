@@ -132,17 +132,31 @@ FileLock::FileLock(const std::filesystem::path& target) {
     error_ = fromErrno(f);
     return;
   }
-  fd_ = ::open(lp.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (fd_ < 0) {
-    error_ = fromErrno(errno);
-    return;
-  }
-  while (::flock(fd_, LOCK_EX) != 0) {
-    if (errno == EINTR) continue;
-    error_ = fromErrno(errno);
+  // A holder may remove the lock file (with the file it guards) before it
+  // unlocks; whoever waited on that inode then holds a lock nobody else
+  // sees. So after locking, check that the file locked is still the one at
+  // the lock path, and start again when it is not.
+  for (;;) {
+    fd_ = ::open(lp.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd_ < 0) {
+      error_ = fromErrno(errno);
+      return;
+    }
+    int rc;
+    while ((rc = ::flock(fd_, LOCK_EX)) != 0 && errno == EINTR) {
+    }
+    if (rc != 0) {
+      error_ = fromErrno(errno);
+      ::close(fd_);
+      fd_ = -1;
+      return;
+    }
+    struct stat held{}, onDisk{};
+    if (::fstat(fd_, &held) == 0 && ::stat(lp.c_str(), &onDisk) == 0 && held.st_ino == onDisk.st_ino &&
+        held.st_dev == onDisk.st_dev)
+      return;
     ::close(fd_);
     fd_ = -1;
-    return;
   }
 }
 

@@ -6,6 +6,10 @@
 
 #include <cerrno>
 #include <string>
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <thread>
 
 #include "platform/fs/config_root.h"
 #include "platform/fs/fault.h"
@@ -111,6 +115,30 @@ TEST(FileLock, SerialisesProcesses) {
   std::string v;
   ASSERT_FALSE(readFile(p, v));
   EXPECT_EQ(v, "100");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FileLock, WaiterRelocksWhenTheHolderRemovedTheLockFile) {
+  const fs::path target = tvtest::sandbox().tmp / "Index.usr";
+  const fs::path lockPath = FileLock::lockPathFor(target);
+  auto first = std::make_unique<FileLock>(target);
+  ASSERT_TRUE(first->locked());
+  std::atomic<bool> acquired{false};
+  bool lockFilePresentWhileHeld = false;
+  std::thread waiter([&] {
+    FileLock second(target);
+    acquired = true;
+    lockFilePresentWhileHeld = fs::exists(lockPath);
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(acquired);
+  fs::remove(lockPath);  // as a holder does that removes the file it guards
+  first.reset();
+  waiter.join();
+  EXPECT_TRUE(lockFilePresentWhileHeld);
 }
 
 }  // namespace
