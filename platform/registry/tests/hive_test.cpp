@@ -9,16 +9,22 @@ using namespace plat::registry::hive;
 
 namespace {
 
+// The bytes of a literal, embedded NULs included.
+template <std::size_t N>
+std::string B(const char (&s)[N]) {
+  return std::string(s, N - 1);
+}
+
 TEST(HiveFile, WritesTheDocumentedForm) {
   Key root;
-  root.setValue("", 1, std::string("root\0", 5));
+  root.setValue("", 1, B("root\0"));
   Key* k = root.addSubkey("Software")->addSubkey("Quillon")->addSubkey("Kestrelle");
-  k->setValue("AppPath", 1, std::string("/opt/t\0", 7));
-  k->setValue("LastInterfaceLanguage", 4, std::string("\x07\0\0\0", 4));
-  k->setValue("a=b", 3, std::string("\x00\xff", 2));
+  k->setValue("AppPath", 1, B("/opt/t\0"));
+  k->setValue("LastInterfaceLanguage", 4, B("\x07\0\0\0"));
+  k->setValue("a=b", 3, B("\x00\xff"));
   k->setValue("Odd", 4, "\x01");
   k->setValue("Q", 11, "");
-  k->setValue("Multi", 7, std::string("x\0y\0\0", 5));
+  k->setValue("Multi", 7, B("x\0y\0\0"));
   root.addSubkey("[Empty]");
   EXPECT_EQ(serialize(root),
             "talvane-registry-hive 1\n"
@@ -44,7 +50,7 @@ TEST(HiveFile, EscapingKeepsEveryByteAndValidUtf8) {
   };
   const std::vector<Case> cases{
       {"plain text/with\\slash", "plain text/with\\slash"},
-      {std::string("\r\n\0\t\x7f", 5), "%0d%0a%00%09%7f"},
+      {B("\r\n\0\t\x7f"), "%0d%0a%00%09%7f"},
       {"%=[]", "%25%3d%5b%5d"},
       {"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x8e\xb5", "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x8e\xb5"},
       {"\xe9\xff\xc3(", "%e9%ff%c3("},               // stray and cut sequences
@@ -127,7 +133,7 @@ TEST(HiveFile, DuplicatesMergeAndTheFirstValueCounts) {
   const Key* a = root.findSubkey("A");
   ASSERT_NE(a, nullptr);
   ASSERT_EQ(a->values.size(), 2u);
-  EXPECT_EQ(a->values[0].data, std::string("\1\0\0\0", 4));
+  EXPECT_EQ(a->values[0].data, B("\1\0\0\0"));
   EXPECT_EQ(a->values[1].name, "y");
 }
 

@@ -24,6 +24,12 @@ using namespace plat::registry;
 
 namespace {
 
+// The bytes of a literal, embedded NULs included.
+template <std::size_t N>
+std::string B(const char (&s)[N]) {
+  return std::string(s, N - 1);
+}
+
 const char kKey[] = "Software\\Quillon\\Kestrelle";
 
 std::string toHex(std::string_view bytes) {
@@ -148,21 +154,21 @@ const std::map<std::string, Stored>& awkwardValues() {
     std::string allBytes;
     for (int i = 0; i < 256; ++i) allBytes += static_cast<char>(i);
     return std::map<std::string, Stored>{
-        {"AppPath", {REG_SZ, std::string("/opt/talvane\0", 13)}},
-        {"Lines", {REG_SZ, std::string("one\r\ntwo\nthree\r=[x]%41\0", 24)}},
-        {"Bytes", {REG_SZ, std::string("caf\xe9 \xff\xfe \xc3\x28 ok \xc3\xa9\0", 20)}},
+        {"AppPath", {REG_SZ, B("/opt/talvane\0")}},
+        {"Lines", {REG_SZ, B("one\r\ntwo\nthree\r=[x]%41\0")}},
+        {"Bytes", {REG_SZ, B("caf\xe9 \xff\xfe \xc3\x28 ok \xc3\xa9\0")}},
         {"Empty", {REG_SZ, ""}},
         {"NoTerminator", {REG_SZ, "abc"}},
-        {"Expand", {REG_EXPAND_SZ, std::string("%HOME%/Talvane\0", 15)}},
-        {"Multi", {REG_MULTI_SZ, std::string("a=b\0[c]\0\r\n\0\0", 12)}},
+        {"Expand", {REG_EXPAND_SZ, B("%HOME%/Talvane\0")}},
+        {"Multi", {REG_MULTI_SZ, B("a=b\0[c]\0\r\n\0\0")}},
         {"Blob", {REG_BINARY, allBytes}},
-        {"Number", {REG_DWORD, std::string("\xef\xbe\xad\xde", 4)}},
-        {"ShortNumber", {REG_DWORD, std::string("\x01\x02", 2)}},
-        {"Wide", {REG_QWORD, std::string("\x01\x02\x03\x04\x05\x06\x07\x08", 8)}},
+        {"Number", {REG_DWORD, B("\xef\xbe\xad\xde")}},
+        {"ShortNumber", {REG_DWORD, B("\x01\x02")}},
+        {"Wide", {REG_QWORD, B("\x01\x02\x03\x04\x05\x06\x07\x08")}},
         {"Untyped", {REG_NONE, ""}},
         {"Other", {0xFFFFFFFF, "\n"}},
-        {std::string("na=me[\r\n\0]\xff", 11), {REG_SZ, std::string("v\0", 2)}},
-        {"", {REG_SZ, std::string("default value\0", 14)}},
+        {B("na=me[\r\n\0]\xff"), {REG_SZ, B("v\0")}},
+        {"", {REG_SZ, B("default value\0")}},
     };
   }();
   return values;
@@ -204,7 +210,7 @@ TEST(Registry, CachedReadsSeeAnotherProcessWrite) {
 
 TEST(Registry, QueryReportsSizesAndShortBuffers) {
   HKEY key = createKey(HKEY_CURRENT_USER, kKey);
-  ASSERT_EQ(setValue(key, "AltJingleName", REG_SZ, std::string("jingle\0", 7)), ERROR_SUCCESS);
+  ASSERT_EQ(setValue(key, "AltJingleName", REG_SZ, B("jingle\0")), ERROR_SUCCESS);
 
   DWORD type = 0, size = 0;
   EXPECT_EQ(RegQueryValueEx(key, "AltJingleName", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
@@ -224,7 +230,7 @@ TEST(Registry, QueryReportsSizesAndShortBuffers) {
     EXPECT_EQ(RegQueryValueEx(key, "altjinglename", nullptr, nullptr, reinterpret_cast<BYTE*>(buf), &size), c.result)
         << c.bufferSize;
     EXPECT_EQ(size, c.sizeAfter);
-    if (c.result == ERROR_SUCCESS) EXPECT_EQ(std::string(buf, 7), std::string("jingle\0", 7));
+    if (c.result == ERROR_SUCCESS) EXPECT_EQ(std::string(buf, 7), B("jingle\0"));
     else EXPECT_EQ(buf[0], 'x');  // nothing copied
   }
 
@@ -309,7 +315,7 @@ TEST(Registry, ThreeLevelTreeIsDeletedFromTheLeavesUp) {
   const std::string top = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Talvane";
   for (const char* leaf : {"\\Languages\\German", "\\Languages\\French", "\\Books\\KESTREL"}) {
     HKEY key = createKey(HKEY_LOCAL_MACHINE, top + leaf);
-    ASSERT_EQ(setValue(key, "DisplayName", REG_SZ, std::string("x\0", 2)), ERROR_SUCCESS);
+    ASSERT_EQ(setValue(key, "DisplayName", REG_SZ, B("x\0")), ERROR_SUCCESS);
     RegCloseKey(key);
   }
   HKEY sibling = createKey(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Other");
@@ -353,10 +359,10 @@ TEST(Registry, TwoProcessesWritingInTurnLoseNothing) {
 TEST(Registry, FailedWriteLeavesThePreviousHive) {
   plat::fs::FaultScope faults;
   HKEY key = createKey(HKEY_LOCAL_MACHINE, kKey);
-  ASSERT_EQ(setValue(key, "AppPath", REG_SZ, std::string("/opt/old\0", 9)), ERROR_SUCCESS);
+  ASSERT_EQ(setValue(key, "AppPath", REG_SZ, B("/opt/old\0")), ERROR_SUCCESS);
   const fs::path hive = hivePath(HKEY_LOCAL_MACHINE);
   const std::string before = tvtest::readFile(hive);
-  const std::map<std::string, Stored> old{{"AppPath", {REG_SZ, std::string("/opt/old\0", 9)}}};
+  const std::map<std::string, Stored> old{{"AppPath", {REG_SZ, B("/opt/old\0")}}};
 
   struct Case {
     plat::fs::FaultOp op;
@@ -370,7 +376,7 @@ TEST(Registry, FailedWriteLeavesThePreviousHive) {
                         Case{plat::fs::FaultOp::Write, 0, ERROR_CANTWRITE},
                         Case{plat::fs::FaultOp::Rename, 0, ERROR_CANTWRITE}}) {
     plat::fs::injectFault(c.op, "/HKEY_LOCAL_MACHINE.hive", ENOSPC, 1, c.skip);
-    EXPECT_EQ(setValue(key, "AppPath", REG_SZ, std::string("/opt/new\0", 9)), c.result);
+    EXPECT_EQ(setValue(key, "AppPath", REG_SZ, B("/opt/new\0")), c.result);
     plat::fs::clearFaults();
     EXPECT_EQ(tvtest::readFile(hive), before);
     Stored back{};
@@ -437,7 +443,7 @@ TEST(Registry, HivesLiveInTheirFoldersCreatedOnTheFirstWrite) {
 
   for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT, HKEY_CURRENT_USER}) {
     key = createKey(root, ".tpk");
-    ASSERT_EQ(setValue(key, "Content Type", REG_SZ, std::string("application/octet-stream\0", 25)), ERROR_SUCCESS);
+    ASSERT_EQ(setValue(key, "Content Type", REG_SZ, B("application/octet-stream\0")), ERROR_SUCCESS);
     RegCloseKey(key);
     EXPECT_TRUE(fs::is_regular_file(hivePath(root)));
   }
@@ -533,7 +539,7 @@ TEST(Registry, UnsoundHiveIsReadUpToItsFaultAndKeptOnTheNextWrite) {
   EXPECT_EQ(tvtest::readFile(fs::path(hive.string() + ".bad")), text);
   EXPECT_EQ(hiveProblem(HKEY_CURRENT_USER), "");
   EXPECT_EQ(dumpByHelper("HKCU", kKey),
-            (std::map<std::string, Stored>{{"ShowProlog", {REG_DWORD, std::string("\1\0\0\0", 4)}},
+            (std::map<std::string, Stored>{{"ShowProlog", {REG_DWORD, B("\1\0\0\0")}},
                                            {"ShowFixed", {REG_DWORD, std::string(4, '\0')}}}));
 }
 
