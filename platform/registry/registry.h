@@ -25,6 +25,11 @@
 // Data sizes are bytes, as in Win32: a string value stores exactly the
 // bytes given, terminator included when the caller counts it.
 //
+// Every write answers ERROR_CANTREAD when the hive cannot be re-read under
+// its lock (nothing is written then), ERROR_CANTWRITE when it cannot be
+// replaced (the previous file stays), ERROR_REGISTRY_IO_FAILED when the
+// lock cannot be taken.
+//
 // A hive file that is not sound is read up to its first bad line; the
 // problem is printed once on standard error and kept for hiveProblem(). The
 // next write keeps a copy of the unsound file beside it ("<hive>.bad").
@@ -129,7 +134,8 @@ LONG RegDeleteValue(HKEY key, std::string_view valueName);
 
 // The name of subkey `index` (0-based). *nameSize is the buffer's size in
 // bytes in, the name's length without terminator out. Past the last
-// subkey: ERROR_NO_MORE_ITEMS; a short buffer: ERROR_MORE_DATA. Classes are
+// subkey: ERROR_NO_MORE_ITEMS; a short buffer: ERROR_MORE_DATA (*nameSize
+// left as it was; RegQueryInfoKey gives the longest name). Classes are
 // always empty; the last-write time is zero.
 LONG RegEnumKeyEx(HKEY key, DWORD index, char* name, DWORD* nameSize, DWORD* reserved, char* keyClass,
                   DWORD* classSize, FILETIME* lastWriteTime);
