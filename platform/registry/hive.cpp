@@ -1,0 +1,453 @@
+#include "platform/registry/hive.h"
+
+#include <clocale>
+#include <cwctype>
+#include <locale.h>
+
+namespace plat::registry::hive {
+
+namespace {
+
+constexpr std::string_view kHeader = "talvane-registry-hive 1";
+// A hive is a small settings file; anything larger is not one of ours.
+constexpr std::size_t kMaxHiveBytes = 64u << 20;
+
+// Length of the valid UTF-8 sequence at p (at most `left` bytes), or 0.
+std::size_t utf8Length(const unsigned char* p, std::size_t left, char32_t* cp = nullptr) {
+  const unsigned char b = p[0];
+  std::size_t n;
+  char32_t c;
+  if (b < 0x80) {
+    if (cp) *cp = b;
+    return 1;
+  } else if (b >= 0xC2 && b <= 0xDF) {
+    n = 2;
+    c = b & 0x1F;
+  } else if (b >= 0xE0 && b <= 0xEF) {
+    n = 3;
+    c = b & 0x0F;
+  } else if (b >= 0xF0 && b <= 0xF4) {
+    n = 4;
+    c = b & 0x07;
+  } else {
+    return 0;
+  }
+  if (left < n) return 0;
+  for (std::size_t i = 1; i < n; ++i) {
+    if ((p[i] & 0xC0) != 0x80) return 0;
+    c = (c << 6) | (p[i] & 0x3F);
+  }
+  if ((n == 3 && c < 0x800) || (n == 4 && (c < 0x10000 || c > 0x10FFFF))) return 0;
+  if (c >= 0xD800 && c <= 0xDFFF) return 0;
+  if (cp) *cp = c;
+  return n;
+}
+
+void appendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+// The Unicode upper-casing of C.UTF-8, whatever the process locale is; the
+// ASCII rule when that locale is missing.
+locale_t upperLocale() {
+  static locale_t loc = [] {
+    locale_t l = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+    if (l == static_cast<locale_t>(nullptr))
+      l = ::newlocale(LC_CTYPE_MASK, "C.utf8", static_cast<locale_t>(nullptr));
+    return l;
+  }();
+  return loc;
+}
+
+char32_t upper(char32_t c) {
+  if (c < 0x80) return (c >= 'a' && c <= 'z') ? c - 32 : c;
+  locale_t loc = upperLocale();
+  if (loc == static_cast<locale_t>(nullptr)) return c;
+  const wint_t u = ::towupper_l(static_cast<wint_t>(c), loc);
+  // Keep the result a scalar value whatever the table says.
+  if (u > 0x10FFFF || (u >= 0xD800 && u <= 0xDFFF)) return c;
+  return static_cast<char32_t>(u);
+}
+
+int hexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+constexpr char kHex[] = "0123456789abcdef";
+
+void appendHex(std::string& out, std::string_view bytes) {
+  for (unsigned char b : bytes) {
+    out += kHex[b >> 4];
+    out += kHex[b & 15];
+  }
+}
+
+bool parseHex(std::string_view text, std::string& out) {
+  out.clear();
+  if (text.size() % 2 != 0) return false;
+  out.reserve(text.size() / 2);
+  for (std::size_t i = 0; i < text.size(); i += 2) {
+    const int hi = hexDigit(text[i]), lo = hexDigit(text[i + 1]);
+    if (hi < 0 || lo < 0) return false;
+    out += static_cast<char>(hi * 16 + lo);
+  }
+  return true;
+}
+
+bool parseDecimal(std::string_view text, std::uint32_t& out) {
+  if (text.empty() || text.size() > 10) return false;
+  std::uint64_t v = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  if (v > 0xFFFFFFFFu) return false;
+  out = static_cast<std::uint32_t>(v);
+  return true;
+}
+
+bool isTextType(std::uint32_t type) { return type == 1 || type == 2 || type == 7; }
+
+std::string_view textKind(std::uint32_t type) {
+  switch (type) {
+    case 1: return "sz";
+    case 2: return "expand_sz";
+    case 7: return "multi_sz";
+    default: return {};
+  }
+}
+
+void appendValue(std::string& out, const Value& v) {
+  out += escape(v.name);
+  out += '=';
+  if (isTextType(v.type)) {
+    out += textKind(v.type);
+    out += ':';
+    out += escape(v.data);
+  } else if (v.type == 4 && v.data.size() == 4) {
+    const auto* d = reinterpret_cast<const unsigned char*>(v.data.data());
+    const std::uint32_t n = static_cast<std::uint32_t>(d[0]) | (static_cast<std::uint32_t>(d[1]) << 8) |
+                            (static_cast<std::uint32_t>(d[2]) << 16) | (static_cast<std::uint32_t>(d[3]) << 24);
+    out += "dword:";
+    for (int shift = 28; shift >= 0; shift -= 4) out += kHex[(n >> shift) & 15];
+  } else if (v.type == 3) {
+    out += "binary:";
+    appendHex(out, v.data);
+  } else {
+    out += "hex(" + std::to_string(v.type) + "):";
+    appendHex(out, v.data);
+  }
+  out += '\n';
+}
+
+// Writes `key` and everything below it; `path` is the key's escaped path,
+// one buffer shared by every level so deep trees cost no extra copies.
+void appendKey(std::string& out, const Key& key, std::string& path) {
+  out += '[';
+  out += path;
+  out += "]\n";
+  for (const Value& v : key.values) appendValue(out, v);
+  for (const auto& [folded, sub] : key.subkeys) {
+    const std::size_t keep = path.size();
+    path += '\\';
+    path += escape(sub->name);
+    appendKey(out, *sub, path);
+    path.resize(keep);
+  }
+}
+
+// Parses "kind:payload" into a type and its stored bytes.
+bool parseData(std::string_view text, std::uint32_t& type, std::string& data, std::string& why) {
+  const std::size_t colon = text.find(':');
+  if (colon == std::string_view::npos) {
+    why = "value without a type";
+    return false;
+  }
+  const std::string_view kind = text.substr(0, colon), payload = text.substr(colon + 1);
+  if (kind == "sz" || kind == "expand_sz" || kind == "multi_sz") {
+    type = kind == "sz" ? 1 : kind == "expand_sz" ? 2 : 7;
+    if (!unescape(payload, data)) {
+      why = "bad escape in a text value";
+      return false;
+    }
+    return true;
+  }
+  if (kind == "dword") {
+    std::string be;
+    if (payload.size() != 8 || !parseHex(payload, be)) {
+      why = "a dword needs 8 hex digits";
+      return false;
+    }
+    type = 4;
+    data.assign(be.rbegin(), be.rend());
+    return true;
+  }
+  if (kind == "binary") {
+    type = 3;
+  } else if (kind.size() > 5 && kind.substr(0, 4) == "hex(" && kind.back() == ')') {
+    if (!parseDecimal(kind.substr(4, kind.size() - 5), type)) {
+      why = "bad type number";
+      return false;
+    }
+  } else {
+    why = "unknown value kind";
+    return false;
+  }
+  if (!parseHex(payload, data)) {
+    why = "bad hex data";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string fold(std::string_view name) {
+  std::string out;
+  out.reserve(name.size());
+  const auto* p = reinterpret_cast<const unsigned char*>(name.data());
+  std::size_t i = 0;
+  while (i < name.size()) {
+    char32_t c;
+    const std::size_t n = utf8Length(p + i, name.size() - i, &c);
+    if (n == 0) {
+      out += static_cast<char>(p[i]);
+      ++i;
+    } else {
+      appendUtf8(out, upper(c));
+      i += n;
+    }
+  }
+  return out;
+}
+
+std::size_t charCount(std::string_view name) {
+  const auto* p = reinterpret_cast<const unsigned char*>(name.data());
+  std::size_t i = 0, count = 0;
+  while (i < name.size()) {
+    const std::size_t n = utf8Length(p + i, name.size() - i);
+    i += n == 0 ? 1 : n;
+    ++count;
+  }
+  return count;
+}
+
+bool splitPath(std::string_view path, std::vector<std::string>& parts) {
+  parts.clear();
+  if (path.empty()) return true;
+  if (path.back() == '\\') path.remove_suffix(1);
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = path.find('\\', start);
+    const std::string_view part = path.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+    if (part.empty()) return false;
+    parts.emplace_back(part);
+    if (end == std::string_view::npos) return true;
+    start = end + 1;
+  }
+}
+
+std::string escape(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    const unsigned char b = p[i];
+    if (b >= 0x80) {
+      const std::size_t n = utf8Length(p + i, bytes.size() - i);
+      if (n > 0) {
+        out.append(bytes.substr(i, n));
+        i += n;
+        continue;
+      }
+    }
+    if (b < 0x20 || b == 0x7F || b >= 0x80 || b == '%' || b == '=' || b == '[' || b == ']') {
+      out += '%';
+      out += kHex[b >> 4];
+      out += kHex[b & 15];
+    } else {
+      out += static_cast<char>(b);
+    }
+    ++i;
+  }
+  return out;
+}
+
+bool unescape(std::string_view text, std::string& out) {
+  out.clear();
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '%') {
+      out += text[i];
+      continue;
+    }
+    if (i + 2 >= text.size()) return false;
+    const int hi = hexDigit(text[i + 1]), lo = hexDigit(text[i + 2]);
+    if (hi < 0 || lo < 0) return false;
+    out += static_cast<char>(hi * 16 + lo);
+    i += 2;
+  }
+  return true;
+}
+
+Key* Key::findSubkey(std::string_view name) const {
+  auto it = subkeys.find(fold(name));
+  return it == subkeys.end() ? nullptr : it->second.get();
+}
+
+Key* Key::addSubkey(std::string_view name, bool* created) {
+  auto [it, inserted] = subkeys.try_emplace(fold(name));
+  if (inserted) {
+    it->second = std::make_unique<Key>();
+    it->second->name = std::string(name);
+  }
+  if (created) *created = inserted;
+  return it->second.get();
+}
+
+bool Key::removeSubkey(std::string_view name) { return subkeys.erase(fold(name)) > 0; }
+
+Value* Key::findValue(std::string_view name) {
+  const std::string f = fold(name);
+  for (Value& v : values)
+    if (v.name == name || fold(v.name) == f) return &v;
+  return nullptr;
+}
+
+const Value* Key::findValue(std::string_view name) const { return const_cast<Key*>(this)->findValue(name); }
+
+void Key::setValue(std::string_view name, std::uint32_t type, std::string_view data) {
+  if (Value* v = findValue(name)) {
+    v->type = type;
+    v->data = std::string(data);
+    return;
+  }
+  values.push_back(Value{std::string(name), type, std::string(data)});
+}
+
+bool Key::removeValue(std::string_view name) {
+  const std::string f = fold(name);
+  for (auto it = values.begin(); it != values.end(); ++it) {
+    if (fold(it->name) == f) {
+      values.erase(it);
+      return true;
+    }
+  }
+  return false;
+}
+
+std::unique_ptr<Key> Key::clone() const {
+  auto copy = std::make_unique<Key>();
+  copy->name = name;
+  copy->values = values;
+  for (const auto& [folded, sub] : subkeys) copy->subkeys.emplace(folded, sub->clone());
+  return copy;
+}
+
+ParseReport parse(std::string_view text, Key& root) {
+  root.values.clear();
+  root.subkeys.clear();
+  ParseReport report;
+  auto fail = [&](std::size_t line, std::string why) {
+    report.sound = false;
+    report.line = line;
+    report.message = std::move(why);
+    return report;
+  };
+  if (text.size() > kMaxHiveBytes) return fail(1, "file too large for a hive");
+
+  Key* current = &root;
+  bool headerSeen = false;
+  std::size_t lineNo = 0, pos = 0;
+  std::vector<std::string> parts;
+  std::string name, data;
+  while (pos < text.size()) {
+    const std::size_t end = text.find('\n', pos);
+    std::string_view line = text.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos);
+    pos = end == std::string_view::npos ? text.size() : end + 1;
+    ++lineNo;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.empty()) continue;
+
+    if (!headerSeen) {
+      if (line != kHeader) return fail(lineNo, "not a registry hive (header missing)");
+      headerSeen = true;
+      continue;
+    }
+
+    if (line.front() == '[') {
+      if (line.back() != ']' || line.size() < 2) return fail(lineNo, "key line without its closing ']'");
+      const std::string_view path = line.substr(1, line.size() - 2);
+      if (!path.empty() && path.back() == '\\') return fail(lineNo, "key path ends in a backslash");
+      if (!splitPath(path, parts)) return fail(lineNo, "empty key name in a path");
+      if (parts.size() > kMaxDepth) return fail(lineNo, "key path too deep");
+      Key* key = &root;
+      for (const std::string& part : parts) {
+        if (!unescape(part, name)) return fail(lineNo, "bad escape in a key name");
+        if (name.find('\\') != std::string::npos) return fail(lineNo, "backslash inside a key name");
+        if (charCount(name) > kMaxKeyNameChars) return fail(lineNo, "key name too long");
+        key = key->addSubkey(name);
+      }
+      current = key;
+      continue;
+    }
+
+    const std::size_t eq = line.find('=');
+    if (eq == std::string_view::npos) return fail(lineNo, "line is neither a key nor a value");
+    if (!unescape(line.substr(0, eq), name)) return fail(lineNo, "bad escape in a value name");
+    if (charCount(name) > kMaxValueNameChars) return fail(lineNo, "value name too long");
+    std::uint32_t type = 0;
+    std::string why;
+    if (!parseData(line.substr(eq + 1), type, data, why)) return fail(lineNo, why);
+    // The first of two values of one name counts, as our writer never
+    // writes both.
+    if (current->findValue(name) == nullptr) current->values.push_back(Value{name, type, data});
+  }
+  return report;
+}
+
+std::string serialize(const Key& root) {
+  std::string out(kHeader);
+  out += '\n';
+  for (const Value& v : root.values) appendValue(out, v);
+  std::string path;
+  for (const auto& [folded, sub] : root.subkeys) {
+    path = escape(sub->name);
+    appendKey(out, *sub, path);
+  }
+  return out;
+}
+
+bool sameTree(const Key& a, const Key& b) {
+  if (a.name != b.name || a.values.size() != b.values.size() || a.subkeys.size() != b.subkeys.size())
+    return false;
+  for (std::size_t i = 0; i < a.values.size(); ++i) {
+    const Value &x = a.values[i], &y = b.values[i];
+    if (x.name != y.name || x.type != y.type || x.data != y.data) return false;
+  }
+  auto ia = a.subkeys.begin();
+  auto ib = b.subkeys.begin();
+  for (; ia != a.subkeys.end(); ++ia, ++ib)
+    if (ia->first != ib->first || !sameTree(*ia->second, *ib->second)) return false;
+  return true;
+}
+
+}  // namespace plat::registry::hive
