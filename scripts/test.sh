@@ -43,7 +43,7 @@ while read -r exe corpus; do
   echo "fuzzing $(basename "$exe") for ${fuzz_seconds}s"
   "$exe" -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=0 \
     "$work" 2>"$work.log" || { tail -50 "$work.log"; exit 1; }
-  grep -E '^#[0-9]+ +DONE' "$work.log" || tail -1 "$work.log"
+  grep -E '^Done [0-9]+ runs' "$work.log" || tail -1 "$work.log"
   rm -rf "$work" "$work.log"
 done < build-fuzz/fuzzers.txt
 
