@@ -82,6 +82,8 @@ TEST(TextAlign, CasesTable) {
       {"folded accents and case", "Été déjà", "ete DEJA", {}, {{"ete", 0, true}, {"deja", 1, true}}},
       {"decomposed typed accents", "café", "cafe\u0301", {}, {{"cafe", 0, true}}},
       {"missing letter", "hello", "helo", {}, {{"hel-o", 0, true}}},
+      {"a combining mark with no composed form is a character", "n\u0308o", "no", {},
+       {{"n-o", 0, true}}},
       {"extra letter", "cat", "caat", {}, {{"ca+t", 0, true}}},
       {"given word typed anyway keeps its typed word", "a b", "a b", {0, 1},
        {{"a", 0, true}, {"b", 1, true}}},
