@@ -7,16 +7,16 @@
 // words, except U+2022 BULLET, the mask character of the text panes, which
 // is a word character standing for itself. Folding:
 // - ASCII letters to lower case, digits to themselves;
-// - the Western European letters to their base letter as the book format
-//   has always done (À..Å and à..å to a, Ç to c, È..Ë to e, Ì..Ï to i, Ñ to n,
-//   Ò..Ö, Ø, ð and ò..ø to o, Ù..Ü to u, Ý, ý, ÿ, Ÿ to y, Š, š to s), ß kept;
+// - the Western European letters to their base letter: À..Å and à..å to a,
+//   Ç to c, È..Ë to e, Ì..Ï to i, Ñ to n, Ò..Ö, Ø, Ð, ð and ò..ø to o, Ù..Ü
+//   to u, Ý, ý, ÿ, Ÿ to y, Š, š to s; ß kept;
 // - any other letter to its lower case, then to the base letter of its
 //   canonical decomposition when it has one (Ž to z, Ő to o), else kept
 //   (æ, œ, þ, ł stay themselves): "cœur", "Æsop" and "Žižek" are one word.
 // A combining mark is part of a word when it follows a word character (it
 // belongs to the letter before it and stands for itself); it separates
-// otherwise. The yen sign, which an older table folded to y, is not a letter
-// and separates.
+// otherwise. Symbols such as ¥, × and ² are neither letters nor decimal
+// digits and separate.
 
 #include <string>
 #include <string_view>
