@@ -1,0 +1,304 @@
+#include "player/book/text_align.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using orv::AlignResult;
+
+// Edit text with the codes shown as '+' (extra), '-' (missing), '~'
+// (substituted), matched characters as they are (ASCII fixtures).
+std::string show(const AlignResult& r) {
+  std::string s;
+  for (char32_t c : r.pair.editText) {
+    if (c == orv::kEditExtra) s += '+';
+    else if (c == orv::kEditMissing) s += '-';
+    else if (c == orv::kEditSubstituted) s += '~';
+    else if (c < 0x80) s += static_cast<char>(c);
+    else s += '?';
+  }
+  return s;
+}
+
+std::vector<AlignResult> align(const std::string& ref, const std::string& typed,
+                               std::vector<std::uint8_t> given = {},
+                               orv::AlignTuning t = orv::AlignTuning{}) {
+  std::vector<AlignResult> out;
+  EXPECT_EQ(orv::AlignTexts(ref, typed, orv::CharTable::standard(), given, out, t.matchShare,
+                            t.editCount, t.editShare, t.extraCount, t.extraShare),
+            0);
+  return out;
+}
+
+struct Expect {
+  const char* edit;  // shown edit text
+  int typed;         // 0-based typed word, -1 none
+  bool assigned;
+};
+
+struct AlignCase {
+  const char* name;
+  const char* reference;
+  const char* typed;
+  std::vector<std::uint8_t> given;
+  std::vector<Expect> words;
+};
+
+void check(const AlignCase& c) {
+  SCOPED_TRACE(c.name);
+  const auto res = align(c.reference, c.typed, c.given);
+  ASSERT_EQ(res.size(), c.words.size());
+  for (std::size_t j = 0; j < res.size(); ++j) {
+    SCOPED_TRACE("reference word " + std::to_string(j));
+    EXPECT_EQ(show(res[j]), c.words[j].edit);
+    EXPECT_EQ(res[j].typedWord, c.words[j].typed);
+    EXPECT_EQ(res[j].assigned, c.words[j].assigned);
+  }
+}
+
+TEST(TextAlign, CasesTable) {
+  const AlignCase cases[] = {
+      {"equal texts", "the big dog", "the big dog", {},
+       {{"the", 0, true}, {"big", 1, true}, {"dog", 2, true}}},
+      {"given word skipped inside a run", "the big dog", "the dog", {0, 1, 0},
+       {{"the", 0, true}, {"big", -1, true}, {"dog", 1, true}}},
+      {"one substitution", "house", "hause", {}, {{"h~use", 0, true}}},
+      {"too many extra characters", "cat", "catalog", {}, {{"---", -1, false}}},
+      {"nothing in common", "abc", "xyz", {}, {{"---", -1, false}}},
+      {"empty typed text", "two words", "", {}, {{"---", -1, false}, {"-----", -1, false}}},
+      {"competing typed words: the better keeps it, the other moves on", "planet plot",
+       "plan planets", {}, {{"planet+", 1, true}, {"pl~~", 0, true}}},
+      {"competing with no other word left", "planet", "plan planets", {},
+       {{"planet+", 1, true}}},
+      {"swapped order", "the big dog", "dog the big", {},
+       {{"the", 1, true}, {"big", 2, true}, {"dog", 0, true}}},
+      {"duplicates: the run of two beats the first single word", "a dog a cat", "a cat", {},
+       {{"-", -1, false}, {"---", -1, false}, {"a", 0, true}, {"cat", 1, true}}},
+      {"folded accents and case", "Été déjà", "ete DEJA", {}, {{"ete", 0, true}, {"deja", 1, true}}},
+      {"decomposed typed accents", "café", "cafe\u0301", {}, {{"cafe", 0, true}}},
+      {"missing letter", "hello", "helo", {}, {{"hel-o", 0, true}}},
+      {"a combining mark with no composed form is a character", "n\u0308o", "no", {},
+       {{"n-o", 0, true}}},
+      {"extra letter", "cat", "caat", {}, {{"ca+t", 0, true}}},
+      {"given word typed anyway keeps its typed word", "a b", "a b", {0, 1},
+       {{"a", 0, true}, {"b", 1, true}}},
+  };
+  for (const AlignCase& c : cases) check(c);
+}
+
+TEST(TextAlign, FirstPassPrefersLongRunsThenLowIndexes) {
+  const AlignCase cases[] = {
+      {"lowest reference index", "a x a", "a", {}, {{"a", 0, true}, {"-", -1, false}, {"-", -1, false}}},
+      {"lowest typed index", "a", "a a", {}, {{"a", 0, true}}},
+      {"the longer run wins over the earlier one", "b c x b c d", "b c d", {},
+       {{"-", -1, false}, {"-", -1, false}, {"-", -1, false}, {"b", 0, true}, {"c", 1, true},
+        {"d", 2, true}}},
+      {"the longest run is applied first", "a b c", "c a b c", {},
+       {{"a", 1, true}, {"b", 2, true}, {"c", 3, true}}},
+  };
+  for (const AlignCase& c : cases) check(c);
+}
+
+TEST(TextAlign, SecondPassTieBreaks) {
+  const AlignCase cases[] = {
+      {"more matched characters", "abcd abxy", "abcz", {}, {{"abc~", 0, true}, {"----", -1, false}}},
+      {"then the smaller length difference", "abcdef abcd", "abc", {},
+       {{"------", -1, false}, {"abc-", 0, true}}},
+      {"then the longer run", "abxcd abcxd", "abcd", {},
+       {{"-----", -1, false}, {"abc-d", 0, true}}},
+      {"then the first reference word", "abxd abyd", "abd", {},
+       {{"ab-d", 0, true}, {"----", -1, false}}},
+      {"an equal pair does not displace", "abcx", "abcy abcz", {}, {{"abc~", 0, true}}},
+      {"given words take no part", "abcx", "abcy", {1}, {{"abcx", -1, true}}},
+  };
+  for (const AlignCase& c : cases) check(c);
+}
+
+TEST(TextAlign, ThresholdEdges) {
+  struct Case {
+    const char* reference;
+    const char* typed;
+    bool kept;
+  } cases[] = {
+      // matched must reach half the length: 2 < 2.5, 3 >= 2.5
+      {"abcde", "abxyz", false},
+      {"abcde", "abcyz", true},
+      // more than 2 edits and more than half the length: 3 edits of 6 stay, 4 drop
+      {"abcdef", "abcxyz", true},
+      {"abcdef", "abcxyzw", false},
+      // more than 3 extra and more than 34 % of 12 (4.08): 4 stay, 5 drop
+      {"abcdefghijkl", "abcdefghijklwxyz", true},
+      {"abcdefghijkl", "abcdefghijklvwxyz", false},
+      // 3 extra of 3 are not more than 3, but 3 edits of 3 are too many
+      {"cat", "cxaxtx", false},
+  };
+  for (const Case& c : cases) {
+    const auto res = align(c.reference, c.typed);
+    ASSERT_EQ(res.size(), 1u);
+    EXPECT_EQ(res[0].assigned, c.kept) << c.reference << " / " << c.typed;
+    if (!c.kept) {
+      EXPECT_EQ(res[0].pair.missing, static_cast<int>(std::string(c.reference).size()));
+      EXPECT_EQ(res[0].pair.matched + res[0].pair.extra + res[0].pair.substituted, 0);
+    }
+  }
+  // The tuning moves the edges.
+  EXPECT_FALSE(align("house", "hause", {}, {100, 2, 50, 3, 34})[0].assigned);
+  EXPECT_TRUE(align("cat", "catalog", {}, {50, 9, 50, 9, 34})[0].assigned);
+}
+
+TEST(TextAlign, PairScoreCounts) {
+  orv::TextAligner a;
+  const orv::PairRecord& p = a.PairScore(U"hause", U"house");
+  EXPECT_EQ(p.matched, 4);
+  EXPECT_EQ(p.substituted, 1);
+  EXPECT_EQ(p.editCount, 1);
+  EXPECT_EQ(p.longestRun, 3);
+  EXPECT_EQ(p.editText, std::u32string(U"h") + orv::kEditSubstituted + U"use");
+  // No common character: all missing, the typed characters not counted.
+  const orv::PairRecord& q = a.PairScore(U"xyz", U"ab");
+  EXPECT_EQ(q.missing, 2);
+  EXPECT_EQ(q.extra, 0);
+  EXPECT_EQ(q.editText.size(), 2u);
+}
+
+// Checks the invariants of one result against the words it speaks of.
+void checkInvariants(const std::vector<AlignResult>& res, const std::u32string& ref,
+                     const std::vector<orv::WordSpan>& refWords,
+                     const std::vector<orv::WordSpan>& typWords) {
+  std::vector<int> uses(typWords.size(), 0);
+  for (std::size_t j = 0; j < res.size(); ++j) {
+    const orv::PairRecord& p = res[j].pair;
+    ASSERT_EQ(p.editText.size(),
+              static_cast<std::size_t>(p.matched + p.extra + p.missing + p.substituted));
+    ASSERT_EQ(p.editCount, p.extra + p.missing + p.substituted);
+    int refChars = 0, typChars = 0;
+    for (char32_t c : p.editText) {
+      if (c != orv::kEditExtra) ++refChars;
+      if (c != orv::kEditMissing) ++typChars;
+    }
+    ASSERT_EQ(refChars, static_cast<int>(refWords[j].length)) << "word " << j;
+    if (res[j].typedWord >= 0) {
+      ASSERT_LT(static_cast<std::size_t>(res[j].typedWord), typWords.size());
+      ++uses[res[j].typedWord];
+      if (p.editCount > 0) {
+        ASSERT_EQ(typChars, static_cast<int>(typWords[res[j].typedWord].length));
+      }
+    } else if (!res[j].assigned) {
+      ASSERT_EQ(p.missing, static_cast<int>(refWords[j].length));
+    }
+    (void)ref;
+  }
+  for (int u : uses) ASSERT_LE(u, 1);
+}
+
+TEST(TextAlign, RandomTextsKeepTheInvariants) {
+  std::mt19937 rng(7011);
+  const std::u32string alphabet = U"aabcdeeilnorstuéèàçœßжыд\u0301 ";
+  auto randomWord = [&](int len) {
+    std::u32string w;
+    for (int k = 0; k < len; ++k) {
+      char32_t c = alphabet[rng() % (alphabet.size() - 1)];
+      if (c == 0x301 && w.empty()) c = U'a';
+      w.push_back(c);
+    }
+    return w;
+  };
+  orv::TextAligner aligner;
+  for (int round = 0; round < 300; ++round) {
+    std::vector<std::u32string> words(rng() % 40);
+    for (auto& w : words) w = randomWord(1 + static_cast<int>(rng() % 9));
+    std::u32string ref, typ;
+    for (auto& w : words) ref += w + U" ";
+    // Typed: the words with typos, some dropped, some swapped, some added.
+    for (std::size_t k = 0; k < words.size(); ++k) {
+      std::u32string w = words[rng() % 4 == 0 ? rng() % words.size() : k];
+      if (rng() % 3 == 0) w[rng() % w.size()] = U'x';
+      if (rng() % 5 == 0) w += U"q";
+      if (rng() % 7 != 0) typ += w + U" ";
+      if (rng() % 9 == 0) typ += randomWord(3) + U" ";
+    }
+    std::u32string refF = ref, typF = typ;
+    std::vector<orv::WordSpan> rw, tw;
+    orv::SplitWords(refF, rw);
+    orv::SplitWords(typF, tw);
+    std::vector<std::uint8_t> given(rw.size());
+    for (auto& g : given) g = rng() % 6 == 0;
+    std::vector<AlignResult> first, second;
+    aligner.Align(refF, rw, typF, tw, given, {}, first);
+    ASSERT_NO_FATAL_FAILURE(checkInvariants(first, refF, rw, tw)) << "round " << round;
+    orv::TextAligner fresh;
+    fresh.Align(refF, rw, typF, tw, given, {}, second);
+    ASSERT_EQ(first.size(), second.size());
+    for (std::size_t j = 0; j < first.size(); ++j) {
+      ASSERT_EQ(first[j].typedWord, second[j].typedWord);
+      ASSERT_EQ(first[j].pair.editText, second[j].pair.editText);
+    }
+    for (std::size_t j = 0; j < rw.size(); ++j)
+      if (given[j]) {
+        ASSERT_TRUE(first[j].assigned && first[j].pair.editCount == 0);
+      }
+  }
+}
+
+TEST(TextAlign, InputsPastTheLimitsStayDefined) {
+  using Clock = std::chrono::steady_clock;
+  const auto started = Clock::now();
+  {  // a 60-letter word against "a"
+    const auto res = align("a", std::string(60, 'a'));
+    ASSERT_EQ(res.size(), 1u);
+    EXPECT_FALSE(res[0].assigned);
+  }
+  {  // 33 x 33 repeated letters: 1089 equal positions, the first 1024 (typed
+     // positions 0-30 and one of 31) are collected, so the run along the
+     // diagonal is kept up to typed position 30 and the rest are edits.
+    const auto res = align(std::string(33, 'a') + "b", std::string(33, 'a') + "c");
+    ASSERT_EQ(res.size(), 1u);
+    EXPECT_TRUE(res[0].assigned);
+    EXPECT_EQ(res[0].pair.matched, 31);
+    EXPECT_EQ(res[0].pair.substituted, 3);
+    EXPECT_EQ(res[0].pair.longestRun, 33);
+    EXPECT_EQ(res[0].pair.editText.size(), 34u);
+  }
+  {  // long words: characters past the compared ones show as edits
+    std::string word;
+    for (int k = 0; k < 70; ++k) word += static_cast<char>('a' + k % 26);
+    std::string typed = word;
+    typed.back() = 'z';
+    const auto res = align(word, typed);
+    EXPECT_TRUE(res[0].assigned);
+    EXPECT_EQ(res[0].pair.matched, 56);
+    EXPECT_EQ(res[0].pair.substituted, 14);
+    EXPECT_EQ(res[0].pair.editText.size(), 70u);
+    const auto dropped = align(word, "9");
+    EXPECT_EQ(dropped[0].pair.editText, std::u32string(70, orv::kEditMissing));
+    EXPECT_EQ(align(word, word)[0].pair.matched, 70);  // equal words compare whole
+  }
+  {  // 256 words: the last of each text takes no part
+    std::string text;
+    for (int k = 0; k < 256; ++k) text += "w" + std::to_string(k) + " ";
+    const auto res = align(text, text);
+    ASSERT_EQ(res.size(), 256u);
+    for (int k = 0; k < 255; ++k) EXPECT_EQ(res[k].typedWord, k);
+    EXPECT_FALSE(res[255].assigned);
+    std::vector<std::uint8_t> given(256, 0);
+    given[255] = 1;
+    EXPECT_TRUE(align(text, text, given)[255].assigned);
+  }
+  {  // 255 x 255 distinct long words of repeated letters
+    std::string ref, typ;
+    for (int k = 0; k < 255; ++k) {
+      ref += std::string(50, 'a') + static_cast<char>('b' + k % 20) + " ";
+      typ += std::string(49, 'a') + static_cast<char>('b' + (k + 7) % 20) + "z ";
+    }
+    const auto res = align(ref, typ);
+    ASSERT_EQ(res.size(), 255u);
+  }
+  EXPECT_LT(std::chrono::duration<double>(Clock::now() - started).count(), 60.0);
+}
+
+}  // namespace
