@@ -43,10 +43,10 @@ TEST_F(PoolTest, RandomOperationsMatchShadowModel) {
   std::mt19937_64 rng(20261210);
   auto pick = [&](std::size_t n) { return std::size_t(rng() % n); };
   auto randomSize = [&]() -> std::size_t {
-    const std::size_t r = pick(100);
-    if (r < 70) return 1 + pick(254);     // small
-    if (r < 99) return 255 + pick(3842);  // medium
-    return 4097 + pick(30000);            // large
+    const std::size_t r = pick(1000);
+    if (r < 700) return 1 + pick(254);     // small
+    if (r < 995) return 255 + pick(3842);  // medium
+    return 4097 + pick(20000);             // large
   };
   std::vector<Shadow> live;
   uint8_t nextPattern = 1;
