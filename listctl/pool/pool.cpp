@@ -23,8 +23,10 @@
 
 #if defined(TV_SANITIZE)
 #include <sanitizer/asan_interface.h>
-#define POOL_POISON(p, n) ASAN_POISON_MEMORY_REGION((p), (n))
-#define POOL_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION((p), (n))
+// ASAN_POISON_MEMORY_REGION expands to nothing in a file built without
+// address instrumentation, so the functions behind it are called directly.
+#define POOL_POISON(p, n) __asan_poison_memory_region((p), (n))
+#define POOL_UNPOISON(p, n) __asan_unpoison_memory_region((p), (n))
 #else
 #define POOL_POISON(p, n) ((void)(p), (void)(n))
 #define POOL_UNPOISON(p, n) ((void)(p), (void)(n))

@@ -494,3 +494,39 @@ TEST_F(PoolTest, LastUserDestroysRemainingPools) {
   EXPECT_EQ(errors(), std::vector<int>(2, MEM_BAD_MEM_POOL));
   pool_ = nullptr;
 }
+
+#if defined(TV_SANITIZE)
+// In the sanitizer build free blocks and block headers are poisoned, so the
+// faults a caller makes with pool memory are caught where they happen.
+TEST_F(PoolTest, PoisonCatchesMisuseOfPoolMemory) {
+  struct Case {
+    const char* what;
+    std::size_t size;
+    bool afterFree;  // else: one byte past the usable size
+  };
+  const Case cases[] = {
+      {"small block used after free", 24, true},
+      {"medium block used after free", 700, true},
+      {"small block overrun into the next header", 27, false},
+      {"medium block overrun into the next header", 702, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_DEATH(
+        {
+          void* keep = PoolAlloc(pool_, c.size, 0);
+          auto* p = static_cast<volatile char*>(PoolAlloc(pool_, c.size, 0));
+          const std::ptrdiff_t usable = PoolSize(const_cast<char*>(p));
+          if (c.afterFree) {
+            PoolFree(const_cast<char*>(p));
+            p[8] = 1;
+          } else {
+            p[usable] = 1;
+          }
+          PoolFree(keep);
+        },
+        // A header in the last bytes of an 8-byte granule shows as unknown-crash.
+        "AddressSanitizer: (use-after-poison|unknown-crash)");
+  }
+}
+#endif
