@@ -2,7 +2,9 @@
 // load: many blocks of 8 to 64 bytes.
 //   *Pairs: one allocation freed at once, sizes cycling through the range.
 //   *Many:  10000 blocks allocated, then freed in a shuffled order.
-// Compare the times per item of the pool and malloc rows.
+// The library asks for zero-filled blocks, so the pool with flag 1 is set
+// against calloc; the plain rows set the pool without flag 1 against malloc.
+// Compare the times per item of the pool and C library rows.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -30,15 +32,21 @@ std::vector<int> order() {
   return o;
 }
 
+template <unsigned Flags>
 struct PoolAlloc {
   lindra::MemPool* pool = lindra::PoolCreate(lindra::kPoolLibrary);
   ~PoolAlloc() { lindra::PoolDestroy(pool); }
-  void* alloc(std::size_t n) { return lindra::PoolAlloc(pool, n, lindra::kAllocZero); }
+  void* alloc(std::size_t n) { return lindra::PoolAlloc(pool, n, Flags); }
   void release(void* p) { lindra::PoolFree(p); }
 };
 
-struct MallocAlloc {
+struct CallocAlloc {
   void* alloc(std::size_t n) { return std::calloc(1, n); }
+  void release(void* p) { std::free(p); }
+};
+
+struct MallocAlloc {
+  void* alloc(std::size_t n) { return std::malloc(n); }
   void release(void* p) { std::free(p); }
 };
 
@@ -69,14 +77,25 @@ void many(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kBatch);
 }
 
-void BM_PoolPairs(benchmark::State& s) { pairs<PoolAlloc>(s); }
+using ZeroPool = PoolAlloc<lindra::kAllocZero>;
+using PlainPool = PoolAlloc<0>;
+
+void BM_PoolZeroPairs(benchmark::State& s) { pairs<ZeroPool>(s); }
+void BM_CallocPairs(benchmark::State& s) { pairs<CallocAlloc>(s); }
+void BM_PoolPlainPairs(benchmark::State& s) { pairs<PlainPool>(s); }
 void BM_MallocPairs(benchmark::State& s) { pairs<MallocAlloc>(s); }
-void BM_PoolMany(benchmark::State& s) { many<PoolAlloc>(s); }
+void BM_PoolZeroMany(benchmark::State& s) { many<ZeroPool>(s); }
+void BM_CallocMany(benchmark::State& s) { many<CallocAlloc>(s); }
+void BM_PoolPlainMany(benchmark::State& s) { many<PlainPool>(s); }
 void BM_MallocMany(benchmark::State& s) { many<MallocAlloc>(s); }
 
 }  // namespace
 
-BENCHMARK(BM_PoolPairs);
+BENCHMARK(BM_PoolZeroPairs);
+BENCHMARK(BM_CallocPairs);
+BENCHMARK(BM_PoolPlainPairs);
 BENCHMARK(BM_MallocPairs);
-BENCHMARK(BM_PoolMany);
+BENCHMARK(BM_PoolZeroMany);
+BENCHMARK(BM_CallocMany);
+BENCHMARK(BM_PoolPlainMany);
 BENCHMARK(BM_MallocMany);

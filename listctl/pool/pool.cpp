@@ -108,7 +108,7 @@ constexpr std::size_t kLeafEntries = std::size_t(1) << 16;  // address bits 16..
 std::atomic<std::atomic<uint64_t>*> g_regTop[std::size_t(1) << kTopBits];
 std::mutex g_regLock;
 
-uint64_t regLookup(uintptr_t base) {
+[[gnu::always_inline]] inline uint64_t regLookup(uintptr_t base) {
   if (base >> 48) return 0;
   std::atomic<uint64_t>* leaf = g_regTop[base >> 32].load(std::memory_order_acquire);
   if (!leaf) return 0;
@@ -303,7 +303,7 @@ int report(MemPool* shown, int code, MemPool* held) {
 }
 
 // A pool passes when it is a registered, live pool header.
-bool poolAlive(const MemPool* pool) {
+[[gnu::always_inline]] inline bool poolAlive(const MemPool* pool) {
   const auto base = reinterpret_cast<uintptr_t>(pool);
   if (!pool || base % kPoolRegionAlign) return false;
   const uint64_t e = regLookup(base);
@@ -334,7 +334,7 @@ class Guard {
 };
 
 // The page a block address lies in, or null when it lies in none.
-MemPage* pageOf(const void* block) {
+[[gnu::always_inline]] inline MemPage* pageOf(const void* block) {
   const auto addr = reinterpret_cast<uintptr_t>(block);
   const uintptr_t base = addr & ~(uintptr_t(kPoolRegionAlign) - 1);
   const uint64_t e = regLookup(base);
@@ -730,7 +730,7 @@ bool mediumResize(MediumPage* pg, uint8_t* data, std::size_t newSize, unsigned f
 // ---------------------------------------------------------------------------
 // Small blocks.
 
-uint8_t* smallTakeFree(MemPool* pool, unsigned c, unsigned flags) {
+inline uint8_t* smallTakeFree(MemPool* pool, unsigned c, unsigned flags) {
   SmallPage* pg = pool->smallFree[c];
   if (!pg) return nullptr;
   uint8_t* b = bytes(pg);
@@ -794,7 +794,7 @@ uint8_t* smallAlloc(MemPool* pool, std::size_t size, unsigned flags, MemPool* he
   return mediumAlloc(pool, size, flags & ~kAllocPreallocated, held);
 }
 
-void freeSmallBlock(MemPool* pool, MemPage* page, uint8_t* block) {
+inline void freeSmallBlock(MemPool* pool, MemPage* page, uint8_t* block) {
   auto* pg = static_cast<SmallPage*>(page);
   const unsigned c = block[-1] & 0x3F;
   smallPushFree(pool, pg, block, c);
@@ -905,11 +905,8 @@ std::size_t shrinkPool(MemPool* pool) {
 
 enum class BlockCheck { Ok, NotOurs, Bad, AlreadyFree };
 
-// Validates a block address against its page; sets *page on Ok.
-BlockCheck checkBlock(const void* block, MemPage** page) {
-  MemPage* pg = pageOf(block);
-  if (!pg) return BlockCheck::NotOurs;
-  *page = pg;
+// Validates a block address against the page it lies in.
+[[gnu::always_inline]] inline BlockCheck checkInPage(MemPage* pg, const void* block) {
   const auto off = std::size_t(static_cast<const uint8_t*>(block) - bytes(pg));
   switch (pageType(pg)) {
     case kPageSmall: {
@@ -944,6 +941,14 @@ BlockCheck checkBlock(const void* block, MemPage** page) {
       return off == kLargeHeader ? BlockCheck::Ok : BlockCheck::Bad;
   }
   return BlockCheck::Bad;
+}
+
+// Validates a block address; sets *page when it lies in a page.
+BlockCheck checkBlock(const void* block, MemPage** page) {
+  MemPage* pg = pageOf(block);
+  if (!pg) return BlockCheck::NotOurs;
+  *page = pg;
+  return checkInPage(pg, block);
 }
 
 int blockError(BlockCheck c) {
@@ -1070,7 +1075,11 @@ void* PoolAlloc(MemPool* pool, std::size_t size, unsigned flags) {
     report(pool, MEM_ALLOC_ZERO, guard.held());
     return nullptr;
   }
-  if (size < kPoolSmallLimit) return smallAlloc(pool, size, flags, guard.held());
+  if (size < kPoolSmallLimit) [[likely]] {
+    // The common case first: a free block of the exact class.
+    if (uint8_t* p = smallTakeFree(pool, unsigned(std::max<std::size_t>(size, 4) / 4), flags)) return p;
+    return smallAlloc(pool, size, flags, guard.held());
+  }
   if (size <= pool->largeThreshold) return mediumAlloc(pool, size, flags, guard.held());
   return largeAlloc(pool, size, flags & ~kAllocPreallocated, guard.held());
 }
@@ -1083,20 +1092,29 @@ int PoolFree(void* block) {
   }
   MemPool* pool = pg->pool;
   Guard guard(pool);
-  const BlockCheck c = checkBlock(block, &pg);
+  const BlockCheck c = checkInPage(pg, block);
   if (c != BlockCheck::Ok) {
     report(pool, blockError(c), guard.held());
     return 0;
   }
-  pg->freeFn(pool, pg, static_cast<uint8_t*>(block));
+  if (pageType(pg) == kPageSmall) {
+    freeSmallBlock(pool, pg, static_cast<uint8_t*>(block));
+  } else {
+    pg->freeFn(pool, pg, static_cast<uint8_t*>(block));
+  }
   return 1;
 }
 
 std::ptrdiff_t PoolSize(const void* block) {
-  MemPage* pg = nullptr;
-  const BlockCheck c = checkBlock(block, &pg);
+  MemPage* pg = pageOf(block);
+  if (!pg) {
+    report(nullptr, MEM_BAD_POINTER, nullptr);
+    return -1;
+  }
+  Guard guard(pg->pool);
+  const BlockCheck c = checkInPage(pg, block);
   if (c != BlockCheck::Ok) {
-    report(pg ? pg->pool : nullptr, blockError(c), nullptr);
+    report(pg->pool, blockError(c), guard.held());
     return -1;
   }
   return std::ptrdiff_t(usableSize(pg, static_cast<const uint8_t*>(block)));
@@ -1110,7 +1128,7 @@ void* PoolRealloc(void* block, std::size_t size, unsigned flags) {
   }
   MemPool* pool = pg->pool;
   Guard guard(pool);
-  const BlockCheck c = checkBlock(block, &pg);
+  const BlockCheck c = checkInPage(pg, block);
   if (c != BlockCheck::Ok) {
     report(pool, blockError(c), guard.held());
     return nullptr;
