@@ -15,7 +15,26 @@
 // Sizes and counters are pointer-width; the size classes, thresholds and page
 // sizes are those of the 32-bit design. Blocks are 8-byte aligned so records
 // holding pointers can live in them: small slots and medium block sizes are
-// rounded up to 8 bytes (the usable size of a small class stays 4c + 3).
+// rounded up to 8 bytes (the usable size of a small class stays 4c + 3; a
+// medium block of n bytes has a usable size of round8(n + 2) - 2).
+//
+// Choices made here:
+//   - Free-list links are 16-bit offsets within their page, so every small
+//     class fits its link; each class keeps a list of the pages that hold
+//     free blocks of it.
+//   - Freeing a free block reports MEM_BAD_FREE_BLOCK (small and medium blocks
+//     carry a free mark, fixed pages a bitmap); an address inside a page that
+//     is no block start reports MEM_BAD_BLOCK. A large block's region is gone
+//     once freed, so a second free of it reports MEM_BAD_POINTER.
+//   - kAllocPreallocated on a medium request is served from the pages of
+//     PoolPreallocate kind 2 and falls back to ordinary medium pages.
+//   - The floor holds back only the release of a page that empties; PoolShrink
+//     returns every empty medium and fixed page. kPoolNone as a floor is 0.
+//   - Realloc to size 0 reports MEM_ALLOC_ZERO and leaves the block alone.
+//   - The compaction and per-page hooks and long medium headers are not
+//     provided: the library never uses them.
+//   - A re-entered handler and too many threads in the handler are written to
+//     standard error; the error is not passed on.
 #pragma once
 
 #include <cstddef>
