@@ -82,9 +82,10 @@ TEST_F(PoolTest, SmallPagesAreNeverReleased) {
   EXPECT_EQ(empty.blocksInUse, 0u);
   expectSound();
   // The freed blocks serve the same class again before any carving.
-  for (int i = 0; i < 3000; ++i) PoolAlloc(pool_, 41, 0);
+  for (void*& p : blocks) p = PoolAlloc(pool_, 41, 0);
   EXPECT_EQ(stats().pages[kPageSmall], 3u);
   expectSound();
+  for (void* p : blocks) PoolFree(p);
 }
 
 TEST_F(PoolTest, EndOfSmallPageBecomesFreeBlock) {

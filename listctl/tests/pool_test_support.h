@@ -47,6 +47,7 @@ class PoolTest : public ::testing::Test {
     if (pool_) {
       std::string fault;
       EXPECT_TRUE(lindra::PoolCheck(pool_, &fault)) << fault;
+      EXPECT_EQ(stats().blocksInUse, 0u) << "blocks left in the pool";
       EXPECT_EQ(lindra::PoolDestroy(pool_), 1);
     }
     lindra::PoolFailNextRegions(0);
