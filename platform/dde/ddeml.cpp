@@ -821,7 +821,8 @@ HCONV DdeConnect(DWORD idInst, HSZ hszService, HSZ hszTopic, const CONVCONTEXT* 
   inst = findInstance(idInst);
   if (inst == nullptr) return 0;  // uninitialised meanwhile
   inst->waiting = false;
-  FrameReader r(reply.value_or(""));
+  const std::string body = reply.value_or("");
+  FrameReader r(body);
   uint8_t op = 0, self = 0;
   uint32_t ok = 0, partner = 0;
   std::string svText, tpText;
