@@ -1,8 +1,10 @@
 #include "platform/dde/ddeml.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -222,26 +224,47 @@ HDDEDATA call(Instance* inst, UINT type, UINT fmt, HCONV conv, HSZ h1, HSZ h2, H
   return inst->callback(type, fmt, conv, h1, h2, data, d1, d2);
 }
 
+std::vector<int> watchedDescriptors();
+
 // Runs this thread's events, user input excluded, until `done` or the
-// time-out. False on time-out.
+// time-out. False on time-out. Between rounds it sleeps in poll() on every
+// socket of the layer (conversations and services), so an answer or an
+// incoming transaction wakes it at once and the deadline is kept whatever
+// timers the event loop has.
 template <class Done>
 bool waitUntil(Done done, int timeoutMs) {
   QElapsedTimer clock;
   clock.start();
-  QTimer wake;
-  wake.setSingleShot(true);
-  wake.start(std::max(timeoutMs, 0));
-  QEventLoop loop;
-  while (!done()) {
-    if (clock.elapsed() >= timeoutMs) return false;
-    loop.processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
+  for (;;) {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    if (done()) return true;
+    const qint64 left = timeoutMs - clock.elapsed();
+    if (left <= 0) return false;
+    std::vector<pollfd> fds;
+    for (int fd : watchedDescriptors()) fds.push_back(pollfd{fd, POLLIN, 0});
+    ::poll(fds.data(), fds.size(), static_cast<int>(std::min<qint64>(left, 5)));
   }
-  return true;
 }
 
 void dropConv(HCONV h, bool notify);
 void onConvReadable(HCONV h);
 void onServerConnection(DWORD instId, QLocalServer* server);
+
+// Sockets waited on that no conversation owns yet (connects, wild connects).
+std::vector<int>& extraDescriptors() {
+  static std::vector<int> fds;
+  return fds;
+}
+
+std::vector<int> watchedDescriptors() {
+  std::vector<int> out = extraDescriptors();
+  for (auto& [h, c] : state().convs)
+    if (c->socket != nullptr && c->socket->socketDescriptor() >= 0) out.push_back(static_cast<int>(c->socket->socketDescriptor()));
+  for (auto& [id, inst] : state().instances)
+    for (const Service& sv : inst->services)
+      if (sv.server != nullptr && sv.server->socketDescriptor() >= 0) out.push_back(static_cast<int>(sv.server->socketDescriptor()));
+  return out;
+}
 
 // Reads and answers the frames of a conversation.
 void handleConvFrame(HCONV h, const std::string& body) {
@@ -516,7 +539,10 @@ std::optional<std::string> awaitFrame(QLocalSocket* s, int timeoutMs) {
     closed = true;
   });
   pump();
+  const int fd = static_cast<int>(s->socketDescriptor());
+  extraDescriptors().push_back(fd);
   waitUntil([&] { return got.has_value() || closed; }, timeoutMs);
+  std::erase(extraDescriptors(), fd);
   QObject::disconnect(c1);
   QObject::disconnect(c2);
   return got;

@@ -215,6 +215,10 @@ TEST(Presence, WorksWithDeepRootsAndWithoutRuntimeFolder) {
 // the socket are opened up.
 TEST(Presence, OtherUsersAreRefused) {
   if (::getuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+  // A short runtime folder of this test's own, which it may open up.
+  char runtime[] = "/tmp/tvrun-XXXXXX";
+  ASSERT_NE(::mkdtemp(runtime), nullptr);
+  ::setenv("XDG_RUNTIME_DIR", runtime, 1);
   Recorder r;
   ClassPresence mine("Kestrelle", &r);
   ASSERT_EQ(mine.registerClass(), ClassPresence::Result::First);
@@ -246,6 +250,9 @@ TEST(Presence, OtherUsersAreRefused) {
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_TRUE(r.events.empty());
+  mine.unregisterClass();
+  std::error_code ec;
+  fs::remove_all(runtime, ec);
 }
 
 }  // namespace
