@@ -10,11 +10,13 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QWidget>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/ipc/activate_window.h"
 #include "platform/ipc/presence.h"
 #include "platform/ipc/runtime.h"
 #include "platform/testing/test_env.h"
@@ -253,6 +255,26 @@ TEST(Presence, OtherUsersAreRefused) {
   mine.unregisterClass();
   std::error_code ec;
   fs::remove_all(runtime, ec);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Presence, ActivationRestoresAMinimisedWindow) {
+  QWidget top;
+  top.resize(200, 100);
+  top.showMinimized();
+  QCoreApplication::processEvents();
+  ASSERT_TRUE(top.isMinimized());
+  plat::ipc::activateTopLevel(&top);
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(top.isMinimized());
+  EXPECT_TRUE(top.isVisible());
+
+  QWidget hidden;
+  plat::ipc::activateTopLevel(&hidden);
+  EXPECT_TRUE(hidden.isVisible());
 }
 
 }  // namespace

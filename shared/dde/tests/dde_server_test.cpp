@@ -2,6 +2,8 @@
 
 #include <strings.h>
 
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -218,12 +220,35 @@ TEST(DdeServer, ServiceHeldByAnotherProgramIsRefused) {
   c->Release();  // the server's list keeps it until shut-down
 }
 
+// A server that keeps its reports.
+class ReportingServer : public CDDEServer {
+ public:
+  std::vector<std::string> reports;
+  void Status(const char* format, ...) override {
+    char text[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    reports.emplace_back(text);
+  }
+};
+
 TEST(DdeServer, OneServerPerProcessAtATime) {
   {
-    CDDEServer first, second;
+    ReportingServer first, second;
     EXPECT_TRUE(first.Create("TvOne"));
     EXPECT_FALSE(second.Create("TvTwo"));
+    EXPECT_EQ(second.reports, std::vector<std::string>{"Already got a server!\n"});
     EXPECT_EQ(CDDEServer::Current(), &first);
+    // A failed connect keeps the error and reports it.
+    auto* c = new CDDEConv(&first);
+    c->AddRef();
+    EXPECT_FALSE(c->ConnectTo("Nobody", "Topic"));
+    EXPECT_EQ(c->GetLastError(), DMLERR_NO_CONV_ESTABLISHED);
+    EXPECT_EQ(first.reports.back(), "Failed to connect to Nobody|Topic. Error 16394");
+    EXPECT_FALSE(c->Terminate());
+    c->Release();
   }
   EXPECT_EQ(CDDEServer::Current(), nullptr);
   CDDEServer again;
