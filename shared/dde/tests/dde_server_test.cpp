@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <QTimer>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -139,6 +140,14 @@ TEST(DdeServer, PokeAdvisesTheOtherConversations) {
   EXPECT_EQ(peer.line(), "poke abc");
   EXPECT_EQ(requestText(writer, "Value"), "abc");
   EXPECT_FALSE(writer->Poke(CF_TEXT, "Missing", "x", 2));
+  // After the advise loop stops, pokes advise nobody.
+  CHSZ item(&f.server, "Value");
+  EXPECT_NE(DdeClientTransaction(nullptr, 0, watcher->GetConv(), item, CF_TEXT, XTYP_ADVSTOP, 5000, nullptr), nullptr);
+  const size_t before = watcher->advised.size();
+  EXPECT_TRUE(writer->Poke(CF_TEXT, "Value", "unseen", 7));
+  EXPECT_EQ(peer.line(), "poke unseen");
+  pumpUntil([] { return false; }, 100);
+  EXPECT_EQ(watcher->advised.size(), before);
   for (CDDEConv* c : {static_cast<CDDEConv*>(watcher), writer}) {
     c->Terminate();
     c->Release();
@@ -203,6 +212,20 @@ TEST(DdeServer, TimeOutAndKilledPartner) {
   EXPECT_EQ(c->RefCount(), 1);  // only ours is left
   EXPECT_FALSE(c->Exec("nobody"));
   EXPECT_FALSE(c->Terminate());
+  c->Release();
+}
+
+TEST(DdeServer, PartnerDyingDuringAWaitEndsTheTransaction) {
+  PeerProcess peer("TvPeer");
+  ASSERT_EQ(peer.line(), "ready");
+  Fixture f;
+  CDDEConv* c = f.connect("TvPeer", "Pages");
+  ASSERT_NE(c, nullptr);
+  QTimer::singleShot(150, [&] { peer.kill(); });  // fires inside the transaction's wait
+  EXPECT_FALSE(c->Exec("sleep 3000"));
+  EXPECT_EQ(DdeGetLastError(f.server.GetInstance()), DMLERR_SERVER_DIED);
+  EXPECT_FALSE(c->IsConnected());
+  EXPECT_TRUE(f.server.Conversations().empty());
   c->Release();
 }
 
