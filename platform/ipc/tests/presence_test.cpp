@@ -19,6 +19,7 @@
 #include "platform/ipc/activate_window.h"
 #include "platform/ipc/presence.h"
 #include "platform/ipc/runtime.h"
+#include "platform/ipc/tests/socket_folder_cleanup.h"
 #include "platform/testing/test_env.h"
 
 using namespace plat::ipc;

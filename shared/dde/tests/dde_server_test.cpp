@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "shared/dde/dde_server.h"
+#include "platform/ipc/tests/socket_folder_cleanup.h"
 #include "shared/dde/tests/peer_process.h"
 
 using namespace plat::dde;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/dde/ddeml.h"
+#include "platform/ipc/tests/socket_folder_cleanup.h"
 #include "shared/dde/tests/peer_process.h"
 
 using namespace plat::dde;
