@@ -42,7 +42,7 @@ class Peer {
   }
   // The next line of output, "" after the time-out. Pumps this process's
   // event loop meanwhile, so that an in-process holder can answer.
-  std::string line(int timeoutMs = 5000) {
+  std::string line(int timeoutMs = 20000) {
     QElapsedTimer t;
     t.start();
     while (!process_.canReadLine() && t.elapsed() < timeoutMs) {
@@ -88,7 +88,7 @@ TEST(Presence, SecondProcessFindsActivatesPostsAndCloses) {
   EXPECT_TRUE(findClass("Kestrelle"));
   EXPECT_TRUE(findClass("KESTRELLE"));  // class names ignore case
   EXPECT_FALSE(findClass("ClsBrindle"));
-  EXPECT_EQ(waitForReady("Kestrelle", 2000), WAIT_OBJECT_0);
+  EXPECT_EQ(waitForReady("Kestrelle", 10000), WAIT_OBJECT_0);
   EXPECT_EQ(waitForReady("ClsBrindle", 100), WAIT_FAILED);
 
   ASSERT_TRUE(requestActivate("Kestrelle"));
@@ -110,7 +110,7 @@ TEST(Presence, SecondProcessFindsActivatesPostsAndCloses) {
 }
 
 TEST(Presence, RequestsBeforeReadyArriveAfterIt) {
-  Peer first({"hold", "Kestrelle", "600"});
+  Peer first({"hold", "Kestrelle", "2000"});
   ASSERT_EQ(first.line(), "first");
   EXPECT_TRUE(findClass("Kestrelle"));
   EXPECT_EQ(waitForReady("Kestrelle", 50), WAIT_TIMEOUT);
@@ -118,13 +118,13 @@ TEST(Presence, RequestsBeforeReadyArriveAfterIt) {
   EXPECT_EQ(sender.line(), "posted");  // acknowledged before "ready"
   EXPECT_EQ(first.line(), "ready");
   EXPECT_EQ(first.line(), "message " + std::to_string(RegisterWindowMessage("Orvex_PRIVATEMSG_INTERAPP")) + " 1 Book");
-  EXPECT_EQ(waitForReady("Kestrelle", 2000), WAIT_OBJECT_0);
+  EXPECT_EQ(waitForReady("Kestrelle", 10000), WAIT_OBJECT_0);
 }
 
 TEST(Presence, ProgramsStartedAtOnceGiveExactlyOneFirst) {
   for (int round = 0; round < 4; ++round) {
     std::vector<std::unique_ptr<Peer>> peers;
-    for (int i = 0; i < 4; ++i) peers.push_back(std::make_unique<Peer>(QStringList{"hold", "ClsBrindle", "0", "1500"}));
+    for (int i = 0; i < 4; ++i) peers.push_back(std::make_unique<Peer>(QStringList{"hold", "ClsBrindle", "0"}));
     int firsts = 0, others = 0;
     for (auto& p : peers) {
       const std::string l = p->line();

@@ -20,7 +20,7 @@ class PeerProcess {
       process_.waitForFinished(5000);
     }
   }
-  std::string line(int timeoutMs = 5000) {
+  std::string line(int timeoutMs = 20000) {
     QElapsedTimer t;
     t.start();
     while (!process_.canReadLine() && t.elapsed() < timeoutMs) {
@@ -40,7 +40,7 @@ class PeerProcess {
 
 // Runs the event loop until `done` or the time-out.
 template <class Done>
-bool pumpUntil(Done done, int timeoutMs = 5000) {
+bool pumpUntil(Done done, int timeoutMs = 20000) {
   QElapsedTimer t;
   t.start();
   while (!done() && t.elapsed() < timeoutMs) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
