@@ -1,0 +1,75 @@
+// A second process for the DDE tests: serves the service named on its
+// command line until an execute "quit" (or 20 s).
+//   topic "Pages": executes are printed; "refuse" is refused; "sleep <ms>"
+//     blocks that long first; "callback <service>" opens a conversation back
+//     to <service> topic "Back" and executes "hello" there before answering.
+//     Item "Value" is a string item (pokes are printed).
+//   topic "Other": nothing of its own.
+#include <QCoreApplication>
+#include <QTimer>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "shared/dde/dde_server.h"
+
+namespace {
+
+void say(const std::string& line) {
+  std::printf("%s\n", line.c_str());
+  std::fflush(stdout);
+}
+
+class ValueItem : public CDDEStringItem {
+  void OnPoke() override { say(std::string("poke ") + GetData()); }
+};
+
+class PagesTopic : public CDDETopic {
+ public:
+  bool Exec(const void* data, uint32_t size) override {
+    const std::string text(static_cast<const char*>(data), strnlen(static_cast<const char*>(data), size));
+    say("exec " + std::to_string(size) + " " + text);
+    if (text == "refuse") return false;
+    if (text == "quit") {
+      QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+      return true;
+    }
+    if (text.rfind("sleep ", 0) == 0) std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(text.c_str() + 6)));
+    if (text.rfind("callback ", 0) == 0) {
+      auto* conv = new CDDEConv(GetServer());
+      conv->AddRef();
+      const bool ok = conv->ConnectTo(text.c_str() + 9, "Back") && conv->Exec("hello");
+      conv->Terminate();
+      conv->Release();
+      say(ok ? "callback ok" : "callback failed");
+    }
+    return true;
+  }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  if (argc < 2) return 2;
+  CDDEServer server;
+  PagesTopic pages;
+  CDDETopic other;
+  ValueItem value;
+  if (!server.Create(argv[1])) {
+    say("create failed " + std::to_string(server.GetLastDdeError()));
+    return 1;
+  }
+  pages.Create("Pages");
+  other.Create("Other");
+  server.AddTopic(&pages);
+  server.AddTopic(&other);
+  value.Create("Value");
+  pages.AddItem(&value);
+  say("ready");
+  QTimer::singleShot(20000, &app, &QCoreApplication::quit);
+  return app.exec();
+}
