@@ -1546,13 +1546,13 @@ void injectMouse(HWND target, POINT pt, int button, bool down) {
   HWND h = GetCapture();
   bool captured = h != nullptr;
   if (!h) {
-    if (target && W(target)) {
-      RECT wr;
-      GetWindowRect(target, &wr);
-      h = PtInRect(&wr, pt) ? deepestAt(target, pt) : target;
-    } else {
-      h = WindowFromPoint(pt);
-    }
+    // Under the point: within the target window, else any window there (a
+    // popup opened by the target), else the target itself.
+    RECT wr{};
+    if (target && W(target)) GetWindowRect(target, &wr);
+    if (target && W(target) && PtInRect(&wr, pt)) h = deepestAt(target, pt);
+    else h = WindowFromPoint(pt);
+    if (!h) h = target;
   }
   if (!h || !W(h)) return;
   int hit = HTCLIENT;
