@@ -12,6 +12,7 @@
 
 #include "platform/win/gdi.h"
 #include "platform/win/handle_table.h"
+#include "platform/win/scrollbar.h"
 
 namespace plat::win {
 
@@ -395,12 +396,6 @@ WPARAM mouseKeyFlags() {
   return k;
 }
 
-LRESULT scrollBarProc(HWND h, UINT msg, WPARAM w, LPARAM l) {
-  // The built-in scroll bar control: only its window for now; the owner
-  // reads and writes its position through window long data.
-  return DefWindowProc(h, msg, w, l);
-}
-
 void ensureSystemClasses() {
   auto& st = S();
   static bool done = false;
@@ -409,8 +404,8 @@ void ensureSystemClasses() {
   auto c = std::make_shared<WindowClass>();
   c->name = "ScrollBar";
   c->style = CS_DBLCLKS | CS_GLOBALCLASS;
-  c->proc = scrollBarProc;
-  c->wndExtra = 0;
+  c->proc = detail::scrollBarProc;
+  c->wndExtra = sizeof(void*);
   c->system = true;
   c->atom = st.nextAtom++;
   st.classes.push_back(c);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/win/gdi.h"
+#include "platform/win/scrollbar.h"
 #include "platform/win/window.h"
 
 using namespace plat::win;
@@ -554,6 +555,58 @@ TEST_F(Core, KeysWithAltBecomeSystemKeys) {
   injectKey('X', true, true);
   injectChar(U'\u00E9');
   EXPECT_EQ(g_trace, (Trace{"k:SYSKEYDOWN", "k:CHAR"}));
+}
+
+
+std::vector<std::pair<int, int>> g_scrolls;  // code, position
+HWND g_scrollFrom = nullptr;
+LRESULT scrollParentProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+  if (m == WM_VSCROLL) {
+    g_scrolls.push_back({LOWORD(w), static_cast<short>(HIWORD(w))});
+    g_scrollFrom = reinterpret_cast<HWND>(l);
+  }
+  return DefWindowProc(h, m, w, l);
+}
+
+TEST_F(Core, ScrollBarControlClampsAndReportsToItsParent) {
+  HWND top = make("top", WS_VISIBLE, nullptr, 0, {0, 0, 100, 100});
+  SetWindowLongPtr(top, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(scrollParentProc));
+  HWND sb = CreateWindowEx(0, "ScrollBar", "", WS_CHILD | WS_VISIBLE | SBS_VERT, 0, 0, 16, 100,
+                           top, reinterpret_cast<HMENU>(3), nullptr, nullptr);
+  ASSERT_TRUE(sb);
+  SCROLLINFO si;
+  si.fMask = SIF_ALL;
+  si.nMin = 0;
+  si.nMax = 99;
+  si.nPage = 10;
+  si.nPos = 200;
+  EXPECT_EQ(SetScrollInfo(sb, SB_CTL, &si, TRUE), 90);  // the last page starts at 90
+  SetScrollPos(sb, SB_CTL, 0, TRUE);
+  g_scrolls.clear();
+  // The down arrow repeats while held: first at 400 ms, then every 50 ms.
+  injectMouse(nullptr, {8, 95}, 1, true);
+  clock.advance(400);
+  pumpMessages();
+  clock.advance(50);
+  pumpMessages();
+  injectMouse(nullptr, {8, 95}, 1, false);
+  using Codes = std::vector<std::pair<int, int>>;
+  EXPECT_EQ(g_scrolls, (Codes{{SB_LINEDOWN, 0}, {SB_LINEDOWN, 0}, {SB_LINEDOWN, 0}, {SB_ENDSCROLL, 0}}));
+  EXPECT_EQ(g_scrollFrom, sb);
+  EXPECT_EQ(GetCapture(), nullptr);
+  // Dragging the thumb tracks positions and ends with the final one; the
+  // position itself is the owner's to set.
+  g_scrolls.clear();
+  injectMouse(nullptr, {8, 18}, 1, true);
+  injectMouse(nullptr, {8, 48}, 0, false);
+  injectMouse(nullptr, {8, 48}, 1, false);
+  EXPECT_EQ(g_scrolls, (Codes{{SB_THUMBTRACK, 45}, {SB_THUMBPOSITION, 45}, {SB_ENDSCROLL, 0}}));
+  EXPECT_EQ(GetScrollPos(sb, SB_CTL), 0);
+  // A click in the track below the thumb pages down.
+  g_scrolls.clear();
+  injectMouse(nullptr, {8, 60}, 1, true);
+  injectMouse(nullptr, {8, 60}, 1, false);
+  EXPECT_EQ(g_scrolls, (Codes{{SB_PAGEDOWN, 0}, {SB_ENDSCROLL, 0}}));
 }
 
 TEST(MulDivTest, RoundsHalfAwayFromZero) {
