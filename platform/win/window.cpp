@@ -928,8 +928,10 @@ BOOL PostMessage(HWND h, UINT msg, WPARAM wParam, LPARAM lParam) {
   m.message = msg;
   m.wParam = wParam;
   m.lParam = lParam;
-  m.pt = st.cursorPos;
-  if (onUi) m.time = static_cast<DWORD>(now());
+  if (onUi) {  // other threads touch nothing but the queue
+    m.pt = st.cursorPos;
+    m.time = static_cast<DWORD>(now());
+  }
   {
     std::lock_guard<std::mutex> lock(st.queueMutex);
     st.queue.push_back(m);
@@ -2079,6 +2081,7 @@ void reset() {
 }
 
 int liveWindowCount() { return static_cast<int>(S().windows.size()); }
+bool screenWasRead() { return S().screenRead; }
 int liveGlobalCount() { return static_cast<int>(S().globals.size()); }
 
 }  // namespace test

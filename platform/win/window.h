@@ -229,6 +229,8 @@ void setScreen(int width, int height, int dpi);
 // the screen, so a test starts from nothing.
 void reset();
 int liveWindowCount();
+// Whether the screen size and DPI have been read (or set) since reset().
+bool screenWasRead();
 int liveGlobalCount();
 }  // namespace test
 

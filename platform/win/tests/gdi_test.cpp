@@ -232,4 +232,45 @@ TEST_F(Gdi, BeginPaintErasesWithTheClassBrushAndClipsToTheUpdate) {
   EXPECT_NE(windowImage(h).pixel(6, 6) & 0xFFFFFF, 0u);
 }
 
+TEST_F(Gdi, BlitsFromAMemoryBitmapWithRasterOperations) {
+  HDC mem = CreateCompatibleDC(dc);
+  HBITMAP bm = CreateCompatibleBitmap(dc, 4, 4);
+  HGDIOBJ old = SelectObject(mem, bm);
+  RECT r{0, 0, 4, 4};
+  HBRUSH green = CreateSolidBrush(RGB(0, 255, 0));
+  FillRect(mem, &r, green);
+  struct Case { DWORD rop; COLORREF dest, want; } cases[] = {
+      {SRCCOPY, RGB(255, 0, 0), RGB(0, 255, 0)},
+      {SRCAND, RGB(255, 255, 0), RGB(0, 255, 0)},
+      {SRCPAINT, RGB(255, 0, 0), RGB(255, 255, 0)},
+      {SRCINVERT, RGB(0, 255, 255), RGB(0, 0, 255)},
+  };
+  int x = 0;
+  for (const auto& c : cases) {
+    RECT d{x, 0, x + 4, 4};
+    HBRUSH b = CreateSolidBrush(c.dest);
+    FillRect(dc, &d, b);
+    DeleteObject(b);
+    BitBlt(dc, x, 0, 4, 4, mem, 0, 0, c.rop);
+    EXPECT_EQ(at(x + 1, 1), c.want) << std::hex << c.rop;
+    x += 10;
+  }
+  SelectObject(mem, old);
+  DeleteDC(mem);
+  DeleteObject(bm);
+  DeleteObject(green);
+  EXPECT_EQ(test::liveGdiObjectCount(), 0);
+}
+
+TEST_F(Gdi, FocusRectangleIsRemovedByASecondCall) {
+  RECT r{10, 10, 30, 20};
+  DrawFocusRect(dc, &r);
+  int dotted = count(RGB(0, 0, 0), 0, 0, 120, 80);
+  EXPECT_GT(dotted, 10);
+  EXPECT_EQ(at(10, 10), RGB(0, 0, 0));
+  EXPECT_EQ(at(11, 10), RGB(255, 255, 255));
+  DrawFocusRect(dc, &r);
+  EXPECT_EQ(count(RGB(0, 0, 0), 0, 0, 120, 80), 0);
+}
+
 }  // namespace

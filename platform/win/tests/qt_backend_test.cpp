@@ -8,11 +8,13 @@
 #include <QDialog>
 #include <QInputMethodEvent>
 #include <QLineEdit>
+#include <QScreen>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <thread>
 #include <vector>
 
 #include "platform/win/gdi.h"
@@ -70,6 +72,22 @@ class QtLayer : public ::testing::Test {
   void TearDown() override { test::reset(); }
 };
 
+TEST_F(QtLayer, TheScreenIsReadAtTheFirstWindowNotAtRegistration) {
+  test::reset();
+  WNDCLASS wc;
+  wc.lpfnWndProc = controlProc;
+  wc.lpszClassName = "Late";
+  ASSERT_NE(RegisterClass(&wc), 0);
+  ASSERT_TRUE(GetClassInfo(nullptr, "Late", &wc));
+  EXPECT_FALSE(test::screenWasRead());
+  HWND h = CreateWindowEx(0, "Late", "", WS_POPUP, 0, 0, 5, 5, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(h);
+  EXPECT_TRUE(test::screenWasRead());
+  QScreen* s = QGuiApplication::primaryScreen();
+  EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), s->geometry().width());
+  EXPECT_EQ(GetDeviceCaps(nullptr, LOGPIXELSY), static_cast<int>(s->logicalDotsPerInchY() + 0.5));
+}
+
 TEST_F(QtLayer, AClickArrivesAsButtonMessagesAtClientCoordinates) {
   HWND h = CreateWindowEx(0, "TestCtl", "", WS_POPUP | WS_BORDER | WS_VISIBLE, 50, 60, 100, 80,
                           nullptr, nullptr, nullptr, nullptr);
@@ -125,6 +143,18 @@ TEST_F(QtLayer, PostedMessagesAndTimersRunInsideANestedDialogLoop) {
   dlg.exec();
   EXPECT_TRUE(seen(WM_USER, 7));
   EXPECT_TRUE(seen(WM_TIMER, 5));
+}
+
+TEST_F(QtLayer, AMessagePostedFromAnotherThreadRunsOnTheUiThread) {
+  HWND h = CreateWindowEx(0, "TestCtl", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr,
+                          nullptr);
+  ASSERT_TRUE(h);
+  pumpMessages();
+  g_seen.clear();
+  std::thread t([h] { PostMessage(h, WM_USER, 11, 0); });
+  t.join();
+  for (int i = 0; i < 100 && !seen(WM_USER, 11); ++i) QTest::qWait(5);
+  EXPECT_TRUE(seen(WM_USER, 11));
 }
 
 TEST_F(QtLayer, HostedControlTakesPartInTheDialog) {

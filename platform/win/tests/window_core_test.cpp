@@ -455,6 +455,10 @@ TEST_F(Core, NonClientAreaComesFromNcCalcSize) {
   ClientToScreen(h, &p);
   EXPECT_EQ(p.x, 11);
   EXPECT_EQ(p.y, 11);
+  POINT inTop{0, 0};
+  MapWindowPoints(h, top, &inTop, 1);
+  EXPECT_EQ(inTop.x, 11);
+  EXPECT_EQ(inTop.y, 11);
   EXPECT_EQ(SendMessage(h, WM_NCHITTEST, 0, MAKELPARAM(105, 30)), HTVSCROLL);
   EXPECT_EQ(SendMessage(h, WM_NCHITTEST, 0, MAKELPARAM(10, 30)), HTBORDER);
   EXPECT_EQ(SendMessage(h, WM_NCHITTEST, 0, MAKELPARAM(50, 30)), HTCLIENT);
