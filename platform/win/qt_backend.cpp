@@ -62,8 +62,9 @@ class QtBackend : public QObject, public Backend {
     bool visible = IsWindowVisible(h);
     if (!v && visible && !hostedWindows().count(h)) {
       bool popup = (static_cast<DWORD>(GetWindowLong(h, GWL_STYLE)) & WS_POPUP) != 0;
-      Qt::WindowFlags f = popup ? (Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus |
-                                   Qt::WindowStaysOnTopHint)
+      // Popups (drop-down lists) are tool-tip windows: shown on top, never
+      // activated, and without the mouse grab of Qt's own popups.
+      Qt::WindowFlags f = popup ? (Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus)
                                 : (Qt::Window | Qt::FramelessWindowHint);
       v = new LayerView(nullptr, f);
       if (popup) v->setAttribute(Qt::WA_ShowWithoutActivating);

@@ -149,6 +149,36 @@ TEST_F(Gdi, TextIsDrawnInsideItsMeasuredExtent) {
   DeleteObject(f);
 }
 
+TEST_F(Gdi, DrawTextWrapsAndElidesWithinItsBox) {
+  TEXTMETRIC tm;
+  GetTextMetrics(dc, &tm);
+  SIZE word;
+  GetTextExtentPoint32(dc, "word", 4, &word);
+  struct Case { const char* text; UINT fmt; int width; int lines; } cases[] = {
+      {"word word word", DT_WORDBREAK, word.cx + 2, 3},        // one word a line
+      {"word word word", DT_SINGLELINE, word.cx + 2, 1},
+      {"one\ntwo", 0, 200, 2},                                 // explicit line breaks
+      {"&File", DT_SINGLELINE, 200, 1},
+  };
+  for (const auto& c : cases) {
+    RECT r{0, 0, c.width, 0};
+    int h = DrawText(dc, c.text, -1, &r, c.fmt | DT_CALCRECT);
+    EXPECT_EQ(h, c.lines * tm.tmHeight) << c.text;
+  }
+  // The mnemonic marker is not measured.
+  RECT pre{0, 0, 200, 0};
+  DrawText(dc, "&File", -1, &pre, DT_SINGLELINE | DT_CALCRECT);
+  SIZE plain;
+  GetTextExtentPoint32(dc, "File", 4, &plain);
+  EXPECT_EQ(pre.right, plain.cx);
+  // An elided line stays inside its box.
+  SetBkMode(dc, TRANSPARENT);
+  RECT box{10, 10, 10 + word.cx, 10 + tm.tmHeight};
+  DrawText(dc, "word word word word", -1, &box, DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOCLIP);
+  EXPECT_GT(count(RGB(0, 0, 0), box.left, box.top, box.right, box.bottom), 5);
+  EXPECT_EQ(count(RGB(0, 0, 0), box.right + 1, 0, 120, 80), 0);
+}
+
 TEST_F(Gdi, ClippingLimitsDrawing) {
   IntersectClipRect(dc, 0, 0, 10, 10);
   RECT r{0, 0, 50, 50};

@@ -157,6 +157,27 @@ TEST_F(QtLayer, AMessagePostedFromAnotherThreadRunsOnTheUiThread) {
   EXPECT_TRUE(seen(WM_USER, 11));
 }
 
+TEST_F(QtLayer, APopupShowsWithoutTakingTheFocus) {
+  QWidget win;
+  auto* edit = new QLineEdit(&win);
+  win.show();
+  win.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&win));
+  edit->setFocus();
+  QApplication::processEvents();
+  ASSERT_TRUE(edit->hasFocus());
+  HWND popup = CreateWindowEx(0, "TestCtl", "", WS_POPUP | WS_BORDER | WS_VISIBLE, 10, 10, 60, 40,
+                              nullptr, nullptr, nullptr, nullptr);
+  QWidget* view = widgetForWindow(popup);
+  ASSERT_TRUE(view);
+  QApplication::processEvents();
+  EXPECT_TRUE(view->isVisible());
+  EXPECT_TRUE(view->windowFlags() & Qt::WindowDoesNotAcceptFocus);
+  EXPECT_TRUE(edit->hasFocus());
+  ShowWindow(popup, SW_HIDE);
+  EXPECT_FALSE(view->isVisible());
+}
+
 TEST_F(QtLayer, HostedControlTakesPartInTheDialog) {
   QDialog dlg;
   auto* layout = new QVBoxLayout(&dlg);
