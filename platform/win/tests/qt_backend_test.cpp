@@ -1,0 +1,275 @@
+// The Qt backend and the host widget on an offscreen QApplication: Qt input
+// arriving as messages, the pump inside nested event loops, and a layer
+// control inside a QDialog.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QInputMethodEvent>
+#include <QLineEdit>
+#include <QScreen>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <thread>
+#include <vector>
+
+#include "platform/win/gdi.h"
+#include "platform/win/host_widget.h"
+#include "platform/win/qt_backend.h"
+#include "platform/win/window.h"
+
+using namespace plat::win;
+
+namespace {
+
+struct Seen {
+  UINT msg;
+  WPARAM w;
+  LPARAM l;
+};
+std::vector<Seen> g_seen;
+LRESULT g_dlgCode = DLGC_WANTARROWS | DLGC_WANTCHARS;
+
+LRESULT controlProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+  switch (m) {
+    case WM_GETDLGCODE: return g_dlgCode;
+    case WM_LBUTTONDOWN:
+      SetFocus(h);
+      SendMessage(GetParent(h), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(h), 1),
+                  reinterpret_cast<LPARAM>(h));
+      break;
+    default: break;
+  }
+  if (m == WM_LBUTTONDOWN || m == WM_LBUTTONUP || m == WM_KEYDOWN || m == WM_CHAR ||
+      m == WM_SETFOCUS || m == WM_KILLFOCUS || m == WM_TIMER || m == WM_USER)
+    g_seen.push_back({m, w, l});
+  return DefWindowProc(h, m, w, l);
+}
+
+bool seen(UINT m, WPARAM w) {
+  for (const auto& s : g_seen)
+    if (s.msg == m && s.w == w) return true;
+  return false;
+}
+
+class QtLayer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::reset();
+    g_seen.clear();
+    g_dlgCode = DLGC_WANTARROWS | DLGC_WANTCHARS;
+    WNDCLASS wc;
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = controlProc;
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<std::uintptr_t>(COLOR_WINDOW + 1));
+    wc.lpszClassName = "TestCtl";
+    ASSERT_NE(RegisterClass(&wc), 0);
+  }
+  void TearDown() override { test::reset(); }
+};
+
+TEST_F(QtLayer, TheScreenIsReadAtTheFirstWindowNotAtRegistration) {
+  test::reset();
+  WNDCLASS wc;
+  wc.lpfnWndProc = controlProc;
+  wc.lpszClassName = "Late";
+  ASSERT_NE(RegisterClass(&wc), 0);
+  ASSERT_TRUE(GetClassInfo(nullptr, "Late", &wc));
+  EXPECT_FALSE(test::screenWasRead());
+  HWND h = CreateWindowEx(0, "Late", "", WS_POPUP, 0, 0, 5, 5, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(h);
+  EXPECT_TRUE(test::screenWasRead());
+  QScreen* s = QGuiApplication::primaryScreen();
+  EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), s->geometry().width());
+  EXPECT_EQ(GetDeviceCaps(nullptr, LOGPIXELSY), static_cast<int>(s->logicalDotsPerInchY() + 0.5));
+}
+
+TEST_F(QtLayer, AClickArrivesAsButtonMessagesAtClientCoordinates) {
+  HWND h = CreateWindowEx(0, "TestCtl", "", WS_POPUP | WS_BORDER | WS_VISIBLE, 50, 60, 100, 80,
+                          nullptr, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(h);
+  EXPECT_TRUE(qtBackendActive());
+  QWidget* view = widgetForWindow(h);
+  ASSERT_TRUE(view);
+  EXPECT_EQ(view->geometry(), QRect(50, 60, 100, 80));
+  QApplication::processEvents();
+  g_seen.clear();
+  QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(11, 21));
+  ASSERT_GE(g_seen.size(), 2u);
+  const Seen* down = nullptr;
+  const Seen* up = nullptr;
+  for (const auto& s : g_seen) {
+    if (s.msg == WM_LBUTTONDOWN) down = &s;
+    if (s.msg == WM_LBUTTONUP) up = &s;
+  }
+  ASSERT_TRUE(down && up);
+  EXPECT_EQ(GET_X_LPARAM(down->l), 10);  // one pixel of border
+  EXPECT_EQ(GET_Y_LPARAM(down->l), 20);
+  EXPECT_EQ(GET_X_LPARAM(up->l), 10);
+  // The view shows the window's painted image.
+  QApplication::processEvents();
+  QImage shot = view->grab().toImage();
+  EXPECT_EQ(shot.pixel(0, 0) & 0xFFFFFF, GetSysColor(COLOR_WINDOWFRAME));
+  EXPECT_EQ(shot.pixel(50, 40) & 0xFFFFFF, 0xFFFFFFu);
+}
+
+TEST_F(QtLayer, AnInputMethodCommitArrivesAsWmCharWithTheCodePoint) {
+  HWND h = CreateWindowEx(0, "TestCtl", "", WS_POPUP | WS_VISIBLE, 0, 0, 50, 20, nullptr,
+                          nullptr, nullptr, nullptr);
+  SetFocus(h);
+  QWidget* view = widgetForWindow(h);
+  ASSERT_TRUE(view);
+  g_seen.clear();
+  QInputMethodEvent ev;
+  ev.setCommitString(QStringLiteral("\u00E9\U0001F600"));
+  QApplication::sendEvent(view, &ev);
+  ASSERT_EQ(g_seen.size(), 2u);
+  EXPECT_EQ(g_seen[0].msg, WM_CHAR);
+  EXPECT_EQ(g_seen[0].w, 0xE9u);
+  EXPECT_EQ(g_seen[1].w, 0x1F600u);  // a whole code point, not a surrogate half
+}
+
+TEST_F(QtLayer, PostedMessagesAndTimersRunInsideANestedDialogLoop) {
+  HWND h = CreateWindowEx(0, "TestCtl", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr,
+                          nullptr);
+  PostMessage(h, WM_USER, 7, 0);
+  SetTimer(h, 5, 20, nullptr);
+  QDialog dlg;
+  QTimer::singleShot(300, &dlg, &QDialog::accept);
+  dlg.exec();
+  EXPECT_TRUE(seen(WM_USER, 7));
+  EXPECT_TRUE(seen(WM_TIMER, 5));
+}
+
+TEST_F(QtLayer, AMessagePostedFromAnotherThreadRunsOnTheUiThread) {
+  HWND h = CreateWindowEx(0, "TestCtl", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr,
+                          nullptr);
+  ASSERT_TRUE(h);
+  pumpMessages();
+  g_seen.clear();
+  std::thread t([h] { PostMessage(h, WM_USER, 11, 0); });
+  t.join();
+  for (int i = 0; i < 100 && !seen(WM_USER, 11); ++i) QTest::qWait(5);
+  EXPECT_TRUE(seen(WM_USER, 11));
+}
+
+TEST_F(QtLayer, APopupShowsWithoutTakingTheFocus) {
+  QWidget win;
+  auto* edit = new QLineEdit(&win);
+  win.show();
+  win.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&win));
+  edit->setFocus();
+  QApplication::processEvents();
+  ASSERT_TRUE(edit->hasFocus());
+  HWND popup = CreateWindowEx(0, "TestCtl", "", WS_POPUP | WS_BORDER | WS_VISIBLE, 10, 10, 60, 40,
+                              nullptr, nullptr, nullptr, nullptr);
+  QWidget* view = widgetForWindow(popup);
+  ASSERT_TRUE(view);
+  QApplication::processEvents();
+  EXPECT_TRUE(view->isVisible());
+  EXPECT_TRUE(view->windowFlags() & Qt::WindowDoesNotAcceptFocus);
+  EXPECT_TRUE(edit->hasFocus());
+  ShowWindow(popup, SW_HIDE);
+  EXPECT_FALSE(view->isVisible());
+}
+
+TEST_F(QtLayer, HostedControlTakesPartInTheDialog) {
+  QDialog dlg;
+  auto* layout = new QVBoxLayout(&dlg);
+  auto* edit = new QLineEdit(&dlg);
+  auto* host = new HostWidget(&dlg);
+  auto* ok = new QPushButton("OK", &dlg);
+  ok->setDefault(true);
+  layout->addWidget(edit);
+  layout->addWidget(host);
+  layout->addWidget(ok);
+  std::vector<WPARAM> commands;
+  host->setHandler([&](UINT m, WPARAM w, LPARAM, LRESULT* r) {
+    if (m != WM_COMMAND) return false;
+    commands.push_back(w);
+    *r = 0;
+    return true;
+  });
+  HWND ctl = CreateWindowEx(0, "TestCtl", "", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, 0, 10, 10,
+                            host->hostWindow(), reinterpret_cast<HMENU>(42), nullptr, nullptr);
+  ASSERT_TRUE(ctl);
+  bool accepted = false;
+  QObject::connect(ok, &QPushButton::clicked, [&] { accepted = true; });
+  dlg.resize(300, 300);
+  dlg.show();
+  dlg.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+  QApplication::processEvents();
+
+  // Geometry follows the layout; the control fills the host.
+  RECT cr;
+  GetClientRect(ctl, &cr);
+  EXPECT_EQ(cr.right, host->width());
+  EXPECT_EQ(cr.bottom, host->height());
+  RECT wr;
+  GetWindowRect(host->hostWindow(), &wr);
+  EXPECT_EQ(QPoint(wr.left, wr.top), host->mapToGlobal(QPoint(0, 0)));
+
+  // Tab goes from the line edit into the control and Shift+Tab back.
+  edit->setFocus();
+  QApplication::processEvents();
+  QTest::keyClick(edit, Qt::Key_Tab);
+  EXPECT_TRUE(host->hasFocus());
+  EXPECT_EQ(GetFocus(), ctl);
+  g_seen.clear();
+  QTest::keyClick(host, Qt::Key_Backtab, Qt::ShiftModifier);
+  EXPECT_TRUE(edit->hasFocus());
+  EXPECT_EQ(GetFocus(), nullptr);
+  EXPECT_TRUE(seen(WM_KILLFOCUS, 0));
+
+  // Arrows and characters reach the control; Return reaches the default button.
+  host->setFocus();
+  QApplication::processEvents();
+  g_seen.clear();
+  QTest::keyClick(host, Qt::Key_Down);
+  QTest::keyClick(host, Qt::Key_A);
+  EXPECT_TRUE(seen(WM_KEYDOWN, VK_DOWN));
+  EXPECT_TRUE(seen(WM_CHAR, 'a'));
+  QTest::keyClick(host, Qt::Key_Return);
+  EXPECT_TRUE(accepted);
+  EXPECT_FALSE(seen(WM_KEYDOWN, VK_RETURN));
+
+  // A click in the control reaches the dialog's handler as WM_COMMAND.
+  QTest::mouseClick(host, Qt::LeftButton, {}, QPoint(5, 5));
+  ASSERT_EQ(commands.size(), 1u);
+  EXPECT_EQ(LOWORD(commands[0]), 42);
+  EXPECT_EQ(HIWORD(commands[0]), 1);
+}
+
+TEST_F(QtLayer, AControlAskingForAllKeysKeepsReturnAndTab) {
+  g_dlgCode = DLGC_WANTALLKEYS;
+  QDialog dlg;
+  auto* layout = new QVBoxLayout(&dlg);
+  auto* host = new HostWidget(&dlg);
+  auto* ok = new QPushButton("OK", &dlg);
+  ok->setDefault(true);
+  layout->addWidget(host);
+  layout->addWidget(ok);
+  CreateWindowEx(0, "TestCtl", "", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, host->hostWindow(),
+                 reinterpret_cast<HMENU>(1), nullptr, nullptr);
+  bool accepted = false;
+  QObject::connect(ok, &QPushButton::clicked, [&] { accepted = true; });
+  dlg.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+  host->setFocus();
+  QApplication::processEvents();
+  g_seen.clear();
+  QTest::keyClick(host, Qt::Key_Return);
+  QTest::keyClick(host, Qt::Key_Tab);
+  EXPECT_FALSE(accepted);
+  EXPECT_TRUE(seen(WM_KEYDOWN, VK_RETURN));
+  EXPECT_TRUE(seen(WM_KEYDOWN, VK_TAB));
+  EXPECT_TRUE(host->hasFocus());
+}
+
+}  // namespace
