@@ -76,6 +76,9 @@ const StringEntry kStrings[] = {
     {9003, "Talvane Player: Warning Window"},
     {9004, "Talvane Player: Question Window"},
     {9005, "Talvane Player: Progress Window"},
+    // No text is given for this caption beside its three siblings: it
+    // names the information box the way they name theirs.
+    {9006, "Talvane Player: Information Window"},
     {9007, "Error Code: "},
     {9101, "Can't open file !"},
     {9103, "This file has an incorrect format !"},
@@ -93,6 +96,9 @@ const StringEntry kStrings[] = {
     {9302, "Converting Audio Files"},
     {9303, "Updating initialization file"},
     {9304, "The selected Talvanes have been correctly installed"},
+    // The install dialog's second result message, shown when not every
+    // chosen Talvane could be installed.
+    {9305, "Some of the selected Talvanes could not be installed"},
     {9800, "English"},
     {9801, "French"},
     {9802, "Italian"},
