@@ -191,6 +191,15 @@ std::optional<int> parseId(std::string_view field) {
   return value;
 }
 
+// Key texts are short printable ASCII ("Ctrl+PgDown").
+bool validKey(std::string_view key) {
+  if (key.empty() || key.size() > 64) return false;
+  for (const char c : key) {
+    if (c <= ' ' || c > '~') return false;
+  }
+  return true;
+}
+
 bool validFileName(std::string_view name) {
   if (name.empty() || name.size() > kResMaxFileNameBytes) return false;
   if (name == "." || name == "..") return false;
@@ -381,7 +390,7 @@ bool Parser::record(std::string_view line) {
     const auto table = parseId(takeField(rest));
     const auto command = parseId(takeField(rest));
     if (!table || !command) return fail("bad accelerator id");
-    if (rest.empty() || rest.size() > 64) return fail("bad accelerator key");
+    if (!validKey(rest)) return fail("bad accelerator key");
     if (accelTable_ != *table) {
       if (!flushAccelerators()) return false;
       if (module_.accelerators(*table)) return fail("accelerator table used twice");

@@ -138,6 +138,8 @@ TEST(ResReader, RefusesMalformedFiles) {
       {"too deep", deepMenu(static_cast<int>(kResMaxMenuDepth) + 1), static_cast<int>(kResMaxMenuDepth) + 3, "too deep"},
       {"accelerator table split", "TVRES 1\naccel 1 2 F1\nstring 1 a\naccel 1 3 F2\n", 4, "used twice"},
       {"accelerator without key", "TVRES 1\naccel 1 2\n", 2, "bad accelerator key"},
+      {"accelerator key with a control character", "TVRES 1\naccel 1 2 F1\r\r\n", 2, "bad accelerator key"},
+      {"accelerator key with a blank", "TVRES 1\naccel 1 2 Ctrl F1\n", 2, "bad accelerator key"},
       {"image kind", "TVRES 1\nimage 1 gif AAAA\n", 2, "unknown image kind"},
       {"image path", "TVRES 1\nimage 1 file ../x.png\n", 2, "file name"},
       {"image dot dot", "TVRES 1\nimage 1 file ..\n", 2, "file name"},
