@@ -8,6 +8,7 @@
 // object stands in (tests use it too) and there is no frame state.
 
 #include <string>
+#include <utility>
 
 namespace tv::language {
 
@@ -20,6 +21,10 @@ class LanguageSettings {
   // The stored help language index.
   virtual int lastHelpLanguage() const = 0;
   virtual void setLastHelpLanguage(int index) = 0;
+  // A three-letter system language code configured for this machine
+  // ("FRA", "PTB"), which then stands in for the locale; empty when none
+  // is configured.
+  virtual std::string systemLanguageCode() const { return {}; }
 };
 
 // The main window's state, as far as other objects ask it.
@@ -38,10 +43,13 @@ class InMemoryLanguageSettings : public LanguageSettings {
   void setLastInterfaceLanguage(int index) override { interface_ = index; }
   int lastHelpLanguage() const override { return help_; }
   void setLastHelpLanguage(int index) override { help_ = index; }
+  std::string systemLanguageCode() const override { return systemCode_; }
+  void setSystemLanguageCode(std::string code) { systemCode_ = std::move(code); }
 
  private:
   int interface_ = 0;
   int help_ = 0;
+  std::string systemCode_;
 };
 
 // The settings in use: the installed object, else a process-wide

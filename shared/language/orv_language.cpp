@@ -248,6 +248,8 @@ bool COrv_Language::HelpFileExists(int index) const {
 }
 
 int COrv_Language::GetWindowsLanguage() {
+  const std::string code = languageSettings().systemLanguageCode();
+  if (!code.empty()) return languageIndexFromSystemCode(code);
   for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
     const char* value = std::getenv(variable);
     if (value && *value) return languageIndexFromLocale(value);

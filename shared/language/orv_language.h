@@ -110,8 +110,9 @@ class COrv_Language {
   // the help folder exists.
   bool HelpFileExists(int index) const;
 
-  // The interface language of the system locale: LC_ALL, LC_MESSAGES, LANG,
-  // the first one set.
+  // The interface language of the system: from the configured three-letter
+  // code when the settings hold one, else from the locale (LC_ALL,
+  // LC_MESSAGES, LANG, the first one set).
   static int GetWindowsLanguage();
 
   // Resource lists. Kinds 1-4 are the string columns of lists 1-4, 5-8 the

@@ -358,6 +358,18 @@ TEST(LanguageLocale, SystemLanguageFromTheEnvironment) {
   }
 }
 
+TEST_F(LanguageTest, ConfiguredSystemCodeStandsInForTheLocale) {
+  setenv("LANG", "de_DE.UTF-8", 1);
+  unsetenv("LC_ALL");
+  unsetenv("LC_MESSAGES");
+  EXPECT_EQ(COrv_Language::GetWindowsLanguage(), 4);
+  const std::pair<const char*, int> cases[] = {{"PTG", 5}, {"ptg", 5}, {"PtB", 6}, {"ENG", 0}, {"XYZ", 0}};
+  for (const auto& [code, index] : cases) {
+    settings_.setSystemLanguageCode(code);
+    EXPECT_EQ(COrv_Language::GetWindowsLanguage(), index) << code;
+  }
+}
+
 class FakeIconLibrary : public IconLibrary {
  public:
   explicit FakeIconLibrary(std::vector<int>* asked) : asked_(asked) {}
