@@ -9,10 +9,7 @@
 #include "shared/language/english_module.h"
 #include "shared/language/language_settings.h"
 
-#if __has_include("platform/fs/module_names.h")
 #include "platform/fs/module_names.h"
-#define TV_HAVE_MODULE_NAMES 1
-#endif
 
 namespace tv::language {
 namespace {
@@ -35,12 +32,7 @@ LanguageSettings* g_settings = nullptr;
 FrameState* g_frame = nullptr;
 
 std::filesystem::path defaultLocator(std::string_view name) {
-#ifdef TV_HAVE_MODULE_NAMES
   return plat::fs::modulePath(name);
-#else
-  (void)name;
-  return {};
-#endif
 }
 
 ModuleLocator& locator() {

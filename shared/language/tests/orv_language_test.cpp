@@ -11,10 +11,7 @@
 #include "shared/language/english_module.h"
 #include "shared/language/language_settings.h"
 
-#if __has_include("platform/fs/program_folder.h")
 #include "platform/fs/program_folder.h"
-#define TV_HAVE_PROGRAM_FOLDER 1
-#endif
 
 namespace tv::language {
 namespace {
@@ -272,16 +269,12 @@ TEST(LanguageTables, CountsAndResourceIds) {
 }
 
 TEST_F(LanguageTest, DefaultLocatorFindsModulesInTheProgramFolder) {
-#ifdef TV_HAVE_PROGRAM_FOLDER
   setModuleLocator({});
   setenv(plat::fs::kProgramFolderVariable, folder_.c_str(), 1);
   EXPECT_EQ(COrv_Language(1).LoadString(9002), "Talvane Player : fenêtre d'erreur");
   fs::create_directories(folder_ / "Orv_HLFRE");
   EXPECT_TRUE(COrv_Language(1).HelpFileExists(1));
   unsetenv(plat::fs::kProgramFolderVariable);
-#else
-  GTEST_SKIP() << "this build has no module-name map";
-#endif
 }
 
 TEST_F(LanguageTest, HelpFolders) {
