@@ -1,0 +1,62 @@
+#pragma once
+// Test mode of the real programs.
+//
+// TALVANE_TEST_MODE set to a non-empty value puts a program in test mode;
+// the value names the audio backend (read by plat::audio). For message
+// boxes, test mode means:
+//   - TALVANE_TEST_ANSWERS names a script file read once, at the first box:
+//     one answer per line, as a number (1..7) or a name ("yes", "IDNO",
+//     "Cancel"); blank lines and lines starting with '#' are skipped. When it
+//     runs out, or without the variable, each box answers its default button.
+//   - TALVANE_TEST_LOG names a file to which every box and beep is appended,
+//     one line each, written with a single append so that several programs
+//     can share one log. parseTestLog() reads it back.
+// Log lines are tab-separated fields with '\\', tab, CR and LF escaped as
+// \\ \t \r \n:
+//   box  <caption> <text> <icon> <buttons> <default index> <help context> <answer>
+//   beep <type as unsigned decimal>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/ui/message_box.h"
+
+namespace plat::ui {
+
+inline constexpr const char* kTestModeVariable = "TALVANE_TEST_MODE";
+inline constexpr const char* kTestAnswersVariable = "TALVANE_TEST_ANSWERS";
+inline constexpr const char* kTestLogVariable = "TALVANE_TEST_LOG";
+
+// Whether TALVANE_TEST_MODE is set and not empty, and its value.
+bool testMode();
+std::string testModeValue();
+
+// The sink of a program in test mode, built from the variables above;
+// nullptr when not in test mode.
+std::unique_ptr<MessageSink> createTestModeSink();
+
+// Parses an answers script; unknown lines are skipped.
+std::vector<int> parseAnswerScript(std::string_view text);
+
+// One line of the test-mode log.
+struct LoggedEvent {
+  bool isBeep = false;
+  uint32_t beepType = 0;
+  std::string caption;
+  std::string text;
+  std::string icon;     // iconName()
+  std::string buttons;  // buttonsName()
+  int defaultButton = 0;
+  uint32_t helpContext = 0;
+  int answer = 0;
+};
+
+std::string formatLogLine(const MessageBoxRequest& request, int answer);
+std::string formatBeepLine(uint32_t type);
+// Every well-formed line of a log, in order.
+std::vector<LoggedEvent> parseTestLog(std::string_view text);
+
+}  // namespace plat::ui
