@@ -146,15 +146,22 @@ bool COrv_Environment::CheckPublicDataPath(bool move, std::string_view path) {
   return false;
 }
 
-// With write, the new path is stored and, when it lacks its structure, the
-// structure is built in that path (not in the standard one).
+// With write, the new path gets its structure first (built in that path
+// when it lacks one) and is stored only then, so that the settings file
+// never names a folder that could not be made a data path; on failure the
+// instance keeps its path and the file is left alone.
 bool COrv_Environment::SetDataPath(const std::string* path, bool write) {
-  dataPath_ = path != nullptr ? *path : ReadDataPath(true);
-  if (!write) return true;
-  if (!writeSettingsValue(kSecDatapath, kKeyDataPath, dataPath_)) return false;
-  if (VerifyDataPath(nullptr)) return true;
-  const std::string target = dataPath_;
-  return CreateDataPath(&target);
+  std::string next = path != nullptr ? *path : ReadDataPath(true);
+  if (!write) {
+    dataPath_ = std::move(next);
+    return true;
+  }
+  // A path the settings file cannot give back whole is not taken.
+  if (plat::profile::text::countChars(next) >= kPathBuffer || !plat::profile::isValidValue(next)) return false;
+  if (!VerifyDataPath(&next) && !CreateDataPath(&next)) return false;
+  if (!writeSettingsValue(kSecDatapath, kKeyDataPath, next)) return false;
+  dataPath_ = std::move(next);
+  return true;
 }
 
 // --- The folders -------------------------------------------------------------------
@@ -297,6 +304,10 @@ std::string COrv_Environment::GetNamedDataPath(std::string_view name, bool flag)
 // differ by case here).
 bool COrv_Environment::AddNamedDataPath(std::string_view name, std::string_view folder) {
   if (name.empty() || folder.empty() || name == kDefaultPathName) return false;
+  // The name heads a section and the folder must read back whole.
+  if (!plat::profile::isValidSectionName(name) || !plat::profile::isValidValue(folder) ||
+      plat::profile::text::countChars(folder) >= kListBuffer)
+    return false;
   const std::string newFolder = withTrailingSeparator(std::string(folder));
   if (withTrailingSeparator(GetStandardDataPath()) == newFolder) return false;
 

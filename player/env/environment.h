@@ -132,7 +132,12 @@ class COrv_Environment {
   bool HasPublicFolder();
   std::string GetDefaultDataPath();
   std::string GetSpecialFolderPath(int csidl);
+  // With PUBLIC set, a path other than it (empty: the cached one) is moved
+  // to it (move) or refused with a warning box.
   bool CheckPublicDataPath(bool move, std::string_view path);
+  // Makes `path` (null: the stored one) the cached data path. With write it
+  // must first be a data path or be made one, and is then stored; false,
+  // with nothing changed, when that fails or the path is too long to store.
   bool SetDataPath(const std::string* path, bool write);
   bool SetDataPath(std::string_view path, bool write) {
     std::string p(path);
@@ -149,9 +154,15 @@ class COrv_Environment {
   // empty for other kinds.
   std::string GetIndexFilePath(int kind);
 
+  // Build or check the structure in `folder` (null: the standard data path
+  // for Create, the cached one for Verify); the cached path is unchanged.
   bool CreateDataPath(const std::string* folder = nullptr);
   bool VerifyDataPath(const std::string* folder = nullptr);
+  // Removes the structure of a data path that is neither the standard one
+  // nor the one in use; the folder itself and other files stay.
   bool DeleteDataPath(std::string_view folder);
+  // Creates (on) or removes (off) the empty mark file in the stored data
+  // path; false when it cannot be made or there is none to remove.
   bool MarkDataPathInUse(bool on);
 
   int ReadAltSources(std::vector<std::string>& list, bool flag);

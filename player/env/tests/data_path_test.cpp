@@ -214,9 +214,17 @@ TEST_F(DataPathTest, SetDataPathWithWriteBuildsTheNewFolder) {
   EXPECT_TRUE(env.SetDataPath(nullptr, false));
   EXPECT_EQ(env.GetDataPath(), d);
 
-  // A new folder that cannot be built gives false.
+  // A new folder that cannot be built, or a path longer than the settings
+  // file keeps, is refused: neither the instance nor the file changes.
   const std::string missing = tvtest::sandbox().base.string() + "/no/such";
-  EXPECT_FALSE(env.SetDataPath(missing, true));
+  const std::string tooLong = folder(std::string(200, 'x')) + "/" + std::string(80, 'y');
+  fs::create_directories(tooLong);
+  for (const std::string& refused : {missing, tooLong}) {
+    EXPECT_FALSE(env.SetDataPath(refused, true));
+    EXPECT_EQ(env.GetDataPath(), d);
+    EXPECT_EQ(COrv_Environment().GetDataPath(), d);
+  }
+  EXPECT_FALSE(fs::exists(tooLong + "/Install"));
 
   // Setting 33 goes the same way.
   const std::string e = folder("via-setting");
@@ -331,6 +339,10 @@ TEST_F(DataPathTest, NamedDataPaths) {
   EXPECT_FALSE(env.AddNamedDataPath("Home", ""));
   EXPECT_FALSE(env.AddNamedDataPath("Home", documents().string() + "/"));  // the standard path
   EXPECT_FALSE(env.AddNamedDataPath("@@@Default", "/srv/a"));
+  EXPECT_FALSE(env.AddNamedDataPath("A]B", "/srv/a"));
+  EXPECT_FALSE(env.AddNamedDataPath("Home", "/srv/a\n[Settings]"));
+  EXPECT_FALSE(env.AddNamedDataPath("Home", "/" + std::string(260, 'x')));
+  EXPECT_EQ(env.ReadDataPathHistory(names), 0);
 
   EXPECT_TRUE(env.AddNamedDataPath("School", "/srv/school"));
   EXPECT_TRUE(env.AddNamedDataPath("Home", "/srv/home/"));
