@@ -269,6 +269,14 @@ void COrv_Environment::SetInstallMenuFolder(std::string_view folder) {
   writeUserString(kValInstallMenuFolder, folder);
 }
 
+std::string COrv_Environment::MakeValidFileName(std::string_view name) {
+  std::string out(name);
+  for (char& c : out)
+    if (c == '<' || c == '>' || c == ':' || c == '"' || c == '/' || c == '\\' || c == '|' || c == '\0') c = '_';
+  if (!out.empty() && out.find_first_not_of('.') == std::string::npos) std::fill(out.begin(), out.end(), '_');
+  return out;
+}
+
 bool COrv_Environment::RegisterPacketContentType() {
   std::string type = "application/octet-stream";
   return RegistryValue(HKEY_CLASSES_ROOT, ".tpk", "Content Type", REG_SZ, type.data(),
