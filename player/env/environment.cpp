@@ -405,6 +405,7 @@ DWORD COrv_Environment::GetSettingValue(int n) {
 }
 
 std::string COrv_Environment::GetSettingText(int n) {
+  if (n != kSettingAltJingleName && n != kSettingDataPath && n != kSettingUserName) return {};
   DWORD size = 0;
   if (!GetSetting(n, nullptr, &size)) return {};
   std::vector<char> buffer(size + 1);

@@ -114,7 +114,7 @@ class COrv_Environment {
   // Stores setting n. Numbers of 32-bit values need size 4; texts take the
   // bytes up to the first NUL within `size`.
   void SetSetting(int n, const void* data, DWORD size);
-  // Typed forms of the two above.
+  // Typed forms of the two above (the text forms for 5, 33 and 36 only).
   DWORD GetSettingValue(int n);
   std::string GetSettingText(int n);
   void SetSettingValue(int n, DWORD value);
