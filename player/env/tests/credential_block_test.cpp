@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "player/env/credential_block.h"
+#include "player/env/tests/env_test_support.h"
+
+namespace {
+
+using orvtest::EnvTest;
+
+TEST(CutToBytes, NeverEndsInsideACharacter) {
+  struct Case {
+    std::string text;
+    size_t max;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"abc", 5, "abc"},          {"abc", 3, "abc"},         {"abcd", 3, "abc"},
+      {"abé", 3, "ab"},           {"abé", 4, "abé"},         {"a€b", 3, "a"},
+      {"a€b", 4, "a€"},           {"a\xF0\x9F\x98\x80", 4, "a"}, {"\xC3\xA9", 0, ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(orv::cutToBytes(c.text, c.max), c.expected) << c.text << " " << c.max;
+}
+
+using CredentialBlockTest = EnvTest;
+
+TEST_F(CredentialBlockTest, RoundTripsThroughEightyDigits) {
+  struct Case {
+    std::string name, password, expectedName, expectedPassword;
+  };
+  const Case cases[] = {
+      {"Bob", "pw", "Bob", "pw"},
+      {std::string(30, 'N'), std::string(10, 'p'), std::string(30, 'N'), std::string(10, 'p')},
+      {std::string(31, 'N'), std::string(11, 'p'), std::string(30, 'N'), std::string(10, 'p')},
+      {std::string(29, 'N') + "é", "pässwörter", std::string(29, 'N'), "pässwört"},
+      {"Ann  ", "pw \t", "Ann", "pw"},
+      {"Default", "", "Default", ""},
+      {"", "", "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name + "/" + c.password);
+    auto digits = orv::encodeCredentialBlock(c.name, c.password);
+    ASSERT_TRUE(digits);
+    EXPECT_EQ(digits->size(), 80u);
+    EXPECT_EQ(digits->find_first_not_of("0123456789abcdef"), std::string::npos);
+    std::string name, password;
+    ASSERT_TRUE(orv::decodeCredentialBlock(*digits, name, password));
+    EXPECT_EQ(name, c.expectedName);
+    EXPECT_EQ(password, c.expectedPassword);
+    EXPECT_EQ(orv::credentialName(c.name), c.expectedName);
+    EXPECT_EQ(orv::credentialPassword(c.password), c.expectedPassword);
+  }
+}
+
+TEST_F(CredentialBlockTest, RefusesAnythingButEightyHexDigits) {
+  const std::string good = *orv::encodeCredentialBlock("Bob", "pw");
+  std::string upper = good;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  std::string name, password;
+  EXPECT_TRUE(orv::decodeCredentialBlock(upper, name, password));
+  EXPECT_EQ(name, "Bob");
+
+  for (const std::string& bad : {good.substr(0, 78), good.substr(0, 79), good + "00", good + "0", std::string(),
+                                 " " + good.substr(1), good.substr(0, 40) + "+f" + good.substr(42)}) {
+    SCOPED_TRACE(bad);
+    name = "keep";
+    EXPECT_FALSE(orv::decodeCredentialBlock(bad, name, password));
+    EXPECT_EQ(name, "keep");
+  }
+}
+
+TEST_F(CredentialBlockTest, NothingWithoutAScrambler) {
+  const std::string good = *orv::encodeCredentialBlock("Bob", "pw");
+  orv::setBlockScrambler(nullptr);
+  EXPECT_FALSE(orv::encodeCredentialBlock("Bob", "pw"));
+  std::string name, password;
+  EXPECT_FALSE(orv::decodeCredentialBlock(good, name, password));
+}
+
+}  // namespace
