@@ -1,12 +1,11 @@
 #include "player/env/credential_block.h"
 
 #include <array>
-#include <atomic>
+
+#include "shared/scrambler/scrambler.h"
 
 namespace orv {
 namespace {
-
-std::atomic<const BlockScrambler*> g_scrambler{nullptr};
 
 bool isTrailingSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 
@@ -25,10 +24,6 @@ int hexValue(char c) {
 
 }  // namespace
 
-const BlockScrambler* blockScrambler() { return g_scrambler.load(); }
-
-const BlockScrambler* setBlockScrambler(const BlockScrambler* scrambler) { return g_scrambler.exchange(scrambler); }
-
 std::string_view cutToBytes(std::string_view s, size_t maxBytes) {
   if (s.size() <= maxBytes) return s;
   // A cut before a continuation byte would split a character: step back
@@ -44,16 +39,14 @@ std::string credentialPassword(std::string_view password) {
   return trimRight(cutToBytes(password, kCredentialPasswordBytes));
 }
 
-std::optional<std::string> encodeCredentialBlock(std::string_view name, std::string_view password) {
-  const BlockScrambler* scrambler = blockScrambler();
-  if (scrambler == nullptr) return std::nullopt;
+std::string encodeCredentialBlock(std::string_view name, std::string_view password) {
   std::array<std::uint8_t, kCredentialBlockBytes> block;
   block.fill(' ');
   std::string_view n = cutToBytes(name, kCredentialNameBytes);
   std::string_view p = cutToBytes(password, kCredentialPasswordBytes);
   for (size_t i = 0; i < n.size(); ++i) block[i] = static_cast<std::uint8_t>(n[i]);
   for (size_t i = 0; i < p.size(); ++i) block[kCredentialNameBytes + i] = static_cast<std::uint8_t>(p[i]);
-  scrambler->scrambleMod255(block, 1, 0);
+  COrv_Scrambler().ScrambleMod255(block.data(), block.size(), 1, 0);
   static const char kDigits[] = "0123456789abcdef";
   std::string out;
   out.reserve(kCredentialDigits);
@@ -65,8 +58,7 @@ std::optional<std::string> encodeCredentialBlock(std::string_view name, std::str
 }
 
 bool decodeCredentialBlock(std::string_view digits, std::string& name, std::string& password) {
-  const BlockScrambler* scrambler = blockScrambler();
-  if (scrambler == nullptr || digits.size() != kCredentialDigits) return false;
+  if (digits.size() != kCredentialDigits) return false;
   std::array<std::uint8_t, kCredentialBlockBytes> block;
   for (size_t i = 0; i < block.size(); ++i) {
     int hi = hexValue(digits[2 * i]);
@@ -74,7 +66,7 @@ bool decodeCredentialBlock(std::string_view digits, std::string& name, std::stri
     if (hi < 0 || lo < 0) return false;
     block[i] = static_cast<std::uint8_t>(hi * 16 + lo);
   }
-  scrambler->scrambleMod255(block, 0, 0);
+  COrv_Scrambler().ScrambleMod255(block.data(), block.size(), 0, 0);
   const char* bytes = reinterpret_cast<const char*>(block.data());
   name = trimRight(std::string_view(bytes, kCredentialNameBytes));
   password = trimRight(std::string_view(bytes + kCredentialNameBytes, kCredentialPasswordBytes));

@@ -97,11 +97,10 @@ class BuiltInDefaultUserMaker final : public DefaultUserMaker {
     const std::string index = dataPath + "/Users/Index.usr";
     std::string pwd = trimRight(plat::profile::getString(index, kDefaultUser, "pwd", "", 201));
     if (!pwd.empty()) return true;
-    std::optional<std::string> block = encodeCredentialBlock(kDefaultUser, "");
-    if (!block) return false;
+    const std::string block = encodeCredentialBlock(kDefaultUser, "");
     int count = plat::profile::getInt(index, kDefaultUser, "Count", 0);
     plat::profile::Batch batch;
-    batch.writeString(kDefaultUser, "pwd", *block).writeString(kDefaultUser, "Count", std::to_string(count + 1));
+    batch.writeString(kDefaultUser, "pwd", block).writeString(kDefaultUser, "Count", std::to_string(count + 1));
     if (batch.apply(index)) return false;
     const std::string folder = dataPath + "/Users/" + kDefaultUser;
     if (!plat::fs::ensureFolder(folder)) return false;
@@ -468,9 +467,7 @@ bool COrv_Environment::CheckAdminAccount(std::string_view name, std::string_view
 }
 
 bool COrv_Environment::SetAdminAccount(std::string_view name, std::string_view password) {
-  std::optional<std::string> block = encodeCredentialBlock(name, password);
-  if (!block) return false;
-  return writeSettingsValue(kSecSettings, kKeyAdmin, *block);
+  return writeSettingsValue(kSecSettings, kKeyAdmin, encodeCredentialBlock(name, password));
 }
 
 }  // namespace orv

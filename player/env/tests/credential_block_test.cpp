@@ -3,6 +3,7 @@
 #include <string>
 
 #include "player/env/credential_block.h"
+#include "shared/scrambler/scrambler.h"
 #include "player/env/tests/env_test_support.h"
 
 namespace {
@@ -40,12 +41,11 @@ TEST_F(CredentialBlockTest, RoundTripsThroughEightyDigits) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name + "/" + c.password);
-    auto digits = orv::encodeCredentialBlock(c.name, c.password);
-    ASSERT_TRUE(digits);
-    EXPECT_EQ(digits->size(), 80u);
-    EXPECT_EQ(digits->find_first_not_of("0123456789abcdef"), std::string::npos);
+    const std::string digits = orv::encodeCredentialBlock(c.name, c.password);
+    EXPECT_EQ(digits.size(), 80u);
+    EXPECT_EQ(digits.find_first_not_of("0123456789abcdef"), std::string::npos);
     std::string name, password;
-    ASSERT_TRUE(orv::decodeCredentialBlock(*digits, name, password));
+    ASSERT_TRUE(orv::decodeCredentialBlock(digits, name, password));
     EXPECT_EQ(name, c.expectedName);
     EXPECT_EQ(password, c.expectedPassword);
     EXPECT_EQ(orv::credentialName(c.name), c.expectedName);
@@ -54,7 +54,7 @@ TEST_F(CredentialBlockTest, RoundTripsThroughEightyDigits) {
 }
 
 TEST_F(CredentialBlockTest, RefusesAnythingButEightyHexDigits) {
-  const std::string good = *orv::encodeCredentialBlock("Bob", "pw");
+  const std::string good = orv::encodeCredentialBlock("Bob", "pw");
   std::string upper = good;
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   std::string name, password;
@@ -70,12 +70,21 @@ TEST_F(CredentialBlockTest, RefusesAnythingButEightyHexDigits) {
   }
 }
 
-TEST_F(CredentialBlockTest, NothingWithoutAScrambler) {
-  const std::string good = *orv::encodeCredentialBlock("Bob", "pw");
-  orv::setBlockScrambler(nullptr);
-  EXPECT_FALSE(orv::encodeCredentialBlock("Bob", "pw"));
-  std::string name, password;
-  EXPECT_FALSE(orv::decodeCredentialBlock(good, name, password));
+
+}  // namespace
+
+namespace {
+
+// The block on disk is the blank-padded record under the shared mod-255
+// walk with the default table, so every program that reads user files
+// with the data scrambler reads the same names.
+TEST(CredentialBlockFormat, IsTheRecordUnderTheSharedScrambler) {
+  const std::string digits = orv::encodeCredentialBlock("Bob", "pw");
+  std::string bytes;
+  for (size_t i = 0; i < digits.size(); i += 2)
+    bytes.push_back(static_cast<char>(std::stoi(digits.substr(i, 2), nullptr, 16)));
+  COrv_Scrambler().ScrambleMod255(bytes.data(), bytes.size(), 0, 0);
+  EXPECT_EQ(bytes, "Bob" + std::string(27, ' ') + "pw" + std::string(8, ' '));
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #pragma once
-// Fixtures shared by the environment store's tests: a stand-in scrambler, a
-// stand-in holder of the current user name, and a test base that gives each
-// case a program folder of its own and undoes every process-wide setting.
+// Fixtures shared by the environment store's tests: a stand-in holder of
+// the current user name, and a test base that gives each case a program
+// folder of its own and undoes every process-wide setting.
 
 #include <gtest/gtest.h>
 
@@ -18,23 +18,6 @@
 
 namespace orvtest {
 
-// A mod-255 walk of its own: each byte moves by a position-dependent step
-// and stays within 1..255, as the real scrambler's does.
-class StubScrambler : public orv::BlockScrambler {
- public:
-  void scrambleMod255(std::span<std::uint8_t> bytes, int direction, std::uint32_t seed) const override {
-    for (size_t i = 0; i < bytes.size(); ++i) {
-      int step = static_cast<int>((i * 37 + seed + 11) % 254) + 1;
-      int v = bytes[i] + (direction == 1 ? step : -step);
-      if (v <= 0)
-        v += 255;
-      else if (v >= 256)
-        v -= 255;
-      bytes[i] = static_cast<std::uint8_t>(v);
-    }
-  }
-};
-
 class StubUserName : public orv::CurrentUserNameProvider {
  public:
   std::string currentUserName() const override { return name; }
@@ -48,12 +31,10 @@ class EnvTest : public ::testing::Test {
     program = tvtest::sandbox().base / "prog";
     std::filesystem::create_directories(program);
     ::setenv(plat::fs::kProgramFolderVariable, program.c_str(), 1);
-    orv::setBlockScrambler(&scrambler);
   }
   void TearDown() override {
     ::unsetenv(plat::fs::kProgramFolderVariable);
     ::unsetenv("PUBLIC");
-    orv::setBlockScrambler(nullptr);
     orv::setCurrentUserNameProvider(nullptr);
     orv::setDefaultUserMaker(nullptr);
     plat::fs::clearFaults();
@@ -64,7 +45,6 @@ class EnvTest : public ::testing::Test {
   }
 
   std::filesystem::path program;
-  StubScrambler scrambler;
 };
 
 }  // namespace orvtest

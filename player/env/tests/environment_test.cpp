@@ -402,13 +402,5 @@ TEST_F(AdminTest, ValuesThatDoNotDecodeCountAsAnAccount) {
   }
 }
 
-TEST_F(AdminTest, WithoutAScramblerNothingIsStoredAndAStoredAccountStaysLocked) {
-  COrv_Environment env;
-  EXPECT_TRUE(env.SetAdminAccount("Admin", "pw"));
-  orv::setBlockScrambler(nullptr);
-  EXPECT_FALSE(env.SetAdminAccount("Other", "x"));
-  EXPECT_TRUE(env.HasAdminAccount());
-  EXPECT_FALSE(env.CheckAdminAccount("Admin", "pw"));
-}
 
 }  // namespace
