@@ -274,12 +274,15 @@ void copyIntoFolder(const COrv_FileUtil& util, const std::string& destinationFol
                     int errorNumber) {
   const std::string source = fileUtilServices().programFolder() + "/" + name;
   const std::string destination = destinationFolder + "/" + name;
+  // A missing source is fatal whether or not a copy is already there (the
+  // comparison alone would see the missing destination first and go on
+  // without the file).
+  if (!fs::fileStatus(source)) showFatalFileError(kStrCantOpenFile, errorNumber, 0, source);
   const int c = util.CompareFiles(destination, source);
   if (c == kCompareFirstMissing || c == kCompareSecondNewer) {
+    // A failed copy is not reported: the older copy, if any, stays usable.
     (void)fs::ensureFolder(destinationFolder);
     (void)fs::copyFile(source, destination);
-  } else if (c == kCompareSecondMissing) {
-    showFatalFileError(kStrCantOpenFile, errorNumber, 0, source);
   }
 }
 

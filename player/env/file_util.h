@@ -143,7 +143,8 @@ class COrv_FileUtil {
   // Copies `name` from the program folder into the system (or Windows)
   // folder when the copy there is missing or older with another size. A
   // missing source shows "Can't open file !" with error 961 (1302) and ends
-  // the program. Always true when it returns.
+  // the program, also when no copy is there yet. Always true when it
+  // returns.
   bool CopyToSystemFolder(const std::string& name) const;
   bool CopyToWindowsFolder(const std::string& name) const;
   // Creates parent/name; its path when made or already a folder, else empty.
@@ -182,8 +183,9 @@ class COrv_FileUtil {
   // i takes; the last segment takes the rest, so the last share is not read
   // (`shares` may be null for one segment). 1 on success, also for count 0
   // (nothing is written); 0 on failure, the file unchanged: a file that
-  // cannot be opened (reported on standard error as "Can't open file %s,
-  // error = %u"), that is no well-formed WAV, has no "data" chunk or has
+  // cannot be opened or written (reported on standard error as "Can't open
+  // file %s, error = %u" with the errno value), that is no well-formed WAV
+  // (RIFF form "WAVE", every chunk within it), has no "data" chunk or has
   // bytes after its RIFF form; a count outside 0..65535; a share that is
   // negative, infinite or not a number.
   int AppendSegmentChunk(const std::string& path, int count, const float* shares) const;
