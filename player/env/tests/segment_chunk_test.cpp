@@ -145,6 +145,8 @@ TEST(SegmentChunk, LayoutsAroundTheData) {
       {"a LIST chunk after the data", riff("WAVE", fmt + chunk("data", samples(40)) + chunk("LIST", "INFOIART" + u32(3) + "ab\0" + std::string(1, '\0'))), 40},
       {"\"data\" spelled inside a chunk before the data", riff("WAVE", fmt + chunk("junk", "data" + u32(99)) + chunk("data", samples(12))), 12},
       {"data before fmt", riff("WAVE", chunk("data", samples(6)) + fmt), 6},
+      {"data tag at byte 96, its size past byte 100", riff("WAVE", fmt + chunk("LIST", "INFO" + std::string(48, 'x')) + chunk("data", samples(30))), 30},
+      {"data far past the first 100 bytes", riff("WAVE", fmt + chunk("LIST", "INFO" + std::string(500, 'x')) + chunk("data", samples(30))), 30},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
