@@ -3,6 +3,7 @@
 // data_path.cpp.
 
 #include "player/env/environment.h"
+#include "player/env/file_util.h"
 
 #include <algorithm>
 #include <atomic>
@@ -268,13 +269,7 @@ void COrv_Environment::SetInstallMenuFolder(std::string_view folder) {
   writeUserString(kValInstallMenuFolder, folder);
 }
 
-std::string COrv_Environment::MakeValidFileName(std::string_view name) {
-  std::string out(name);
-  for (char& c : out)
-    if (c == '<' || c == '>' || c == ':' || c == '"' || c == '/' || c == '\\' || c == '|' || c == '\0') c = '_';
-  if (!out.empty() && out.find_first_not_of('.') == std::string::npos) std::fill(out.begin(), out.end(), '_');
-  return out;
-}
+std::string COrv_Environment::MakeValidFileName(std::string_view name) { return orv::MakeValidFileName(name); }
 
 bool COrv_Environment::RegisterPacketContentType() {
   std::string type = "application/octet-stream";

@@ -69,10 +69,8 @@ class COrv_Environment {
   std::string GetInstallMenuFolder();
   void SetInstallMenuFolder(std::string_view folder);
 
-  // The name made safe as one file or folder name (user and book folders):
-  // each of < > : " / \ | and NUL becomes '_', and a name made only of dots
-  // ("." or "..", which would name this or the parent folder) has each dot
-  // replaced too; dots inside a name ("Mr. Smith") stay.
+  // The name made safe as one file or folder name (user and book folders),
+  // by the file utilities' rule: empty for a name that cannot be one.
   static std::string MakeValidFileName(std::string_view name);
 
   // HKEY_CLASSES_ROOT\.tpk with "Content Type" = "application/octet-stream".

@@ -284,19 +284,6 @@ TEST_F(SettingsTest, KeyDeletesAnswerWhetherTheKeyIsGone) {
   EXPECT_FALSE(env.DeleteUserKey());
 }
 
-TEST(MakeValidFileName, ReplacesWhatCouldLeaveOrBreakTheFolder) {
-  struct Case {
-    std::string in, out;
-  };
-  const Case cases[] = {
-      {"Bob", "Bob"},          {"a<b>c:d", "a_b_c_d"},  {"\"q\"", "_q_"},         {"x/y\\z|w", "x_y_z_w"},
-      {"..", "__"},            {".", "_"},              {"...", "___"},           {"../x", ".._x"},
-      {"Mr. Smith", "Mr. Smith"}, {".hidden", ".hidden"}, {std::string("a\0b", 3), "a_b"}, {"", ""},
-      {"Zoë", "Zoë"},
-  };
-  for (const Case& c : cases) EXPECT_EQ(COrv_Environment::MakeValidFileName(c.in), c.out) << c.in;
-}
-
 // --- Enablings ------------------------------------------------------------------------
 
 using EnablingsTest = EnvTest;
