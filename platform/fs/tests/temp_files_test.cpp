@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/wait.h>
@@ -140,12 +142,24 @@ TEST(TempFiles, NothingLandsInTheSystemTempFolderOutsideTmpdir) {
   const fs::path tmpdir = tvtest::sandbox().tmp;
   const fs::path work = tvtest::sandbox().base / "work";
   fs::create_directories(work);
+  // The sandbox itself may lie under /tmp (a build tree there): it is
+  // carried into the fresh /tmp by a bind mount and left out of the count.
+  const fs::path base = fs::weakly_canonical(tvtest::sandbox().base);
+  const bool baseInTmp = base.string().rfind("/tmp/", 0) == 0;
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-        ::mount("tmpfs", "/tmp", "tmpfs", 0, "size=16m") != 0)
+    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
       ::_exit(77);
+    // Opened in the new namespace, so that the bind below may take it.
+    const int baseFd = ::open(base.c_str(), O_PATH | O_DIRECTORY);
+    if (baseFd < 0 || ::mount("tmpfs", "/tmp", "tmpfs", 0, "size=16m") != 0) ::_exit(77);
+    if (baseInTmp) {
+      std::error_code ec;
+      fs::create_directories(base, ec);
+      const std::string from = "/proc/self/fd/" + std::to_string(baseFd);
+      if (ec || ::mount(from.c_str(), base.c_str(), nullptr, MS_BIND | MS_REC, nullptr) != 0) ::_exit(77);
+    }
     int failures = 0;
     auto check = [&](bool ok) { failures += ok ? 0 : 1; };
     check(systemTempFolder() == tmpdir);
@@ -163,13 +177,25 @@ TEST(TempFiles, NothingLandsInTheSystemTempFolderOutsideTmpdir) {
     check(!removeTree(work / "tree"));
     std::vector<FolderEntry> list;
     check(!listFolder(work, "*.INI", list) && list.size() == 2);
-    size_t inTmp = 0;
-    for (const auto& e : fs::directory_iterator("/tmp")) (void)e, ++inTmp;
-    check(inTmp == 0);
+    // Everything in /tmp but the sandbox and the folders that lead to it.
+    auto inTmp = [&] {
+      size_t n = 0;
+      for (auto it = fs::recursive_directory_iterator("/tmp"); it != fs::recursive_directory_iterator(); ++it) {
+        const std::string p = it->path().string();
+        if (p == base.string()) {
+          it.disable_recursion_pending();
+          continue;
+        }
+        if (baseInTmp && base.string().rfind(p + "/", 0) == 0) continue;
+        ++n;
+      }
+      return n;
+    };
+    check(inTmp() == 0);
     // The check can see a file that does land there.
     ::unsetenv("TMPDIR");
     check(systemTempFolder() == "/tmp");
-    check(!createTempFile(systemTempFolder(), "MIO", t) && fs::exists(t.path));
+    check(!createTempFile(systemTempFolder(), "MIO", t) && fs::exists(t.path) && inTmp() == 1);
     ::_exit(failures == 0 ? 0 : 1);
   }
   int status = 0;
