@@ -57,9 +57,9 @@ std::string buildContent(const PacketSpec& spec) {
   return out;
 }
 
-std::string gzipBytes(std::string_view data) {
+std::string gzipBytes(std::string_view data, int level) {
   z_stream zs{};
-  if (deflateInit2(&zs, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+  if (deflateInit2(&zs, level, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK)
     throw std::runtime_error("deflateInit2 failed");
   std::string out;
   out.resize(deflateBound(&zs, static_cast<uLong>(data.size())) + 32);

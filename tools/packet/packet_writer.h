@@ -62,8 +62,8 @@ std::string buildPart(const PacketBook& book);
 // The unpacked tail: every book's part in slot order.
 std::string buildContent(const PacketSpec& spec);
 
-// gzip (RFC 1952) of `data`, at zlib's default level.
-std::string gzipBytes(std::string_view data);
+// gzip (RFC 1952) of `data`; level as zlib's (-1: its default).
+std::string gzipBytes(std::string_view data, int level = -1);
 
 // The whole container file. Throws std::invalid_argument for a field that
 // does not fit (a name too long, more than 255 books or 65535 members).
