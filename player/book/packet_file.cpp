@@ -197,8 +197,11 @@ void COrv_PacketFile::CopyTrailer(std::uint8_t out[kTrailerSize]) const {
 
 bool COrv_PacketFile::OpenPath() {
   Close();
-  if (m_file.open(m_path, plat::fs::File::Mode::Read)) return false;
-  if (m_file.size(m_length)) {
+  m_length = 0;
+  m_openError = m_file.open(m_path, plat::fs::File::Mode::Read);
+  if (m_openError) return false;
+  m_openError = m_file.size(m_length);
+  if (m_openError) {
     m_file.close();
     return false;
   }
@@ -339,8 +342,11 @@ int COrv_PacketFile::ReadSlot(const std::string& first, const std::string& secon
   m_lastError = {};
   SetPathParts(first, second);
   if (!OpenPath()) {
+    // The system's own reason, in a plain box, cut to 1024 bytes.
     Fail(kMsgCantOpen, 0, 0);
-    plat::ui::MessageBox("Cannot open " + m_path, "", plat::ui::MB_OK);
+    std::string text = m_path + ": " + m_openError.message();
+    if (text.size() > 1024) text.resize(1024);
+    plat::ui::MessageBox(text, "", plat::ui::MB_OK);
     return 0;
   }
   bool ok = ReadHeader() && ReadTrailer() && n >= 1 && n <= GetTrailerSlotCount();

@@ -34,6 +34,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "platform/fs/file.h"
 
@@ -250,6 +251,7 @@ class COrv_PacketFile {
   std::size_t m_headerGot = 0;
 
   plat::fs::File m_file;
+  std::error_code m_openError;
   std::uint64_t m_length = 0;
   std::uint64_t m_nextSlot = 0;  // position of the next slot to read
 

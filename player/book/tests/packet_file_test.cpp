@@ -278,7 +278,8 @@ TEST_F(PacketFileTest, ReadSlotReadsUpToTheAskedSlotAndNoFurther) {
   EXPECT_EQ(p.ReadSlot(lying, "", buf, 3), 0);
 
   EXPECT_EQ(p.ReadSlot((media() / "none").string(), "", buf, 1), 0);
-  EXPECT_EQ(sink.boxes().size(), 1u);
+  ASSERT_EQ(sink.boxes().size(), 1u);
+  EXPECT_EQ(sink.last().request.text, (media() / "none").string() + ": No such file or directory");
 }
 
 TEST_F(PacketFileTest, ConfirmReinstallAsksOnlyForInstalledBooks) {
