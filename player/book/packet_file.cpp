@@ -1,0 +1,681 @@
+#include "player/book/packet_file.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "platform/fs/config_root.h"
+#include "platform/fs/file_io.h"
+#include "platform/fs/temp_files.h"
+#include "platform/ui/message_box.h"
+#include "shared/scrambler/scrambler.h"
+
+namespace {
+
+constexpr std::size_t kCopyBlock = 64 * 1024;
+constexpr std::size_t kInflateOut = 256 * 1024;
+constexpr const char* kErrorCodeLabel = "Error code: ";
+
+enum class Inflate { Ok, Corrupt, ReadError, WriteError, TooLarge };
+
+// Inflates one or more concatenated gzip members that fill exactly `inputSize`
+// bytes delivered by `read`, handing the output to `write`. Strict: a bad
+// magic, header, CRC or length, a truncated member, trailing bytes that are
+// not a gzip member, an empty input and more than `limit` output bytes all
+// fail.
+template <typename Read, typename Write>
+Inflate inflateGzip(std::uint64_t inputSize, std::uint64_t limit, Read read, Write write) {
+  if (inputSize == 0) return Inflate::Corrupt;
+  z_stream zs{};
+  if (inflateInit2(&zs, 15 + 16) != Z_OK) return Inflate::Corrupt;
+  std::vector<unsigned char> in(kCopyBlock);
+  std::vector<unsigned char> out(kInflateOut);
+  std::uint64_t remaining = inputSize;
+  std::uint64_t produced = 0;
+  bool memberOpen = false;
+  Inflate result = Inflate::Ok;
+  while (result == Inflate::Ok) {
+    if (zs.avail_in == 0) {
+      if (remaining == 0) {
+        if (memberOpen) result = Inflate::Corrupt;  // truncated member
+        break;
+      }
+      std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, in.size()));
+      if (!read(in.data(), want)) {
+        result = Inflate::ReadError;
+        break;
+      }
+      remaining -= want;
+      zs.next_in = in.data();
+      zs.avail_in = static_cast<uInt>(want);
+    }
+    if (!memberOpen) {
+      // A new member starts here: the end of the previous one may be
+      // followed only by another complete member.
+      if (inflateReset(&zs) != Z_OK) {
+        result = Inflate::Corrupt;
+        break;
+      }
+      memberOpen = true;
+    }
+    zs.next_out = out.data();
+    zs.avail_out = static_cast<uInt>(out.size());
+    int rc = inflate(&zs, Z_NO_FLUSH);
+    std::size_t got = out.size() - zs.avail_out;
+    if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) {
+      result = Inflate::Corrupt;
+      break;
+    }
+    if (rc == Z_BUF_ERROR && got == 0 && zs.avail_in != 0) {
+      result = Inflate::Corrupt;
+      break;
+    }
+    produced += got;
+    if (produced > limit) {
+      result = Inflate::TooLarge;
+      break;
+    }
+    if (got > 0 && !write(out.data(), got)) {
+      result = Inflate::WriteError;
+      break;
+    }
+    if (rc == Z_STREAM_END) memberOpen = false;
+  }
+  inflateEnd(&zs);
+  return result;
+}
+
+}  // namespace
+
+std::string COrv_PacketFile::Text(int id) {
+  switch (id) {
+    case kCaptionError: return "Talvane Player: Error Window";
+    case kCaptionQuestion: return "Talvane Player: Question Window";
+    case kMsgCantOpen: return "Can't open file !";
+    case kMsgBadFormat: return "This file has an incorrect format !";
+    case kMsgBadDownload: return "This file was incorrectly downloaded !";
+    case kMsgSlotMissing: return "This file does not contain the selected Talvane !";
+    case kMsgCompression: return "Compression format not supported !";
+    case kMsgAlreadyInstalled:
+      return "The Talvane:\n\n%s\n\nhas already been installed. Do you want to install it anyway?";
+    default: return {};
+  }
+}
+
+COrv_PacketFile::COrv_PacketFile() = default;
+
+COrv_PacketFile::~COrv_PacketFile() {
+  Close();
+  RemoveContent();
+}
+
+// --- Names --------------------------------------------------------------------
+
+void COrv_PacketFile::SetPathParts(const std::string& first, const std::string& second) {
+  if (!second.empty()) {
+    SetFolder(first);
+    SetName(second);
+    BuildPath();
+  } else {
+    SetPath(first);
+  }
+}
+
+void COrv_PacketFile::SetFolder(const std::string& folder) {
+  m_folder = folder;
+  if (m_folder.empty() || m_folder.back() != '/') m_folder.push_back('/');
+}
+
+void COrv_PacketFile::SetPath(const std::string& path) {
+  m_path = path;
+  std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) {
+    m_folder.clear();
+    m_name = path;
+  } else {
+    m_folder = path.substr(0, slash + 1);
+    m_name = path.substr(slash + 1);
+  }
+}
+
+void COrv_PacketFile::BuildPath() {
+  m_path = m_folder;
+  if (!m_path.empty() && m_path.back() != '/') m_path.push_back('/');
+  m_path += m_name;
+}
+
+std::string COrv_PacketFile::GetTitle() const { return m_name.substr(0, m_name.find('.')); }
+
+std::filesystem::path COrv_PacketFile::GetWorkFolder() const {
+  return m_workFolder.empty() ? plat::fs::configRoot() / "unpack" : m_workFolder;
+}
+
+// --- Raw fields -----------------------------------------------------------------
+
+std::int32_t COrv_PacketFile::i32(const std::uint8_t* p) {
+  std::uint32_t v = std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+                    std::uint32_t(p[3]) << 24;
+  return static_cast<std::int32_t>(v);
+}
+
+void COrv_PacketFile::put32(std::uint8_t* p, std::int32_t v) {
+  auto u = static_cast<std::uint32_t>(v);
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(u >> (8 * i));
+}
+
+std::string COrv_PacketFile::field(const std::uint8_t* p, std::size_t width) {
+  const void* nul = std::memchr(p, 0, width);
+  std::size_t n = nul ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - p) : width;
+  return std::string(reinterpret_cast<const char*>(p), n);
+}
+
+std::string COrv_PacketFile::GetTag() const { return field(m_header.data(), std::min<std::size_t>(4, m_headerGot)); }
+
+std::uint16_t COrv_PacketFile::GetTrailerWord() const {
+  return static_cast<std::uint16_t>(m_trailer[13] | m_trailer[14] << 8);
+}
+
+std::uint8_t COrv_PacketFile::GetSlotByte(int i) const { return i >= 0 && i < 3 ? m_slot[295 + i] : 0; }
+std::string COrv_PacketFile::GetSlotString(int i) const {
+  return i >= 0 && i < 3 ? field(m_slot.data() + 298 + 51 * i, 51) : std::string();
+}
+std::uint8_t COrv_PacketFile::GetSlotTailByte(int i) const { return i >= 0 && i < 2 ? m_slot[451 + i] : 0; }
+
+void COrv_PacketFile::SetSlotCode(const std::string& code) {
+  std::memset(m_slot.data(), 0, 9);
+  std::memcpy(m_slot.data(), code.data(), std::min<std::size_t>(code.size(), 8));
+}
+
+void COrv_PacketFile::CopySlot(std::uint8_t out[kSlotSize]) const { std::memcpy(out, m_slot.data(), kSlotSize); }
+void COrv_PacketFile::CopyTrailer(std::uint8_t out[kTrailerSize]) const {
+  std::memcpy(out, m_trailer.data(), kTrailerSize);
+}
+
+// --- Open file ------------------------------------------------------------------
+
+bool COrv_PacketFile::OpenPath() {
+  Close();
+  m_length = 0;
+  m_openError = m_file.open(m_path, plat::fs::File::Mode::Read);
+  if (m_openError) return false;
+  m_openError = m_file.size(m_length);
+  if (m_openError) {
+    m_file.close();
+    return false;
+  }
+  return true;
+}
+
+bool COrv_PacketFile::Open(const std::string& first, const std::string& second) {
+  SetPathParts(first, second);
+  if (!OpenPath()) return false;
+  if (!ReadHeader()) return false;
+  if (TrailerInFile()) ReadTrailer();
+  return true;
+}
+
+void COrv_PacketFile::Close() {
+  if (m_file.isOpen()) m_file.close();
+  if (m_content.isOpen()) m_content.close();
+}
+
+bool COrv_PacketFile::ReadAt(std::uint64_t position, std::size_t count, void* buffer) {
+  if (!m_file.isOpen() || position > m_length || count > m_length - position) return false;
+  std::size_t got = 0;
+  return !m_file.readAt(position, buffer, count, got) && got == count;
+}
+
+bool COrv_PacketFile::ReadHeader() {
+  m_header.fill(0);
+  m_headerGot = 0;
+  if (!m_file.isOpen()) return false;
+  std::size_t got = 0;
+  if (m_file.readAt(0, m_header.data(), kHeaderSize, got)) return false;
+  m_headerGot = got;
+  return got == kHeaderSize;
+}
+
+bool COrv_PacketFile::TrailerInFile() const {
+  std::int64_t a = GetEntryAreaSize();
+  return a >= 0 && static_cast<std::uint64_t>(a) + kHeaderSize + kTrailerSize <= m_length;
+}
+
+bool COrv_PacketFile::ReadTrailer() {
+  m_trailer.fill(0);
+  m_nextSlot = 0;
+  if (!TrailerInFile()) return false;
+  std::uint64_t at = kHeaderSize + static_cast<std::uint64_t>(GetEntryAreaSize());
+  if (!ReadAt(at, kTrailerSize, m_trailer.data())) return false;
+  m_nextSlot = at + kTrailerSize;
+  return true;
+}
+
+std::uint64_t COrv_PacketFile::SlotPosition(int n) const {
+  return kHeaderSize + static_cast<std::uint64_t>(GetEntryAreaSize()) + kTrailerSize +
+         kSlotSize * static_cast<std::uint64_t>(n - 1);
+}
+
+bool COrv_PacketFile::ReadNextSlot() {
+  if (m_nextSlot == 0) return false;
+  // Slots lie inside the directory the trailer announces, and inside the file.
+  std::int64_t t = GetDirectorySize();
+  std::uint64_t trailerPos = kHeaderSize + static_cast<std::uint64_t>(GetEntryAreaSize());
+  std::uint64_t dirEnd =
+      t >= static_cast<std::int64_t>(kTrailerSize) ? trailerPos + static_cast<std::uint64_t>(t) : 0;
+  if (m_nextSlot + kSlotSize > dirEnd) return false;
+  if (!ReadAt(m_nextSlot, kSlotSize, m_slot.data())) return false;
+  m_nextSlot += kSlotSize;
+  return true;
+}
+
+bool COrv_PacketFile::IsBookFile() {
+  m_isBookFile = m_headerGot >= 2 && m_header[0] == 'C' && m_header[1] == 'D';
+  return m_isBookFile;
+}
+
+bool COrv_PacketFile::CheckLength() const {
+  std::int64_t a = GetEntryAreaSize(), t = GetDirectorySize(), g = GetTailSize();
+  if (a < 0 || t < 0 || g < 0) return false;
+  return static_cast<std::uint64_t>(kHeaderSize + a + t + g) == m_length;
+}
+
+bool COrv_PacketFile::CheckDirectorySize() const {
+  return GetDirectorySize() == static_cast<std::int32_t>(kSlotSize * GetTrailerSlotCount() + kTrailerSize);
+}
+
+// --- Messages -----------------------------------------------------------------
+
+void COrv_PacketFile::Report(int kind, int message, const std::string& file, int first, int second) {
+  Fail(message, first, second);
+  std::string text;
+  if (kind == 1)
+    text = file.empty() ? Text(message) : Text(message) + "\n" + file;
+  else
+    text = file.empty() ? Text(message) : file + "\n" + Text(message);
+  text += "\n\n" + std::string(kErrorCodeLabel) + std::to_string(first) + "." + std::to_string(second);
+  plat::ui::MessageBox(text, Text(kCaptionError), plat::ui::MB_OK | plat::ui::MB_ICONEXCLAMATION);
+}
+
+// --- File-level operations ---------------------------------------------------------
+
+int COrv_PacketFile::Validate(const std::string& first, const std::string& second, bool report) {
+  m_lastError = {};
+  m_isBookFile = false;
+  SetPathParts(first, second);
+  auto fail = [&](int kind, int message, int a, int b) {
+    if (report)
+      Report(kind, message, m_path, a, b);
+    else
+      Fail(message, a, b);
+    Close();
+    return 0;
+  };
+  if (!OpenPath()) return fail(1, kMsgCantOpen, 739, 750);
+  ReadHeader();
+  if (m_headerGot == kHeaderSize && IsHeaderTag("TPK")) {
+    // A trailer that cannot lie in the file means a wrong length too.
+    if (!ReadTrailer() || !CheckLength()) return fail(2, kMsgBadDownload, 798, 750);
+    if (!CheckDirectorySize()) return fail(2, kMsgBadFormat, 818, 750);
+    Close();
+    return 1;
+  }
+  if (IsBookFile()) {
+    Close();
+    return 1;
+  }
+  return fail(2, kMsgBadFormat, 776, 750);
+}
+
+int COrv_PacketFile::GetSlotCount(const std::string& first, const std::string& second) {
+  SetPathParts(first, second);
+  if (!OpenPath()) return 0;
+  ReadHeader();
+  int count = ReadTrailer() ? GetTrailerSlotCount() : 0;
+  Close();
+  return count;
+}
+
+int COrv_PacketFile::ReadSlot(const std::string& first, const std::string& second, std::uint8_t* buffer,
+                              int n) {
+  m_lastError = {};
+  SetPathParts(first, second);
+  if (!OpenPath()) {
+    // The system's own reason, in a plain box, cut to 1024 bytes.
+    Fail(kMsgCantOpen, 0, 0);
+    std::string text = m_path + ": " + m_openError.message();
+    if (text.size() > 1024) text.resize(1024);
+    plat::ui::MessageBox(text, "", plat::ui::MB_OK);
+    return 0;
+  }
+  bool ok = ReadHeader() && ReadTrailer() && n >= 1 && n <= GetTrailerSlotCount();
+  for (int i = 1; ok && i <= n; ++i) ok = ReadNextSlot();
+  Close();
+  if (!ok) return 0;
+  if (buffer) CopySlot(buffer);
+  return 1;
+}
+
+int COrv_PacketFile::ConfirmReinstall(const std::string& first, const std::string& second, int n,
+                                      bool ask) {
+  m_lastError = {};
+  SetPathParts(first, second);
+  if (!OpenPath()) {
+    Report(1, kMsgCantOpen, m_path, 970, 750);
+    return 0;
+  }
+  bool ok = ReadHeader() && ReadTrailer() && n >= 1 && n <= GetTrailerSlotCount();
+  for (int i = 1; ok && i <= n; ++i) ok = ReadNextSlot();
+  Close();
+  if (!ok) {
+    if (ask)
+      Report(2, kMsgSlotMissing, m_path, 993, 750);
+    else
+      Fail(kMsgSlotMissing, 993, 750);
+    return 0;
+  }
+  if (!m_isInstalled || !m_isInstalled(GetSlotCode())) return 1;
+  if (!ask) return 0;
+  std::string text = Text(kMsgAlreadyInstalled);
+  text.replace(text.find("%s"), 2, GetSlotTitle());
+  plat::ui::MessageBoxRequest box = plat::ui::MessageBoxRequest::fromFlags(
+      text, Text(kCaptionQuestion), plat::ui::MB_YESNO | plat::ui::MB_ICONQUESTION | plat::ui::MB_TASKMODAL);
+  return plat::ui::MessageBox(box) == plat::ui::IDYES ? 1 : 0;
+}
+
+COrv_PacketFile::Walk COrv_PacketFile::WalkEntries(const std::string& name, EntryInfo* found) {
+  // Entries lie back to back from offset 12; the walk ends exactly at 12 + A,
+  // and every entry must lie inside the entry area and the file.
+  std::int64_t a = GetEntryAreaSize();
+  if (a < 0) return Walk::Malformed;
+  const std::uint64_t end = kHeaderSize + static_cast<std::uint64_t>(a);
+  if (end > m_length) return Walk::Malformed;
+  std::uint64_t pos = kHeaderSize;
+  while (pos < end) {
+    std::uint8_t h[kEntryHeaderSize];
+    if (pos + kEntryHeaderSize > end || !ReadAt(pos, kEntryHeaderSize, h)) return Walk::Malformed;
+    std::int64_t size = i32(h);
+    if (size < 0 || pos + kEntryHeaderSize + static_cast<std::uint64_t>(size) > end) return Walk::Malformed;
+    std::uint8_t rawName[9];
+    std::memcpy(rawName, h + 7, 9);
+    if (h[6] == 1) COrv_Scrambler().Scramble(rawName, 9, 0, 0);
+    if (!name.empty() && field(rawName, 9) == name) {
+      if (found) *found = {pos + kEntryHeaderSize, static_cast<std::uint32_t>(size), h[4]};
+      return Walk::Found;
+    }
+    pos += kEntryHeaderSize + static_cast<std::uint64_t>(size);
+  }
+  return Walk::End;
+}
+
+int COrv_PacketFile::ScanEntries(const std::string& first, const std::string& second) {
+  m_lastError = {};
+  SetPathParts(first, second);
+  if (!OpenPath()) {
+    Report(1, kMsgCantOpen, m_path, 870, 750);
+    return 0;
+  }
+  int result = 0;
+  if (ReadHeader() && IsHeaderTag("TPK")) {
+    result = WalkEntries(std::string(), nullptr) == Walk::End ? 1 : 0;
+    if (!result) Report(2, kMsgBadFormat, m_path, 876, 750);
+  } else {
+    result = IsBookFile() ? 1 : 0;  // a book content file has no entries
+  }
+  Close();
+  return result;
+}
+
+int COrv_PacketFile::HasEntry(const std::string& first, const std::string& second, const std::string& name) {
+  m_lastError = {};
+  if (name.empty()) return 0;
+  SetPathParts(first, second);
+  if (!OpenPath()) {
+    Report(1, kMsgCantOpen, m_path, 1221, 750);
+    return 0;
+  }
+  int result = ReadHeader() && IsHeaderTag("TPK") && WalkEntries(name, nullptr) == Walk::Found ? 1 : 0;
+  Close();
+  return result;
+}
+
+bool COrv_PacketFile::UnpackEntry(const EntryInfo& entry, std::string& out, bool report) {
+  out.clear();
+  if (entry.compression == 0) {
+    out.resize(entry.size);
+    return ReadAt(entry.dataPos, entry.size, out.data());
+  }
+  if (entry.compression != 1) return false;
+  std::uint64_t pos = entry.dataPos;
+  Inflate r = inflateGzip(
+      entry.size, m_entryLimit,
+      [&](unsigned char* buf, std::size_t n) {
+        bool ok = ReadAt(pos, n, buf);
+        pos += n;
+        return ok;
+      },
+      [&](const unsigned char* buf, std::size_t n) {
+        out.append(reinterpret_cast<const char*>(buf), n);
+        return true;
+      });
+  if (r == Inflate::Ok) return true;
+  out.clear();
+  if (report)
+    Report(2, kMsgBadDownload, m_path, 1340, 750);
+  else
+    Fail(kMsgBadDownload, 1340, 750);
+  return false;
+}
+
+int COrv_PacketFile::ReadEntry(const std::string& first, const std::string& second, const std::string& name,
+                               void* buffer, std::size_t& size) {
+  m_lastError = {};
+  std::size_t capacity = size;
+  size = 0;
+  if (name.empty()) return 0;
+  bool opened = false;
+  if (!m_file.isOpen()) {
+    SetPathParts(first, second);
+    if (!OpenPath()) {
+      Report(1, kMsgCantOpen, m_path, 1324, 750);
+      return 0;
+    }
+    ReadHeader();
+    opened = true;
+  }
+  auto done = [&](int result) {
+    if (opened) Close();
+    return result;
+  };
+  EntryInfo entry;
+  if (!IsHeaderTag("TPK") || WalkEntries(name, &entry) != Walk::Found) return done(0);
+  if (entry.compression > 1) return done(0);
+  std::uint64_t length = entry.size;
+  std::string data;
+  if (entry.compression == 1) {
+    if (!UnpackEntry(entry, data, true)) return done(0);
+    length = data.size();
+  }
+  if (!buffer) {
+    size = static_cast<std::size_t>(length);
+    return done(1);
+  }
+  if (capacity < length) {
+    size = static_cast<std::size_t>(length - capacity);
+    return done(0);
+  }
+  if (entry.compression == 0) {
+    if (!ReadAt(entry.dataPos, entry.size, buffer)) return done(0);
+  } else if (!data.empty()) {
+    std::memcpy(buffer, data.data(), data.size());
+  }
+  size = static_cast<std::size_t>(length);
+  return done(1);
+}
+
+int COrv_PacketFile::ExtractEntry(const std::string& first, const std::string& second, const std::string& name,
+                                  const std::filesystem::path& destination) {
+  m_lastError = {};
+  if (name.empty()) return 0;
+  SetPathParts(first, second);
+  if (!OpenPath()) {
+    Report(1, kMsgCantOpen, m_path, 1221, 750);
+    return 0;
+  }
+  EntryInfo entry;
+  std::string data;
+  bool ok = ReadHeader() && IsHeaderTag("TPK") && WalkEntries(name, &entry) == Walk::Found &&
+            UnpackEntry(entry, data, true);
+  Close();
+  if (!ok) return 0;
+  if (plat::fs::writeFileAtomic(destination, data)) {
+    Report(1, kMsgCantOpen, destination.string(), 1260, 750);
+    return 0;
+  }
+  return 1;
+}
+
+// --- The tail -------------------------------------------------------------------
+
+void COrv_PacketFile::RemoveContent() {
+  if (m_content.isOpen()) m_content.close();
+  if (!m_contentPath.empty()) plat::fs::removeFile(m_contentPath);
+  m_contentPath.clear();
+  m_contentLength = 0;
+}
+
+int COrv_PacketFile::ExtractContent() {
+  m_lastError = {};
+  RemoveContent();
+  if (!m_file.isOpen()) return 0;
+  const std::uint8_t compression = GetCompression();
+  if (compression > 1) {
+    Report(1, kMsgCompression, std::string(), 561, 550);
+    return 0;
+  }
+  // The tail must lie inside the file as the trailer describes it.
+  std::int64_t a = GetEntryAreaSize(), t = GetDirectorySize(), g = GetTailSize();
+  if (a < 0 || t < static_cast<std::int64_t>(kTrailerSize) || g < 0 ||
+      static_cast<std::uint64_t>(kHeaderSize + a + t + g) > m_length) {
+    Report(2, kMsgBadDownload, m_path, 521, 550);
+    return 0;
+  }
+  const std::uint64_t tailPos = static_cast<std::uint64_t>(kHeaderSize + a + t);
+  const std::uint64_t tailSize = static_cast<std::uint64_t>(g);
+
+  std::filesystem::path folder = GetWorkFolder();
+  plat::fs::TempFile temp;
+  std::string prefix = GetTitle().empty() ? std::string("packet") : GetTitle();
+  prefix += '_';
+  if (!plat::fs::ensureFolder(folder) || plat::fs::createTempFile(folder, prefix, temp)) {
+    Report(1, kMsgCantOpen, GetName(), 537, 550);
+    return 0;
+  }
+  plat::fs::File out;
+  if (out.open(temp.path, plat::fs::File::Mode::Create)) {
+    plat::fs::removeFile(temp.path);
+    Report(1, kMsgCantOpen, GetName(), 537, 550);
+    return 0;
+  }
+  auto fail = [&](int kind, int message, const std::string& file, int first, int second) {
+    out.close();
+    plat::fs::removeFile(temp.path);
+    Report(kind, message, file, first, second);
+    return 0;
+  };
+
+  std::uint64_t readPos = tailPos;
+  auto readTail = [&](unsigned char* buf, std::size_t n) {
+    bool ok = ReadAt(readPos, n, buf);
+    readPos += n;
+    return ok;
+  };
+  auto writeOut = [&](const unsigned char* buf, std::size_t n) { return !out.write(buf, n); };
+
+  if (compression == 0) {
+    if (tailSize > m_tailLimit) return fail(2, kMsgBadFormat, m_path, 547, 550);
+    std::vector<unsigned char> buf(kCopyBlock);
+    for (std::uint64_t left = tailSize; left > 0;) {
+      std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, buf.size()));
+      if (!readTail(buf.data(), n)) return fail(1, kMsgCantOpen, m_path, 542, 550);
+      if (!writeOut(buf.data(), n)) return fail(1, kMsgCantOpen, temp.path.string(), 541, 550);
+      left -= n;
+    }
+  } else {
+    switch (inflateGzip(tailSize, m_tailLimit, readTail, writeOut)) {
+      case Inflate::Ok: break;
+      case Inflate::Corrupt: return fail(2, kMsgBadDownload, m_path, 545, 550);
+      case Inflate::ReadError: return fail(1, kMsgCantOpen, m_path, 542, 550);
+      case Inflate::WriteError: return fail(1, kMsgCantOpen, temp.path.string(), 541, 550);
+      case Inflate::TooLarge: return fail(2, kMsgBadFormat, m_path, 547, 550);
+    }
+  }
+  if (out.close()) {
+    plat::fs::removeFile(temp.path);
+    Report(1, kMsgCantOpen, temp.path.string(), 541, 550);
+    return 0;
+  }
+  m_contentPath = temp.path;
+  if (m_content.open(m_contentPath, plat::fs::File::Mode::Read) || m_content.size(m_contentLength)) {
+    RemoveContent();
+    Report(1, kMsgCantOpen, temp.path.string(), 537, 550);
+    return 0;
+  }
+  return 1;
+}
+
+bool COrv_PacketFile::ReadContentAt(std::uint64_t position, std::size_t count, void* buffer) {
+  if (!m_content.isOpen() || position > m_contentLength || count > m_contentLength - position) return false;
+  std::size_t got = 0;
+  return !m_content.readAt(position, buffer, count, got) && got == count;
+}
+
+bool COrv_PacketFile::ReadPartHeader(std::uint64_t partStart) {
+  std::uint8_t h[kPartHeaderSize];
+  m_memberCount = 0;
+  m_partName.clear();
+  if (!ReadContentAt(partStart, kPartHeaderSize, h)) return false;
+  m_memberCount = static_cast<std::uint16_t>(h[0] | h[1] << 8);
+  m_partName = field(h + 2, 14);
+  return true;
+}
+
+bool COrv_PacketFile::ReadMemberRecord(std::uint64_t partStart, int index) {
+  m_memberName.clear();
+  m_memberOffset = m_memberLength = 0;
+  m_memberFlag = 0;
+  if (index < 1 || index > m_memberCount) return false;
+  std::uint8_t r[kMemberRecordSize];
+  std::uint64_t at = partStart + kPartHeaderSize + kMemberRecordSize * static_cast<std::uint64_t>(index - 1);
+  if (!ReadContentAt(at, kMemberRecordSize, r)) return false;
+  std::int64_t offset = i32(r + 3), length = i32(r + 7);
+  // The member's data lies at part start + offset - 1 and inside the content.
+  if (offset < 1 || length < 0 ||
+      partStart + static_cast<std::uint64_t>(offset - 1) + static_cast<std::uint64_t>(length) > m_contentLength)
+    return false;
+  m_memberName = field(r, 3);
+  m_memberOffset = static_cast<std::int32_t>(offset);
+  m_memberLength = static_cast<std::int32_t>(length);
+  m_memberFlag = r[11];
+  return true;
+}
+
+std::string COrv_PacketFile::MakeLibraryCopy(const std::string& path) {
+  if (!m_isBookFile || path.size() < 3) return {};
+  std::string copy = path.substr(0, path.size() - 3) + "tvl";
+  if (copy == path) return copy;  // already a library file name
+  plat::fs::removeFile(copy);
+  std::error_code ec;
+  if (std::filesystem::exists(path, ec)) {
+    std::string bytes;
+    if (!plat::fs::readFile(path, bytes) && !plat::fs::writeFileAtomic(copy, bytes)) {
+      COrv_PacketFile source;
+      source.SetPath(path);
+      std::string backup = m_backupFolder;
+      if (!backup.empty() && backup.back() != '/') backup.push_back('/');
+      if (source.GetFolder() != backup && m_installLibrary) m_installLibrary(source.GetFolder(), source.GetName());
+    }
+  }
+  return copy;
+}
