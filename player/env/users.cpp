@@ -132,8 +132,8 @@ std::string COrv_Users::GetSectionName(std::string_view name) {
 }
 
 bool COrv_Users::IsValidUserName(std::string_view name) {
+  if (name.find_first_of(std::string_view("\r\n\0=]", 5)) != std::string_view::npos) return false;
   const std::string section = GetSectionName(name);
-  if (section.find_first_of(std::string_view("\r\n\0=]", 5)) != std::string::npos) return false;
   if (section.find_first_not_of('.') == std::string::npos) return false;
   return plat::profile::isValidSectionName(section);
 }

@@ -118,6 +118,10 @@ TEST_F(UsersTest, NewDataPathHasTheDefaultUserWithAnEmptyPassword) {
   // Built again: still one default user.
   ASSERT_TRUE(orv::COrv_Environment().CreateDataPath(&data));
   expectUsers({"Default"});
+  // An index with a stale Count and no user gets a Count that fits.
+  tvtest::writeFile(index(), "[Default]\r\nCount=3\r\n");
+  ASSERT_TRUE(orv::COrv_Environment().CreateDataPath(&data));
+  expectUsers({"Default"});
 }
 
 TEST_F(UsersTest, AddUserWithEmptyNameAndAcceptExistingMakesDefault) {
@@ -247,7 +251,8 @@ TEST_F(UsersTest, ChangePasswordNeedsTheCurrentUsersOldPassword) {
 }
 
 TEST_F(UsersTest, NamesThatWouldBreakTheIndexOrEscapeTheFolderAreRefused) {
-  const std::string refused[] = {"a\nb", "a\rb", std::string("a\0b", 3), "a=b", "a]b", ".", "..", "...", "  ..  "};
+  const std::string refused[] = {"a\nb", "a\rb", "bob\r\n", std::string("a\0b", 3), "a=b", "a]b", "a]",
+                                 ".",    "..",   "...",      "  ..  "};
   COrv_Users u;
   for (const std::string& name : refused) {
     SCOPED_TRACE(name);
