@@ -63,6 +63,19 @@ int decimalValue(std::string_view s) {
   return value;
 }
 
+// `folder`/`name`, or when that is missing an entry of `folder` whose name
+// differs only in case (files that other programs named), else
+// `folder`/`name` as it stands.
+std::string existingSpelling(const std::string& folder, const std::string& name) {
+  const std::string exact = joined(folder, name);
+  if (plat::fs::fileStatus(exact, false)) return exact;
+  std::vector<plat::fs::FolderEntry> entries;
+  plat::fs::listFolder(folder, "*", entries);
+  for (const plat::fs::FolderEntry& e : entries)
+    if (plat::fs::equalNoCase(e.name, name)) return joined(folder, e.name);
+  return exact;
+}
+
 std::string emKey(int number) { return "EM" + std::to_string(number); }
 
 // The users of an index: its sections that hold a credential block.
@@ -145,7 +158,7 @@ std::string COrv_Users::storedSpelling(const std::string& section) {
 }
 
 std::string COrv_Users::userFolder(const std::string& section) {
-  return joined(GetUsersPath(), MakeValidFileName(storedSpelling(section)));
+  return existingSpelling(GetUsersPath(), MakeValidFileName(storedSpelling(section)));
 }
 
 // --- Accounts ----------------------------------------------------------------------
@@ -295,7 +308,7 @@ std::string COrv_Users::GetUserFilePath(std::string_view name, int kind) {
   if (kind != 3 || currentUser_.empty()) return {};
   const std::string stem = bookFileStem(name);
   if (stem.empty()) return {};
-  return joined(userFolder(currentUser_), stem + kStatusSuffix);
+  return existingSpelling(userFolder(currentUser_), stem + kStatusSuffix);
 }
 
 // --- Credential block -------------------------------------------------------------

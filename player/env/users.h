@@ -13,7 +13,8 @@
 //   at a character boundary, trailing white space removed (GetSectionName);
 //   an empty name is the default user "Default". Names match without regard
 //   to case, and a user's folder takes the spelling stored in the index, so
-//   "bob" finds the folder of "Bob".
+//   "bob" finds the folder of "Bob". A folder or status file that another
+//   program named in another case is found and used as it is.
 // - Names holding CR, LF, NUL, '=' or ']' (they would break the index) and
 //   names made only of dots (they would name the users folder or its parent)
 //   are refused: AddUser answers false, the lookups find no user.

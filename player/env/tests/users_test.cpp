@@ -299,6 +299,21 @@ TEST_F(UsersTest, AUsersFolderTakesTheSpellingOfTheIndex) {
   EXPECT_FALSE(fs::exists(users() + "/Bob"));
 }
 
+TEST_F(UsersTest, FilesNamedInAnotherCaseAreFound) {
+  installBook("ABC", 2);
+  ASSERT_FALSE(plat::profile::writeString(index(), "Eve", "pwd", orv::encodeCredentialBlock("Eve", "")));
+  ASSERT_FALSE(plat::profile::writeString(index(), "Default", "Count", "2"));
+  fs::create_directories(users() + "/EVE");
+  tvtest::writeFile(users() + "/EVE/abc.st", "[EMStatus]\r\nEM2=3\r\n");
+  COrv_Users u;
+  u.SetCurrentUser("Eve");
+  EXPECT_EQ(u.GetUserPath(0), users() + "/EVE");
+  EXPECT_EQ(u.ReadQuoteStatus("ABC", 2), 3);
+  ASSERT_TRUE(u.DeleteUser("eve", ""));
+  EXPECT_FALSE(fs::exists(users() + "/EVE"));
+  expectUsers({"Default"});
+}
+
 TEST_F(UsersTest, UserPathsByKind) {
   COrv_Users u;
   EXPECT_EQ(u.GetUserPath(4), index());
