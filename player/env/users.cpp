@@ -1,0 +1,390 @@
+#include "player/env/users.h"
+
+#include <atomic>
+#include <charconv>
+#include <filesystem>
+
+#include "platform/fs/file_io.h"
+#include "platform/fs/file_ops.h"
+#include "platform/fs/folder_listing.h"
+#include "platform/profile/ini_text.h"
+#include "platform/profile/profile.h"
+#include "player/env/credential_block.h"
+
+namespace orv {
+
+namespace {
+
+namespace text = plat::profile::text;
+
+constexpr const char* kDefaultUser = "Default";
+constexpr const char* kKeyCount = "Count";
+constexpr const char* kKeyPwd = "pwd";
+constexpr const char* kGeneralIni = "General.ini";
+constexpr const char* kStatusSuffix = ".ST";
+constexpr const char* kSecStatus = "EMStatus";
+constexpr const char* kSecGeneral = "General";
+constexpr const char* kKeyLastEM = "LastEM";
+constexpr size_t kPwdBuffer = 201;    // the block is read as at most 200 characters
+constexpr size_t kStatusBuffer = 5;   // status values: at most four digits
+constexpr size_t kMaxBookCode = 8;
+
+std::string trimRight(std::string s) {
+  while (!s.empty() && text::isBlank(s.back())) s.pop_back();
+  return s;
+}
+
+std::string joined(const std::string& folder, std::string_view name) {
+  std::string out = folder;
+  if (out.empty() || out.back() != '/') out.push_back('/');
+  out.append(name);
+  return out;
+}
+
+// The book code as status files are named by it (upper case), or empty when
+// it is not a code at all (it could then name a file outside the folder).
+std::string bookFileStem(std::string_view code) {
+  if (code.empty() || code.size() > kMaxBookCode) return {};
+  std::string out;
+  for (char c : code) {
+    const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+    if (!ok) return {};
+    out.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c);
+  }
+  return out;
+}
+
+// A plain decimal conversion of a status value: optional sign, leading digits.
+int decimalValue(std::string_view s) {
+  s = text::trim(s);
+  if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+  int value = 0;
+  std::from_chars(s.data(), s.data() + s.size(), value);
+  return value;
+}
+
+// `folder`/`name`, or when that is missing an entry of `folder` whose name
+// differs only in case (files that other programs named), else
+// `folder`/`name` as it stands; nothing when either is empty (a name that
+// cannot be a file name names nothing, never the folder itself).
+std::string existingSpelling(const std::string& folder, const std::string& name) {
+  if (folder.empty() || name.empty()) return {};
+  const std::string exact = joined(folder, name);
+  if (plat::fs::fileStatus(exact, false)) return exact;
+  std::vector<plat::fs::FolderEntry> entries;
+  plat::fs::listFolder(folder, "*", entries);
+  for (const plat::fs::FolderEntry& e : entries)
+    if (plat::fs::equalNoCase(e.name, name)) return joined(folder, e.name);
+  return exact;
+}
+
+std::string emKey(int number) { return "EM" + std::to_string(number); }
+
+// The users of an index: its sections that hold a credential block.
+std::vector<std::string> usersOf(const plat::profile::Snapshot& index) {
+  std::vector<std::string> users;
+  for (const std::string& section : index.sectionNames())
+    if (!trimRight(index.getString(section, kKeyPwd, "", kPwdBuffer)).empty()) users.push_back(section);
+  return users;
+}
+
+// Reads the Talvane index and the book's information file of the data path
+// in the settings file.
+class BuiltInEchomarkCountSource final : public EchomarkCountSource {
+ public:
+  int echomarkCount(std::string_view bookCode) override {
+    const std::string code = bookFileStem(bookCode);
+    if (code.empty()) return -1;
+    COrv_Environment env;
+    if (plat::profile::getString(env.GetIndexFilePath(5), "Tv installed", code, "", 256).empty()) return -1;
+    const std::string safe = COrv_Environment::MakeValidFileName(code);
+    const std::string info = joined(joined(env.GetTalvanesPath(), safe), safe + ".ini");
+    const int n = plat::profile::getInt(info, "Settings", "NumQuotes", 0);
+    return n < 0 ? 0 : n;
+  }
+};
+
+// Makes the user "Default" of a new data path through the accounts.
+class UsersDefaultUserMaker final : public DefaultUserMaker {
+ public:
+  bool ensureDefaultUser(const std::string& dataPath) override {
+    COrv_Users users(dataPath);
+    if (users.UserExists(kDefaultUser)) return true;
+    return users.AddUser(kDefaultUser, "", true);
+  }
+};
+
+BuiltInEchomarkCountSource g_builtInCounts;
+std::atomic<EchomarkCountSource*> g_counts{nullptr};
+UsersDefaultUserMaker g_usersMaker;
+
+// Programs that link the accounts make "Default" through them from the start.
+const bool g_makerInstalled = (setDefaultUserMaker(&g_usersMaker), true);
+
+}  // namespace
+
+EchomarkCountSource* echomarkCountSource() {
+  EchomarkCountSource* s = g_counts.load();
+  return s != nullptr ? s : &g_builtInCounts;
+}
+
+EchomarkCountSource* setEchomarkCountSource(EchomarkCountSource* source) { return g_counts.exchange(source); }
+
+DefaultUserMaker* installUsersDefaultUserMaker() {
+  (void)g_makerInstalled;
+  return setDefaultUserMaker(&g_usersMaker);
+}
+
+COrv_Users::COrv_Users(std::string_view folder) {
+  if (!folder.empty()) replaceDataPath(std::string(folder));
+}
+
+// --- Names -----------------------------------------------------------------------
+
+std::string COrv_Users::GetSectionName(std::string_view name) {
+  std::string section(text::trim(credentialName(name)));
+  return section.empty() ? std::string(kDefaultUser) : section;
+}
+
+bool COrv_Users::IsValidUserName(std::string_view name) {
+  if (name.find_first_of(std::string_view("\r\n\0=]", 5)) != std::string_view::npos) return false;
+  const std::string section = GetSectionName(name);
+  if (section.find_first_not_of('.') == std::string::npos) return false;
+  return plat::profile::isValidSectionName(section);
+}
+
+std::string COrv_Users::storedSpelling(const std::string& section) {
+  for (const std::string& s : plat::profile::sectionNames(GetIndexFilePath(4)))
+    if (text::equalNoCase(s, section)) return s;
+  return section;
+}
+
+std::string COrv_Users::userFolder(const std::string& section) {
+  return existingSpelling(GetUsersPath(), MakeValidFileName(storedSpelling(section)));
+}
+
+// --- Accounts ----------------------------------------------------------------------
+
+int COrv_Users::GetUserCount() {
+  const int n = plat::profile::getInt(GetIndexFilePath(4), kDefaultUser, kKeyCount, 0);
+  return n < 0 ? 0 : n;
+}
+
+int COrv_Users::GetUserNames(COrv_StringList& list) {
+  const std::vector<std::string> users = usersOf(plat::profile::Snapshot::load(GetIndexFilePath(4)));
+  list.insert(list.end(), users.begin(), users.end());
+  return static_cast<int>(users.size());
+}
+
+bool COrv_Users::UserExists(std::string_view name) {
+  if (!IsValidUserName(name)) return false;
+  const std::string pwd = plat::profile::getString(GetIndexFilePath(4), GetSectionName(name), kKeyPwd, "", kPwdBuffer);
+  return !trimRight(pwd).empty();
+}
+
+bool COrv_Users::AddUser(std::string_view name, std::string_view password, bool acceptExisting) {
+  if (!IsValidUserName(name)) return false;
+  const std::string section = GetSectionName(name);
+  const std::string index = GetIndexFilePath(4);
+  const plat::profile::Snapshot snapshot = plat::profile::Snapshot::load(index);
+  const std::vector<std::string> users = usersOf(snapshot);
+  const bool exists = UserExists(section);
+  if (exists && !acceptExisting) return false;
+
+  std::string block;
+  if (!EncodeCredentials(section, password, block)) return false;
+  plat::profile::Batch batch;
+  batch.writeString(section, kKeyPwd, block);
+  if (!exists) {
+    // Two users must not share a folder ("a/b" and "a_b" both map to "a_b").
+    const std::string folderName = MakeValidFileName(section);
+    for (const std::string& other : users)
+      if (MakeValidFileName(other) == folderName) return false;
+    batch.writeString(kDefaultUser, kKeyCount, std::to_string(users.size() + 1));
+  }
+  if (batch.apply(index)) return false;
+
+  const std::string folder = userFolder(section);
+  plat::fs::createFolder(GetUsersPath());
+  plat::fs::createFolder(folder);
+  const std::string general = joined(folder, kGeneralIni);
+  if (exists) {
+    // An existing user keeps the settings; only a missing file is made.
+    if (plat::fs::fileStatus(general)) return true;
+    return !plat::fs::writeFileAtomic(general, "");
+  }
+  // A new user starts with nothing of an earlier user of that folder.
+  std::vector<plat::fs::FolderEntry> leftovers;
+  plat::fs::listFolder(folder, std::string("*") + kStatusSuffix, leftovers, plat::fs::EntryKinds::Files);
+  for (const plat::fs::FolderEntry& e : leftovers) plat::profile::removeIniFile(joined(folder, e.name));
+  if (plat::fs::writeFileAtomic(general, "")) {
+    removeUser(section);
+    return false;
+  }
+  return true;
+}
+
+void COrv_Users::removeUser(const std::string& section) {
+  const std::string index = GetIndexFilePath(4);
+  const std::string spelling = storedSpelling(section);
+  const std::string folder = userFolder(section);
+  plat::profile::Batch batch;
+  batch.deleteSection(spelling);
+  size_t remaining = 0;
+  for (const std::string& u : usersOf(plat::profile::Snapshot::load(index)))
+    if (!text::equalNoCase(u, section)) ++remaining;
+  batch.writeString(kDefaultUser, kKeyCount, std::to_string(remaining));
+  if (batch.apply(index)) return;
+
+  plat::profile::removeIniFile(joined(folder, kGeneralIni));
+  std::vector<plat::fs::FolderEntry> status;
+  plat::fs::listFolder(folder, std::string("*") + kStatusSuffix, status, plat::fs::EntryKinds::Files);
+  for (const plat::fs::FolderEntry& e : status) plat::profile::removeIniFile(joined(folder, e.name));
+  plat::fs::removeFolder(folder);  // only when nothing else is left in it
+}
+
+bool COrv_Users::DeleteUser(std::string_view name, std::string_view password) {
+  if (!IsValidUserName(name)) return false;
+  const std::string section = GetSectionName(name);
+  if (text::equalNoCase(section, kDefaultUser)) return false;
+  if (!UserExists(section) || !CheckPassword(section, password)) return false;
+  const std::string index = GetIndexFilePath(4);
+  const std::string before = storedSpelling(section);
+  removeUser(section);
+  if (plat::profile::hasSection(index, before)) return false;
+  if (text::equalNoCase(currentUser_, section)) SetCurrentUser("");
+  return true;
+}
+
+bool COrv_Users::ChangePassword(std::string_view oldPassword, std::string_view newPassword) {
+  if (currentUser_.empty() || !CheckCurrentUserPassword(oldPassword)) return false;
+  std::string block;
+  if (!EncodeCredentials(currentUser_, newPassword, block)) return false;
+  return !plat::profile::writeString(GetIndexFilePath(4), currentUser_, kKeyPwd, block);
+}
+
+bool COrv_Users::SetCurrentUser(std::string_view name) {
+  currentUser_ = GetSectionName(name);
+  return true;
+}
+
+bool COrv_Users::CheckCurrentUserPassword(std::string_view password) {
+  if (currentUser_.empty() || !UserExists(currentUser_)) return false;
+  return credentialPassword(password) == GetPassword(currentUser_);
+}
+
+bool COrv_Users::CheckPassword(std::string_view name, std::string_view password) {
+  const std::string kept = currentUser_;
+  SetCurrentUser(name);
+  const bool ok = CheckCurrentUserPassword(password);
+  SetCurrentUser(kept);
+  return ok;
+}
+
+std::string COrv_Users::GetPassword(std::string_view name) {
+  if (!UserExists(name)) return {};
+  const std::string pwd =
+      trimRight(plat::profile::getString(GetIndexFilePath(4), GetSectionName(name), kKeyPwd, "", kPwdBuffer));
+  std::string decodedName, decodedPassword;
+  if (!DecodeCredentials(pwd, decodedName, decodedPassword)) return {};
+  return decodedPassword;
+}
+
+// --- Paths ---------------------------------------------------------------------------
+
+std::string COrv_Users::GetUserPath(int kind) {
+  if (kind == 4) return GetIndexFilePath(4);
+  if (currentUser_.empty()) return {};
+  const std::string folder = userFolder(currentUser_);
+  if (folder.empty()) return {};
+  return kind == 2 ? joined(folder, kGeneralIni) : folder;
+}
+
+std::string COrv_Users::GetUserFilePath(std::string_view name, int kind) {
+  if (kind == 0 || kind == 2) {
+    const std::string kept = currentUser_;
+    SetCurrentUser(name);
+    std::string path = GetUserPath(kind);
+    currentUser_ = kept;
+    return path;
+  }
+  if (kind != 3 || currentUser_.empty()) return {};
+  const std::string stem = bookFileStem(name);
+  if (stem.empty()) return {};
+  return existingSpelling(userFolder(currentUser_), stem + kStatusSuffix);
+}
+
+// --- Credential block -------------------------------------------------------------
+
+bool COrv_Users::EncodeCredentials(std::string_view name, std::string_view password, std::string& out) {
+  if (name.empty()) return false;
+  out = encodeCredentialBlock(name, password);
+  return true;
+}
+
+bool COrv_Users::DecodeCredentials(std::string_view digits, std::string& name, std::string& password) {
+  return decodeCredentialBlock(digits, name, password);
+}
+
+// --- Echomark status -------------------------------------------------------------------
+
+bool COrv_Users::statusFile(std::string_view bookCode, std::string& file, int& count) {
+  if (currentUser_.empty()) return false;
+  count = echomarkCountSource()->echomarkCount(bookCode);
+  if (count < 0 || count > kMaxEchomarks) return false;
+  file = GetUserFilePath(bookCode, 3);
+  return !file.empty();
+}
+
+bool COrv_Users::ReadQuoteStatusList(std::string_view bookCode, std::vector<int>& status) {
+  std::string file;
+  int n = 0;
+  if (!statusFile(bookCode, file, n)) return false;
+  const plat::profile::Snapshot snapshot = plat::profile::Snapshot::load(file);
+  status.assign(static_cast<size_t>(n), 0);
+  for (int i = 0; i < n; ++i)
+    status[static_cast<size_t>(i)] = decimalValue(snapshot.getString(kSecStatus, emKey(i + 1), "0", kStatusBuffer));
+  return true;
+}
+
+void COrv_Users::WriteQuoteStatusList(std::string_view bookCode, const std::vector<int>& status) {
+  std::string file;
+  int n = 0;
+  if (!statusFile(bookCode, file, n)) return;
+  plat::profile::Batch batch;
+  for (int i = 0; i < n; ++i) {
+    const size_t at = static_cast<size_t>(i);
+    batch.writeString(kSecStatus, emKey(i + 1), std::to_string(at < status.size() ? status[at] : 0));
+  }
+  if (!batch.empty()) batch.apply(file);
+}
+
+int COrv_Users::ReadQuoteStatus(std::string_view bookCode, int number) {
+  std::string file;
+  int n = 0;
+  if (!statusFile(bookCode, file, n) || number < 1 || number > n) return 0;
+  return decimalValue(plat::profile::getString(file, kSecStatus, emKey(number), "0", kStatusBuffer));
+}
+
+void COrv_Users::WriteQuoteStatus(std::string_view bookCode, int number, int value) {
+  std::string file;
+  int n = 0;
+  if (!statusFile(bookCode, file, n) || number < 1 || number > n) return;
+  plat::profile::writeString(file, kSecStatus, emKey(number), std::to_string(value));
+}
+
+int COrv_Users::ReadLastQuote(std::string_view bookCode) {
+  std::string file;
+  int n = 0;
+  if (!statusFile(bookCode, file, n)) return 0;
+  return decimalValue(plat::profile::getString(file, kSecGeneral, kKeyLastEM, "0", kStatusBuffer));
+}
+
+void COrv_Users::WriteLastQuote(std::string_view bookCode, int number) {
+  std::string file;
+  int n = 0;
+  if (!statusFile(bookCode, file, n) || number < 0 || number > n) return;
+  plat::profile::writeString(file, kSecGeneral, kKeyLastEM, std::to_string(number));
+}
+
+}  // namespace orv
