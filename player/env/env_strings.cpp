@@ -1,15 +1,9 @@
 #include "player/env/env_strings.h"
 
+#include "shared/language/orv_language.h"
+
 namespace orv {
 
-std::string envString(int id) {
-  switch (id) {
-    case kStrPublicDataPathOnly:
-      return "Warning: the only datapath which the Talvane Player can access in Windows Vista is the "
-             "Users\\Public folder (generally c:\\Users\\Public).\n These default parameters cannot be changed.";
-    default:
-      return {};
-  }
-}
+std::string envString(int id) { return COrv_Language().LoadString(id); }
 
 }  // namespace orv

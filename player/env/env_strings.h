@@ -1,7 +1,6 @@
 #pragma once
-// Texts the environment store shows to the learner, by string id. They come
-// from the interface-language object once that is wired in; until then the
-// English texts are answered here.
+// Texts the environment store shows to the learner, by string id, in the
+// current interface language (English for what the language lacks).
 
 #include <string>
 

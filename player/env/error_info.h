@@ -1,0 +1,27 @@
+#pragma once
+// COrv_ErrorInfo: what went wrong while reading a file (code, kind, where in
+// the program, an optional text), kept until it is shown.
+
+#include <cstdint>
+#include <string>
+
+class COrv_ErrorInfo {
+ public:
+  COrv_ErrorInfo() = default;
+  virtual ~COrv_ErrorInfo() = default;
+
+  // Record the error; both answer 0. SetError leaves the text as it was.
+  int SetError(int32_t line, const std::string& sourceFile, int32_t code, int32_t kind);
+  int SetErrorText(int32_t line, const std::string& sourceFile, int32_t code, int32_t kind,
+                   const std::string& text);
+  // "Error <code> occurred.\n\nSource: <file>\nLine number: <line>" in the
+  // application's box, OK and no icon; answers the box's answer.
+  int ShowError() const;
+  std::string FormatText() const;
+
+  std::string m_strText;
+  int32_t m_nKind = 0;
+  int32_t m_nCode = 0;
+  std::string m_strSourceFile;
+  int32_t m_nLine = 0;
+};
