@@ -357,7 +357,8 @@ int COrv_SpotInfo::GetViewerKind(int group) const {
 bool COrv_SpotInfo::Extract(int group) {
   if (m_filePath.empty() || !groupRecord(group)) return false;
   plat::fs::File in;
-  if (in.open(m_filePath, plat::fs::File::Mode::Read)) return false;
+  std::uint64_t fileSize = 0;
+  if (in.open(m_filePath, plat::fs::File::Mode::Read) || in.size(fileSize)) return false;
   deleteExtracted();
 
   std::vector<std::filesystem::path> written;
@@ -373,6 +374,9 @@ bool COrv_SpotInfo::Extract(int group) {
     if (!isPlainName(name)) return fail();
     const std::filesystem::path out = m_folder / name;
     const auto length = static_cast<size_t>(i32At(*item, 0)) - kItemSize;
+    // The data must lie inside the file before anything is allocated for it.
+    const auto from = static_cast<std::uint64_t>(itemOffset(group, j)) + kItemSize;
+    if (from > fileSize || length > fileSize - from) return fail();
     std::string bytes;
     try {
       bytes.assign(length, '\0');
@@ -380,8 +384,7 @@ bool COrv_SpotInfo::Extract(int group) {
       return fail();
     }
     size_t got = 0;
-    if (in.readAt(static_cast<std::uint64_t>(itemOffset(group, j)) + kItemSize, bytes.data(), length, got) ||
-        got != length)
+    if (in.readAt(from, bytes.data(), length, got) || got != length)
       return fail();
     plat::fs::File file;
     if (file.open(out, plat::fs::File::Mode::Create)) return fail();
