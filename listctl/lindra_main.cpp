@@ -1,14 +1,20 @@
-// liblindra.so's own setup: the error handler of its pool.
-//
-// The list library never lets an allocation failure end the host program:
-// every pool error makes the failing operation answer "no block", and the
-// caller reports it as LB_ERRSPACE.
-#include "listctl/pool/pool.h"
+// liblindra.so's entry and exit: loading the library runs its start-up
+// (window classes, pool error handler), unloading removes the classes.
+#include <dlfcn.h>
+
+#include "listctl/core/library.h"
 
 namespace {
 
-int failPoolErrors(const lindra::PoolErrorRecord*) { return 0; }
+plat::win::HINSTANCE ownModule() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&ownModule), &info) && info.dli_fbase)
+    return static_cast<plat::win::HINSTANCE>(info.dli_fbase);
+  return reinterpret_cast<plat::win::HINSTANCE>(&ownModule);
+}
 
-__attribute__((constructor)) void installPoolHandler() { lindra::PoolSetErrorHandler(failPoolErrors); }
+__attribute__((constructor)) void attachLibrary() { lindra::LibraryEntry(ownModule(), lindra::DLL_PROCESS_ATTACH); }
+
+__attribute__((destructor)) void detachLibrary() { lindra::LibraryEntry(ownModule(), lindra::DLL_PROCESS_DETACH); }
 
 }  // namespace

@@ -1,0 +1,159 @@
+#include "listctl/core/library.h"
+
+#include "listctl/pool/pool.h"
+#include "platform/win/gdi.h"
+#include "platform/win/window.h"
+
+namespace lindra {
+
+namespace pw = plat::win;
+
+namespace {
+
+struct LibraryState {
+  HINSTANCE module = nullptr;
+  MemPool* pool = nullptr;
+  int poolUsers = 0;
+  std::uint16_t instances = 0;
+  pw::HCURSOR columnCursor = nullptr;
+  pw::HCURSOR groupCursor = nullptr;
+  pw::HBITMAP focusBits = nullptr;
+  pw::HBRUSH focusBrush = nullptr;
+  int dpiX = 96, dpiY = 96;
+};
+
+LibraryState& S() {
+  static LibraryState s;
+  return s;
+}
+
+// The list library never lets a pool error end the host program: the failing
+// operation answers "no block" and the caller reports LB_ERRSPACE.
+int failPoolErrors(const PoolErrorRecord*) { return 0; }
+
+// Until the combo box and the own scroll bar are built, their classes exist
+// with the default behaviour, so that templates naming them still load.
+LRESULT placeholderProc(HWND h, UINT m, WPARAM w, LPARAM l) { return pw::DefWindowProc(h, m, w, l); }
+
+struct ClassEntry {
+  const char* name;
+  UINT style;
+  int extra;
+  pw::WNDPROC proc;
+};
+
+const ClassEntry kClasses[] = {
+    {kListClass, pw::CS_GLOBALCLASS | pw::CS_DBLCLKS | pw::CS_HREDRAW | pw::CS_VREDRAW,
+     static_cast<int>(sizeof(void*)), ListBoxProc},
+    {kComboClass, pw::CS_GLOBALCLASS | pw::CS_DBLCLKS, static_cast<int>(sizeof(void*)), placeholderProc},
+    {kVScrollClass, pw::CS_GLOBALCLASS, static_cast<int>(sizeof(void*)), placeholderProc},
+    {kComboListClass, pw::CS_GLOBALCLASS | pw::CS_DBLCLKS, static_cast<int>(sizeof(void*)), placeholderProc},
+    {kComboEditClass, pw::CS_GLOBALCLASS | pw::CS_DBLCLKS, static_cast<int>(sizeof(void*)), placeholderProc},
+};
+
+bool registerOne(HINSTANCE module, const ClassEntry& c) {
+  pw::WNDCLASS wc;
+  wc.style = c.style;
+  wc.lpfnWndProc = c.proc;
+  wc.cbWndExtra = c.extra;
+  wc.hInstance = module;
+  wc.hCursor = pw::LoadCursor(nullptr, pw::MAKEINTRESOURCE(pw::IDC_ARROW));
+  wc.lpszClassName = c.name;
+  return pw::RegisterClass(&wc) != 0;
+}
+
+void unregisterAll(HINSTANCE module) {
+  for (const ClassEntry& c : kClasses) pw::UnregisterClass(c.name, module);
+}
+
+}  // namespace
+
+int LibraryEntry(HINSTANCE module, unsigned reason) {
+  LibraryState& s = S();
+  switch (reason) {
+    case DLL_PROCESS_ATTACH: {
+      if (s.module) return 1;
+      PoolSetErrorHandler(failPoolErrors);
+      if (!registerOne(module, kClasses[0])) return 0;
+      for (std::size_t i = 1; i < std::size(kClasses); ++i) registerOne(module, kClasses[i]);
+      // The screen is not read here: no display need exist while libraries
+      // load. The first instance reads it.
+      s.module = module;
+      return 1;
+    }
+    case DLL_PROCESS_DETACH:
+      unregisterAll(s.module ? s.module : module);
+      s.module = nullptr;
+      return 1;
+    default:
+      return 1;
+  }
+}
+
+HINSTANCE libraryModule() { return S().module; }
+
+bool acquirePool() {
+  LibraryState& s = S();
+  if (s.poolUsers == 0) {
+    s.pool = PoolCreate(kPoolLibrary);
+    if (!s.pool) return false;
+  }
+  ++s.poolUsers;
+  return true;
+}
+
+void releasePool() {
+  LibraryState& s = S();
+  if (s.poolUsers == 0) return;
+  if (--s.poolUsers == 0) {
+    PoolDestroy(s.pool);
+    s.pool = nullptr;
+  }
+}
+
+MemPool* libraryPool() { return S().pool; }
+int poolUsers() { return S().poolUsers; }
+int liveInstances() { return S().instances; }
+
+void countInstance() {
+  LibraryState& s = S();
+  if (s.instances++ == 0) {
+    // Column-border and group-border resize cursors.
+    s.columnCursor = pw::LoadCursor(nullptr, pw::MAKEINTRESOURCE(pw::IDC_SIZEWE));
+    s.groupCursor = pw::LoadCursor(nullptr, pw::MAKEINTRESOURCE(pw::IDC_SIZENS));
+    // Read here, not at load: no display need exist while libraries load.
+    s.dpiX = s.dpiY = pw::screenDpi();
+  }
+}
+
+void uncountInstance() {
+  LibraryState& s = S();
+  if (s.instances == 0) return;
+  if (--s.instances == 0) {
+    s.columnCursor = s.groupCursor = nullptr;
+    if (s.focusBrush) pw::DeleteObject(s.focusBrush);
+    if (s.focusBits) pw::DeleteObject(s.focusBits);
+    s.focusBrush = nullptr;
+    s.focusBits = nullptr;
+  }
+}
+
+pw::HCURSOR columnBorderCursor() { return S().columnCursor; }
+pw::HCURSOR groupBorderCursor() { return S().groupCursor; }
+
+pw::HBRUSH focusPatternBrush() {
+  LibraryState& s = S();
+  if (!s.focusBrush) {
+    // A checkerboard, rows padded to 16 bits.
+    static const std::uint16_t rows[8] = {0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55};
+    s.focusBits = pw::CreateBitmap(8, 8, 1, 1, rows);
+    if (s.focusBits) s.focusBrush = pw::CreatePatternBrush(s.focusBits);
+  }
+  return s.focusBrush;
+}
+
+bool hasFocusBrush() { return S().focusBrush != nullptr; }
+int pixelsPerInchX() { return S().dpiX; }
+int pixelsPerInchY() { return S().dpiY; }
+
+}  // namespace lindra
