@@ -1,5 +1,7 @@
 #include "platform/registry/hive.h"
 
+#include "platform/text/utf8.h"
+
 #include <clocale>
 #include <cwctype>
 #include <locale.h>
@@ -41,24 +43,6 @@ std::size_t utf8Length(const unsigned char* p, std::size_t left, char32_t* cp = 
   if (c >= 0xD800 && c <= 0xDFFF) return 0;
   if (cp) *cp = c;
   return n;
-}
-
-void appendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
 }
 
 // The Unicode upper-casing of C.UTF-8, whatever the process locale is; the
@@ -231,7 +215,7 @@ std::string fold(std::string_view name) {
       out += static_cast<char>(p[i]);
       ++i;
     } else {
-      appendUtf8(out, upper(c));
+      plat::text::appendUtf8(out, upper(c));
       i += n;
     }
   }

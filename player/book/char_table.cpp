@@ -1,5 +1,7 @@
 #include "player/book/char_table.h"
 
+#include "platform/text/utf8.h"
+
 #include <QChar>
 #include <QString>
 
@@ -99,22 +101,9 @@ std::string toUtf8(std::u32string_view text) {
   std::string out;
   out.reserve(text.size());
   for (char32_t c : text) {
-    if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-      if (c >= 0xD800 && c <= 0xDFFF) continue;
-      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x110000) {
-      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
+    // Surrogates and values past Unicode have no UTF-8 form: left out.
+    if ((c >= 0xD800 && c <= 0xDFFF) || c >= 0x110000) continue;
+    plat::text::appendUtf8(out, c);
   }
   return out;
 }
