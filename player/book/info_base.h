@@ -8,10 +8,13 @@
 // To store a value, a derived list asks FindKey / FindKeyPair for the
 // position, takes the end of its own array when the answer is -1, stores
 // the value there and then calls AddKey / AddKeyPair with that position.
-// Searches run from the last entry to the first, so a later entry wins.
+// A later entry wins. Lookups go through hash maps, so reading a list of n
+// entries costs O(n), not O(n^2), even for hostile files.
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace orv {
@@ -77,6 +80,11 @@ class COrv_InfoBase {
   std::vector<std::uint32_t> m_indexes;
   std::vector<std::uint32_t> m_keys;
   std::vector<std::uint32_t> m_distinctKeys;
+  std::unordered_set<std::uint32_t> m_distinctSet;
+  // key -> position of the last entry with that key (any subkey)
+  std::unordered_map<std::uint32_t, size_t> m_lastByKey;
+  // (key << 32 | subkey) -> position of the entry with that pair
+  std::unordered_map<std::uint64_t, size_t> m_byPair;
   int m_loaded = 0;
   orv::InfoErrorSink* m_errorSink = nullptr;
   int m_mode = kEmpty;

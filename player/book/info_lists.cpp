@@ -259,6 +259,12 @@ bool COrv_SpotInfo::Load() {
 
   std::string header;
   if (!readRecord(0, kHeaderSize, header)) return fail();
+  // Records of a sound file do not overlap, so there can be no more of them
+  // than group-sized slices of the file. A file whose steps loop back over
+  // the same bytes would otherwise make up to 65535 x 65535 records.
+  std::uint64_t fileSize = 0;
+  if (file.size(fileSize)) return fail();
+  const std::uint64_t maxRecords = fileSize / kGroupSize;
   const std::int64_t limit = i32At(header, 0);
   const int groups = u16At(header, 10);
   std::int64_t p = 0;
@@ -268,6 +274,7 @@ bool COrv_SpotInfo::Load() {
     if (p < 0 || p > limit) return fail();
     std::string group;
     if (!readRecord(p, kGroupSize, group)) return fail();
+    if (m_records.size() >= maxRecords) return fail();
     m_records.push_back(group);
     m_offsets.push_back(p);
     AddKeyPair(static_cast<int>(m_records.size() - 1), 0, static_cast<std::uint32_t>(g));
@@ -285,6 +292,7 @@ bool COrv_SpotInfo::Load() {
       // terminator, is malformed.
       if (i32At(item, 0) < static_cast<std::int32_t>(kItemSize) || item.find('\0', 8) == std::string::npos)
         return fail();
+      if (m_records.size() >= maxRecords) return fail();
       m_records.push_back(item);
       m_offsets.push_back(q);
       AddKeyPair(static_cast<int>(m_records.size() - 1), static_cast<std::uint32_t>(g),

@@ -293,6 +293,13 @@ TEST_F(SpotFixture, MalformedFilesLoadNothing) {
     put32(s, 4, 0xFFFFFF00u);  // a negative step
     cases.push_back({"negative step", s});
   }
+  {
+    // Every group steps 0 to itself: 65535 groups reading the same bytes.
+    std::string s = good;
+    put16(s, 10, 0xFFFF);
+    put32(s, 20, 0);
+    cases.push_back({"groups looping over the same bytes", s});
+  }
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     COrv_SpotInfo list(&host);
