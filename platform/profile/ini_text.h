@@ -13,22 +13,19 @@
 #include <string>
 #include <string_view>
 
+#include "platform/text/utf8.h"
+
 namespace plat::profile::text {
 
 // The white space trimmed around names and values.
 bool isBlank(char c);
 std::string_view trim(std::string_view s);
 
-// Decodes the character at s[i] and advances i. A well-formed UTF-8
-// sequence gives its code point; any other byte gives kRawByte | byte.
-inline constexpr char32_t kRawByte = 0x80000000u;
-char32_t next(std::string_view s, size_t& i);
-
-// The number of characters of `s`.
-size_t countChars(std::string_view s);
-
-// The longest prefix of `s` holding at most `maxChars` characters.
-std::string_view cutChars(std::string_view s, size_t maxChars);
+// Decoding, counting and cutting follow the suite's one UTF-8 rule.
+using plat::text::countChars;
+using plat::text::cutChars;
+using plat::text::kRawByte;
+inline char32_t next(std::string_view s, size_t& i) { return plat::text::decodeNext(s, i); }
 
 // The simple case folding of one code point (identity outside the
 // covered blocks and for raw bytes).

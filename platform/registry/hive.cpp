@@ -14,37 +14,6 @@ constexpr std::string_view kHeader = "talvane-registry-hive 1";
 // A hive is a small settings file; anything larger is not one of ours.
 constexpr std::size_t kMaxHiveBytes = 64u << 20;
 
-// Length of the valid UTF-8 sequence at p (at most `left` bytes), or 0.
-std::size_t utf8Length(const unsigned char* p, std::size_t left, char32_t* cp = nullptr) {
-  const unsigned char b = p[0];
-  std::size_t n;
-  char32_t c;
-  if (b < 0x80) {
-    if (cp) *cp = b;
-    return 1;
-  } else if (b >= 0xC2 && b <= 0xDF) {
-    n = 2;
-    c = b & 0x1F;
-  } else if (b >= 0xE0 && b <= 0xEF) {
-    n = 3;
-    c = b & 0x0F;
-  } else if (b >= 0xF0 && b <= 0xF4) {
-    n = 4;
-    c = b & 0x07;
-  } else {
-    return 0;
-  }
-  if (left < n) return 0;
-  for (std::size_t i = 1; i < n; ++i) {
-    if ((p[i] & 0xC0) != 0x80) return 0;
-    c = (c << 6) | (p[i] & 0x3F);
-  }
-  if ((n == 3 && c < 0x800) || (n == 4 && (c < 0x10000 || c > 0x10FFFF))) return 0;
-  if (c >= 0xD800 && c <= 0xDFFF) return 0;
-  if (cp) *cp = c;
-  return n;
-}
-
 // The Unicode upper-casing of C.UTF-8, whatever the process locale is; the
 // ASCII rule when that locale is missing.
 locale_t upperLocale() {
@@ -206,32 +175,19 @@ bool parseData(std::string_view text, std::uint32_t& type, std::string& data, st
 std::string fold(std::string_view name) {
   std::string out;
   out.reserve(name.size());
-  const auto* p = reinterpret_cast<const unsigned char*>(name.data());
   std::size_t i = 0;
   while (i < name.size()) {
-    char32_t c;
-    const std::size_t n = utf8Length(p + i, name.size() - i, &c);
-    if (n == 0) {
-      out += static_cast<char>(p[i]);
-      ++i;
-    } else {
+    const std::size_t at = i;
+    const char32_t c = plat::text::decodeNext(name, i);
+    if (c & plat::text::kRawByte)
+      out += name[at];
+    else
       plat::text::appendUtf8(out, upper(c));
-      i += n;
-    }
   }
   return out;
 }
 
-std::size_t charCount(std::string_view name) {
-  const auto* p = reinterpret_cast<const unsigned char*>(name.data());
-  std::size_t i = 0, count = 0;
-  while (i < name.size()) {
-    const std::size_t n = utf8Length(p + i, name.size() - i);
-    i += n == 0 ? 1 : n;
-    ++count;
-  }
-  return count;
-}
+std::size_t charCount(std::string_view name) { return plat::text::countChars(name); }
 
 bool splitPath(std::string_view path, std::vector<std::string>& parts) {
   parts.clear();
@@ -256,10 +212,10 @@ std::string escape(std::string_view bytes) {
   while (i < bytes.size()) {
     const unsigned char b = p[i];
     if (b >= 0x80) {
-      const std::size_t n = utf8Length(p + i, bytes.size() - i);
-      if (n > 0) {
-        out.append(bytes.substr(i, n));
-        i += n;
+      std::size_t next = i;
+      if (!(plat::text::decodeNext(bytes, next) & plat::text::kRawByte)) {
+        out.append(bytes.substr(i, next - i));
+        i = next;
         continue;
       }
     }

@@ -1,8 +1,12 @@
 #pragma once
-// UTF-8 encoding of one code point, shared by every module that rebuilds
-// text from code points (case folding, the registry, the word engine).
+// UTF-8 text handling shared by every module: encoding one code point,
+// decoding with malformed bytes kept as raw bytes, counting characters and
+// the one rule for cutting text to a field (characters for ini and setting
+// values, bytes at a character boundary for binary fields).
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace plat::text {
 
@@ -25,5 +29,22 @@ inline void appendUtf8(std::string& out, char32_t c) {
     out += static_cast<char>(0x80 | (c & 0x3F));
   }
 }
+
+// Decodes the character at s[i] and advances i past it. A well-formed
+// UTF-8 sequence gives its code point; any other byte (a stray
+// continuation, an overlong form, a surrogate, a value past U+10FFFF, a cut
+// sequence) gives kRawByte | byte and advances by one.
+inline constexpr char32_t kRawByte = 0x80000000u;
+char32_t decodeNext(std::string_view s, std::size_t& i);
+
+// The number of characters of `s` (a raw byte counts as one).
+std::size_t countChars(std::string_view s);
+
+// The longest prefix of `s` holding at most `maxChars` characters.
+std::string_view cutChars(std::string_view s, std::size_t maxChars);
+
+// The longest prefix of `s` of at most `maxBytes` bytes that does not end
+// inside a character.
+std::string_view cutToBytes(std::string_view s, std::size_t maxBytes);
 
 }  // namespace plat::text

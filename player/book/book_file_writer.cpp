@@ -13,6 +13,7 @@
 #include "player/env/credential_block.h"
 #include "shared/language/orv_language.h"
 #include "shared/scrambler/scrambler.h"
+#include "platform/text/utf8.h"
 
 namespace {
 
@@ -217,7 +218,7 @@ void COrv_BookFileWriter::SetPartHeader(uint16_t count, std::string_view name) {
 bool COrv_BookFileWriter::WritePartHeader() {
   char header[kPartHeaderSize] = {};
   putLe16(header, m_partCount);
-  const std::string_view name = orv::cutToBytes(m_partName, kPartNameSize);
+  const std::string_view name = plat::text::cutToBytes(m_partName, kPartNameSize);
   std::copy(name.begin(), name.end(), header + 2);
   return Write(header, sizeof header);
 }

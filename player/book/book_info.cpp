@@ -10,6 +10,7 @@
 #include "platform/fs/folder_listing.h"
 #include "platform/profile/ini_text.h"
 #include "platform/profile/profile.h"
+#include "platform/text/utf8.h"
 
 namespace orv {
 
@@ -247,7 +248,7 @@ bool COrv_BookInfo::AddInstalled(std::string_view code) {
 bool COrv_BookInfo::Register(std::string_view code, std::string_view sourceFile, int origLanguage, bool force) {
   const std::string canonical = CanonicalBookCode(code);
   if (canonical.empty() || origLanguage < 0) return false;
-  if (profile::text::countChars(sourceFile) >= kPathBuffer || !profile::isValidValue(sourceFile)) return false;
+  if (plat::text::countChars(sourceFile) >= kPathBuffer || !profile::isValidValue(sourceFile)) return false;
   const bool wasInstalled = IsInstalled(canonical);
   if (wasInstalled && !force) return false;
 
@@ -346,7 +347,7 @@ int COrv_BookInfo::readInt(std::string_view section, std::string_view key) {
 std::string COrv_BookInfo::readText(std::string_view section, std::string_view key, size_t maxChars) {
   if (code_.empty()) return {};
   const std::string text = unescapeText(profile::getString(infoFile(), section, key, "", kWholeValue));
-  return std::string(profile::text::cutChars(text, maxChars));
+  return std::string(plat::text::cutChars(text, maxChars));
 }
 
 int COrv_BookInfo::GetOrigLanguage() {
@@ -364,7 +365,7 @@ std::optional<std::string> COrv_BookInfo::languageSection(int language) {
 
 bool COrv_BookInfo::SetSourceFile(int language, std::string_view path, bool force) {
   if (code_.empty() || language < -1) return false;
-  if (profile::text::countChars(path) >= kPathBuffer || !profile::isValidValue(path)) return false;
+  if (plat::text::countChars(path) >= kPathBuffer || !profile::isValidValue(path)) return false;
   std::string section;
   if (language == -1 || language == GetOrigLanguage()) {
     section = kSecInfoSettings;
@@ -429,7 +430,7 @@ bool COrv_BookInfo::SetDescription(std::string_view text, int language) {
   size_t pieces = 0;
   std::string_view rest = stored;
   while (!rest.empty()) {
-    const std::string_view piece = profile::text::cutChars(rest, kPieceChars);
+    const std::string_view piece = plat::text::cutChars(rest, kPieceChars);
     batch.writeString(*section, descriptionKey(++pieces), protectValue(piece));
     rest.remove_prefix(piece.size());
   }

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "shared/scrambler/scrambler.h"
+#include "platform/text/utf8.h"
 
 namespace orv {
 namespace {
@@ -24,26 +25,17 @@ int hexValue(char c) {
 
 }  // namespace
 
-std::string_view cutToBytes(std::string_view s, size_t maxBytes) {
-  if (s.size() <= maxBytes) return s;
-  // A cut before a continuation byte would split a character: step back
-  // to that character's lead byte and leave it out.
-  size_t n = maxBytes;
-  while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) --n;
-  return s.substr(0, n);
-}
-
-std::string credentialName(std::string_view name) { return trimRight(cutToBytes(name, kCredentialNameBytes)); }
+std::string credentialName(std::string_view name) { return trimRight(plat::text::cutToBytes(name, kCredentialNameBytes)); }
 
 std::string credentialPassword(std::string_view password) {
-  return trimRight(cutToBytes(password, kCredentialPasswordBytes));
+  return trimRight(plat::text::cutToBytes(password, kCredentialPasswordBytes));
 }
 
 std::string encodeCredentialBlock(std::string_view name, std::string_view password) {
   std::array<std::uint8_t, kCredentialBlockBytes> block;
   block.fill(' ');
-  std::string_view n = cutToBytes(name, kCredentialNameBytes);
-  std::string_view p = cutToBytes(password, kCredentialPasswordBytes);
+  std::string_view n = plat::text::cutToBytes(name, kCredentialNameBytes);
+  std::string_view p = plat::text::cutToBytes(password, kCredentialPasswordBytes);
   for (size_t i = 0; i < n.size(); ++i) block[i] = static_cast<std::uint8_t>(n[i]);
   for (size_t i = 0; i < p.size(); ++i) block[kCredentialNameBytes + i] = static_cast<std::uint8_t>(p[i]);
   COrv_Scrambler().ScrambleMod255(block.data(), block.size(), 1, 0);

@@ -18,9 +18,7 @@ inline constexpr size_t kCredentialPasswordBytes = 10;
 inline constexpr size_t kCredentialBlockBytes = kCredentialNameBytes + kCredentialPasswordBytes;
 inline constexpr size_t kCredentialDigits = 2 * kCredentialBlockBytes;
 
-// The longest prefix of `s` of at most `maxBytes` bytes that does not end
-// inside a UTF-8 character: how a text is cut to a fixed-width field.
-std::string_view cutToBytes(std::string_view s, size_t maxBytes);
+// Fields are cut with plat::text::cutToBytes, never inside a character.
 
 // A name or password as the block keeps it: cut to its field and without
 // trailing white space. Compare what a user types in this form with what a

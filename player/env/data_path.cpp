@@ -17,6 +17,7 @@
 #include "player/env/env_strings.h"
 #include "player/env/environment.h"
 #include "player/env/settings_file.h"
+#include "platform/text/utf8.h"
 
 namespace orv {
 
@@ -157,7 +158,7 @@ bool COrv_Environment::SetDataPath(const std::string* path, bool write) {
     return true;
   }
   // A path the settings file cannot give back whole is not taken.
-  if (plat::profile::text::countChars(next) >= kPathBuffer || !plat::profile::isValidValue(next)) return false;
+  if (plat::text::countChars(next) >= kPathBuffer || !plat::profile::isValidValue(next)) return false;
   if (!VerifyDataPath(&next) && !CreateDataPath(&next)) return false;
   if (!writeSettingsValue(kSecDatapath, kKeyDataPath, next)) return false;
   dataPath_ = std::move(next);
@@ -306,7 +307,7 @@ bool COrv_Environment::AddNamedDataPath(std::string_view name, std::string_view 
   if (name.empty() || folder.empty() || name == kDefaultPathName) return false;
   // The name heads a section and the folder must read back whole.
   if (!plat::profile::isValidSectionName(name) || !plat::profile::isValidValue(folder) ||
-      plat::profile::text::countChars(folder) >= kListBuffer)
+      plat::text::countChars(folder) >= kListBuffer)
     return false;
   const std::string newFolder = withTrailingSeparator(std::string(folder));
   if (withTrailingSeparator(GetStandardDataPath()) == newFolder) return false;

@@ -2,6 +2,7 @@
 // account of COrv_Environment. The data path and its folders are in
 // data_path.cpp.
 
+#include "platform/text/utf8.h"
 #include "player/env/environment.h"
 #include "player/env/file_util.h"
 
@@ -76,7 +77,7 @@ std::string fromStored(const std::vector<char>& bytes) {
 // cut at a character boundary. A zero capacity copies nothing.
 void copyText(std::string_view text, void* buffer, DWORD capacity) {
   if (capacity == 0) return;
-  std::string_view cut = cutToBytes(text, capacity - 1);
+  std::string_view cut = plat::text::cutToBytes(text, capacity - 1);
   std::memcpy(buffer, cut.data(), cut.size());
   static_cast<char*>(buffer)[cut.size()] = '\0';
 }

@@ -10,6 +10,7 @@
 #include "shared/language/language_settings.h"
 
 #include "platform/fs/module_names.h"
+#include "platform/text/utf8.h"
 
 namespace tv::language {
 namespace {
@@ -49,18 +50,6 @@ std::string upper(std::string_view s) {
   std::string out(s);
   for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return out;
-}
-
-// The first `max` code points of UTF-8 text.
-std::string cutChars(std::string s, std::size_t max) {
-  std::size_t chars = 0;
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80 && chars++ == max) {
-      s.resize(i);
-      break;
-    }
-  }
-  return s;
 }
 
 // The module of a language other than English, read for this request.
@@ -185,7 +174,7 @@ std::string COrv_Language::LoadString(int id, int index) const {
   if (i != 0) {
     if (const auto module = loadModule(locateModule(GetResourceLibraryName(i)))) {
       const std::string* text = module->string(id);
-      if (text && !text->empty()) return cutChars(*text, kMaxStringChars);
+      if (text && !text->empty()) return std::string(plat::text::cutChars(*text, kMaxStringChars));
     }
   }
   const std::string* english = englishModule().string(id);

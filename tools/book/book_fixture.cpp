@@ -12,6 +12,7 @@
 #include "player/book/book_file_writer.h"
 #include "player/env/credential_block.h"
 #include "shared/scrambler/scrambler.h"
+#include "platform/text/utf8.h"
 
 namespace tvtools::book {
 namespace {
@@ -43,7 +44,7 @@ std::string trimRight(std::string_view s) {
 }
 
 std::string padded(std::string_view s, size_t width) {
-  std::string out(orv::cutToBytes(s, width));
+  std::string out(plat::text::cutToBytes(s, width));
   out.resize(width, ' ');
   return out;
 }
@@ -369,7 +370,7 @@ std::string cutText(std::string_view text) {
   std::string out;
   std::string_view rest(t);
   while (!rest.empty()) {
-    std::string_view piece = orv::cutToBytes(rest, kLine);
+    std::string_view piece = plat::text::cutToBytes(rest, kLine);
     if (piece.empty()) piece = rest.substr(0, 1);  // not UTF-8: a byte at a time
     out += padded(piece, kLine);
     rest.remove_prefix(piece.size());

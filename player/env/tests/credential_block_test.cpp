@@ -10,20 +10,6 @@ namespace {
 
 using orvtest::EnvTest;
 
-TEST(CutToBytes, NeverEndsInsideACharacter) {
-  struct Case {
-    std::string text;
-    size_t max;
-    std::string expected;
-  };
-  const Case cases[] = {
-      {"abc", 5, "abc"},          {"abc", 3, "abc"},         {"abcd", 3, "abc"},
-      {"abé", 3, "ab"},           {"abé", 4, "abé"},         {"a€b", 3, "a"},
-      {"a€b", 4, "a€"},           {"a\xF0\x9F\x98\x80", 4, "a"}, {"\xC3\xA9", 0, ""},
-  };
-  for (const Case& c : cases) EXPECT_EQ(orv::cutToBytes(c.text, c.max), c.expected) << c.text << " " << c.max;
-}
-
 using CredentialBlockTest = EnvTest;
 
 TEST_F(CredentialBlockTest, RoundTripsThroughEightyDigits) {
