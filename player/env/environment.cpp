@@ -2,9 +2,7 @@
 // account of COrv_Environment. The data path and its folders are in
 // data_path.cpp.
 
-#include "platform/text/utf8.h"
 #include "player/env/environment.h"
-#include "player/env/file_util.h"
 
 #include <algorithm>
 #include <atomic>
@@ -16,8 +14,10 @@
 #include "platform/fs/program_folder.h"
 #include "platform/profile/ini_text.h"
 #include "platform/profile/profile.h"
+#include "platform/text/utf8.h"
 #include "player/env/credential_block.h"
 #include "player/env/current_user.h"
+#include "player/env/file_util.h"
 #include "player/env/settings_file.h"
 
 namespace orv {
@@ -271,6 +271,27 @@ void COrv_Environment::SetInstallMenuFolder(std::string_view folder) {
 }
 
 std::string COrv_Environment::MakeValidFileName(std::string_view name) { return orv::MakeValidFileName(name); }
+
+namespace {
+
+// What the file utilities ask of the environment, read afresh on every
+// call so that a changed data path or setting is seen at once.
+class EnvironmentFileServices final : public FileUtilServices {
+ public:
+  std::string backUpFolder() const override {
+    COrv_Environment env;
+    return env.GetDataPath().empty() ? std::string() : env.GetBackUpPath();
+  }
+  std::string installMenuFolder() const override { return COrv_Environment().GetInstallMenuFolder(); }
+  std::string programFolder() const override { return COrv_Environment().GetAppPath(); }
+};
+
+}  // namespace
+
+const FileUtilServices& environmentFileUtilServices() {
+  static const EnvironmentFileServices services;
+  return services;
+}
 
 bool COrv_Environment::RegisterPacketContentType() {
   std::string type = "application/octet-stream";

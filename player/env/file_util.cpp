@@ -15,6 +15,7 @@
 #include "platform/fs/program_folder.h"
 #include "platform/fs/special_folders.h"
 #include "platform/ui/message_box.h"
+#include "player/env/msg_box.h"
 
 namespace orv {
 
@@ -33,8 +34,7 @@ const FileUtilServices* gServices = nullptr;
 }  // namespace
 
 const FileUtilServices& fileUtilServices() {
-  static const FileUtilServices defaults;
-  return gServices != nullptr ? *gServices : defaults;
+  return gServices != nullptr ? *gServices : environmentFileUtilServices();
 }
 
 const FileUtilServices* setFileUtilServices(const FileUtilServices* services) {
@@ -43,34 +43,20 @@ const FileUtilServices* setFileUtilServices(const FileUtilServices* services) {
   return previous;
 }
 
-// --- Texts ------------------------------------------------------------------------
-std::string fileUtilString(int id) {
-  switch (id) {
-    case kStrErrorCaption: return "Talvane Player: Error Window";
-    case kStrErrorPrefix: return "Error Code: ";
-    case kStrCantOpenFile: return "Can't open file !";
-    default: return {};
-  }
-}
-
 namespace {
 
 // The error box with the extra text after the message, then the end of the
-// program with the error number (numbers outside 1..255 exit with 1 and are
-// printed on standard error, as every exit of the suite does).
+// program with the error number (COrv_MsgBox kind 1 with its exit flag).
 [[noreturn]] void showFatalFileError(int messageId, int errorNumber, int subNumber, const std::string& extra) {
-  plat::ui::MessageBoxRequest box;
-  box.caption = fileUtilString(kStrErrorCaption);
-  box.text = fileUtilString(kStrErrorPrefix) + " " + std::to_string(errorNumber) + "." + std::to_string(subNumber) +
-             "\n\n" + fileUtilString(messageId) + " \n\n " + extra;
-  box.icon = plat::ui::Icon::Error;
-  box.modality = plat::ui::Modality::Task;
-  plat::ui::MessageBox(box);
-  std::fflush(stdout);
-  if (errorNumber >= 1 && errorNumber <= 255) std::_Exit(errorNumber);
-  std::fprintf(stderr, "%d\n", errorNumber);
-  std::fflush(stderr);
-  std::_Exit(1);
+  COrv_MsgBox box;
+  box.m_nKind = 1;
+  box.m_nMessageId = messageId;
+  box.m_nErrorNumber = errorNumber;
+  box.m_nSubNumber = subNumber;
+  box.m_strExtraText = extra;
+  box.m_nExitFlag = 1;
+  box.Show();
+  orv::exitWithCode(errorNumber);  // Show ends the process; this states it.
 }
 
 std::string nameOf(std::string_view path) {

@@ -41,20 +41,19 @@ class FileUtilServices {
   virtual std::string windowsFolder() const;
 };
 
-// The services every COrv_FileUtil uses: the installed ones, or the built-in
-// defaults above (no backup or menu folder).
+// The services every COrv_FileUtil uses: the installed ones, or else the
+// environment store's (the data path's BackUp folder, the configured menu
+// folder, the program folder of AppPath).
 const FileUtilServices& fileUtilServices();
+// The environment store's services (defined with COrv_Environment).
+const FileUtilServices& environmentFileUtilServices();
 // Installs `services` (not owned; nullptr: the defaults) and answers the
 // previous one installed this way.
 const FileUtilServices* setFileUtilServices(const FileUtilServices* services);
 
 // --- Texts the utilities show, by string id --------------------------------------
-inline constexpr int kStrErrorCaption = 9002;
-inline constexpr int kStrErrorPrefix = 9007;
+// Shown through COrv_MsgBox in the interface language.
 inline constexpr int kStrCantOpenFile = 9101;
-// The text of string `id` in the interface language (empty when unknown).
-// Until the language object is wired in, the English texts are answered.
-std::string fileUtilString(int id);
 
 // --- Name cleaning ---------------------------------------------------------------
 // A name made safe as one file or folder name: each of < > : " / \ | and

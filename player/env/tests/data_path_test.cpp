@@ -9,6 +9,7 @@
 #include "platform/profile/profile.h"
 #include "platform/ui/recording_sink.h"
 #include "player/env/environment.h"
+#include "player/env/file_util.h"
 #include "player/env/tests/env_test_support.h"
 
 namespace {
@@ -145,6 +146,23 @@ TEST_F(DataPathTest, CreateTwiceKeepsTheBookIndexAndOneDefaultUser) {
   EXPECT_EQ(tvtest::readFile(d + "/Talvanes/Index.tvk"), "[Books]\r\nCount=1\r\n");
   EXPECT_EQ(defaultUserCount(d), 1);
   EXPECT_EQ(plat::profile::sectionNames(d + "/Users/Index.usr"), std::vector<std::string>{"Default"});
+}
+
+// The file utilities find their folders through the environment store: a
+// data path switched to later is seen by the next call.
+TEST_F(DataPathTest, FileUtilitiesUseTheDataPathInUse) {
+  const std::string d = folder("data");
+  const std::string file = folder("loose") + "/a.tpk";
+  tvtest::writeFile(file, "packet");
+  orv::COrv_FileUtil util;
+  COrv_Environment env;
+  ASSERT_TRUE(env.SetDataPath(d, true));
+  env.SetInstallMenuFolder(folder("menu"));
+  EXPECT_EQ(orv::fileUtilServices().installMenuFolder(), folder("menu"));
+  EXPECT_EQ(orv::fileUtilServices().programFolder(), COrv_Environment().GetAppPath());
+  ASSERT_TRUE(util.MoveToBackUp(file));
+  EXPECT_EQ(tvtest::readFile(d + "/BackUp/a.tpk"), "packet");
+  EXPECT_FALSE(fs::exists(file));
 }
 
 TEST_F(DataPathTest, CreateWithoutAFolderBuildsTheStandardPath) {
