@@ -550,4 +550,29 @@ std::string COrv_BookInfo::GetMediumTitle() {
   return title;
 }
 
+// --- The number of Echomarks for the status files ------------------------------------
+
+namespace {
+
+// The installed book's count on the data path in use; -1 for a book that
+// is not installed (or no valid code), 0 for a missing or negative count.
+class BookInfoEchomarkCounts final : public EchomarkCountSource {
+ public:
+  int echomarkCount(std::string_view bookCode) override {
+    COrv_BookInfo book(bookCode);
+    if (book.GetSelectedCode().empty()) return -1;
+    return std::max(book.GetNumQuotes(), 0);
+  }
+};
+
+BookInfoEchomarkCounts g_bookInfoCounts;
+const bool g_countsInstalled = (setEchomarkCountSource(&g_bookInfoCounts), true);
+
+}  // namespace
+
+EchomarkCountSource* installBookInfoEchomarkCounts() {
+  (void)g_countsInstalled;
+  return setEchomarkCountSource(&g_bookInfoCounts);
+}
+
 }  // namespace orv

@@ -37,6 +37,7 @@
 
 #include "platform/fs/disk.h"
 #include "player/env/environment.h"
+#include "player/env/users.h"
 
 namespace orv {
 
@@ -179,5 +180,10 @@ std::string unescapeText(std::string_view stored);
 // trim blanks or strip quotes from it.
 std::string protectValue(std::string_view value);
 }  // namespace bookinfo_detail
+
+// Makes the installed-book information the source of every book's number
+// of Echomarks for the user accounts' status files (see users.h); answers
+// the previous source. Programs that link this file install it at start.
+EchomarkCountSource* installBookInfoEchomarkCounts();
 
 }  // namespace orv

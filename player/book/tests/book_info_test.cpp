@@ -567,3 +567,20 @@ TEST_F(BookSourceTypeTest, MediumTitleFromTheSourceFolder) {
 }
 
 }  // namespace
+
+// --- The Echomark count of the status files -------------------------------------------
+
+TEST_F(BookInfoTest, StatusFilesTakeTheirEchomarkCountFromTheInstalledBook) {
+  COrv_Environment env;
+  ASSERT_TRUE(env.SetDataPath(dataPath, true));
+  orv::installBookInfoEchomarkCounts();
+  COrv_BookInfo b = registered("abc");
+  ASSERT_TRUE(b.SetNumQuotes(12));
+  struct Case {
+    const char* code;
+    int count;
+  } cases[] = {{"abc", 12}, {"ABC", 12}, {"xyz", -1}, {"../abc", -1}, {"", -1}};
+  for (const Case& c : cases) EXPECT_EQ(orv::echomarkCountSource()->echomarkCount(c.code), c.count) << c.code;
+  ASSERT_TRUE(b.SetNumQuotes(-5));
+  EXPECT_EQ(orv::echomarkCountSource()->echomarkCount("abc"), 0);
+}
