@@ -17,20 +17,8 @@
 #include <unordered_set>
 #include <vector>
 
-namespace orv {
+#include "player/env/error_info.h"
 
-// Where list code reports errors: an error record of the caller's (the
-// document's error record, for instance). Both calls answer 0, as the
-// reporting functions do.
-class InfoErrorSink {
- public:
-  virtual ~InfoErrorSink() = default;
-  virtual int SetError(int line, const std::string& sourceFile, int code, int kind) = 0;
-  virtual int SetErrorText(int line, const std::string& sourceFile, int code, int kind,
-                           const std::string& text) = 0;
-};
-
-}  // namespace orv
 
 class COrv_InfoBase {
  public:

@@ -71,6 +71,18 @@ TEST(InfoBase, ErrorsGoToTheSinkWhenOneIsSet) {
   EXPECT_EQ(b.ReportError(12, "Src", 4, 1), 0);
   ASSERT_EQ(sink.errors.size(), 1u);
   EXPECT_EQ(sink.errors[0], (RecordedError{12, "Src", 4, 1, {}}));
+
+  // The document's error record is such a sink: it keeps the last error
+  // with its earlier text until a text comes with one.
+  COrv_ErrorInfo record;
+  b.SetErrorSink(&record);
+  record.SetErrorText(1, "Old", 2, 3, "kept");
+  EXPECT_EQ(b.ReportError(40, "Reader", 16, 2), 0);
+  EXPECT_EQ(record.m_nLine, 40);
+  EXPECT_EQ(record.m_strSourceFile, "Reader");
+  EXPECT_EQ(record.m_nCode, 16);
+  EXPECT_EQ(record.m_nKind, 2);
+  EXPECT_EQ(record.m_strText, "kept");
 }
 
 }  // namespace
