@@ -5,6 +5,7 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <system_error>
@@ -184,8 +185,11 @@ HelpViewer& currentHelpViewer() {
   std::lock_guard<std::mutex> lock(s.mutex);
   if (s.set) return *s.set;
   if (!s.fallback) {
-    if (testMode())
-      s.fallback = std::make_unique<RecordingHelpViewer>();
+    if (testMode()) {
+      auto recording = std::make_unique<RecordingHelpViewer>();
+      if (const char* log = std::getenv(kTestLogVariable); log != nullptr && *log != '\0') recording->setLogFile(log);
+      s.fallback = std::move(recording);
+    }
     else if (qtHelpUsable())
       s.fallback = std::make_unique<QtHelpViewer>();
     else
@@ -206,6 +210,7 @@ bool HtmlHelp(const HelpRequest& request) { return currentHelpViewer().display(r
 
 bool RecordingHelpViewer::display(const HelpRequest& request) {
   requests_.push_back(request);
+  if (!log_.empty()) appendTestLogLine(log_, formatHelpLine(helpCommandName(request.command), request.target, request.query));
   if (request.command == HelpCommand::CloseAll) return true;
   return HelpFolder(parseHelpAddress(request.target).folder).exists();
 }

@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <utility>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -85,15 +86,18 @@ bool HtmlHelp(const HelpRequest& request);
 
 // A viewer that shows nothing: it records every request and answers
 // whether the request's folder exists (CloseAll: true), as a real viewer
-// would.
+// would. With a log file set, each request is also appended to it as a
+// "help" line (see test_mode.h); in test mode the log of TALVANE_TEST_LOG.
 class RecordingHelpViewer : public HelpViewer {
  public:
   bool display(const HelpRequest& request) override;
+  void setLogFile(std::filesystem::path path) { log_ = std::move(path); }
   const std::vector<HelpRequest>& requests() const { return requests_; }
   void clear() { requests_.clear(); }
 
  private:
   std::vector<HelpRequest> requests_;
+  std::filesystem::path log_;
 };
 
 // --- The pages of a help folder ---------------------------------------------

@@ -1,7 +1,11 @@
 #include "platform/ui/test_mode.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
 
+#include "platform/fs/fault.h"
 #include "platform/fs/file_io.h"
 #include "platform/ui/recording_sink.h"
 
@@ -93,6 +97,28 @@ const char* env(const char* name) {
 
 }  // namespace
 
+// One append per line, so that programs sharing a log never interleave
+// inside a line. A log that cannot be written is not the program's
+// failure: the line is dropped.
+void appendTestLogLine(const std::filesystem::path& path, const std::string& line) {
+  const std::string p = path.string();
+  if (plat::fs::takeFault(plat::fs::FaultOp::Open, p)) return;
+  int fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (fd < 0) return;
+  if (!plat::fs::takeFault(plat::fs::FaultOp::Write, p)) {
+    const char* d = line.data();
+    size_t left = line.size();
+    while (left > 0) {
+      ssize_t n = ::write(fd, d, left);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      d += n;
+      left -= static_cast<size_t>(n);
+    }
+  }
+  ::close(fd);
+}
+
 bool testMode() { return env(kTestModeVariable) != nullptr; }
 
 std::string testModeValue() {
@@ -144,6 +170,10 @@ std::string formatLogLine(const MessageBoxRequest& r, int answer) {
 
 std::string formatBeepLine(uint32_t type) { return "beep\t" + std::to_string(type) + "\n"; }
 
+std::string formatHelpLine(std::string_view command, std::string_view target, std::string_view query) {
+  return "help\t" + escapeField(command) + "\t" + escapeField(target) + "\t" + escapeField(query) + "\n";
+}
+
 std::vector<LoggedEvent> parseTestLog(std::string_view text) {
   std::vector<LoggedEvent> events;
   forEachLine(text, [&](std::string_view line) {
@@ -153,6 +183,14 @@ std::vector<LoggedEvent> parseTestLog(std::string_view text) {
     if (f.size() == 2 && f[0] == "beep") {
       if (!parseUnsigned(f[1], e.beepType)) return;
       e.isBeep = true;
+      events.push_back(std::move(e));
+      return;
+    }
+    if (f.size() == 4 && f[0] == "help") {
+      e.isHelp = true;
+      e.helpCommand = unescapeField(f[1]);
+      e.helpTarget = unescapeField(f[2]);
+      e.helpQuery = unescapeField(f[3]);
       events.push_back(std::move(e));
       return;
     }

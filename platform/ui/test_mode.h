@@ -15,8 +15,10 @@
 // \\ \t \r \n:
 //   box  <caption> <text> <icon> <buttons> <default index> <help context> <answer>
 //   beep <type as unsigned decimal>
+//   help <command name> <target> <search text>   (each help request)
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -52,10 +54,19 @@ struct LoggedEvent {
   int defaultButton = 0;
   uint32_t helpContext = 0;
   int answer = 0;
+  bool isHelp = false;
+  std::string helpCommand;  // "contents", "topic", ...
+  std::string helpTarget;
+  std::string helpQuery;
 };
 
 std::string formatLogLine(const MessageBoxRequest& request, int answer);
 std::string formatBeepLine(uint32_t type);
+std::string formatHelpLine(std::string_view command, std::string_view target, std::string_view query);
+// Appends one line to a log with a single write, so that programs sharing
+// the log never interleave inside a line. A log that cannot be written is
+// not the program's failure: the line is dropped.
+void appendTestLogLine(const std::filesystem::path& path, const std::string& line);
 // Every well-formed line of a log, in order.
 std::vector<LoggedEvent> parseTestLog(std::string_view text);
 

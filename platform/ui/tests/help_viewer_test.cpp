@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "platform/testing/test_env.h"
+#include "platform/ui/test_mode.h"
 
 namespace {
 
@@ -158,6 +160,37 @@ TEST(HelpViewerChoice, RecordingViewerAndScopedViewer) {
   HelpRequest r;
   r.target = folder.string();
   EXPECT_FALSE(HtmlHelp(r));
+}
+
+// A program in test mode records its help requests in the shared log, so
+// that tests running the real programs see which page was asked for.
+TEST(HelpViewerChoiceDeathTest, TestModeLogsEveryRequest) {
+  // The child runs the test again in a sandbox of its own: it learns the
+  // parent's log from the environment.
+  const char* inherited = std::getenv("HELP_VIEWER_TEST_LOG");
+  const fs::path log = inherited != nullptr ? fs::path(inherited) : tvtest::sandbox().tmp / "events.log";
+  ::setenv("HELP_VIEWER_TEST_LOG", log.c_str(), 1);
+  EXPECT_EXIT(
+      {
+        ::setenv(kTestModeVariable, "virtual", 1);
+        ::setenv(kTestLogVariable, log.c_str(), 1);
+        HelpRequest r;
+        r.command = HelpCommand::Topic;
+        r.target = "/help/Orv_HLENG::/audio\tmodes.htm";
+        HtmlHelp(r);
+        r.command = HelpCommand::Search;
+        r.query = "echo";
+        HtmlHelp(r);
+        std::_Exit(0);
+      },
+      testing::ExitedWithCode(0), "");
+  const std::vector<LoggedEvent> events = parseTestLog(tvtest::readFile(log));
+  ASSERT_EQ(events.size(), 2u);
+  EXPECT_TRUE(events[0].isHelp);
+  EXPECT_EQ(events[0].helpCommand, "topic");
+  EXPECT_EQ(events[0].helpTarget, "/help/Orv_HLENG::/audio\tmodes.htm");
+  EXPECT_EQ(events[1].helpCommand, "search");
+  EXPECT_EQ(events[1].helpQuery, "echo");
 }
 
 }  // namespace
