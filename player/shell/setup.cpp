@@ -1,0 +1,112 @@
+#include "player/shell/setup.h"
+
+#include <algorithm>
+#include <system_error>
+
+#include "platform/fs/module_names.h"
+#include "platform/ui/message_box.h"
+#include "player/env/environment.h"
+#include "player/shell/load_switch.h"
+#include "shared/language/orv_language.h"
+
+namespace orv::shell {
+namespace fs = std::filesystem;
+namespace {
+
+constexpr int kStrInstallationCorrupted = 20066;
+constexpr int kStrErrorCaption = 9002;
+
+// The file a support name stands for, in `folder`.
+fs::path supportPath(const fs::path& folder, const std::string& name) {
+  if (const auto m = plat::fs::moduleFile(name)) return folder / m->fileName;
+  return folder / name;
+}
+
+bool sameFolder(const fs::path& a, const fs::path& b) {
+  std::error_code ea, eb;
+  const fs::path ca = fs::weakly_canonical(a, ea);
+  const fs::path cb = fs::weakly_canonical(b, eb);
+  if (ea || eb) return false;
+  return ca.lexically_normal() == cb.lexically_normal();
+}
+
+}  // namespace
+
+COrv_Setup::COrv_Setup(fs::path programFolder, std::vector<std::string> supportFiles)
+    : m_programFolder(std::move(programFolder)),
+      m_supportFiles(std::move(supportFiles)),
+      m_nWindowsLanguage(COrv_Language::GetWindowsLanguage()) {}
+
+std::vector<std::string> COrv_Setup::DefaultSupportFiles() { return {"LINDRA.DLL", "Brindle.exe", "Orv_HLENG.chm"}; }
+
+void COrv_Setup::Register() {
+  COrv_Environment env;
+  if (env.RegistryValue(plat::registry::HKEY_LOCAL_MACHINE, kPlayerKey, "AppPath", plat::registry::REG_SZ, nullptr, 0,
+                        kRegQuery) == 0)
+    env.SetInterfaceLanguage(m_nWindowsLanguage);
+  env.SetAppPath(m_programFolder.string());
+  env.RegisterPacketContentType();
+}
+
+void COrv_Setup::Unregister() {
+  COrv_Environment env;
+  for (const char* key : {"Talvane.document", ".tpk", ".tvl"})
+    env.RegistryValue(plat::registry::HKEY_CLASSES_ROOT, key, "", plat::registry::REG_SZ, nullptr, 0, kRegDeleteKey);
+  for (const char* key : {"Software\\CLASSES\\.tpk", "Software\\CLASSES\\.tvl", "Software\\CLASSES\\Talvane.document"})
+    env.RegistryValue(plat::registry::HKEY_LOCAL_MACHINE, key, "", plat::registry::REG_SZ, nullptr, 0,
+                      kRegDeleteKey);
+}
+
+bool COrv_Setup::CheckSupportFiles() {
+  std::error_code ec;
+  for (const std::string& name : m_supportFiles) {
+    if (fs::exists(supportPath(m_programFolder, name), ec)) continue;
+    const COrv_Language lang;
+    plat::ui::MessageBox(lang.LoadString(kStrInstallationCorrupted) + "\n\n" + name,
+                         lang.LoadString(kStrErrorCaption), plat::ui::MB_ICONEXCLAMATION);
+    return false;
+  }
+  return true;
+}
+
+void COrv_Setup::InstallDemoPackets(BookInstaller& installer) {
+  const fs::path demo(COrv_Environment().GetDemoPath());
+  std::error_code ec;
+  if (demo.empty() || !fs::is_directory(demo, ec)) return;
+  std::vector<fs::path> packets;
+  for (const auto& entry : fs::directory_iterator(demo, ec)) {
+    std::string ext = entry.path().extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (ext == ".tpk" && entry.is_regular_file(ec)) packets.push_back(entry.path());
+  }
+  std::sort(packets.begin(), packets.end());
+  for (const fs::path& p : packets) installer.InstallFile(p);
+  fs::remove_all(demo, ec);
+}
+
+bool CheckSetup(COrv_Setup& setup, const fs::path& programFolder, BookInstaller& installer) {
+  COrv_Environment env;
+  // GetAppPath copies a folder stored for the user only to the machine; the
+  // machine entry is then read directly, since GetAppPath falls back to the
+  // running program's folder, which would hide a missing entry.
+  env.GetAppPath();
+  char stored[4096] = {};
+  const int size = env.RegistryValue(plat::registry::HKEY_LOCAL_MACHINE, kPlayerKey, "AppPath", plat::registry::REG_SZ,
+                                     stored, sizeof stored, kRegQuery);
+  const std::string appPath = size > 0 ? std::string(stored) : std::string();
+  const bool bad = appPath.empty() || !sameFolder(appPath, programFolder) || env.GetDataPath().empty();
+  if (bad) {
+    const COrv_Language lang;
+    plat::ui::AppMessageBox(lang.LoadString(kStrInstallationCorrupted), plat::ui::MB_ICONEXCLAMATION);
+    return false;
+  }
+  if (!setup.CheckSupportFiles()) {
+    const COrv_Language lang;
+    plat::ui::AppMessageBox(lang.LoadString(kStrInstallationCorrupted), plat::ui::MB_ICONEXCLAMATION);
+    return false;
+  }
+  setup.InstallDemoPackets(installer);
+  return true;
+}
+
+}  // namespace orv::shell
