@@ -95,14 +95,25 @@ bool growTo(LbxInstance* inst, int newCap) {
     const int have = k < s.pageCount ? pageRecords(s.capacity, k) : 0;
     if (k < s.pageCount && want <= have) continue;
     const std::size_t bytes = static_cast<std::size_t>(want) * sizeof(LbxItem);
+    // Growing by steps of 100 (items added one at a time), a page keeps room
+    // ahead of the capacity: the first page doubles, later pages (a long
+    // list) are taken whole. Each page is then copied a few times, not once
+    // per 100 items. A batch takes exactly what it needs.
+    const bool stepping = newCap == s.capacity + 100;
     if (k < s.pageCount) {
-      void* p = PoolRealloc(s.pages[k], bytes, kAllocZero);
+      const auto room = static_cast<std::size_t>(PoolSize(s.pages[k])) / sizeof(LbxItem);
+      if (room >= static_cast<std::size_t>(want)) continue;
+      const std::size_t ahead =
+          stepping ? std::min<std::size_t>(kItemsPerPage, std::max<std::size_t>(want, 4 * room)) : want;
+      void* p = PoolRealloc(s.pages[k], ahead * sizeof(LbxItem), kAllocZero);
       if (!p) return false;
       s.pages[k] = static_cast<LbxItem*>(p);
       // The capacity now covers this page's new records: a failure later
       // leaves them unused but owned.
     } else {
-      void* p = PoolAlloc(pool, bytes, kAllocZero);
+      const std::size_t take = stepping && k > 0 ? kItemsPerPage * sizeof(LbxItem) : bytes;
+      void* p = PoolAlloc(pool, take, kAllocZero);
+      if (!p && take != bytes) p = PoolAlloc(pool, bytes, kAllocZero);
       if (!p) return false;
       s.pages[k] = static_cast<LbxItem*>(p);
       s.pageCount = k + 1;

@@ -267,7 +267,7 @@ TEST_F(StoreTest, PoolCeilingGivesErrSpaceToTheNotifyTarget) {
   ASSERT_FALSE(g_commands.empty());
   EXPECT_EQ(g_commands.back(), MAKEWPARAM(7, -2));
   // Inserting at an index fails the same way.
-  EXPECT_EQ(lx::lbxInsertString(inst, 0, "x"), lx::LB_ERRSPACE);
+  EXPECT_EQ(lx::lbxInsertString(inst, 0, "a title that takes some room"), lx::LB_ERRSPACE);
   EXPECT_EQ(inst->itemCount, before);
   std::string fault;
   EXPECT_TRUE(lx::PoolCheck(lx::libraryPool(), &fault)) << fault;
