@@ -17,9 +17,9 @@ namespace lx = lindra;
 
 namespace {
 
-std::vector<WPARAM> g_commands;
+std::vector<std::pair<HWND, WPARAM>> g_commands;
 LRESULT recordProc(HWND h, UINT m, WPARAM w, LPARAM l) {
-  if (m == WM_COMMAND) g_commands.push_back(w);
+  if (m == WM_COMMAND) g_commands.push_back({h, w});
   return DefWindowProc(h, m, w, l);
 }
 
@@ -265,7 +265,11 @@ TEST_F(StoreTest, PoolCeilingGivesErrSpaceToTheNotifyTarget) {
   EXPECT_EQ(r, lx::LB_ERRSPACE);
   EXPECT_EQ(inst->itemCount, before);
   ASSERT_FALSE(g_commands.empty());
-  EXPECT_EQ(g_commands.back(), MAKEWPARAM(7, -2));
+  // Only the notify target hears of it, never the parent.
+  for (const auto& [to, w] : g_commands) {
+    EXPECT_EQ(to, target);
+    EXPECT_EQ(w, MAKEWPARAM(7, -2));
+  }
   // Inserting at an index fails the same way.
   EXPECT_EQ(lx::lbxInsertString(inst, 0, "a title that takes some room"), lx::LB_ERRSPACE);
   EXPECT_EQ(inst->itemCount, before);
