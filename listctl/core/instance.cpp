@@ -5,6 +5,7 @@
 
 #include "listctl/core/library.h"
 #include "listctl/core/messages.h"
+#include "listctl/store/store.h"
 #include "platform/fs/config_root.h"
 #include "platform/profile/profile.h"
 #include "platform/win/gdi.h"
@@ -138,6 +139,8 @@ bool createInstance(HWND hwnd, const pw::CREATESTRUCT* cs) {
   inst->keyNotify = true;
   inst->drawGrid = inst->drawFocus = inst->drawSelection = true;
   inst->frame[0] = 1;
+  inst->store.lastAdded = -1;
+  inst->store.searchPos[0] = inst->store.searchPos[1] = -1;
 
   // Row height and column width from the window's default font.
   pw::HDC dc = pw::GetDC(hwnd);
@@ -186,8 +189,9 @@ void destroyInstance(HWND hwnd) {
   if (!pw::IsWindow(hwnd)) return;
   LbxInstance* inst = instanceOf(hwnd);
   if (!inst) return;
-  // Items, cells, columns, groups, fonts and pictures belong to the item and
-  // property stores; the record's own blocks are freed here.
+  // Columns, groups, fonts and pictures belong to the property code; the
+  // items and the record's own blocks are freed here.
+  lbxResetContent(inst);
   destroyChild(inst->hScroll);
   destroyChild(inst->vScroll);
   destroyChild(inst->ownVScroll);

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "listctl/pool/pool.h"
+#include "listctl/store/store_types.h"
 #include "platform/win/win_types.h"
 
 namespace lindra {
@@ -111,6 +112,8 @@ struct LbxInstance {
   LPARAM ownerValue;             // 0x617
   std::uint8_t typeAhead[32];
   std::uint8_t frame[kFrameRecordSize];
+
+  LbxStore store;             // items and cells (listctl/store/store.h)
 };
 
 // The instance of a list window, or null.

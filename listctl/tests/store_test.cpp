@@ -1,0 +1,377 @@
+// The item and cell store on an instance record without a window: page
+// geometry, insertion and deletion with the selection following, texts and
+// cells, the pool's ceiling, sorted insertion, re-sorting and searching.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "listctl/core/instance.h"
+#include "listctl/core/library.h"
+#include "listctl/pool/pool_debug.h"
+#include "listctl/store/store.h"
+#include "platform/win/window.h"
+
+using namespace plat::win;
+namespace lx = lindra;
+
+namespace {
+
+std::vector<std::pair<HWND, WPARAM>> g_commands;
+LRESULT recordProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+  if (m == WM_COMMAND) g_commands.push_back({h, w});
+  return DefWindowProc(h, m, w, l);
+}
+
+class StoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(lx::acquirePool());
+    inst = lx::allocRecord();
+    ASSERT_NE(inst, nullptr);
+    inst->itemsPerPage = lx::kItemsPerPage;
+    inst->curSel = inst->anchor = -1;
+    inst->store.lastAdded = -1;
+  }
+  void TearDown() override {
+    lx::lbxResetContent(inst);
+    EXPECT_EQ(inst->store.pages, nullptr);
+    for (auto*& a : inst->attrs) lx::PoolFree(a);
+    lx::PoolFree(inst);
+    lx::releasePool();
+  }
+  void add(std::initializer_list<const char*> texts) {
+    for (const char* t : texts) ASSERT_GE(lx::lbxAddString(inst, t), 0);
+  }
+  void addN(int n) {
+    for (int i = 0; i < n; ++i) ASSERT_EQ(lx::lbxAddString(inst, std::to_string(i).c_str()), i);
+  }
+  std::string text(int i, int col = -1) {
+    std::string s;
+    EXPECT_TRUE(lx::lbxItemText(inst, i, col, &s)) << i;
+    return s;
+  }
+  std::vector<std::string> all() {
+    std::vector<std::string> v;
+    for (int i = 0; i < inst->itemCount; ++i) v.push_back(text(i));
+    return v;
+  }
+  std::size_t pageBytes(int k) { return static_cast<std::size_t>(lx::PoolSize(inst->store.pages[k])); }
+  lx::LbxInstance* inst = nullptr;
+};
+
+TEST_F(StoreTest, RecordsKeepTheirFieldsAtPointerWidth) {
+  EXPECT_EQ(sizeof(lx::LbxItem), 1 + 4 + 2 + sizeof(void*) + 2 + sizeof(void*) + 1);
+  EXPECT_EQ(sizeof(lx::LbxCell), 1 + sizeof(void*) + 2);
+}
+
+TEST_F(StoreTest, PageGeometry) {
+  const std::size_t rec = sizeof(lx::LbxItem);
+  // 3555 records fill exactly one page, which is larger than 64 KB.
+  ASSERT_TRUE(lx::lbxAppendEmpty(inst, 3555));
+  EXPECT_EQ(inst->store.pageCount, 1);
+  EXPECT_EQ(inst->store.capacity, 3555);
+  EXPECT_GE(pageBytes(0), 3555 * rec);
+  EXPECT_EQ(lx::PoolBlockPageType(inst->store.pages[0]), lx::kPageLarge);
+  // Item 3555 opens a second page.
+  ASSERT_EQ(lx::lbxAddString(inst, "x"), 3555);
+  EXPECT_EQ(inst->store.pageCount, 2);
+  EXPECT_EQ(lx::lbxItem(inst, 3555), &inst->store.pages[1][0]);
+  EXPECT_EQ(lx::lbxItem(inst, 3556), nullptr);
+  EXPECT_EQ(lx::lbxItem(inst, -1), nullptr);
+  lx::lbxResetContent(inst);
+
+  // A capacity of 3600 leaves 45 records in page 2.
+  ASSERT_TRUE(lx::lbxAppendEmpty(inst, 3600));
+  EXPECT_EQ(inst->store.pageCount, 2);
+  EXPECT_GE(pageBytes(1), 45 * rec);
+  EXPECT_LT(pageBytes(1), 46 * rec);
+  EXPECT_EQ(lx::lbxItem(inst, 3599)->rowHeight, -1);
+}
+
+TEST_F(StoreTest, DeletingShrinksThePages) {
+  ASSERT_TRUE(lx::lbxAppendEmpty(inst, 4000));
+  lx::lbxRemoveRecords(inst, 1, 3999);
+  EXPECT_EQ(inst->itemCount, 1);
+  EXPECT_EQ(inst->store.capacity, 100);
+  EXPECT_EQ(inst->store.pageCount, 1);
+  lx::lbxRemoveRecords(inst, 0, 1);
+  EXPECT_EQ(inst->store.capacity, 0);
+  EXPECT_EQ(inst->store.pageCount, 0);
+  EXPECT_EQ(inst->store.pages, nullptr);
+  // The same through the list-box operation.
+  addN(250);
+  while (inst->itemCount > 0) ASSERT_EQ(lx::lbxDeleteString(inst, 0), inst->itemCount);
+  EXPECT_EQ(inst->store.pages, nullptr);
+  EXPECT_EQ(lx::lbxDeleteString(inst, 0), lx::LB_ERR);
+}
+
+TEST_F(StoreTest, MoveItemDownAcrossAPageBoundary) {
+  addN(3560);
+  lx::lbxMoveItemDown(inst, 3557, 3553);
+  EXPECT_EQ(text(3553), "3557");
+  EXPECT_EQ(text(3554), "3553");
+  EXPECT_EQ(text(3555), "3554");  // the last record of page 1 went to slot 0 of page 2
+  EXPECT_EQ(text(3556), "3555");
+  EXPECT_EQ(text(3557), "3556");
+  EXPECT_EQ(text(3558), "3558");
+  // Inserting at 0 of a two-page list shifts every record across the boundary.
+  ASSERT_EQ(lx::lbxInsertString(inst, 0, "first"), 0);
+  EXPECT_EQ(text(3555), "3553");
+  EXPECT_EQ(text(3556), "3554");
+}
+
+TEST_F(StoreTest, InsertAndDeleteKeepSelectionAndAnchorOnTheirItems) {
+  struct Case {
+    const char* name;
+    int index;
+    LRESULT result;
+    std::vector<std::string> after;
+    int sel, anchor;  // selection on "c", anchor on "b" before
+  } cases[] = {
+      {"at 0", 0, 0, {"n", "a", "b", "c", "d"}, 3, 2},
+      {"middle", 2, 2, {"a", "b", "n", "c", "d"}, 3, 1},
+      {"at count", 4, 4, {"a", "b", "c", "d", "n"}, 2, 1},
+      {"count + 1", 5, lx::LB_ERR, {"a", "b", "c", "d"}, 2, 1},
+      {"below -1", -2, lx::LB_ERR, {"a", "b", "c", "d"}, 2, 1},
+      {"-1 appends", -1, 4, {"a", "b", "c", "d", "n"}, 2, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    lx::lbxResetContent(inst);
+    add({"a", "b", "c", "d"});
+    inst->curSel = 2;
+    inst->anchor = 1;
+    EXPECT_EQ(lx::lbxInsertString(inst, c.index, "n"), c.result);
+    EXPECT_EQ(all(), c.after);
+    EXPECT_EQ(inst->curSel, c.sel);
+    EXPECT_EQ(inst->anchor, c.anchor);
+  }
+
+  struct Del {
+    const char* name;
+    int index;
+    std::uint32_t style;
+    int sel, anchor;  // selection on "c" (2), anchor on "b" (1) before
+  } dels[] = {
+      {"below both", 0, 0, 1, 0},
+      {"the anchor", 1, 0, 1, -1},
+      {"the selection, single", 2, 0, -1, 1},
+      {"the caret, multiple", 2, lx::LBS_MULTIPLESEL, 2, 1},
+      {"above both", 3, 0, 2, 1},
+  };
+  for (const Del& d : dels) {
+    SCOPED_TRACE(d.name);
+    lx::lbxResetContent(inst);
+    inst->style = d.style;
+    add({"a", "b", "c", "d"});
+    inst->curSel = 2;
+    inst->anchor = 1;
+    lx::lbxSetSelected(inst, 2, true);
+    EXPECT_EQ(lx::lbxDeleteString(inst, d.index), 3);
+    EXPECT_EQ(inst->curSel, d.sel);
+    EXPECT_EQ(inst->anchor, d.anchor);
+    if (d.index != 2) {
+      EXPECT_TRUE(lx::lbxIsSelected(inst, d.index < 2 ? 1 : 2));
+    }
+  }
+  inst->style = 0;
+}
+
+TEST_F(StoreTest, SeparatorSplitting) {
+  const std::uint16_t dataIndex[] = {2, 0, 1};  // display position -> data index
+  lx::lbxSetColumns(inst, 3, dataIndex);
+  struct Case {
+    const char* text;
+    std::vector<std::string> cells;
+  } cases[] = {
+      {"a\tb\tc\td\te", {"a", "b", "c"}},  // more pieces than columns: the rest is dropped
+      {"a\tb", {"a", "b", ""}},            // fewer: the last cells stay empty
+      {"abc", {"abc", "", ""}},            // none
+      {"", {"", "", ""}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    const int i = static_cast<int>(lx::lbxAddString(inst, c.text));
+    ASSERT_GE(i, 0);
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(text(i, k), c.cells[k]);
+    EXPECT_EQ(text(i), c.cells[0] + "\t" + c.cells[1] + "\t" + c.cells[2]);
+    EXPECT_FALSE(lx::lbxItemText(inst, i, 3, nullptr));
+  }
+  // Cells lie at the data index of their column.
+  const auto* cells = reinterpret_cast<const lx::LbxCell*>(lx::lbxItem(inst, 0)->content);
+  EXPECT_STREQ(cells[2].text, "a");
+  EXPECT_STREQ(cells[0].text, "b");
+  // Another separator character.
+  inst->store.separator = ';';
+  ASSERT_EQ(lx::lbxAddString(inst, "x;y"), 4);
+  EXPECT_EQ(text(4, 1), "y");
+}
+
+TEST_F(StoreTest, CellTexts) {
+  lx::lbxSetColumns(inst, 2, nullptr);
+  add({"one\ttwo"});
+  const char* before = lx::lbxCellTextPtr(inst, 0, 1);
+  EXPECT_EQ(lx::lbxSetCellText(inst, 0, 1, "two"), 0);  // same text keeps its block
+  EXPECT_EQ(lx::lbxCellTextPtr(inst, 0, 1), before);
+  EXPECT_EQ(lx::lbxSetCellText(inst, 0, 1, "Two"), 1);  // compared with case
+  EXPECT_EQ(text(0, 1), "Two");
+  // A missing item or column is reported, not taken as stored.
+  EXPECT_EQ(lx::lbxSetCellText(inst, 0, 2, "x"), -1);
+  EXPECT_EQ(lx::lbxSetCellText(inst, 1, 0, "x"), -1);
+  // Caller-owned text is kept by pointer and never freed by the list.
+  static char owned[] = "mine";
+  EXPECT_EQ(lx::lbxSetCellText(inst, 0, 0, owned, true), 1);
+  EXPECT_EQ(lx::lbxCellTextPtr(inst, 0, 0), owned);
+  EXPECT_EQ(lx::lbxSetCellText(inst, 0, 0, "again"), 1);
+  EXPECT_STREQ(owned, "mine");
+  EXPECT_EQ(lx::lbxSetCellText(inst, 0, 0, owned, true), 1);
+  lx::lbxDeleteString(inst, 0);  // freeing the item leaves the caller's text alone
+  EXPECT_STREQ(owned, "mine");
+  std::string fault;
+  EXPECT_TRUE(lx::PoolCheck(lx::libraryPool(), &fault)) << fault;
+
+  // A plain-text item becomes cell 0 when a cell is set.
+  lx::lbxSetColumns(inst, 0, nullptr);
+  add({"plain"});
+  lx::lbxSetColumns(inst, 2, nullptr);
+  EXPECT_EQ(lx::lbxSetCellText(inst, 0, 1, "second"), 1);
+  EXPECT_EQ(text(0), "plain\tsecond");
+}
+
+TEST_F(StoreTest, PoolCeilingGivesErrSpaceToTheNotifyTarget) {
+  WNDCLASS wc;
+  wc.lpfnWndProc = recordProc;
+  wc.lpszClassName = "StoreTestTarget";
+  RegisterClass(&wc);
+  HWND parent = CreateWindow("StoreTestTarget", "p", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  HWND target = CreateWindow("StoreTestTarget", "t", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(parent && target);
+  inst->parent = parent;
+  inst->notifyTarget = target;
+  inst->style = lx::LBS_NOTIFY;
+  inst->controlId = 7;
+  g_commands.clear();
+
+  lx::PoolStats st;
+  ASSERT_TRUE(lx::PoolGetStats(lx::libraryPool(), &st));
+  ASSERT_NE(lx::PoolSetCeiling(lx::libraryPool(), st.bytesInUse + 256 * 1024), lx::kPoolFailed);
+  LRESULT r = 0;
+  int before = 0;
+  for (int i = 0; i < 200000 && r >= 0; ++i) {
+    before = inst->itemCount;
+    r = lx::lbxAddString(inst, "a title that takes some room");
+  }
+  EXPECT_EQ(r, lx::LB_ERRSPACE);
+  EXPECT_EQ(inst->itemCount, before);
+  ASSERT_FALSE(g_commands.empty());
+  // Only the notify target hears of it, never the parent.
+  for (const auto& [to, w] : g_commands) {
+    EXPECT_EQ(to, target);
+    EXPECT_EQ(w, MAKEWPARAM(7, -2));
+  }
+  // Inserting at an index fails the same way.
+  EXPECT_EQ(lx::lbxInsertString(inst, 0, "a title that takes some room"), lx::LB_ERRSPACE);
+  EXPECT_EQ(inst->itemCount, before);
+  std::string fault;
+  EXPECT_TRUE(lx::PoolCheck(lx::libraryPool(), &fault)) << fault;
+  lx::lbxResetContent(inst);
+  lx::PoolSetCeiling(lx::libraryPool(), lx::kPoolNoCeiling);
+  DestroyWindow(parent);
+  DestroyWindow(target);
+  UnregisterClass("StoreTestTarget", nullptr);
+}
+
+TEST_F(StoreTest, SortedInsertsOverAccentedTitles) {
+  inst->style = lx::LBS_SORT;
+  add({"Zauberberg", "émile", "Ärger", "apfel", "Été", "Ökologie", "Ωmega", "ωmega2", "eins", "Straße"});
+  // Case folded code point order: é and É fold together, ω after latin.
+  EXPECT_EQ(all(), (std::vector<std::string>{"apfel", "eins", "Straße", "Zauberberg", "Ärger", "émile", "Été",
+                                             "Ökologie", "Ωmega", "ωmega2"}));
+  // Equal under folding: a new item goes after those already there.
+  ASSERT_EQ(lx::lbxAddString(inst, "ÉMILE"), 6);
+  // Searches ignore case by folding, in any script.
+  EXPECT_EQ(lx::lbxFindString(inst, -1, "ÉT", false), 7);
+  EXPECT_EQ(lx::lbxFindString(inst, -1, "été", true), 7);
+  EXPECT_EQ(lx::lbxFindString(inst, -1, "ét", true), lx::LB_ERR);
+  EXPECT_EQ(lx::lbxFindString(inst, -1, "ΩMEGA", true), 9);
+  EXPECT_EQ(lx::lbxFindString(inst, -1, "ärg", false), 4);
+  // From a start: the items after it, then round from the top.
+  EXPECT_EQ(lx::lbxFindString(inst, 5, "émile", true), 6);
+  EXPECT_EQ(lx::lbxFindString(inst, 6, "émile", true), 5);
+  EXPECT_EQ(lx::lbxFindString(inst, 99, "apfel", true), 0);  // out of range: whole list
+  EXPECT_EQ(lx::lbxFindString(inst, -1, "", false), 0);
+  EXPECT_EQ(lx::lbxSelectString(inst, 2, "e"), 1);  // "é" is no "e": round to "eins"
+  EXPECT_EQ(lx::lbxSelectString(inst, 2, "É"), 5);
+  EXPECT_EQ(inst->curSel, 5);
+  EXPECT_TRUE(lx::lbxIsSelected(inst, 5));
+  EXPECT_EQ(lx::lbxSelectString(inst, -1, "q"), lx::LB_ERR);
+  // Inserting at an index does not sort.
+  EXPECT_EQ(lx::lbxInsertString(inst, 0, "zzz"), 0);
+  EXPECT_EQ(inst->curSel, 6);
+}
+
+TEST_F(StoreTest, ReSortsAsStoreOperations) {
+  lx::lbxSetColumns(inst, 2, nullptr);
+  add({"b\t10", "a\t9", "c\t100", "B\t1,000", "d\tx"});
+  inst->curSel = 0;  // "b"
+  lx::lbxSetSelected(inst, 0, true);
+  struct Case {
+    const char* name;
+    lx::LbxSortKey key;
+    std::vector<std::string> firstColumn;
+  } cases[] = {
+      {"text no case", {0, 1, 0}, {"a", "b", "B", "c", "d"}},
+      {"text case", {0, 1, 1}, {"B", "a", "b", "c", "d"}},
+      {"text descending", {0, 2, 0}, {"d", "c", "B", "b", "a"}},  // equal keys keep their order
+      {"integer", {1, 1, 2}, {"d", "a", "b", "c", "B"}},  // "x" reads as no number: first
+      {"float descending", {1, 2, 3}, {"B", "c", "b", "a", "d"}},
+  };
+  inst->thousandSep = U',';
+  inst->decimalSep = U'.';
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    lx::lbxSetSortKeys(inst, &c.key, 1);
+    ASSERT_TRUE(lx::lbxResort(inst));
+    std::vector<std::string> got;
+    for (int i = 0; i < inst->itemCount; ++i) got.push_back(text(i, 0));
+    EXPECT_EQ(got, c.firstColumn);
+    // The selection follows its item.
+    EXPECT_EQ(text(inst->curSel), "b\t10");
+    EXPECT_TRUE(lx::lbxIsSelected(inst, inst->curSel));
+  }
+  // Suspended sorting keeps new items at the end.
+  inst->store.sortState = 2;
+  EXPECT_EQ(lx::lbxAddString(inst, "0\t0"), 5);
+  inst->store.sortState = 0;
+  ASSERT_TRUE(lx::lbxResort(inst));
+  EXPECT_EQ(text(4), "0\t0");
+  // Equal keys: the new item goes after the one already there, before "x".
+  EXPECT_EQ(lx::lbxAddString(inst, "1\t0"), 5);
+}
+
+TEST_F(StoreTest, DatesAndTheSearchAction) {
+  const lx::LbxSortKey date{-1, 1, 4};
+  lx::lbxSetSortKeys(inst, &date, 1);
+  add({"2024-03-01", "01.02.2024", "12/31/2023", "2024-01-15"});
+  EXPECT_EQ(all(), (std::vector<std::string>{"12/31/2023", "2024-01-15", "01.02.2024", "2024-03-01"}));
+  lx::lbxSetSortKeys(inst, nullptr, 0);
+  struct Case {
+    const char* text;
+    int method, start;
+    bool ignoreCase;
+    int found;
+  } cases[] = {
+      {"2024-01-15", 0, -1, true, 1},
+      {"2024-01", 0, -1, true, -1},
+      {"2024-01", 2, -1, true, 1},
+      {"2", 1, 1, true, 3},  // first item from the start that is not below the text
+      {"1", 1, -1, true, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(lx::lbxSearch(inst, c.text, c.method, -1, c.start, c.ignoreCase), c.found);
+  }
+}
+
+}  // namespace
