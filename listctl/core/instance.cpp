@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "listctl/core/dispatch.h"
 #include "listctl/core/library.h"
 #include "listctl/core/messages.h"
 #include "platform/fs/config_root.h"
@@ -188,6 +189,7 @@ void destroyInstance(HWND hwnd) {
   if (!inst) return;
   // Items, cells, columns, groups, fonts and pictures belong to the item and
   // property stores; the record's own blocks are freed here.
+  propertyRelease(inst);
   destroyChild(inst->hScroll);
   destroyChild(inst->vScroll);
   destroyChild(inst->ownVScroll);
