@@ -2,6 +2,7 @@
 #include "listctl/props/property_table.h"
 
 #include <array>
+#include <cstddef>
 
 namespace lindra::props {
 namespace {
@@ -9,13 +10,13 @@ namespace {
 #define LINDRA_ENUM_ARRAY(token, ...) constexpr const char* kEnum_##token[] = {__VA_ARGS__, nullptr};
 LINDRA_ENUMERATIONS(LINDRA_ENUM_ARRAY)
 #undef LINDRA_ENUM_ARRAY
-constexpr const char* const* kEnum_None = nullptr;
+constexpr std::nullptr_t kEnum_None = nullptr;
 
 template <std::size_t N>
 constexpr std::uint16_t highestOf(const char* const (&)[N]) {
   return static_cast<std::uint16_t>(N - 2);  // the last slot is the terminator
 }
-constexpr std::uint16_t highestOf(const char* const* /*none*/) { return 0; }
+constexpr std::uint16_t highestOf(std::nullptr_t) { return 0; }
 
 // Which stored dimension a width or height row stands for.
 constexpr std::uint8_t dimensionOf(int id, Ptype t) {
