@@ -41,6 +41,8 @@ bool storeItemText(LbxInstance* inst, int index, int column, std::string* text);
 int storeItemHeight(LbxInstance* inst, int index);
 LRESULT propertySet(LbxInstance* inst, HWND hwnd, WPARAM id, LPARAM value);
 LRESULT propertyGet(LbxInstance* inst, HWND hwnd, WPARAM id, LPARAM out);
+// Frees the property record of an instance (at its window's destruction).
+void propertyRelease(LbxInstance* inst);
 
 // Posts pending step `msg` (0x600..0x609) to the control unless it is
 // already pending: requests fold into one run.

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "listctl/core/dispatch.h"
 #include "listctl/core/library.h"
 #include "listctl/core/messages.h"
 #include "listctl/store/store.h"
@@ -189,9 +190,10 @@ void destroyInstance(HWND hwnd) {
   if (!pw::IsWindow(hwnd)) return;
   LbxInstance* inst = instanceOf(hwnd);
   if (!inst) return;
-  // Columns, groups, fonts and pictures belong to the property code; the
-  // items and the record's own blocks are freed here.
+  // Items and cells belong to the store, columns, groups, fonts and
+  // pictures to the property code; the record's own blocks are freed here.
   lbxResetContent(inst);
+  propertyRelease(inst);
   destroyChild(inst->hScroll);
   destroyChild(inst->vScroll);
   destroyChild(inst->ownVScroll);
