@@ -1,0 +1,94 @@
+#include "player/shell/command_table.h"
+
+#include <QAction>
+#include <QKeySequence>
+#include <QMenu>
+#include <QMenuBar>
+#include <QShortcut>
+#include <QString>
+
+void COrv_CommandTable::Add(int id, Handler handler, Update update) {
+  entries_[id] = Entry{std::move(handler), std::move(update)};
+}
+
+COrv_CommandTable::State COrv_CommandTable::Query(int id) const {
+  auto it = entries_.find(id);
+  if (it == entries_.end() || !it->second.handler) return State{false, false};
+  return it->second.update ? it->second.update() : State{};
+}
+
+bool COrv_CommandTable::Execute(int id) {
+  if (!Query(id).enabled) return false;
+  // Copy the handler: it may replace the table's entries while it runs.
+  Handler handler = entries_[id].handler;
+  handler();
+  return true;
+}
+
+void COrv_CommandTable::FillMenuBar(QMenuBar* bar, const plat::ui::Menu& menu) {
+  actions_.clear();
+  bar->clear();
+  for (const plat::ui::MenuItem& item : menu.items) {
+    if (item.kind == plat::ui::MenuItem::Kind::Popup) {
+      QMenu* popup = bar->addMenu(QString::fromStdString(item.caption));
+      fillMenu(popup, item.children);
+    } else if (item.kind == plat::ui::MenuItem::Kind::Command) {
+      QAction* action = bar->addAction(QString::fromStdString(item.caption));
+      const int id = item.id;
+      QObject::connect(action, &QAction::triggered, bar, [this, id] { Execute(id); });
+      actions_.emplace_back(id, action);
+    }
+  }
+  UpdateActions();
+}
+
+void COrv_CommandTable::fillMenu(QMenu* menu, const std::vector<plat::ui::MenuItem>& items) {
+  QObject::connect(menu, &QMenu::aboutToShow, menu, [this] { UpdateActions(); });
+  for (const plat::ui::MenuItem& item : items) {
+    switch (item.kind) {
+      case plat::ui::MenuItem::Kind::Separator:
+        menu->addSeparator();
+        break;
+      case plat::ui::MenuItem::Kind::Popup:
+        fillMenu(menu->addMenu(QString::fromStdString(item.caption)), item.children);
+        break;
+      case plat::ui::MenuItem::Kind::Command: {
+        // The text after the tab is shown in the shortcut column; the keys
+        // themselves are the window's shortcuts, so the action has none.
+        QAction* action = menu->addAction(QString::fromStdString(item.caption));
+        const int id = item.id;
+        QObject::connect(action, &QAction::triggered, menu, [this, id] { Execute(id); });
+        actions_.emplace_back(id, action);
+        break;
+      }
+    }
+  }
+}
+
+void COrv_CommandTable::UpdateActions() {
+  for (auto& [id, action] : actions_) {
+    const State state = Query(id);
+    action->setEnabled(state.enabled);
+    action->setCheckable(state.checked);
+    action->setChecked(state.checked);
+  }
+}
+
+QAction* COrv_CommandTable::ActionFor(int id) const {
+  for (const auto& [actionId, action] : actions_) {
+    if (actionId == id) return action;
+  }
+  return nullptr;
+}
+
+void COrv_CommandTable::InstallShortcuts(QWidget* window, const std::vector<plat::ui::Accelerator>& table) {
+  for (QShortcut* shortcut : shortcuts_) delete shortcut;
+  shortcuts_.clear();
+  for (const plat::ui::Accelerator& accel : table) {
+    auto* shortcut = new QShortcut(QKeySequence(QString::fromStdString(accel.key)), window);
+    shortcut->setContext(Qt::WindowShortcut);
+    const int id = accel.command;
+    QObject::connect(shortcut, &QShortcut::activated, window, [this, id] { Execute(id); });
+    shortcuts_.push_back(shortcut);
+  }
+}

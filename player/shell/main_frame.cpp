@@ -1,0 +1,163 @@
+#include "player/shell/main_frame.h"
+
+#include <algorithm>
+
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QPainter>
+#include <QScreen>
+#include <QStatusBar>
+
+#include "platform/ui/message_box.h"
+#include "player/env/environment.h"
+#include "shared/language/english_module.h"
+#include "shared/language/orv_language.h"
+
+namespace {
+constexpr int kSettingPlayWait = 16;
+constexpr int kSettingStatusBar = 23;
+constexpr int kCmdExit = 57665;
+}  // namespace
+
+COrv_MDIClientWnd::COrv_MDIClientWnd(QWidget* parent) : QMdiArea(parent) {}
+
+void COrv_MDIClientWnd::SetBackground(int mode, QColor colour, QImage picture) {
+  mode_ = mode;
+  colour_ = colour;
+  picture_ = std::move(picture);
+  viewport()->update();
+}
+
+void COrv_MDIClientWnd::paintEvent(QPaintEvent*) {
+  QPainter painter(viewport());
+  const QRect r = viewport()->rect();
+  painter.fillRect(r, colour_);
+  if (mode_ < kCentred || mode_ > kBottomRight || picture_.isNull()) return;
+  const int w = picture_.width();
+  const int h = picture_.height();
+  switch (mode_) {
+    case kTopLeft:
+      painter.drawImage(r.topLeft(), picture_);
+      break;
+    case kBottomRight:
+      painter.drawImage(QPoint(r.right() + 1 - w, r.bottom() + 1 - h), picture_);
+      break;
+    case kCentred:
+      painter.drawImage(QPoint(std::max(0, (r.left() + r.right() + 1 - w) / 2),
+                               std::max(0, (r.top() + r.bottom() + 1 - h) / 2)),
+                        picture_);
+      break;
+    case kTiled:
+      // Row by row from the top-left corner while a tile still meets the area.
+      for (int y = r.top(); y <= r.bottom(); y += h) {
+        for (int x = r.left(); x <= r.right(); x += w) painter.drawImage(QPoint(x, y), picture_);
+      }
+      break;
+  }
+}
+
+QImage DefaultBackgroundPicture() {
+  // An open book with a sound wave above it, in the warm tones of the
+  // client area's colour.
+  QImage image(160, 120, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(QColor(120, 70, 10), 3));
+  p.setBrush(QColor(255, 244, 214));
+  p.drawRoundedRect(QRectF(12, 60, 66, 46), 6, 6);
+  p.drawRoundedRect(QRectF(82, 60, 66, 46), 6, 6);
+  p.setPen(QPen(QColor(120, 70, 10), 2));
+  for (int i = 0; i < 3; ++i) {
+    p.drawLine(22, 72 + i * 10, 68, 72 + i * 10);
+    p.drawLine(92, 72 + i * 10, 138, 72 + i * 10);
+  }
+  p.setPen(QPen(QColor(180, 40, 20), 4, Qt::SolidLine, Qt::RoundCap));
+  const int bars[] = {10, 22, 34, 18, 40, 26, 14, 30, 20, 8};
+  for (int i = 0; i < 10; ++i) {
+    const int x = 35 + i * 10;
+    p.drawLine(x, 34 - bars[i] / 2, x, 34 + bars[i] / 2);
+  }
+  return image;
+}
+
+CMainFrame::CMainFrame(FrameServices services) : services_(std::move(services)) {
+  state_.LoadSettings();
+  {
+    orv::COrv_Environment env;
+    state_.SetInterfaceLanguage(env.GetInterfaceLanguage());
+    state_.SetHelpLanguage(env.GetHelpLanguage());
+  }
+  tv::language::setFrameState(&state_);
+  // The DDE server of the grammar-browser link; without it the frame
+  // works on, without the browser.
+  ddeReady_ = services_.createDdeServer ? services_.createDdeServer() : true;
+  if (!ddeReady_) plat::ui::AppMessageBox("Failed to initialize DDE client", plat::ui::MB_OK);
+  delayMs_ = state_.GetInt(kSettingPlayWait) * 1000;
+
+  const QRect screen = services_.screen ? services_.screen()
+                                        : (QGuiApplication::primaryScreen()
+                                               ? QGuiApplication::primaryScreen()->availableGeometry()
+                                               : QRect(0, 0, kWidth, kHeight));
+  setMinimumSize(kWidth, kHeight);
+  setGeometry(InitialGeometry(screen));
+  registerCommands();
+}
+
+CMainFrame::~CMainFrame() {
+  if (tv::language::frameState() == &state_) tv::language::setFrameState(nullptr);
+}
+
+QRect CMainFrame::InitialGeometry(const QRect& screen) {
+  const int left = screen.width() > kWidth ? (screen.width() - kWidth) / 2 : 0;
+  const int top = screen.height() > kHeight ? (screen.height() - kHeight) / 2 : 0;
+  return QRect(screen.x() + left, screen.y() + top, kWidth, kHeight);
+}
+
+bool CMainFrame::OnCreate() {
+  statusBar()->setVisible(state_.GetInt(kSettingStatusBar) != 0);
+  client_ = new COrv_MDIClientWnd(this);
+  setCentralWidget(client_);
+  client_->SetBackground(COrv_MDIClientWnd::kCentred, QColor::fromRgb(kBackground),
+                         services_.backgroundPicture ? services_.backgroundPicture() : DefaultBackgroundPicture());
+  commands_.InstallShortcuts(this, *COrv_Language::GetAccelerators(tv::language::kAcceleratorTable));
+  RefreshLanguage();
+  return true;
+}
+
+void CMainFrame::registerCommands() {
+  commands_.Add(kCmdExit, [this] { close(); });
+}
+
+void CMainFrame::RefreshLanguage() {
+  const COrv_Language language(state_.GetInterfaceLanguage());
+  const bool bookOpen = client_ != nullptr && client_->activeSubWindow() != nullptr;
+  const int id = bookOpen ? tv::language::kMenuBook : tv::language::kMenuNoBook;
+  plat::ui::Menu menu;
+  if (language.LoadMenu(id, menu, state_.GetInterfaceLanguage())) {
+    commands_.FillMenuBar(menuBar(), menu);
+    currentMenu_ = id;
+  }
+}
+
+void CMainFrame::SetInterfaceLanguage(int index) {
+  state_.SetInterfaceLanguage(index);
+  RefreshLanguage();
+}
+
+void CMainFrame::ApplySetting(int n, const void* value) {
+  state_.SetValue(n, value);
+  if (value == nullptr) return;
+  const int32_t v = *static_cast<const int32_t*>(value);
+  switch (n) {
+    case kSettingPlayWait:
+      delayMs_ = v * 1000;
+      break;
+    case kSettingStatusBar:
+      statusBar()->setVisible(v == 1);
+      if (client_ != nullptr) client_->viewport()->update();
+      break;
+    default:
+      break;  // stored only
+  }
+}

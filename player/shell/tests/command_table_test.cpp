@@ -1,0 +1,121 @@
+#include "player/shell/command_table.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QShortcut>
+
+#include "shared/language/english_module.h"
+#include "shared/language/orv_language.h"
+
+namespace {
+
+struct Counter {
+  int runs = 0;
+  bool enabled = true;
+};
+
+// One table with a command that can be switched off, and the window's
+// "no book" menu and accelerators wired to it.
+struct TableFixture : ::testing::Test {
+  COrv_CommandTable table;
+  Counter open;  // 57601
+  Counter play;  // 115, F8
+  QMainWindow window;
+
+  void SetUp() override {
+    table.Add(57601, [this] { ++open.runs; }, [this] { return COrv_CommandTable::State{open.enabled, false}; });
+    table.Add(115, [this] { ++play.runs; }, [this] { return COrv_CommandTable::State{play.enabled, true}; });
+    plat::ui::Menu menu;
+    ASSERT_TRUE(COrv_Language(0).LoadMenu(tv::language::kMenuNoBook, menu));
+    table.FillMenuBar(window.menuBar(), menu);
+    table.InstallShortcuts(&window, *COrv_Language::GetAccelerators(tv::language::kAcceleratorTable));
+  }
+
+  QShortcut* shortcutFor(const char* key) {
+    for (QShortcut* s : table.Shortcuts()) {
+      if (s->key() == QKeySequence(QString::fromLatin1(key))) return s;
+    }
+    return nullptr;
+  }
+};
+
+TEST_F(TableFixture, DisabledCommandIsRefusedFromEveryPath) {
+  QAction* openAction = table.ActionFor(57601);
+  ASSERT_NE(openAction, nullptr);
+  QShortcut* f8 = shortcutFor("F8");
+  ASSERT_NE(f8, nullptr);
+
+  // Enabled: the menu entry, the key and a direct call all run it.
+  openAction->trigger();
+  EXPECT_TRUE(table.Execute(57601));
+  emit f8->activated();
+  EXPECT_EQ(open.runs, 2);
+  EXPECT_EQ(play.runs, 1);
+
+  open.enabled = false;
+  play.enabled = false;
+  table.UpdateActions();
+  EXPECT_FALSE(openAction->isEnabled());
+  EXPECT_FALSE(table.Execute(57601));
+  emit openAction->triggered(false);  // a stale menu entry still cannot run it
+  emit f8->activated();
+  EXPECT_EQ(open.runs, 2);
+  EXPECT_EQ(play.runs, 1);
+}
+
+TEST_F(TableFixture, CommandsWithoutHandlerAreDisabled) {
+  EXPECT_FALSE(table.Query(32814).enabled);
+  EXPECT_FALSE(table.Execute(32814));
+  QAction* install = table.ActionFor(32814);
+  ASSERT_NE(install, nullptr);
+  EXPECT_FALSE(install->isEnabled());
+}
+
+TEST_F(TableFixture, MenuBarCarriesTheLanguageCaptions) {
+  const QList<QAction*> tops = window.menuBar()->actions();
+  ASSERT_EQ(tops.size(), 2);
+  EXPECT_EQ(tops[0]->text(), "&File");
+  EXPECT_EQ(tops[1]->text(), "&Help");
+  QStringList file;
+  for (QAction* a : tops[0]->menu()->actions()) file << (a->isSeparator() ? "-" : a->text());
+  EXPECT_EQ(file, (QStringList{"&Open...", "&Install...", "Preferences...", "-", "E&xit"}));
+  EXPECT_EQ(table.ActionFor(57664)->text(), "&About...");
+}
+
+TEST_F(TableFixture, AcceleratorsFollowTheTable) {
+  EXPECT_EQ(table.Shortcuts().size(), 17u);
+  struct Key {
+    const char* key;
+    int command;
+  };
+  // A few keys with modifiers, and the paging keys in their portable names.
+  for (const Key& k : {Key{"Ctrl+F2", 229}, Key{"Shift+F1", 57669}, Key{"PgDown", 125}, Key{"Ctrl+PgUp", 231}}) {
+    QShortcut* s = shortcutFor(k.key);
+    ASSERT_NE(s, nullptr) << k.key;
+    int ran = 0;
+    table.Add(k.command, [&ran] { ++ran; });
+    emit s->activated();
+    EXPECT_EQ(ran, 1) << k.key;
+  }
+  EXPECT_EQ(shortcutFor("F9"), nullptr);
+}
+
+TEST(CommandTable, CheckedStateReachesTheAction) {
+  COrv_CommandTable table;
+  bool loop = false;
+  table.Add(140, [&loop] { loop = !loop; }, [&loop] { return COrv_CommandTable::State{true, loop}; });
+  QMenuBar bar;
+  plat::ui::Menu menu{{plat::ui::MenuItem::popup("&Audio", {plat::ui::MenuItem::command(140, "Play &Loop")})}};
+  table.FillMenuBar(&bar, menu);
+  QAction* action = table.ActionFor(140);
+  EXPECT_FALSE(action->isChecked());
+  action->trigger();
+  table.UpdateActions();
+  EXPECT_TRUE(action->isChecked());
+}
+
+}  // namespace
