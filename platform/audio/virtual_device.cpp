@@ -1,0 +1,1 @@
+#include "platform/audio/virtual_device.h"
