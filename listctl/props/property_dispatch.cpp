@@ -34,7 +34,7 @@ namespace {
 
 constexpr LRESULT kOk = 0, kBadColumn = 30500, kBadItem = 30501, kBadGroup = 30502, kRefused = 30503;
 constexpr std::uint32_t kUnsetColour = 0x8000000B;
-constexpr int kMaxColumns = 256, kMaxGroups = 256;
+constexpr int kMaxGroups = 256;  // columns: kMaxColumns of the store
 
 struct WindowRow {
   int id;
