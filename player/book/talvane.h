@@ -65,7 +65,6 @@ class COrv_Talvane : public COrv_InfoBase {
   COrv_SpotInfo m_spots;
   COrv_TvlCoreIO m_reader;
   int m_numQuotes = 0;
-  int m_openFlags = 0;
   int m_origLanguage = kNoLanguage;
   int m_difficult = 0;
   int m_category = 0;
