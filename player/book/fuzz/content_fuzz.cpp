@@ -1,0 +1,61 @@
+// Opens arbitrary bytes as a book content file through the dispatcher, of
+// either version, then asks every information kind of the first Echomarks
+// and reads the catalogue.
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "player/book/content_dispatch.h"
+#include "player/book/info_bundle.h"
+#include "player/book/talvane.h"
+
+namespace {
+
+class NullSink : public orv::InfoErrorSink {
+ public:
+  int SetError(int, const std::string&, int, int) override { return 0; }
+  int SetErrorText(int, const std::string&, int, int, const std::string&) override { return 0; }
+};
+
+const std::filesystem::path& folder() {
+  static const std::filesystem::path f = [] {
+    auto p = std::filesystem::temp_directory_path() / ("content_fuzz_" + std::to_string(getpid()));
+    std::filesystem::create_directories(p);
+    return p;
+  }();
+  return f;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static NullSink sink;
+  const std::filesystem::path file = folder() / "input.tvb";
+  {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  }
+  COrv_Talvane book;
+  book.SetBookErrorSink(&sink);
+  book.SetCode("DEMO");
+  book.SetSourceFile(file.string(), -1);
+  COrv_TvlCoreIO& io = book.ContentReader();
+  std::vector<int> versions, numbers;
+  std::vector<std::string> names;
+  io.ReadCatalogue(book, versions, numbers, names);
+  if (io.Open(book)) {
+    const int last = book.GetNumQuotes() < 3 ? book.GetNumQuotes() : 3;
+    for (int n = 1; n <= last; ++n) {
+      COrv_InfoBundle bundle;
+      for (int kind : {1, 8, 16, 64, 4, 2, 32, 512}) io.ReadInfo(kind, n, bundle, -1, 0);
+      io.ReadInfo(128, n, bundle, -1, 0x1FF);
+    }
+    io.Close();
+  }
+  return 0;
+}
