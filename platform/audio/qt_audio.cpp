@@ -78,6 +78,14 @@ struct QtAudioBackend::Impl {
     context.moveToThread(&thread);
   }
   ~Impl() {
+    run([&] {
+      if (!retired.empty()) QThread::msleep(kRetireMs);
+      for (const Retired& r : retired) {
+        delete r.sink;
+        delete r.feeder;
+      }
+      retired.clear();
+    });
     thread.quit();
     thread.wait();
   }
@@ -89,6 +97,28 @@ struct QtAudioBackend::Impl {
     }
     QMetaObject::invokeMethod(&context, fn, Qt::BlockingQueuedConnection);
   }
+
+  // A stopped sink still gets callbacks from PulseAudio's thread for a
+  // while (a late state change on a deleted sink crashes): stopped sinks
+  // and their feeders are kept that long before they are deleted.
+  // Worker thread only. Sinks stopped more than kRetireMs ago are deleted
+  // when the next one retires, the rest when the backend goes.
+  void retire(QObject* sink, QObject* feeder) {
+    const auto now = std::chrono::steady_clock::now();
+    while (!retired.empty() && now - retired.front().at > std::chrono::milliseconds(kRetireMs)) {
+      delete retired.front().sink;
+      delete retired.front().feeder;
+      retired.pop_front();
+    }
+    retired.push_back({sink, feeder, now});
+  }
+  static constexpr int kRetireMs = 1000;
+  struct Retired {
+    QObject* sink;
+    QObject* feeder;
+    std::chrono::steady_clock::time_point at;
+  };
+  std::deque<Retired> retired;
 
   Dispatcher& ui;
   QThread thread;
@@ -309,9 +339,10 @@ class QtWaveOut : public WaveOutDevice {
 
   void stopSink() {
     if (timer_) timer_->stop();
-    if (sink_) sink_->stop();
-    sink_.reset();
-    feeder_.reset();
+    if (sink_) {
+      sink_->stop();
+      impl_->retire(sink_.release(), feeder_.release());
+    }
     // Bytes fed and not heard are dropped.
     fed_ = heard_;
   }
@@ -465,7 +496,7 @@ class QtWaveIn : public WaveInDevice {
     if (!source_) return;
     drain();
     source_->stop();
-    source_.reset();
+    impl_->retire(source_.release(), nullptr);
     io_ = nullptr;
   }
   void handBack() {
