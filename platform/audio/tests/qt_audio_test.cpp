@@ -105,10 +105,13 @@ TEST_F(QtAudio, BuffersComeBackInOrderOnceEachAndPositionsFollowTheSound) {
   const double elapsed = (tvaudio::nowUs() - t0) / 1000.0;
   // The sound is heard a start latency after the write.
   EXPECT_LE(t.value, elapsed);
-  EXPECT_GE(t.value, elapsed - 120.0);
+  EXPECT_GE(t.value, elapsed - 250.0);
+  // Bytes tell the same time, a moment later.
   MMTime bytes{TIME_BYTES, 0};
   out->getPosition(&bytes);
-  EXPECT_NEAR(bytes.value / 2.0 * 1000.0 / kRate, t.value, 10.0);
+  const double bytesMs = bytes.value / 2.0 * 1000.0 / kRate;
+  EXPECT_GE(bytesMs, t.value - 1.0);
+  EXPECT_LE(bytesMs, t.value + 60.0);
   ASSERT_TRUE(tvaudio::pumpUntil([&] { return dones.size() == 3; }, 3000));
   tvaudio::pumpFor(100);
   EXPECT_EQ(dones, (std::vector<WaveHeader*>{&a, &b, &c}));
