@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# A private PulseAudio server with one null sink, for the tests and the
+# benchmark of the real audio backend.
+#   scripts/null_sink.sh start [DIR]   starts it unless one answers in DIR;
+#                                      prints the server address
+#   scripts/null_sink.sh stop [DIR]    stops the server of DIR
+# DIR defaults to ${TALVANE_PULSE_DIR:-/tmp/talvane-pulse-$UID-<tree>}, one
+# server per source tree, so that two checkouts testing at once never hear
+# each other. The sink
+# "nullsink" is the default output and "nullmon" (its monitor, remapped so
+# that Qt lists it) the default input. Exits 1 when no server can be started.
+set -uo pipefail
+cmd=${1:-start}
+tree=$(cd "$(dirname "$0")/.." && pwd | md5sum | cut -c1-8)
+dir=${2:-${TALVANE_PULSE_DIR:-/tmp/talvane-pulse-$(id -u)-$tree}}
+mkdir -p "$dir" && chmod 700 "$dir"
+export XDG_RUNTIME_DIR=$dir
+export PULSE_RUNTIME_PATH=$dir/pulse
+export PULSE_SERVER=unix:$dir/pulse/native
+export HOME=$dir
+unset PULSE_COOKIE
+
+answers() { timeout 5 pactl info >/dev/null 2>&1; }
+
+case $cmd in
+  stop)
+    answers && timeout 5 pactl exit >/dev/null 2>&1
+    [[ -f $dir/reader.pid ]] && kill "$(cat "$dir/reader.pid")" 2>/dev/null
+    rm -f "$dir/reader.pid"
+    exit 0 ;;
+  start) ;;
+  *) echo "usage: $0 start|stop [DIR]" >&2; exit 2 ;;
+esac
+
+if ! answers; then
+  command -v pulseaudio >/dev/null || { echo "null_sink: pulseaudio is not installed" >&2; exit 1; }
+  mkdir -p "$dir/pulse" && chmod 700 "$dir/pulse"
+  pulseaudio -n --daemonize=yes --system=false --exit-idle-time=-1 --disallow-exit \
+    --use-pid-file=yes --log-target=file:"$dir/pulse.log" \
+    -L "module-native-protocol-unix auth-anonymous=1 socket=$dir/pulse/native" \
+    -L "module-null-sink sink_name=nullsink rate=44100 channels=2" \
+    -L "module-remap-source master=nullsink.monitor source_name=nullmon" >/dev/null 2>&1
+  for _ in $(seq 50); do answers && break; sleep 0.1; done
+  answers || { echo "null_sink: the server did not start (see $dir/pulse.log)" >&2; exit 1; }
+  pactl set-default-sink nullsink && pactl set-default-source nullmon
+fi
+
+# An idle null sink renders far ahead, which delays every new stream by up
+# to 2 s: a low-latency reader on the monitor keeps it in real time.
+if ! { [[ -f $dir/reader.pid ]] && kill -0 "$(cat "$dir/reader.pid")" 2>/dev/null; }; then
+  nohup parec -d nullsink.monitor --latency-msec=10 --raw >/dev/null 2>&1 &
+  echo $! >"$dir/reader.pid"
+  # Wait until a short clip plays in well under half a second.
+  clip=$dir/clip.raw
+  head -c 8820 /dev/zero >"$clip"
+  for _ in $(seq 20); do
+    t0=$(date +%s%N)
+    timeout 5 pacat --raw --format=s16le --rate=44100 --channels=1 "$clip" >/dev/null 2>&1
+    t1=$(date +%s%N)
+    (( (t1 - t0) / 1000000 < 400 )) && break
+    sleep 0.2
+  done
+fi
+echo "$PULSE_SERVER"
