@@ -28,7 +28,9 @@ function(tv_add_test name)
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
     DISCOVERY_MODE PRE_TEST
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LANG=C.UTF-8" TIMEOUT 300)
+    # One value per property: a list value would swallow the properties
+    # after it. The test mains set LANG and the Qt platform themselves.
+    PROPERTIES TIMEOUT 300 ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
 
 set_property(GLOBAL PROPERTY TV_FUZZERS "")
