@@ -10,6 +10,7 @@
 #include "platform/fs/file.h"
 #include "platform/fs/file_io.h"
 #include "platform/fs/module_names.h"
+#include "player/book/byte_fields.h"
 
 // --- Texts by language ------------------------------------------------------
 
@@ -162,16 +163,8 @@ std::uint32_t COrv_WordInfo::at(const std::vector<std::uint32_t>& list, int k) {
 
 namespace {
 
-std::uint16_t u16At(const std::string& r, size_t at) {
-  return static_cast<std::uint16_t>(static_cast<unsigned char>(r[at]) |
-                                    (static_cast<unsigned char>(r[at + 1]) << 8));
-}
-
-std::int32_t i32At(const std::string& r, size_t at) {
-  std::uint32_t v = 0;
-  for (size_t i = 0; i < 4; ++i) v |= std::uint32_t{static_cast<unsigned char>(r[at + i])} << (8 * i);
-  return static_cast<std::int32_t>(v);
-}
+std::uint16_t u16At(const std::string& r, size_t at) { return orv::le16(r, at); }
+std::int32_t i32At(const std::string& r, size_t at) { return static_cast<std::int32_t>(orv::le32(r, at)); }
 
 // The zero-terminated name of an item record; empty when the record holds
 // no terminator.
