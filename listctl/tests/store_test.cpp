@@ -86,7 +86,7 @@ TEST_F(StoreTest, PageGeometry) {
   EXPECT_EQ(inst->store.pageCount, 2);
   EXPECT_GE(pageBytes(1), 45 * rec);
   EXPECT_LT(pageBytes(1), 46 * rec);
-  EXPECT_EQ(lx::lbxItem(inst, 3599)->rowHeight, -1);
+  EXPECT_EQ(int{lx::lbxItem(inst, 3599)->rowHeight}, -1);  // a packed field: read by value
 }
 
 TEST_F(StoreTest, DeletingShrinksThePages) {

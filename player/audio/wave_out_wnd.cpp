@@ -29,7 +29,11 @@ COrv_WaveOutWnd::COrv_WaveOutWnd() {
   m_userRight = m_savedRight;
 }
 
-COrv_WaveOutWnd::~COrv_WaveOutWnd() { Close(); }
+COrv_WaveOutWnd::~COrv_WaveOutWnd() {
+  Close();
+  for (COrv_WavePlay* wave : m_bound)
+    if (wave->GetEngine() == this) wave->SetEngine(nullptr);
+}
 
 COrv_WaveOutWnd& COrv_WaveOutWnd::Default() {
   // Kept to the end of the process: waves may still name it at exit.
@@ -90,6 +94,7 @@ bool COrv_WaveOutWnd::QueryFormat(const WaveFormat* format) {
 }
 
 bool COrv_WaveOutWnd::Play(COrv_WavePlay* wave, float start, float end, bool wantPosition) {
+  if (wave) m_bound.insert(wave);
   if (!(start >= 0.0f) || !(end <= 100.0f) || !wave || wave->GetBlock().IsEmpty()) return false;
   const int64_t bytes = wave->GetBlock().BytesForRange(start, end);
   const char* data = wave->GetBlock().DataAtPercent(start);
@@ -320,5 +325,6 @@ MMRESULT COrv_WaveOutWnd::ReportError(MMRESULT code, bool showBox) {
 }
 
 void COrv_WaveOutWnd::Forget(COrv_WavePlay* wave) {
+  m_bound.erase(wave);
   if (m_wave == wave) Close();
 }

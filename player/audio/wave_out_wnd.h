@@ -15,6 +15,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <unordered_set>
 
 #include "platform/audio/audio.h"
 #include "platform/audio/dispatcher.h"
@@ -86,6 +87,10 @@ class COrv_WaveOutWnd {
   plat::audio::WaveFormat m_openFormat;
   plat::audio::WaveHeader m_header;
   COrv_WavePlay* m_wave = nullptr;  // the wave of the header
+  // Every wave that was asked to play here and still points at this
+  // engine: an engine that goes first unbinds them, so no wave is left
+  // with a dangling engine.
+  std::unordered_set<COrv_WavePlay*> m_bound;
   plat::audio::WaveOutCaps m_caps;
   // Plays written and not yet handed back, by play number; a done counts
   // only for the current play.

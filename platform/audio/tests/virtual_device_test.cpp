@@ -117,6 +117,7 @@ TEST_F(VirtualOut, PositionKindFollowsTheDevice) {
     EXPECT_EQ(t.type, r.type);
     EXPECT_EQ(t.value, r.value) << r.type;
   }
+  dev.reset();  // before the header it still holds goes out of scope
 }
 
 TEST_F(VirtualOut, InjectedFailuresAnswerTheirCodeAndAreLogged) {
@@ -135,6 +136,7 @@ TEST_F(VirtualOut, InjectedFailuresAnswerTheirCodeAndAreLogged) {
   EXPECT_EQ(backend.count("waveOutOpen"), 2u);
   EXPECT_EQ(backend.count("waveOutWrite"), 3u);
   EXPECT_EQ(backend.calls("waveOutOpen")[0].result, MMSYSERR_ALLOCATED);
+  dev.reset();  // before the header it still holds goes out of scope
 }
 
 TEST_F(VirtualOut, VolumeWordOutlivesTheDeviceAndMonoVolumeCopiesLeft) {

@@ -27,9 +27,11 @@ std::string put(const stdfs::path& path, std::string_view bytes) {
 }
 
 // Sets the modification time to `seconds` after an arbitrary fixed moment.
+// Times relative to one whole second taken once, so that files given the
+// same time agree even when a second passes between the calls.
 void setTime(const stdfs::path& path, int seconds, int extraMs = 0) {
-  const auto t = stdfs::file_time_type::clock::now();
-  const auto fixed = std::chrono::floor<std::chrono::seconds>(t) - std::chrono::hours(24 * 30);
+  static const auto fixed =
+      std::chrono::floor<std::chrono::seconds>(stdfs::file_time_type::clock::now()) - std::chrono::hours(24 * 30);
   stdfs::last_write_time(path, fixed + std::chrono::seconds(seconds) + std::chrono::milliseconds(extraMs));
 }
 
