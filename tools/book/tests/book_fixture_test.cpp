@@ -12,20 +12,15 @@
 #include "platform/ui/recording_sink.h"
 #include "shared/scrambler/scrambler.h"
 #include "tools/book/book_fixture.h"
+#include "player/book/byte_fields.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace tvtools::book;
 
-uint16_t le16(const std::string& s, size_t at) {
-  return static_cast<uint16_t>(static_cast<uint8_t>(s[at]) | static_cast<uint8_t>(s[at + 1]) << 8);
-}
-uint32_t le32(const std::string& s, size_t at) {
-  uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<uint8_t>(s[at + i]);
-  return v;
-}
+using orv::le16;
+using orv::le32;
 std::string unscramble255(std::string s) {
   COrv_Scrambler().ScrambleMod255(s.data(), s.size(), 0, 0);
   return s;
