@@ -1,13 +1,20 @@
 // Runs a fuzz target over every file of the folders (or files) it is given,
 // so that the seed corpus and every crash once found stay regression tests
-// in builds without libFuzzer.
+// in builds without libFuzzer. The run has a sandbox of its own, like every
+// test, removed when the run ends.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <string>
+#include <system_error>
 #include <fstream>
 #include <iterator>
 #include <vector>
+
+#include <unistd.h>
+
+#include "platform/testing/sandbox.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
@@ -21,6 +28,11 @@ void runOne(const std::filesystem::path& p, int& count) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  tvtest::setTestProcessVariables();
+  const std::filesystem::path program(argv[0]);
+  const tvtest::Sandbox sandbox = tvtest::enterSandbox(
+      std::filesystem::path(TV_TEST_SANDBOX_BASE) /
+      (program.filename().string() + ".corpus-" + std::to_string(::getpid())));
   int count = 0;
   LLVMFuzzerTestOneInput(nullptr, 0);
   for (int i = 1; i < argc; ++i) {
@@ -33,5 +45,7 @@ int main(int argc, char** argv) {
     }
   }
   std::printf("replayed %d inputs\n", count);
+  std::error_code ec;
+  std::filesystem::remove_all(sandbox.base, ec);
   return 0;
 }

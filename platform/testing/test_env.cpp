@@ -1,7 +1,6 @@
 #include "platform/testing/test_env.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -24,32 +23,8 @@ std::string safeName(std::string s) {
   return s;
 }
 
-void setVar(const char* name, const fs::path& value) { ::setenv(name, value.c_str(), 1); }
-
 void makeSandbox(const std::string& name) {
-  Sandbox s;
-  s.base = fs::path(TV_TEST_SANDBOX_BASE) / (safeName(name) + "-" + std::to_string(::getpid()));
-  std::error_code ec;
-  fs::remove_all(s.base, ec);
-  s.home = s.base / "home";
-  s.configRoot = s.base / "root";
-  s.tmp = s.base / "tmp";
-  s.runtime = s.base / "run";
-  for (const fs::path& p : {s.home / ".config", s.home / ".local" / "share", s.home / ".cache",
-                            s.home / "Documents", s.configRoot, s.tmp, s.runtime})
-    fs::create_directories(p);
-  ::chmod(s.runtime.c_str(), 0700);
-  // A documents folder of its own, so that nothing falls back to HOME.
-  writeFile(s.home / ".config" / "user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/Documents\"\n");
-
-  setVar("HOME", s.home);
-  setVar("XDG_CONFIG_HOME", s.home / ".config");
-  setVar("XDG_DATA_HOME", s.home / ".local" / "share");
-  setVar("XDG_CACHE_HOME", s.home / ".cache");
-  setVar("XDG_RUNTIME_DIR", s.runtime);
-  setVar("TMPDIR", s.tmp);
-  setVar("TALVANE_CONFIG_ROOT", s.configRoot);
-  current = s;
+  current = enterSandbox(fs::path(TV_TEST_SANDBOX_BASE) / (safeName(name) + "-" + std::to_string(::getpid())));
 }
 
 class SandboxListener : public ::testing::EmptyTestEventListener {
@@ -70,11 +45,7 @@ class SandboxListener : public ::testing::EmptyTestEventListener {
 const Sandbox& sandbox() { return current; }
 
 void installTestEnvironment(int* argc, char** argv) {
-  ::setenv("LANG", "C.UTF-8", 1);
-  for (const char* v : {"LC_ALL", "LC_MESSAGES", "LANGUAGE", "PUBLIC", "DISPLAY", "WAYLAND_DISPLAY",
-                        "DBUS_SESSION_BUS_ADDRESS", "PULSE_SERVER", "SESSION_MANAGER"})
-    ::unsetenv(v);
-  ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  setTestProcessVariables();
   ::testing::InitGoogleTest(argc, argv);
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   // A sandbox exists before the first test too (static set-up, test listing).

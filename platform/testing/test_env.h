@@ -9,15 +9,9 @@
 #include <string>
 #include <string_view>
 
-namespace tvtest {
+#include "platform/testing/sandbox.h"
 
-struct Sandbox {
-  std::filesystem::path base;        // the test's own folder
-  std::filesystem::path home;        // HOME
-  std::filesystem::path configRoot;  // TALVANE_CONFIG_ROOT
-  std::filesystem::path tmp;         // TMPDIR
-  std::filesystem::path runtime;     // XDG_RUNTIME_DIR (0700)
-};
+namespace tvtest {
 
 // The running test's sandbox.
 const Sandbox& sandbox();

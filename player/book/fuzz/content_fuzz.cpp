@@ -1,7 +1,6 @@
 // Opens arbitrary bytes as a book content file through the dispatcher, of
 // either version, then asks every information kind of the first Echomarks
 // and reads the catalogue.
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +12,7 @@
 #include "player/book/content_dispatch.h"
 #include "player/book/info_bundle.h"
 #include "player/book/talvane.h"
+#include "platform/testing/fuzz_work_folder.h"
 
 namespace {
 
@@ -22,14 +22,7 @@ class NullSink : public orv::InfoErrorSink {
   int SetErrorText(int, const std::string&, int, int, const std::string&) override { return 0; }
 };
 
-const std::filesystem::path& folder() {
-  static const std::filesystem::path f = [] {
-    auto p = std::filesystem::temp_directory_path() / ("content_fuzz_" + std::to_string(getpid()));
-    std::filesystem::create_directories(p);
-    return p;
-  }();
-  return f;
-}
+const std::filesystem::path& folder() { return tvfuzz::workFolder("content_fuzz"); }
 
 }  // namespace
 

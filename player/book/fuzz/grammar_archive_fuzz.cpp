@@ -5,6 +5,7 @@
 // that the fuzzer reaches the anchor search.
 
 #include "player/book/grammar_archive.h"
+#include "platform/testing/fuzz_work_folder.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -13,20 +14,12 @@
 #include <fstream>
 #include <string>
 #include <string_view>
-#include <unistd.h>
 
 namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path& workFolder() {
-  static const fs::path folder = [] {
-    std::string tmpl = (fs::temp_directory_path() / "grammarfuzz.XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) std::abort();
-    return fs::path(tmpl);
-  }();
-  return folder;
-}
+const fs::path& workFolder() { return tvfuzz::workFolder("grammarfuzz"); }
 
 void put(const fs::path& path, std::string_view bytes) {
   std::ofstream f(path, std::ios::binary | std::ios::trunc);

@@ -4,13 +4,13 @@
 // it.
 
 #include "player/book/info_lists.h"
+#include "platform/testing/fuzz_work_folder.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
@@ -25,11 +25,10 @@ class NoViewer : public COrv_SpotHost {
 };
 
 const fs::path& workFolder() {
-  static const fs::path folder = [] {
-    std::string tmpl = (fs::temp_directory_path() / "spotfuzz.XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) std::abort();
-    fs::create_directories(fs::path(tmpl) / "out");
-    return fs::path(tmpl);
+  static const fs::path& folder = [] () -> const fs::path& {
+    const fs::path& f = tvfuzz::workFolder("spotfuzz");
+    fs::create_directories(f / "out");
+    return f;
   }();
   return folder;
 }

@@ -1,7 +1,6 @@
 // Feeds arbitrary bytes to the container reader as a file: validation, the
 // slot and entry walks, entry reads and the unpacking of the tail with the
 // part and member records of the result.
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -11,18 +10,12 @@
 #include <vector>
 
 #include "player/book/packet_file.h"
+#include "platform/testing/fuzz_work_folder.h"
 #include "platform/ui/recording_sink.h"
 
 namespace {
 
-const std::filesystem::path& folder() {
-  static const std::filesystem::path f = [] {
-    auto p = std::filesystem::temp_directory_path() / ("packet_fuzz_" + std::to_string(getpid()));
-    std::filesystem::create_directories(p);
-    return p;
-  }();
-  return f;
-}
+const std::filesystem::path& folder() { return tvfuzz::workFolder("packet_fuzz"); }
 
 }  // namespace
 
