@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+#include <thread>
+#include <chrono>
 
 #include "shared/dde/dde_server.h"
 #include "platform/ipc/tests/socket_folder_cleanup.h"
@@ -89,7 +91,7 @@ TEST(DdeServer, SystemTopicAnswersForTheTopicRequested) {
   uint32_t size = 0;
   EXPECT_EQ(requestText(sys, "SysItems", &size), "TopicItemList\tFormats\tTopics\tSysItems");
   EXPECT_EQ(size, 38u);
-  EXPECT_EQ(requestText(sys, "Topics"), "System\tPages\tOther");
+  EXPECT_EQ(requestText(sys, "Topics"), "System\tPages\tQuiet\tOther");
   EXPECT_EQ(requestText(sys, "formats"), "TEXT");
   // The shared items were last added to "Other", yet each topic gets its own list.
   EXPECT_EQ(requestText(sys, "TopicItemList"), "TopicItemList\tFormats\tTopics\tSysItems");
@@ -192,6 +194,41 @@ TEST(DdeServer, BothProgramsSendToEachOtherAtOnce) {
   EXPECT_EQ(DdeGetLastError(f.server.GetInstance()), DMLERR_REENTRANCY);
   EXPECT_EQ(peer.line(), "exec 16 callback TvTest");
   EXPECT_EQ(peer.line(), "callback ok");
+  c->Terminate();
+  c->Release();
+}
+
+TEST(DdeServer, ServerWithoutTopicsListsTheSystemTopic) {
+  CDDEServer server;
+  ASSERT_TRUE(server.Create("TvBare"));
+  auto* sys = new CDDEConv(&server);
+  sys->AddRef();
+  ASSERT_TRUE(sys->ConnectTo("TvBare", "System"));
+  EXPECT_EQ(requestText(sys, "Topics"), "System");
+  sys->Terminate();
+  sys->Release();
+}
+
+TEST(DdeServer, TwoProgramsStartingTransactionsAtTheSameTimeBothComplete) {
+  PeerProcess peer("TvPeer");
+  ASSERT_EQ(peer.line(), "ready");
+  Fixture f;
+  CDDEConv* c = f.connect("TvPeer", "Pages");
+  ASSERT_NE(c, nullptr);
+  // The peer answers, then starts an execute of its own on our "Back" topic.
+  EXPECT_TRUE(c->Exec("sendback TvTest"));
+  // Without serving anything, let that execute arrive and wait here: the
+  // peer is waiting for our answer when ours to it starts.
+  EXPECT_EQ(peer.lineWithoutServing(), "exec 16 sendback TvTest");
+  EXPECT_EQ(peer.lineWithoutServing(), "sendback sending");
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_TRUE(f.back.execs.empty());
+  EXPECT_TRUE(c->Exec("crossing"));
+  // Our wait served the peer's execute, and the peer's wait served ours
+  // before its own execute was answered.
+  EXPECT_EQ(f.back.execs, std::vector<std::string>{"hello"});
+  EXPECT_EQ(peer.line(), "exec 9 crossing");
+  EXPECT_EQ(peer.line(), "sendback ok");
   c->Terminate();
   c->Release();
 }

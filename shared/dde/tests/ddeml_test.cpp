@@ -75,8 +75,8 @@ TEST(DdeWildConnect, PairsCrossProcessesAsTexts) {
     std::vector<std::string> pairs;  // "service|topic", the closing zero pair apart
   };
   const Case cases[] = {
-      {nullptr, nullptr, {"TvPeer|System", "TvPeer|Pages", "TvPeer|Other"}},
-      {"tvpeer", nullptr, {"TvPeer|System", "TvPeer|Pages", "TvPeer|Other"}},
+      {nullptr, nullptr, {"TvPeer|System", "TvPeer|Pages", "TvPeer|Quiet", "TvPeer|Other"}},
+      {"tvpeer", nullptr, {"TvPeer|System", "TvPeer|Pages", "TvPeer|Quiet", "TvPeer|Other"}},
       {nullptr, "pages", {"TvPeer|pages"}},
       {nullptr, "Missing", {}},
       {"Elsewhere", nullptr, {}},

@@ -29,6 +29,14 @@ class PeerProcess {
     }
     return process_.canReadLine() ? process_.readLine().trimmed().toStdString() : std::string();
   }
+  // The next line, read without running this process's event loop, so that
+  // nothing the peer sends meanwhile is served.
+  std::string lineWithoutServing(int timeoutMs = 20000) {
+    QElapsedTimer t;
+    t.start();
+    while (!process_.canReadLine() && t.elapsed() < timeoutMs) process_.waitForReadyRead(5);
+    return process_.canReadLine() ? process_.readLine().trimmed().toStdString() : std::string();
+  }
   void kill() {
     ::kill(static_cast<pid_t>(process_.processId()), SIGKILL);
     process_.waitForFinished(5000);
