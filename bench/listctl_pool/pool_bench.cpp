@@ -4,7 +4,7 @@
 //   *Many:  10000 blocks allocated, then freed in a shuffled order.
 // The library asks for zero-filled blocks, so the pool with flag 1 is set
 // against calloc; the plain rows set the pool without flag 1 against malloc.
-// Compare the times per item of the pool and C library rows.
+// The program prints each pair's time ratio after the table (limit 1.5).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -12,6 +12,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/common/ratio_report.h"
 #include "listctl/pool/pool.h"
 
 namespace {
@@ -99,3 +100,11 @@ BENCHMARK(BM_PoolZeroMany);
 BENCHMARK(BM_CallocMany);
 BENCHMARK(BM_PoolPlainMany);
 BENCHMARK(BM_MallocMany);
+
+int main(int argc, char** argv) {
+  return benchratio::runWithRatios(argc, argv,
+                                   {{"BM_PoolPlainPairs", "BM_MallocPairs", 1.5},
+                                    {"BM_PoolZeroPairs", "BM_CallocPairs", 1.5},
+                                    {"BM_PoolPlainMany", "BM_MallocMany", 1.5},
+                                    {"BM_PoolZeroMany", "BM_CallocMany", 1.5}});
+}
