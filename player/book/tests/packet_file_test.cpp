@@ -231,6 +231,22 @@ TEST_F(PacketFileTest, BookContentFileGetsALibraryCopy) {
   EXPECT_TRUE(installed.empty());
 }
 
+TEST_F(PacketFileTest, BookContentFileIsALibraryWithoutEntries) {
+  const std::string path = write("lib.tvl", std::string("CD\x03\0\1\0\0\0", 8) + pattern(64));
+  COrv_PacketFile p;
+  EXPECT_EQ(p.ScanEntries(path, ""), 1);
+  EXPECT_EQ(p.HasEntry(path, "", "ID "), 0);
+  char buffer[16] = {};
+  std::size_t size = sizeof buffer;
+  EXPECT_EQ(p.ReadEntry(path, "", "ID ", nullptr, size), 0);
+  EXPECT_EQ(size, 0u);
+  size = sizeof buffer;
+  EXPECT_EQ(p.ReadEntry(path, "", "ID ", buffer, size), 0);
+  EXPECT_EQ(size, 0u);
+  EXPECT_TRUE(sink.boxes().empty());
+  EXPECT_EQ(filesIn(work()), 0u);
+}
+
 // --- Names ----------------------------------------------------------------------
 
 TEST_F(PacketFileTest, PathPartsAndTitle) {
@@ -476,6 +492,25 @@ TEST_F(PacketFileTest, ExtractContentUnpacksStoredAndGzipTails) {
   }
   EXPECT_EQ(filesIn(media()), 1u);
   EXPECT_TRUE(sink.boxes().empty());
+}
+
+TEST_F(PacketFileTest, UnknownTailCompressionUnpacksNothingWhateverTheTailSize) {
+  for (std::size_t n : {0u, 2047u, 2048u, 4096u, 3000000u}) {
+    SCOPED_TRACE(n);
+    sink.clear();
+    PacketSpec spec = twoBooks();
+    spec.compression = 2;
+    spec.rawTailSet = true;
+    spec.rawTail = tvtools::gzipBytes(pattern(n, static_cast<unsigned>(n)));
+    COrv_PacketFile p;
+    ASSERT_TRUE(p.Open(write("u.tpk", spec), ""));
+    EXPECT_EQ(p.ExtractContent(), 0);
+    EXPECT_EQ(p.GetLastError().message, 9106);
+    EXPECT_EQ(errorCode(p), "561.550");
+    EXPECT_TRUE(p.GetContentPath().empty());
+    EXPECT_EQ(filesIn(work()), 0u);
+    EXPECT_EQ(sink.boxes().size(), 1u);
+  }
 }
 
 TEST_F(PacketFileTest, ConcatenatedGzipMembersAreOneTail) {
