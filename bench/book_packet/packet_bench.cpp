@@ -54,7 +54,9 @@ struct Fixture {
     content.clear();
     content.shrink_to_fit();
     tvtools::writePacket(packet, spec);
-    tailOffset = 12 + 20 + 457;
+    // The tail ends the container.
+    tailOffset = fs::file_size(packet) - spec.rawTail.size();
+    fs::create_directories(folder / "work");
   }
   ~Fixture() {
     std::error_code ec;
@@ -81,7 +83,7 @@ bool extractWithGzread(const Fixture& f) {
   if (in < 0) return false;
   lseek(in, static_cast<off_t>(f.tailOffset), SEEK_SET);
   gzFile gz = gzdopen(in, "rb");
-  const fs::path outPath = f.folder / "plain.out";
+  const fs::path outPath = f.folder / "work" / "plain.out";  // beside the reader's content file
   int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   std::vector<char> buf(64 * 1024);
   std::uint64_t total = 0;
