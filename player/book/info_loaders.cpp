@@ -207,7 +207,7 @@ class COrv_TvlLoaders {
     plat::fs::File in, out;
     if (in.open(r_.contentPath(), plat::fs::File::Mode::Read))
       return r_.ReportError(__LINE__, COrv_TvlReader::kErrOpen, "the content file cannot be opened");
-    if (out.open(target, plat::fs::File::Mode::Create) || out.write(header.data(), header.size()))
+    if (out.open(target, plat::fs::File::Mode::ReadWrite) || out.write(header.data(), header.size()))
       return r_.ReportError(__LINE__, COrv_TvlReader::kErrTempFile, "the speech file cannot be written");
     std::string buffer(std::min<uint64_t>(member.length, 1u << 20), '\0');
     for (uint64_t done = 0; done < member.length;) {
