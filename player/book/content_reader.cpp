@@ -259,7 +259,8 @@ int COrv_TvlReader::Open(COrv_Talvane& book) {
       if (plat::fs::createTempFile(folder, "MIO", temp))
         return ReportError(__LINE__, kErrTempFile, "no temporary file for the media spots");
       plat::fs::File file;
-      std::error_code ec = file.open(temp.path, plat::fs::File::Mode::Create);
+      // The temporary file was made empty: open it without truncating.
+      std::error_code ec = file.open(temp.path, plat::fs::File::Mode::ReadWrite);
       if (!ec) ec = file.write(spots.data(), spots.size());
       if (std::error_code closeEc = file.close(); !ec) ec = closeEc;
       if (ec) {

@@ -165,7 +165,13 @@ class COrv_TvlLoaders {
         number = number * 10 + static_cast<uint32_t>(line[i] - '0');
       list.Add(line.substr(0, eq), number);
     }
-    return found ? 1 : 0;
+    if (!found) {
+      // Answers 0 as before, but says why, so the caller's message has a text.
+      r_.ReportError(__LINE__, COrv_TvlReader::kErrFormat,
+                     "the links of Echomark " + std::to_string(n_) + " have no [Links] section");
+      return 0;
+    }
+    return 1;
   }
 
   int wave(int speed) {

@@ -120,6 +120,8 @@ TEST(LoaderBounds, LinkMembers) {
     EXPECT_EQ(o.io.ReadInfo(512, 1, o.bundle, -1, 0), c.result);
     EXPECT_EQ(o.bundle.Links().GetLinkCount(), c.links);
     EXPECT_EQ(o.bundle.Links().GetLoaded(), 1);
+    // A refused member says why.
+    EXPECT_EQ(o.sink.errors.size(), c.result == 0 ? 1u : 0u);
     EXPECT_EQ(booktest::tempFiles(), 0u);
   }
 }
