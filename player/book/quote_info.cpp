@@ -59,12 +59,19 @@ void COrv_QuoteInfo::clear() {
 
 bool COrv_QuoteInfo::SetQuoteText() {
   const bool loaded = LoadQuote();
-  m_engine.SetText(1, m_text);
   CompareUserText({}, true);
   return loaded;
 }
 
 bool COrv_QuoteInfo::LoadQuote() {
+  const bool loaded = loadWords();
+  // The engine compares against what was loaded, also after a failure, so
+  // that no comparison ever runs against the words of another Echomark.
+  m_engine.SetText(1, m_text);
+  return loaded;
+}
+
+bool COrv_QuoteInfo::loadWords() {
   clear();
   if (m_bundle == nullptr) return reportError(__LINE__, kStrInvalidPointer);
   m_text = m_bundle->Words().GetText(m_language);

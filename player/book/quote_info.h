@@ -76,14 +76,14 @@ class COrv_QuoteInfo {
   // archive of the program folder, opened for each call.
   void SetGrammarArchive(const COrv_GrammarArchive* archive) { m_archive = archive; }
 
-  // Loads the Echomark, gives its text to the word engine as the reference
-  // and compares an empty learner's text. The Echomark goes on with the
+  // Loads the Echomark and compares an empty learner's text. The Echomark goes on with the
   // words loaded so far even when the load fails (none without a bundle or
   // a text); the answer is the load's.
   bool SetQuoteText();
   // Clears everything, then takes the word text in the language, splits it
   // and sets the word flags and segment numbers. Each failure is recorded
-  // (see the string ids above) and answers false.
+  // (see the string ids above) and answers false. The word engine takes
+  // the loaded text as its reference (every word not given).
   bool LoadQuote();
   // Splits the reference text into words and sizes the per-word arrays.
   bool SplitQuoteText();
@@ -185,6 +185,7 @@ class COrv_QuoteInfo {
 
  private:
   bool valid(int n) const { return n >= 1 && n <= m_count; }
+  bool loadWords();
   bool reportError(int line, int stringId) const;
   std::vector<std::string> wordLinks(int n) const;
   void clear();

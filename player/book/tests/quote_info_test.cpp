@@ -147,6 +147,26 @@ TEST_F(QuoteInfoTest, FlagsOfTheLoadedWords) {
   EXPECT_EQ(info.GetWordFlag(1), Q::kKeyword);  // the lists of the last Echomark are gone
 }
 
+TEST_F(QuoteInfoTest, LoadingAnotherEchomarkLeavesNothingOfTheLastOne) {
+  ASSERT_TRUE(load({"the big dog", {}, {}, {}}));
+  ASSERT_TRUE(info.SetWordFlag(1, Q::kLazyMark, true));
+  ASSERT_TRUE(info.CompareUserText("the big dog", true));
+  bundle.Words().Clear();
+  bundle.Words().SetText("a cat", kLanguage);
+  ASSERT_TRUE(info.LoadQuote());
+  EXPECT_EQ(info.GetWordCount(), 2);
+  EXPECT_EQ(info.GetUserText(), "");
+  EXPECT_EQ(info.GetWordResult(1), 0u);
+  EXPECT_TRUE(info.GetDisplayText().empty());
+  EXPECT_FALSE(info.AnyWordHasFlag(Q::kLazyMark));
+  // The comparison is against the new words, none of them given.
+  ASSERT_TRUE(info.CompareUserText("cat", true));
+  EXPECT_EQ(orv::toUtf8(info.GetDisplayText()), "_ cat");
+  EXPECT_FALSE(info.IsSolved());
+  ASSERT_TRUE(info.CompareUserText("a cat", true));
+  EXPECT_TRUE(info.IsSolved());
+}
+
 TEST_F(QuoteInfoTest, SegmentNumbersFromTheSortedList) {
   struct Case {
     std::vector<std::uint32_t> starts;
