@@ -200,6 +200,7 @@ TEST_F(QuoteInfoTest, EachLoadFailureIsRecorded) {
       {"keyword 0", {"the dog", {}, {0}, {}}, true, 20038, "Property error", 2},
       {"keyword far out", {"the dog", {}, {0xFFFFFFFFu}, {}}, true, 20038, "Property error", 2},
       {"segment past the text", {"the dog", {}, {}, {1, 9}}, true, 20039, "Fragments error", 2},
+      {"segment 0", {"the dog", {}, {}, {0}}, true, 20039, "Fragments error", 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.why);
@@ -401,10 +402,12 @@ TEST_F(QuoteInfoTest, RemoveUserWordTakesOutThePairedWord) {
 
   // A comparison of a text that was not kept pairs words of that text: the
   // learner's text is not edited by them.
-  ASSERT_TRUE(info.CompareUserText("big dog the", false));
-  EXPECT_FALSE(info.RemoveUserWord(1));
+  ASSERT_TRUE(info.CompareUserText("the bgi dog", true));
+  ASSERT_TRUE(info.CompareUserText("dog the", false));
+  ASSERT_EQ(info.GetTypedNumber(3), 1);
+  EXPECT_FALSE(info.RemoveUserWord(3));
   ASSERT_TRUE(info.CorrectWord(1));
-  EXPECT_EQ(info.GetUserText(), "the dog the ");
+  EXPECT_EQ(info.GetUserText(), "the bgi dog the ");
 }
 
 TEST_F(QuoteInfoTest, GrammarPagesUnderTheTemporaryFolder) {
