@@ -2,7 +2,11 @@
 // exported functions and through the raw messages.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <fstream>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -44,89 +48,6 @@ class DispatchTest : public ::testing::Test {
   std::vector<HWND> made_;
 };
 
-// Written from the property list and its defaults: export stem, shape,
-// default, another value.
-struct RoundTrip {
-  const char* stem;
-  char shape;  // 's' 16-bit, 'l' 32-bit, 'f' float, 't' text
-  std::int32_t def, other;
-};
-const RoundTrip kStored[] = {
-    {"BackColor", 'l', static_cast<std::int32_t>(0x80000005), 0x00123456},
-    {"ForeColor", 'l', static_cast<std::int32_t>(0x80000008), 0x000000FF},
-    {"ScrollBars", 's', 2, 3},
-    {"Sorted", 's', 0, 2},
-    {"FieldType", 's', 10, 4},
-    {"TopIndex", 'l', 0, 5},
-    {"LineStyleH", 's', 0, 3},
-    {"LineStyleV", 's', 0, 1},
-    {"LineWidth", 'l', 1, 4},
-    {"Sel3DStyle", 's', 0, 2},
-    {"SelBackColor", 'l', static_cast<std::int32_t>(0x8000000D), 0x00FF0000},
-    {"SelForeColor", 'l', static_cast<std::int32_t>(0x8000000E), 0x0000FF00},
-    {"Sel3DWidth", 'l', 1, 2},
-    {"SelDrawFocusRect", 'l', -1, 0},
-    {"HeaderBackColor", 'l', static_cast<std::int32_t>(0x8000000F), 0x00ABCDEF},
-    {"HeaderFontBold", 'l', 0, 1},
-    {"HeaderHeight", 'l', -1, 20},
-    {"Header3DStyle", 's', 0, 2},
-    {"ColumnSeparatorChar", 's', 9, 59},
-    {"ColumnSearch", 's', -1, 2},
-    {"ColumnWidthScale", 's', 2, 1},
-    {"RowHeight", 'l', -1, 18},
-    {"WrapList", 'l', 0, 1},
-    {"AutoSearch", 's', 1, 2},
-    {"SearchMethod", 's', 0, 2},
-    {"List3DText", 's', 0, 5},
-    {"List3DTextOffset", 's', 1, 3},
-    {"Header3DText", 's', 0, 4},
-    {"ThreeDInsideStyle", 's', 1, 2},
-    {"ThreeDOutsideStyle", 's', 1, 0},
-    {"ThreeDInsideWidth", 'l', 1, 2},
-    {"BorderStyle", 's', 0, 6},
-    {"DropShadowWidth", 'l', 3, 5},
-    {"Appearance", 's', 2, 1},
-    {"BorderDropShadow", 's', 0, 2},
-    {"ScrollHScale", 's', 2, 6},
-    {"ScrollBarV", 's', 1, 3},
-    {"ScrollBarH", 's', 1, 0},
-    {"HighestPrecedence", 's', 0, 2},
-    {"AllowColResize", 's', 0, 2},
-    {"AllowColDragDrop", 's', 0, 1},
-    {"ReadOnly", 'l', 0, 1},
-    {"EnableKeyEvents", 'l', 1, 0},
-    {"EnableMouseEvents", 'l', 1, 0},
-    {"SortState", 's', 0, 2},
-    {"SearchIgnoreCase", 'l', 1, 0},
-    {"ExtendCol", 's', 0, 2},
-    {"LineStyle", 's', 0, 6},
-    {"LineApplyTo", 's', 0, 3},
-    {"ListApplyTo", 's', 0, 11},
-    {"ColumnLevels", 's', 1, 3},
-    {"ListGrayAreaColor", 'l', static_cast<std::int32_t>(0x8000000B), 0x00010203},
-    {"MultiLine", 's', 0, 2},
-    {"AlignH", 's', 0, 3},
-    {"AlignV", 's', 0, 3},
-    {"PictureAlignH", 's', 0, 5},
-    {"PictureAlignV", 's', 0, 5},
-    {"TextOrientation", 's', 0, 6},
-    {"TextEllipsis", 's', 0, 2},
-    {"Redraw", 'l', -1, 0},
-    {"ResizeRowToFont", 'l', -1, 0},
-    {"TextTip", 's', 0, 4},
-    {"TextTipDelay", 'l', 500, 800},
-    {"TextTipMultiLine", 's', 0, 2},
-    {"TextTipBackColor", 'l', static_cast<std::int32_t>(0x80000018), 0x00FFFFE0},
-    {"SearchText", 't', 0, 0},
-    {"HeaderFontName", 't', 0, 0},
-    {"FontName", 't', 0, 0},
-    {"HeaderFontSize", 'f', 0, 0},
-    {"FontSize", 'f', 0, 0},
-};
-
-template <typename F>
-F exportOf(const std::string& name);
-
 }  // namespace
 
 #define LINDRA_TEST_LOOKUP(kind, family, id, Name, type, dr) \
@@ -139,52 +60,154 @@ static void* lookup(const std::string& name) {
   return nullptr;
 }
 
+// The list-control stems that have both a get and a set export.
+#define LINDRA_TEST_NAME(kind, family, id, Name, type, dr) names.insert(#family #kind #Name);
+#define LINDRA_TEST_NAME_ROW(id, Name, type, def, en, ex) \
+  LINDRA_FOR_EXPORT_ROW(LINDRA_TEST_NAME, id, Name, type, def, en, ex)
+static std::set<std::string> readWriteStems() {
+  std::set<std::string> names;
+  LINDRA_PROPERTIES(LINDRA_TEST_NAME_ROW)
+  LINDRA_WINDOW_PROPERTIES(LINDRA_TEST_NAME_ROW)
+  std::set<std::string> stems;
+  for (const std::string& n : names)
+    for (const char* family : {"LC_", "Lbx"})
+      if (n.rfind(std::string(family) + "Get", 0) == 0 && names.count(std::string(family) + "Set" + n.substr(6)))
+        stems.insert(n.substr(6));
+  return stems;
+}
+
 namespace {
 
-TEST_F(DispatchTest, EveryStoredPropertyRoundTripsThroughItsExports) {
-  for (const RoundTrip& r : kStored) {
-    SCOPED_TRACE(r.stem);
-    void* set = lookup(std::string("LC_Set") + r.stem);
-    void* get = lookup(std::string("LC_Get") + r.stem);
-    ASSERT_TRUE(set && get);
-    if (r.shape == 's') {
-      auto s = reinterpret_cast<LRESULT (*)(HWND, std::int16_t)>(set);
-      auto g = reinterpret_cast<LRESULT (*)(HWND, std::int16_t*)>(get);
-      for (std::int32_t v : {r.def, r.other}) {
-        EXPECT_EQ(s(h_, static_cast<std::int16_t>(v)), 0);
-        std::int16_t back = 99;
-        EXPECT_EQ(g(h_, &back), 0);
-        EXPECT_EQ(back, v);
-      }
-    } else if (r.shape == 'l') {
-      auto s = reinterpret_cast<LRESULT (*)(HWND, std::int32_t)>(set);
-      auto g = reinterpret_cast<LRESULT (*)(HWND, std::int32_t*)>(get);
-      for (std::int32_t v : {r.def, r.other}) {
-        EXPECT_EQ(s(h_, v), 0);
-        std::int32_t back = 99;
-        EXPECT_EQ(g(h_, &back), 0);
-        EXPECT_EQ(back, v);
-      }
-    } else if (r.shape == 'f') {
-      auto s = reinterpret_cast<LRESULT (*)(HWND, float)>(set);
-      auto g = reinterpret_cast<LRESULT (*)(HWND, float*)>(get);
-      for (float v : {8.0f, 10.5f}) {
-        EXPECT_EQ(s(h_, v), 0);
-        float back = 0;
-        EXPECT_EQ(g(h_, &back), 0);
-        EXPECT_EQ(back, v);
-      }
-    } else {
-      auto s = reinterpret_cast<LRESULT (*)(HWND, const char*)>(set);
-      auto g = reinterpret_cast<LRESULT (*)(HWND, char*, std::int32_t)>(get);
-      for (const char* v : {"", "Éléphant ÅÄÖ"}) {
-        EXPECT_EQ(s(h_, v), 0);
-        char buf[64] = "x";
-        EXPECT_EQ(g(h_, buf, sizeof buf), static_cast<LRESULT>(std::strlen(v)));
-        EXPECT_STREQ(buf, v);
-      }
+struct StoredRow {
+  std::string family, stem;
+  char shape;
+  std::string def, other;
+};
+
+std::vector<StoredRow> readStoredList(std::set<std::string>* notStored) {
+  std::ifstream in(LINDRA_STORED_LIST);
+  std::vector<StoredRow> rows;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    StoredRow r;
+    std::string shape;
+    fields >> r.family >> r.stem;
+    if (r.family == "-") {
+      notStored->insert(r.stem);
+      continue;
     }
+    fields >> shape >> r.def >> r.other;
+    r.shape = shape.empty() ? '?' : shape[0];
+    rows.push_back(r);
   }
+  return rows;
+}
+
+std::int32_t number(const std::string& s) { return static_cast<std::int32_t>(std::stoll(s, nullptr, 0)); }
+std::string text(const std::string& s) {
+  if (s == "-") return "";
+  std::string t = s;
+  std::replace(t.begin(), t.end(), '_', ' ');
+  return t;
+}
+
+// The window every round trip starts from.
+void prepare(HWND h) {
+  for (const char* t : {"Alpha", "Beta", "Gamma"}) SendMessage(h, lx::LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(t));
+  ASSERT_EQ(LC_SetColumns(h, 2), 0);
+  ASSERT_EQ(LC_SetGroups(h, 2), 0);
+  ASSERT_EQ(LC_SetColumnLevels(h, 3), 0);
+  ASSERT_EQ(LC_SetCol(h, 0), 0);
+  ASSERT_EQ(LC_SetRow(h, 0), 0);
+  ASSERT_EQ(LC_SetGrp(h, 0), 0);
+  ASSERT_EQ(LC_SetListIndex(h, 0), 0);
+}
+
+// Sets `value` through the set export and reads it back through the get.
+void roundTrip(HWND h, const StoredRow& r, const std::string& value) {
+  SCOPED_TRACE(value);
+  const std::string prefix = r.family == "Lbx" ? "Lbx" : "LC_";
+  void* set = lookup(prefix + "Set" + r.stem);
+  void* get = lookup(prefix + "Get" + r.stem);
+  ASSERT_TRUE(set && get);
+  switch (r.shape) {
+    case 's': {
+      const auto v = static_cast<std::int16_t>(number(value));
+      EXPECT_EQ(reinterpret_cast<LRESULT (*)(HWND, std::int16_t)>(set)(h, v), 0);
+      std::int16_t back = 99;
+      EXPECT_EQ(reinterpret_cast<LRESULT (*)(HWND, std::int16_t*)>(get)(h, &back), 0);
+      EXPECT_EQ(back, v);
+      break;
+    }
+    case 'l': case 'd': case 'w': {
+      const std::int32_t v = number(value);
+      EXPECT_EQ(reinterpret_cast<LRESULT (*)(HWND, std::int32_t)>(set)(h, v), 0);
+      if (r.shape == 'd') {
+        EXPECT_EQ(reinterpret_cast<LRESULT (*)(HWND, LPARAM)>(get)(h, 0), v);
+        break;
+      }
+      std::int32_t back = 99;
+      EXPECT_EQ(reinterpret_cast<LRESULT (*)(HWND, LPARAM)>(get)(h, reinterpret_cast<LPARAM>(&back)), 0);
+      EXPECT_EQ(back, v);
+      break;
+    }
+    case 'f': {
+      const float v = std::stof(value);
+      EXPECT_EQ(reinterpret_cast<LRESULT (*)(HWND, float)>(set)(h, v), 0);
+      float back = -7;
+      EXPECT_EQ(reinterpret_cast<LRESULT (*)(HWND, float*)>(get)(h, &back), 0);
+      EXPECT_FLOAT_EQ(back, v);
+      break;
+    }
+    case 't': {
+      const std::string v = text(value);
+      EXPECT_EQ(reinterpret_cast<LRESULT (*)(HWND, const char*)>(set)(h, v.c_str()), 0);
+      char buf[64] = "x";
+      EXPECT_EQ(reinterpret_cast<LRESULT (*)(HWND, char*, std::int32_t)>(get)(h, buf, sizeof buf),
+                static_cast<LRESULT>(v.size()));
+      EXPECT_EQ(std::string(buf), v);
+      break;
+    }
+    case 'p': {
+      // The default is no picture; the other a resource-number picture.
+      const auto v = static_cast<std::uint32_t>(number(value));
+      const std::uint16_t type = v ? 1 : 0, kind = v ? 1 : 0;
+      using Set = LRESULT (*)(HWND, std::uint16_t, std::uint16_t, std::uint32_t, std::uint32_t);
+      using Get = LRESULT (*)(HWND, std::uint16_t*, std::uint16_t*, void*, std::int32_t, std::uint32_t*);
+      EXPECT_EQ(reinterpret_cast<Set>(set)(h, type, kind, v, v ? 2u : 0u), 0);
+      std::uint16_t t = 9, k = 9;
+      std::uint32_t buf = 0xFFFFFFFF, attr = 9;
+      EXPECT_EQ(reinterpret_cast<Get>(get)(h, &t, &k, &buf, 4, &attr), 0);
+      EXPECT_EQ(t, type);
+      EXPECT_EQ(k, kind);
+      EXPECT_EQ(attr, v ? 2u : 0u);
+      EXPECT_EQ(kind ? (buf & 0xFFFF) : buf, v);
+      break;
+    }
+    default:
+      ADD_FAILURE() << "unknown shape " << r.shape;
+  }
+}
+
+TEST_F(DispatchTest, EveryStoredPropertyRoundTripsThroughItsExports) {
+  std::set<std::string> notStored;
+  const std::vector<StoredRow> rows = readStoredList(&notStored);
+  ASSERT_GT(rows.size(), 150u);
+  std::set<std::string> listed = notStored;
+  for (const StoredRow& r : rows) {
+    SCOPED_TRACE(r.stem);
+    listed.insert(r.stem);
+    HWND h = make(lx::LBS_MULTIPLESEL);
+    ASSERT_NE(h, nullptr);
+    prepare(h);
+    roundTrip(h, r, r.def);
+    roundTrip(h, r, r.other);
+    DestroyWindow(h);
+  }
+  // Every list-control property with both exports is in the list.
+  for (const std::string& stem : readWriteStems()) EXPECT_TRUE(listed.count(stem)) << stem << " is not listed";
 }
 
 TEST_F(DispatchTest, CreationStyleBitsSetTheInsideFrameStyle) {
