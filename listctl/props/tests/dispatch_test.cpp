@@ -10,10 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "listctl/core/dispatch.h"
 #include "listctl/core/library.h"
 #include "listctl/core/messages.h"
 #include "listctl/props/exports.h"
 #include "platform/testing/test_env.h"
+#include "platform/win/gdi.h"
 #include "platform/win/window.h"
 
 using namespace plat::win;
@@ -244,12 +246,29 @@ TEST_F(DispatchTest, TextGetWithoutABlockAnswersAGlobalCopyTheCallerFrees) {
 }
 
 TEST_F(DispatchTest, SelectorsAndRangesAreChecked) {
+  // On an empty window, then on one with three items, two columns and two groups.
   struct Case {
     const char* what;
     WPARAM id;
     LPARAM value;
     LRESULT expected;
+    bool prepared = false;
   } cases[] = {
+      {"Row at the count (3)", 29, 3, 0, true},
+      {"Row one past the count (4)", 29, 4, 30501, true},
+      {"Col at the last column", 28, 1, 0, true},
+      {"Col at the column count (2)", 28, 2, 30500, true},
+      {"Grp at the last group", 197, 1, 0, true},
+      {"Grp at the group count (2)", 197, 2, 30502, true},
+      {"ListIndex at the count", 77, 3, 30501, true},
+      {"ColParentGroup past the groups", 203, 2, 30502, true},
+      {"ColLevel at ColumnLevels", 204, 3, 30503, true},
+      {"Text without a ListIndex item", 30, reinterpret_cast<LPARAM>("x"), 30501},
+      {"ColText without a current column", 67, reinterpret_cast<LPARAM>("x"), 30500},
+      {"ColWidth without a current column", 73, 0, 30500},
+      {"GrpName without a current group", 236, reinterpret_cast<LPARAM>("x"), 30502},
+      {"ListCount beyond what the store may hold", 76, 0x7FFFFFFF, 30503},
+      {"ListCount below 0", 76, -1, 30503},
       {"Row at the count (0)", 29, 0, 0},
       {"Row one past the count", 29, 1, 30501},
       {"Row -1", 29, -1, 0},
@@ -268,7 +287,11 @@ TEST_F(DispatchTest, SelectorsAndRangesAreChecked) {
       {"a get-only value", 103, 1, 30503},
       {"Action 13 does nothing", 85, 13, 0},
   };
-  for (const Case& c : cases) EXPECT_EQ(SendMessage(h_, lx::kMsgSetProperty, c.id, c.value), c.expected) << c.what;
+  HWND prepared = make(0);
+  prepare(prepared);
+  for (const Case& c : cases)
+    EXPECT_EQ(SendMessage(c.prepared ? prepared : h_, lx::kMsgSetProperty, c.id, c.value), c.expected) << c.what;
+  EXPECT_EQ(SendMessage(prepared, lx::LB_GETCOUNT, 0, 0), 3);
   std::int16_t levels = 0;
   LC_GetColumnLevels(h_, &levels);
   EXPECT_EQ(levels, 256);
@@ -314,6 +337,319 @@ TEST_F(DispatchTest, HelpContextIsWrittenThroughItsPointerAndANullOneIsRefused) 
   EXPECT_EQ(v, 4711);
   EXPECT_EQ(LC_GetHelpContextID(h_, 0), -1);
   EXPECT_EQ(SendMessage(h_, lx::kMsgGetProperty, 507, 0), -1);
+}
+
+TEST_F(DispatchTest, EveryApplyToLevelStartsUnsetAndKeepsItsOwnColour) {
+  HWND h = make(0);
+  prepare(h);
+  // Level 12 with both Row and Col -1 is the level 0 record; every other
+  // level names a place of its own.
+  for (std::int16_t level = 0; level <= 12; ++level) {
+    SCOPED_TRACE(level);
+    ASSERT_EQ(LC_SetListApplyTo(h, level), 0);
+    std::uint32_t back = 0, fore = 0;
+    EXPECT_EQ(LC_GetBackColor(h, &back), 0);
+    EXPECT_EQ(LC_GetForeColor(h, &fore), 0);
+    EXPECT_EQ(back, 0x8000000Bu);
+    EXPECT_EQ(fore, 0x8000000Bu);
+    ASSERT_EQ(LC_SetBackColor(h, 0x00010100u + static_cast<std::uint32_t>(level)), 0);
+  }
+  for (std::int16_t level = 0; level <= 12; ++level) {
+    LC_SetListApplyTo(h, level);
+    std::uint32_t back = 0;
+    LC_GetBackColor(h, &back);
+    EXPECT_EQ(back, 0x00010100u + static_cast<std::uint32_t>(level)) << level;
+  }
+  // At level 12 the item, the column and the cell are three places.
+  LC_SetListApplyTo(h, 12);
+  struct Place {
+    std::int32_t row;
+    std::int16_t col;
+    std::uint32_t colour;
+  } places[] = {{0, -1, 0x00AA0000}, {-1, 0, 0x0000AA00}, {0, 0, 0x000000AA}};
+  for (const Place& p : places) {
+    LC_SetRow(h, p.row);
+    LC_SetCol(h, p.col);
+    ASSERT_EQ(LC_SetBackColor(h, p.colour), 0);
+  }
+  for (const Place& p : places) {
+    LC_SetRow(h, p.row);
+    LC_SetCol(h, p.col);
+    std::uint32_t back = 0;
+    LC_GetBackColor(h, &back);
+    EXPECT_EQ(back, p.colour) << p.row << "," << p.col;
+  }
+  // The row and column shortcuts reach the same records.
+  LC_SetRow(h, 0);
+  LC_SetCol(h, 0);
+  std::uint32_t row = 0, col = 0;
+  LC_GetRowBackColor(h, &row);
+  LC_GetColBackColor(h, &col);
+  EXPECT_EQ(row, 0x00AA0000u);
+  EXPECT_EQ(col, 0x0000AA00u);
+}
+
+TEST_F(DispatchTest, ASharedRecordIsCopiedBeforeItIsWritten) {
+  HWND h = make(0);
+  prepare(h);
+  // Single Grp (11) takes its first record from All Groups (3).
+  LC_SetListApplyTo(h, 3);
+  ASSERT_EQ(LC_SetBackColor(h, 0x00112233), 0);
+  LC_SetListApplyTo(h, 11);
+  ASSERT_EQ(LC_SetForeColor(h, 0x00445566), 0);
+  std::uint32_t c = 0;
+  LC_GetBackColor(h, &c);
+  EXPECT_EQ(c, 0x00112233u) << "the copy keeps what the shared record had";
+  LC_SetListApplyTo(h, 3);
+  LC_GetForeColor(h, &c);
+  EXPECT_EQ(c, 0x8000000Bu) << "the write stayed in the group's own record";
+  ASSERT_EQ(LC_SetBackColor(h, 0x00778899), 0);
+  LC_SetListApplyTo(h, 11);
+  LC_GetBackColor(h, &c);
+  EXPECT_EQ(c, 0x00112233u) << "a later change of the shared record leaves the copy";
+  LC_SetGrp(h, 1);
+  LC_GetBackColor(h, &c);
+  EXPECT_EQ(c, 0x8000000Bu) << "the other group has no record of its own";
+
+  // A cloned column shares its source's record until one of them changes.
+  LC_SetCol(h, 0);
+  ASSERT_EQ(LC_SetColBackColor(h, 0x00ABCDEF), 0);
+  ASSERT_EQ(LC_SetAction(h, 12), 0);
+  std::int16_t n = 0;
+  LC_GetColumns(h, &n);
+  ASSERT_EQ(n, 3);
+  LC_SetCol(h, 1);
+  LC_GetColBackColor(h, &c);
+  EXPECT_EQ(c, 0x00ABCDEFu);
+  ASSERT_EQ(LC_SetColBackColor(h, 0x00FEDCBA), 0);
+  LC_SetCol(h, 0);
+  LC_GetColBackColor(h, &c);
+  EXPECT_EQ(c, 0x00ABCDEFu);
+}
+
+TEST_F(DispatchTest, NextSelWalksFromTheStartAndStartsOverOnClearAndListIndex) {
+  struct Case {
+    const char* what;
+    DWORD style;
+    std::vector<int> selected;  // multi-selection lists: LB_SETSEL; others: ListIndex
+    std::vector<std::int32_t> walk;
+  } cases[] = {
+      {"single selection, row 0", 0, {0}, {0, -1, 0}},
+      {"single selection, none", 0, {}, {-1}},
+      {"multiple selection, rows 0 and 2", lx::LBS_MULTIPLESEL, {0, 2}, {0, 2, -1, 0}},
+      {"extended selection, last row", lx::LBS_EXTENDEDSEL, {2}, {2, -1}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    HWND h = make(c.style);
+    for (const char* t : {"a", "b", "c"}) SendMessage(h, lx::LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(t));
+    for (int i : c.selected) {
+      if (c.style) SendMessage(h, lx::LB_SETSEL, 1, i);
+      else LC_SetListIndex(h, i);
+    }
+    for (std::int32_t expected : c.walk) {
+      std::int32_t v = 99;
+      EXPECT_EQ(LC_GetNextSel(h, &v), 0);
+      EXPECT_EQ(v, expected);
+    }
+  }
+  // A change of ListIndex and a Clear start the walk over.
+  HWND h = make(lx::LBS_MULTIPLESEL);
+  for (const char* t : {"a", "b", "c"}) SendMessage(h, lx::LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(t));
+  SendMessage(h, lx::LB_SETSEL, 1, 0);
+  std::int32_t v = 0;
+  LC_GetNextSel(h, &v);
+  ASSERT_EQ(v, 0);
+  LC_SetListIndex(h, 1);
+  LC_GetNextSel(h, &v);
+  EXPECT_EQ(v, 0);
+  LC_SetAction(h, 3);
+  for (const char* t : {"a", "b"}) SendMessage(h, lx::LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(t));
+  SendMessage(h, lx::LB_SETSEL, 1, 0);
+  LC_GetNextSel(h, &v);
+  EXPECT_EQ(v, 0);
+}
+
+TEST_F(DispatchTest, TheActionCommands) {
+  HWND h = make(lx::LBS_MULTIPLESEL);
+  prepare(h);
+  std::int32_t n = 0;
+  auto count = [&] {
+    std::int32_t c = -1;
+    LC_GetListCount(h, &c);
+    return c;
+  };
+  ASSERT_EQ(LC_SetAction(h, 1), 0);  // Select All
+  EXPECT_EQ(LbxGetSelCount(h, &n), 0);
+  EXPECT_EQ(n, 3);
+  ASSERT_EQ(LC_SetAction(h, 2), 0);  // Deselect All
+  LbxGetSelCount(h, &n);
+  EXPECT_EQ(n, 0);
+
+  LC_SetRow(h, 1);
+  ASSERT_EQ(LC_SetAction(h, 4), 0);  // Delete Row
+  EXPECT_EQ(count(), 2);
+  char buf[16] = "";
+  LC_GetList(h, buf, sizeof buf);
+  EXPECT_STREQ(buf, "Gamma");
+  LC_SetRow(h, 2);
+  EXPECT_EQ(LC_SetAction(h, 4), 30501) << "Row at the count names no item";
+
+  // Search: SearchText with SearchMethod from SearchIndex, answered there.
+  LC_SetSearchText(h, "gam");
+  LC_SetSearchMethod(h, 2);
+  LC_SetSearchIndex(h, -1);
+  ASSERT_EQ(LC_SetAction(h, 0), 0);
+  LC_GetSearchIndex(h, &n);
+  EXPECT_EQ(n, 1);
+
+  // Clone Col copies the column with its cells, after it.
+  LC_SetCol(h, 0);
+  LC_SetRow(h, 0);
+  LC_SetColName(h, "Titel");
+  ASSERT_EQ(LC_SetColList(h, "Äpfel"), 0);
+  ASSERT_EQ(LC_SetAction(h, 12), 0);
+  LC_SetCol(h, 1);
+  LC_GetColList(h, buf, sizeof buf);
+  EXPECT_STREQ(buf, "Äpfel");
+  LC_GetColName(h, buf, sizeof buf);
+  EXPECT_STREQ(buf, "Titel");
+  ASSERT_EQ(LC_SetAction(h, 8), 0);  // Delete Col
+  std::int16_t cols = 0;
+  LC_GetColumns(h, &cols);
+  EXPECT_EQ(cols, 2);
+
+  // Insert Col and Insert Grp stop at 256.
+  for (int i = cols; i < 256; ++i) ASSERT_EQ(LC_SetAction(h, 7), 0);
+  EXPECT_EQ(LC_SetAction(h, 7), 1);
+  LC_GetColumns(h, &cols);
+  EXPECT_EQ(cols, 256);
+  std::int16_t groups = 0;
+  for (int i = 2; i < 256; ++i) ASSERT_EQ(LC_SetAction(h, 10), 0);
+  EXPECT_EQ(LC_SetAction(h, 10), 1);
+  LC_GetGroups(h, &groups);
+  EXPECT_EQ(groups, 256);
+  ASSERT_EQ(LC_SetAction(h, 11), 0);  // Delete Grp
+  LC_GetGroups(h, &groups);
+  EXPECT_EQ(groups, 255);
+
+  ASSERT_EQ(LC_SetAction(h, 3), 0);  // Clear
+  EXPECT_EQ(count(), 0);
+  std::int32_t row = 0;
+  LC_GetRow(h, &row);
+  EXPECT_LE(row, 0);
+  EXPECT_EQ(LC_SetAction(h, 13), 0);
+  EXPECT_EQ(count(), 0);
+}
+
+TEST_F(DispatchTest, ListCountAppendsAndCutsAndKeepsRowInRange) {
+  HWND h = make(0);
+  prepare(h);
+  ASSERT_EQ(LC_SetRow(h, 3), 0);
+  ASSERT_EQ(LC_SetListCount(h, 100), 0);
+  EXPECT_EQ(SendMessage(h, lx::LB_GETCOUNT, 0, 0), 100);
+  LC_SetRow(h, 100);
+  ASSERT_EQ(LC_SetListCount(h, 2), 0);
+  std::int32_t row = 0, index = 0;
+  LC_GetRow(h, &row);
+  LC_GetListIndex(h, &index);
+  EXPECT_EQ(row, 2);
+  EXPECT_EQ(index, 0);
+  char buf[16] = "";
+  LC_SetRow(h, 1);
+  LC_GetList(h, buf, sizeof buf);
+  EXPECT_STREQ(buf, "Beta");
+  EXPECT_EQ(LC_SetListCount(h, 0x7FFFFFFF), 30503);
+  EXPECT_EQ(SendMessage(h, lx::LB_GETCOUNT, 0, 0), 2);
+}
+
+TEST_F(DispatchTest, FontSizesFollowTheScreenResolution) {
+  struct Case {
+    int dpi;
+    float points;
+    LONG height;  // the logical height of the font made
+    float readBack;
+  } cases[] = {
+      {96, 12.0f, -16, 12.0f},
+      {96, 10.0f, -13, 9.75f},
+      {120, 12.0f, -20, 12.0f},
+      {120, 10.0f, -17, 10.2f},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.dpi);
+    // The resolution is read with the first instance.
+    for (HWND w : made_)
+      if (IsWindow(w)) DestroyWindow(w);
+    ASSERT_EQ(lx::liveInstances(), 0);
+    test::setScreen(1024, 768, c.dpi);
+    HWND h = make(0);
+    ASSERT_NE(h, nullptr);
+    ASSERT_EQ(LC_SetHeaderFontSize(h, c.points), 0);
+    LOGFONT lf;
+    ASSERT_NE(GetObject(lx::propertyHeaderFont(lx::instanceOf(h)), sizeof lf, &lf), 0);
+    EXPECT_EQ(lf.lfHeight, c.height);
+    float back = 0;
+    EXPECT_EQ(LC_GetHeaderFontSize(h, &back), 0);
+    EXPECT_FLOAT_EQ(back, c.readBack);
+    // The window's own font converts the same way.
+    ASSERT_EQ(LC_SetFontSize(h, c.points), 0);
+    EXPECT_EQ(GetObject(reinterpret_cast<HFONT>(SendMessage(h, WM_GETFONT, 0, 0)), sizeof lf, &lf), sizeof lf);
+    EXPECT_EQ(lf.lfHeight, c.height);
+  }
+}
+
+TEST_F(DispatchTest, SelItemRangeTakesTheFirstAndLastItemFromTheHalvesOfLParam) {
+  HWND h = make(lx::LBS_EXTENDEDSEL);
+  for (int i = 0; i < 10; ++i) SendMessage(h, lx::LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("x"));
+  struct Case {
+    WPARAM select;
+    WORD first, last;
+    std::vector<int> selected;
+  } cases[] = {
+      {1, 2, 5, {2, 3, 4, 5}},
+      {0, 3, 4, {2, 5}},
+      {1, 8, 7, {2, 5, 7, 8}},  // the halves in either order
+      {1, 9, 40, {2, 5, 7, 8, 9}},  // the range ends at the last item
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(SendMessage(h, lx::LB_SELITEMRANGE, c.select, MAKELPARAM(c.first, c.last)), 0);
+    std::vector<int> got;
+    for (int i = 0; i < 10; ++i)
+      if (SendMessage(h, lx::LB_GETSEL, static_cast<WPARAM>(i), 0) > 0) got.push_back(i);
+    EXPECT_EQ(got, c.selected) << c.first << ".." << c.last;
+  }
+}
+
+TEST_F(DispatchTest, PictureGetsCopyTheValueOnlyWhenTheBufferHoldsIt) {
+  HWND h = make(0);
+  prepare(h);
+  struct Case {
+    std::uint16_t kind;  // 0 a handle, 1 a resource number
+    std::int32_t size;
+    LRESULT expected;
+  } cases[] = {{0, 2, -1}, {0, 3, -1}, {0, 4, 0}, {1, 2, 0}, {1, 3, 0}, {1, 4, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "kind " << c.kind << " size " << c.size);
+    const std::uint32_t value = c.kind ? 0x2329u : 0x12345678u;
+    ASSERT_EQ(LC_SetPicture(h, 1, c.kind, value, 3), 0);
+    unsigned char buf[4] = {0xEE, 0xEE, 0xEE, 0xEE};
+    std::uint16_t type = 0, kind = 9;
+    std::uint32_t attr = 0;
+    EXPECT_EQ(LC_GetPicture(h, &type, &kind, buf, c.size, &attr), c.expected);
+    EXPECT_EQ(type, 1);
+    EXPECT_EQ(kind, c.kind);
+    EXPECT_EQ(attr, 3u);
+    if (c.expected == 0) {
+      std::uint32_t got = 0;
+      std::memcpy(&got, buf, c.kind ? 2 : 4);
+      EXPECT_EQ(got, value);
+      if (c.kind) {
+        EXPECT_EQ(buf[2], 0xEE) << "a resource number writes two bytes";
+      }
+    } else {
+      EXPECT_EQ(buf[0], 0xEE) << "nothing written";
+    }
+  }
 }
 
 }  // namespace
