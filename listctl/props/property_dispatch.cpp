@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -314,9 +315,17 @@ double unitPixels(LbxInstance* inst, const PropState& st) {
 
 // ---- the look records
 
+// Where a place keeps its record handle. Item and cell records are packed,
+// so the handle is read and written by bytes.
 struct Place {
-  std::uint16_t* handle = nullptr;  // null: nothing there (a get reads "not set")
-  std::uint16_t shared = 0;         // the record a private copy starts from
+  void* handle = nullptr;    // null: nothing there (a get reads "not set")
+  std::uint16_t shared = 0;  // the record a private copy starts from
+  std::uint16_t load() const {
+    std::uint16_t h = 0;
+    if (handle) std::memcpy(&h, handle, sizeof h);
+    return h;
+  }
+  void store(std::uint16_t h) const { std::memcpy(handle, &h, sizeof h); }
 };
 
 // The record that `level` addresses for item `row` and column position `col`.
@@ -360,7 +369,7 @@ LRESULT placeOf(LbxInstance* inst, PropState& st, int level, int row, int col, b
   LbxItem* item = lbxItem(inst, row);
   if (!item) return kBadItem;
   if (!c) {
-    out->handle = &item->attr;
+    out->handle = reinterpret_cast<unsigned char*>(item) + offsetof(LbxItem, attr);
     out->shared = st.levels[1];
     return kOk;
   }
@@ -372,7 +381,7 @@ LRESULT placeOf(LbxInstance* inst, PropState& st, int level, int row, int col, b
     item = lbxItem(inst, row);
     if (item->cellCount <= di) return kBadItem;
   }
-  out->handle = &reinterpret_cast<LbxCell*>(item->content)[di].attr;
+  out->handle = reinterpret_cast<unsigned char*>(item->content) + di * sizeof(LbxCell) + offsetof(LbxCell, attr);
   out->shared = c->look ? c->look : st.levels[2];
   return kOk;
 }
@@ -459,11 +468,13 @@ LRESULT lookSet(LbxInstance* inst, PropState& st, int level, int row, int col, i
     fresh = st.pool.colour(static_cast<std::uint32_t>(value));
     if (!fresh) return kRefused;
   }
-  CellLook* look = st.pool.own(place.handle, place.shared);
+  std::uint16_t handle = place.load();
+  CellLook* look = st.pool.own(&handle, place.shared);
   if (!look) {
     st.pool.release(fresh);
     return kRefused;
   }
+  place.store(handle);
   if (std::uint16_t* h = handleField(look, f)) {
     const std::uint16_t old = *h;
     *h = fresh;
@@ -482,7 +493,7 @@ LRESULT lookGet(LbxInstance* inst, PropState& st, int level, int row, int col, i
   const LookField f = lookFieldOf(id);
   Place place;
   if (const LRESULT r = placeOf(inst, st, level, row, col, false, &place)) return r;
-  const CellLook* look = place.handle ? st.pool.lookOf(*place.handle) : nullptr;
+  const CellLook* look = st.pool.lookOf(place.load());
   CellLook none{};
   CellLook l = look ? *look : none;
   if (isPictureField(f)) {
@@ -683,7 +694,8 @@ LRESULT windowFontSet(LbxInstance* inst, HWND hwnd, PropState& st, FontField f, 
   pw::HFONT font = pw::CreateFontIndirect(&lf);
   const std::uint16_t fresh = st.pool.font(lf, font);
   if (!fresh) return kRefused;
-  pw::SendMessage(hwnd, pw::WM_SETFONT, reinterpret_cast<WPARAM>(font), st.slots[255].value != 0);
+  pw::SendMessage(hwnd, pw::WM_SETFONT, reinterpret_cast<WPARAM>(font),
+                  !(inst->styleWord & kStyleNoRedraw));
   st.pool.release(st.windowFont);
   st.windowFont = fresh;
   return kOk;
@@ -960,8 +972,10 @@ const Shortcut* shortcutOf(int id) {
 }
 
 // The look call of property `id`: level, row, column position and target id.
+// `error` is set when the shortcut's column or item is missing.
 struct LookCall {
   int level, row, col, target;
+  LRESULT error = kOk;
 };
 
 bool lookCallOf(LbxInstance* inst, PropState& st, int id, LookCall* call) {
@@ -972,6 +986,10 @@ bool lookCallOf(LbxInstance* inst, PropState& st, int id, LookCall* call) {
   }
   if (const Shortcut* s = shortcutOf(id)) {
     *call = {s->level, s->rowNone ? -1 : st.row, s->colNone ? -1 : columnPos(inst, st), s->target};
+    // The column shortcuts need a current column, the row ones an item.
+    if (s->rowNone && call->col < 0) call->error = kBadColumn;
+    if (s->colNone && (call->row < 0 || call->row >= inst->itemCount)) call->error = kBadItem;
+    if (call->error) return true;
     if (s->keeps) {
       st.slots[196].value = s->level;
       st.row = -1;
@@ -1004,7 +1022,10 @@ LRESULT propertySet(LbxInstance* inst, HWND hwnd, WPARAM wParam, LPARAM value) {
   Slot& slot = st.slots[static_cast<std::size_t>(id)];
   const auto v32 = static_cast<std::int32_t>(value);
 
-  if (LookCall call; lookCallOf(inst, st, id, &call)) return lookSet(inst, st, call.level, call.row, call.col, call.target, value);
+  if (LookCall call; lookCallOf(inst, st, id, &call)) {
+    if (call.error) return call.error;
+    return lookSet(inst, st, call.level, call.row, call.col, call.target, value);
+  }
   if (isColumnLook(id)) {
     const int col = columnPos(inst, st);
     if (col < 0) return kBadColumn;
@@ -1235,8 +1256,9 @@ LRESULT propertySet(LbxInstance* inst, HWND hwnd, WPARAM wParam, LPARAM value) {
     case 267:
       inst->tipTextColor = static_cast<std::uint32_t>(value);
       break;
-    case 255:
+    case 255:  // Redraw: off holds back repainting as WM_SETREDRAW does
       slot.value = boolValue(k, value);
+      inst->styleWord = value ? inst->styleWord & ~kStyleNoRedraw : inst->styleWord | kStyleNoRedraw;
       if (value && hwnd) {
         invalidate(inst);
         pw::UpdateWindow(hwnd);
@@ -1302,6 +1324,7 @@ LRESULT propertyGet(LbxInstance* inst, HWND hwnd, WPARAM wParam, LPARAM out) {
       call = {12, st.row, -1, id - 133};
       if (st.row < 0 || st.row >= inst->itemCount) call = {-1, 0, 0, 0};
     }
+    if (call.error) return call.error;
     PictureBlock pic{};
     v = static_cast<std::int32_t>(kUnsetColour);
     if (call.level >= 0)
@@ -1335,6 +1358,7 @@ LRESULT propertyGet(LbxInstance* inst, HWND hwnd, WPARAM wParam, LPARAM out) {
       case 33: v = inst->store.sorted; break;
       case 164: v = inst->store.sortState; break;
       case 90: v = inst->store.lastAdded; break;
+      case 255: v = inst->styleWord & kStyleNoRedraw ? 0 : -1; break;
       case 103: v = selectedCount(inst); break;
       case 104: {
         const int rows = inst->rowHeight > 0 ? std::max(0, inst->clientHeight) / inst->rowHeight : 0;

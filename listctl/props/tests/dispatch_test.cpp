@@ -236,6 +236,15 @@ TEST_F(DispatchTest, TextGetWithoutABlockAnswersAGlobalCopyTheCallerFrees) {
   GlobalUnlock(mem);
   EXPECT_EQ(GlobalFree(mem), nullptr);
   EXPECT_EQ(test::liveGlobalCount(), before);
+  // The item texts answer the same way.
+  SendMessage(h_, lx::LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Kärnten"));
+  ASSERT_EQ(LC_SetListIndex(h_, 0), 0);
+  mem = reinterpret_cast<HGLOBAL>(SendMessage(h_, lx::kMsgGetProperty, 30, 0));
+  ASSERT_NE(mem, nullptr);
+  EXPECT_STREQ(static_cast<const char*>(GlobalLock(mem)), "Kärnten");
+  GlobalUnlock(mem);
+  EXPECT_EQ(GlobalFree(mem), nullptr);
+  EXPECT_EQ(test::liveGlobalCount(), before);
   // A short buffer gets a cut copy and the full length; size 0 writes nothing.
   char five[5] = "----";
   EXPECT_EQ(LC_GetSearchText(h_, five, 5), 5);
@@ -266,6 +275,8 @@ TEST_F(DispatchTest, SelectorsAndRangesAreChecked) {
       {"Text without a ListIndex item", 30, reinterpret_cast<LPARAM>("x"), 30501},
       {"ColText without a current column", 67, reinterpret_cast<LPARAM>("x"), 30500},
       {"ColWidth without a current column", 73, 0, 30500},
+      {"ColAlignH without a current column", 61, 1, 30500},
+      {"RowBackColor without an item changes nothing", 135, 0xFF, 0},
       {"GrpName without a current group", 236, reinterpret_cast<LPARAM>("x"), 30502},
       {"ListCount beyond what the store may hold", 76, 0x7FFFFFFF, 30503},
       {"ListCount below 0", 76, -1, 30503},
