@@ -1169,6 +1169,22 @@ LRESULT propertySet(LbxInstance* inst, HWND hwnd, WPARAM wParam, LPARAM value) {
       invalidate(inst);
       return kOk;
     }
+    case 27:  // ScrollBars: both scroll styles, and each bar shown or hidden
+      if (!inEnum(id, v32)) return kRefused;
+      slot.value = v32;
+      st.slots[167].value = v32 & 1 ? 0 : 3;
+      st.slots[130].value = v32 & 2 ? 0 : 3;
+      inst->style = (inst->style & ~(pw::WS_HSCROLL | pw::WS_VSCROLL)) | (v32 & 1 ? pw::WS_HSCROLL : 0u) |
+                    (v32 & 2 ? pw::WS_VSCROLL : 0u);
+      relayColumns(inst);
+      return kOk;
+    case 130: case 167:  // ScrollBarV, ScrollBarH: Hide clears the bar's style bit
+      if (!inEnum(id, v32)) return kRefused;
+      slot.value = v32;
+      if (v32 == 3) inst->style &= ~(id == 130 ? pw::WS_VSCROLL : pw::WS_HSCROLL);
+      else inst->style |= id == 130 ? pw::WS_VSCROLL : pw::WS_HSCROLL;
+      relayColumns(inst);
+      return kOk;
     case 33:
       if (!inEnum(id, v32)) return kRefused;
       if (st.slots[100].value || inst->store.sortState == 2) inst->store.sorted = static_cast<std::uint8_t>(v32);

@@ -663,4 +663,63 @@ TEST_F(DispatchTest, PictureGetsCopyTheValueOnlyWhenTheBufferHoldsIt) {
   }
 }
 
+TEST_F(DispatchTest, WidthsFollowTheScaleAndLookUpsFindByIdAndName) {
+  HWND h = make(0);
+  prepare(h);
+  const int avg = lx::instanceOf(h)->columnWidth;
+  ASSERT_GT(avg, 0);
+  ASSERT_EQ(LC_SetColWidth(h, 3.0f), 0);  // average character widths
+  ASSERT_EQ(LC_SetGrpWidth(h, 2.0f), 0);
+  struct Scale {
+    std::int16_t unit;
+    float col, grp;
+  } scales[] = {
+      {1, 3.0f * avg, 2.0f * avg},
+      {0, 3.0f * avg * 1440 / 96, 2.0f * avg * 1440 / 96},
+      {2, 3.0f, 2.0f},
+  };
+  for (const Scale& s : scales) {
+    ASSERT_EQ(LC_SetColumnWidthScale(h, s.unit), 0);
+    float col = 0, grp = 0;
+    LC_GetColWidth(h, &col);
+    LC_GetGrpWidth(h, &grp);
+    EXPECT_FLOAT_EQ(col, s.col) << s.unit;
+    EXPECT_FLOAT_EQ(grp, s.grp) << s.unit;
+  }
+
+  LC_SetCol(h, 1);
+  LC_SetColName(h, "Äpfel");
+  LC_SetColID(h, 42);
+  LC_SetGrp(h, 1);
+  LC_SetGrpName(h, "Öl");
+  LC_SetGrpID(h, 7);
+  LC_SetCol(h, 0);
+  LC_SetGrp(h, 0);
+  // The column or group found becomes current; a failed look-up leaves both.
+  struct LookUp {
+    const char* what;
+    LRESULT (*find)(HWND);
+    LRESULT expected;
+    std::int16_t col, grp;
+  } lookUps[] = {
+      {"column by id", [](HWND w) { return LC_SetColFromID(w, 42); }, 0, 1, 0},
+      {"column by name in other case", [](HWND w) { return LC_SetColFromName(w, "äPFEL"); }, 0, 1, 0},
+      {"group by id", [](HWND w) { return LC_SetGrpFromID(w, 7); }, 0, 0, 1},
+      {"group by name in other case", [](HWND w) { return LC_SetGrpFromName(w, "öL"); }, 0, 0, 1},
+      {"missing id", [](HWND w) { return LC_SetColFromID(w, 43); }, 1, 0, 0},
+      {"empty name", [](HWND w) { return LC_SetColFromName(w, ""); }, 1, 0, 0},
+      {"missing name", [](HWND w) { return LC_SetGrpFromName(w, "Wasser"); }, 1, 0, 0},
+  };
+  for (const LookUp& l : lookUps) {
+    LC_SetCol(h, 0);
+    LC_SetGrp(h, 0);
+    EXPECT_EQ(l.find(h), l.expected) << l.what;
+    std::int16_t col = -5, grp = -5;
+    LC_GetCol(h, &col);
+    LC_GetGrp(h, &grp);
+    EXPECT_EQ(col, l.col) << l.what;
+    EXPECT_EQ(grp, l.grp) << l.what;
+  }
+}
+
 }  // namespace
