@@ -858,8 +858,13 @@ std::int32_t* columnValue(ColumnRec& c, int id) {
 }
 
 bool isColumnId(int id) {
-  ColumnRec probe;
-  return id == 73 || columnText(probe, id) || columnValue(probe, id);
+  switch (id) {
+    case 62: case 63: case 64: case 65: case 72: case 73: case 74: case 75: case 145: case 146: case 163:
+    case 203: case 204: case 205: case 209: case 233: case 235:
+      return true;
+    default:
+      return false;
+  }
 }
 
 std::string* groupText(GroupRec& g, int id) { return id == 199 ? &g.headerText : id == 236 ? &g.name : nullptr; }
@@ -1214,6 +1219,16 @@ LRESULT propertySet(LbxInstance* inst, HWND hwnd, WPARAM wParam, LPARAM value) {
     case 70:
       if (v32 < -1) return kRefused;
       slot.value = v32;
+      return kOk;
+    case 254:  // VRowPos: 0 to VRowCount
+      if (v32 < 0 || v32 > st.slots[101].value) return kRefused;
+      slot.value = v32;
+      invalidate(inst);
+      return kOk;
+    case 149:  // RowPictureCol: -1 or a column position
+      if (v32 < -1 || v32 >= static_cast<int>(st.columns.size())) return kBadColumn;
+      slot.value = v32;
+      invalidate(inst);
       return kOk;
     case 82:
       if (v32 < 0) return kRefused;

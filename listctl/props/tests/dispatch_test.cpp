@@ -121,6 +121,7 @@ void prepare(HWND h) {
   ASSERT_EQ(LC_SetColumns(h, 2), 0);
   ASSERT_EQ(LC_SetGroups(h, 2), 0);
   ASSERT_EQ(LC_SetColumnLevels(h, 3), 0);
+  ASSERT_EQ(LC_SetVRowCount(h, 100), 0);
   ASSERT_EQ(LC_SetCol(h, 0), 0);
   ASSERT_EQ(LC_SetRow(h, 0), 0);
   ASSERT_EQ(LC_SetGrp(h, 0), 0);
@@ -272,6 +273,8 @@ TEST_F(DispatchTest, SelectorsAndRangesAreChecked) {
       {"ListIndex at the count", 77, 3, 30501, true},
       {"ColParentGroup past the groups", 203, 2, 30502, true},
       {"ColLevel at ColumnLevels", 204, 3, 30503, true},
+      {"VRowPos past VRowCount", 254, 101, 30503, true},
+      {"RowPictureCol past the columns", 149, 2, 30500, true},
       {"Text without a ListIndex item", 30, reinterpret_cast<LPARAM>("x"), 30501},
       {"ColText without a current column", 67, reinterpret_cast<LPARAM>("x"), 30500},
       {"ColWidth without a current column", 73, 0, 30500},
