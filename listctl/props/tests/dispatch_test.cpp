@@ -13,6 +13,7 @@
 #include "listctl/core/dispatch.h"
 #include "listctl/core/library.h"
 #include "listctl/core/messages.h"
+#include "listctl/pool/pool_debug.h"
 #include "listctl/props/exports.h"
 #include "platform/testing/test_env.h"
 #include "platform/win/gdi.h"
@@ -575,6 +576,15 @@ TEST_F(DispatchTest, ListCountAppendsAndCutsAndKeepsRowInRange) {
   EXPECT_STREQ(buf, "Beta");
   EXPECT_EQ(LC_SetListCount(h, 0x7FFFFFFF), 30503);
   EXPECT_EQ(SendMessage(h, lx::LB_GETCOUNT, 0, 0), 2);
+  // A count the pool cannot hold fails as an item operation, with nothing added.
+  lx::PoolStats stats;
+  ASSERT_TRUE(lx::PoolGetStats(lx::libraryPool(), &stats));
+  ASSERT_NE(lx::PoolSetCeiling(lx::libraryPool(), stats.bytesInUse + 64 * 1024), lx::kPoolFailed);
+  EXPECT_EQ(LC_SetListCount(h, 1 << 20), 30501);
+  EXPECT_EQ(SendMessage(h, lx::LB_GETCOUNT, 0, 0), 2);
+  lx::PoolSetCeiling(lx::libraryPool(), lx::kPoolNoCeiling);
+  EXPECT_EQ(LC_SetListCount(h, 4000), 0);
+  EXPECT_EQ(SendMessage(h, lx::LB_GETCOUNT, 0, 0), 4000);
 }
 
 TEST_F(DispatchTest, FontSizesFollowTheScreenResolution) {
