@@ -43,6 +43,11 @@ LRESULT propertySet(LbxInstance* inst, HWND hwnd, WPARAM id, LPARAM value);
 LRESULT propertyGet(LbxInstance* inst, HWND hwnd, WPARAM id, LPARAM out);
 // Frees the property record of an instance (at its window's destruction).
 void propertyRelease(LbxInstance* inst);
+// Fills the frame record's default fields (at creation).
+void propertyInitFrame(LbxInstance* inst);
+// The font of the column-header level, null while it has none (the system
+// font is then used).
+plat::win::HFONT propertyHeaderFont(LbxInstance* inst);
 
 // Posts pending step `msg` (0x600..0x609) to the control unless it is
 // already pending: requests fold into one run.

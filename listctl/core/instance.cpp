@@ -140,6 +140,7 @@ bool createInstance(HWND hwnd, const pw::CREATESTRUCT* cs) {
   inst->keyNotify = true;
   inst->drawGrid = inst->drawFocus = inst->drawSelection = true;
   inst->frame[0] = 1;
+  propertyInitFrame(inst);
   inst->store.lastAdded = -1;
   inst->store.searchPos[0] = inst->store.searchPos[1] = -1;
 
