@@ -19,8 +19,6 @@
 
 #include "platform/audio/mci_wave.h"
 
-inline constexpr int kStrMciRecordFailed = 20052;
-inline constexpr int kStrMciRecordSuperseded = 20053;
 inline constexpr int kStrMciError = 20054;
 inline constexpr int kStrMciCommandError = 20055;
 inline constexpr int kStrMciUnknownError = 20056;

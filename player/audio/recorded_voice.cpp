@@ -1,12 +1,20 @@
 #include "player/audio/recorded_voice.h"
 
 #include "platform/fs/file_io.h"
+#include "player/audio/wave_out_wnd.h"
 
 COrv_RecordedVoice::~COrv_RecordedVoice() { DeleteAllSlotFiles(); }
 
 int COrv_RecordedVoice::Resolve(int n) const {
   if (!IsValidSlot(n)) return -1;
   return n == 0 ? m_current : n;
+}
+
+void COrv_RecordedVoice::ReleaseWave() {
+  if (COrv_WaveOutWnd* engine = m_wave.GetEngine()) {
+    engine->Forget(&m_wave);
+    m_wave.SetEngine(nullptr);
+  }
 }
 
 void COrv_RecordedVoice::SetSlotCount(int n) {
@@ -29,6 +37,7 @@ bool COrv_RecordedVoice::LoadSlot(const std::string& path, int n) {
   // Entry 0 belongs to no Echomark: a file put there would never be
   // deleted.
   if (slot == 0) return false;
+  ReleaseWave();
   if (!m_wave.LoadFile(path)) return false;
   m_files[static_cast<size_t>(slot)] = path;
   return true;
@@ -38,6 +47,7 @@ bool COrv_RecordedVoice::SelectSlot(int n) {
   if (!IsValidSlot(n)) return false;
   if (n != 0) m_current = n;
   const std::string& file = m_files[static_cast<size_t>(m_current)];
+  ReleaseWave();
   if (file.empty()) {
     // Without this the wave would still hold the take of the slot selected
     // before, and play it for this one.
@@ -68,7 +78,10 @@ bool COrv_RecordedVoice::DeleteSlotFile(int n) {
   if (slot < 0) return false;
   std::string& file = m_files[static_cast<size_t>(slot)];
   if (file.empty()) return true;
-  if (m_wave.IsLoaded() && m_wave.GetPath() == file) m_wave.Clear();
+  if (m_wave.IsLoaded() && m_wave.GetPath() == file) {
+    ReleaseWave();
+    m_wave.Clear();
+  }
   plat::fs::removeFile(file);
   file.clear();
   return true;

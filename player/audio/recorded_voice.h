@@ -85,6 +85,9 @@ class COrv_RecordedVoice {
  private:
   // The slot n stands for; -1 when none.
   int Resolve(int n) const;
+  // Stops a play of the wave before its data is replaced or freed (the
+  // device reads the wave's own memory).
+  void ReleaseWave();
 
   std::vector<std::string> m_files = std::vector<std::string>(1);
   COrv_WavePlay m_wave;

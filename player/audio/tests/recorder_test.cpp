@@ -409,7 +409,7 @@ TEST_F(Recorder, ANewTakeReplacesTheOldOneOnlyWhenItLoads) {
 TEST_F(Recorder, TheSlotsTakePlaysItsRangeOrFragment) {
   COrv_WaveOutWnd engine;
   COrv_RecordedVoice voice;
-  voice.SetSlotCount(1);
+  voice.SetSlotCount(2);
   ASSERT_TRUE(voice.LoadSlot(takeFile(wavOf(11025)), 1));
   struct : COrv_WaveNotifyObj {
     int ends = 0;
@@ -434,6 +434,17 @@ TEST_F(Recorder, TheSlotsTakePlaysItsRangeOrFragment) {
   EXPECT_TRUE(voice.Stop());
   clock.advanceMs(2000);
   EXPECT_EQ(notify.ends, 1) << "a stopped play reports no end";
+
+  // Another take loaded while one plays: the device reads the wave's own
+  // memory, so that play ends first, without an end reported.
+  ASSERT_TRUE(voice.PlayRange(0, 100, &engine, &notify));
+  ASSERT_TRUE(voice.LoadSlot(takeFile(wavOf(5000)), 2));
+  EXPECT_FALSE(engine.IsOpen());
+  ASSERT_TRUE(voice.PlayRange(0, 100, &engine, &notify));
+  EXPECT_TRUE(voice.SelectSlot(0));
+  EXPECT_FALSE(engine.IsOpen()) << "selecting reloads the slot";
+  clock.advanceMs(2000);
+  EXPECT_EQ(notify.ends, 1);
 }
 
 }  // namespace
