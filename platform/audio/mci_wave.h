@@ -25,7 +25,9 @@
 //
 // Every command answers 0 or an MCIERR_* code. All calls belong to the UI
 // thread. The device records through currentBackend() and delivers its
-// notifications through uiDispatcher(), both taken at open.
+// notifications through uiDispatcher(), both taken at open (and both must
+// outlive it). Each take records on a wave-in device opened for it, so no
+// buffer of an earlier take is ever handed back into a new one.
 //
 // Notifications: a command given with MCI_NOTIFY and a target reports to
 // it later on the UI thread, never inside the call: MCI_NOTIFY_SUCCESSFUL
