@@ -208,6 +208,10 @@ class WaveInDevice {
   virtual MMRESULT start() = 0;
   // Stops recording; the buffer being filled is handed back with what it
   // holds (its done follows); nothing is captured until the next start.
+  // The handed-back buffer's bytesRecorded is final when stop() returns (it
+  // is set there, not at the done), and no buffer is written to until the
+  // next start, so the caller may read every queued buffer's bytesRecorded
+  // right after the call. A buffer still empty stays queued.
   virtual MMRESULT stop() = 0;
   // Stops and hands back every queued buffer; the position returns to 0.
   virtual MMRESULT reset() = 0;

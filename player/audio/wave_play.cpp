@@ -6,9 +6,14 @@
 
 #include "platform/riff/wav.h"
 #include "platform/ui/message_box.h"
+#include "player/audio/sound_resources.h"
 #include "player/audio/wave_out_wnd.h"
 
 namespace {
+
+// The player's wave resources are there from the start of any program that
+// plays waves (registering them touches no device).
+[[maybe_unused]] const bool soundsRegistered = orv::audio::RegisterPlayerSounds();
 
 bool inPercentRange(float p) { return p >= 0.0f && p <= 100.0f; }  // false for NaN
 
