@@ -75,6 +75,11 @@ COrv_WavePlay::~COrv_WavePlay() {
 }
 
 void COrv_WavePlay::Clear() {
+  // The device may still read this wave's data: end its play first.
+  if (m_engine) {
+    m_engine->Forget(this);
+    m_engine = nullptr;
+  }
   m_block.Free();
   m_format = plat::audio::WaveFormat{};
   m_loaded = false;

@@ -213,6 +213,25 @@ TEST_F(Engine, NoEndAfterResetOrCloseAndAStaleDoneEndsNoLaterPlay) {
   EXPECT_EQ(backend.openOutputs(), 0);
 }
 
+TEST_F(Engine, ReloadingAPlayingWaveEndsThePlayBeforeItsDataGoes) {
+  COrv_WaveOutWnd engine;
+  COrv_WavePlay wave;
+  const std::string bytes = wavBytes(11025, 16, 1, 22050);
+  ASSERT_TRUE(wave.LoadBytes(bytes));
+  ASSERT_TRUE(wave.Play(0, 100, &engine, &notify, true));
+  clock.advanceMs(100);
+  ASSERT_GE(engine.GetPositionPercent(), 0.0);
+  ASSERT_TRUE(wave.LoadBytes(bytes));  // frees the data the device was given
+  EXPECT_LT(engine.GetPositionPercent(), 0.0) << "no play is under way";
+  EXPECT_EQ(backend.openOutputs(), 0);
+  clock.advanceMs(2000);
+  EXPECT_EQ(notify.ends, 0);
+  // The reloaded wave plays again.
+  ASSERT_TRUE(wave.Play(0, 100, &engine, &notify, false));
+  clock.advanceMs(1100);
+  EXPECT_EQ(notify.ends, 1);
+}
+
 TEST_F(Engine, CloseOrPlayFromInsideTheEndIsSafe) {
   COrv_WaveOutWnd engine;
   COrv_WavePlay wave;
