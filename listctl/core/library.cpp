@@ -1,6 +1,7 @@
 #include "listctl/core/library.h"
 
 #include "listctl/pool/pool.h"
+#include "listctl/pool/pool_debug.h"
 #include "platform/win/gdi.h"
 #include "platform/win/window.h"
 
@@ -20,6 +21,7 @@ struct LibraryState {
   pw::HBITMAP focusBits = nullptr;
   pw::HBRUSH focusBrush = nullptr;
   int dpiX = 96, dpiY = 96;
+  std::size_t blocksLeft = 0;  // blocks still in use when the pool last went
 };
 
 LibraryState& S() {
@@ -106,12 +108,15 @@ void releasePool() {
   LibraryState& s = S();
   if (s.poolUsers == 0) return;
   if (--s.poolUsers == 0) {
+    PoolStats stats;
+    s.blocksLeft = PoolGetStats(s.pool, &stats) ? stats.blocksInUse : 0;
     PoolDestroy(s.pool);
     s.pool = nullptr;
   }
 }
 
 MemPool* libraryPool() { return S().pool; }
+std::size_t blocksLeftInLastPool() { return S().blocksLeft; }
 int poolUsers() { return S().poolUsers; }
 int liveInstances() { return S().instances; }
 

@@ -3,6 +3,7 @@
 // instances share, and the library pool.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "listctl/core/lbx_instance.h"
@@ -30,6 +31,9 @@ bool acquirePool();
 void releasePool();
 MemPool* libraryPool();
 int poolUsers();
+// How many blocks were still in use when the last user released the pool:
+// anything but 0 is a record some instance never freed.
+std::size_t blocksLeftInLastPool();
 
 // The list instances alive. The first one loads the resize cursors and reads
 // the screen resolution; the last one frees the cursors and the focus brush.
