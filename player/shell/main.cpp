@@ -1,17 +1,22 @@
-// orvex: the player. For now it shows the main frame with its menus and
-// client background; the start-up checks, log-in and single-instance
-// hand-over of the application object come next.
+// orvex: the player. The application object runs the start-up (audio
+// device, data path, switches, single instance, log-in, main frame) and the
+// shut-down around Qt's event loop.
 
 #include <QApplication>
+#include <string>
+#include <vector>
 
-#include "player/shell/main_frame.h"
+#include "player/shell/app.h"
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
+  QApplication qt(argc, argv);
   QApplication::setApplicationName("Orvex");
-  CMainFrame frame;
-  if (!frame.OnCreate()) return 1;
-  frame.setWindowTitle("Talvane Player");
-  frame.show();
-  return QApplication::exec();
+  QApplication::setOrganizationName("Quillon");
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+
+  orv::shell::COrv_App app;
+  const int code = app.InitInstance(args) ? QApplication::exec() : 0;
+  const int exitCode = app.ExitInstance();
+  return code != 0 ? code : exitCode;
 }

@@ -56,11 +56,11 @@ TEST_F(Setup, CheckSetupCauses) {
       {"folder differing in case", [this] { orv::COrv_Environment().SetAppPath((prog.parent_path() / "PROG").string()); },
        false},
       {"same folder spelt with a dot", [this] { orv::COrv_Environment().SetAppPath((prog / ".").string()); }, true},
-      {"support file missing", [this] { fs::remove(prog / "brindle"); }, false},
+      {"support file missing", [this] { fs::remove(prog / "liblindra.so"); }, false},
   };
   for (const Case& c : cases) {
     sink.clear();
-    tvtest::writeFile(prog / "brindle", "");
+    tvtest::writeFile(prog / "liblindra.so", "");
     COrv_Setup setup(prog);
     setup.Register();
     c.arrange();
