@@ -17,9 +17,10 @@ using orv::shell::COrv_Setup;
 
 struct CountingInstaller : orv::shell::BookInstaller {
   std::vector<std::string> files;
+  int result = 1;
   int InstallFile(const fs::path& path) override {
     files.push_back(path.filename().string());
-    return 1;
+    return result;
   }
 };
 
@@ -114,6 +115,12 @@ TEST_F(Setup, DemoPacketsInstalledAndFolderRemoved) {
   setup.InstallDemoPackets(installer);
   EXPECT_EQ(installer.files, (std::vector<std::string>{"a.tpk", "b.TPK"}));
   EXPECT_FALSE(fs::exists(demo));
+
+  // A packet that does not install stays for the next start, with the rest.
+  tvtest::writeFile(demo / "c.tpk", "x");
+  installer.result = 0;
+  setup.InstallDemoPackets(installer);
+  EXPECT_TRUE(fs::exists(demo / "c.tpk"));
 }
 
 }  // namespace
