@@ -6,8 +6,10 @@
 // The frame keeps the frame state, the language-dependent menus (128 while
 // no book window is open, 130 while one is) and the command table, applies
 // changed settings, and is 800 x 600, centred on screens that are larger
-// and never smaller. What it needs of the outside (the screen, the DDE
-// server) comes through FrameServices so that tests can stand in for it.
+// and never smaller. It opens books by their code (OpenTalvane), also when
+// another instance hands one over. What it needs of the outside (the screen,
+// the DDE server, the book windows and the play commands) comes through
+// FrameServices so that tests can stand in for it.
 
 #include <cstdint>
 #include <functional>
