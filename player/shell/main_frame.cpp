@@ -1,23 +1,49 @@
 #include "player/shell/main_frame.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QPainter>
 #include <QScreen>
 #include <QStatusBar>
 
+#include "platform/ipc/atoms.h"
 #include "platform/ui/message_box.h"
+#include "platform/ui/test_mode.h"
 #include "player/env/environment.h"
 #include "shared/language/english_module.h"
 #include "shared/language/orv_language.h"
 
 namespace {
+constexpr int kSettingInitEMPlay = 7;
+constexpr int kSettingInitSpeed = 8;
+constexpr int kSettingInitPlayAll = 9;
+constexpr int kSettingInitPlayLoop = 14;
 constexpr int kSettingPlayWait = 16;
 constexpr int kSettingStatusBar = 23;
 constexpr int kCmdExit = 57665;
 }  // namespace
+
+void LogTestEvent(const std::string& name, const std::string& detail) {
+  if (!plat::ui::testMode()) return;
+  const char* log = std::getenv(plat::ui::kTestLogVariable);
+  if (log == nullptr || *log == '\0') return;
+  std::string line = "event\t" + name + "\t";
+  // Tabs and line breaks would split the line: the details are codes and
+  // names, so they are replaced rather than escaped.
+  for (char c : detail) line += (c == '\t' || c == '\n' || c == '\r') ? ' ' : c;
+  plat::ui::appendTestLogLine(log, line + "\n");
+}
+
+bool PendingDocuments::OpenDocumentFile(const std::string& code) {
+  LogTestEvent("open", code);
+  std::fprintf(stderr, "orvex: book \"%s\" asked for; this build has no book windows yet\n", code.c_str());
+  return false;
+}
 
 COrv_MDIClientWnd::COrv_MDIClientWnd(QWidget* parent) : QMdiArea(parent) {}
 
@@ -160,4 +186,36 @@ void CMainFrame::ApplySetting(int n, const void* value) {
     default:
       break;  // stored only
   }
+}
+
+bool CMainFrame::OpenTalvane(const std::string& code) {
+  TalvaneDocuments& documents = services_.documents ? *services_.documents : pendingDocuments_;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  if (documents.HasActiveDocument()) documents.CloseActiveDocument();
+  const bool opened = documents.OpenDocumentFile(code);
+  QApplication::restoreOverrideCursor();
+  if (!opened) return false;
+  RefreshLanguage();
+  if (StartPlay* play = services_.play) {
+    play->SetLoopMode(state_.GetInt(kSettingInitPlayLoop) == 1);
+    if (state_.GetInt(kSettingInitPlayAll) == 1) {
+      play->SetPlaySpeed(0);
+      play->PlayAll();
+    } else {
+      const int speed = state_.GetInt(kSettingInitSpeed);
+      play->SetPlaySpeed(speed == -1 || speed == 1 ? speed : 0);
+      if (state_.GetInt(kSettingInitEMPlay) == 1) play->RestartPlay();
+    }
+  }
+  bookJustOpened_ = true;
+  return true;
+}
+
+int CMainFrame::OnInterAppMessage(uint64_t wParam, uint16_t atom) {
+  if (wParam != 1) return 0;
+  // The whole name: a book name is not cut to a buffer of some fixed size.
+  const std::string name = plat::ipc::globalAtomText(atom);
+  plat::ipc::GlobalDeleteAtom(atom);
+  OpenTalvane(name);
+  return 1;
 }

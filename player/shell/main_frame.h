@@ -6,12 +6,15 @@
 // The frame keeps the frame state, the language-dependent menus (128 while
 // no book window is open, 130 while one is) and the command table, applies
 // changed settings, and is 800 x 600, centred on screens that are larger
-// and never smaller. What it needs of the outside (the screen, the DDE
-// server) comes through FrameServices so that tests can stand in for it.
+// and never smaller. It opens books by their code (OpenTalvane), also when
+// another instance hands one over. What it needs of the outside (the screen,
+// the DDE server, the book windows and the play commands) comes through
+// FrameServices so that tests can stand in for it.
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include <QColor>
 #include <QImage>
@@ -41,6 +44,44 @@ class COrv_MDIClientWnd : public QMdiArea {
   QImage picture_;
 };
 
+// The book windows as the frame asks for them: the document template's
+// OpenDocumentFile and the active document. The document and its views are
+// reached only through here.
+class TalvaneDocuments {
+ public:
+  virtual ~TalvaneDocuments() = default;
+  // Opens the book of `code` in a window of its own; false when it cannot.
+  virtual bool OpenDocumentFile(const std::string& code) = 0;
+  virtual bool HasActiveDocument() const = 0;
+  virtual void CloseActiveDocument() = 0;
+};
+
+// What a freshly opened book starts of the play commands, as its start-up
+// settings ask.
+class StartPlay {
+ public:
+  virtual ~StartPlay() = default;
+  virtual void SetLoopMode(bool on) = 0;
+  // -1 slower, 0 normal, 1 faster.
+  virtual void SetPlaySpeed(int speed) = 0;
+  virtual void PlayAll() = 0;
+  // Plays the current Echomark again.
+  virtual void RestartPlay() = 0;
+};
+
+// Until book windows exist: every open is refused, and reported on standard
+// error and, in test mode, as an "event open <code>" line of the test log.
+class PendingDocuments : public TalvaneDocuments {
+ public:
+  bool OpenDocumentFile(const std::string& code) override;
+  bool HasActiveDocument() const override { return false; }
+  void CloseActiveDocument() override {}
+};
+
+// Appends "event <name> <detail>" to the test-mode log (TALVANE_TEST_LOG),
+// when the program runs in test mode; nothing otherwise.
+void LogTestEvent(const std::string& name, const std::string& detail = {});
+
 struct FrameServices {
   // The screen's available area the frame is placed on.
   std::function<QRect()> screen;
@@ -49,6 +90,9 @@ struct FrameServices {
   std::function<bool()> createDdeServer;
   // The client area's picture (bitmap 393).
   std::function<QImage()> backgroundPicture;
+  // Not owned; none: PendingDocuments and no play commands.
+  TalvaneDocuments* documents = nullptr;
+  StartPlay* play = nullptr;
 };
 
 class CMainFrame : public QMainWindow {
@@ -68,6 +112,16 @@ class CMainFrame : public QMainWindow {
   // Stores the setting and applies what it changes at once.
   void ApplySetting(int n, const void* value);
 
+  // Opens a book by its code, in place of the one open, and starts what its
+  // start-up settings ask (loop mode, Play All or the speed and the first
+  // play). False when the book could not be opened.
+  bool OpenTalvane(const std::string& code);
+  // The hand-over of another instance: wParam 1 and an atom naming the book,
+  // read whole and deleted; any other wParam is refused (0) and the atom
+  // left alone.
+  int OnInterAppMessage(uint64_t wParam, uint16_t atom);
+  bool BookJustOpened() const { return bookJustOpened_; }
+
   COrv_FrameState& FrameState() { return state_; }
   COrv_CommandTable& Commands() { return commands_; }
   COrv_MDIClientWnd* Client() const { return client_; }
@@ -83,12 +137,14 @@ class CMainFrame : public QMainWindow {
   void registerCommands();
 
   FrameServices services_;
+  PendingDocuments pendingDocuments_;
   COrv_FrameState state_;
   COrv_CommandTable commands_;
   COrv_MDIClientWnd* client_ = nullptr;
   int delayMs_ = 0;
   bool ddeReady_ = false;
   int currentMenu_ = 0;
+  bool bookJustOpened_ = false;
 };
 
 // The client area's picture as this program draws it.

@@ -9,6 +9,10 @@
 #include "player/shell/load_switch.h"
 #include "shared/language/orv_language.h"
 
+#ifndef TV_SHIPS_BRINDLE
+#define TV_SHIPS_BRINDLE 1
+#endif
+
 namespace orv::shell {
 namespace fs = std::filesystem;
 namespace {
@@ -37,7 +41,14 @@ COrv_Setup::COrv_Setup(fs::path programFolder, std::vector<std::string> supportF
       m_supportFiles(std::move(supportFiles)),
       m_nWindowsLanguage(COrv_Language::GetWindowsLanguage()) {}
 
-std::vector<std::string> COrv_Setup::DefaultSupportFiles() { return {"LINDRA.DLL", "Brindle.exe", "Orv_HLENG.chm"}; }
+std::vector<std::string> COrv_Setup::DefaultSupportFiles() {
+  // The grammar browser is asked for once the build makes it.
+#if TV_SHIPS_BRINDLE
+  return {"LINDRA.DLL", "Brindle.exe", "Orv_HLENG.chm"};
+#else
+  return {"LINDRA.DLL", "Orv_HLENG.chm"};
+#endif
+}
 
 void COrv_Setup::Register() {
   COrv_Environment env;
@@ -55,6 +66,16 @@ void COrv_Setup::Unregister() {
   for (const char* key : {"Software\\CLASSES\\.tpk", "Software\\CLASSES\\.tvl", "Software\\CLASSES\\Talvane.document"})
     env.RegistryValue(plat::registry::HKEY_LOCAL_MACHINE, key, "", plat::registry::REG_SZ, nullptr, 0,
                       kRegDeleteKey);
+}
+
+int COrv_Setup::CheckInstallation(int) {
+  Register();
+  return 1;
+}
+
+int COrv_Setup::Uninstall() {
+  Unregister();
+  return 1;
 }
 
 bool COrv_Setup::CheckSupportFiles() {
@@ -80,8 +101,9 @@ void COrv_Setup::InstallDemoPackets(BookInstaller& installer) {
     if (ext == ".tpk" && entry.is_regular_file(ec)) packets.push_back(entry.path());
   }
   std::sort(packets.begin(), packets.end());
-  for (const fs::path& p : packets) installer.InstallFile(p);
-  fs::remove_all(demo, ec);
+  bool all = true;
+  for (const fs::path& p : packets) all = installer.InstallFile(p) != 0 && all;
+  if (all) fs::remove_all(demo, ec);
 }
 
 bool CheckSetup(COrv_Setup& setup, const fs::path& programFolder, BookInstaller& installer) {

@@ -16,7 +16,7 @@ class COrv_Setup {
   // `programFolder` is the folder of the running program; `supportFiles`
   // the names (module names such as "LINDRA.DLL", or plain file names)
   // that must lie in it. The default list is the list library, the grammar
-  // browser and the English help folder.
+  // browser (when the build makes it) and the English help folder.
   explicit COrv_Setup(std::filesystem::path programFolder, std::vector<std::string> supportFiles = DefaultSupportFiles());
   virtual ~COrv_Setup() = default;
 
@@ -32,11 +32,20 @@ class COrv_Setup {
   // the classes root and from Software\CLASSES of the machine.
   void Unregister();
 
+  // The -instal switch: the first-run registration (Register); the start
+  // ends afterwards. `flags` selects the checks (15: all); the questions of
+  // a reinstallation come with the installer. 1 when done, 0 when cancelled.
+  virtual int CheckInstallation(int flags);
+  // The -uninstal switch: removes the registrations (Unregister); the start
+  // ends afterwards. 1.
+  virtual int Uninstall();
+
   // True when every support file lies beside the program; else shows a
   // box naming the first missing one and answers false.
   virtual bool CheckSupportFiles();
   // Installs every packet of the demo folder through `installer` and
-  // removes the folder.
+  // removes the folder; a folder holding a packet that did not install is
+  // kept for the next start rather than lose the packet.
   virtual void InstallDemoPackets(BookInstaller& installer);
 
  private:

@@ -17,9 +17,10 @@ using orv::shell::COrv_Setup;
 
 struct CountingInstaller : orv::shell::BookInstaller {
   std::vector<std::string> files;
+  int result = 1;
   int InstallFile(const fs::path& path) override {
     files.push_back(path.filename().string());
-    return 1;
+    return result;
   }
 };
 
@@ -56,11 +57,11 @@ TEST_F(Setup, CheckSetupCauses) {
       {"folder differing in case", [this] { orv::COrv_Environment().SetAppPath((prog.parent_path() / "PROG").string()); },
        false},
       {"same folder spelt with a dot", [this] { orv::COrv_Environment().SetAppPath((prog / ".").string()); }, true},
-      {"support file missing", [this] { fs::remove(prog / "brindle"); }, false},
+      {"support file missing", [this] { fs::remove(prog / "liblindra.so"); }, false},
   };
   for (const Case& c : cases) {
     sink.clear();
-    tvtest::writeFile(prog / "brindle", "");
+    tvtest::writeFile(prog / "liblindra.so", "");
     COrv_Setup setup(prog);
     setup.Register();
     c.arrange();
@@ -114,6 +115,12 @@ TEST_F(Setup, DemoPacketsInstalledAndFolderRemoved) {
   setup.InstallDemoPackets(installer);
   EXPECT_EQ(installer.files, (std::vector<std::string>{"a.tpk", "b.TPK"}));
   EXPECT_FALSE(fs::exists(demo));
+
+  // A packet that does not install stays for the next start, with the rest.
+  tvtest::writeFile(demo / "c.tpk", "x");
+  installer.result = 0;
+  setup.InstallDemoPackets(installer);
+  EXPECT_TRUE(fs::exists(demo / "c.tpk"));
 }
 
 }  // namespace

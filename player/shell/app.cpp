@@ -1,0 +1,319 @@
+#include "player/shell/app.h"
+
+#include <dlfcn.h>
+
+#include <cstdlib>
+#include <system_error>
+
+#include <QFileInfo>
+#include <QTimer>
+
+#include "platform/audio/audio.h"
+#include "platform/fs/module_names.h"
+#include "platform/fs/program_folder.h"
+#include "platform/ipc/activate_window.h"
+#include "platform/ipc/atoms.h"
+#include "platform/ui/message_box.h"
+#include "platform/ui/test_mode.h"
+#include "player/env/file_util.h"
+#include "player/shell/about_dlg.h"
+#include "player/shell/app_help.h"
+#include "player/shell/auto_install.h"
+#include "player/shell/book_files.h"
+#include "player/shell/load_switch.h"
+#include "player/shell/login_dlg.h"
+#include "player/shell/setup.h"
+#include "shared/language/orv_language.h"
+
+namespace orv::shell {
+namespace fs = std::filesystem;
+namespace {
+
+constexpr int kStrNoAudioDevice = 20058;
+constexpr int kStrErrorCaption = 9002;
+constexpr int kStrNoDefaultDataPath = 20253;
+constexpr int kStrSwitchedToDefault = 20254;
+constexpr int kInstallAllChecks = 15;
+constexpr int kCmdAbout = 57664;
+constexpr const char* kFrameTitle = "Talvane Player";
+
+// In test mode nobody can answer the log-in dialog: it stays up until the
+// file named by this variable exists (at once without the variable), then
+// closes as the anonymous user. Its opening and closing are logged, so that
+// tests can act while it is up.
+constexpr const char* kLoginReleaseVariable = "TALVANE_TEST_LOGIN_RELEASE";
+
+class TestModeLoginPrompt : public LoginPrompt {
+ public:
+  std::string Run() override {
+    LogTestEvent("login", "shown");
+    auto* dlg = new COrv_LoginDlg(1);
+    const char* release = std::getenv(kLoginReleaseVariable);
+    const QString releaseFile = release ? QString::fromUtf8(release) : QString();
+    QTimer poll;
+    poll.setInterval(50);
+    QObject::connect(&poll, &QTimer::timeout, dlg, [dlg, releaseFile] {
+      if (releaseFile.isEmpty() || QFileInfo::exists(releaseFile)) dlg->reject();
+    });
+    poll.start();
+    dlg->DoModal();
+    std::string user = dlg->m_strUserName;
+    delete dlg;
+    LogTestEvent("login", "done");
+    return user;
+  }
+};
+
+const char* stepName(COrv_App::Step step) {
+  switch (step) {
+    case COrv_App::Step::kNone: return "none";
+    case COrv_App::Step::kAudio: return "audio";
+    case COrv_App::Step::kPublicFolder: return "public folder";
+    case COrv_App::Step::kDataPath: return "data path";
+    case COrv_App::Step::kLoad: return "load";
+    case COrv_App::Step::kNoStart: return "nostart";
+    case COrv_App::Step::kHandOver: return "hand-over";
+    case COrv_App::Step::kUninstall: return "uninstall";
+    case COrv_App::Step::kInstall: return "install";
+    case COrv_App::Step::kCheckSetup: return "setup";
+    case COrv_App::Step::kFrame: return "frame";
+    case COrv_App::Step::kRunning: return "running";
+  }
+  return "";
+}
+
+void* loadListLibraryByName() {
+  const fs::path file = plat::fs::modulePath("LINDRA.DLL");
+  if (file.empty()) return nullptr;
+  return ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+}
+
+}  // namespace
+
+COrv_App::COrv_App(AppServices services) : m_services(std::move(services)) {}
+
+COrv_App::~COrv_App() {
+  ExitInstance();
+  m_frame.reset();
+}
+
+fs::path COrv_App::programFolder() const {
+  return m_services.programFolder.empty() ? plat::fs::programFolder() : m_services.programFolder;
+}
+
+bool COrv_App::end(Step step) {
+  m_step = step;
+  LogTestEvent("end", stepName(step));
+  m_frame.reset();
+  return false;
+}
+
+bool COrv_App::InitInstance(const std::vector<std::string>& args) {
+  m_step = Step::kNone;
+  const COrv_Language lang;
+  // The application's own boxes carry its name.
+  if (plat::ui::applicationCaption().empty()) plat::ui::setApplicationCaption(kFrameTitle);
+
+  // The list library's handle only keeps a reference; it may be missing.
+  m_hListLibrary = m_services.loadListLibrary ? m_services.loadListLibrary() : loadListLibraryByName();
+
+  const uint32_t devices =
+      m_services.waveOutCount ? m_services.waveOutCount() : plat::audio::currentBackend().waveOutCount();
+  if (devices == 0) {
+    plat::ui::MessageBox(lang.LoadString(kStrNoAudioDevice), lang.LoadString(kStrErrorCaption),
+                         plat::ui::MB_ICONHAND);
+    return end(Step::kAudio);
+  }
+
+  std::unique_ptr<COrv_Setup> setup = m_services.makeSetup
+                                          ? m_services.makeSetup(programFolder())
+                                          : (m_services.supportFiles.empty()
+                                                 ? std::make_unique<COrv_Setup>(programFolder())
+                                                 : std::make_unique<COrv_Setup>(programFolder(), m_services.supportFiles));
+  m_cmd = COrv_CommandLineInfo();
+  m_cmd.Parse(args);
+
+  // Whether another instance runs is known before anything is written: a
+  // second instance leaves the data path, its mark and the auto-install
+  // list to the first.
+  const bool first = RegisterFrameClass() == 1;
+
+  if (first) {
+    if (!prepareDataPath()) return false;
+    ReadAutoInstallList();
+  }
+
+  NoInstaller noInstaller;
+  BookInstaller& installer = m_services.installer ? *m_services.installer : noInstaller;
+  BookFileServices bookFiles(installer);
+  LoadSwitchServices& loadSwitch = m_services.loadSwitch ? *m_services.loadSwitch : bookFiles;
+  if (m_cmd.m_bLoad) {
+    if (!LoadFromCommandLine(m_cmd, loadSwitch)) return end(Step::kLoad);
+    if (m_cmd.m_bNoStart) return end(Step::kNoStart);
+  }
+
+  DeleteStartupShortcut();
+
+  if (!first) {
+    handOver();
+    return end(Step::kHandOver);
+  }
+
+  if (m_cmd.m_bUninstal) {
+    setup->Uninstall();
+    return end(Step::kUninstall);
+  }
+  if (m_cmd.m_bInstal) {
+    setup->CheckInstallation(kInstallAllChecks);
+    return end(Step::kInstall);
+  }
+
+  if (!CheckSetup(*setup)) return end(Step::kCheckSetup);
+  setup.reset();
+
+  m_frame = std::make_unique<CMainFrame>(m_services.frame);
+  if (!m_frame->OnCreate()) return end(Step::kFrame);
+  m_frame->Commands().Add(kCmdAbout, [this] { OnAppAbout(); });
+  m_frame->setWindowTitle(kFrameTitle);
+  if (m_services.showFrame) m_frame->show();
+
+  if (m_cmd.m_bNumber) m_frame->FrameState().SetUserNumber(m_cmd.m_nNumber);
+  InitHelp(m_help, kHelpLanguageStored);
+
+  TestModeLoginPrompt testPrompt;
+  LoginDialogPrompt dialogPrompt;
+  LoginPrompt& prompt = m_services.login       ? *m_services.login
+                        : plat::ui::testMode() ? static_cast<LoginPrompt&>(testPrompt)
+                                               : static_cast<LoginPrompt&>(dialogPrompt);
+  m_frame->FrameState().SetUserName(LogIn(m_cmd, prompt));
+  m_frame->FrameState().SetLoggedIn(1);
+
+  // The book goes through the same open as a hand-over, so that its
+  // start-up settings apply.
+  if (!m_cmd.m_strBook.empty()) m_frame->OpenTalvane(m_cmd.m_strBook);
+
+  m_step = Step::kRunning;
+  LogTestEvent("ready");
+  m_presence->announceReady();
+  return true;
+}
+
+bool COrv_App::prepareDataPath() {
+  const COrv_Language lang;
+  StartupDataPath ownPath;
+  StartupDataPath& env = m_services.dataPath ? *m_services.dataPath : ownPath;
+  auto cannotAccess = [&] {
+    plat::ui::AppMessageBox(lang.LoadString(kStrNoDefaultDataPath), plat::ui::MB_OK);
+    return end(Step::kDataPath);
+  };
+
+  if (env.HasPublicFolder()) {
+    if (!env.CheckPublicDataPath()) return end(Step::kPublicFolder);
+    const std::string stored = env.ReadDataPath();
+    if (!env.VerifyDataPath(stored) && !env.CreateDataPath(stored)) return cannotAccess();
+    env.SetDataPath(stored);
+  } else {
+    // The data path in use is checked; when it cannot be used the default
+    // one takes its place.
+    const std::string stored = env.ReadDataPath();
+    if (!env.VerifyDataPath(stored)) {
+      const std::string fallback = env.GetDefaultDataPath();
+      if (fallback == stored) {
+        if (!env.CreateDataPath(stored)) return cannotAccess();
+      } else {
+        if (!env.SetDataPath(fallback)) return cannotAccess();
+        plat::ui::AppMessageBox(lang.LoadString(kStrSwitchedToDefault), plat::ui::MB_OK);
+      }
+    }
+  }
+  const std::string fallback = env.GetDefaultDataPath();
+  if (!env.VerifyDataPath(fallback) && !env.CreateDataPath(fallback)) return cannotAccess();
+  m_bMarked = env.MarkDataPathInUse(true);
+  return true;
+}
+
+int COrv_App::RegisterFrameClass() {
+  m_nInterAppMessage = plat::ipc::RegisterWindowMessage(kInterAppMessage);
+  m_presence = std::make_unique<plat::ipc::ClassPresence>(kFrameClass, this);
+  switch (m_presence->registerClass()) {
+    case plat::ipc::ClassPresence::Result::First:
+      return 1;
+    case plat::ipc::ClassPresence::Result::Exists:
+      plat::ipc::requestActivate(kFrameClass);
+      return 0;
+    case plat::ipc::ClassPresence::Result::Failed:
+      break;
+  }
+  return 0;
+}
+
+bool COrv_App::handOver() {
+  if (!m_cmd.m_bBook) return false;
+  const plat::ipc::ATOM atom = plat::ipc::GlobalAddAtom(m_cmd.m_strBook.c_str());
+  if (atom == 0) return false;
+  // The atom's text travels with the message; this process's copy goes.
+  const bool posted = plat::ipc::postRegisteredMessage(kFrameClass, m_nInterAppMessage, 1, atom);
+  plat::ipc::GlobalDeleteAtom(atom);
+  return posted;
+}
+
+int COrv_App::CheckSetup(COrv_Setup& setup) {
+  NoInstaller noInstaller;
+  BookInstaller& installer = m_services.installer ? *m_services.installer : noInstaller;
+  return orv::shell::CheckSetup(setup, programFolder(), installer) ? 1 : 0;
+}
+
+void COrv_App::DeleteStartupShortcut() {
+  std::string folder = COrv_FileUtil().GetStartupFolder();
+  if (folder.empty()) return;
+  const fs::path entry = fs::path(folder) / kStartupShortcut;
+  std::error_code ec;
+  if (fs::is_regular_file(fs::symlink_status(entry, ec)) || fs::is_symlink(fs::symlink_status(entry, ec)))
+    fs::remove(entry, ec);
+}
+
+void COrv_App::OnAppAbout() {
+  COrv_AboutDlg dlg(ProgramVersionLine(), m_frame.get());
+  dlg.exec();
+}
+
+int COrv_App::ExitInstance() {
+  if (m_hListLibrary != nullptr) {
+    ::dlclose(m_hListLibrary);
+    m_hListLibrary = nullptr;
+  }
+  if (m_step == Step::kNone) return 0;  // not started, or shut down already
+  m_help.CloseAll();
+  if (m_presence) {
+    if (m_presence->isRegistered()) m_presence->unregisterClass();
+    m_presence.reset();
+  }
+  // Only the instance that set the mark removes it: a second instance must
+  // never clear the mark of the one that runs.
+  if (m_bMarked) {
+    StartupDataPath ownPath;
+    StartupDataPath& env = m_services.dataPath ? *m_services.dataPath : ownPath;
+    env.MarkDataPathInUse(false);
+    m_bMarked = false;
+  }
+  m_step = Step::kNone;
+  return 0;
+}
+
+void COrv_App::onActivate() {
+  if (m_frame) plat::ipc::activateTopLevel(m_frame.get());
+}
+
+void COrv_App::onClose() {
+  if (m_frame) m_frame->close();
+}
+
+void COrv_App::onMessage(plat::ipc::UINT message, uint64_t wParam, plat::ipc::ATOM atom) {
+  if (message != m_nInterAppMessage || !m_frame) {
+    if (atom != 0) plat::ipc::GlobalDeleteAtom(atom);
+    return;
+  }
+  m_frame->OnInterAppMessage(wParam, atom);
+}
+
+}  // namespace orv::shell

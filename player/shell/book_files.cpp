@@ -1,0 +1,84 @@
+#include "player/shell/book_files.h"
+
+#include <cstdio>
+#include <system_error>
+#include <vector>
+
+#include "player/book/book_info.h"
+#include "player/book/content_dispatch.h"
+#include "player/book/packet_file.h"
+#include "player/book/talvane.h"
+#include "player/env/environment.h"
+#include "player/env/file_util.h"
+
+namespace orv::shell {
+namespace fs = std::filesystem;
+namespace {
+
+// The names of the books a content file holds (its catalogue); empty when
+// it cannot be read.
+std::vector<std::string> catalogueNames(const fs::path& path) {
+  COrv_Talvane book;
+  book.SetSourceFile(path.string(), -1);
+  COrv_TvlCoreIO reader;
+  std::vector<int> versions, numbers;
+  std::vector<std::string> names;
+  const int count = reader.ReadCatalogue(book, versions, numbers, names);
+  if (count < 1) return {};
+  if (names.size() > static_cast<std::size_t>(count)) names.resize(static_cast<std::size_t>(count));
+  return names;
+}
+
+}  // namespace
+
+int NoInstaller::InstallFile(const fs::path& path) {
+  std::fprintf(stderr, "orvex: %s is not installed: this build has no book installer yet\n", path.c_str());
+  return 0;
+}
+
+bool BookFileServices::ReadPacketCode(fs::path& path, std::string& code) {
+  COrv_PacketFile packet;
+  packet.SetBackupFolder(COrv_Environment().GetBackUpPath(true));
+  if (!packet.Validate(path.string(), "", true)) return false;
+  if (packet.GetBookFileFlag()) {
+    const std::string copy = packet.MakeLibraryCopy(path.string());
+    if (copy.empty()) return false;
+    const fs::path target = fs::path(COrv_Environment().GetInstallPath()) / fs::path(copy).filename();
+    std::error_code ec;
+    if (!fs::equivalent(copy, target, ec)) {
+      fs::rename(copy, target, ec);
+      if (ec) return false;
+    }
+    path = target;
+    return ReadLibraryCode(path, code);
+  }
+  std::uint8_t slot[COrv_PacketFile::kSlotSize];
+  if (!packet.ReadSlot(path.string(), "", slot, 1)) return false;
+  code = packet.GetSlotCode();
+  return true;
+}
+
+bool BookFileServices::ReadLibraryCode(const fs::path& path, std::string& code) {
+  const std::vector<std::string> names = catalogueNames(path);
+  if (names.empty() || names.front().empty()) return false;
+  code = names.front();
+  return true;
+}
+
+bool BookFileServices::CreateShortcuts(const std::string& code) {
+  COrv_BookInfo info;
+  if (!info.SelectBook(code)) return false;
+  const std::string source = info.GetSourceFile(-1, true);
+  if (source.empty()) return false;
+  const COrv_FileUtil files;
+  for (const std::string& name : catalogueNames(source)) {
+    COrv_BookInfo book(name);
+    if (book.GetSelectedCode().empty()) continue;  // not installed: nothing to start
+    // A missing menu folder leaves the book without an entry; not a failure
+    // of the load.
+    files.CreateBookShortcut(book.GetSelectedCode(), book.GetTitle(-1), book.GetCategory());
+  }
+  return true;
+}
+
+}  // namespace orv::shell

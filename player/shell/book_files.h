@@ -1,0 +1,39 @@
+#pragma once
+// The load switch's reading of packet and library files and its per-book
+// shortcuts, over the container reader, the content dispatcher's catalogue,
+// the installed-book information and the file utilities.
+
+#include <filesystem>
+#include <string>
+
+#include "player/shell/load_switch.h"
+
+namespace orv::shell {
+
+// An installer for programs built without one: every file is refused, with
+// a line on standard error (the file itself is left as it is).
+class NoInstaller : public BookInstaller {
+ public:
+  int InstallFile(const std::filesystem::path& path) override;
+};
+
+class BookFileServices : public LoadSwitchServices {
+ public:
+  // `installer` (not owned) installs what the load switch asks for.
+  explicit BookFileServices(BookInstaller& installer) : m_installer(installer) {}
+
+  int InstallFile(const std::filesystem::path& path) override { return m_installer.InstallFile(path); }
+  // Validates the packet; a book content file is copied as a library into
+  // the install folder and read as one.
+  bool ReadPacketCode(std::filesystem::path& path, std::string& code) override;
+  bool ReadLibraryCode(const std::filesystem::path& path, std::string& code) override;
+  // One menu entry per book of the code's source file that is installed,
+  // named by its title with its category's picture. False when the code
+  // has no source file.
+  bool CreateShortcuts(const std::string& code) override;
+
+ private:
+  BookInstaller& m_installer;
+};
+
+}  // namespace orv::shell

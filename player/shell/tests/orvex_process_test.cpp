@@ -1,0 +1,143 @@
+// Two real orvex processes in test mode: the silent audio backend, the
+// scripted message sink, and a shared log of what each of them did.
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QThread>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/ipc/presence.h"
+#include "platform/ipc/tests/socket_folder_cleanup.h"
+#include "platform/testing/test_env.h"
+#include "player/env/environment.h"
+#include "player/shell/login_dlg.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class Orvex {
+ public:
+  Orvex(const QStringList& args, const QProcessEnvironment& env) {
+    process_.setProcessEnvironment(env);
+    process_.setProcessChannelMode(QProcess::ForwardedChannels);
+    process_.start(TV_ORVEX, args);
+  }
+  ~Orvex() {
+    if (process_.state() != QProcess::NotRunning) {
+      process_.kill();
+      process_.waitForFinished(5000);
+    }
+  }
+  // The exit code, or -1 when it has not ended within the time.
+  int finished(int timeoutMs = 60000) {
+    if (process_.state() != QProcess::NotRunning && !process_.waitForFinished(timeoutMs)) return -1;
+    return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
+  }
+
+ private:
+  QProcess process_;
+};
+
+struct OrvexProcesses : ::testing::Test {
+  fs::path log = tvtest::sandbox().base / "events.log";
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+
+  void SetUp() override {
+    env.insert("TALVANE_TEST_MODE", "silent");
+    env.insert("TALVANE_TEST_LOG", QString::fromStdString(log.string()));
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    // The installation beside the program, as its own -instal leaves it.
+    Orvex instal({"-instal"}, env);
+    ASSERT_EQ(instal.finished(), 0);
+  }
+
+  // The "event" lines of the log, as "name detail".
+  std::vector<std::string> events() const {
+    std::vector<std::string> out;
+    const std::string text = tvtest::readFile(log);
+    std::size_t start = 0;
+    while (start < text.size()) {
+      std::size_t nl = text.find('\n', start);
+      if (nl == std::string::npos) nl = text.size();
+      const std::string line = text.substr(start, nl - start);
+      start = nl + 1;
+      if (line.rfind("event\t", 0) != 0) continue;
+      std::string rest = line.substr(6);
+      const std::size_t tab = rest.find('\t');
+      if (tab != std::string::npos) rest[tab] = ' ';
+      while (!rest.empty() && rest.back() == ' ') rest.pop_back();
+      out.push_back(rest);
+    }
+    return out;
+  }
+  bool has(const std::string& event) const {
+    for (const std::string& e : events())
+      if (e == event) return true;
+    return false;
+  }
+  bool waitFor(const std::string& event, int timeoutMs = 60000) const {
+    QElapsedTimer t;
+    t.start();
+    while (!has(event) && t.elapsed() < timeoutMs) QThread::msleep(20);
+    return has(event);
+  }
+  int indexOf(const std::string& event) const {
+    const auto e = events();
+    for (std::size_t i = 0; i < e.size(); ++i)
+      if (e[i] == event) return static_cast<int>(i);
+    return -1;
+  }
+};
+
+TEST_F(OrvexProcesses, SecondInstanceHandsItsBookToTheFirstAndEnds) {
+  ASSERT_TRUE(has("end install"));
+  Orvex first({}, env);
+  ASSERT_TRUE(waitFor("ready"));
+  const fs::path mark = fs::path(orv::COrv_Environment().GetDataPath()) / "active.log";
+  EXPECT_TRUE(fs::exists(mark));
+
+  const std::string longCode(100, 'Q');
+  for (const std::string& code : {std::string("CODE"), longCode}) {
+    Orvex second({"-tv", QString::fromStdString(code)}, env);
+    EXPECT_EQ(second.finished(), 0) << code;
+    EXPECT_TRUE(waitFor("open " + code)) << code;
+  }
+  EXPECT_EQ(indexOf("end hand-over") > indexOf("ready"), true);
+  EXPECT_TRUE(fs::exists(mark));  // the second instances left it
+
+  ASSERT_TRUE(plat::ipc::requestClose("Kestrelle", 10000));
+  EXPECT_EQ(first.finished(), 0);
+  EXPECT_FALSE(fs::exists(mark));
+}
+
+TEST_F(OrvexProcesses, HandOverDuringTheLogInDialogIsOpenedAfterIt) {
+  orv::COrv_Environment().SetEnabled(orv::shell::kEnableLoginDialog, true);
+  const fs::path release = tvtest::sandbox().base / "release";
+  env.insert("TALVANE_TEST_LOGIN_RELEASE", QString::fromStdString(release.string()));
+  Orvex first({}, env);
+  ASSERT_TRUE(waitFor("login shown"));
+
+  Orvex second({"-tv", "LATE"}, env);
+  EXPECT_EQ(second.finished(), 0);
+  ASSERT_TRUE(waitFor("end hand-over"));
+  QThread::msleep(300);
+  EXPECT_FALSE(has("open LATE"));  // held while the dialog is up
+
+  tvtest::writeFile(release, "");
+  ASSERT_TRUE(waitFor("open LATE"));
+  EXPECT_LT(indexOf("login done"), indexOf("ready"));
+  EXPECT_LT(indexOf("ready"), indexOf("open LATE"));
+
+  ASSERT_TRUE(plat::ipc::requestClose("Kestrelle", 10000));
+  EXPECT_EQ(first.finished(), 0);
+}
+
+}  // namespace
