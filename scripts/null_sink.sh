@@ -24,9 +24,12 @@ answers() { timeout 5 pactl info >/dev/null 2>&1; }
 
 case $cmd in
   stop)
-    answers && timeout 5 pactl exit >/dev/null 2>&1
     [[ -f $dir/reader.pid ]] && kill "$(cat "$dir/reader.pid")" 2>/dev/null
     rm -f "$dir/reader.pid"
+    # The server refuses "pactl exit" (--disallow-exit): end it by its pid.
+    pid=$(cat "$PULSE_RUNTIME_PATH/pid" 2>/dev/null)
+    [[ -n $pid ]] && kill "$pid" 2>/dev/null
+    for _ in $(seq 50); do answers || break; sleep 0.1; done
     exit 0 ;;
   start) ;;
   *) echo "usage: $0 start|stop [DIR]" >&2; exit 2 ;;
