@@ -266,6 +266,10 @@ void LayerView::mouseMoveEvent(QMouseEvent* e) { mouse(e, false); }
 void LayerView::wheelEvent(QWheelEvent* e) {
   if (!IsWindow(hwnd_)) return;
   syncModifiers(e->modifiers());
+  // The button state goes into the message's key flags.
+  setKeyState(VK_LBUTTON, (e->buttons() & Qt::LeftButton) != 0);
+  setKeyState(VK_RBUTTON, (e->buttons() & Qt::RightButton) != 0);
+  setKeyState(VK_MBUTTON, (e->buttons() & Qt::MiddleButton) != 0);
   injectWheel(hwnd_, screenPoint(e->globalPosition()), e->angleDelta().y());
   e->accept();
 }

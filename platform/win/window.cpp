@@ -1604,9 +1604,18 @@ void injectMouse(HWND target, POINT pt, int button, bool down) {
 void injectWheel(HWND target, POINT pt, int delta) {
   auto& st = S();
   st.cursorPos = pt;
+  if (delta == 0) return;  // a sideways wheel: no vertical turn to report
+  // The focus window, as the platform does, when it lies in the target's
+  // tree; otherwise (the focus is elsewhere or nowhere) the window under
+  // the mouse there, so that a list under the mouse scrolls rather than
+  // the host that holds it.
   HWND h = GetFocus();
-  if (!h) h = target;
-  if (!W(h)) return;
+  if (target && W(target) && (!h || topOf(h) != topOf(target))) {
+    RECT wr;
+    GetWindowRect(target, &wr);
+    h = PtInRect(&wr, pt) ? deepestAt(target, pt) : target;
+  }
+  if (!h || !W(h)) return;
   SendMessage(h, WM_MOUSEWHEEL, MAKEWPARAM(static_cast<int>(mouseKeyFlags()), delta),
               MAKELPARAM(pt.x, pt.y));
 }

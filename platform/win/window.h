@@ -195,6 +195,10 @@ Backend* backend();
 // activation and the double-click rule of CS_DBLCLKS classes.
 // button: 0 move, 1 left, 2 right, 3 middle; down true for press.
 void injectMouse(HWND target, POINT screenPt, int button, bool down);
+// A wheel turn (delta in WHEEL_DELTA units, positive away from the user)
+// goes as WM_MOUSEWHEEL with screen coordinates to the focus window when it
+// is in the target's tree, else to the window under the point; 0 sends
+// nothing.
 void injectWheel(HWND target, POINT screenPt, int delta);
 // Keys go to the focus window; Alt held makes WM_SYS* messages.
 void injectKey(int vk, bool down, bool alt = false);

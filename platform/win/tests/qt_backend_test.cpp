@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 #include <thread>
 #include <vector>
@@ -30,6 +31,7 @@ struct Seen {
   UINT msg;
   WPARAM w;
   LPARAM l;
+  HWND h;
 };
 std::vector<Seen> g_seen;
 LRESULT g_dlgCode = DLGC_WANTARROWS | DLGC_WANTCHARS;
@@ -44,9 +46,9 @@ LRESULT controlProc(HWND h, UINT m, WPARAM w, LPARAM l) {
       break;
     default: break;
   }
-  if (m == WM_LBUTTONDOWN || m == WM_LBUTTONUP || m == WM_KEYDOWN || m == WM_CHAR ||
+  if ((m >= WM_LBUTTONDOWN && m <= WM_MOUSEWHEEL) || (m >= WM_KEYDOWN && m <= WM_SYSCHAR) ||
       m == WM_SETFOCUS || m == WM_KILLFOCUS || m == WM_TIMER || m == WM_USER)
-    g_seen.push_back({m, w, l});
+    g_seen.push_back({m, w, l, h});
   return DefWindowProc(h, m, w, l);
 }
 
@@ -115,6 +117,64 @@ TEST_F(QtLayer, AClickArrivesAsButtonMessagesAtClientCoordinates) {
   QImage shot = view->grab().toImage();
   EXPECT_EQ(shot.pixel(0, 0) & 0xFFFFFF, GetSysColor(COLOR_WINDOWFRAME));
   EXPECT_EQ(shot.pixel(50, 40) & 0xFFFFFF, 0xFFFFFFu);
+}
+
+std::vector<Seen> seenOf(UINT m) {
+  std::vector<Seen> out;
+  for (const auto& s : g_seen)
+    if (s.msg == m) out.push_back(s);
+  return out;
+}
+
+TEST_F(QtLayer, AWheelArrivesAsWmMouseWheelWithScreenCoordinates) {
+  HWND top = CreateWindowEx(0, "TestCtl", "", WS_POPUP | WS_BORDER | WS_VISIBLE, 50, 60, 100, 80,
+                            nullptr, nullptr, nullptr, nullptr);
+  HWND kid = CreateWindowEx(0, "TestCtl", "", WS_CHILD | WS_VISIBLE, 10, 10, 40, 40, top,
+                            reinterpret_cast<HMENU>(1), nullptr, nullptr);
+  ASSERT_TRUE(top && kid);
+  QWidget* view = widgetForWindow(top);
+  ASSERT_TRUE(view);
+  QApplication::processEvents();
+  enum Focus { kNone, kTop, kKid };
+  struct Case {
+    const char* name;
+    Focus focus;
+    QPoint at;  // in the view
+    QPoint angle;
+    Qt::MouseButtons buttons;
+    Qt::KeyboardModifiers mods;
+    HWND to;  // nullptr: nothing arrives
+    int delta;
+    WPARAM keys;
+  } cases[] = {
+      {"down a notch to the focus window", kKid, {15, 15}, {0, -120}, {}, Qt::ControlModifier, kid,
+       -120, MK_CONTROL},
+      {"the focus window even when the mouse is elsewhere", kTop, {15, 15}, {0, 240},
+       Qt::LeftButton, Qt::ShiftModifier, top, 240, MK_SHIFT | MK_LBUTTON},
+      {"without a focus, the window under the mouse", kNone, {15, 15}, {0, 120}, {}, {}, kid, 120, 0},
+      {"a sideways wheel is no vertical one", kKid, {15, 15}, {120, 0}, {}, {}, nullptr, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SetFocus(c.focus == kKid ? kid : c.focus == kTop ? top : nullptr);
+    g_seen.clear();
+    QPointF global = view->mapToGlobal(QPointF(c.at));
+    QWheelEvent ev(QPointF(c.at), global, QPoint(), c.angle, c.buttons, c.mods, Qt::NoScrollPhase,
+                   false);
+    QApplication::sendEvent(view, &ev);
+    std::vector<Seen> wheels = seenOf(WM_MOUSEWHEEL);
+    if (!c.to) {
+      EXPECT_TRUE(wheels.empty()) << c.name;
+      continue;
+    }
+    // DefWindowProc hands a child's wheel on to its parent: the first is the target.
+    ASSERT_FALSE(wheels.empty()) << c.name;
+    EXPECT_EQ(wheels[0].h, c.to) << c.name;
+    EXPECT_EQ(static_cast<short>(HIWORD(wheels[0].w)), c.delta) << c.name;
+    EXPECT_EQ(LOWORD(wheels[0].w), c.keys) << c.name;
+    // Screen coordinates, not client ones.
+    EXPECT_EQ(GET_X_LPARAM(wheels[0].l), 50 + c.at.x()) << c.name;
+    EXPECT_EQ(GET_Y_LPARAM(wheels[0].l), 60 + c.at.y()) << c.name;
+  }
 }
 
 TEST_F(QtLayer, AnInputMethodCommitArrivesAsWmCharWithTheCodePoint) {
