@@ -278,10 +278,13 @@ void LayerView::deliverKey(QKeyEvent* e, bool down) {
   syncModifiers(e->modifiers());
   bool alt = (e->modifiers() & Qt::AltModifier) != 0;
   int vk = virtualKeyFromQt(e->key());
-  if (vk) injectKey(vk, down, alt);
+  UINT sent = vk ? injectKey(vk, down, alt) : 0;
   if (down) {
+    // Characters of a system key are WM_SYSCHAR, as the platform's
+    // translation makes them.
+    bool sysChar = vk ? sent == WM_SYSKEYDOWN : alt && !(e->modifiers() & Qt::ControlModifier);
     const auto cps = e->text().toUcs4();
-    for (char32_t c : cps) injectChar(c, alt);
+    for (char32_t c : cps) injectChar(c, sysChar);
   }
 }
 

@@ -125,6 +125,7 @@ struct State {
   POINT cursorPos;
   HCURSOR cursor = nullptr;
   Click lastClick;
+  bool altAlone = false;  // Alt is down and no other key came since
   DWORD messageTime = 0;
   int sendDepth = 0;
   COLORREF sysColors[COLOR_COUNT];
@@ -1620,26 +1621,48 @@ void injectWheel(HWND target, POINT pt, int delta) {
               MAKELPARAM(pt.x, pt.y));
 }
 
-void injectKey(int vk, bool down, bool alt) {
+UINT injectKey(int vk, bool down, bool alt) {
+  auto& st = S();
   bool repeat = down && GetKeyState(vk) < 0;
+  // Alt and Ctrl as they were before this key.
+  bool altHeld = alt || GetKeyState(VK_MENU) < 0;
+  bool ctrlHeld = GetKeyState(VK_CONTROL) < 0;
   setKeyState(vk, down);
+  // System keys as the platform makes them: Alt itself and any key while
+  // Alt is held, unless Ctrl is held too (the AltGr combination), and F10.
+  // Alt released after another key is a plain key up: only Alt pressed and
+  // released on its own gives WM_SYSKEYUP (what opens a menu).
+  bool sys;
+  if (vk == VK_MENU) {
+    if (down) {
+      sys = !ctrlHeld;
+      st.altAlone = sys;
+    } else {
+      sys = st.altAlone;
+      st.altAlone = false;
+    }
+  } else {
+    sys = vk == VK_F10 || (altHeld && !ctrlHeld);
+    if (sys) st.altAlone = false;
+  }
   HWND h = GetFocus();
-  if (!h) return;
-  bool sys = alt || vk == VK_F10 || (vk == VK_MENU);
+  if (!h) return 0;
   UINT msg = down ? (sys ? WM_SYSKEYDOWN : WM_KEYDOWN) : (sys ? WM_SYSKEYUP : WM_KEYUP);
   LPARAM l = 1;
-  if (alt) l |= LPARAM{1} << 29;
+  // The context bit: Alt is down (it is never set on plain key messages).
+  if (sys && (altHeld || vk == VK_MENU)) l |= LPARAM{1} << 29;
   if (repeat) l |= LPARAM{1} << 30;
   if (!down) l |= (LPARAM{1} << 30) | (LPARAM{1} << 31);
   SendMessage(h, msg, static_cast<WPARAM>(vk), static_cast<LPARAM>(static_cast<LONG>(l)));
+  return msg;
 }
 
-void injectChar(char32_t cp, bool alt) {
+void injectChar(char32_t cp, bool sysKey) {
   HWND h = GetFocus();
   if (!h) return;
   LPARAM l = 1;
-  if (alt) l |= LPARAM{1} << 29;
-  SendMessage(h, alt ? WM_SYSCHAR : WM_CHAR, static_cast<WPARAM>(cp), l);
+  if (sysKey) l |= LPARAM{1} << 29;
+  SendMessage(h, sysKey ? WM_SYSCHAR : WM_CHAR, static_cast<WPARAM>(cp), l);
 }
 
 // ---------------------------------------------------------------- DefWindowProc
@@ -2084,6 +2107,7 @@ void reset() {
   st.dpi = 96;
   std::fill(std::begin(st.keys), std::end(st.keys), BYTE{0});
   st.lastClick = {};
+  st.altAlone = false;
   st.clock = &st.steady;
   std::copy(std::begin(kClassicColors), std::end(kClassicColors), st.sysColors);
   st.uiThread = std::this_thread::get_id();

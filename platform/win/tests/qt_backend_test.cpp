@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -174,6 +175,65 @@ TEST_F(QtLayer, AWheelArrivesAsWmMouseWheelWithScreenCoordinates) {
     // Screen coordinates, not client ones.
     EXPECT_EQ(GET_X_LPARAM(wheels[0].l), 50 + c.at.x()) << c.name;
     EXPECT_EQ(GET_Y_LPARAM(wheels[0].l), 60 + c.at.y()) << c.name;
+  }
+}
+
+// A key message as "KEYDOWN X", with "+alt" when the context bit (Alt
+// held) is set; characters as "SYSCHAR x".
+std::vector<std::string> keyTrace() {
+  std::vector<std::string> out;
+  for (const auto& s : g_seen) {
+    const char* n = nullptr;
+    switch (s.msg) {
+      case WM_KEYDOWN: n = "KEYDOWN"; break;
+      case WM_KEYUP: n = "KEYUP"; break;
+      case WM_SYSKEYDOWN: n = "SYSKEYDOWN"; break;
+      case WM_SYSKEYUP: n = "SYSKEYUP"; break;
+      case WM_CHAR: n = "CHAR"; break;
+      case WM_SYSCHAR: n = "SYSCHAR"; break;
+      default: continue;
+    }
+    std::string key;
+    switch (s.w) {
+      case VK_MENU: key = "ALT"; break;
+      case VK_CONTROL: key = "CTRL"; break;
+      case VK_F4: key = "F4"; break;
+      case VK_F10: key = "F10"; break;
+      default: key = std::string(1, static_cast<char>(s.w)); break;
+    }
+    bool context = (static_cast<ULONG_PTR>(s.l) >> 29) & 1;
+    out.push_back(std::string(n) + " " + key + (context ? "+alt" : ""));
+  }
+  return out;
+}
+
+TEST_F(QtLayer, QtKeysWithAltArriveAsSystemKeys) {
+  HWND h = CreateWindowEx(0, "TestCtl", "", WS_POPUP | WS_VISIBLE, 0, 0, 50, 20, nullptr,
+                          nullptr, nullptr, nullptr);
+  SetFocus(h);
+  QWidget* view = widgetForWindow(h);
+  ASSERT_TRUE(view);
+  using Keys = std::vector<std::string>;
+  struct Case {
+    Qt::Key key;
+    Qt::KeyboardModifiers mods;
+    Keys want;
+  } cases[] = {
+      {Qt::Key_X, Qt::AltModifier,
+       {"SYSKEYDOWN ALT+alt", "SYSKEYDOWN X+alt", "SYSCHAR x+alt", "SYSKEYUP X+alt", "KEYUP ALT"}},
+      {Qt::Key_Alt, {}, {"SYSKEYDOWN ALT+alt", "SYSKEYUP ALT+alt"}},
+      {Qt::Key_F4, Qt::AltModifier,
+       {"SYSKEYDOWN ALT+alt", "SYSKEYDOWN F4+alt", "SYSKEYUP F4+alt", "KEYUP ALT"}},
+      {Qt::Key_F10, {}, {"SYSKEYDOWN F10", "SYSKEYUP F10"}},
+      {Qt::Key_X, {}, {"KEYDOWN X", "CHAR x", "KEYUP X"}},
+      // With Ctrl, Alt makes no system keys (the AltGr combination).
+      {Qt::Key_X, Qt::ControlModifier | Qt::AltModifier,
+       {"KEYDOWN CTRL", "KEYDOWN ALT", "KEYDOWN X", "CHAR x", "KEYUP X", "KEYUP ALT", "KEYUP CTRL"}},
+  };
+  for (const auto& c : cases) {
+    g_seen.clear();
+    QTest::keyClick(view, c.key, c.mods);
+    EXPECT_EQ(keyTrace(), c.want) << QKeySequence(c.key | c.mods).toString().toStdString();
   }
 }
 
