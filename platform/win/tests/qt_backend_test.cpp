@@ -237,6 +237,42 @@ TEST_F(QtLayer, QtKeysWithAltArriveAsSystemKeys) {
   }
 }
 
+TEST_F(QtLayer, AQtDoubleClickIsWmLButtonDblClkOnlyForCsDblClksClasses) {
+  WNDCLASS plain;
+  ASSERT_TRUE(GetClassInfo(nullptr, "TestCtl", &plain));
+  plain.style = 0;
+  plain.lpszClassName = "PlainCtl";
+  ASSERT_NE(RegisterClass(&plain), 0);
+  using Msgs = std::vector<UINT>;
+  struct Case {
+    const char* cls;
+    Qt::MouseButton button;
+    Msgs want;
+  } cases[] = {
+      {"TestCtl", Qt::LeftButton, {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP}},
+      {"PlainCtl", Qt::LeftButton, {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDOWN, WM_LBUTTONUP}},
+      {"TestCtl", Qt::RightButton, {WM_RBUTTONDOWN, WM_RBUTTONUP, WM_RBUTTONDBLCLK, WM_RBUTTONUP}},
+      {"PlainCtl", Qt::RightButton, {WM_RBUTTONDOWN, WM_RBUTTONUP, WM_RBUTTONDOWN, WM_RBUTTONUP}},
+  };
+  for (const auto& c : cases) {
+    HWND h = CreateWindowEx(0, c.cls, "", WS_POPUP | WS_VISIBLE, 20, 20, 60, 40, nullptr, nullptr,
+                            nullptr, nullptr);
+    ASSERT_TRUE(h);
+    QWidget* view = widgetForWindow(h);
+    ASSERT_TRUE(view);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view));
+    g_seen.clear();
+    // Through the window, so that Qt's own double-click detection runs: the
+    // view sees press, release, double click, release.
+    QTest::mouseDClick(view->windowHandle(), c.button, {}, QPoint(30, 20));
+    Msgs got;
+    for (const auto& s : g_seen)
+      if (s.msg >= WM_LBUTTONDOWN && s.msg <= WM_MBUTTONDBLCLK) got.push_back(s.msg);
+    EXPECT_EQ(got, c.want) << c.cls << " button " << c.button;
+    DestroyWindow(h);
+  }
+}
+
 TEST_F(QtLayer, AnInputMethodCommitArrivesAsWmCharWithTheCodePoint) {
   HWND h = CreateWindowEx(0, "TestCtl", "", WS_POPUP | WS_VISIBLE, 0, 0, 50, 20, nullptr,
                           nullptr, nullptr, nullptr);
