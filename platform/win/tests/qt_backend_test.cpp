@@ -22,6 +22,7 @@
 #include "platform/win/gdi.h"
 #include "platform/win/host_widget.h"
 #include "platform/win/qt_backend.h"
+#include "platform/win/scrollbar.h"
 #include "platform/win/window.h"
 
 using namespace plat::win;
@@ -400,6 +401,127 @@ TEST_F(QtLayer, HostedControlTakesPartInTheDialog) {
   ASSERT_EQ(commands.size(), 1u);
   EXPECT_EQ(LOWORD(commands[0]), 42);
   EXPECT_EQ(HIWORD(commands[0]), 1);
+}
+
+TEST_F(QtLayer, TabLeavesTheHostedControlForTheNextWidgetAndEscapeCancels) {
+  QDialog dlg;
+  auto* layout = new QVBoxLayout(&dlg);
+  auto* before = new QLineEdit(&dlg);
+  auto* host = new HostWidget(&dlg);
+  auto* after = new QLineEdit(&dlg);
+  auto* ok = new QPushButton("OK", &dlg);
+  ok->setDefault(true);
+  layout->addWidget(before);
+  layout->addWidget(host);
+  layout->addWidget(after);
+  layout->addWidget(ok);
+  HWND ctl = CreateWindowEx(0, "TestCtl", "", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, 0, 10, 10,
+                            host->hostWindow(), reinterpret_cast<HMENU>(42), nullptr, nullptr);
+  ASSERT_TRUE(ctl);
+  bool rejected = false;
+  QObject::connect(&dlg, &QDialog::rejected, [&] { rejected = true; });
+  dlg.show();
+  dlg.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+  host->setFocus();
+  QApplication::processEvents();
+  ASSERT_EQ(GetFocus(), ctl);
+
+  // Tab forward: out of the control to the widget after the host.
+  g_seen.clear();
+  QTest::keyClick(host, Qt::Key_Tab);
+  EXPECT_TRUE(after->hasFocus());
+  EXPECT_EQ(GetFocus(), nullptr);
+  EXPECT_TRUE(seen(WM_KILLFOCUS, 0));
+  EXPECT_FALSE(seen(WM_KEYDOWN, VK_TAB));
+  // And back again.
+  QTest::keyClick(after, Qt::Key_Backtab, Qt::ShiftModifier);
+  EXPECT_TRUE(host->hasFocus());
+  EXPECT_EQ(GetFocus(), ctl);
+
+  // Escape is the dialog's Cancel, not a key of the control.
+  g_seen.clear();
+  QTest::keyClick(host, Qt::Key_Escape);
+  EXPECT_TRUE(rejected);
+  EXPECT_EQ(dlg.result(), QDialog::Rejected);
+  EXPECT_FALSE(seen(WM_KEYDOWN, VK_ESCAPE));
+}
+
+TEST_F(QtLayer, NotificationsOfHostedControlsReachTheDialogsHandler) {
+  QDialog dlg;
+  auto* layout = new QVBoxLayout(&dlg);
+  auto* host = new HostWidget(&dlg);
+  layout->addWidget(host);
+  std::vector<Seen> got;
+  host->setHandler([&](UINT m, WPARAM w, LPARAM l, LRESULT* r) {
+    if (m != WM_NOTIFY && m != WM_CTLCOLORSTATIC && m != 0x502 && m != WM_VSCROLL) return false;
+    got.push_back({m, w, l, nullptr});
+    *r = m == WM_VSCROLL ? 0 : static_cast<LRESULT>(m) * 10;
+    return true;
+  });
+  HWND ctl = CreateWindowEx(0, "TestCtl", "", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10,
+                            host->hostWindow(), reinterpret_cast<HMENU>(42), nullptr, nullptr);
+  ASSERT_TRUE(ctl);
+  dlg.resize(200, 200);
+  dlg.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+  QApplication::processEvents();
+
+  // What a control sends its parent comes to the handler with its
+  // parameters, and the handler's answer goes back to the control.
+  struct Record {
+    HWND from;
+    UINT_PTR id;
+    UINT code;
+  } header{ctl, 42, 7};
+  HDC dc = GetDC(ctl);
+  struct Case {
+    UINT msg;
+    WPARAM w;
+    LPARAM l;
+  } cases[] = {
+      {WM_NOTIFY, 42, reinterpret_cast<LPARAM>(&header)},
+      {WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(ctl)},
+      {0x502, 0, MAKELPARAM(VK_DOWN, 2)},  // a control's own key notification
+  };
+  for (const auto& c : cases) {
+    got.clear();
+    EXPECT_EQ(SendMessage(GetParent(ctl), c.msg, c.w, c.l), static_cast<LRESULT>(c.msg) * 10)
+        << c.msg;
+    ASSERT_EQ(got.size(), 1u) << c.msg;
+    EXPECT_EQ(got[0].w, c.w) << c.msg;
+    EXPECT_EQ(got[0].l, c.l) << c.msg;
+  }
+  ReleaseDC(ctl, dc);
+  // Without an answer from the handler the default one comes back.
+  host->setHandler(nullptr);
+  EXPECT_EQ(SendMessage(GetParent(ctl), WM_CTLCOLOREDIT, 0, reinterpret_cast<LPARAM>(ctl)),
+            reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW)));
+
+  // A scroll bar beside the control reports a click on its arrow.
+  host->setHandler([&](UINT m, WPARAM w, LPARAM l, LRESULT* r) {
+    if (m != WM_VSCROLL) return false;
+    got.push_back({m, w, l, nullptr});
+    *r = 0;
+    return true;
+  });
+  HWND sb = CreateWindowEx(0, "ScrollBar", "", WS_CHILD | WS_VISIBLE | SBS_VERT, host->width() - 16,
+                           0, 16, host->height(), host->hostWindow(), reinterpret_cast<HMENU>(43),
+                           nullptr, nullptr);
+  ASSERT_TRUE(sb);
+  SCROLLINFO si;
+  si.fMask = SIF_ALL;
+  si.nMin = 0;
+  si.nMax = 99;
+  si.nPage = 10;
+  si.nPos = 0;
+  SetScrollInfo(sb, SB_CTL, &si, TRUE);
+  got.clear();
+  QTest::mouseClick(host, Qt::LeftButton, {}, QPoint(host->width() - 8, host->height() - 5));
+  ASSERT_GE(got.size(), 2u);
+  EXPECT_EQ(LOWORD(got.front().w), SB_LINEDOWN);
+  EXPECT_EQ(reinterpret_cast<HWND>(got.front().l), sb);
+  EXPECT_EQ(LOWORD(got.back().w), SB_ENDSCROLL);
 }
 
 TEST_F(QtLayer, AControlAskingForAllKeysKeepsReturnAndTab) {
