@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
 #include <QApplication>
 #include <QDialog>
 #include <QInputMethodEvent>
@@ -90,6 +92,24 @@ TEST_F(QtLayer, TheScreenIsReadAtTheFirstWindowNotAtRegistration) {
   QScreen* s = QGuiApplication::primaryScreen();
   EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), s->geometry().width());
   EXPECT_EQ(GetDeviceCaps(nullptr, LOGPIXELSY), static_cast<int>(s->logicalDotsPerInchY() + 0.5));
+}
+
+TEST_F(QtLayer, ALibraryRegisteringClassesAtLoadLeavesTheScreenUnreadUntilTheFirstWindow) {
+  ASSERT_TRUE(qobject_cast<QApplication*>(QCoreApplication::instance()));
+  void* lib = dlopen(TV_WIN_CLASSLIB, RTLD_NOW);
+  ASSERT_TRUE(lib) << dlerror();
+  WNDCLASS wc;
+  EXPECT_TRUE(GetClassInfo(nullptr, "LibClass", &wc));
+  EXPECT_FALSE(test::screenWasRead());
+  HWND h = CreateWindowEx(0, "LibClass", "x", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr,
+                          nullptr);
+  ASSERT_TRUE(h);
+  EXPECT_TRUE(test::screenWasRead());
+  EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), QGuiApplication::primaryScreen()->geometry().height());
+  EXPECT_EQ(SendMessage(h, WM_USER, 0, 0), 0x1234);
+  DestroyWindow(h);
+  dlclose(lib);
+  EXPECT_FALSE(GetClassInfo(nullptr, "LibClass", &wc));  // gone with the library
 }
 
 TEST_F(QtLayer, AClickArrivesAsButtonMessagesAtClientCoordinates) {
