@@ -996,6 +996,25 @@ void collectPaintOrder(HWND h, std::vector<HWND>* out) {
   for (HWND c : w->children) collectPaintOrder(c, out);
 }
 
+// Asks the backend to run the pump again for what is left. A handler may
+// open a nested loop (a modal dialog, a message box) and so never return to
+// the round that called it; that loop must still run the messages queued
+// behind and the timers due later.
+void wakeForRemainingWork() {
+  auto& st = S();
+  bool more;
+  {
+    std::lock_guard<std::mutex> lock(st.queueMutex);
+    more = !st.queue.empty() && st.queue.front().message != WM_QUIT;
+  }
+  if (more) wakeBackend(0);
+  if (!st.timers.empty()) {
+    std::int64_t next = st.timers.front().due;
+    for (auto& tm : st.timers) next = std::min(next, tm.due);
+    wakeBackend(std::max<std::int64_t>(0, next - now()));
+  }
+}
+
 }  // namespace
 
 int pumpMessages() {
@@ -1018,6 +1037,7 @@ int pumpMessages() {
       st.queue.pop_front();
     }
     if (m.hwnd && !W(m.hwnd)) continue;
+    wakeForRemainingWork();
     DispatchMessage(&m);
     ++delivered;
   }
@@ -1042,6 +1062,7 @@ int pumpMessages() {
     m.lParam = reinterpret_cast<LPARAM>(d.proc);
     m.time = static_cast<DWORD>(t);
     if (d.hwnd && !W(d.hwnd)) continue;
+    wakeForRemainingWork();
     DispatchMessage(&m);
     ++delivered;
   }
@@ -1066,17 +1087,7 @@ int pumpMessages() {
     }
   }
   // More work: ask to be called again.
-  bool more;
-  {
-    std::lock_guard<std::mutex> lock(st.queueMutex);
-    more = !st.queue.empty() && st.queue.front().message != WM_QUIT;
-  }
-  if (more) wakeBackend(0);
-  if (!st.timers.empty()) {
-    std::int64_t next = st.timers.front().due;
-    for (auto& tm : st.timers) next = std::min(next, tm.due);
-    wakeBackend(std::max<std::int64_t>(0, next - now()));
-  }
+  wakeForRemainingWork();
   return delivered;
 }
 

@@ -8,8 +8,10 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QInputMethodEvent>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QScreen>
 #include <QPushButton>
 #include <QTest>
@@ -21,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/ui/qt_message_box.h"
 #include "platform/win/gdi.h"
 #include "platform/win/host_widget.h"
 #include "platform/win/qt_backend.h"
@@ -310,16 +313,120 @@ TEST_F(QtLayer, AnInputMethodCommitArrivesAsWmCharWithTheCodePoint) {
   EXPECT_EQ(g_seen[1].w, 0x1F600u);  // a whole code point, not a surrogate half
 }
 
-TEST_F(QtLayer, PostedMessagesAndTimersRunInsideANestedDialogLoop) {
-  HWND h = CreateWindowEx(0, "TestCtl", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr,
-                          nullptr);
-  PostMessage(h, WM_USER, 7, 0);
-  SetTimer(h, 5, 20, nullptr);
-  QDialog dlg;
-  QTimer::singleShot(300, &dlg, &QDialog::accept);
-  dlg.exec();
-  EXPECT_TRUE(seen(WM_USER, 7));
-  EXPECT_TRUE(seen(WM_TIMER, 5));
+// Nested loops: a modal dialog or message box opened by the caller, by a
+// window procedure handling a posted message, or by one handling a timer.
+enum class Loop { Dialog, MessageBox };
+enum class Origin { Caller, PostedMessage, Timer };
+constexpr WPARAM kOpenLoop = 100;
+constexpr UINT_PTR kOpenTimer = 100;
+Loop g_loop = Loop::Dialog;
+Origin g_origin = Origin::Caller;
+bool g_inLoop = false, g_loopRan = false, g_postedInLoop = false, g_timerInLoop = false;
+int g_boxAnswer = 0;
+HWND g_nestingWindow = nullptr;
+
+void runNestedLoop() {
+  g_inLoop = true;
+  // Closes the loop once what should run inside it has run (or after 3 s).
+  QElapsedTimer since;
+  since.start();
+  QTimer poll;
+  bool timerSet = false;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    // For a loop opened by a posted message, the layer timer starts only
+    // once the message behind it has run, so that it cannot be what woke
+    // the pump for that message.
+    if (g_origin == Origin::PostedMessage && g_postedInLoop && !timerSet) {
+      SetTimer(g_nestingWindow, 5, 20, nullptr);
+      timerSet = true;
+    }
+    bool done = g_timerInLoop && (g_postedInLoop || g_origin == Origin::Timer);
+    if (!done && since.elapsed() < 3000) return;
+    QWidget* modal = QApplication::activeModalWidget();
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) box->button(QMessageBox::Ok)->click();
+    else if (auto* dlg = qobject_cast<QDialog*>(modal)) dlg->accept();
+  });
+  poll.start(5);
+  if (g_loop == Loop::Dialog) {
+    QDialog dlg;
+    dlg.exec();
+  } else {
+    plat::ui::QtMessageSink sink;
+    plat::ui::MessageBoxRequest box;
+    box.caption = "Nested";
+    box.text = "A box over layer windows";
+    g_boxAnswer = sink.show(box);
+  }
+  g_inLoop = false;
+  g_loopRan = true;
+}
+
+LRESULT nestingProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+  if (m == WM_USER && w == kOpenLoop) {
+    runNestedLoop();
+    return 0;
+  }
+  if (m == WM_TIMER && w == kOpenTimer) {
+    KillTimer(h, kOpenTimer);
+    runNestedLoop();
+    return 0;
+  }
+  if (m == WM_USER && w == 7) g_postedInLoop = g_postedInLoop || g_inLoop;
+  if (m == WM_TIMER && w == 5) g_timerInLoop = g_timerInLoop || g_inLoop;
+  return DefWindowProc(h, m, w, l);
+}
+
+TEST_F(QtLayer, PostedMessagesAndTimersRunInsideNestedLoops) {
+  struct Case {
+    const char* name;
+    Loop loop;
+    Origin origin;
+  } cases[] = {
+      {"dialog opened by the caller", Loop::Dialog, Origin::Caller},
+      {"dialog opened for a posted message", Loop::Dialog, Origin::PostedMessage},
+      {"dialog opened for a timer", Loop::Dialog, Origin::Timer},
+      {"message box opened by the caller", Loop::MessageBox, Origin::Caller},
+      {"message box opened for a posted message", Loop::MessageBox, Origin::PostedMessage},
+      {"message box opened for a timer", Loop::MessageBox, Origin::Timer},
+  };
+  for (const auto& c : cases) {
+    HWND h = CreateWindowEx(0, "TestCtl", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr,
+                            nullptr);
+    ASSERT_TRUE(h);
+    SetWindowLongPtr(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(nestingProc));
+    g_nestingWindow = h;
+    g_loop = c.loop;
+    g_origin = c.origin;
+    g_inLoop = g_loopRan = g_postedInLoop = g_timerInLoop = false;
+    g_boxAnswer = 0;
+    switch (c.origin) {
+      case Origin::Caller:
+        PostMessage(h, WM_USER, 7, 0);
+        SetTimer(h, 5, 20, nullptr);
+        runNestedLoop();
+        break;
+      case Origin::PostedMessage:
+        // The second message waits behind the one that opens the loop.
+        PostMessage(h, WM_USER, kOpenLoop, 0);
+        PostMessage(h, WM_USER, 7, 0);
+        break;
+      case Origin::Timer:
+        // The other timer is due only after the loop has opened.
+        SetTimer(h, kOpenTimer, 10, nullptr);
+        SetTimer(h, 5, 40, nullptr);
+        break;
+    }
+    EXPECT_TRUE(QTest::qWaitFor([] { return g_loopRan; }, 5000)) << c.name;
+    EXPECT_TRUE(g_timerInLoop) << c.name;
+    if (c.origin != Origin::Timer) {
+      EXPECT_TRUE(g_postedInLoop) << c.name;
+    }
+    if (c.loop == Loop::MessageBox) {
+      EXPECT_EQ(g_boxAnswer, plat::ui::IDOK) << c.name;
+    }
+    DestroyWindow(h);
+    QTest::qWait(50);  // wake-ups asked for by this case do not serve the next
+  }
 }
 
 TEST_F(QtLayer, AMessagePostedFromAnotherThreadRunsOnTheUiThread) {
