@@ -574,6 +574,52 @@ TEST_F(QtLayer, TabLeavesTheHostedControlForTheNextWidgetAndEscapeCancels) {
   EXPECT_FALSE(seen(WM_KEYDOWN, VK_ESCAPE));
 }
 
+TEST_F(QtLayer, TabGoesThroughTheHostedControlsInCreationOrder) {
+  QDialog dlg;
+  auto* layout = new QVBoxLayout(&dlg);
+  auto* before = new QLineEdit(&dlg);
+  auto* host = new HostWidget(&dlg);
+  auto* after = new QLineEdit(&dlg);
+  layout->addWidget(before);
+  layout->addWidget(host);
+  layout->addWidget(after);
+  host->setFillWithFirstChild(false);
+  auto make = [&](int id, DWORD style) {
+    return CreateWindowEx(0, "TestCtl", "", WS_CHILD | WS_VISIBLE | style, 0, id * 12, 40, 10,
+                          host->hostWindow(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                          nullptr, nullptr);
+  };
+  HWND first = make(1, WS_TABSTOP);
+  HWND plain = make(2, 0);  // no tab stop: Tab passes it by
+  HWND second = make(3, WS_TABSTOP);
+  HWND disabled = make(4, WS_TABSTOP | WS_DISABLED);
+  ASSERT_TRUE(first && plain && second && disabled);
+  dlg.show();
+  dlg.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+  before->setFocus();
+  QApplication::processEvents();
+
+  // Forward: into the first control, on to the second, then out.
+  QTest::keyClick(before, Qt::Key_Tab);
+  EXPECT_EQ(GetFocus(), first);
+  QTest::keyClick(host, Qt::Key_Tab);
+  EXPECT_TRUE(host->hasFocus());
+  EXPECT_EQ(GetFocus(), second);
+  QTest::keyClick(host, Qt::Key_Tab);
+  EXPECT_TRUE(after->hasFocus());
+  EXPECT_EQ(GetFocus(), nullptr);
+  // Backward: in at the last control, back through the first, then out.
+  QTest::keyClick(after, Qt::Key_Backtab, Qt::ShiftModifier);
+  EXPECT_TRUE(host->hasFocus());
+  EXPECT_EQ(GetFocus(), second);
+  QTest::keyClick(host, Qt::Key_Backtab, Qt::ShiftModifier);
+  EXPECT_EQ(GetFocus(), first);
+  QTest::keyClick(host, Qt::Key_Backtab, Qt::ShiftModifier);
+  EXPECT_TRUE(before->hasFocus());
+  EXPECT_EQ(GetFocus(), nullptr);
+}
+
 TEST_F(QtLayer, NotificationsOfHostedControlsReachTheDialogsHandler) {
   QDialog dlg;
   auto* layout = new QVBoxLayout(&dlg);
