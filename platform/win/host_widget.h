@@ -3,11 +3,12 @@
 // owns a host layer window whose children are the embedded controls: the
 // host's geometry follows the widget's layout, the first child fills it
 // unless told otherwise, focus and Tab order pass between Qt widgets and
-// the controls both ways (Tab goes through the controls' tab stops in
-// creation order before it leaves the host), WM_GETDLGCODE decides which keys a control keeps
-// (the others go on to the dialog: Return to its default button, Esc to
-// reject), and the messages the host window receives from its children
-// (WM_COMMAND and the controls' notifications) reach a C++ handler.
+// the controls both ways (Tab goes through the controls' WS_TABSTOP
+// windows in creation order before it leaves the host), WM_GETDLGCODE
+// decides which keys a control keeps (the others go on to the dialog:
+// Return to its default button, Esc to reject), and the messages the host
+// window receives from its children (WM_COMMAND and the controls'
+// notifications) reach a C++ handler.
 
 #include <functional>
 #include <vector>
