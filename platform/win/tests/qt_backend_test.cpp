@@ -626,19 +626,32 @@ TEST_F(QtLayer, NotificationsOfHostedControlsReachTheDialogsHandler) {
   auto* host = new HostWidget(&dlg);
   layout->addWidget(host);
   std::vector<Seen> got;
+  std::vector<Seen> created;
   host->setHandler([&](UINT m, WPARAM w, LPARAM l, LRESULT* r) {
-    if (m != WM_NOTIFY && m != WM_CTLCOLORSTATIC && m != 0x502 && m != WM_VSCROLL) return false;
+    if (m == WM_PARENTNOTIFY) {
+      created.push_back({m, w, l, nullptr});
+      return false;  // the host's own handling goes on
+    }
+    if (m != WM_NOTIFY && m != WM_CTLCOLORSTATIC && m != 0x502) return false;
     got.push_back({m, w, l, nullptr});
-    *r = m == WM_VSCROLL ? 0 : static_cast<LRESULT>(m) * 10;
+    *r = static_cast<LRESULT>(m) * 10;
     return true;
   });
   HWND ctl = CreateWindowEx(0, "TestCtl", "", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10,
                             host->hostWindow(), reinterpret_cast<HMENU>(42), nullptr, nullptr);
   ASSERT_TRUE(ctl);
+  // The control announces itself, and still fills the host.
+  ASSERT_EQ(created.size(), 1u);
+  EXPECT_EQ(LOWORD(created[0].w), WM_CREATE);
+  EXPECT_EQ(HIWORD(created[0].w), 42);
+  EXPECT_EQ(reinterpret_cast<HWND>(created[0].l), ctl);
   dlg.resize(200, 200);
   dlg.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
   QApplication::processEvents();
+  RECT cr;
+  GetClientRect(ctl, &cr);
+  EXPECT_EQ(cr.right, host->width());
 
   // What a control sends its parent comes to the handler with its
   // parameters, and the handler's answer goes back to the control.
@@ -708,8 +721,9 @@ TEST_F(QtLayer, AControlAskingForAllKeysKeepsReturnAndTab) {
   layout->addWidget(ok);
   CreateWindowEx(0, "TestCtl", "", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, host->hostWindow(),
                  reinterpret_cast<HMENU>(1), nullptr, nullptr);
-  bool accepted = false;
+  bool accepted = false, rejected = false;
   QObject::connect(ok, &QPushButton::clicked, [&] { accepted = true; });
+  QObject::connect(&dlg, &QDialog::rejected, [&] { rejected = true; });
   dlg.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
   host->setFocus();
@@ -717,9 +731,12 @@ TEST_F(QtLayer, AControlAskingForAllKeysKeepsReturnAndTab) {
   g_seen.clear();
   QTest::keyClick(host, Qt::Key_Return);
   QTest::keyClick(host, Qt::Key_Tab);
+  QTest::keyClick(host, Qt::Key_Escape);
   EXPECT_FALSE(accepted);
+  EXPECT_FALSE(rejected);
   EXPECT_TRUE(seen(WM_KEYDOWN, VK_RETURN));
   EXPECT_TRUE(seen(WM_KEYDOWN, VK_TAB));
+  EXPECT_TRUE(seen(WM_KEYDOWN, VK_ESCAPE));
   EXPECT_TRUE(host->hasFocus());
 }
 
