@@ -351,11 +351,10 @@ void runNestedLoop() {
     QDialog dlg;
     dlg.exec();
   } else {
+    // The program's message box, shown by its Qt sink.
     plat::ui::QtMessageSink sink;
-    plat::ui::MessageBoxRequest box;
-    box.caption = "Nested";
-    box.text = "A box over layer windows";
-    g_boxAnswer = sink.show(box);
+    plat::ui::ScopedSink scoped(sink);
+    g_boxAnswer = plat::ui::MessageBox("A box over layer windows", "Nested", plat::ui::MB_OK);
   }
   g_inLoop = false;
   g_loopRan = true;
