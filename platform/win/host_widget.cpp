@@ -4,6 +4,8 @@
 
 #include <QKeyEvent>
 
+#include <algorithm>
+
 #include "platform/win/window.h"
 
 namespace plat::win {
@@ -83,6 +85,46 @@ HWND HostWidget::focusTarget() const {
   return first;
 }
 
+std::vector<HWND> HostWidget::controls() const {
+  std::vector<HWND> out;
+  for (HWND c = GetWindow(layerWindow(), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+    out.push_back(c);
+  std::reverse(out.begin(), out.end());  // GW_CHILD gives the newest
+  return out;
+}
+
+namespace {
+bool isTabStop(HWND c) {
+  return IsWindowVisible(c) && IsWindowEnabled(c) &&
+         (static_cast<DWORD>(GetWindowLong(c, GWL_STYLE)) & WS_TABSTOP) != 0;
+}
+}  // namespace
+
+HWND HostWidget::firstTabStop(bool last) const {
+  std::vector<HWND> kids = controls();
+  if (last) std::reverse(kids.begin(), kids.end());
+  for (HWND c : kids)
+    if (isTabStop(c)) return c;
+  return nullptr;
+}
+
+bool HostWidget::tabAmongControls(bool forward) {
+  HWND f = GetFocus();
+  if (!f || !IsChild(layerWindow(), f)) return false;
+  while (GetParent(f) != layerWindow()) f = GetParent(f);  // the host's child that holds it
+  std::vector<HWND> kids = controls();
+  if (!forward) std::reverse(kids.begin(), kids.end());
+  auto it = std::find(kids.begin(), kids.end(), f);
+  if (it == kids.end()) return false;
+  for (++it; it != kids.end(); ++it) {
+    if (isTabStop(*it)) {
+      SetFocus(*it);
+      return GetFocus() == *it;
+    }
+  }
+  return false;
+}
+
 void HostWidget::layoutChildren() {
   if (!fill_) return;
   HWND h = layerWindow();
@@ -122,9 +164,16 @@ bool HostWidget::event(QEvent* e) {
   // Tab moves the Qt focus unless the control asks for it.
   if (e->type() == QEvent::KeyPress) {
     auto* k = static_cast<QKeyEvent*>(e);
-    if ((k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab) && controlWants(k)) {
-      keyPressEvent(k);
-      return true;
+    if (k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab) {
+      if (controlWants(k)) {
+        keyPressEvent(k);
+        return true;
+      }
+      bool forward = k->key() == Qt::Key_Tab && !(k->modifiers() & Qt::ShiftModifier);
+      if (!(k->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) && tabAmongControls(forward)) {
+        k->accept();
+        return true;
+      }
     }
   }
   return LayerView::event(e);
@@ -151,8 +200,14 @@ void HostWidget::keyReleaseEvent(QKeyEvent* e) {
 void HostWidget::focusInEvent(QFocusEvent* e) {
   QWidget::focusInEvent(e);
   HWND f = GetFocus();
-  if (!f || !IsChild(layerWindow(), f))
-    if (HWND t = focusTarget()) SetFocus(t);
+  if (f && IsChild(layerWindow(), f)) return;
+  // Tab enters at the first tab stop, Shift+Tab at the last; otherwise the
+  // control that last had the focus gets it back.
+  HWND t = nullptr;
+  if (e->reason() == Qt::TabFocusReason) t = firstTabStop(false);
+  if (e->reason() == Qt::BacktabFocusReason) t = firstTabStop(true);
+  if (!t) t = focusTarget();
+  if (t) SetFocus(t);
 }
 
 void HostWidget::focusOutEvent(QFocusEvent* e) {

@@ -3,12 +3,15 @@
 // owns a host layer window whose children are the embedded controls: the
 // host's geometry follows the widget's layout, the first child fills it
 // unless told otherwise, focus and Tab order pass between Qt widgets and
-// the controls both ways, WM_GETDLGCODE decides which keys a control keeps
-// (the others go on to the dialog: Return to its default button, Esc to
-// reject), and the messages the host window receives from its children
-// (WM_COMMAND and the controls' notifications) reach a C++ handler.
+// the controls both ways (Tab goes through the controls' WS_TABSTOP
+// windows in creation order before it leaves the host), WM_GETDLGCODE
+// decides which keys a control keeps (the others go on to the dialog:
+// Return to its default button, Esc to reject), and the messages the host
+// window receives from its children (WM_COMMAND and the controls'
+// notifications) reach a C++ handler.
 
 #include <functional>
+#include <vector>
 
 #include "platform/win/qt_backend.h"
 
@@ -44,6 +47,11 @@ class HostWidget : public LayerView {
 
  private:
   HWND focusTarget() const;
+  std::vector<HWND> controls() const;  // the host's children in creation order
+  HWND firstTabStop(bool last) const;
+  // Moves the focus to the next (or previous) tab stop after the control
+  // that holds it; false when there is none, so Tab leaves the host.
+  bool tabAmongControls(bool forward);
   bool controlWants(QKeyEvent* e) const;
   void layoutChildren();
   Handler handler_;

@@ -266,6 +266,10 @@ void LayerView::mouseMoveEvent(QMouseEvent* e) { mouse(e, false); }
 void LayerView::wheelEvent(QWheelEvent* e) {
   if (!IsWindow(hwnd_)) return;
   syncModifiers(e->modifiers());
+  // The button state goes into the message's key flags.
+  setKeyState(VK_LBUTTON, (e->buttons() & Qt::LeftButton) != 0);
+  setKeyState(VK_RBUTTON, (e->buttons() & Qt::RightButton) != 0);
+  setKeyState(VK_MBUTTON, (e->buttons() & Qt::MiddleButton) != 0);
   injectWheel(hwnd_, screenPoint(e->globalPosition()), e->angleDelta().y());
   e->accept();
 }
@@ -274,10 +278,13 @@ void LayerView::deliverKey(QKeyEvent* e, bool down) {
   syncModifiers(e->modifiers());
   bool alt = (e->modifiers() & Qt::AltModifier) != 0;
   int vk = virtualKeyFromQt(e->key());
-  if (vk) injectKey(vk, down, alt);
+  UINT sent = vk ? injectKey(vk, down, alt) : 0;
   if (down) {
+    // Characters of a system key are WM_SYSCHAR, as the platform's
+    // translation makes them.
+    bool sysChar = vk ? sent == WM_SYSKEYDOWN : alt && !(e->modifiers() & Qt::ControlModifier);
     const auto cps = e->text().toUcs4();
-    for (char32_t c : cps) injectChar(c, alt);
+    for (char32_t c : cps) injectChar(c, sysChar);
   }
 }
 

@@ -125,6 +125,7 @@ struct State {
   POINT cursorPos;
   HCURSOR cursor = nullptr;
   Click lastClick;
+  bool altAlone = false;  // Alt is down and no other key came since
   DWORD messageTime = 0;
   int sendDepth = 0;
   COLORREF sysColors[COLOR_COUNT];
@@ -995,6 +996,25 @@ void collectPaintOrder(HWND h, std::vector<HWND>* out) {
   for (HWND c : w->children) collectPaintOrder(c, out);
 }
 
+// Asks the backend to run the pump again for what is left. A handler may
+// open a nested loop (a modal dialog, a message box) and so never return to
+// the round that called it; that loop must still run the messages queued
+// behind and the timers due later.
+void wakeForRemainingWork() {
+  auto& st = S();
+  bool more;
+  {
+    std::lock_guard<std::mutex> lock(st.queueMutex);
+    more = !st.queue.empty() && st.queue.front().message != WM_QUIT;
+  }
+  if (more) wakeBackend(0);
+  if (!st.timers.empty()) {
+    std::int64_t next = st.timers.front().due;
+    for (auto& tm : st.timers) next = std::min(next, tm.due);
+    wakeBackend(std::max<std::int64_t>(0, next - now()));
+  }
+}
+
 }  // namespace
 
 int pumpMessages() {
@@ -1017,6 +1037,7 @@ int pumpMessages() {
       st.queue.pop_front();
     }
     if (m.hwnd && !W(m.hwnd)) continue;
+    wakeForRemainingWork();
     DispatchMessage(&m);
     ++delivered;
   }
@@ -1041,6 +1062,7 @@ int pumpMessages() {
     m.lParam = reinterpret_cast<LPARAM>(d.proc);
     m.time = static_cast<DWORD>(t);
     if (d.hwnd && !W(d.hwnd)) continue;
+    wakeForRemainingWork();
     DispatchMessage(&m);
     ++delivered;
   }
@@ -1065,17 +1087,7 @@ int pumpMessages() {
     }
   }
   // More work: ask to be called again.
-  bool more;
-  {
-    std::lock_guard<std::mutex> lock(st.queueMutex);
-    more = !st.queue.empty() && st.queue.front().message != WM_QUIT;
-  }
-  if (more) wakeBackend(0);
-  if (!st.timers.empty()) {
-    std::int64_t next = st.timers.front().due;
-    for (auto& tm : st.timers) next = std::min(next, tm.due);
-    wakeBackend(std::max<std::int64_t>(0, next - now()));
-  }
+  wakeForRemainingWork();
   return delivered;
 }
 
@@ -1604,33 +1616,64 @@ void injectMouse(HWND target, POINT pt, int button, bool down) {
 void injectWheel(HWND target, POINT pt, int delta) {
   auto& st = S();
   st.cursorPos = pt;
+  if (delta == 0) return;  // a sideways wheel: no vertical turn to report
+  // The focus window, as the platform does, when it lies in the target's
+  // tree; otherwise (the focus is elsewhere or nowhere) the window under
+  // the mouse there, so that a list under the mouse scrolls rather than
+  // the host that holds it.
   HWND h = GetFocus();
-  if (!h) h = target;
-  if (!W(h)) return;
+  if (target && W(target) && (!h || topOf(h) != topOf(target))) {
+    RECT wr;
+    GetWindowRect(target, &wr);
+    h = PtInRect(&wr, pt) ? deepestAt(target, pt) : target;
+  }
+  if (!h || !W(h)) return;
   SendMessage(h, WM_MOUSEWHEEL, MAKEWPARAM(static_cast<int>(mouseKeyFlags()), delta),
               MAKELPARAM(pt.x, pt.y));
 }
 
-void injectKey(int vk, bool down, bool alt) {
+UINT injectKey(int vk, bool down, bool alt) {
+  auto& st = S();
   bool repeat = down && GetKeyState(vk) < 0;
+  // Alt and Ctrl as they were before this key.
+  bool altHeld = alt || GetKeyState(VK_MENU) < 0;
+  bool ctrlHeld = GetKeyState(VK_CONTROL) < 0;
   setKeyState(vk, down);
+  // System keys as the platform makes them: Alt itself and any key while
+  // Alt is held, unless Ctrl is held too (the AltGr combination), and F10.
+  // Alt released after another key is a plain key up: only Alt pressed and
+  // released on its own gives WM_SYSKEYUP (what opens a menu).
+  bool sys;
+  if (vk == VK_MENU) {
+    if (down) {
+      sys = !ctrlHeld;
+      st.altAlone = sys;
+    } else {
+      sys = st.altAlone;
+      st.altAlone = false;
+    }
+  } else {
+    sys = vk == VK_F10 || (altHeld && !ctrlHeld);
+    if (sys) st.altAlone = false;
+  }
   HWND h = GetFocus();
-  if (!h) return;
-  bool sys = alt || vk == VK_F10 || (vk == VK_MENU);
+  if (!h) return 0;
   UINT msg = down ? (sys ? WM_SYSKEYDOWN : WM_KEYDOWN) : (sys ? WM_SYSKEYUP : WM_KEYUP);
   LPARAM l = 1;
-  if (alt) l |= LPARAM{1} << 29;
+  // The context bit: Alt is down (it is never set on plain key messages).
+  if (sys && (altHeld || vk == VK_MENU)) l |= LPARAM{1} << 29;
   if (repeat) l |= LPARAM{1} << 30;
   if (!down) l |= (LPARAM{1} << 30) | (LPARAM{1} << 31);
   SendMessage(h, msg, static_cast<WPARAM>(vk), static_cast<LPARAM>(static_cast<LONG>(l)));
+  return msg;
 }
 
-void injectChar(char32_t cp, bool alt) {
+void injectChar(char32_t cp, bool sysKey) {
   HWND h = GetFocus();
   if (!h) return;
   LPARAM l = 1;
-  if (alt) l |= LPARAM{1} << 29;
-  SendMessage(h, alt ? WM_SYSCHAR : WM_CHAR, static_cast<WPARAM>(cp), l);
+  if (sysKey) l |= LPARAM{1} << 29;
+  SendMessage(h, sysKey ? WM_SYSCHAR : WM_CHAR, static_cast<WPARAM>(cp), l);
 }
 
 // ---------------------------------------------------------------- DefWindowProc
@@ -2075,6 +2118,7 @@ void reset() {
   st.dpi = 96;
   std::fill(std::begin(st.keys), std::end(st.keys), BYTE{0});
   st.lastClick = {};
+  st.altAlone = false;
   st.clock = &st.steady;
   std::copy(std::begin(kClassicColors), std::end(kClassicColors), st.sysColors);
   st.uiThread = std::this_thread::get_id();

@@ -195,11 +195,19 @@ Backend* backend();
 // activation and the double-click rule of CS_DBLCLKS classes.
 // button: 0 move, 1 left, 2 right, 3 middle; down true for press.
 void injectMouse(HWND target, POINT screenPt, int button, bool down);
+// A wheel turn (delta in WHEEL_DELTA units, positive away from the user)
+// goes as WM_MOUSEWHEEL with screen coordinates to the focus window when it
+// is in the target's tree, else to the window under the point; 0 sends
+// nothing.
 void injectWheel(HWND target, POINT screenPt, int delta);
-// Keys go to the focus window; Alt held makes WM_SYS* messages.
-void injectKey(int vk, bool down, bool alt = false);
-// A character (a Unicode code point) to the focus window as WM_CHAR.
-void injectChar(char32_t codePoint, bool alt = false);
+// Keys go to the focus window; alt (or VK_MENU down in the key state)
+// means Alt is held. Alt makes WM_SYSKEYDOWN/UP as the platform does (not
+// with Ctrl; F10 always; Alt released after another key is WM_KEYUP).
+// Returns the message sent, 0 without a focus window.
+UINT injectKey(int vk, bool down, bool alt = false);
+// A character (a Unicode code point) to the focus window: WM_CHAR, or
+// WM_SYSCHAR when it comes from a system key (sysKey).
+void injectChar(char32_t codePoint, bool sysKey = false);
 void setKeyState(int vk, bool down);
 
 // The clock behind timers, GetTickCount and double clicks.

@@ -1,5 +1,6 @@
 // A shared library that registers a window class when it is loaded, as a
 // control library does: the program must find it in the one registry.
+// Loading it touches nothing of Qt.
 #include "platform/win/window.h"
 
 using namespace plat::win;
@@ -18,6 +19,11 @@ __attribute__((constructor)) void registerAtLoad() {
   wc.hInstance = reinterpret_cast<HINSTANCE>(&registerAtLoad);
   wc.lpszClassName = "LibClass";
   RegisterClass(&wc);
+}
+
+// Unloading takes the class away again, as a control library does at detach.
+__attribute__((destructor)) void unregisterAtUnload() {
+  UnregisterClass("LibClass", reinterpret_cast<HINSTANCE>(&registerAtLoad));
 }
 
 }  // namespace

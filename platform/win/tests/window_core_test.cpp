@@ -174,6 +174,29 @@ TEST_F(Core, RefusedNcCreateLeavesNoWindowAndSendsNcDestroy) {
   EXPECT_EQ(std::find(g_trace.begin(), g_trace.end(), "top:DESTROY"), g_trace.end());
 }
 
+TEST_F(Core, AChildMadeInsideNcCreateLivesOnWithItsParent) {
+  g_childInNcCreate = "inner";
+  HWND top = make("top", WS_BORDER);
+  ASSERT_TRUE(top);
+  // The child is made, and announces itself, before its parent has a client area.
+  EXPECT_EQ(g_trace, (Trace{":NCCREATE", ":NCCREATE", "inner:NCCALCSIZE", "inner:CREATE",
+                            "inner:SIZE", "inner:MOVE", "top:PARENTNOTIFY", "top:NCCALCSIZE",
+                            "top:CREATE", "top:SIZE", "top:MOVE"}));
+  HWND inner = GetWindow(top, GW_CHILD);
+  ASSERT_TRUE(IsWindow(inner));
+  EXPECT_EQ(nameOf(inner), "inner");
+  EXPECT_EQ(GetParent(inner), top);
+  EXPECT_EQ(test::liveWindowCount(), 2);
+  // Its place follows the client area that the parent got afterwards.
+  POINT p{0, 0};
+  ClientToScreen(inner, &p);
+  EXPECT_EQ(p.x, 11);
+  EXPECT_EQ(p.y, 21);
+  ASSERT_TRUE(DestroyWindow(top));
+  EXPECT_FALSE(IsWindow(inner));
+  EXPECT_EQ(test::liveWindowCount(), 0);
+}
+
 TEST_F(Core, CreateAnsweringMinusOneDestroysTheWindow) {
   g_failCreate = true;
   EXPECT_EQ(make("top"), nullptr);
@@ -529,6 +552,49 @@ TEST_F(Core, MouseInputArrivesInClientCoordinates) {
   EXPECT_EQ(g_lastMsg, WM_MOUSEMOVE);
   EXPECT_EQ(GET_X_LPARAM(g_lastL), 110 - 121);
   ReleaseCapture();
+}
+
+std::vector<UINT> g_buttons;
+LRESULT buttonProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+  if (m >= WM_LBUTTONDOWN && m <= WM_MBUTTONDBLCLK) g_buttons.push_back(m);
+  return DefWindowProc(h, m, w, l);
+}
+
+TEST_F(Core, DoubleClicksOnlyForClassesThatAskForThem) {
+  WNDCLASS plain;
+  ASSERT_TRUE(GetClassInfo(nullptr, "Rec", &plain));
+  plain.style = 0;
+  plain.lpszClassName = "RecPlain";
+  ASSERT_NE(RegisterClass(&plain), 0);
+  struct Case {
+    const char* cls;
+    int button;
+    UINT down, up, dbl;
+  } cases[] = {
+      {"Rec", 1, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK},
+      {"RecPlain", 1, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDOWN},
+      {"Rec", 2, WM_RBUTTONDOWN, WM_RBUTTONUP, WM_RBUTTONDBLCLK},
+      {"RecPlain", 2, WM_RBUTTONDOWN, WM_RBUTTONUP, WM_RBUTTONDOWN},
+      {"Rec", 3, WM_MBUTTONDOWN, WM_MBUTTONUP, WM_MBUTTONDBLCLK},
+      {"RecPlain", 3, WM_MBUTTONDOWN, WM_MBUTTONUP, WM_MBUTTONDOWN},
+  };
+  for (const auto& c : cases) {
+    HWND h = CreateWindowEx(0, c.cls, "", WS_VISIBLE, 0, 0, 100, 100, nullptr, nullptr, nullptr,
+                            nullptr);
+    ASSERT_TRUE(h);
+    SetWindowLongPtr(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(buttonProc));
+    g_buttons.clear();
+    // Three quick clicks: the second is a double click only for CS_DBLCLKS
+    // classes, and a double click never chains into the third.
+    for (int i = 0; i < 3; ++i) {
+      injectMouse(nullptr, {40, 40}, c.button, true);
+      injectMouse(nullptr, {40, 40}, c.button, false);
+    }
+    EXPECT_EQ(g_buttons, (std::vector<UINT>{c.down, c.up, c.dbl, c.up, c.down, c.up}))
+        << c.cls << " button " << c.button;
+    DestroyWindow(h);
+    clock.advance(1000);
+  }
 }
 
 TEST_F(Core, MouseHookSeesClicksAndMaySwallowThem) {
