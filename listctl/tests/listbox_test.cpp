@@ -353,6 +353,46 @@ TEST_F(ListBoxTest, FixedAnswers) {
   EXPECT_STREQ(title, "");  // WM_SETTEXT left the text alone
 }
 
+TEST_F(ListBoxTest, WindowTextIsTheSelectedItemCutToTheCallersBuffer) {
+  HWND h = makeList();
+  ASSERT_TRUE(h);
+  ASSERT_EQ(SendMessage(h, lx::LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("h\xC3\xA9llo world")), 0);
+  ASSERT_EQ(SendMessage(h, lx::LB_SETCURSEL, 0, 0), 0);
+  struct Case {
+    WPARAM capacity;
+    LRESULT copied;
+    const char* text;  // what the buffer holds afterwards
+  } cases[] = {
+      {64, 12, "h\xC3\xA9llo world"},
+      {13, 12, "h\xC3\xA9llo world"},  // exactly the text and its NUL
+      {12, 11, "h\xC3\xA9llo worl"},
+      {3, 1, "h"},  // never half a character
+      {2, 1, "h"},
+      {1, 0, ""},
+      {0, 0, "untouched"},
+  };
+  for (const Case& c : cases) {
+    char buf[64] = "untouched";
+    EXPECT_EQ(SendMessage(h, WM_GETTEXT, c.capacity, reinterpret_cast<LPARAM>(buf)), c.copied) << c.capacity;
+    EXPECT_STREQ(buf, c.text) << c.capacity;
+  }
+}
+
+TEST(ListLibraryAttach, ReadsNoScreen) {
+  // A library loads before any display need exist.
+  test::reset();
+  ASSERT_EQ(lx::LibraryEntry(fakeModule(), lx::DLL_PROCESS_ATTACH), 1);
+  EXPECT_FALSE(test::screenWasRead());
+  lx::LibraryEntry(fakeModule(), lx::DLL_PROCESS_DETACH);
+  test::reset();
+}
+
+TEST_F(ListBoxTest, TheResolutionIsReadAtTheFirstList) {
+  test::setScreen(1024, 768, 120);
+  ASSERT_TRUE(makeList());
+  EXPECT_EQ(lx::pixelsPerInchY(), 120);
+}
+
 TEST_F(ListBoxTest, ThreePostsOfOnePendingStepRunItOnce) {
   HWND h = makeList();
   ASSERT_NE(h, nullptr);
