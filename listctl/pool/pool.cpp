@@ -777,10 +777,7 @@ inline uint8_t* smallTakeFree(MemPool* pool, unsigned c, unsigned flags) {
   POOL_UNPOISON(block, 2);
   const uint16_t link = rd16(block);
   pg->freeHead[c] = link;
-  // Blocks freed long ago are out of the cache: fetch the next one of the
-  // class now, so that its pop does not wait for memory.
-  if (link) __builtin_prefetch(b + link);
-  else pool->smallFree[c] = static_cast<SmallPage*>(pg->nextWithFree[c]);
+  if (!link) pool->smallFree[c] = static_cast<SmallPage*>(pg->nextWithFree[c]);
   block[-1] = uint8_t(c);
   ++pg->inUse;
   POOL_UNPOISON(block, smallUsable(c));

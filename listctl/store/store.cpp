@@ -632,7 +632,8 @@ LRESULT lbxDeleteString(LbxInstance* inst, int index) {
 
 void lbxResetContent(LbxInstance* inst) {
   for (int i = 0; i < inst->itemCount; ++i) lbxFreeItem(inst, i);
-  if (inst->itemCount > 0) lbxRemoveRecords(inst, 0, inst->itemCount);
+  // The pages go whole: no record needs shifting or clearing first.
+  inst->itemCount = 0;
   LbxStore& s = inst->store;
   for (int k = 0; k < s.pageCount; ++k) PoolFree(s.pages[k]);
   if (s.pages) PoolFree(s.pages);
