@@ -69,7 +69,7 @@ bool lbxCellItemText(const LbxInstance* inst, const LbxItem& item, int column, s
 // Items lbxItemText reads ahead: texts are mostly read in list order
 // (painting, saving, searching by hand), so while one is copied the text a
 // few items on is fetched.
-inline constexpr unsigned kReadAhead = 8;
+inline constexpr unsigned kReadAhead = 16;
 
 // The text of item `index`; column -1: the item text (cells joined with
 // `separator`, 0 = tab); false when there is no such item or column.
