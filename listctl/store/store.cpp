@@ -486,8 +486,7 @@ StoreHooks& storeHooks() {
   return h;
 }
 
-// ---- records
-
+// ---- records (the lookup, lbxItem, is inline in store.h)
 
 bool lbxInsertRecords(LbxInstance* inst, int pos, int n) {
   LbxStore& s = inst->store;
