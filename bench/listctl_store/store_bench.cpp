@@ -6,6 +6,13 @@
 //           store and on a QStandardItemModel (binary search + insertRow with
 //           the same case-insensitive order; sort(0)).
 // The program prints each pair's time ratio after the table.
+//
+// Like for like: a vector element is a std::string (32 bytes, its text in a
+// heap block of its own), a store item a 26-byte record with its text in a
+// pool block of its own. Both copy every text in, free every text on delete
+// and copy it out into one reused std::string. The vector copies from strings
+// whose length it knows; the store measures each text it is given, as
+// LB_ADDSTRING does.
 #include <benchmark/benchmark.h>
 
 #include <QStandardItemModel>

@@ -60,11 +60,23 @@ void wr16(uint8_t* p, uint16_t v) { std::memcpy(p, &v, 2); }
 
 std::atomic<int> g_failRegions{0};
 
-void* mapRegion(std::size_t reserved, std::size_t committed) {
+void* mapFreshRegion(std::size_t reserved, std::size_t committed);
+
+// Whether a failure injected by PoolFailNextRegions is due now (and uses it).
+bool injectedFailure() {
   int left = g_failRegions.load();
   while (left > 0) {
-    if (g_failRegions.compare_exchange_weak(left, left - 1)) return nullptr;
+    if (g_failRegions.compare_exchange_weak(left, left - 1)) return true;
   }
+  return false;
+}
+
+void* mapRegion(std::size_t reserved, std::size_t committed) {
+  if (injectedFailure()) return nullptr;
+  return mapFreshRegion(reserved, committed);
+}
+
+void* mapFreshRegion(std::size_t reserved, std::size_t committed) {
   const std::size_t span = reserved + kPoolRegionAlign - kPoolCommitUnit;
   void* raw = mmap(nullptr, span, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
   if (raw == MAP_FAILED) return nullptr;
@@ -195,6 +207,13 @@ struct FixedPage : MemPage {
 
 struct LargePage : MemPage {};
 
+// The start of a freed large block's region while the pool keeps it.
+struct KeptRegion {
+  KeptRegion* next;
+  std::size_t committed;
+  std::size_t reserved;
+};
+
 namespace {
 struct GlobalAllocator;
 }  // namespace
@@ -217,6 +236,10 @@ struct MemPool {
   std::recursive_mutex lock;
   unsigned nesting = 0;
   SmallPage* smallFree[kClasses] = {};
+  // Regions of freed large blocks kept mapped for the next large request of
+  // the same reservation (see keepRegion).
+  KeptRegion* kept = nullptr;
+  std::size_t keptBytes = 0;
 };
 
 namespace {
@@ -228,6 +251,15 @@ static_assert(sizeof(LargePage) <= kLargeHeader);
 constexpr std::size_t kFixedFirst = roundUp(sizeof(FixedPage), 8);
 constexpr std::size_t kSentinelSize = 10;
 static_assert(kSmallFirst < 1024 && kMediumFirst % 8 == 6);
+
+// Clears a block's bytes. Block sizes are bounded (4096 at most on these
+// paths), so the compiler would expand memset inline as `rep stos`, whose
+// start-up costs several times the clearing of a small block; hiding the
+// bound keeps the call to the C library's memset.
+inline void clearBytes(void* p, std::size_t n) {
+  asm("" : "+r"(n));
+  std::memset(p, 0, n);
+}
 
 inline uint8_t* bytes(MemPage* p) { return reinterpret_cast<uint8_t*>(p); }
 inline int pageType(const MemPage* p) { return p->signature & 7; }
@@ -416,6 +448,8 @@ void initFixedPage(MemPool* pool, FixedPage* pg, MemPageDesc* d);
 // Takes a page of `type` with `size` bytes committed (rounded up to 4096) and
 // links it at the head of its type's list. Reports the ceiling (7); a system
 // refusal is left to the caller.
+void* takeLargeRegion(MemPool* pool, std::size_t reserved, std::size_t committed);
+
 MemPageDesc* takePage(MemPool* pool, int type, std::size_t size, TakeFail* why, MemPool* held) {
   *why = TakeFail::None;
   const std::size_t committed = roundUp(size, kPoolCommitUnit);
@@ -427,7 +461,7 @@ MemPageDesc* takePage(MemPool* pool, int type, std::size_t size, TakeFail* why, 
   }
   MemPageDesc* d = takeDesc(pool, why, held);
   if (!d) return nullptr;
-  void* region = mapRegion(reserved, committed);
+  void* region = type == kPageLarge ? takeLargeRegion(pool, reserved, committed) : mapRegion(reserved, committed);
   if (!region || !regSet(reinterpret_cast<uintptr_t>(region), committed | kRegionPage)) {
     if (region) unmapRegion(region, reserved);
     d->next = pool->freeDescs;
@@ -477,7 +511,11 @@ MemPageDesc* takePage(MemPool* pool, int type, std::size_t size, TakeFail* why, 
   return d;
 }
 
-void releasePage(MemPool* pool, MemPageDesc* d) {
+bool keepRegion(MemPool* pool, MemPage* pg);
+
+// Returns a page to the system; with `mayKeep` (a large block being freed)
+// its region may stay mapped for the next large request instead.
+void releasePage(MemPool* pool, MemPageDesc* d, bool mayKeep = false) {
   MemPage* pg = d->page;
   const int type = pageType(pg);
   listRemove(pool, type, d);
@@ -486,7 +524,7 @@ void releasePage(MemPool* pool, MemPageDesc* d) {
   const std::size_t reserved = pg->reserved;
   pg->signature = 0;
   regClear(reinterpret_cast<uintptr_t>(pg));
-  unmapRegion(pg, reserved);
+  if (!mayKeep || !keepRegion(pool, pg)) unmapRegion(pg, reserved);
   d->page = nullptr;
   d->flags = kDescFree;
   d->hint = 0;
@@ -641,7 +679,7 @@ uint8_t* mediumTakeFromPage(MediumPage* pg, uint16_t need, unsigned flags) {
   uint8_t* data = m.b + block + 2;
   const std::size_t usable = m.size(block) - 2;
   POOL_UNPOISON(data, usable);
-  if (flags & kAllocZero) std::memset(data, 0, usable);
+  if (flags & kAllocZero) clearBytes(data, usable);
   return data;
 }
 
@@ -723,7 +761,7 @@ bool mediumResize(MediumPage* pg, uint8_t* data, std::size_t newSize, unsigned f
   }
   m.setHdr(h, uint16_t(mine | 1 | (m.hdr(h) & 2)));
   POOL_UNPOISON(data, mine - 2u);
-  if (flags & kAllocZero) std::memset(data + (s - 2), 0, mine - s);
+  if (flags & kAllocZero) clearBytes(data + (s - 2), mine - s);
   return true;
 }
 
@@ -743,7 +781,7 @@ inline uint8_t* smallTakeFree(MemPool* pool, unsigned c, unsigned flags) {
   block[-1] = uint8_t(c);
   ++pg->inUse;
   POOL_UNPOISON(block, smallUsable(c));
-  if (flags & kAllocZero) std::memset(block, 0, smallUsable(c));
+  if (flags & kAllocZero) clearBytes(block, smallUsable(c));
   return block;
 }
 
@@ -774,7 +812,7 @@ uint8_t* smallAlloc(MemPool* pool, std::size_t size, unsigned flags, MemPool* he
         block[-1] = uint8_t(c);
         ++pg->inUse;
         POOL_UNPOISON(block, smallUsable(c));
-        if (flags & kAllocZero) std::memset(block, 0, smallUsable(c));
+        if (flags & kAllocZero) clearBytes(block, smallUsable(c));
         return block;
       }
       if (room >= 8) {
@@ -836,6 +874,7 @@ void freeFixedBlock(MemPool* pool, MemPage* page, uint8_t* block) {
 // Large blocks.
 
 std::size_t shrinkPool(MemPool* pool);
+std::size_t dropKeptRegions(MemPool* pool);
 
 uint8_t* largeAlloc(MemPool* pool, std::size_t size, unsigned flags, MemPool* held) {
   if (size > SIZE_MAX / 2) {
@@ -848,17 +887,74 @@ uint8_t* largeAlloc(MemPool* pool, std::size_t size, unsigned flags, MemPool* he
       MemPage* pg = d->page;
       pg->inUse = 1;
       uint8_t* block = bytes(pg) + kLargeHeader;
-      // Fresh mappings read as zeros, so flag 1 needs no clearing.
+      // Fresh mappings and kept regions read as zeros, so flag 1 needs no clearing.
       (void)flags;
       return block;
     }
     if (why == TakeFail::Ceiling) return nullptr;
     if (shrinkPool(pool) > 0) continue;
+    // Kept regions of other sizes go back too, though the handler is asked
+    // all the same: they rarely decide whether the system has room.
+    dropKeptRegions(pool);
     if (!report(pool, MEM_OUT_OF_MEMORY, held)) return nullptr;
   }
 }
 
-void freeLargeBlock(MemPool* pool, MemPage* page, uint8_t*) { releasePage(pool, page->desc); }
+void freeLargeBlock(MemPool* pool, MemPage* page, uint8_t*) { releasePage(pool, page->desc, true); }
+
+// Kept regions. A list that is emptied and filled again (or a page that
+// grows past its reservation) frees and takes large regions of the same few
+// sizes over and over; mapping each afresh costs a system call, a page fault
+// per 4096 bytes touched and an unmapping with its TLB flush. So a freed
+// large block's region stays mapped, up to kKeptLimit bytes per pool, off
+// the registry (its address is no block any more) and out of the bytes in
+// use, and the next large request of the same reservation takes it, cleared
+// so that it reads as zeros like a fresh mapping. PoolShrink, a failing
+// mapping and PoolDestroy unmap them.
+constexpr std::size_t kKeptLimit = std::size_t(4) << 20;
+
+bool keepRegion(MemPool* pool, MemPage* pg) {
+  const std::size_t committed = pg->committed, reserved = pg->reserved;
+  if (pool->keptBytes + committed > kKeptLimit) return false;
+  POOL_UNPOISON(bytes(pg), sizeof(KeptRegion));
+  auto* k = new (pg) KeptRegion{pool->kept, committed, reserved};
+  POOL_POISON(bytes(pg), committed);
+  pool->kept = k;
+  pool->keptBytes += committed;
+  return true;
+}
+
+void* takeLargeRegion(MemPool* pool, std::size_t reserved, std::size_t committed) {
+  if (injectedFailure()) return nullptr;
+  for (KeptRegion** at = &pool->kept; *at; at = &(*at)->next) {
+    KeptRegion* k = *at;
+    if (k->reserved != reserved) continue;
+    const std::size_t had = k->committed;
+    auto* b = reinterpret_cast<uint8_t*>(k);
+    if (had < committed && !commitRange(b + had, committed - had)) return mapFreshRegion(reserved, committed);
+    *at = k->next;
+    pool->keptBytes -= had;
+    if (had > committed) decommitRange(b + committed, had - committed);
+    // Pages committed afresh read as zeros; the rest held the old block.
+    const std::size_t old = std::min(had, committed);
+    POOL_UNPOISON(b, old);
+    std::memset(b, 0, old);
+    return b;
+  }
+  return mapFreshRegion(reserved, committed);
+}
+
+// Unmaps every kept region; the bytes they held.
+std::size_t dropKeptRegions(MemPool* pool) {
+  std::size_t freed = 0;
+  while (KeptRegion* k = pool->kept) {
+    pool->kept = k->next;
+    freed += k->committed;
+    unmapRegion(k, k->reserved);
+  }
+  pool->keptBytes = 0;
+  return freed;
+}
 
 bool largeResize(MemPool* pool, MemPage* pg, std::size_t newSize, unsigned flags) {
   if (newSize <= pool->largeThreshold || newSize > SIZE_MAX / 2) return false;
@@ -985,6 +1081,7 @@ void destroyPool(MemPool* pool) {
   for (int t = 0; t < 5; ++t) {
     while (pool->heads[t]) releasePage(pool, pool->heads[t]);
   }
+  dropKeptRegions(pool);
   while (pool->descBlocks) {
     void* b = pool->descBlocks;
     pool->descBlocks = *static_cast<void**>(b);
@@ -1186,7 +1283,7 @@ void* PoolAllocFixed(MemPool* pool) {
           const unsigned i = (unsigned(slot - bytes(pg)) - pg->first) / pg->stride;
           pg->used[i / 64] |= uint64_t(1) << (i % 64);
           ++pg->inUse;
-          std::memset(slot, 0, pool->fixedSize);
+          clearBytes(slot, pool->fixedSize);
           pool->heads[kPageFixed] = d;
           return slot;
         }
@@ -1244,7 +1341,8 @@ std::size_t PoolShrink(MemPool* pool) {
     return 0;
   }
   Guard guard(pool);
-  return shrinkPool(pool);
+  const std::size_t pages = shrinkPool(pool);
+  return pages + dropKeptRegions(pool);
 }
 
 std::size_t PoolSetFloor(MemPool* pool, std::size_t value) {
@@ -1367,6 +1465,10 @@ bool PoolGetStats(MemPool* pool, PoolStats* stats) {
   stats->bytesInUse = pool->bytesInUse;
   stats->floor = pool->floor;
   stats->ceiling = pool->ceiling;
+  for (const KeptRegion* k = pool->kept; k; k = k->next) {
+    ++stats->keptRegions;
+    stats->keptBytes += k->committed;
+  }
   for (int t = 0; t < 5; ++t) {
     MemPageDesc* head = pool->heads[t];
     if (!head) continue;
@@ -1519,6 +1621,12 @@ bool PoolCheck(MemPool* pool, std::string* fault) {
     } while (d != head);
   }
   if (committed != pool->bytesInUse) return *fault = fmt("bytes in use", pool->bytesInUse, committed), false;
+  std::size_t kept = 0;
+  for (const KeptRegion* k = pool->kept; k; k = k->next) {
+    if (regLookup(reinterpret_cast<uintptr_t>(k)) != 0) return *fault = "kept region still in the registry", false;
+    kept += k->committed;
+  }
+  if (kept != pool->keptBytes || kept > kKeptLimit) return *fault = fmt("kept bytes", pool->keptBytes, kept), false;
   return checkSmallPages(pool, fault);
 }
 

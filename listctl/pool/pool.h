@@ -31,6 +31,11 @@
 //   - The floor holds back only the release of a page that empties; PoolShrink
 //     returns every empty medium and fixed page. kPoolNone as a floor is 0.
 //   - Realloc to size 0 reports MEM_ALLOC_ZERO and leaves the block alone.
+//   - A freed large block's region stays mapped (up to 4 MB per pool) and
+//     serves the next large request of the same reservation, cleared to
+//     zeros: emptying and refilling a long list then maps nothing afresh.
+//     Kept regions count in no bytes in use; PoolShrink (which counts them in
+//     its answer), a failing mapping and PoolDestroy unmap them.
 //   - The compaction and per-page hooks and long medium headers are not
 //     provided: the library never uses them.
 //   - A re-entered handler and too many threads in the handler are written to

@@ -17,6 +17,8 @@ struct PoolStats {
   std::size_t blocksInUse = 0; // over all pages
   std::size_t mediumFreeBlocks = 0;   // free blocks of all medium pages
   std::size_t largestMediumFree = 0;  // bytes, headers included
+  std::size_t keptRegions = 0;  // regions of freed large blocks kept mapped
+  std::size_t keptBytes = 0;    // their committed bytes (not in bytesInUse)
 };
 
 // Statistics of a live pool; false (and error 10) for a dead one.

@@ -31,8 +31,9 @@ struct DeleteItemRecord {
 
 bool ownerDrawn(const LbxInstance* inst) { return (inst->style & LBS_OWNERDRAWFIXED) != 0; }
 bool singleSel(const LbxInstance* inst) { return !(inst->style & (LBS_EXTENDEDSEL | LBS_MULTIPLESEL)); }
-int pageOf(int i) { return i / kItemsPerPage; }
-int slotOf(int i) { return i % kItemsPerPage; }
+// Indexes here are never negative: unsigned division is the shorter code.
+int pageOf(int i) { return static_cast<int>(static_cast<unsigned>(i) / kItemsPerPage); }
+int slotOf(int i) { return static_cast<int>(static_cast<unsigned>(i) % kItemsPerPage); }
 int pageRecords(int capacity, int page) { return std::min(kItemsPerPage, capacity - page * kItemsPerPage); }
 
 LbxItem& rec(const LbxInstance* inst, int i) { return inst->store.pages[pageOf(i)][slotOf(i)]; }
@@ -122,15 +123,26 @@ bool growTo(LbxInstance* inst, int newCap) {
   return true;
 }
 
-char* copyText(const char* text) {
-  const std::size_t n = std::strlen(text);
-  auto* p = static_cast<char*>(PoolAlloc(libraryPool(), n + 1, kAllocZero));
-  if (p) std::memcpy(p, text, n);
-  return p;
+// Text blocks: see kTextHeader.
+char* copyText(const char* text, std::size_t n) {
+  if (n > UINT32_MAX - kTextHeader - 1) return nullptr;
+  auto* b = static_cast<char*>(PoolAlloc(libraryPool(), kTextHeader + n + 1, kAllocZero));
+  if (!b) return nullptr;
+  const auto len = static_cast<std::uint32_t>(n);
+  std::memcpy(b, &len, sizeof len);
+  std::memcpy(b + kTextHeader, text, n);
+  return b + kTextHeader;
 }
 
+char* copyText(const char* text) { return copyText(text, std::strlen(text)); }
+
 void freeText(char* p) {
-  if (p) PoolFree(p);
+  if (p) PoolFree(p - kTextHeader);
+}
+
+std::string_view cellText(const LbxCell& c) {
+  if (!c.text) return {};
+  return (c.flags & kCellCallerText) ? std::string_view(c.text) : lbxStoredText(c.text);
 }
 
 int cellSlots(const LbxInstance* inst) {
@@ -188,12 +200,11 @@ bool buildContent(LbxInstance* inst, const char* text, LbxItem& r) {
     const char* end = std::strchr(p, sep);
     const std::size_t len = end ? static_cast<std::size_t>(end - p) : std::strlen(p);
     if (len > 0) {
-      auto* t = static_cast<char*>(PoolAlloc(libraryPool(), len + 1, kAllocZero));
+      char* t = copyText(p, len);
       if (!t) {
         freeCells(inst, cellArr, nSlots);
         return false;
       }
-      std::memcpy(t, p, len);
       cellArr[inst->store.dataIndex[k]].text = t;
     }
     if (!end) break;
@@ -342,20 +353,20 @@ std::string_view keyText(const LbxInstance* inst, const LbxItem& r, int dataInde
   if (ownerDrawn(inst)) return {};
   if (r.cellCount == 0) {
     const char* t = reinterpret_cast<const char*>(r.content);
-    if (dataIndex > 0 || !t) return {};
-    return t;
+    if (dataIndex > 0) return {};
+    return lbxStoredText(t);
   }
   const auto* cellArr = reinterpret_cast<const LbxCell*>(r.content);
   if (dataIndex >= 0) {
-    if (dataIndex >= r.cellCount || !cellArr[dataIndex].text) return {};
-    return cellArr[dataIndex].text;
+    if (dataIndex >= r.cellCount) return {};
+    return cellText(cellArr[dataIndex]);
   }
   scratch.clear();
   const int n = inst->store.columnCount ? inst->store.columnCount : r.cellCount;
   for (int k = 0; k < n; ++k) {
     const int di = inst->store.columnCount ? inst->store.dataIndex[k] : k;
     if (k) scratch += '\t';
-    if (di < r.cellCount && cellArr[di].text) scratch += cellArr[di].text;
+    if (di < r.cellCount) scratch += cellText(cellArr[di]);
   }
   return scratch;
 }
@@ -475,14 +486,7 @@ StoreHooks& storeHooks() {
   return h;
 }
 
-// ---- records
-
-LbxItem* lbxItem(LbxInstance* inst, int index) {
-  if (!inst || index < 0 || index >= inst->itemCount) return nullptr;
-  const int page = pageOf(index);
-  if (page >= inst->store.pageCount || !inst->store.pages[page]) return nullptr;
-  return &inst->store.pages[page][slotOf(index)];
-}
+// ---- records (the lookup, lbxItem, is inline in store.h)
 
 bool lbxInsertRecords(LbxInstance* inst, int pos, int n) {
   LbxStore& s = inst->store;
@@ -627,7 +631,8 @@ LRESULT lbxDeleteString(LbxInstance* inst, int index) {
 
 void lbxResetContent(LbxInstance* inst) {
   for (int i = 0; i < inst->itemCount; ++i) lbxFreeItem(inst, i);
-  if (inst->itemCount > 0) lbxRemoveRecords(inst, 0, inst->itemCount);
+  // The pages go whole: no record needs shifting or clearing first.
+  inst->itemCount = 0;
   LbxStore& s = inst->store;
   for (int k = 0; k < s.pageCount; ++k) PoolFree(s.pages[k]);
   if (s.pages) PoolFree(s.pages);
@@ -654,24 +659,16 @@ bool lbxAppendEmpty(LbxInstance* inst, int n) {
 
 // ---- texts
 
-bool lbxItemText(const LbxInstance* inst, int index, int column, std::string* out, char separator) {
-  const LbxItem* r = lbxItem(const_cast<LbxInstance*>(inst), index);
-  if (!r || ownerDrawn(inst)) return false;
+bool lbxCellItemText(const LbxInstance* inst, const LbxItem& r, int column, std::string* out, char separator) {
   std::string scratch;
   if (column < 0) {
-    if (r->cellCount == 0) {
-      const char* t = reinterpret_cast<const char*>(r->content);
-      out->assign(t ? t : "");
-      return true;
-    }
-    std::string_view v = keyText(inst, *r, -1, scratch);
-    out->assign(v);
+    out->assign(keyText(inst, r, -1, scratch));
     if (separator && separator != '\t') std::replace(out->begin(), out->end(), '\t', separator);
     return true;
   }
   const int cols = std::max<int>(inst->store.columnCount, 1);
   if (column >= cols) return false;
-  out->assign(searchText(inst, *r, column, scratch));
+  out->assign(searchText(inst, r, column, scratch));
   return true;
 }
 
@@ -721,7 +718,7 @@ int lbxSetCellText(LbxInstance* inst, int index, int column, const char* text, b
     if (column != 0) return -1;
     const char* old = reinterpret_cast<const char*>(r->content);
     if (r->cellCount == 0) {
-      if ((old ? old : std::string_view()) == (newText ? newText : std::string_view())) return 0;
+      if (lbxStoredText(old) == (newText ? newText : std::string_view())) return 0;
       char* copy = newText ? copyText(newText) : nullptr;
       if (newText && !copy) return -2;
       freeText(reinterpret_cast<char*>(r->content));
@@ -748,8 +745,7 @@ int lbxSetCellText(LbxInstance* inst, int index, int column, const char* text, b
     r->cellCount = static_cast<std::uint16_t>(nSlots);
   }
   LbxCell& cell = reinterpret_cast<LbxCell*>(r->content)[di];
-  const std::string_view oldView = cell.text ? std::string_view(cell.text) : std::string_view();
-  if (oldView == (newText ? std::string_view(newText) : std::string_view())) return 0;
+  if (cellText(cell) == (newText ? std::string_view(newText) : std::string_view())) return 0;
   char* stored = nullptr;
   if (newText) {
     stored = callerOwned ? const_cast<char*>(newText) : copyText(newText);

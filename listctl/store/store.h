@@ -12,6 +12,7 @@
 // `start` to the end, then from 0 up to start (start -1: the whole list).
 #pragma once
 
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -20,8 +21,16 @@
 namespace lindra {
 
 // ---- records
-// The record of item `index`, or null when out of range.
-LbxItem* lbxItem(LbxInstance* inst, int index);
+// The record of item `index`, or null when out of range. Inline, as are the
+// text reads below: every painted row and every list-box message goes
+// through them.
+inline LbxItem* lbxItem(LbxInstance* inst, int index) {
+  if (!inst || index < 0 || index >= inst->itemCount) return nullptr;
+  const auto i = static_cast<unsigned>(index);
+  const unsigned page = i / kItemsPerPage;
+  if (page >= static_cast<unsigned>(inst->store.pageCount) || !inst->store.pages[page]) return nullptr;
+  return &inst->store.pages[page][i % kItemsPerPage];
+}
 // Makes room for n zeroed records (row height -1) at pos (-1 = at the end).
 // false when memory fails; the count is then unchanged.
 bool lbxInsertRecords(LbxInstance* inst, int pos, int n);
@@ -46,9 +55,34 @@ void lbxResetContent(LbxInstance* inst);
 bool lbxAppendEmpty(LbxInstance* inst, int n);
 
 // ---- texts
+// A text the store copied (see kTextHeader); empty for null.
+inline std::string_view lbxStoredText(const char* text) {
+  if (!text) return {};
+  std::uint32_t n;
+  std::memcpy(&n, text - kTextHeader, sizeof n);
+  return {text, n};
+}
+
+// lbxItemText for an item with cells or a single column.
+bool lbxCellItemText(const LbxInstance* inst, const LbxItem& item, int column, std::string* out, char separator);
+
+// Items lbxItemText reads ahead: texts are mostly read in list order
+// (painting, saving, searching by hand), so while one is copied the text a
+// few items on is fetched.
+inline constexpr unsigned kReadAhead = 16;
+
 // The text of item `index`; column -1: the item text (cells joined with
 // `separator`, 0 = tab); false when there is no such item or column.
-bool lbxItemText(const LbxInstance* inst, int index, int column, std::string* out, char separator = 0);
+inline bool lbxItemText(const LbxInstance* inst, int index, int column, std::string* out, char separator = 0) {
+  const LbxItem* r = lbxItem(const_cast<LbxInstance*>(inst), index);
+  if (!r || (inst->style & LBS_OWNERDRAWFIXED)) return false;
+  if (column >= 0 || r->cellCount != 0) return lbxCellItemText(inst, *r, column, out, separator);
+  if (static_cast<unsigned>(index) % kItemsPerPage + kReadAhead < static_cast<unsigned>(kItemsPerPage) &&
+      static_cast<unsigned>(index) + kReadAhead < static_cast<unsigned>(inst->itemCount))
+    __builtin_prefetch(reinterpret_cast<const void*>(r[kReadAhead].content));
+  out->assign(lbxStoredText(reinterpret_cast<const char*>(r->content)));
+  return true;
+}
 // Replaces an item's whole text (cut into cells on a list with columns).
 // With `resort` the item moves to its sorted place. The new index, or -1
 // (bad index), -2 (memory).

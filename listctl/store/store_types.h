@@ -5,6 +5,7 @@
 // 3555 records is larger than 64 KB and comes from the pool's large path.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace lindra {
@@ -18,6 +19,14 @@ inline constexpr std::uint8_t kItemSelected = 0x01, kItemMergeAlways = 0x04, kIt
                               kItemOwnHeight = 0x20, kItemHidden = 0x40;
 // Cell flag bits.
 inline constexpr std::uint8_t kCellCallerText = 0x01;
+
+// The texts the store copies (item texts, and cell texts that are not the
+// caller's) are pool blocks of a 32-bit length, the bytes and their NUL.
+// Items and cells point at the bytes, so each reads as a plain NUL-terminated
+// text, and the store knows a text's length without scanning it. A
+// caller-owned cell text (kCellCallerText) is the caller's own pointer with no
+// length before it. Only the store makes and frees these blocks.
+inline constexpr std::size_t kTextHeader = sizeof(std::uint32_t);
 
 #pragma pack(push, 1)
 struct LbxItem {

@@ -238,6 +238,71 @@ TEST_F(PoolTest, ReallocInPlaceOnlyRefusesAndKeepsBlock) {
   }
 }
 
+// A freed large block's region stays mapped and serves the next large
+// request of the same reservation, reading as zeros like a fresh one.
+TEST_F(PoolTest, FreedLargeRegionsServeTheNextRequestOfTheirSize) {
+  const std::size_t base = stats().bytesInUse;
+  void* p = PoolAlloc(pool_, 20000, 0);
+  ASSERT_NE(p, nullptr);
+  fill(p, 20000, 0x77);
+  ASSERT_EQ(PoolFree(p), 1);
+  EXPECT_EQ(stats().bytesInUse, base);
+  EXPECT_EQ(stats().keptRegions, 1u);
+  EXPECT_EQ(stats().keptBytes, 20480u);
+  // The kept region is no block: it is refused, not freed twice.
+  EXPECT_EQ(PoolBlockPageType(p), -1);
+  EXPECT_EQ(PoolFree(p), 0);
+  EXPECT_EQ(errors(), std::vector<int>{MEM_BAD_POINTER});
+  errors().clear();
+
+  // Requests of the same reservation (64 KB) take it, whatever they commit.
+  struct Case {
+    std::size_t size;
+    std::ptrdiff_t usable;
+  };
+  for (const Case c : {Case{20000, 20480 - 64}, Case{40000, 40960 - 64}, Case{5000, 8192 - 64}}) {
+    SCOPED_TRACE(c.size);
+    void* q = PoolAlloc(pool_, c.size, 0);
+    EXPECT_EQ(q, p);
+    EXPECT_EQ(PoolSize(q), c.usable);
+    EXPECT_TRUE(filledWith(q, std::size_t(c.usable), 0));
+    EXPECT_EQ(stats().keptRegions, 0u);
+    EXPECT_EQ(stats().bytesInUse, base + std::size_t(c.usable) + 64);
+    fill(q, std::size_t(c.usable), 0x5A);
+    if (c.size == 5000) {
+      // Grown in place, the pages it had given back read as zeros again.
+      ASSERT_EQ(PoolRealloc(q, 60000, kReallocInPlace), q);
+      EXPECT_TRUE(filledWith(static_cast<char*>(q) + c.usable, 60000 - std::size_t(c.usable), 0));
+    }
+    expectSound();
+    PoolFree(q);
+  }
+  // Another reservation maps a region of its own.
+  void* big = PoolAlloc(pool_, 100000, 0);
+  EXPECT_NE(big, p);
+  EXPECT_EQ(stats().keptRegions, 1u);
+  PoolFree(big);
+  EXPECT_EQ(stats().keptRegions, 2u);
+
+  // The ceiling still counts a kept region as a page taken.
+  ASSERT_NE(PoolSetCeiling(pool_, stats().bytesInUse), kPoolFailed);
+  EXPECT_EQ(PoolAlloc(pool_, 20000, 0), nullptr);
+  EXPECT_EQ(errors(), std::vector<int>{MEM_EXCEEDED_CEILING});
+  PoolSetCeiling(pool_, kPoolNone);
+
+  // Shrinking unmaps them and counts their bytes.
+  const std::size_t kept = stats().keptBytes;
+  EXPECT_EQ(PoolShrink(pool_), kept);
+  EXPECT_EQ(stats().keptRegions, 0u);
+
+  // At most 4 MB stay kept; the rest is unmapped at once.
+  std::vector<void*> blocks(80);
+  for (void*& b : blocks) b = PoolAlloc(pool_, 60000, 0);
+  for (void* b : blocks) PoolFree(b);
+  EXPECT_EQ(stats().keptRegions, (std::size_t(4) << 20) / 61440);
+  expectSound();
+}
+
 TEST_F(PoolTest, BadPointersAreRefusedWithoutTouchingThem) {
   void* small = PoolAlloc(pool_, 16, 0);
   void* medium = PoolAlloc(pool_, 600, 0);

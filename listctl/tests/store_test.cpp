@@ -178,6 +178,49 @@ TEST_F(StoreTest, InsertAndDeleteKeepSelectionAndAnchorOnTheirItems) {
   inst->style = 0;
 }
 
+// Texts are stored with their length: every way in and out keeps it, for
+// the empty text, the short, the long (a large pool block) and the accented.
+TEST_F(StoreTest, TextsKeepTheirLengthThroughEveryChange) {
+  const std::string longText(5000, 'x');
+  const std::vector<std::string> texts = {"", "a", "Ærøskøbing ωμέγα", longText};
+  for (const std::string& t : texts) {
+    SCOPED_TRACE(t.size());
+    lx::lbxResetContent(inst);
+    lx::lbxSetColumns(inst, 0, nullptr);
+    add({"first", t.c_str()});
+    EXPECT_EQ(text(1), t);
+    // Replaced by a longer and by a shorter text.
+    ASSERT_EQ(lx::lbxSetItemText(inst, 1, (t + "+" + t).c_str(), false), 1);
+    EXPECT_EQ(text(1), t + "+" + t);
+    ASSERT_EQ(lx::lbxSetCellText(inst, 1, 0, t.c_str()), 1);
+    EXPECT_EQ(text(1), t);
+    EXPECT_EQ(lx::lbxFindString(inst, 0, t.c_str(), true), 1);
+    // Moved into cell 0 when the list gets columns, beside a copied cell and a caller's one.
+    lx::lbxSetColumns(inst, 3, nullptr);
+    ASSERT_EQ(lx::lbxSetCellText(inst, 1, 1, "copy"), 1);
+    ASSERT_EQ(lx::lbxSetCellText(inst, 1, 2, texts[2].c_str(), true), 1);
+    EXPECT_EQ(text(1), t + "\tcopy\t" + texts[2]);
+    EXPECT_EQ(text(1, 0), t);
+    // Sorting and searching read the same lengths.
+    const lx::LbxSortKey byCell2{2, 2, 1};
+    lx::lbxSetSortKeys(inst, &byCell2, 1);
+    ASSERT_TRUE(lx::lbxResort(inst));
+    EXPECT_EQ(text(0, 0), t);
+    lx::lbxSetSortKeys(inst, nullptr, 0);
+    EXPECT_EQ(lx::lbxSearch(inst, texts[2].c_str(), 0, 2, -1, false), 0);
+  }
+  std::string fault;
+  EXPECT_TRUE(lx::PoolCheck(lx::libraryPool(), &fault)) << fault;
+
+  // Reading every item of a list whose last page is cut to its items: the
+  // read-ahead stays inside the page and the list.
+  lx::lbxResetContent(inst);
+  lx::lbxSetColumns(inst, 0, nullptr);
+  ASSERT_TRUE(lx::lbxAppendEmpty(inst, 3600));
+  for (int i = 3540; i < 3600; ++i) ASSERT_EQ(lx::lbxSetItemText(inst, i, std::to_string(i).c_str(), false), i);
+  for (int i = 0; i < 3600; ++i) EXPECT_EQ(text(i), i < 3540 ? "" : std::to_string(i));
+}
+
 TEST_F(StoreTest, SeparatorSplitting) {
   const std::uint16_t dataIndex[] = {2, 0, 1};  // display position -> data index
   lx::lbxSetColumns(inst, 3, dataIndex);
@@ -226,6 +269,9 @@ TEST_F(StoreTest, CellTexts) {
   EXPECT_EQ(lx::lbxSetCellText(inst, 0, 0, "again"), 1);
   EXPECT_STREQ(owned, "mine");
   EXPECT_EQ(lx::lbxSetCellText(inst, 0, 0, owned, true), 1);
+  // The caller's text reads back as it stands, in the cell and in the item text.
+  EXPECT_EQ(text(0, 0), "mine");
+  EXPECT_EQ(text(0), "mine\tTwo");
   lx::lbxDeleteString(inst, 0);  // freeing the item leaves the caller's text alone
   EXPECT_STREQ(owned, "mine");
   std::string fault;
