@@ -17,12 +17,11 @@
 
 #include <QStandardItemModel>
 
-#include <cstdio>
-#include <map>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "bench/common/ratio_report.h"
 #include "listctl/core/instance.h"
 #include "listctl/core/library.h"
 #include "listctl/store/store.h"
@@ -199,37 +198,13 @@ BENCHMARK(ModelSortedInserts)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(StoreResort)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(ModelResort)->Unit(benchmark::kMillisecond)->Iterations(5);
 
-// Keeps each run's time per iteration so the ratios can be printed.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& r : runs) times[r.benchmark_name()] = r.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, double> times;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  const struct {
-    const char *ours, *base;
-    double limit;
-  } pairs[] = {{"StoreAppend", "VectorAppend", 1.5},
-               {"StoreInsertDelete", "VectorInsertDelete", 1.5},
-               {"StoreReadAll", "VectorReadAll", 1.5},
-               {"StoreSortedInserts/iterations:3", "ModelSortedInserts/iterations:3", 2.0},
-               {"StoreResort/iterations:5", "ModelResort/iterations:5", 2.0}};
-  std::printf("\nratio (store / baseline), limit\n");
-  for (const auto& p : pairs) {
-    const auto a = reporter.times.find(p.ours), b = reporter.times.find(p.base);
-    if (a == reporter.times.end() || b == reporter.times.end() || b->second <= 0) continue;
-    const double ratio = a->second / b->second;
-    std::printf("%-34s %6.2f  %.1f %s\n", p.ours, ratio, p.limit, ratio <= p.limit ? "ok" : "OVER");
-  }
-  benchmark::Shutdown();
-  return 0;
+  return benchratio::runWithRatios(argc, argv,
+                                   {{"StoreAppend", "VectorAppend", 1.5},
+                                    {"StoreInsertDelete", "VectorInsertDelete", 1.5},
+                                    {"StoreReadAll", "VectorReadAll", 1.5},
+                                    {"StoreSortedInserts/iterations:3", "ModelSortedInserts/iterations:3", 2.0},
+                                    {"StoreResort/iterations:5", "ModelResort/iterations:5", 2.0}});
 }
