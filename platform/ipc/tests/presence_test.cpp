@@ -20,6 +20,7 @@
 #include "platform/ipc/presence.h"
 #include "platform/ipc/runtime.h"
 #include "platform/ipc/tests/socket_folder_cleanup.h"
+#include "platform/testing/child_process.h"
 #include "platform/testing/test_env.h"
 
 using namespace plat::ipc;
@@ -28,46 +29,8 @@ namespace fs = std::filesystem;
 namespace {
 
 // One run of the helper program, read line by line.
-class Peer {
- public:
-  explicit Peer(const QStringList& args) {
-    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process_.start(TV_IPC_PEER, args);
-  }
-  ~Peer() {
-    if (process_.state() != QProcess::NotRunning) {
-      process_.kill();
-      process_.waitForFinished(5000);
-    }
-  }
-  // The next line of output, "" after the time-out. Pumps this process's
-  // event loop meanwhile, so that an in-process holder can answer.
-  std::string line(int timeoutMs = 20000) {
-    QElapsedTimer t;
-    t.start();
-    while (!process_.canReadLine() && t.elapsed() < timeoutMs) {
-      process_.waitForReadyRead(5);
-      QCoreApplication::processEvents();
-    }
-    if (!process_.canReadLine()) return {};
-    return process_.readLine().trimmed().toStdString();
-  }
-  bool finished(int timeoutMs = 5000) {
-    QElapsedTimer t;
-    t.start();
-    while (process_.state() != QProcess::NotRunning && t.elapsed() < timeoutMs) {
-      process_.waitForFinished(5);
-      QCoreApplication::processEvents();
-    }
-    return process_.state() == QProcess::NotRunning;
-  }
-  void kill() {
-    ::kill(static_cast<pid_t>(process_.processId()), SIGKILL);
-    process_.waitForFinished(5000);
-  }
-
- private:
-  QProcess process_;
+struct Peer : tvtest::ChildProcess {
+  explicit Peer(const QStringList& args) : ChildProcess(TV_IPC_PEER, args) {}
 };
 
 struct Recorder : PresenceHandler {

@@ -17,6 +17,7 @@
 #include "platform/ipc/presence.h"
 #include "platform/ipc/tests/socket_folder_cleanup.h"
 #include "platform/profile/profile.h"
+#include "platform/testing/child_process.h"
 #include "platform/testing/test_env.h"
 #include "platform/ui/help_viewer.h"
 #include "platform/ui/recording_sink.h"
@@ -146,31 +147,8 @@ struct HelpSpy : plat::ui::RecordingHelpViewer {
 
 // A holder of the frame class in a process of its own: the first instance
 // as the second one sees it.
-class Peer {
- public:
-  explicit Peer(const QStringList& args) {
-    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process_.start(TV_IPC_PEER, args);
-  }
-  ~Peer() {
-    if (process_.state() != QProcess::NotRunning) {
-      process_.kill();
-      process_.waitForFinished(5000);
-    }
-  }
-  std::string line(int timeoutMs = 20000) {
-    QElapsedTimer t;
-    t.start();
-    while (!process_.canReadLine() && t.elapsed() < timeoutMs) {
-      process_.waitForReadyRead(5);
-      QCoreApplication::processEvents();
-    }
-    if (!process_.canReadLine()) return {};
-    return process_.readLine().trimmed().toStdString();
-  }
-
- private:
-  QProcess process_;
+struct Peer : tvtest::ChildProcess {
+  explicit Peer(const QStringList& args) : ChildProcess(TV_IPC_PEER, args) {}
 };
 
 struct App : ::testing::Test {

@@ -15,6 +15,7 @@
 
 #include "platform/ipc/presence.h"
 #include "platform/ipc/tests/socket_folder_cleanup.h"
+#include "platform/testing/child_process.h"
 #include "platform/testing/test_env.h"
 #include "player/env/environment.h"
 #include "player/shell/login_dlg.h"
@@ -23,27 +24,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class Orvex {
- public:
-  Orvex(const QStringList& args, const QProcessEnvironment& env) {
-    process_.setProcessEnvironment(env);
-    process_.setProcessChannelMode(QProcess::ForwardedChannels);
-    process_.start(TV_ORVEX, args);
-  }
-  ~Orvex() {
-    if (process_.state() != QProcess::NotRunning) {
-      process_.kill();
-      process_.waitForFinished(5000);
-    }
-  }
+// One run of the player in test mode, its output passed through.
+struct Orvex : tvtest::ChildProcess {
+  Orvex(const QStringList& args, const QProcessEnvironment& env)
+      : ChildProcess(TV_ORVEX, args, QProcess::ForwardedChannels, env) {}
   // The exit code, or -1 when it has not ended within the time.
-  int finished(int timeoutMs = 60000) {
-    if (process_.state() != QProcess::NotRunning && !process_.waitForFinished(timeoutMs)) return -1;
-    return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
-  }
-
- private:
-  QProcess process_;
+  int finished(int timeoutMs = 60000) { return exitCode(timeoutMs); }
 };
 
 struct OrvexProcesses : ::testing::Test {
