@@ -6,12 +6,17 @@
 //
 // Icons (one picture namespace with the bitmaps; the ranges do not meet):
 //   134        the difficulty levels as a group   135-139  levels 1-5
-//   141-161    categories 1-21                    171      help
+//   140        the categories as a group          141-161  categories 1-21
+//   171        help
 //   183        the book languages as a group      196-203  languages 0-7
 //   209        the library's logo                 220-224  sources 0-4
 // Bitmaps:
 //   267-287    categories 1-21                    288-292  levels 1-5
 //   293-297    sources 3, 2, 0, 1, 4              298-305  languages 0-7
+// The icons, taken in id order, are also numbered from 0 (as a desktop
+// names the icons of a library file): the program folder's picture folder
+// "Glyphary/" holds icon n as "<n>.png", so that icon 6 + c is the icon of
+// category c, and 6 + 0 that of the categories as a group.
 // Label strings come in two sets. A set is a base id per kind, and the label
 // of a resource whose icon id is r lies at  base + (r - icon offset of its
 // kind); set 0 therefore keys each short label by its icon's own id, and
@@ -46,6 +51,7 @@ inline constexpr std::int32_t kSourceIds[] = {220, 221, 222, 223, 224};
 inline constexpr std::int32_t kLevelIconOffset = 134;
 inline constexpr std::int32_t kCategoryIconOffset = 141;
 inline constexpr std::int32_t kLanguageIconOffset = 183;
+inline constexpr std::int32_t kCategoryGroupIcon = 140;
 inline constexpr std::int32_t kHelpIcon = 171;
 inline constexpr std::int32_t kLogo = 209;
 
@@ -59,10 +65,16 @@ inline constexpr std::int32_t kLanguageTitleOffset = 2175;
 // eight, beyond the six the language lookup answers).
 inline constexpr int kLanguageCount = 8;
 inline constexpr std::int32_t kFirstLanguageIcon = 196;
+// Pictures from here on are bitmaps; below it, icons.
+inline constexpr std::int32_t kFirstBitmapId = 267;
 inline constexpr std::int32_t kFirstCategoryBitmap = 267;
 inline constexpr std::int32_t kFirstLevelBitmap = 288;
 inline constexpr std::int32_t kFirstLanguageBitmap = 298;
 // The source bitmaps do not follow the source order.
 inline constexpr std::int32_t kSourceBitmapIds[] = {295, 296, 294, 293, 297};  // sources 0-4
+
+// The picture folder beside the library and the size of its pictures.
+inline constexpr const char* kPictureFolder = "Glyphary";
+inline constexpr int kPictureSize = 64;
 
 }  // namespace glyphary

@@ -87,6 +87,15 @@ std::string initials(const std::string& text) {
   return std::string{words[0][0], words[1][0]};
 }
 
+// Four small tiles: every category.
+std::string categoryGrid() {
+  std::string out;
+  for (int k = 0; k < 4; ++k)
+    out += "<rect x=\"" + std::to_string(7 + 10 * (k % 2)) + "\" y=\"" + std::to_string(7 + 10 * (k / 2)) +
+           "\" width=\"8\" height=\"8\" rx=\"1.5\" fill=\"#ffffff\"/>";
+  return out;
+}
+
 std::string sourceDrawing(int source) {
   switch (source) {
     case 0:  // local drive
@@ -166,7 +175,10 @@ ResourceModule build() {
     addImage(m, kFirstLevelBitmap + level - kFirstLevel, tile(kBitmap, kLevelColour, levelBars(level)));
   }
 
-  // Categories: the offset is the first category's own icon.
+  // Categories: the offset is the first category's own icon; the group
+  // icon stands before it.
+  addString(m, kCategoryGroupIcon, "Category");
+  addImage(m, kCategoryGroupIcon, tile(kIcon, kCategoryColour, categoryGrid()));
   for (int category = kFirstCategory; category <= kLastCategory; ++category) {
     const int icon = kCategoryIds[category - kFirstCategory];
     const std::string name = listText(kListCategories, category);

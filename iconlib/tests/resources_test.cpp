@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <QByteArray>
+#include <QImage>
+#include <QPainter>
 #include <QSvgRenderer>
+#include <filesystem>
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -139,6 +142,43 @@ TEST_F(GlypharyResources, ThePlayersListsFindTheirIconsBitmapsAndNames) {
   ASSERT_TRUE(bitmap);
   EXPECT_EQ(bitmap->image, *module_->image(293));
   EXPECT_FALSE(lang.LoadLibraryIcon(9999, 32, 32));
+}
+
+QImage rendered(const plat::ui::Image& image, int size) {
+  QSvgRenderer renderer(QByteArray(reinterpret_cast<const char*>(image.bytes.data()),
+                                   static_cast<qsizetype>(image.bytes.size())));
+  QImage out(size, size, QImage::Format_ARGB32);
+  out.fill(Qt::transparent);
+  QPainter painter(&out);
+  renderer.render(&painter);
+  return out;
+}
+
+// The desktop entry of a book names the picture "Glyphary/<6 + category>.png"
+// beside the program: icon 6 + c must be category c's icon (0: the group).
+TEST_F(GlypharyResources, ThePictureFolderNumbersTheIconsInIdOrder) {
+  const std::filesystem::path folder = GLYPHARY_PICTURE_FOLDER;
+  std::size_t icons = 0;
+  for (const auto& entry : module_->images())
+    if (entry.first < 267) ++icons;
+  std::size_t files = 0;
+  for (const auto& f : std::filesystem::directory_iterator(folder)) files += f.path().extension() == ".png";
+  EXPECT_EQ(files, icons);
+
+  struct Case {
+    int number;
+    std::int32_t icon;
+  };
+  std::vector<Case> cases = {{0, call("OffsetLevelIcon")}, {6, call("OffsetCategoryIcon") - 1}};
+  for (std::int32_t c = call("GetFirstValidCategory"); c <= call("GetLastValidCategory"); ++c)
+    cases.push_back({6 + c, call("GetCategoryResourceID", c)});
+  for (const Case& c : cases) {
+    const QImage file(QString::fromStdString((folder / (std::to_string(c.number) + ".png")).string()));
+    ASSERT_FALSE(file.isNull()) << c.number;
+    ASSERT_TRUE(module_->image(c.icon)) << c.icon;
+    EXPECT_EQ(file.convertToFormat(QImage::Format_ARGB32), rendered(*module_->image(c.icon), file.width()))
+        << c.number << ".png is not icon " << c.icon;
+  }
 }
 
 TEST(GlypharyReader, ALibraryWithoutReadableResourcesGivesNone) {
