@@ -142,6 +142,11 @@ TEST_F(GlypharyResources, ThePlayersListsFindTheirIconsBitmapsAndNames) {
   ASSERT_TRUE(bitmap);
   EXPECT_EQ(bitmap->image, *module_->image(293));
   EXPECT_FALSE(lang.LoadLibraryIcon(9999, 32, 32));
+
+  // By its module name, the library is found beside the program.
+  const auto byName = glyphary::openIconLibrary();
+  ASSERT_NE(byName, nullptr);
+  EXPECT_EQ(byName->icon(209, 32, 32), *module_->image(209));
 }
 
 QImage rendered(const plat::ui::Image& image, int size) {
