@@ -12,7 +12,9 @@
 #include <QApplication>
 #include <QSocketNotifier>
 
+#include "iconlib/client/glyphary_library.h"
 #include "player/shell/app.h"
+#include "shared/language/orv_language.h"
 
 namespace {
 
@@ -47,6 +49,10 @@ int main(int argc, char** argv) {
 
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+
+  // Book levels, categories, languages and sources take their pictures
+  // from the icon library beside the program.
+  tv::language::setIconLibraryLoader([] { return glyphary::openIconLibrary(); });
 
   orv::shell::COrv_App app;
   const int code = app.InitInstance(args) ? QApplication::exec() : 0;
