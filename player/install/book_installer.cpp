@@ -83,6 +83,10 @@ class Run {
     m_packet.RemoveContent();
   }
 
+  void limit(const fs::path& workFolder, std::uint64_t tailLimit) {
+    if (!workFolder.empty()) m_packet.SetWorkFolder(workFolder);
+    if (tailLimit != 0) m_packet.SetTailLimit(tailLimit);
+  }
   int install(const std::string& name, const std::string& folder, const std::string& destination,
               std::string& contentPath, int slot);
 
@@ -425,6 +429,7 @@ int COrv_BookInstaller::Install(const std::string& packetName, const std::string
                                 InstallProgress& progress) {
   contentPath.clear();
   Run run(progress, m_converter);
+  run.limit(m_workFolder, m_tailLimit);
   return run.install(packetName, packetFolder, destinationFolder, contentPath, slot);
 }
 

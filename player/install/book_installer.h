@@ -92,6 +92,10 @@ class COrv_BookInstaller {
   // The converter for audio kinds other than 0 and '+' (not owned; none:
   // such packets are refused with "Compression format not supported !").
   void SetAudioConverter(AudioConverter* converter) { m_converter = converter; }
+  // Where the packet's tail is unpacked and its ceiling (defaults: those of
+  // COrv_PacketFile).
+  void SetWorkFolder(const std::filesystem::path& folder) { m_workFolder = folder; }
+  void SetTailLimit(std::uint64_t bytes) { m_tailLimit = bytes; }
 
   // The content file name for a slot title: the title with ".tvl", or the
   // code when the title is empty.
@@ -99,6 +103,8 @@ class COrv_BookInstaller {
 
  private:
   AudioConverter* m_converter = nullptr;
+  std::filesystem::path m_workFolder;
+  std::uint64_t m_tailLimit = 0;
 };
 
 }  // namespace orv::install

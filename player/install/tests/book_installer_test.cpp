@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -24,6 +26,7 @@
 #include "player/book/talvane.h"
 #include "player/env/environment.h"
 #include "player/install/packet_installer.h"
+#include "player/install/progress_window.h"
 #include "shared/language/orv_language.h"
 #include "shared/scrambler/scrambler.h"
 #include "tools/book/book_fixture.h"
@@ -486,6 +489,76 @@ TEST_F(Installing, FailuresLeaveTheEarlierInstallationIntact) {
   }
   COrv_Talvane book;
   EXPECT_EQ(book.Open("HAMLET", 0), 1);
+}
+
+// Recordings of kind 0 or '+' are WAV already; other kinds go through the
+// converter, and without one the packet is refused.
+TEST_F(Installing, AudioKindsAndTheConverter) {
+  struct Converter : orv::install::AudioConverter {
+    bool Convert(std::string_view source, std::uint8_t kind, std::string& wav) override {
+      kinds.push_back(kind);
+      wav = source;
+      return succeed;
+    }
+    std::vector<int> kinds;
+    bool succeed = true;
+  };
+  struct Case {
+    std::uint8_t kind;
+    bool haveConverter, succeed;
+    std::vector<int> calls;
+    int message;  // 0: installed
+  };
+  const Case cases[] = {
+      {0, true, true, {}, 0},
+      {'+', true, true, {}, 0},
+      {'+', false, true, {}, 0},
+      {5, true, true, {5, 5}, 0},
+      {5, true, false, {5}, 9103},
+      {5, false, true, {}, 9106},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.kind) + (c.haveConverter ? " with" : " without") + " a converter");
+    tvtools::PacketSpec spec = packetSpec();
+    spec.audioFlag = c.kind;
+    Converter converter;
+    converter.succeed = c.succeed;
+    PacketInstaller inst = installer();
+    inst.SetAudioConverter(c.haveConverter ? &converter : nullptr);
+    const size_t before = sink.boxes().size();
+    EXPECT_EQ(inst.InstallFile(writePacket(spec)), c.message == 0 ? 1 : 0);
+    EXPECT_EQ(converter.kinds, c.calls);
+    if (c.message == 0) {
+      EXPECT_EQ(sink.boxes().size(), before);
+      expectOnly({"Hamlet.tvl"});
+    } else {
+      ASSERT_EQ(sink.boxes().size(), before + 1);
+      EXPECT_NE(sink.last().request.text.find(text(c.message)), std::string::npos);
+      expectOnly({});
+    }
+    fs::remove(talvanes / "Hamlet.tvl");
+  }
+}
+
+// Without a progress factory, the window shows the steps while a
+// QApplication runs and is gone when the installation ends.
+TEST_F(Installing, ProgressWindowShowsTheStepsAndGoes) {
+  {
+    COrv_InstallProgressDlg window;
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(window.windowTitle().toStdString(), text(9005));
+    window.SetLine1(" one");
+    window.SetLine2(" two");
+    window.SetPosition(40);
+    EXPECT_EQ(window.Line1(), " one");
+    EXPECT_EQ(window.Line2(), " two");
+    EXPECT_EQ(window.Position(), 40);
+    window.SetPosition(150);
+    EXPECT_EQ(window.Position(), 100);
+  }
+  PacketInstaller inst;
+  ASSERT_EQ(inst.InstallFile(writePacket(packetSpec())), 1);
+  for (QWidget* w : QApplication::topLevelWidgets()) EXPECT_EQ(dynamic_cast<COrv_InstallProgressDlg*>(w), nullptr);
 }
 
 }  // namespace
