@@ -261,24 +261,29 @@ bool Run::installAudio(const Member& m) {
 }
 
 std::string Run::chooseName(const std::string& folder, const std::string& title, const std::string& code) {
-  // Another book's content file of that name is never replaced: its own
-  // installation still reads it. A file of this book (index record 1 holds
-  // its code) is replaced by the reinstallation.
-  const std::string plain = COrv_BookInstaller::ContentFileName(title, code);
-  W probe;
-  probe.SetFolder(folder);
-  probe.SetName(plain);
-  probe.BuildPath();
-  std::error_code ec;
-  if (!fs::exists(probe.GetPath(), ec)) return plain;
-  plat::fs::File file;
-  char name[W::kIndexNameSize] = {};
-  std::size_t got = 0;
-  if (!file.open(probe.GetPath(), plat::fs::File::Mode::Read) &&
-      !file.readAt(W::kHeaderSize, name, sizeof name, got) && got == sizeof name &&
-      std::string(name, sizeof name) == W::ScrambledIndexName(code))
-    return plain;
-  return COrv_BookInstaller::ContentFileName(title.empty() ? code : title + " " + upper(code), code);
+  // Another book's content file (or any other file) of that name is never
+  // replaced: its own installation still reads it. A file of this book
+  // (index record 1 holds its code) is replaced by the reinstallation. The
+  // second name carries the code, so it is this book's alone.
+  const std::string names[] = {COrv_BookInstaller::ContentFileName(title, code),
+                               COrv_BookInstaller::ContentFileName(title.empty() ? code : title + " " + code, code)};
+  for (const std::string& name : names) {
+    W probe;
+    probe.SetFolder(folder);
+    probe.SetName(name);
+    probe.BuildPath();
+    std::error_code ec;
+    if (!fs::exists(fs::symlink_status(probe.GetPath(), ec))) return name;
+    plat::fs::File file;
+    char stored[W::kIndexNameSize] = {};
+    std::size_t got = 0;
+    if (fs::is_regular_file(fs::symlink_status(probe.GetPath(), ec)) &&
+        !file.open(probe.GetPath(), plat::fs::File::Mode::Read) &&
+        !file.readAt(W::kHeaderSize, stored, sizeof stored, got) && got == sizeof stored &&
+        std::string(stored, sizeof stored) == W::ScrambledIndexName(code))
+      return name;
+  }
+  return {};
 }
 
 int Run::install(const std::string& name, const std::string& folder, const std::string& destination,
@@ -313,8 +318,12 @@ int Run::install(const std::string& name, const std::string& folder, const std::
   m_progress.SetPosition(1);
 
   m_writer.SetFolder(destination);
-  m_writer.SetName(chooseName(destination, title, code));
+  const std::string fileName = chooseName(destination, title, code);
+  m_writer.SetName(fileName.empty()
+                       ? COrv_BookInstaller::ContentFileName(title.empty() ? code : title + " " + code, code)
+                       : fileName);
   m_writer.BuildPath();
+  if (fileName.empty()) return (report(COrv_BookInstaller::kMsgCantOpen, __LINE__, m_writer.GetPath()), 0);
   if (!m_writer.Create()) return (report(COrv_BookInstaller::kMsgCantOpen, __LINE__, m_writer.GetPath()), 0);
   m_writer.InitHeader(version, 0, kIndexUsed, 0);
   bool ok = m_writer.WriteHeader();

@@ -46,7 +46,9 @@ int PacketInstaller::InstallSlot(const fs::path& path, int slot, std::string& co
   if (!packet.ReadSlot(path.string(), "", raw, slot)) return 0;
   COrv_Talvane book;
   book.SetSourceFile(contentPath, -1);
-  if (book.Open(packet.GetSlotCode(), COrv_Talvane::kOpenFilled) != 1) return 0;
+  std::string code = packet.GetSlotCode();
+  std::transform(code.begin(), code.end(), code.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  if (book.Open(code, COrv_Talvane::kOpenFilled) != 1) return 0;
   if (book.GetTitle(-1).empty()) book.SetTitle(packet.GetSlotTitle(), -1);
   if (book.GetDescription(-1).empty()) book.SetDescription(packet.GetSlotDescription(), -1);
   const int written = book.WriteBookInfo();

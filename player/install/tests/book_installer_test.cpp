@@ -357,6 +357,15 @@ TEST_F(Installing, ReinstallReplacesTheBookAndKeepsOtherBooksFiles) {
     EXPECT_EQ(book.Open(code, 0), 1) << code;
   }
   EXPECT_TRUE(sink.boxes().empty());
+
+  // A third book of that title whose both names are taken by other files
+  // is refused rather than written over them.
+  tvtest::writeFile(talvanes / "Hamlet THIRD.tvl", "someone else's");
+  EXPECT_EQ(inst.InstallFile(writePacket(packetSpec("THIRD"), "third.tpk")), 0);
+  EXPECT_EQ(tvtest::readFile(talvanes / "Hamlet THIRD.tvl"), "someone else's");
+  ASSERT_EQ(sink.boxes().size(), 1u);
+  EXPECT_NE(sink.last().request.text.find("Hamlet THIRD.tvl"), std::string::npos);
+  expectOnly({"Hamlet OTHER.tvl", "Hamlet THIRD.tvl", "Hamlet.tvl"});
 }
 
 TEST_F(Installing, AddOnEntryReplacesTheSpotsMember) {
