@@ -45,14 +45,7 @@ std::uint16_t le16(const std::string& s, std::size_t at) {
   return static_cast<std::uint16_t>(static_cast<std::uint8_t>(s[at]) | static_cast<std::uint8_t>(s[at + 1]) << 8);
 }
 
-void report(int message, int line, const std::string& detail = {}) {
-  COrv_MsgBox box;
-  box.m_nMessageId = message;
-  box.m_nErrorNumber = line;
-  box.m_nKind = detail.empty() ? 0 : 1;
-  box.m_strExtraText = detail;
-  box.Show();
-}
+void report(int message, int line, const std::string& detail = {}) { ReportInstallError(message, line, detail); }
 
 std::string text(int id) { return COrv_Language().LoadString(id); }
 
@@ -428,6 +421,15 @@ int Run::install(const std::string& name, const std::string& folder, const std::
 }
 
 }  // namespace
+
+void ReportInstallError(int message, int line, const std::string& detail) {
+  COrv_MsgBox box;
+  box.m_nMessageId = message;
+  box.m_nErrorNumber = line;
+  box.m_nKind = detail.empty() ? 0 : 1;
+  box.m_strExtraText = detail;
+  box.Show();
+}
 
 std::string COrv_BookInstaller::ContentFileName(const std::string& title, const std::string& code) {
   return (title.empty() ? code : title) + ".tvl";

@@ -59,6 +59,10 @@ class AudioConverter {
   virtual bool Convert(std::string_view source, std::uint8_t kind, std::string& wav) = 0;
 };
 
+// Shows an installation error through the player's error box: message
+// `message`, the source line as the error number, `detail` (a path) below.
+void ReportInstallError(int message, int line, const std::string& detail = {});
+
 class COrv_BookInstaller {
  public:
   // Message ids of the installation's own reports.

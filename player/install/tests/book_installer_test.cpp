@@ -461,8 +461,6 @@ TEST_F(Installing, MissingSlotAndMissingPacket) {
   EXPECT_NE(sink.last().request.text.find(COrv_PacketFile::Text(9105)), std::string::npos);
   EXPECT_EQ(inst.InstallFile(tvtest::sandbox().base / "missing.tpk"), 0);
   EXPECT_EQ(sink.boxes().size(), 2u);
-  EXPECT_EQ(inst.InstallFile(tvtest::sandbox().base / "book.tvl"), 0);  // not a packet: nothing done
-  EXPECT_EQ(sink.boxes().size(), 2u);
   expectOnly({});
 }
 
@@ -568,6 +566,51 @@ TEST_F(Installing, ProgressWindowShowsTheStepsAndGoes) {
   PacketInstaller inst;
   ASSERT_EQ(inst.InstallFile(writePacket(packetSpec())), 1);
   for (QWidget* w : QApplication::topLevelWidgets()) EXPECT_EQ(dynamic_cast<COrv_InstallProgressDlg*>(w), nullptr);
+}
+
+// A library is taken into the BackUp folder and every book of it
+// registered with that file as its source.
+TEST_F(Installing, LibraryIsMovedToTheBackUpFolderAndItsBooksRegistered) {
+  const fs::path backup = orv::COrv_Environment().GetBackUpPath(false);
+  tvtools::book::Book first = referenceBook("FIRST"), second = referenceBook("SECOND");
+  second.title = "Second";
+  std::string error;
+  const fs::path library = tvtest::sandbox().base / "shelf.tvl";
+  ASSERT_TRUE(tvtools::book::writeLibraryFile(library, {first, second}, error)) << error;
+  const std::string bytes = tvtest::readFile(library);
+  PacketInstaller inst = installer();
+  ASSERT_EQ(inst.InstallFile(library), 1);
+  EXPECT_FALSE(fs::exists(library));
+  EXPECT_EQ(tvtest::readFile(backup / "shelf.tvl"), bytes);
+  for (const char* code : {"FIRST", "SECOND"}) {
+    orv::COrv_BookInfo info(code);
+    EXPECT_EQ(info.GetSourceFile(-1, false), (backup / "shelf.tvl").string()) << code;
+    COrv_Talvane book;
+    ASSERT_EQ(book.Open(code, 0), 1) << code;
+    COrv_InfoBundle bundle;
+    EXPECT_EQ(book.LoadQuoteInfo(bundle, 1, -1, COrv_InfoBundle::kWaves), 1) << code;
+  }
+  EXPECT_EQ(orv::COrv_BookInfo("SECOND").GetTitle(-1), "Second");
+
+  // A different library of that name keeps the first one's place.
+  ASSERT_TRUE(tvtools::book::writeLibraryFile(library, {referenceBook("THIRD")}, error)) << error;
+  ASSERT_EQ(inst.InstallFile(library), 1);
+  EXPECT_EQ(tvtest::readFile(backup / "shelf.tvl"), bytes);
+  EXPECT_EQ(orv::COrv_BookInfo("THIRD").GetSourceFile(-1, false), (backup / "shelf (2).tvl").string());
+  EXPECT_TRUE(sink.boxes().empty());
+
+  // A packet under a library's name is no library; other files are left
+  // alone without a word.
+  const fs::path fake = writePacket(packetSpec(), "fake.tvl");
+  EXPECT_EQ(inst.InstallFile(fake), 0);
+  EXPECT_TRUE(fs::exists(fake));
+  ASSERT_EQ(sink.boxes().size(), 1u);
+  EXPECT_NE(sink.last().request.text.find(text(9103)), std::string::npos);
+  const fs::path other = tvtest::sandbox().base / "notes.txt";
+  tvtest::writeFile(other, "text");
+  EXPECT_EQ(inst.InstallFile(other), 0);
+  EXPECT_EQ(sink.boxes().size(), 1u);
+  EXPECT_TRUE(fs::exists(other));
 }
 
 }  // namespace
