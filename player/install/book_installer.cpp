@@ -1,0 +1,447 @@
+#include "player/install/book_installer.h"
+
+#include <cctype>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "platform/fs/file.h"
+#include "platform/fs/file_io.h"
+#include "platform/fs/temp_files.h"
+#include "platform/riff/wav.h"
+#include "player/book/book_file_writer.h"
+#include "player/book/packet_file.h"
+#include "player/env/msg_box.h"
+#include "player/env/segment_chunk.h"
+#include "player/install/wave_stretch.h"
+#include "shared/language/orv_language.h"
+#include "shared/scrambler/scrambler.h"
+
+namespace orv::install {
+namespace {
+
+namespace fs = std::filesystem;
+using W = COrv_BookFileWriter;
+
+constexpr const char* kAddonEntry = "MF1ADDON";
+// "S01": byte 0 = record width - 1, the record-number table at 10 (472
+// bytes: element n for Echomark n, element 0 unused), records from 512.
+constexpr std::size_t kS01TableAt = 10;
+constexpr std::size_t kS01TableSize = 472;
+constexpr std::size_t kS01RecordsAt = 512;
+constexpr std::uint8_t kS01Width = 33;     // every reader steps by 33 bytes
+constexpr std::uint32_t kHeaderStep = 32;  // K: the second header piece
+constexpr std::uint8_t kRecIntro = 1, kRecNormal = 9, kRecSlow = 12, kRecFast = 13;
+constexpr double kFastFactor = 0.8, kSlowFactor = 1.2;
+constexpr std::uint16_t kIndexUsed = 1;  // one book per installed content file
+
+std::string upper(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+std::uint16_t le16(const std::string& s, std::size_t at) {
+  return static_cast<std::uint16_t>(static_cast<std::uint8_t>(s[at]) | static_cast<std::uint8_t>(s[at + 1]) << 8);
+}
+
+void report(int message, int line, const std::string& detail = {}) { ReportInstallError(message, line, detail); }
+
+std::string text(int id) { return COrv_Language().LoadString(id); }
+
+struct Member {
+  std::string name;  // upper case
+  std::uint64_t position = 0;  // in the unpacked content
+  std::uint32_t length = 0;
+};
+
+// A scratch WAV file beside the content file, removed when it goes.
+struct ScratchWave {
+  fs::path path;
+  ~ScratchWave() {
+    if (!path.empty()) plat::fs::removeFile(path);
+  }
+};
+
+// The Echomark's header groups in "S01": absolute record numbers (from 1).
+struct HeaderGroups {
+  std::size_t normal = 0, slow = 0, fast = 0;
+};
+
+class Run {
+ public:
+  Run(InstallProgress& progress, AudioConverter* converter) : m_progress(progress), m_converter(converter) {}
+  ~Run() {
+    if (m_writer.IsOpen()) m_writer.Abort();
+    m_packet.RemoveContent();
+  }
+
+  void limit(const fs::path& workFolder, std::uint64_t tailLimit) {
+    if (!workFolder.empty()) m_packet.SetWorkFolder(workFolder);
+    if (tailLimit != 0) m_packet.SetTailLimit(tailLimit);
+  }
+  int install(const std::string& name, const std::string& folder, const std::string& destination,
+              std::string& contentPath, int slot);
+
+ private:
+  bool bad(int line) {
+    report(COrv_BookInstaller::kMsgBadFormat, line, m_packet.GetPath());
+    return false;
+  }
+  bool readMember(const Member& m, std::string& out);
+  bool storeBuffer(const std::string& name, const std::string& data);
+  bool copyDictionary(const std::string& data);
+  bool findGroups(int echomark, HeaderGroups& groups);
+  bool nextShares(std::vector<float>& shares);
+  bool installAudio(const Member& m);
+  bool storeWave(const std::string& name, const std::string& wav, std::size_t record);
+  std::string chooseName(const std::string& folder, const std::string& title, const std::string& code);
+
+  InstallProgress& m_progress;
+  AudioConverter* m_converter;
+  COrv_PacketFile m_packet;
+  W m_writer;
+  std::uint64_t m_partStart = 0;
+  std::uint64_t m_partEnd = 0;
+  std::uint32_t m_dataPos = W::kFirstDataPosition;
+  std::uint32_t m_tablePos = W::kFirstTablePosition;
+  std::string m_s01;
+  std::optional<std::uint32_t> m_s01Pos;  // where "S01" lies in the content file
+  std::optional<std::string> m_shares;    // "VFT"
+  std::size_t m_sharesAt = 4;             // the head is skipped
+};
+
+bool Run::readMember(const Member& m, std::string& out) {
+  if (m.length > COrv_BookInstaller::kMaxMemberBytes) return bad(__LINE__);
+  out.resize(m.length);
+  if (m.length > 0 && !m_packet.ReadContentAt(m.position, m.length, out.data())) return bad(__LINE__);
+  return true;
+}
+
+bool Run::storeBuffer(const std::string& name, const std::string& data) {
+  std::uint32_t length = 0;
+  // The writer reports nothing for a buffer it refuses: say the packet is
+  // wrong (a name twice, more members than the table holds).
+  if (m_writer.AppendBufferEntry(name, data.data(), static_cast<std::uint32_t>(data.size()), m_dataPos, m_tablePos,
+                                 length) != 1)
+    return bad(__LINE__);
+  return true;
+}
+
+bool Run::copyDictionary(const std::string& data) {
+  std::string out;
+  out.reserve(data.size());
+  COrv_Scrambler scrambler;
+  std::size_t at = 0;
+  while (at < data.size()) {
+    if (data.size() - at < 2) return (report(COrv_BookInstaller::kMsgDictionary, __LINE__), false);
+    const std::uint16_t length = le16(data, at);
+    if (length > COrv_BookInstaller::kMaxPiece || data.size() - at - 2 < 32u + length)
+      return (report(COrv_BookInstaller::kMsgDictionary, __LINE__), false);
+    out.append(data, at, 2);
+    std::string block = data.substr(at + 2, 32);
+    std::string body = data.substr(at + 34, length);
+    scrambler.ScrambleMod255(block.data(), block.size(), 1, 0);
+    scrambler.ScrambleMod255(body.data(), body.size(), 1, 0);
+    out += block;
+    out += body;
+    at += 34u + length;
+  }
+  return storeBuffer("DCT", out);
+}
+
+bool Run::findGroups(int echomark, HeaderGroups& groups) {
+  const std::size_t records = (m_s01.size() - kS01RecordsAt) / kS01Width;
+  auto type = [&](std::size_t record) {  // record from 1
+    return static_cast<std::uint8_t>(m_s01[kS01RecordsAt + (record - 1) * kS01Width]);
+  };
+  const std::size_t first = le16(m_s01, kS01TableAt + 2 * static_cast<std::size_t>(echomark));
+  // The normal-speed header is two records of kind 9; the table must point
+  // at them, or the header pieces would be written over other records.
+  if (first < 1 || first + 1 > records || type(first) != kRecNormal || type(first + 1) != kRecNormal)
+    return bad(__LINE__);
+  groups.normal = first;
+  // The records after the Echomark's own header run, up to the next
+  // Echomark (its introduction or its header): a slower group (12) and a
+  // faster group (13) ask for those renderings.
+  std::size_t r = first;
+  while (r <= records && type(r) == kRecNormal) ++r;
+  for (; r <= records; ++r) {
+    const std::uint8_t t = type(r);
+    if (t == kRecIntro || t == kRecNormal) break;
+    if (t == kRecSlow && groups.slow == 0) groups.slow = r;
+    if (t == kRecFast && groups.fast == 0) groups.fast = r;
+  }
+  // Both header pieces of a slower or faster rendering lie in the group's
+  // first two records.
+  for (const std::size_t g : {groups.slow, groups.fast})
+    if (g != 0 && (g + 1 > records || type(g + 1) != type(g))) return bad(__LINE__);
+  return true;
+}
+
+bool Run::nextShares(std::vector<float>& shares) {
+  const std::string& v = *m_shares;
+  if (v.size() - m_sharesAt < 2) return (report(COrv_BookInstaller::kMsgFragmentTable, __LINE__), false);
+  const std::uint16_t count = le16(v, m_sharesAt);
+  if ((v.size() - m_sharesAt - 2) / 4 < count) return (report(COrv_BookInstaller::kMsgFragmentTable, __LINE__), false);
+  shares.resize(count);
+  if (count > 0) std::memcpy(shares.data(), v.data() + m_sharesAt + 2, 4u * count);
+  m_sharesAt += 2u + 4u * count;
+  return true;
+}
+
+bool Run::storeWave(const std::string& name, const std::string& wav, std::size_t record) {
+  ScratchWave scratch;
+  plat::fs::TempFile temp;
+  const fs::path folder = fs::path(m_writer.GetPath()).parent_path();
+  if (plat::fs::createTempFile(folder, "~tvw", temp))
+    return (report(COrv_BookInstaller::kMsgCantOpen, __LINE__, folder.string()), false);
+  scratch.path = temp.path;
+  plat::fs::File file;
+  std::error_code ec = file.open(temp.path, plat::fs::File::Mode::Create);
+  if (!ec) ec = file.write(wav.data(), wav.size());
+  if (std::error_code closed = file.close(); !ec) ec = closed;
+  if (ec) return (report(COrv_BookInstaller::kMsgCantOpen, __LINE__, temp.path.string()), false);
+  const auto headerPos = static_cast<std::uint32_t>(*m_s01Pos + kS01RecordsAt + (record - 1) * kS01Width);
+  std::uint32_t length = 0;
+  // The writer shows its own message when it refuses the file.
+  return m_writer.AppendAudioFile(temp.path, name, m_dataPos, m_tablePos, headerPos, kHeaderStep, length) == 1;
+}
+
+bool Run::installAudio(const Member& m) {
+  const std::string digits = m.name.substr(1);
+  if (digits.size() != 2 || !std::isdigit(static_cast<unsigned char>(digits[0])) ||
+      !std::isdigit(static_cast<unsigned char>(digits[1])))
+    return bad(__LINE__);
+  const int echomark = (digits[0] - '0') * 10 + (digits[1] - '0');
+  if (echomark < 1) return bad(__LINE__);
+  // The headers of every rendering go into "S01" records, and the segment
+  // shares come from "VFT": a recording without them cannot be stored.
+  if (!m_s01Pos) return bad(__LINE__);
+  if (!m_shares) return (report(COrv_BookInstaller::kMsgFragmentTable, __LINE__), false);
+  HeaderGroups groups;
+  if (!findGroups(echomark, groups)) return false;
+
+  std::string data, normal;
+  if (!readMember(m, data)) return false;
+  const std::uint8_t kind = m_packet.GetAudioFlag();
+  if (kind == 0 || kind == '+') {
+    normal = std::move(data);
+  } else if (!m_converter) {
+    report(COrv_BookInstaller::kMsgCompression, __LINE__, m_packet.GetPath());
+    return false;
+  } else if (!m_converter->Convert(data, kind, normal)) {
+    return bad(__LINE__);
+  }
+  // A recording that is no readable PCM WAV is the packet's fault, told as
+  // such before anything is made from it.
+  if (plat::riff::Wav check; plat::riff::readWav(normal, check)) return bad(__LINE__);
+  std::string fast, slow;
+  if (groups.fast != 0 && stretchWave(normal, kFastFactor, fast)) return bad(__LINE__);
+  if (groups.slow != 0 && stretchWave(normal, kSlowFactor, slow)) return bad(__LINE__);
+
+  std::vector<float> shares;
+  if (!nextShares(shares)) return false;
+  const int count = static_cast<int>(shares.size());
+  for (std::string* wav : {&normal, &fast, &slow})
+    if (!wav->empty() && appendSegmentChunk(*wav, count, shares.data()))
+      return (report(COrv_BookInstaller::kMsgFragmentTable, __LINE__), false);
+
+  if (!storeWave("0" + digits, normal, groups.normal)) return false;
+  if (!fast.empty() && !storeWave("6" + digits, fast, groups.fast)) return false;
+  if (!slow.empty() && !storeWave("2" + digits, slow, groups.slow)) return false;
+  return true;
+}
+
+std::string Run::chooseName(const std::string& folder, const std::string& title, const std::string& code) {
+  // Another book's content file (or any other file) of that name is never
+  // replaced: its own installation still reads it. A file of this book
+  // (index record 1 holds its code) is replaced by the reinstallation. The
+  // second name carries the code, so it is this book's alone.
+  const std::string names[] = {COrv_BookInstaller::ContentFileName(title, code),
+                               COrv_BookInstaller::ContentFileName(title.empty() ? code : title + " " + code, code)};
+  for (const std::string& name : names) {
+    W probe;
+    probe.SetFolder(folder);
+    probe.SetName(name);
+    probe.BuildPath();
+    std::error_code ec;
+    if (!fs::exists(fs::symlink_status(probe.GetPath(), ec))) return name;
+    plat::fs::File file;
+    char stored[W::kIndexNameSize] = {};
+    std::size_t got = 0;
+    if (fs::is_regular_file(fs::symlink_status(probe.GetPath(), ec)) &&
+        !file.open(probe.GetPath(), plat::fs::File::Mode::Read) &&
+        !file.readAt(W::kHeaderSize, stored, sizeof stored, got) && got == sizeof stored &&
+        std::string(stored, sizeof stored) == W::ScrambledIndexName(code))
+      return name;
+  }
+  return {};
+}
+
+int Run::install(const std::string& name, const std::string& folder, const std::string& destination,
+                 std::string& contentPath, int slot) {
+  const std::string first = folder.empty() ? name : folder;
+  const std::string second = folder.empty() ? std::string() : name;
+  // Validate checks the file's sizes against each other and reports what
+  // is wrong with it.
+  if (!m_packet.Validate(first, second, true)) return 0;
+  const bool addon = m_packet.HasEntry(first, second, kAddonEntry) == 1;
+  if (m_packet.GetBookFileFlag()) return bad(__LINE__);
+  if (!m_packet.Open(first, second)) return (report(COrv_BookInstaller::kMsgCantOpen, __LINE__, m_packet.GetPath()), 0);
+  if (!m_packet.ReadHeader() || !m_packet.ReadTrailer()) return bad(__LINE__);
+  if (slot < 1 || slot > m_packet.GetTrailerSlotCount()) {
+    report(COrv_PacketFile::kMsgSlotMissing, __LINE__, m_packet.GetPath());
+    return 0;
+  }
+  std::uint64_t partStart = 0;
+  for (int n = 1; n <= slot; ++n) {
+    if (!m_packet.ReadNextSlot() || m_packet.GetSlotSize() < 0) return bad(__LINE__);
+    if (n < slot) partStart += static_cast<std::uint64_t>(m_packet.GetSlotSize());
+  }
+  m_partStart = partStart;
+  m_partEnd = partStart + static_cast<std::uint64_t>(m_packet.GetSlotSize());
+  const std::string code = upper(m_packet.GetSlotCode());
+  const std::string title = m_packet.GetSlotTitle();
+  const std::uint8_t version = m_packet.GetContentVersion();
+  if (!W::IsValidBookCode(code) || (version != 2 && version != 3)) return bad(__LINE__);
+
+  m_progress.SetLine1(" " + text(COrv_BookInstaller::kStrInstalling) + " '" + title + "'");
+  m_progress.SetLine2(" " + text(COrv_BookInstaller::kStrDecompressing));
+  m_progress.SetPosition(1);
+
+  m_writer.SetFolder(destination);
+  const std::string fileName = chooseName(destination, title, code);
+  m_writer.SetName(fileName.empty()
+                       ? COrv_BookInstaller::ContentFileName(title.empty() ? code : title + " " + code, code)
+                       : fileName);
+  m_writer.BuildPath();
+  if (fileName.empty()) return (report(COrv_BookInstaller::kMsgCantOpen, __LINE__, m_writer.GetPath()), 0);
+  if (!m_writer.Create()) return (report(COrv_BookInstaller::kMsgCantOpen, __LINE__, m_writer.GetPath()), 0);
+  m_writer.InitHeader(version, 0, kIndexUsed, 0);
+  bool ok = m_writer.WriteHeader();
+  m_writer.SetIndexEntry("", 0, 0);
+  for (int n = 1; n <= 248 && ok; ++n) ok = m_writer.WriteIndexEntry(n, 0);
+  // Record 250 carries two of the packet's numbers; 249 stays zero.
+  m_writer.SetIndexEntry("", m_packet.GetTrailerWord(), m_packet.GetHeaderValue());
+  ok = ok && m_writer.WriteIndexEntry(250, 0);
+  ok = ok && m_writer.Seek(W::kPartOffset);
+  m_writer.SetPartHeader(0, "");
+  ok = ok && m_writer.WritePartHeader();
+  m_writer.SetMemberRecord("", 0, 0, 0);
+  for (int n = 0; n < W::kMemberRecords && ok; ++n) ok = m_writer.WriteMemberRecord();
+  if (!ok) return (report(COrv_BookInstaller::kMsgCantOpen, __LINE__, m_writer.GetPath()), 0);
+  m_progress.SetPosition(5);
+
+  // The packet reports its own unpacking failures.
+  if (!m_packet.ExtractContent()) return 0;
+  m_progress.SetPosition(10);
+  m_progress.SetLine2(" " + text(COrv_BookInstaller::kStrConverting));
+
+  if (m_partEnd > m_packet.GetContentLength() || !m_packet.ReadPartHeader(m_partStart)) return bad(__LINE__);
+  const int count = m_packet.GetMemberCount();
+  if (W::kPartHeaderSize + W::kMemberRecordSize * static_cast<std::uint64_t>(count) > m_partEnd - m_partStart)
+    return bad(__LINE__);
+  std::vector<Member> members;
+  for (int i = 1; i <= count; ++i) {
+    if (!m_packet.ReadMemberRecord(m_partStart, i)) return bad(__LINE__);
+    Member m;
+    m.name = upper(m_packet.GetMemberName());
+    m.position = m_partStart + static_cast<std::uint64_t>(m_packet.GetMemberOffset()) - 1;
+    m.length = static_cast<std::uint32_t>(m_packet.GetMemberLength());
+    // A member must lie inside its own book's part.
+    if (m.position + m.length > m_partEnd) return bad(__LINE__);
+    members.push_back(std::move(m));
+  }
+
+  // The bar runs from 10 to 50 over the records and on to 90 over the
+  // recordings, so that it moves forward at every step.
+  std::size_t audioCount = 0;
+  for (int i = 0; i < count; ++i) {
+    const Member& m = members[static_cast<std::size_t>(i)];
+    const char lead = m.name.empty() ? '\0' : m.name[0];
+    std::string data;
+    if (m.name == "ID " || m.name == "INI" || m.name == "S01" || m.name == "DCI" || lead == 'G' ||
+        (m.name == "MF1" && !addon)) {
+      if (m.name == "S01") {
+        if (!readMember(m, m_s01)) return 0;
+        if (m_s01.size() < kS01RecordsAt || static_cast<std::uint8_t>(m_s01[0]) != kS01Width - 1)
+          return bad(__LINE__);
+        m_s01Pos = m_dataPos;
+        if (!storeBuffer(m.name, m_s01)) return 0;
+      } else if (!readMember(m, data) || !storeBuffer(m.name, data)) {
+        return 0;
+      }
+    } else if (m.name == "DCT") {
+      if (!readMember(m, data) || !copyDictionary(data)) return 0;
+    } else if (m.name == "VFT") {
+      if (m_shares) return bad(__LINE__);
+      if (!readMember(m, data)) return 0;
+      if (data.size() < 4) return (report(COrv_BookInstaller::kMsgFragmentTable, __LINE__), 0);
+      m_shares = std::move(data);
+    } else if (lead == '0') {
+      ++audioCount;
+    }
+    m_progress.SetPosition(10 + 40 * (i + 1) / count);
+  }
+
+  std::size_t done = 0;
+  for (const Member& m : members) {
+    if (m.name.empty() || m.name[0] != '0') continue;
+    if (!installAudio(m)) return 0;
+    ++done;
+    m_progress.SetPosition(50 + static_cast<int>(40 * done / audioCount));
+  }
+
+  if (addon) {
+    std::size_t size = 0;
+    if (!m_packet.ReadEntry(first, second, kAddonEntry, nullptr, size)) return bad(__LINE__);
+    std::string data(size, '\0');
+    if (!m_packet.ReadEntry(first, second, kAddonEntry, data.data(), size) || size != data.size())
+      return bad(__LINE__);
+    if (!storeBuffer("MF1", data)) return 0;
+  }
+
+  const std::uint32_t total = m_dataPos - W::kFirstDataPosition;
+  m_writer.SetIndexEntry(code, static_cast<std::int32_t>(W::kPartOffset + 1),
+                         static_cast<std::int32_t>(W::kPartTableSize + 1 + total));
+  ok = m_writer.WriteIndexEntry(1, 1) && m_writer.Seek(W::kPartOffset);
+  m_writer.SetPartHeader(static_cast<std::uint16_t>((m_tablePos - W::kFirstTablePosition) / W::kMemberRecordSize), "");
+  ok = ok && m_writer.WritePartHeader();
+  m_packet.RemoveContent();
+  m_packet.Close();
+  if (!ok || !m_writer.Commit()) return (report(COrv_BookInstaller::kMsgCantOpen, __LINE__, m_writer.GetPath()), 0);
+
+  m_progress.SetLine2(" " + text(COrv_BookInstaller::kStrUpdating));
+  m_progress.SetPosition(90);
+  m_progress.SetPosition(100);
+  m_progress.SetLine2(" " + text(COrv_BookInstaller::kStrInstalled));
+  contentPath = m_writer.GetPath();
+  return 1;
+}
+
+}  // namespace
+
+void ReportInstallError(int message, int line, const std::string& detail) {
+  COrv_MsgBox box;
+  box.m_nMessageId = message;
+  box.m_nErrorNumber = line;
+  box.m_nKind = detail.empty() ? 0 : 1;
+  box.m_strExtraText = detail;
+  box.Show();
+}
+
+std::string COrv_BookInstaller::ContentFileName(const std::string& title, const std::string& code) {
+  return (title.empty() ? code : title) + ".tvl";
+}
+
+int COrv_BookInstaller::Install(const std::string& packetName, const std::string& packetFolder,
+                                const std::string& destinationFolder, std::string& contentPath, int slot,
+                                InstallProgress& progress) {
+  contentPath.clear();
+  Run run(progress, m_converter);
+  run.limit(m_workFolder, m_tailLimit);
+  return run.install(packetName, packetFolder, destinationFolder, contentPath, slot);
+}
+
+}  // namespace orv::install

@@ -1,0 +1,130 @@
+#include "player/install/packet_installer.h"
+
+#include <QApplication>
+
+#include <algorithm>
+#include <cctype>
+#include <vector>
+
+#include "platform/fs/file_io.h"
+#include "platform/fs/file_ops.h"
+#include "player/book/content_dispatch.h"
+#include "player/book/packet_file.h"
+#include "player/book/talvane.h"
+#include "player/env/environment.h"
+#include "player/install/progress_window.h"
+
+namespace orv::install {
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string lowerExtension(const fs::path& path) {
+  std::string ext = path.extension().string();
+  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return ext;
+}
+
+std::unique_ptr<InstallProgress> defaultProgress() {
+  if (qobject_cast<QApplication*>(QCoreApplication::instance())) return std::make_unique<COrv_InstallProgressDlg>();
+  return std::make_unique<NoProgress>();
+}
+
+std::string upper(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  return s;
+}
+
+// Registers book `code` of a content file; the slot's title and
+// description stand in where the file gives none.
+bool registerBook(const std::string& contentPath, const std::string& code, const std::string& title,
+                  const std::string& description) {
+  COrv_Talvane book;
+  book.SetSourceFile(contentPath, -1);
+  if (book.Open(upper(code), COrv_Talvane::kOpenFilled) != 1) return false;
+  if (book.GetTitle(-1).empty()) book.SetTitle(title, -1);
+  if (book.GetDescription(-1).empty()) book.SetDescription(description, -1);
+  const int written = book.WriteBookInfo();
+  book.Close();
+  return written == 1;
+}
+
+bool sameBytes(const fs::path& a, const fs::path& b) {
+  std::string x, y;
+  return !plat::fs::readFile(a, x) && !plat::fs::readFile(b, y) && x == y;
+}
+
+}  // namespace
+
+PacketInstaller::PacketInstaller(ProgressFactory progress) : m_progress(std::move(progress)) {
+  if (!m_progress) m_progress = defaultProgress;
+}
+
+int PacketInstaller::InstallSlot(const fs::path& path, int slot, std::string& contentPath) {
+  const std::string destination =
+      m_destination.empty() ? COrv_Environment().GetTalvanesPath(false) : m_destination.string();
+  std::unique_ptr<InstallProgress> progress = m_progress();
+  if (!m_installer.Install(path.string(), "", destination, contentPath, slot, *progress)) return 0;
+
+  // The directory slot names the book; the content file gives the rest of
+  // its information (language, category, numbers, title).
+  COrv_PacketFile packet;
+  std::uint8_t raw[COrv_PacketFile::kSlotSize];
+  if (!packet.ReadSlot(path.string(), "", raw, slot)) return 0;
+  return registerBook(contentPath, packet.GetSlotCode(), packet.GetSlotTitle(), packet.GetSlotDescription()) ? 1 : 0;
+}
+
+int PacketInstaller::InstallLibrary(const fs::path& path) {
+  COrv_PacketFile packet;
+  if (!packet.Validate(path.string(), "", true)) return 0;
+  COrv_Talvane probe;
+  probe.SetSourceFile(path.string(), -1);
+  COrv_TvlCoreIO reader;
+  std::vector<int> versions, numbers;
+  std::vector<std::string> names;
+  const int count = reader.ReadCatalogue(probe, versions, numbers, names);
+  if (!packet.GetBookFileFlag() || count < 1) {
+    ReportInstallError(COrv_BookInstaller::kMsgBadFormat, __LINE__, path.string());
+    return 0;
+  }
+  names.resize(static_cast<std::size_t>(std::min<int>(count, static_cast<int>(names.size()))));
+
+  const fs::path backup = m_backup.empty() ? fs::path(COrv_Environment().GetBackUpPath(false)) : m_backup;
+  fs::path target = backup / path.filename();
+  std::error_code ec;
+  if (!fs::equivalent(path.parent_path(), backup, ec)) {
+    // A different file of that name keeps its place (a book may read it);
+    // the same file there already is simply taken.
+    for (int n = 2; fs::exists(fs::symlink_status(target, ec)) && !sameBytes(path, target); ++n)
+      target = backup / (path.stem().string() + " (" + std::to_string(n) + ")" + path.extension().string());
+    if (fs::exists(fs::symlink_status(target, ec))) {
+      // The copy there serves; a source that cannot go (a read-only
+      // medium) stays where it is.
+      plat::fs::removeFile(path);
+    } else if (plat::fs::moveFile(path, target, plat::fs::Existing::Fail)) {
+      ReportInstallError(COrv_BookInstaller::kMsgCantOpen, __LINE__, target.string());
+      return 0;
+    }
+  } else {
+    target = path;
+  }
+  bool all = true;
+  for (const std::string& name : names) all = registerBook(target.string(), name, "", "") && all;
+  return all ? 1 : 0;
+}
+
+int PacketInstaller::InstallFile(const fs::path& path) {
+  const std::string ext = lowerExtension(path);
+  if (ext == ".tvl") return InstallLibrary(path);
+  if (ext != ".tpk") return 0;
+  // A file that cannot be read has no slots: slot 1 then reports why.
+  const int slotCount = std::max(1, COrv_PacketFile().GetSlotCount(path.string(), ""));
+  bool all = true;
+  for (int slot = 1; slot <= slotCount; ++slot) {
+    std::string content;
+    all = InstallSlot(path, slot, content) == 1 && all;
+  }
+  return all ? 1 : 0;
+}
+
+}  // namespace orv::install

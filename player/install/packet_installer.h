@@ -1,0 +1,57 @@
+#pragma once
+// The installer the player's start-up and setup use: installs every Talvane
+// of a packet (.tpk) with COrv_BookInstaller into the data path's Talvanes
+// folder, or takes a library (.tvl, a book content file holding one or more
+// books) into the data path's BackUp folder, and registers each book in the
+// installed-book information, so that it opens by its code at once. A
+// progress window shows a packet's steps while a QApplication runs; silent
+// otherwise.
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "player/install/book_installer.h"
+#include "player/shell/load_switch.h"
+
+namespace orv::install {
+
+class PacketInstaller : public orv::shell::BookInstaller {
+ public:
+  using ProgressFactory = std::function<std::unique_ptr<InstallProgress>()>;
+
+  // `progress` makes the display of one installation (none: the progress
+  // window when a QApplication exists, else nothing is shown).
+  explicit PacketInstaller(ProgressFactory progress = {});
+
+  // A packet: every Talvane of it is installed and registered; 1 when all
+  // were, 0 otherwise (those installed stay installed). A library: see
+  // InstallLibrary. Other files are not installed: 0.
+  int InstallFile(const std::filesystem::path& path) override;
+
+  // Checks the library, moves it into the BackUp folder (under a name of
+  // its own when a different file of that name is there; a file already
+  // in that folder stays where it is) and registers every book of its
+  // catalogue with the moved file as its source. 1 when every book was
+  // registered; 0 after a message otherwise.
+  int InstallLibrary(const std::filesystem::path& path);
+
+  // Where content files go (default: the data path's Talvanes folder).
+  void SetDestinationFolder(std::filesystem::path folder) { m_destination = std::move(folder); }
+  void SetAudioConverter(AudioConverter* converter) { m_installer.SetAudioConverter(converter); }
+  // Where libraries go (default: the data path's BackUp folder).
+  void SetBackupFolder(std::filesystem::path folder) { m_backup = std::move(folder); }
+
+  // Installs and registers slot `slot` of the packet at `path`; 1 on
+  // success. `contentPath` receives the content file.
+  int InstallSlot(const std::filesystem::path& path, int slot, std::string& contentPath);
+
+ private:
+  ProgressFactory m_progress;
+  std::filesystem::path m_destination;
+  std::filesystem::path m_backup;
+  COrv_BookInstaller m_installer;
+};
+
+}  // namespace orv::install

@@ -1,0 +1,616 @@
+#include "player/install/book_installer.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/fs/fault.h"
+#include "platform/riff/wav.h"
+#include "platform/testing/test_env.h"
+#include "platform/ui/message_box.h"
+#include "platform/ui/recording_sink.h"
+#include "player/book/book_file_writer.h"
+#include "player/book/book_info.h"
+#include "player/book/info_bundle.h"
+#include "player/book/packet_file.h"
+#include "player/book/talvane.h"
+#include "player/env/environment.h"
+#include "player/install/packet_installer.h"
+#include "player/install/progress_window.h"
+#include "shared/language/orv_language.h"
+#include "shared/scrambler/scrambler.h"
+#include "tools/book/book_fixture.h"
+#include "tools/packet/packet_writer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using orv::install::COrv_BookInstaller;
+using orv::install::InstallProgress;
+using orv::install::PacketInstaller;
+
+// --- Packet fixture ---------------------------------------------------------------
+
+void le16(std::string& s, std::uint16_t v) {
+  s.push_back(static_cast<char>(v & 0xFF));
+  s.push_back(static_cast<char>(v >> 8));
+}
+void le32(std::string& s, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+std::uint32_t get32(const std::string& s, std::size_t at) {
+  std::uint32_t v = 0;
+  for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<std::uint8_t>(s[at + static_cast<std::size_t>(i)]);
+  return v;
+}
+std::string padded(std::string s, std::size_t width) {
+  s.resize(width, ' ');
+  return s;
+}
+
+// The book both as the packet carries it and as the book fixture writes it
+// installed: Echomark 1 has slower and faster headers, Echomark 2 normal
+// speed only.
+tvtools::book::Book referenceBook(const std::string& code = "HAMLET") {
+  tvtools::book::Book b;
+  b.version = 2;
+  b.code = code;
+  b.title = "Hamlet";
+  b.category = 4;
+  b.language = 3;
+  b.level = 2;
+  b.description = "A play";
+  tvtools::book::Echomark one;
+  one.introduction = "Act one";
+  one.wordText = "to be or not";
+  one.links = {{"Verbs", 2}};
+  one.dictionary = {{1, 1}};
+  one.normalWav = tvtools::book::makeWav(22050, {});
+  one.slowWav = one.normalWav;
+  one.fastWav = one.normalWav;
+  tvtools::book::Echomark two;
+  two.introduction = "Act two";
+  two.wordText = "that is the question";
+  two.normalWav = tvtools::book::makeWav(8000, {});
+  b.echomarks = {one, two};
+  b.dictionary = {{"be", "exist", "to have being"}};
+  return b;
+}
+
+// The "S01" of referenceBook as the book fixture lays it out (records of 33
+// bytes; the header records are zero until the installation fills them).
+std::string s01Member() {
+  std::string s(512, '\0');
+  s[0] = 32;
+  auto record = [&](std::uint8_t type, std::string payload = {}) {
+    s.push_back(static_cast<char>(type));
+    payload.resize(32, '\0');
+    s += payload;
+  };
+  auto scrambled = [](std::string t) {
+    t = padded(t, 32);
+    COrv_Scrambler().ScrambleMod255(t.data(), t.size(), 1, 0);
+    return t;
+  };
+  auto table = [&](int n) {
+    const std::size_t rec = (s.size() - 512) / 33 + 1;
+    s[10 + 2 * static_cast<std::size_t>(n)] = static_cast<char>(rec);
+  };
+  record(1, scrambled("Act one"));
+  table(1);
+  record(9);
+  record(9);
+  record(3, scrambled("to be or not"));
+  std::string ref;
+  le16(ref, 1);
+  le16(ref, 1);
+  record(8, ref);
+  for (int i = 0; i < 7; ++i) record(12);
+  for (int i = 0; i < 7; ++i) record(13);
+  record(1, scrambled("Act two"));
+  table(2);
+  record(9);
+  record(9);
+  record(3, scrambled("that is the question"));
+  return s;
+}
+
+std::string idMember(const tvtools::book::Book& b) {
+  std::string id(58, '\0');
+  id[18] = static_cast<char>(b.category);
+  id[20] = static_cast<char>(b.language);
+  id.replace(24, 30, padded(b.title, 30));
+  id[56] = static_cast<char>(b.echomarks.size());
+  return id;
+}
+
+std::string dciMember() {
+  std::string s;
+  le16(s, 1);
+  le32(s, 1);
+  return s + padded("be", 32);
+}
+
+// Plain pieces {L; 32 bytes; L bytes}: the installation enciphers them.
+std::string dctPiece(const std::string& second, const std::string& definition) {
+  std::string s;
+  le16(s, static_cast<std::uint16_t>(definition.size()));
+  return s + padded(second, 32) + definition;
+}
+
+std::string vftMember(const std::vector<std::vector<float>>& perWave) {
+  std::string s;
+  le32(s, static_cast<std::uint32_t>(perWave.size()));
+  for (const auto& shares : perWave) {
+    le16(s, static_cast<std::uint16_t>(shares.size()));
+    for (float f : shares) {
+      std::uint32_t bits;
+      std::memcpy(&bits, &f, 4);
+      le32(s, bits);
+    }
+  }
+  return s;
+}
+
+tvtools::PacketSpec packetSpec(const std::string& code = "HAMLET") {
+  const tvtools::book::Book b = referenceBook(code);
+  tvtools::PacketBook book;
+  book.code = code;
+  book.title = b.title;
+  book.description = b.description;
+  book.category = b.category;
+  book.difficulty = 2;
+  book.language = b.language;
+  book.members = {
+      {"ID ", idMember(b)},
+      {"INI", "[" + code + "]\r\nLevel=2\r\nDescription=A play\r\n"},
+      {"S01", s01Member()},
+      {"DCI", dciMember()},
+      {"dct", dctPiece("exist", "to have being")},
+      {"G01", "[Links]\r\nVerbs=2\r\n"},
+      {"VFT", vftMember({{0.25f, 0.75f}, {1.0f}})},
+      {"001", b.echomarks[0].normalWav},
+      {"002", b.echomarks[1].normalWav},
+  };
+  tvtools::PacketSpec spec;
+  spec.headerValue = 0x01020304;
+  spec.trailerWord = 0x0506;
+  spec.contentVersion = 2;
+  spec.books = {book};
+  return spec;
+}
+
+tvtools::PacketMember* member(tvtools::PacketSpec& spec, const std::string& name) {
+  for (auto& m : spec.books[0].members)
+    if (m.name == name) return &m;
+  return nullptr;
+}
+
+// The members of a content file's first part: stored name -> data.
+std::map<std::string, std::string> storedMembers(const std::string& file) {
+  std::map<std::string, std::string> out;
+  const std::size_t count = static_cast<std::uint8_t>(file[4008]) | static_cast<std::uint8_t>(file[4009]) << 8;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::size_t r = 4024 + 12 * i;
+    out[file.substr(r, 3)] = file.substr(get32(file, r + 3) - 1, get32(file, r + 7));
+  }
+  return out;
+}
+
+std::string stored(const char* name) { return COrv_BookFileWriter::ScrambledMemberName(name); }
+
+// --- Recording progress ----------------------------------------------------------
+
+struct ProgressLog {
+  std::vector<std::string> line1, line2;
+  std::vector<int> positions;
+};
+
+class RecordingProgress : public InstallProgress {
+ public:
+  explicit RecordingProgress(ProgressLog& log) : m_log(log) {}
+  void SetLine1(const std::string& t) override { m_log.line1.push_back(t); }
+  void SetLine2(const std::string& t) override { m_log.line2.push_back(t); }
+  void SetPosition(int p) override { m_log.positions.push_back(p); }
+
+ private:
+  ProgressLog& m_log;
+};
+
+std::string text(int id) { return COrv_Language().LoadString(id); }
+
+std::vector<std::string> folderNames(const fs::path& folder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(folder, ec)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class Installing : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(orv::COrv_Environment().CreateDataPath());
+    talvanes = orv::COrv_Environment().GetTalvanesPath(false);
+    ASSERT_TRUE(fs::is_directory(talvanes));
+  }
+
+  fs::path writePacket(const tvtools::PacketSpec& spec, const std::string& name = "book.tpk") {
+    const fs::path p = tvtest::sandbox().base / name;
+    EXPECT_TRUE(tvtools::writePacket(p, spec));
+    return p;
+  }
+
+  PacketInstaller installer() {
+    return PacketInstaller([this] { return std::make_unique<RecordingProgress>(log); });
+  }
+
+  // Nothing but the listed content files is left in the Talvanes folder,
+  // and no unpacked tail in the working folder.
+  void expectOnly(const std::vector<std::string>& contents) {
+    std::vector<std::string> names;
+    const std::string index = fs::path(orv::COrv_Environment().GetIndexFilePath(5)).filename().string();
+    for (const std::string& n : folderNames(talvanes))
+      if (n != index && n != "." + index + ".lock" && !fs::is_directory(talvanes / n)) names.push_back(n);
+    EXPECT_EQ(names, contents);
+    EXPECT_TRUE(folderNames(COrv_PacketFile().GetWorkFolder()).empty());
+  }
+
+  fs::path talvanes;
+  ProgressLog log;
+  plat::ui::RecordingSink sink;
+  plat::ui::ScopedSink scoped{sink};
+};
+
+TEST_F(Installing, PacketBecomesAnInstalledBookWithThreeSpeedsAndSegments) {
+  const fs::path packet = writePacket(packetSpec());
+  PacketInstaller inst = installer();
+  ASSERT_EQ(inst.InstallFile(packet), 1);
+  EXPECT_TRUE(sink.boxes().empty());
+  expectOnly({"Hamlet.tvl"});
+
+  // Progress: the title on line 1, the bar only forward, ending at 100.
+  ASSERT_FALSE(log.line1.empty());
+  EXPECT_EQ(log.line1.front(), " " + text(9300) + " 'Hamlet'");
+  EXPECT_EQ(log.line2.front(), " " + text(9301));
+  EXPECT_EQ(log.line2.back(), " " + text(9304));
+  EXPECT_TRUE(std::is_sorted(log.positions.begin(), log.positions.end()));
+  EXPECT_EQ(log.positions.back(), 100);
+  EXPECT_GT(log.positions.size(), 10u);
+
+  // The copied members are what the book writer stores for the same book
+  // (the dictionary enciphered piece by piece, names upper case).
+  const std::string installed = tvtest::readFile(talvanes / "Hamlet.tvl");
+  const fs::path reference = tvtest::sandbox().base / "reference.tvl";
+  std::string error;
+  ASSERT_TRUE(tvtools::book::writeBookFile(reference, referenceBook(), error)) << error;
+  const auto got = storedMembers(installed);
+  const auto want = storedMembers(tvtest::readFile(reference));
+  for (const char* name : {"ID ", "INI", "DCI", "DCT", "G01"}) {
+    ASSERT_TRUE(got.count(stored(name))) << name;
+    EXPECT_EQ(got.at(stored(name)), want.at(stored(name))) << name;
+  }
+  EXPECT_FALSE(got.count(stored("VFT")));
+  for (const char* name : {"001", "601", "201", "002"}) EXPECT_TRUE(got.count(stored(name))) << name;
+  EXPECT_FALSE(got.count(stored("602")));
+  EXPECT_EQ(got.size(), 10u);
+
+  // Index: record 1 covers the part, 249 stays zero, 250 holds the
+  // packet's numbers.
+  std::uint32_t total = 0;
+  for (const auto& [name, data] : got) total += static_cast<std::uint32_t>(data.size());
+  EXPECT_EQ(installed.substr(8, 8), COrv_BookFileWriter::ScrambledIndexName("HAMLET"));
+  EXPECT_EQ(get32(installed, 16), 4009u);
+  EXPECT_EQ(get32(installed, 20), 3017u + total);
+  EXPECT_EQ(installed.substr(8 + 248 * 16, 16), std::string(16, '\0'));
+  EXPECT_EQ(get32(installed, 8 + 249 * 16 + 8), 0x0506u);
+  EXPECT_EQ(get32(installed, 8 + 249 * 16 + 12), 0x01020304u);
+
+  // Registered: the book opens by its code and plays at three speeds.
+  orv::COrv_BookInfo info("HAMLET");
+  ASSERT_EQ(info.GetSelectedCode(), "HAMLET");
+  EXPECT_EQ(info.GetTitle(-1), "Hamlet");
+  EXPECT_EQ(info.GetNumQuotes(), 2);
+  COrv_Talvane book;
+  ASSERT_EQ(book.Open("HAMLET", 0), 1);
+  COrv_InfoBundle bundle;
+  ASSERT_EQ(book.LoadQuoteInfo(bundle, 1, -1, COrv_InfoBundle::kWaves), 1);
+  const CQlWaves& waves = bundle.Waves();
+  const auto normal = waves.GetWaveInfo(0, CQlWaves::kDataSize);
+  EXPECT_EQ(normal, 44100u);
+  EXPECT_NEAR(static_cast<double>(waves.GetWaveInfo(1, CQlWaves::kDataSize)), 0.8 * 44100, 44100 * 0.02);
+  EXPECT_NEAR(static_cast<double>(waves.GetWaveInfo(-1, CQlWaves::kDataSize)), 1.2 * 44100, 44100 * 0.02);
+  ASSERT_EQ(waves.GetSegmentCount(), 2);
+  EXPECT_NEAR(waves.GetSegmentShare(1), 25.0f, 0.1f);
+  COrv_InfoBundle second;
+  ASSERT_EQ(book.LoadQuoteInfo(second, 2, -1, COrv_InfoBundle::kWaves), 1);
+  EXPECT_EQ(second.Waves().GetWaveInfo(0, CQlWaves::kDataSize), 16000u);
+  EXPECT_TRUE(second.Waves().GetWaveFile(1).empty());
+  EXPECT_TRUE(second.Waves().GetWaveFile(-1).empty());
+  EXPECT_EQ(second.Waves().GetSegmentCount(), 1);
+}
+
+TEST_F(Installing, ReinstallReplacesTheBookAndKeepsOtherBooksFiles) {
+  const fs::path packet = writePacket(packetSpec());
+  PacketInstaller inst = installer();
+  ASSERT_EQ(inst.InstallFile(packet), 1);
+  ASSERT_EQ(inst.InstallFile(packet), 1);
+  EXPECT_EQ(orv::COrv_BookInfo().GetInstalledCount(), 1);
+  expectOnly({"Hamlet.tvl"});
+
+  // Another book of the same title gets a file of its own.
+  const fs::path other = writePacket(packetSpec("OTHER"), "other.tpk");
+  ASSERT_EQ(inst.InstallFile(other), 1);
+  expectOnly({"Hamlet OTHER.tvl", "Hamlet.tvl"});
+  for (const char* code : {"HAMLET", "OTHER"}) {
+    COrv_Talvane book;
+    EXPECT_EQ(book.Open(code, 0), 1) << code;
+  }
+  EXPECT_TRUE(sink.boxes().empty());
+
+  // A third book of that title whose both names are taken by other files
+  // is refused rather than written over them.
+  tvtest::writeFile(talvanes / "Hamlet THIRD.tvl", "someone else's");
+  EXPECT_EQ(inst.InstallFile(writePacket(packetSpec("THIRD"), "third.tpk")), 0);
+  EXPECT_EQ(tvtest::readFile(talvanes / "Hamlet THIRD.tvl"), "someone else's");
+  ASSERT_EQ(sink.boxes().size(), 1u);
+  EXPECT_NE(sink.last().request.text.find("Hamlet THIRD.tvl"), std::string::npos);
+  expectOnly({"Hamlet OTHER.tvl", "Hamlet THIRD.tvl", "Hamlet.tvl"});
+}
+
+TEST_F(Installing, AddOnEntryReplacesTheSpotsMember) {
+  tvtools::PacketSpec spec = packetSpec();
+  spec.books[0].members.push_back({"mf1", "packet spots"});
+  spec.entries.push_back({"MF1ADDON", "add-on spots", true});
+  PacketInstaller inst = installer();
+  ASSERT_EQ(inst.InstallFile(writePacket(spec)), 1);
+  const auto got = storedMembers(tvtest::readFile(talvanes / "Hamlet.tvl"));
+  ASSERT_TRUE(got.count(stored("MF1")));
+  EXPECT_EQ(got.at(stored("MF1")), "add-on spots");
+
+  spec.entries.clear();
+  ASSERT_EQ(inst.InstallFile(writePacket(spec)), 1);
+  EXPECT_EQ(storedMembers(tvtest::readFile(talvanes / "Hamlet.tvl")).at(stored("MF1")), "packet spots");
+}
+
+TEST_F(Installing, PacketWithoutAudioCopiesItsMembers) {
+  tvtools::PacketSpec spec = packetSpec();
+  auto& members = spec.books[0].members;
+  std::erase_if(members, [](const tvtools::PacketMember& m) { return m.name[0] == '0' || m.name == "VFT"; });
+  PacketInstaller inst = installer();
+  ASSERT_EQ(inst.InstallFile(writePacket(spec)), 1);
+  EXPECT_EQ(storedMembers(tvtest::readFile(talvanes / "Hamlet.tvl")).size(), 6u);
+  EXPECT_EQ(log.positions.back(), 100);
+}
+
+// Packets that do not hold what they claim: nothing is installed, nothing
+// is left behind, and the learner is told why.
+TEST_F(Installing, HostilePacketsAreRefusedAndLeaveNothing) {
+  struct Case {
+    const char* what;
+    std::function<void(tvtools::PacketSpec&)> spoil;
+    int message;  // 0: accepted
+  };
+  const std::string longest(2048, 'x');
+  const std::vector<Case> cases = {
+      {"definition of 2048 bytes", [&](auto& s) { member(s, "dct")->data = dctPiece("a", longest); }, 0},
+      {"definition of 2049 bytes", [&](auto& s) { member(s, "dct")->data = dctPiece("a", longest + "x"); }, 9109},
+      {"dictionary piece cut short", [](auto& s) { member(s, "dct")->data.resize(20); }, 9109},
+      {"fragment table cut short", [](auto& s) { member(s, "VFT")->data = vftMember({{0.5f, 0.5f}}); }, 9110},
+      {"fragment table missing",
+       [](auto& s) { std::erase_if(s.books[0].members, [](auto& m) { return m.name == "VFT"; }); }, 9110},
+      {"share not a number", [](auto& s) { member(s, "VFT")->data = vftMember({{NAN, 0.5f}, {1.0f}}); }, 9110},
+      {"record table points past the records",
+       [](auto& s) { member(s, "S01")->data[12] = static_cast<char>(200); }, 9103},
+      {"record table points at a text record", [](auto& s) { member(s, "S01")->data[12] = 1; }, 9103},
+      {"record width not 33", [](auto& s) { member(s, "S01")->data[0] = 10; }, 9103},
+      {"record member shorter than its head", [](auto& s) { member(s, "S01")->data.resize(100); }, 9103},
+      {"speech of an unnumbered Echomark", [](auto& s) { member(s, "002")->name = "0x2"; }, 9103},
+      {"speech of Echomark 0", [](auto& s) { member(s, "002")->name = "000"; }, 9103},
+      {"speech that is not a WAV", [](auto& s) { member(s, "002")->data = "RIFF junk"; }, 9103},
+      {"member named twice", [](auto& s) { s.books[0].members.push_back({"INI", "again"}); }, 9103},
+      {"unknown audio kind", [](auto& s) { s.audioFlag = 7; }, 9106},
+      {"content version 4", [](auto& s) { s.contentVersion = 4; }, 9103},
+      {"book code with a dash", [](auto& s) { s.books[0].code = "HAM-LET"; }, 9103},
+      {"tail cut short",
+       [](auto& s) {
+         s.rawTailSet = true;
+         s.rawTail = tvtools::gzipBytes(tvtools::buildContent(s).substr(0, 3000));
+       },
+       9103},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    tvtools::PacketSpec spec = packetSpec();
+    c.spoil(spec);
+    const size_t before = sink.boxes().size();
+    PacketInstaller inst = installer();
+    const int result = inst.InstallFile(writePacket(spec));
+    EXPECT_EQ(result, c.message == 0 ? 1 : 0);
+    if (c.message == 0) {
+      expectOnly({"Hamlet.tvl"});
+      fs::remove(talvanes / "Hamlet.tvl");
+      orv::COrv_BookInfo("HAMLET").Unregister();
+      continue;
+    }
+    expectOnly({});
+    EXPECT_TRUE(orv::COrv_BookInfo("HAMLET").GetSelectedCode().empty());
+    const auto boxes = sink.boxes();
+    ASSERT_EQ(boxes.size(), before + 1);
+    EXPECT_NE(boxes.back().request.text.find(text(c.message)), std::string::npos) << boxes.back().request.text;
+  }
+}
+
+TEST_F(Installing, MissingSlotAndMissingPacket) {
+  const fs::path packet = writePacket(packetSpec());
+  PacketInstaller inst = installer();
+  std::string content = "untouched";
+  EXPECT_EQ(inst.InstallSlot(packet, 2, content), 0);
+  EXPECT_TRUE(content.empty());
+  ASSERT_EQ(sink.boxes().size(), 1u);
+  EXPECT_NE(sink.last().request.text.find(COrv_PacketFile::Text(9105)), std::string::npos);
+  EXPECT_EQ(inst.InstallFile(tvtest::sandbox().base / "missing.tpk"), 0);
+  EXPECT_EQ(sink.boxes().size(), 2u);
+  expectOnly({});
+}
+
+// A file operation failing at any step leaves no half-written content file
+// and an earlier installation of the book as it was.
+TEST_F(Installing, FailuresLeaveTheEarlierInstallationIntact) {
+  const fs::path packet = writePacket(packetSpec());
+  PacketInstaller inst = installer();
+  ASSERT_EQ(inst.InstallFile(packet), 1);
+  const std::string before = tvtest::readFile(talvanes / "Hamlet.tvl");
+
+  struct Case {
+    const char* what;
+    plat::fs::FaultOp op;
+    const char* path;
+    int skip;
+  };
+  const Case cases[] = {
+      {"content file cannot be created", plat::fs::FaultOp::Open, ".tvw", 0},
+      {"scratch WAV cannot be written", plat::fs::FaultOp::Write, "~tvw", 0},
+      {"write in the middle", plat::fs::FaultOp::Write, "Talvanes", 300},
+      {"rename at the end", plat::fs::FaultOp::Rename, "Talvanes", 0},
+      {"tail cannot be unpacked", plat::fs::FaultOp::Write, "unpack", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    plat::fs::FaultScope faults;
+    plat::fs::injectFault(c.op, c.path, EIO, 1, c.skip);
+    EXPECT_EQ(inst.InstallFile(packet), 0);
+    plat::fs::clearFaults();
+    expectOnly({"Hamlet.tvl"});
+    EXPECT_EQ(tvtest::readFile(talvanes / "Hamlet.tvl"), before);
+  }
+  COrv_Talvane book;
+  EXPECT_EQ(book.Open("HAMLET", 0), 1);
+}
+
+// Recordings of kind 0 or '+' are WAV already; other kinds go through the
+// converter, and without one the packet is refused.
+TEST_F(Installing, AudioKindsAndTheConverter) {
+  struct Converter : orv::install::AudioConverter {
+    bool Convert(std::string_view source, std::uint8_t kind, std::string& wav) override {
+      kinds.push_back(kind);
+      wav = source;
+      return succeed;
+    }
+    std::vector<int> kinds;
+    bool succeed = true;
+  };
+  struct Case {
+    std::uint8_t kind;
+    bool haveConverter, succeed;
+    std::vector<int> calls;
+    int message;  // 0: installed
+  };
+  const Case cases[] = {
+      {0, true, true, {}, 0},
+      {'+', true, true, {}, 0},
+      {'+', false, true, {}, 0},
+      {5, true, true, {5, 5}, 0},
+      {5, true, false, {5}, 9103},
+      {5, false, true, {}, 9106},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.kind) + (c.haveConverter ? " with" : " without") + " a converter");
+    tvtools::PacketSpec spec = packetSpec();
+    spec.audioFlag = c.kind;
+    Converter converter;
+    converter.succeed = c.succeed;
+    PacketInstaller inst = installer();
+    inst.SetAudioConverter(c.haveConverter ? &converter : nullptr);
+    const size_t before = sink.boxes().size();
+    EXPECT_EQ(inst.InstallFile(writePacket(spec)), c.message == 0 ? 1 : 0);
+    EXPECT_EQ(converter.kinds, c.calls);
+    if (c.message == 0) {
+      EXPECT_EQ(sink.boxes().size(), before);
+      expectOnly({"Hamlet.tvl"});
+    } else {
+      ASSERT_EQ(sink.boxes().size(), before + 1);
+      EXPECT_NE(sink.last().request.text.find(text(c.message)), std::string::npos);
+      expectOnly({});
+    }
+    fs::remove(talvanes / "Hamlet.tvl");
+  }
+}
+
+// Without a progress factory, the window shows the steps while a
+// QApplication runs and is gone when the installation ends.
+TEST_F(Installing, ProgressWindowShowsTheStepsAndGoes) {
+  {
+    COrv_InstallProgressDlg window;
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(window.windowTitle().toStdString(), text(9005));
+    window.SetLine1(" one");
+    window.SetLine2(" two");
+    window.SetPosition(40);
+    EXPECT_EQ(window.Line1(), " one");
+    EXPECT_EQ(window.Line2(), " two");
+    EXPECT_EQ(window.Position(), 40);
+    window.SetPosition(150);
+    EXPECT_EQ(window.Position(), 100);
+  }
+  PacketInstaller inst;
+  ASSERT_EQ(inst.InstallFile(writePacket(packetSpec())), 1);
+  for (QWidget* w : QApplication::topLevelWidgets()) EXPECT_EQ(dynamic_cast<COrv_InstallProgressDlg*>(w), nullptr);
+}
+
+// A library is taken into the BackUp folder and every book of it
+// registered with that file as its source.
+TEST_F(Installing, LibraryIsMovedToTheBackUpFolderAndItsBooksRegistered) {
+  const fs::path backup = orv::COrv_Environment().GetBackUpPath(false);
+  tvtools::book::Book first = referenceBook("FIRST"), second = referenceBook("SECOND");
+  second.title = "Second";
+  std::string error;
+  const fs::path library = tvtest::sandbox().base / "shelf.tvl";
+  ASSERT_TRUE(tvtools::book::writeLibraryFile(library, {first, second}, error)) << error;
+  const std::string bytes = tvtest::readFile(library);
+  PacketInstaller inst = installer();
+  ASSERT_EQ(inst.InstallFile(library), 1);
+  EXPECT_FALSE(fs::exists(library));
+  EXPECT_EQ(tvtest::readFile(backup / "shelf.tvl"), bytes);
+  for (const char* code : {"FIRST", "SECOND"}) {
+    orv::COrv_BookInfo info(code);
+    EXPECT_EQ(info.GetSourceFile(-1, false), (backup / "shelf.tvl").string()) << code;
+    COrv_Talvane book;
+    ASSERT_EQ(book.Open(code, 0), 1) << code;
+    COrv_InfoBundle bundle;
+    EXPECT_EQ(book.LoadQuoteInfo(bundle, 1, -1, COrv_InfoBundle::kWaves), 1) << code;
+  }
+  EXPECT_EQ(orv::COrv_BookInfo("SECOND").GetTitle(-1), "Second");
+
+  // A different library of that name keeps the first one's place.
+  ASSERT_TRUE(tvtools::book::writeLibraryFile(library, {referenceBook("THIRD")}, error)) << error;
+  ASSERT_EQ(inst.InstallFile(library), 1);
+  EXPECT_EQ(tvtest::readFile(backup / "shelf.tvl"), bytes);
+  EXPECT_EQ(orv::COrv_BookInfo("THIRD").GetSourceFile(-1, false), (backup / "shelf (2).tvl").string());
+  EXPECT_TRUE(sink.boxes().empty());
+
+  // A packet under a library's name is no library; other files are left
+  // alone without a word.
+  const fs::path fake = writePacket(packetSpec(), "fake.tvl");
+  EXPECT_EQ(inst.InstallFile(fake), 0);
+  EXPECT_TRUE(fs::exists(fake));
+  ASSERT_EQ(sink.boxes().size(), 1u);
+  EXPECT_NE(sink.last().request.text.find(text(9103)), std::string::npos);
+  const fs::path other = tvtest::sandbox().base / "notes.txt";
+  tvtest::writeFile(other, "text");
+  EXPECT_EQ(inst.InstallFile(other), 0);
+  EXPECT_EQ(sink.boxes().size(), 1u);
+  EXPECT_TRUE(fs::exists(other));
+}
+
+}  // namespace

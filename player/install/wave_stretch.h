@@ -1,0 +1,21 @@
+#pragma once
+// The slower and faster renderings of a recorded Echomark: the speech is
+// stretched in time without changing its pitch (SoundTouch), so that a
+// learner hears the same voice at another pace.
+
+#include <string>
+#include <string_view>
+#include <system_error>
+
+namespace orv::install {
+
+// Stretches the canonical or any readable PCM WAV file held in `wav` so that
+// it lasts `factor` times as long (0.8: faster, 1.2: slower) and writes a
+// canonical WAV of the same format to `out`. Other chunks of the source (a
+// segment table among them) are not carried over: their byte positions
+// would no longer fit. 8- and 16-bit PCM, one or two channels;
+// std::errc::not_supported for other sample sizes, invalid_argument for a
+// factor outside (0.25, 4) or a file that is not a readable WAV.
+std::error_code stretchWave(std::string_view wav, double factor, std::string& out);
+
+}  // namespace orv::install
