@@ -16,6 +16,7 @@
 #include "platform/ui/message_box.h"
 #include "platform/ui/test_mode.h"
 #include "player/env/file_util.h"
+#include "player/install/packet_installer.h"
 #include "player/shell/about_dlg.h"
 #include "player/shell/app_help.h"
 #include "player/shell/auto_install.h"
@@ -143,8 +144,8 @@ bool COrv_App::InitInstance(const std::vector<std::string>& args) {
     ReadAutoInstallList();
   }
 
-  NoInstaller noInstaller;
-  BookInstaller& installer = m_services.installer ? *m_services.installer : noInstaller;
+  orv::install::PacketInstaller packetInstaller;
+  BookInstaller& installer = m_services.installer ? *m_services.installer : packetInstaller;
   BookFileServices bookFiles(installer);
   LoadSwitchServices& loadSwitch = m_services.loadSwitch ? *m_services.loadSwitch : bookFiles;
   if (m_cmd.m_bLoad) {
@@ -258,8 +259,8 @@ bool COrv_App::handOver() {
 }
 
 int COrv_App::CheckSetup(COrv_Setup& setup) {
-  NoInstaller noInstaller;
-  BookInstaller& installer = m_services.installer ? *m_services.installer : noInstaller;
+  orv::install::PacketInstaller packetInstaller;
+  BookInstaller& installer = m_services.installer ? *m_services.installer : packetInstaller;
   return orv::shell::CheckSetup(setup, programFolder(), installer) ? 1 : 0;
 }
 

@@ -1,6 +1,5 @@
 #include "player/shell/book_files.h"
 
-#include <cstdio>
 #include <system_error>
 #include <vector>
 
@@ -30,11 +29,6 @@ std::vector<std::string> catalogueNames(const fs::path& path) {
 }
 
 }  // namespace
-
-int NoInstaller::InstallFile(const fs::path& path) {
-  std::fprintf(stderr, "orvex: %s is not installed: this build has no book installer yet\n", path.c_str());
-  return 0;
-}
 
 bool BookFileServices::ReadPacketCode(fs::path& path, std::string& code) {
   COrv_PacketFile packet;

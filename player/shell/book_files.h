@@ -10,13 +10,6 @@
 
 namespace orv::shell {
 
-// An installer for programs built without one: every file is refused, with
-// a line on standard error (the file itself is left as it is).
-class NoInstaller : public BookInstaller {
- public:
-  int InstallFile(const std::filesystem::path& path) override;
-};
-
 class BookFileServices : public LoadSwitchServices {
  public:
   // `installer` (not owned) installs what the load switch asks for.
