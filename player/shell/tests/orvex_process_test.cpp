@@ -17,7 +17,9 @@
 #include "platform/ipc/tests/socket_folder_cleanup.h"
 #include "platform/testing/child_process.h"
 #include "platform/testing/test_env.h"
+#include "player/book/talvane.h"
 #include "player/env/environment.h"
+#include "player/install/tests/installable_packet.h"
 #include "player/shell/login_dlg.h"
 
 namespace {
@@ -102,6 +104,23 @@ TEST_F(OrvexProcesses, SecondInstanceHandsItsBookToTheFirstAndEnds) {
   ASSERT_TRUE(plat::ipc::requestClose("Kestrelle", 10000));
   EXPECT_EQ(first.finished(), 0);
   EXPECT_FALSE(fs::exists(mark));
+}
+
+TEST_F(OrvexProcesses, SecondInstanceInstallsAPacketThenHandsItsBookOver) {
+  Orvex first({}, env);
+  ASSERT_TRUE(waitFor("ready"));
+  const fs::path packet = tvtest::sandbox().base / "hamlet.tpk";
+  ASSERT_TRUE(tvtools::writePacket(packet, installtest::packetSpec("HAMLET")));
+
+  Orvex second({"-load", QString::fromStdString(packet.string())}, env);
+  EXPECT_EQ(second.finished(), 0);
+  ASSERT_TRUE(waitFor("open HAMLET"));
+  // Installed for good: the book opens by its code.
+  COrv_Talvane book;
+  EXPECT_EQ(book.Open("HAMLET", 0), 1);
+
+  ASSERT_TRUE(plat::ipc::requestClose("Kestrelle", 10000));
+  EXPECT_EQ(first.finished(), 0);
 }
 
 TEST_F(OrvexProcesses, HandOverDuringTheLogInDialogIsOpenedAfterIt) {

@@ -1,0 +1,167 @@
+#pragma once
+// A packet that installs: one Talvane "HAMLET" (or another code) of two
+// Echomarks, the first with two speech segments, laid out as the packets
+// of the book shop are, and the same book as the book fixture writes it
+// once installed.
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "shared/scrambler/scrambler.h"
+#include "tools/book/book_fixture.h"
+#include "tools/packet/packet_writer.h"
+
+namespace installtest {
+
+inline void le16(std::string& s, std::uint16_t v) {
+  s.push_back(static_cast<char>(v & 0xFF));
+  s.push_back(static_cast<char>(v >> 8));
+}
+inline void le32(std::string& s, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+inline std::uint32_t get32(const std::string& s, std::size_t at) {
+  std::uint32_t v = 0;
+  for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<std::uint8_t>(s[at + static_cast<std::size_t>(i)]);
+  return v;
+}
+inline std::string padded(std::string s, std::size_t width) {
+  s.resize(width, ' ');
+  return s;
+}
+
+// The book both as the packet carries it and as the book fixture writes it
+// installed: Echomark 1 has slower and faster headers, Echomark 2 normal
+// speed only.
+inline tvtools::book::Book referenceBook(const std::string& code = "HAMLET") {
+  tvtools::book::Book b;
+  b.version = 2;
+  b.code = code;
+  b.title = "Hamlet";
+  b.category = 4;
+  b.language = 3;
+  b.level = 2;
+  b.description = "A play";
+  tvtools::book::Echomark one;
+  one.introduction = "Act one";
+  one.wordText = "to be or not";
+  one.links = {{"Verbs", 2}};
+  one.dictionary = {{1, 1}};
+  one.normalWav = tvtools::book::makeWav(22050, {});
+  one.slowWav = one.normalWav;
+  one.fastWav = one.normalWav;
+  tvtools::book::Echomark two;
+  two.introduction = "Act two";
+  two.wordText = "that is the question";
+  two.normalWav = tvtools::book::makeWav(8000, {});
+  b.echomarks = {one, two};
+  b.dictionary = {{"be", "exist", "to have being"}};
+  return b;
+}
+
+// The "S01" of referenceBook as the book fixture lays it out (records of 33
+// bytes; the header records are zero until the installation fills them).
+inline std::string s01Member() {
+  std::string s(512, '\0');
+  s[0] = 32;
+  auto record = [&](std::uint8_t type, std::string payload = {}) {
+    s.push_back(static_cast<char>(type));
+    payload.resize(32, '\0');
+    s += payload;
+  };
+  auto scrambled = [](std::string t) {
+    t = padded(t, 32);
+    COrv_Scrambler().ScrambleMod255(t.data(), t.size(), 1, 0);
+    return t;
+  };
+  auto table = [&](int n) {
+    const std::size_t rec = (s.size() - 512) / 33 + 1;
+    s[10 + 2 * static_cast<std::size_t>(n)] = static_cast<char>(rec);
+  };
+  record(1, scrambled("Act one"));
+  table(1);
+  record(9);
+  record(9);
+  record(3, scrambled("to be or not"));
+  std::string ref;
+  le16(ref, 1);
+  le16(ref, 1);
+  record(8, ref);
+  for (int i = 0; i < 7; ++i) record(12);
+  for (int i = 0; i < 7; ++i) record(13);
+  record(1, scrambled("Act two"));
+  table(2);
+  record(9);
+  record(9);
+  record(3, scrambled("that is the question"));
+  return s;
+}
+
+inline std::string idMember(const tvtools::book::Book& b) {
+  std::string id(58, '\0');
+  id[18] = static_cast<char>(b.category);
+  id[20] = static_cast<char>(b.language);
+  id.replace(24, 30, padded(b.title, 30));
+  id[56] = static_cast<char>(b.echomarks.size());
+  return id;
+}
+
+inline std::string dciMember() {
+  std::string s;
+  le16(s, 1);
+  le32(s, 1);
+  return s + padded("be", 32);
+}
+
+// Plain pieces {L; 32 bytes; L bytes}: the installation enciphers them.
+inline std::string dctPiece(const std::string& second, const std::string& definition) {
+  std::string s;
+  le16(s, static_cast<std::uint16_t>(definition.size()));
+  return s + padded(second, 32) + definition;
+}
+
+inline std::string vftMember(const std::vector<std::vector<float>>& perWave) {
+  std::string s;
+  le32(s, static_cast<std::uint32_t>(perWave.size()));
+  for (const auto& shares : perWave) {
+    le16(s, static_cast<std::uint16_t>(shares.size()));
+    for (float f : shares) {
+      std::uint32_t bits;
+      std::memcpy(&bits, &f, 4);
+      le32(s, bits);
+    }
+  }
+  return s;
+}
+
+inline tvtools::PacketSpec packetSpec(const std::string& code = "HAMLET") {
+  const tvtools::book::Book b = referenceBook(code);
+  tvtools::PacketBook book;
+  book.code = code;
+  book.title = b.title;
+  book.description = b.description;
+  book.category = b.category;
+  book.difficulty = 2;
+  book.language = b.language;
+  book.members = {
+      {"ID ", idMember(b)},
+      {"INI", "[" + code + "]\r\nLevel=2\r\nDescription=A play\r\n"},
+      {"S01", s01Member()},
+      {"DCI", dciMember()},
+      {"dct", dctPiece("exist", "to have being")},
+      {"G01", "[Links]\r\nVerbs=2\r\n"},
+      {"VFT", vftMember({{0.25f, 0.75f}, {1.0f}})},
+      {"001", b.echomarks[0].normalWav},
+      {"002", b.echomarks[1].normalWav},
+  };
+  tvtools::PacketSpec spec;
+  spec.headerValue = 0x01020304;
+  spec.trailerWord = 0x0506;
+  spec.contentVersion = 2;
+  spec.books = {book};
+  return spec;
+}
+
+}  // namespace installtest
