@@ -323,7 +323,7 @@ void closeList(CbxInstance* c) {
                    pw::SWP_NOMOVE | pw::SWP_NOSIZE | pw::SWP_NOACTIVATE | pw::SWP_HIDEWINDOW);
   if (S().dropped == c->hwnd) removeHook();
   if (!c->notifySuppressed && !notify(c, CBN_CLOSEUP)) return;
-  if (c->style == kDropDownList) invalidateTextArea(c);
+  // The Drop-Down List's text area shows the focus again.
   invalidateTextArea(c);
 }
 
@@ -819,7 +819,8 @@ LRESULT comboPropertySet(CbxInstance* c, WPARAM wParam, LPARAM value) {
       if (editPart) (id == 156 ? c->keyEvents : c->mouseEvents) = v != 0 ? 1 : 0;
       return listPart ? listProperty(c, props::kSetMessage, wParam, value) : kOk;
     case 30:
-      return setComboText(c, reinterpret_cast<const char*>(value));
+      setComboText(c, reinterpret_cast<const char*>(value));
+      return kOk;
     case 32: {
       requestLayout(c);
       return listProperty(c, props::kSetMessage, wParam, value);
@@ -1332,6 +1333,10 @@ LRESULT ComboProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
     case pw::WM_KEYDOWN:
     case pw::WM_SYSKEYDOWN:
       if (c->edit && pw::GetFocus() == c->edit) return pw::SendMessage(c->edit, msg, w, l);
+      // Alt with other keys stays the system's (menus, closing the window).
+      if (msg == pw::WM_SYSKEYDOWN && w != static_cast<WPARAM>(pw::VK_UP) && w != static_cast<WPARAM>(pw::VK_DOWN) &&
+          !(w == static_cast<WPARAM>(pw::VK_SPACE) && c->dropped))
+        return pw::DefWindowProc(hwnd, msg, w, l);
       comboKey(c, w, l);
       return 0;
     case pw::WM_CHAR:

@@ -13,6 +13,7 @@
 #include "listctl/props/exports.h"
 #include "platform/win/edit.h"
 #include "platform/win/gdi.h"
+#include "platform/win/scrollbar.h"
 #include "platform/win/window.h"
 
 using namespace plat::win;
@@ -467,10 +468,42 @@ TEST_F(ComboTest, ADropDownListKeepsItsOwnTextAndReportsOnlyChanges) {
   char small[4];
   EXPECT_EQ(GetWindowText(c, small, sizeof small), 3);
   EXPECT_STREQ(small, "alp");
-  // The Text property reads the same text.
+  // The Text property reads and sets the same text.
   char buf[16];
   EXPECT_EQ(LC_GetText(c, buf, sizeof buf), 3);
   EXPECT_STREQ(buf, "alp");
+  EXPECT_EQ(CbxSetText(c, "alpha"), 0);
+  EXPECT_EQ(SendMessage(c, lx::CB_GETCURSEL, 0, 0), 0);
+}
+
+TEST_F(ComboTest, ASimpleCombosListPicksInPlace) {
+  HWND c = make(lx::CBS_SIMPLE, 10, 10, 150, 150);
+  fill(c, {"one", "two", "three"});
+  HWND l = list(c);
+  EXPECT_TRUE(IsWindowVisible(l));
+  const RECT er = rect(edit(c)), lr = rect(l);
+  EXPECT_GE(lr.top, er.bottom);  // the list lies under the edit
+  click(rowPoint(c, 1));
+  EXPECT_EQ(text(c), "two");
+  EXPECT_EQ(count(lx::CBN_SELCHANGE), 1);
+  EXPECT_EQ(count(lx::CBN_CLOSEUP), 0);
+  EXPECT_TRUE(IsWindowVisible(l));
+}
+
+TEST_F(ComboTest, AScrollRequestOnTheEditStepsTheClosedList) {
+  HWND c = make();
+  fill(c, {"a", "b", "c", "d"});
+  struct Case {
+    int code, pos;
+    const char* want;
+  } cases[] = {
+      {SB_LINEDOWN, 0, "a"}, {SB_LINEDOWN, 0, "b"}, {SB_PAGEDOWN, 0, "d"},
+      {SB_LINEUP, 0, "c"}, {SB_THUMBPOSITION, 0, "a"}, {SB_LINEUP, 0, "a"},
+  };
+  for (const Case& k : cases) {
+    SendMessage(edit(c), WM_VSCROLL, MAKEWPARAM(k.code, k.pos), 0);
+    EXPECT_EQ(text(c), k.want) << k.code;
+  }
 }
 
 // ------------------------------------------------------------- properties
