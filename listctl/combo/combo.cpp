@@ -26,6 +26,7 @@ constexpr std::uint32_t LBS_OWNERDRAWVARIABLE = 0x20, LBS_HASSTRINGS = 0x40, LBS
                         LBS_DISABLENOSCROLL = 0x1000;
 constexpr LRESULT kOk = 0;
 constexpr int kDefaultEditLimit = 150;
+constexpr WPARAM kEnableClickEvent = 251;
 
 struct ComboState {
   int combos = 0;
@@ -542,6 +543,14 @@ void paint(CbxInstance* c, pw::HDC dc) {
   pw::HBRUSH gray = pw::CreateSolidBrush(pw::TranslateColor(c->grayAreaColor));
   pw::FillRect(dc, &cr, gray);
   pw::DeleteObject(gray);
+  // The edit part: the text's back colour inside a one-pixel frame.
+  pw::RECT part{0, 0, c->buttonRect.left, c->buttonRect.bottom};
+  if (c->style == kSimpleCombo) part.right = cr.right;
+  pw::HBRUSH back = pw::CreateSolidBrush(pw::TranslateColor(c->backColor));
+  pw::FillRect(dc, &part, back);
+  pw::DeleteObject(back);
+  if (c->style != kSimpleCombo) part.right = cr.right;
+  pw::FrameRect(dc, &part, pw::GetSysColorBrush(pw::COLOR_BTNSHADOW));
   if (c->style != kSimpleCombo) {
     pw::RECT b = c->buttonRect;
     pw::FillRect(dc, &b, pw::GetSysColorBrush(pw::COLOR_BTNFACE));
@@ -550,7 +559,7 @@ void paint(CbxInstance* c, pw::HDC dc) {
   }
   if (!c->edit) {
     // The Drop-Down List's text area, highlighted while it has the focus.
-    pw::RECT t{0, 0, c->buttonRect.left, cr.bottom};
+    pw::RECT t{1, 1, c->buttonRect.left, cr.bottom - 1};
     const bool focus = pw::GetFocus() == c->hwnd && !c->dropped;
     pw::HBRUSH back = focus ? pw::GetSysColorBrush(pw::COLOR_HIGHLIGHT)
                             : pw::CreateSolidBrush(pw::TranslateColor(c->backColor));
@@ -1145,7 +1154,14 @@ bool listMouse(HWND h, UINT msg, LPARAM l) {
       setListCurrent(c, row);
       if (c->dropped) showDropDown(c, false);
       if (comboOf(combo) != c || !instanceOf(h)) return true;
-      if (row != c->remembered) notifyCommand(li, LBN_SELCHANGE);
+      if (row == c->remembered) return true;
+      notifyCommand(li, LBN_SELCHANGE);
+      // A pick made by a click is also reported as a click when the list's
+      // click event is on.
+      if (comboOf(combo) != c || !c->list) return true;
+      std::int32_t clickEvent = 0;
+      pw::SendMessage(c->list, props::kGetMessage, kEnableClickEvent, reinterpret_cast<LPARAM>(&clickEvent));
+      if (clickEvent) notify(c, kCbnClick);
       return true;
     }
     default:

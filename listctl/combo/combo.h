@@ -35,7 +35,8 @@ inline constexpr LRESULT CB_ERR = -1;
 // Combo-box notifications (high word of WM_COMMAND's wParam).
 inline constexpr unsigned CBN_ERRSPACE = 0xFFFF, CBN_SELCHANGE = 1, CBN_DBLCLK = 2, CBN_SETFOCUS = 3,
                           CBN_KILLFOCUS = 4, CBN_EDITCHANGE = 5, CBN_EDITUPDATE = 6, CBN_DROPDOWN = 7,
-                          CBN_CLOSEUP = 8;
+                          CBN_CLOSEUP = 8,
+                          kCbnClick = 123;  // after a pick by a click, with the list's EnableClickEvent on
 
 // The combo's private messages.
 inline constexpr UINT kCbxGetList = 0x700, kCbxLayout = 0x701, kCbxKeyFilter = 0x702,

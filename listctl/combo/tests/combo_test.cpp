@@ -307,10 +307,21 @@ TEST_F(ComboTest, AClickOnTheButtonOpensAndAClickOnARowPicksIt) {
   EXPECT_FALSE(dropped(c));
   EXPECT_EQ(text(c), "green");
   EXPECT_EQ(SendMessage(c, lx::CB_GETCURSEL, 0, 0), 1);
-  EXPECT_EQ(g.codes, (std::vector<unsigned>{lx::CBN_CLOSEUP, lx::CBN_SELCHANGE}));
+  EXPECT_EQ(g.codes, (std::vector<unsigned>{lx::CBN_CLOSEUP, lx::CBN_SELCHANGE, lx::kCbnClick}));
   EXPECT_EQ(GetFocus(), edit(c));  // the list never took the focus
   // The whole edit text is selected after a pick.
   EXPECT_EQ(SendMessage(c, lx::CB_GETEDITSEL, 0, 0), MAKELONG(0, 5));
+  // Without the click event the pick is only a selection change; picking
+  // the shown item again changes nothing.
+  LC_SetEnableClickEvent(c, 0);
+  g.codes.clear();
+  click(buttonPoint(c));
+  click(rowPoint(c, 2));
+  EXPECT_EQ(g.codes, (std::vector<unsigned>{lx::CBN_DROPDOWN, lx::CBN_CLOSEUP, lx::CBN_SELCHANGE}));
+  g.codes.clear();
+  click(buttonPoint(c));
+  click(rowPoint(c, 2));
+  EXPECT_EQ(g.codes, (std::vector<unsigned>{lx::CBN_DROPDOWN, lx::CBN_CLOSEUP}));
 }
 
 TEST_F(ComboTest, APressDraggedOntoTheListPicksWhereItIsReleased) {
