@@ -1,5 +1,6 @@
 #include "listctl/core/library.h"
 
+#include "listctl/combo/combo.h"
 #include "listctl/pool/pool.h"
 #include "listctl/pool/pool_debug.h"
 #include "platform/win/gdi.h"
@@ -33,8 +34,8 @@ LibraryState& S() {
 // operation answers "no block" and the caller reports LB_ERRSPACE.
 int failPoolErrors(const PoolErrorRecord*) { return 0; }
 
-// Until the combo box and the own scroll bar are built, their classes exist
-// with the default behaviour, so that templates naming them still load.
+// Until the own scroll bar is built, its class exists with the default
+// behaviour, so that templates naming it still load.
 LRESULT placeholderProc(HWND h, UINT m, WPARAM w, LPARAM l) { return pw::DefWindowProc(h, m, w, l); }
 
 struct ClassEntry {
@@ -47,10 +48,7 @@ struct ClassEntry {
 const ClassEntry kClasses[] = {
     {kListClass, pw::CS_GLOBALCLASS | pw::CS_DBLCLKS | pw::CS_HREDRAW | pw::CS_VREDRAW,
      static_cast<int>(sizeof(void*)), ListBoxProc},
-    {kComboClass, pw::CS_GLOBALCLASS | pw::CS_DBLCLKS, static_cast<int>(sizeof(void*)), placeholderProc},
     {kVScrollClass, pw::CS_GLOBALCLASS, static_cast<int>(sizeof(void*)), placeholderProc},
-    {kComboListClass, pw::CS_GLOBALCLASS | pw::CS_DBLCLKS, static_cast<int>(sizeof(void*)), placeholderProc},
-    {kComboEditClass, pw::CS_GLOBALCLASS | pw::CS_DBLCLKS, static_cast<int>(sizeof(void*)), placeholderProc},
 };
 
 bool registerOne(HINSTANCE module, const ClassEntry& c) {
@@ -66,6 +64,7 @@ bool registerOne(HINSTANCE module, const ClassEntry& c) {
 
 void unregisterAll(HINSTANCE module) {
   for (const ClassEntry& c : kClasses) pw::UnregisterClass(c.name, module);
+  UnregisterComboClasses(module);
 }
 
 }  // namespace
@@ -77,6 +76,7 @@ int LibraryEntry(HINSTANCE module, unsigned reason) {
       if (s.module) return 1;
       PoolSetErrorHandler(failPoolErrors);
       if (!registerOne(module, kClasses[0])) return 0;
+      RegisterComboClasses(module);
       for (std::size_t i = 1; i < std::size(kClasses); ++i) registerOne(module, kClasses[i]);
       // The screen is not read here: no display need exist while libraries
       // load. The first instance reads it.

@@ -12,6 +12,7 @@
 
 #include "platform/win/gdi.h"
 #include "platform/win/handle_table.h"
+#include "platform/win/edit.h"
 #include "platform/win/scrollbar.h"
 
 namespace plat::win {
@@ -410,6 +411,14 @@ void ensureSystemClasses() {
   c->system = true;
   c->atom = st.nextAtom++;
   st.classes.push_back(c);
+  auto e = std::make_shared<WindowClass>();
+  e->name = "Edit";
+  e->style = CS_DBLCLKS | CS_GLOBALCLASS;
+  e->proc = detail::editProc;
+  e->wndExtra = sizeof(void*);
+  e->system = true;
+  e->atom = st.nextAtom++;
+  st.classes.push_back(e);
 }
 
 }  // namespace
