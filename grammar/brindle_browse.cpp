@@ -1,6 +1,7 @@
 #include "grammar/brindle_browse.h"
 
 #include <QKeyEvent>
+#include <algorithm>
 #include <QMouseEvent>
 #include <QUrl>
 
@@ -42,9 +43,24 @@ bool CBrindleBrowse::OnCommand(int id) {
     case ID_REFRESH:
       if (m_store->CurrentPage() != CBrindlePageStore::kNoPage) Navigate(m_store->CurrentPage());
       return true;
+    case ID_TEXT_LARGEST: SetTextSize(4); return true;
+    case ID_TEXT_LARGER: SetTextSize(3); return true;
+    case ID_TEXT_MEDIUM: SetTextSize(2); return true;
+    case ID_TEXT_SMALLER: SetTextSize(1); return true;
+    case ID_TEXT_SMALLEST: SetTextSize(0); return true;
     default:
       return false;
   }
+}
+
+void CBrindleBrowse::SetTextSize(int level) {
+  static constexpr qreal kScale[] = {0.75, 0.875, 1.0, 1.25, 1.5};
+  level = std::clamp(level, 0, 4);
+  if (m_fBasePointSize <= 0) m_fBasePointSize = font().pointSizeF() > 0 ? font().pointSizeF() : 10.0;
+  QFont scaled = font();
+  scaled.setPointSizeF(m_fBasePointSize * kScale[level]);
+  setFont(scaled);
+  m_nTextSize = level;
 }
 
 void CBrindleBrowse::doSetSource(const QUrl& name, QTextDocument::ResourceType type) {

@@ -20,6 +20,12 @@ class CBrindleBrowse : public QTextBrowser {
   static constexpr int ID_GO_FORWARD = 32782;
   static constexpr int ID_GO_HOME = 32781;
   static constexpr int ID_REFRESH = 32786;
+  // Text sizes, largest to smallest (levels 4 to 0; 2 is the normal size).
+  static constexpr int ID_TEXT_LARGEST = 32789;
+  static constexpr int ID_TEXT_LARGER = 110;
+  static constexpr int ID_TEXT_MEDIUM = 32791;
+  static constexpr int ID_TEXT_SMALLER = 32792;
+  static constexpr int ID_TEXT_SMALLEST = 32793;
 
   // `store` has been set up.
   explicit CBrindleBrowse(std::unique_ptr<CBrindlePageStore> store, QWidget* parent = nullptr);
@@ -31,6 +37,10 @@ class CBrindleBrowse : public QTextBrowser {
   void Navigate(std::string_view pageOrUrl);
   // The view's commands by id; false for an id that is not one of them.
   bool OnCommand(int id);
+
+  // Scales the text: level 0 (smallest) to 4 (largest), 2 the normal size.
+  void SetTextSize(int level);
+  int TextSize() const { return m_nTextSize; }
 
   CBrindlePageStore& Store() { return *m_store; }
   bool CanGoBack() const { return m_nHistoryPos > 0; }
@@ -52,5 +62,7 @@ class CBrindleBrowse : public QTextBrowser {
   std::vector<QUrl> m_history;
   int m_nHistoryPos = -1;
   bool m_bInHistory = false;
-  bool m_bShown = false;  // the last navigation was not refused
+  bool m_bShown = false;
+  int m_nTextSize = 2;
+  qreal m_fBasePointSize = 0;  // the last navigation was not refused
 };

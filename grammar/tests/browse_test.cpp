@@ -111,3 +111,26 @@ TEST(BrowseTest, NavigateTakesPathsAndUrlsWithAnchors) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(BrowseTest, TextSizeCommandsScaleTheText) {
+  ViewFixture f;
+  f.view->OnInitialUpdate();
+  const qreal normal = f.view->font().pointSizeF();
+  const std::vector<std::pair<int, int>> cases = {
+      {CBrindleBrowse::ID_TEXT_LARGEST, 4}, {CBrindleBrowse::ID_TEXT_SMALLEST, 0}, {CBrindleBrowse::ID_TEXT_LARGER, 3},
+      {CBrindleBrowse::ID_TEXT_SMALLER, 1}, {CBrindleBrowse::ID_TEXT_MEDIUM, 2},
+  };
+  qreal previous = normal;
+  for (const auto& [command, level] : cases) {
+    EXPECT_TRUE(f.view->OnCommand(command));
+    EXPECT_EQ(f.view->TextSize(), level);
+    EXPECT_NE(f.view->font().pointSizeF(), previous) << command;
+    previous = f.view->font().pointSizeF();
+  }
+  EXPECT_DOUBLE_EQ(f.view->font().pointSizeF(), normal);
+  EXPECT_TRUE(f.shows("Grammar index"));
+}
+
+}  // namespace
