@@ -56,7 +56,8 @@ QString languageString(int id, unsigned language) {
   return QString::fromStdString(lang.LoadString(id, languageIndex(language)));
 }
 
-// Pictures of the buttons, in the order up, down, checked up, checked down.
+// The picture of a button, drawn by the style (the states come from the
+// button itself).
 QIcon buttonIcon(int command, const QStyle* style) {
   switch (command) {
     case CBrindleBrowse::ID_GO_BACK: return style->standardIcon(QStyle::SP_ArrowBack);
