@@ -109,6 +109,20 @@ TEST_F(MainFrameTest, OpensAtItsPlaceOnTopAndTheToggleDropsTopmost) {
   EXPECT_EQ(frame->geometry(), expected);
 }
 
+TEST_F(MainFrameTest, TheBarsBackgroundFallsBackToGreyWithoutItsPattern) {
+  CBrindleButtonBar* bar = frame->Bar();
+  const auto colourAt = [bar] { return bar->grab().toImage().pixelColor(1, 1).rgb() & 0xFFFFFFu; };
+  EXPECT_EQ(colourAt(), 0xC0C0C0u);
+  bar->SetBackground(0, 0x336699);
+  EXPECT_EQ(bar->BackgroundMode(), 0);
+  EXPECT_EQ(colourAt(), 0x336699u);
+  // No picture 0x4242 anywhere: the default grey.
+  bar->SetBackground(1, 0x70004242);
+  EXPECT_EQ(bar->BackgroundMode(), 0);
+  EXPECT_EQ(bar->BackgroundValue(), 0xC0C0C0u);
+  EXPECT_EQ(colourAt(), 0xC0C0C0u);
+}
+
 TEST_F(MainFrameTest, TheBarsButtonsDriveTheView) {
   view->Navigate((folder.work / "0012.htm").string());
   ASSERT_TRUE(view->toPlainText().contains("Verbs"));
