@@ -1,0 +1,102 @@
+// The real brindle program beside a stand-in player: it runs only while a
+// player runs, only once, serves the player's DDE requests and cleans up
+// when the player closes it.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QProcessEnvironment>
+#include <QTest>
+#include <filesystem>
+
+#include "grammar/tests/page_fixture.h"
+#include "platform/fs/program_folder.h"
+#include "platform/ipc/presence.h"
+#include "platform/testing/child_process.h"
+#include "platform/ui/test_mode.h"
+
+namespace fs = std::filesystem;
+using brindletest::PageFolder;
+using tvtest::ChildProcess;
+
+namespace {
+
+class BrindleProcessTest : public ::testing::Test {
+ protected:
+  QProcessEnvironment environment() const {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(plat::fs::kProgramFolderVariable, QString::fromStdString(folder.program.string()));
+    env.insert(plat::ui::kTestModeVariable, "silent");
+    env.insert(plat::ui::kTestLogVariable, QString::fromStdString(log.string()));
+    return env;
+  }
+  std::vector<std::string> loggedTexts() const {
+    std::vector<std::string> out;
+    if (!fs::exists(log)) return out;
+    for (const auto& e : plat::ui::parseTestLog(tvtest::readFile(log))) out.push_back(e.text);
+    return out;
+  }
+  std::unique_ptr<ChildProcess> startBrindle() {
+    return std::make_unique<ChildProcess>(TV_BRINDLE, QStringList{}, QProcess::ForwardedChannels, environment());
+  }
+
+  PageFolder folder;
+  fs::path log = tvtest::sandbox().base / "boxes.log";
+};
+
+TEST_F(BrindleProcessTest, WithoutAPlayerItEndsAtOnce) {
+  auto brindle = startBrindle();
+  EXPECT_EQ(brindle->exitCode(), 0);
+  EXPECT_FALSE(fs::exists(folder.work));
+  EXPECT_TRUE(loggedTexts().empty());
+}
+
+TEST_F(BrindleProcessTest, RunsOnceServesThePlayerAndCleansUpOnClose) {
+  ChildProcess player(TV_IPC_PEER, {"hold", "Kestrelle", "0", "60000"});
+  ASSERT_EQ(player.line(), "first");
+  auto brindle = startBrindle();
+  QElapsedTimer started;
+  started.start();
+  while (!plat::ipc::findClass("ClsBrindle") && started.elapsed() < 20000) QTest::qWait(10);
+  ASSERT_EQ(plat::ipc::waitForReady("ClsBrindle", 20000), plat::ipc::WAIT_OBJECT_0);
+  EXPECT_EQ(tvtest::readFile(folder.work / "0000.htm"), brindletest::kIndexHtml);
+
+  // A second start activates the first and ends.
+  auto second = startBrindle();
+  EXPECT_EQ(second->exitCode(), 0);
+  EXPECT_TRUE(plat::ipc::findClass("ClsBrindle"));
+
+  {
+    ChildProcess client(TV_BRINDLE_DDE_CLIENT, {"Brindle", "ChangeGUILang", "3"});
+    EXPECT_EQ(client.line(), "exec ok");
+  }
+  {
+    ChildProcess client(TV_BRINDLE_DDE_CLIENT,
+                        {"Brindle", "GrammarPage", QString::fromStdString((folder.work / "0012.htm").string())});
+    EXPECT_EQ(client.line(), "exec ok");
+  }
+  // The page's pictures arrive with it.
+  QElapsedTimer t;
+  t.start();
+  while (!fs::exists(folder.work / "Images" / "0012a.png") && t.elapsed() < 10000) QTest::qWait(10);
+  EXPECT_TRUE(fs::exists(folder.work / "Images" / "0012a.png"));
+
+  ASSERT_TRUE(plat::ipc::requestClose("ClsBrindle"));
+  EXPECT_EQ(brindle->exitCode(), 0);
+  EXPECT_FALSE(plat::ipc::findClass("ClsBrindle"));
+  EXPECT_FALSE(fs::exists(folder.work / "0000.htm"));
+  EXPECT_TRUE(fs::is_empty(folder.work / "Images"));
+  EXPECT_TRUE(loggedTexts().empty());
+}
+
+TEST_F(BrindleProcessTest, AMissingIndexEndsWithCode100) {
+  fs::remove(folder.gramm / "0000.cht");
+  ChildProcess player(TV_IPC_PEER, {"hold", "Kestrelle", "0", "60000"});
+  ASSERT_EQ(player.line(), "first");
+  auto brindle = startBrindle();
+  EXPECT_EQ(brindle->exitCode(), 100);
+  EXPECT_EQ(loggedTexts(), (std::vector<std::string>{"I can't copy the file into Temp dir",
+                                                     "An error occured copying the Index"}));
+  EXPECT_FALSE(plat::ipc::findClass("ClsBrindle"));
+}
+
+}  // namespace

@@ -1,0 +1,193 @@
+// The main frame offscreen: its place and the always-on-top toggle, and its
+// DDE topics driven from a second process as the player drives them.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTest>
+#include <QToolButton>
+#include <filesystem>
+
+#include "grammar/brindle_browse.h"
+#include "grammar/main_frame.h"
+#include "grammar/tests/page_fixture.h"
+#include "platform/testing/child_process.h"
+#include "platform/ui/recording_sink.h"
+#include "shared/language/orv_language.h"
+
+namespace fs = std::filesystem;
+using brindletest::PageFolder;
+
+namespace {
+
+// The tooltip ids of the bar, in row order.
+const std::vector<int> kTooltipIds = {20101, 20103, 20104, 20102, 20105};
+const std::vector<int> kCommands = {CBrindleBrowse::ID_GO_BACK, CBrindleBrowse::ID_GO_FORWARD,
+                                    CBrindleBrowse::ID_REFRESH, CBrindleBrowse::ID_GO_HOME,
+                                    CMainFrame::ID_ALWAYS_ON_TOP};
+
+class MainFrameTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // A Spanish module with the title and the bar's texts.
+    tvtest::writeFile(folder.program / "Orv_MLSPA.res",
+                      "TVRES 1\n"
+                      "string 20101 Atrás\n"
+                      "string 20102 Ir a la página de inicio\n"
+                      "string 20103 Adelante\n"
+                      "string 20104 Actualizar\n"
+                      "string 20105 Siempre visible\n"
+                      "string 20106 Gramática\n");
+    const fs::path program = folder.program;
+    tv::language::setModuleLocator([program](std::string_view name) -> fs::path {
+      const std::string n(name);
+      if (n.rfind("Orv_ML", 0) == 0 && n.size() > 10) return program / (n.substr(0, n.size() - 4) + ".res");
+      return {};
+    });
+    auto store = std::make_unique<CBrindlePageStore>(folder.temp, folder.program);
+    ASSERT_EQ(store->SetUp(), std::nullopt);
+    view = new CBrindleBrowse(std::move(store));
+    frame = std::make_unique<CMainFrame>(view);
+    ASSERT_TRUE(frame->OnCreate(service.c_str()));
+    frame->SetLanguage(0);
+    view->OnInitialUpdate();
+    frame->show();
+  }
+  void TearDown() override { tv::language::setModuleLocator({}); }
+
+  // Runs the client program with `commands` on `topic`; its answers.
+  std::vector<std::string> exec(const char* topic, const QStringList& commands) {
+    QStringList args = {QString::fromStdString(service), topic};
+    args += commands;
+    tvtest::ChildProcess client(TV_BRINDLE_DDE_CLIENT, args);
+    std::vector<std::string> answers;
+    for (int i = 0; i < commands.size(); ++i) answers.push_back(client.line());
+    EXPECT_EQ(client.exitCode(), 0);
+    return answers;
+  }
+  std::vector<std::string> tooltips() const {
+    std::vector<std::string> out;
+    for (int command : kCommands) out.push_back(frame->Bar()->Button(command)->toolTip().toStdString());
+    return out;
+  }
+  void settle() {
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+  }
+
+  PageFolder folder;
+  plat::ui::RecordingSink sink;
+  plat::ui::ScopedSink scoped{sink};
+  std::string service = "BrindleFrameTest";
+  CBrindleBrowse* view = nullptr;
+  std::unique_ptr<CMainFrame> frame;
+};
+
+TEST_F(MainFrameTest, OpensAtItsPlaceOnTopAndTheToggleDropsTopmost) {
+  const QRect screen = QGuiApplication::primaryScreen()->geometry();
+  const QRect expected(static_cast<int>(0.05 * screen.width()), static_cast<int>(0.1 * screen.height()),
+                       static_cast<int>(0.4 * screen.width()), static_cast<int>(0.7 * screen.height()));
+  EXPECT_EQ(frame->geometry(), expected);
+  EXPECT_EQ(frame->windowTitle().toStdString(), "Grammar");
+  EXPECT_TRUE(frame->IsTopmost());
+  EXPECT_EQ(frame->Bar()->GetCheck(CMainFrame::ID_ALWAYS_ON_TOP), 1);
+  EXPECT_EQ(frame->Bar()->GetCheck(CBrindleBrowse::ID_GO_BACK), 0);
+  EXPECT_EQ(frame->Bar()->GetCheck(4242), -1);
+  EXPECT_EQ(frame->Bar()->SetCheck(4242, true), 0);
+  EXPECT_EQ(tooltips(), (std::vector<std::string>{"Go back", "Go forward", "Refresh", "Go to Home Page", "Always on top"}));
+  EXPECT_TRUE(sink.boxes().empty());
+
+  QToolButton* toggle = frame->Bar()->Button(CMainFrame::ID_ALWAYS_ON_TOP);
+  QTest::mouseClick(toggle, Qt::LeftButton);
+  EXPECT_EQ(frame->Bar()->GetCheck(CMainFrame::ID_ALWAYS_ON_TOP), 0);
+  EXPECT_FALSE(frame->IsTopmost());
+  EXPECT_TRUE(frame->isVisible());
+  EXPECT_EQ(frame->geometry(), expected);
+  QTest::mouseClick(toggle, Qt::LeftButton);
+  EXPECT_TRUE(frame->IsTopmost());
+  EXPECT_EQ(frame->geometry(), expected);
+}
+
+TEST_F(MainFrameTest, TheBarsBackgroundFallsBackToGreyWithoutItsPattern) {
+  CBrindleButtonBar* bar = frame->Bar();
+  const auto colourAt = [bar] { return bar->grab().toImage().pixelColor(1, 1).rgb() & 0xFFFFFFu; };
+  EXPECT_EQ(colourAt(), 0xC0C0C0u);
+  bar->SetBackground(0, 0x336699);
+  EXPECT_EQ(bar->BackgroundMode(), 0);
+  EXPECT_EQ(colourAt(), 0x336699u);
+  // No picture 0x4242 anywhere: the default grey.
+  bar->SetBackground(1, 0x70004242);
+  EXPECT_EQ(bar->BackgroundMode(), 0);
+  EXPECT_EQ(bar->BackgroundValue(), 0xC0C0C0u);
+  EXPECT_EQ(colourAt(), 0xC0C0C0u);
+}
+
+TEST_F(MainFrameTest, TheBarsButtonsDriveTheView) {
+  view->Navigate((folder.work / "0012.htm").string());
+  ASSERT_TRUE(view->toPlainText().contains("Verbs"));
+  QTest::mouseClick(frame->Bar()->Button(CBrindleBrowse::ID_GO_BACK), Qt::LeftButton);
+  EXPECT_TRUE(view->toPlainText().contains("Grammar index"));
+  QTest::mouseClick(frame->Bar()->Button(CBrindleBrowse::ID_GO_FORWARD), Qt::LeftButton);
+  EXPECT_TRUE(view->toPlainText().contains("Verbs"));
+  QTest::mouseClick(frame->Bar()->Button(CBrindleBrowse::ID_GO_HOME), Qt::LeftButton);
+  EXPECT_TRUE(view->toPlainText().contains("Grammar index"));
+}
+
+TEST_F(MainFrameTest, ChangeGUILangSetsTheTitleAndTheTooltips) {
+  EXPECT_EQ(exec("ChangeGUILang", {"3"}), std::vector<std::string>{"exec ok"});
+  EXPECT_EQ(frame->Language(), 3u);
+  EXPECT_EQ(frame->windowTitle().toStdString(), "Gramática");
+  EXPECT_EQ(tooltips(), (std::vector<std::string>{"Atrás", "Adelante", "Actualizar", "Ir a la página de inicio",
+                                                  "Siempre visible"}));
+
+  // Not a number: refused, nothing changes. A language the browser does
+  // not know (7 and beyond) is English.
+  EXPECT_EQ(exec("ChangeGUILang", {"three", "", "-1", "99999999999"}),
+            (std::vector<std::string>{"exec refused", "exec refused", "exec refused", "exec refused"}));
+  EXPECT_EQ(frame->Language(), 3u);
+  EXPECT_EQ(exec("ChangeGUILang", {"7"}), std::vector<std::string>{"exec ok"});
+  EXPECT_EQ(frame->windowTitle().toStdString(), "Grammar");
+  EXPECT_EQ(tooltips()[0], "Go back");
+  EXPECT_EQ(exec("ChangeGUILang", {" 3 "}), std::vector<std::string>{"exec ok"});
+  EXPECT_EQ(frame->windowTitle().toStdString(), "Gramática");
+}
+
+TEST_F(MainFrameTest, GrammarPageShowsTheRequestedPage) {
+  const std::string verbs = (folder.work / "0012.htm").string();
+  EXPECT_EQ(exec("GrammarPage", {QString::fromStdString(verbs)}), std::vector<std::string>{"exec ok"});
+  settle();
+  EXPECT_TRUE(view->toPlainText().contains("Verbs"));
+  EXPECT_FALSE(fs::exists(verbs));
+
+  // A page that does not exist shows the "missing page" page; a request
+  // outside the working folder is told and leaves the page.
+  EXPECT_EQ(exec("GrammarPage", {QString::fromStdString((folder.work / "0077.htm").string())}),
+            std::vector<std::string>{"exec ok"});
+  settle();
+  EXPECT_TRUE(view->toPlainText().contains("not available"));
+  const fs::path victim = folder.program / "victim.htm";
+  tvtest::writeFile(victim, "mine");
+  EXPECT_EQ(exec("GrammarPage", {QString::fromStdString(victim.string())}), std::vector<std::string>{"exec ok"});
+  settle();
+  EXPECT_EQ(sink.last().request.text, "Error loading a grammar page");
+  EXPECT_TRUE(view->toPlainText().contains("not available"));
+  EXPECT_EQ(tvtest::readFile(victim), "mine");
+
+  // An unknown topic is no conversation.
+  EXPECT_EQ(exec("Pages", {"x"}), std::vector<std::string>{"connect failed"});
+}
+
+TEST_F(MainFrameTest, AServerThatCannotStartIsToldAndTheFrameRuns) {
+  // This process's server is the first frame's: a second cannot start.
+  auto store = std::make_unique<CBrindlePageStore>(folder.temp, folder.program);
+  auto* second = new CBrindleBrowse(std::move(store));
+  CMainFrame other(second);
+  EXPECT_TRUE(other.OnCreate("BrindleFrameTestTwo"));
+  ASSERT_EQ(sink.boxes().size(), 1u);
+  EXPECT_EQ(sink.last().request.text.rfind("Service failed to start. Error: ", 0), 0u);
+  EXPECT_NE(other.Bar(), nullptr);
+  EXPECT_TRUE(other.IsTopmost());
+}
+
+}  // namespace
