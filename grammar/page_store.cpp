@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <system_error>
@@ -13,6 +12,7 @@
 #include "platform/fs/folder_listing.h"
 #include "platform/text/utf8.h"
 #include "platform/ui/message_box.h"
+#include "shared/gzip/strict_gzip.h"
 #include "shared/scrambler/scrambler.h"
 
 namespace fs = std::filesystem;
@@ -52,41 +52,7 @@ fs::path withoutTrailingSeparator(fs::path p) {
 std::optional<std::string> UnpackPageBytes(std::string packed, std::uint64_t limit) {
   if (packed.empty()) return std::nullopt;
   COrv_Scrambler().Scramble(packed.data(), std::min(packed.size(), kScrambledHead), 0, 0);
-
-  z_stream zs{};
-  if (inflateInit2(&zs, 15 + 16) != Z_OK) return std::nullopt;
-  zs.next_in = reinterpret_cast<Bytef*>(packed.data());
-  zs.avail_in = static_cast<uInt>(packed.size());
-  std::string out;
-  std::vector<char> block(64 * 1024);
-  bool ok = true;
-  bool memberOpen = true;
-  while (ok) {
-    if (!memberOpen) {
-      // The end of a member may be followed only by another member.
-      if (zs.avail_in == 0) break;
-      if (inflateReset(&zs) != Z_OK) ok = false;
-      memberOpen = true;
-      continue;
-    }
-    zs.next_out = reinterpret_cast<Bytef*>(block.data());
-    zs.avail_out = static_cast<uInt>(block.size());
-    const int rc = inflate(&zs, Z_NO_FLUSH);
-    const std::size_t got = block.size() - zs.avail_out;
-    if (rc != Z_OK && rc != Z_STREAM_END) {
-      ok = false;  // corrupt, or truncated (Z_BUF_ERROR with no input left)
-      break;
-    }
-    if (out.size() + got > limit) {
-      ok = false;
-      break;
-    }
-    out.append(block.data(), got);
-    if (rc == Z_STREAM_END) memberOpen = false;
-  }
-  inflateEnd(&zs);
-  if (!ok) return std::nullopt;
-  return out;
+  return tvgzip::inflateGzipBytes(packed, limit);
 }
 
 CBrindlePageStore::CBrindlePageStore(fs::path tempFolder, fs::path programFolder)

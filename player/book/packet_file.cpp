@@ -10,82 +10,16 @@
 #include "platform/fs/file_io.h"
 #include "platform/fs/temp_files.h"
 #include "platform/ui/message_box.h"
+#include "shared/gzip/strict_gzip.h"
 #include "shared/scrambler/scrambler.h"
 
 namespace {
 
+using tvgzip::Inflate;
+using tvgzip::inflateGzip;
+
 constexpr std::size_t kCopyBlock = 64 * 1024;
-constexpr std::size_t kInflateOut = 256 * 1024;
 constexpr const char* kErrorCodeLabel = "Error code: ";
-
-enum class Inflate { Ok, Corrupt, ReadError, WriteError, TooLarge };
-
-// Inflates one or more concatenated gzip members that fill exactly `inputSize`
-// bytes delivered by `read`, handing the output to `write`. Strict: a bad
-// magic, header, CRC or length, a truncated member, trailing bytes that are
-// not a gzip member, an empty input and more than `limit` output bytes all
-// fail.
-template <typename Read, typename Write>
-Inflate inflateGzip(std::uint64_t inputSize, std::uint64_t limit, Read read, Write write) {
-  if (inputSize == 0) return Inflate::Corrupt;
-  z_stream zs{};
-  if (inflateInit2(&zs, 15 + 16) != Z_OK) return Inflate::Corrupt;
-  std::vector<unsigned char> in(kCopyBlock);
-  std::vector<unsigned char> out(kInflateOut);
-  std::uint64_t remaining = inputSize;
-  std::uint64_t produced = 0;
-  bool memberOpen = false;
-  Inflate result = Inflate::Ok;
-  while (result == Inflate::Ok) {
-    if (zs.avail_in == 0) {
-      if (remaining == 0) {
-        if (memberOpen) result = Inflate::Corrupt;  // truncated member
-        break;
-      }
-      std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, in.size()));
-      if (!read(in.data(), want)) {
-        result = Inflate::ReadError;
-        break;
-      }
-      remaining -= want;
-      zs.next_in = in.data();
-      zs.avail_in = static_cast<uInt>(want);
-    }
-    if (!memberOpen) {
-      // A new member starts here: the end of the previous one may be
-      // followed only by another complete member.
-      if (inflateReset(&zs) != Z_OK) {
-        result = Inflate::Corrupt;
-        break;
-      }
-      memberOpen = true;
-    }
-    zs.next_out = out.data();
-    zs.avail_out = static_cast<uInt>(out.size());
-    int rc = inflate(&zs, Z_NO_FLUSH);
-    std::size_t got = out.size() - zs.avail_out;
-    if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) {
-      result = Inflate::Corrupt;
-      break;
-    }
-    if (rc == Z_BUF_ERROR && got == 0 && zs.avail_in != 0) {
-      result = Inflate::Corrupt;
-      break;
-    }
-    produced += got;
-    if (produced > limit) {
-      result = Inflate::TooLarge;
-      break;
-    }
-    if (got > 0 && !write(out.data(), got)) {
-      result = Inflate::WriteError;
-      break;
-    }
-    if (rc == Z_STREAM_END) memberOpen = false;
-  }
-  inflateEnd(&zs);
-  return result;
-}
 
 }  // namespace
 
