@@ -6,12 +6,15 @@
 
 #include "grammar/brindle_app.h"
 #include "platform/ui/message_box.h"
+#include "platform/ui/quit_on_signal.h"
 
 int main(int argc, char** argv) {
   QApplication qt(argc, argv);
   QApplication::setApplicationName("Brindle");
   QApplication::setOrganizationName("Quillon");
   plat::ui::setApplicationCaption("Brindle");
+  // A terminated browser still cleans up its working copies.
+  plat::ui::quitOnTerminationSignals(qt);
 
   int code = 0;
   {

@@ -88,6 +88,22 @@ TEST_F(BrindleProcessTest, RunsOnceServesThePlayerAndCleansUpOnClose) {
   EXPECT_TRUE(loggedTexts().empty());
 }
 
+TEST_F(BrindleProcessTest, TerminatedItStillCleansUp) {
+  ChildProcess player(TV_IPC_PEER, {"hold", "Kestrelle", "0", "60000"});
+  ASSERT_EQ(player.line(), "first");
+  auto brindle = startBrindle();
+  QElapsedTimer started;
+  started.start();
+  while (!plat::ipc::findClass("ClsBrindle") && started.elapsed() < 20000) QTest::qWait(10);
+  ASSERT_EQ(plat::ipc::waitForReady("ClsBrindle", 20000), plat::ipc::WAIT_OBJECT_0);
+  ASSERT_TRUE(fs::exists(folder.work / "0000.htm"));
+
+  brindle->terminate();
+  EXPECT_EQ(brindle->exitCode(), 0);
+  EXPECT_FALSE(plat::ipc::findClass("ClsBrindle"));
+  EXPECT_FALSE(fs::exists(folder.work / "0000.htm"));
+}
+
 TEST_F(BrindleProcessTest, AMissingIndexEndsWithCode100) {
   fs::remove(folder.gramm / "0000.cht");
   ChildProcess player(TV_IPC_PEER, {"hold", "Kestrelle", "0", "60000"});

@@ -51,6 +51,8 @@ class ChildProcess {
     if (!finished(timeoutMs)) return -1;
     return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
   }
+  // SIGTERM: the program may shut down in its own way.
+  void terminate() { process_.terminate(); }
   void kill() {
     ::kill(static_cast<pid_t>(process_.processId()), SIGKILL);
     process_.waitForFinished(5000);
