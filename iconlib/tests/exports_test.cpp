@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/testing/library_symbols.h"
+
 namespace {
 
 using NoArg = std::int32_t (*)();
@@ -83,36 +85,9 @@ std::vector<Call> calls() {
   return out;
 }
 
-std::set<std::string> mapNames() {
-  std::set<std::string> names;
-  std::ifstream in(GLYPHARY_MAP_PATH);
-  std::string word;
-  bool global = false;
-  while (in >> word) {
-    if (word == "global:") global = true;
-    else if (word == "local:") global = false;
-    else if (global && word.back() == ';') names.insert(word.substr(0, word.size() - 1));
-  }
-  return names;
-}
+std::set<std::string> mapNames() { return tvtest::versionScriptNames(GLYPHARY_MAP_PATH); }
 
-std::set<std::string> dynamicSymbols() {
-  std::set<std::string> names;
-  const std::string cmd = std::string("nm -D --defined-only ") + GLYPHARY_LIBRARY_PATH;
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return names;
-  char line[512];
-  while (std::fgets(line, sizeof line, p)) {
-    std::istringstream row(line);
-    std::string addr, type, name;
-    row >> addr >> type >> name;
-    if (name.empty()) continue;
-    if (auto at = name.find('@'); at != std::string::npos) name.resize(at);
-    names.insert(name);
-  }
-  pclose(p);
-  return names;
-}
+std::set<std::string> dynamicSymbols() { return tvtest::definedDynamicSymbols(GLYPHARY_LIBRARY_PATH); }
 
 class GlypharyExports : public ::testing::Test {
  protected:

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "listctl/props/exports.h"
+#include "platform/testing/library_symbols.h"
 #include "platform/win/window.h"
 
 using namespace plat::win;
@@ -81,36 +82,9 @@ std::vector<ExportCase> readList() {
   return out;
 }
 
-std::set<std::string> mapNames() {
-  std::set<std::string> names;
-  std::ifstream in(LINDRA_MAP_PATH);
-  std::string word;
-  bool global = false;
-  while (in >> word) {
-    if (word == "global:") global = true;
-    else if (word == "local:") global = false;
-    else if (global && word.back() == ';') names.insert(word.substr(0, word.size() - 1));
-  }
-  return names;
-}
+std::set<std::string> mapNames() { return tvtest::versionScriptNames(LINDRA_MAP_PATH); }
 
-std::set<std::string> dynamicSymbols() {
-  std::set<std::string> names;
-  const std::string cmd = std::string("nm -D --defined-only ") + LINDRA_LIBRARY_PATH;
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return names;
-  char line[512];
-  while (std::fgets(line, sizeof line, p)) {
-    std::istringstream row(line);
-    std::string addr, type, name;
-    row >> addr >> type >> name;
-    if (name.empty()) continue;
-    if (auto at = name.find('@'); at != std::string::npos) name.resize(at);
-    names.insert(name);
-  }
-  pclose(p);
-  return names;
-}
+std::set<std::string> dynamicSymbols() { return tvtest::definedDynamicSymbols(LINDRA_LIBRARY_PATH); }
 
 class ExportsTest : public ::testing::Test {
  protected:
