@@ -6,7 +6,10 @@
 
 #include <stdlib.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <system_error>
 
@@ -27,6 +30,15 @@ inline const std::filesystem::path& workFolder(const char* prefix) {
   };
   static const Folder folder(prefix);
   return folder.path;
+}
+
+// Writes the fuzzer's input as the file `name` of the work folder and
+// answers its path.
+inline std::filesystem::path writeInput(const char* prefix, const char* name, const uint8_t* data, size_t size) {
+  const std::filesystem::path file = workFolder(prefix) / name;
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  return file;
 }
 
 }  // namespace tvfuzz

@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -22,17 +21,11 @@ class NullSink : public orv::InfoErrorSink {
   int SetErrorText(int, const std::string&, int, int, const std::string&) override { return 0; }
 };
 
-const std::filesystem::path& folder() { return tvfuzz::workFolder("content_fuzz"); }
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static NullSink sink;
-  const std::filesystem::path file = folder() / "input.tvb";
-  {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-  }
+  const std::filesystem::path file = tvfuzz::writeInput("content_fuzz", "input.tvb", data, size);
   COrv_Talvane book;
   book.SetBookErrorSink(&sink);
   book.SetCode("DEMO");

@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <system_error>
 
@@ -23,11 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static plat::ui::RecordingSink sink;
   static plat::ui::ScopedSink scoped(sink);
   sink.clear();
-  const std::filesystem::path file = folder() / "input.tpk";
-  {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-  }
+  const std::filesystem::path file = tvfuzz::writeInput("install_fuzz", "input.tpk", data, size);
   const std::filesystem::path books = folder() / "books";
   std::error_code ec;
   std::filesystem::create_directories(books, ec);
