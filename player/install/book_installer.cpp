@@ -28,7 +28,6 @@ constexpr const char* kAddonEntry = "MF1ADDON";
 // "S01": byte 0 = record width - 1, the record-number table at 10 (472
 // bytes: element n for Echomark n, element 0 unused), records from 512.
 constexpr std::size_t kS01TableAt = 10;
-constexpr std::size_t kS01TableSize = 472;
 constexpr std::size_t kS01RecordsAt = 512;
 constexpr std::uint8_t kS01Width = 33;     // every reader steps by 33 bytes
 constexpr std::uint32_t kHeaderStep = 32;  // K: the second header piece
