@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "shared/buttons/panel_pictures.h"
+
 namespace tv::language {
 namespace {
 
@@ -313,6 +315,7 @@ ResourceModule build() {
       m.addImage(l->smallBitmapIds[static_cast<size_t>(k)], listPicture(colour, text ? *text : std::string()));
     }
   }
+  tv::buttons::addPanelPictures(m);
   return m;
 }
 

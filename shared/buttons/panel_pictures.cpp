@@ -1,0 +1,94 @@
+#include "shared/buttons/panel_pictures.h"
+
+#include <string>
+#include <vector>
+
+namespace tv::buttons {
+namespace {
+
+using plat::ui::Image;
+
+// The five faces of one button: ids in the order up, hover up, down, hover
+// down, disabled (0 for a face the button does not have), and the symbol
+// drawn on each, as SVG elements on a 30 x 30 grid.
+struct Family {
+  int ids[5];
+  const char* symbol;
+};
+
+const Family kFamilies[] = {
+    // Group titles: one face each.
+    {{315, 0, 0, 0, 0}, "<path d='M8 18v-3a7 7 0 0 1 14 0v3' fill='none' stroke-width='2.5'/>"
+                        "<rect x='6' y='17' width='4' height='7' rx='1'/><rect x='20' y='17' width='4' height='7' rx='1'/>"},
+    {{316, 0, 0, 0, 0}, "<rect x='12' y='6' width='6' height='11' rx='3'/>"
+                        "<path d='M9 14a6 6 0 0 0 12 0M15 20v4M11 24h8' fill='none' stroke-width='2'/>"},
+    {{317, 0, 0, 0, 0}, "<circle cx='15' cy='15' r='7' fill='none' stroke-width='3'/><circle cx='15' cy='15' r='2'/>"},
+    // Stop, Play, Pause, Play Fragment, Select Fragment, SpeechView.
+    {{268, 265, 266, 267, 269}, "<rect x='9' y='9' width='12' height='12'/>"},
+    {{278, 270, 276, 277, 275}, "<path d='M10 8l12 7l-12 7z'/>"},
+    {{273, 274, 271, 272, 279}, "<rect x='9' y='8' width='4' height='14'/><rect x='17' y='8' width='4' height='14'/>"},
+    {{308, 309, 306, 307, 314}, "<path d='M12 10l9 5l-9 5z'/><path d='M8 8h-2v14h2M22 8h2v14h-2' fill='none' stroke-width='1.5'/>"},
+    {{283, 284, 280, 282, 281}, "<path d='M11 7h-4v16h4M19 7h4v16h-4' fill='none' stroke-width='2'/>"},
+    {{313, 305, 311, 312, 310}, "<path d='M5 15l3-5l3 10l3-12l3 14l3-10l3 6l2-3' fill='none' stroke-width='1.8'/>"},
+    // Speed: normal, fast, slow.
+    {{352, 353, 350, 351, 349}, "<path d='M11 9l9 6l-9 6z'/>"},
+    {{347, 348, 345, 346, 358}, "<path d='M6 9l9 6l-9 6zM15 9l9 6l-9 6z'/>"},
+    {{357, 344, 355, 356, 354}, "<rect x='8' y='9' width='3' height='12'/><path d='M14 9l9 6l-9 6z'/>"},
+    // Record.
+    {{288, 285, 286, 287, 289}, "<circle cx='15' cy='15' r='6'/>"},
+    // Next and previous Echomark.
+    {{303, 304, 301, 302, 300}, "<path d='M8 9l9 6l-9 6z'/><rect x='19' y='9' width='3' height='12'/>"},
+    {{298, 295, 296, 297, 299}, "<rect x='8' y='9' width='3' height='12'/><path d='M22 9l-9 6l9 6z'/>"},
+    // Sequence, loop, Play All, Play Up To End, volume.
+    {{249, 253, 250, 251, 252}, "<path d='M7 7l7 4l-7 4zM16 15l7 4l-7 4z'/>"},
+    {{242, 239, 240, 241, 243}, "<path d='M21 11a7 7 0 1 0 1 6' fill='none' stroke-width='2.5'/><path d='M18 6l5 4l-6 2z'/>"},
+    {{263, 264, 261, 262, 260}, "<path d='M12 8l10 7l-10 7z'/><rect x='6' y='8' width='2' height='14'/>"},
+    {{342, 343, 340, 341, 339}, "<path d='M7 8l10 7l-10 7z'/><rect x='19' y='8' width='2' height='14'/><rect x='23' y='8' width='2' height='14'/>"},
+    {{254, 258, 255, 256, 257}, "<path d='M7 12h4l5-4v14l-5-4h-4z'/><path d='M19 11a5 5 0 0 1 0 8' fill='none' stroke-width='2'/>"},
+};
+
+// Face and symbol colours per state: up, hover up, down, hover down,
+// disabled. Down faces are darker with a light symbol, hover faces
+// lighter, the disabled face grey.
+struct Look {
+  const char* face;
+  const char* edge;
+  const char* symbol;
+};
+const Look kLooks[5] = {
+    {"#e8d9a8", "#7a6a3a", "#3a3020"},
+    {"#fff4c8", "#7a6a3a", "#1a1410"},
+    {"#8a5a20", "#4a3010", "#fff0d0"},
+    {"#a87030", "#4a3010", "#ffffff"},
+    {"#c8c8c8", "#909090", "#9a9a9a"},
+};
+
+Image face(const Look& look, const char* symbol) {
+  std::string svg =
+      "<svg xmlns='http://www.w3.org/2000/svg' width='30' height='30' viewBox='0 0 30 30'>"
+      "<rect x='0' y='0' width='30' height='30' fill='#fccc24'/>"
+      "<rect x='1' y='1' width='28' height='28' rx='5' fill='";
+  svg += look.face;
+  svg += "' stroke='";
+  svg += look.edge;
+  svg += "' stroke-width='1.5'/><g fill='";
+  svg += look.symbol;
+  svg += "' stroke='";
+  svg += look.symbol;
+  svg += "' stroke-width='0'>";
+  svg += symbol;
+  svg += "</g></svg>";
+  return Image{Image::Kind::Svg, "", std::vector<uint8_t>(svg.begin(), svg.end())};
+}
+
+}  // namespace
+
+void addPanelPictures(plat::ui::ResourceModule& module) {
+  for (const Family& f : kFamilies) {
+    for (int k = 0; k < 5; ++k) {
+      if (f.ids[k] != 0) module.addImage(f.ids[k], face(kLooks[k], f.symbol));
+    }
+  }
+}
+
+}  // namespace tv::buttons
