@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include <QApplication>
+#include <QDockWidget>
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QPainter>
@@ -25,6 +26,8 @@ constexpr int kSettingInitPlayAll = 9;
 constexpr int kSettingInitPlayLoop = 14;
 constexpr int kSettingPlayWait = 16;
 constexpr int kSettingStatusBar = 23;
+constexpr int kSettingAudioPanel = 24;
+constexpr int kSettingSecondaryPanel = 25;
 constexpr int kCmdExit = 57665;
 }  // namespace
 
@@ -131,6 +134,9 @@ CMainFrame::CMainFrame(FrameServices services) : services_(std::move(services)) 
 }
 
 CMainFrame::~CMainFrame() {
+  // The docks hold the panels' windows: they go before the panels do.
+  delete audioDock_;
+  delete secondaryDock_;
   if (tv::language::frameState() == &state_) tv::language::setFrameState(nullptr);
 }
 
@@ -147,8 +153,33 @@ bool CMainFrame::OnCreate() {
   client_->SetBackground(COrv_MDIClientWnd::kCentred, QColor::fromRgb(kBackground),
                          services_.backgroundPicture ? services_.backgroundPicture() : DefaultBackgroundPicture());
   commands_.InstallShortcuts(this, *COrv_Language::GetAccelerators(tv::language::kAcceleratorTable));
+  secondaryPanel_.SetBackgroundColor(plat::win::RGB(252, 204, 36));
+  audioPanel_.SetBackgroundColor(plat::win::RGB(252, 204, 36));
+  secondaryDock_ = dockPanel(secondaryPanel_, COrv_SecondaryPanel::kBarId, Qt::RightDockWidgetArea,
+                             kSettingSecondaryPanel);
+  audioDock_ = dockPanel(audioPanel_, COrv_AudioPanel::kBarId, Qt::LeftDockWidgetArea, kSettingAudioPanel);
+  if (!secondaryDock_ || !audioDock_) return false;
   RefreshLanguage();
   return true;
+}
+
+QDockWidget* CMainFrame::dockPanel(COrv_Panel& panel, int barId, Qt::DockWidgetArea area, int shownSetting) {
+  auto* host = new PanelHost(panel);
+  if (!panel.Create(host->hostWindow(), barId)) {
+    delete host;
+    return nullptr;
+  }
+  // A click on a button runs its command as the menu item would.
+  panel.SetCommandSink([this](int id) { commands_.Execute(id); });
+  auto* dock = new QDockWidget(this);
+  dock->setObjectName(QString("panel%1").arg(barId));
+  dock->setTitleBarWidget(new QWidget(dock));
+  dock->setFeatures(QDockWidget::NoDockWidgetFeatures);
+  dock->setAllowedAreas(area);
+  dock->setWidget(host);
+  addDockWidget(area, dock);
+  dock->setVisible(state_.GetInt(shownSetting) != 0);
+  return dock;
 }
 
 void CMainFrame::registerCommands() {
@@ -160,6 +191,8 @@ void CMainFrame::RefreshLanguage() {
   const bool bookOpen = client_ != nullptr && client_->activeSubWindow() != nullptr;
   const int id = bookOpen ? tv::language::kMenuBook : tv::language::kMenuNoBook;
   plat::ui::Menu menu;
+  audioPanel_.RefreshToolTips(state_.GetInterfaceLanguage());
+  secondaryPanel_.RefreshToolTips(state_.GetInterfaceLanguage());
   if (language.LoadMenu(id, menu, state_.GetInterfaceLanguage())) {
     commands_.FillMenuBar(menuBar(), menu);
     currentMenu_ = id;

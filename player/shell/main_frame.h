@@ -24,6 +24,9 @@
 
 #include "player/shell/command_table.h"
 #include "player/shell/frame_state.h"
+#include "player/shell/panels.h"
+
+class QDockWidget;
 
 class COrv_MDIClientWnd : public QMdiArea {
  public:
@@ -125,6 +128,12 @@ class CMainFrame : public QMainWindow {
   COrv_FrameState& FrameState() { return state_; }
   COrv_CommandTable& Commands() { return commands_; }
   COrv_MDIClientWnd* Client() const { return client_; }
+  // The button panels, docked left (audio) and right (secondary), and the
+  // dock widgets that hold them (null before OnCreate).
+  COrv_AudioPanel& AudioPanel() { return audioPanel_; }
+  COrv_SecondaryPanel& SecondaryPanel() { return secondaryPanel_; }
+  QDockWidget* AudioDock() const { return audioDock_; }
+  QDockWidget* SecondaryDock() const { return secondaryDock_; }
   int PlayDelayMs() const { return delayMs_; }
   bool HasDdeServer() const { return ddeReady_; }
   // The id of the menu in the bar (128 or 130), 0 before RefreshLanguage.
@@ -135,12 +144,19 @@ class CMainFrame : public QMainWindow {
 
  private:
   void registerCommands();
+  // Docks `panel` in a bar of its own; hidden unless frame-state value
+  // `shownSetting` is present and not 0.
+  QDockWidget* dockPanel(COrv_Panel& panel, int barId, Qt::DockWidgetArea area, int shownSetting);
 
   FrameServices services_;
   PendingDocuments pendingDocuments_;
   COrv_FrameState state_;
   COrv_CommandTable commands_;
   COrv_MDIClientWnd* client_ = nullptr;
+  COrv_AudioPanel audioPanel_;
+  COrv_SecondaryPanel secondaryPanel_;
+  QDockWidget* audioDock_ = nullptr;
+  QDockWidget* secondaryDock_ = nullptr;
   int delayMs_ = 0;
   bool ddeReady_ = false;
   int currentMenu_ = 0;
