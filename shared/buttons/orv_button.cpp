@@ -222,20 +222,19 @@ LRESULT COrv_BitmapButtonBase::message(UINT msg, WPARAM w, LPARAM l) {
       return 0;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
-      if (onButtonDown()) return 0;
-      // The push button's own handling: hold the mouse until release.
+      // Hold the mouse until the release, also for a press that makes no
+      // click, so that the release (wherever it happens) ends the hold.
       SetCapture(hwnd_);
       tracking_ = true;
+      if (onButtonDown()) swallowed_ = true;
       return 0;
     case WM_LBUTTONUP: {
-      if (onButtonUp()) {
-        if (tracking_ && GetCapture() == hwnd_) ReleaseCapture();
-        tracking_ = false;
-        return 0;
-      }
-      if (!tracking_) return 0;
+      const bool wasTracking = tracking_;
       tracking_ = false;
       if (GetCapture() == hwnd_) ReleaseCapture();
+      const bool swallow = onButtonUp() || swallowed_;
+      swallowed_ = false;
+      if (swallow || !wasTracking) return 0;
       POINT pt{GET_X_LPARAM(l), GET_Y_LPARAM(l)};
       RECT client;
       GetClientRect(hwnd_, &client);
@@ -249,6 +248,15 @@ LRESULT COrv_BitmapButtonBase::message(UINT msg, WPARAM w, LPARAM l) {
       }
       return 0;
     }
+    case WM_CAPTURECHANGED:
+      // The hold ended without a release on the button (a dialog took the
+      // mouse, say): no click, and the face goes back as on a release.
+      if (tracking_) {
+        tracking_ = false;
+        swallowed_ = false;
+        onHoldLost();
+      }
+      return 0;
     case WM_ENABLE:
       onEnable(w != 0);
       return 0;
@@ -329,6 +337,7 @@ BOOL COrv_ButtonEx::Disable() {
   if (!bitmaps_[kDisabled]) return FALSE;
   savedState_ = state_;
   state_ = kStateDisabled;
+  if (hovering_ && IsWindow(hwnd_)) KillTimer(hwnd_, kHoverTimer);
   hovering_ = false;
   showSlot(kDisabled);
   return TRUE;
@@ -403,6 +412,14 @@ bool COrv_ButtonEx::onButtonUp() {
     showSlot(kUp);
   }
   return false;
+}
+
+void COrv_ButtonEx::onHoldLost() {
+  mouseHeld_ = false;
+  if (state_ != kStateDisabled && !(mode_ & kIgnoreClicks) && (mode_ & kDownWhileHeld) && bitmaps_[kUp]) {
+    state_ = kStateUp;
+    showSlot(kUp);
+  }
 }
 
 void COrv_ButtonEx::onEnable(bool enable) {

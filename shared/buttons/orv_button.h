@@ -83,6 +83,8 @@ class COrv_BitmapButtonBase {
   virtual bool onButtonDown() { return false; }
   virtual bool onButtonUp() { return false; }
   virtual void onEnable(bool) {}
+  // The mouse hold ended without a release on the button.
+  virtual void onHoldLost() {}
 
   std::array<int, 5> ids_{};
   std::array<HBITMAP, 5> bitmaps_{};
@@ -96,7 +98,8 @@ class COrv_BitmapButtonBase {
  private:
   LRESULT message(UINT msg, WPARAM wParam, LPARAM lParam);
   void paintNow();
-  bool tracking_ = false;  // the default push-button handling holds the capture
+  bool tracking_ = false;   // the button holds the capture from a press
+  bool swallowed_ = false;  // that press makes no click
 };
 
 class COrv_Button : public COrv_BitmapButtonBase {
@@ -175,6 +178,7 @@ class COrv_ButtonEx : public COrv_BitmapButtonBase {
   bool onButtonDown() override;
   bool onButtonUp() override;
   void onEnable(bool enable) override;
+  void onHoldLost() override;
 
  private:
   int state_ = kStateUp;

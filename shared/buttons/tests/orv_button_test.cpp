@@ -210,6 +210,27 @@ TEST_F(BitmapButton, SetPressedWaitsWhileTheMouseIsHeld) {
   EXPECT_TRUE(b.IsDown());
   EXPECT_EQ(b.Toggle(), -1);
   EXPECT_TRUE(b.IsUp());
+
+  // A press that makes no click, released away from the button, still ends
+  // the hold: the button goes on following SetPressed.
+  mouse(1, true);
+  mouse(1, false, {190, 190});
+  EXPECT_FALSE(b.MouseHeld());
+  EXPECT_TRUE(b.SetPressed(true));
+  EXPECT_TRUE(b.IsDown());
+}
+
+TEST_F(BitmapButton, AHoldTakenAwayIsNoClickAndReleasesTheFace) {
+  COrv_ButtonEx b;
+  make(b, COrv_ButtonEx::kDownWhileHeld);
+  mouse(1, true);
+  ASSERT_TRUE(b.IsDown());
+  SetCapture(parent_);  // something else takes the mouse
+  EXPECT_FALSE(b.MouseHeld());
+  EXPECT_TRUE(b.IsUp());
+  ReleaseCapture();
+  mouse(1, false);
+  EXPECT_TRUE(g_clicks.empty());
 }
 
 TEST_F(BitmapButton, HoverShowsItsFaceUntilTheTimerSeesTheMouseGone) {
