@@ -570,10 +570,16 @@ int setStateBlob(LbxInstance* inst, int id, pw::HGLOBAL block) {
 // ---- exports
 
 namespace {
+// The list instance behind a window handed to an export: a list window (of
+// either list class), or a combo's list. Window long 0 of other windows holds
+// other records, so the class is checked before it is read.
 lindra::LbxInstance* listInstanceOf(plat::win::HWND hwnd) {
-  if (lindra::LbxInstance* inst = lindra::instanceOf(hwnd)) return inst;
-  if (lindra::CbxInstance* combo = lindra::comboOf(hwnd)) return lindra::instanceOf(combo->list);
-  return nullptr;
+  if (!hwnd || !plat::win::IsWindow(hwnd)) return nullptr;
+  if (lindra::CbxInstance* combo = lindra::comboOf(hwnd)) hwnd = combo->list;
+  char cls[32];
+  if (!hwnd || !plat::win::GetClassName(hwnd, cls, sizeof cls)) return nullptr;
+  if (std::strcmp(cls, lindra::kListClass) != 0 && std::strcmp(cls, lindra::kComboListClass) != 0) return nullptr;
+  return lindra::instanceOf(hwnd);
 }
 }  // namespace
 

@@ -329,3 +329,40 @@ TEST_F(SavedStateTest, TheExportsRefuseWindowsThatAreNoList) {
 }
 
 }  // namespace
+
+namespace {
+
+LRESULT parentProc(HWND h, UINT m, WPARAM w, LPARAM l) { return DefWindowProc(h, m, w, l); }
+
+TEST_F(SavedStateTest, AComboCarriesTheStateOfItsList) {
+  HWND a = designed();
+  const Bytes stream = save(a);
+  WNDCLASS wc;
+  wc.lpfnWndProc = parentProc;
+  wc.lpszClassName = "StateTestParent";
+  ASSERT_NE(RegisterClass(&wc), 0);
+  HWND parent = CreateWindow("StateTestParent", "", WS_POPUP | WS_VISIBLE, 0, 0, 400, 300, nullptr, nullptr, nullptr,
+                             nullptr);
+  ASSERT_NE(parent, nullptr);
+  made_.push_back(parent);
+  HWND combo = CreateWindow(lx::kComboClass, "", WS_CHILD | WS_VISIBLE, 10, 10, 150, 24, parent, nullptr, nullptr,
+                            nullptr);
+  ASSERT_NE(combo, nullptr);
+
+  HGLOBAL blob = LB_GetStateBlob(a, st::kStateProperty);
+  ASSERT_NE(blob, nullptr);
+  EXPECT_EQ(SendMessage(combo, lx::kMsgLoadState, 0, reinterpret_cast<LPARAM>(blob)), st::kLoadOk);
+  GlobalFree(blob);
+  EXPECT_EQ(save(combo), stream);
+  auto back = reinterpret_cast<HGLOBAL>(SendMessage(combo, lx::kMsgSaveState, 0, 0));
+  ASSERT_NE(back, nullptr);
+  EXPECT_EQ(GlobalSize(back), stream.size() + 4);
+  GlobalFree(back);
+  // A window of another class is refused, whatever its window long holds.
+  EXPECT_EQ(LB_SaveState(parent, nullptr), -1);
+  st::StateWriter w;
+  EXPECT_EQ(LB_SaveState(parent, &w), -1);
+  EXPECT_EQ(LB_GetStateBlob(parent, st::kStateProperty), nullptr);
+}
+
+}  // namespace
