@@ -6,6 +6,7 @@
 #include "listctl/core/instance.h"
 #include "listctl/core/library.h"
 #include "listctl/core/messages.h"
+#include "listctl/state/saved_state.h"
 #include "platform/win/gdi.h"
 #include "platform/win/window.h"
 
@@ -496,9 +497,10 @@ DispatchResult ListBoxDispatch(LbxInstance* inst, HWND hwnd, UINT msg, WPARAM wP
     case kMsgTipQuery1:
     case kMsgTipQuery2:
       return val(0);
-    case kMsgLoadState:
-    case kMsgSaveState:
-      return val(LB_ERR);
+    case kMsgLoadState:  // lParam: a block made by the save message, which stays the caller's
+      return val(state::setStateBlob(inst, state::kStateProperty, reinterpret_cast<pw::HGLOBAL>(lParam)));
+    case kMsgSaveState:  // a new block the caller frees, 0 when the stream could not be made
+      return val(reinterpret_cast<LRESULT>(state::getStateBlob(inst, state::kStateProperty)));
     default:
       return def();
   }

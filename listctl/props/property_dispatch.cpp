@@ -31,6 +31,7 @@
 #include "listctl/props/exports.h"
 #include "listctl/props/prop_records.h"
 #include "listctl/props/property_table.h"
+#include "listctl/state/saved_state.h"
 #include "listctl/store/store.h"
 #include "platform/win/gdi.h"
 #include "platform/win/window.h"
@@ -1023,6 +1024,9 @@ LRESULT propertySet(LbxInstance* inst, HWND hwnd, WPARAM wParam, LPARAM value) {
   const int id = static_cast<int>(wParam);
   const Kind k = kindOf(id);
   if (!k.known || getOnly(id)) return kRefused;
+  // ColDesigner: the list's saved state, from a block made by its get.
+  if (id == state::kStateProperty)
+    return state::setStateBlob(inst, id, reinterpret_cast<pw::HGLOBAL>(value)) == state::kLoadOk ? kOk : kRefused;
   PropState& st = stateOf(inst);
   Slot& slot = st.slots[static_cast<std::size_t>(id)];
   const auto v32 = static_cast<std::int32_t>(value);
@@ -1342,6 +1346,8 @@ LRESULT propertyGet(LbxInstance* inst, HWND hwnd, WPARAM wParam, LPARAM out) {
   const int id = static_cast<int>(wParam);
   const Kind k = kindOf(id);
   if (!k.known || id == 85) return kRefused;
+  // ColDesigner: a new block with the list's saved state, which the caller frees.
+  if (id == state::kStateProperty) return reinterpret_cast<LRESULT>(state::getStateBlob(inst, id));
   PropState& st = stateOf(inst);
   const Slot& slot = st.slots[static_cast<std::size_t>(id)];
 

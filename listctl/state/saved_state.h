@@ -1,0 +1,164 @@
+// The saved-state stream of a list control: its columns, groups, items with
+// their cells and its text-tip settings written into one byte stream, and a
+// list rebuilt from such a stream.
+//
+// Layout (all numbers little-endian):
+//   0  u32 magic 0x3139452B ("+E91")   4  u16 version (written: 103)
+//   6  u32 0                          10  records up to the end record
+// Record: u8 tag, u32 length n, n bytes. The end record is tag 255, length 0.
+// Records written, in order:
+//   7  u32 group count; per group: 10 u32 index, 11 group entry (18 bytes),
+//      12 header text, 25 name
+//   6  u32 column count; per column: 8 u32 position, 13 column entry (30
+//      bytes), 14 header text, 15 data field, 16 format, 24 name
+//   28 u32 item count; per item: 9 u32 index, 17 item entry (13 bytes); then
+//      on a list with columns, per non-empty cell: 8 u32 column, 27 text; on
+//      a list without columns, 27 the item text when it has one
+//   31 text-tip settings (15 bytes)
+//   255 end
+// Group entry: u16 look slot (0: none), f32 width, i16 parent group, u8
+// hide, u8 lock resize, i32 id, 4 reserved bytes.
+// Column entry: u16 look slot (0), f32 width, i16 parent group, i16 level,
+// i16 level height, u8 hide, u8 lock resize, u8 lock, u8 merge, i32 id, i16
+// sorted, i16 sort sequence, i16 sort data type, i16 data field type, 2
+// reserved bytes.
+// Item entry: u16 look slot (0), u32 item data, i32 height in twips (-1:
+// the default height), u8 selected, u8 merge (1 always, 2 restricted, 0
+// none), u8 the item's extra byte.
+// Tip settings: u8 TextTip, u8 TextTipMultiLine, 3 reserved, u32 back
+// colour, u32 text colour, 2 reserved. Readers ignore reserved bytes.
+//
+// Tags 1-5 (font, colour, sub-attribute, attribute and picture tables),
+// 18-23, 26, 29 and 30, and any tag this reader does not know, are skipped
+// by their length, so a stream from a writer that knows more still loads.
+//
+// The stream is untrusted input. The reader parses the whole stream into a
+// separate model first, checking every length, count and index; only a
+// stream that parses completely is applied to the list. A refused stream
+// leaves the list exactly as it was.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "listctl/core/lbx_instance.h"
+#include "listctl/props/exports.h"
+#include "platform/win/win_types.h"
+
+namespace lindra::state {
+
+inline constexpr std::uint32_t kMagic = 0x3139452B;
+inline constexpr std::uint16_t kVersion = 103;
+inline constexpr int kStateProperty = 166;
+
+// Load results (low 16 bits of LB_LoadState).
+inline constexpr int kLoadOk = 0, kLoadTruncated = 1, kLoadMalformed = 2, kLoadBadMagic = 0xFFFF;
+
+// The most items a stream may announce; larger counts are refused before
+// any memory is taken.
+inline constexpr std::uint32_t kMaxStateItems = 1u << 20;
+
+// Growing output buffer: a movable global block grown by at least
+// `growth` bytes at a time. A block that cannot grow marks the writer
+// failed; from then on nothing more is written and every append is false.
+class StateWriter {
+ public:
+  explicit StateWriter(std::size_t growth = 1000) : growth_(growth) {}
+  StateWriter(const StateWriter&) = delete;
+  StateWriter& operator=(const StateWriter&) = delete;
+  ~StateWriter();
+
+  bool append(const void* data, std::size_t n);
+  bool u8(std::uint8_t v) { return append(&v, 1); }
+  bool u16(std::uint16_t v);
+  bool u32(std::uint32_t v);
+  // One record: tag, length, data.
+  bool record(std::uint8_t tag, const void* data, std::size_t n);
+  bool recordU32(std::uint8_t tag, std::uint32_t v);
+
+  bool failed() const { return failed_; }
+  std::size_t size() const { return used_; }
+  const std::uint8_t* data() const { return data_; }
+  // Gives up the block (the caller frees it).
+  plat::win::HGLOBAL release();
+
+ private:
+  plat::win::HGLOBAL block_ = nullptr;
+  std::uint8_t* data_ = nullptr;
+  std::size_t used_ = 0, capacity_ = 0, growth_;
+  bool failed_ = false;
+};
+
+// Input cursor over borrowed bytes. A read past the end fails and leaves
+// the position where it was.
+class StateReader {
+ public:
+  StateReader(const void* data, std::size_t size) : data_(static_cast<const std::uint8_t*>(data)), size_(size) {}
+  bool read(void* out, std::size_t n);
+  bool u8(std::uint8_t* v) { return read(v, 1); }
+  bool u16(std::uint16_t* v);
+  bool u32(std::uint32_t* v);
+  std::size_t remaining() const { return size_ - pos_; }
+  std::size_t position() const { return pos_; }
+
+ private:
+  const std::uint8_t* data_;
+  std::size_t size_;
+  std::size_t pos_ = 0;
+};
+
+// The parsed stream, before it is applied.
+struct StateModel {
+  struct Group {
+    std::uint8_t entry[18] = {};
+    std::optional<std::string> header, name;
+  };
+  struct Column {
+    std::uint8_t entry[30] = {};
+    std::optional<std::string> texts[4];  // header, data field, format, name
+  };
+  struct Item {
+    bool hasEntry = false;
+    std::uint8_t entry[13] = {};
+    std::optional<std::string> text;         // list without columns
+    std::map<std::uint32_t, std::string> cells;  // by column position
+  };
+  std::optional<std::uint32_t> groupCount, columnCount, itemCount;
+  std::map<std::uint32_t, Group> groups;
+  std::map<std::uint32_t, Column> columns;
+  std::map<std::uint32_t, Item> items;
+  bool hasTip = false;
+  std::uint8_t tip[15] = {};
+};
+
+// Parses a stream without touching any list. kLoadOk and `*out` filled, or
+// the refusal (kLoadTruncated, kLoadMalformed, kLoadBadMagic).
+int parseState(StateReader& in, StateModel* out);
+
+// Writes the list's stream. True when every byte was written.
+bool saveState(LbxInstance* inst, StateWriter& out);
+// Reads a stream into the list: parsed completely first, applied only when
+// it parsed. The load result.
+int loadState(LbxInstance* inst, StateReader& in);
+
+// The stream in a movable global block: u32 length, then the stream. Only
+// for property id 166; null when the id is another, the stream could not be
+// written or memory ran out. The caller owns the block.
+plat::win::HGLOBAL getStateBlob(LbxInstance* inst, int id);
+// Loads a block made by getStateBlob: only for id 166 and a non-null block.
+// The load result (kLoadMalformed for a wrong id, a null block, or a length
+// larger than the block). The block stays the caller's.
+int setStateBlob(LbxInstance* inst, int id, plat::win::HGLOBAL block);
+
+}  // namespace lindra::state
+
+// Exported forms, by window (a list, or a combo whose list is meant). A
+// window that is neither answers -1 (null for the blob).
+LINDRA_API int LB_SaveState(plat::win::HWND hwnd, lindra::state::StateWriter* out);
+LINDRA_API int LB_LoadState(plat::win::HWND hwnd, lindra::state::StateReader* in);
+LINDRA_API plat::win::HGLOBAL LB_GetStateBlob(plat::win::HWND hwnd, int id);
+LINDRA_API int LB_SetStateBlob(plat::win::HWND hwnd, int id, plat::win::HGLOBAL block);

@@ -1,0 +1,368 @@
+// The saved-state stream of real list windows: round trips, the layout of
+// an empty list, refused streams that leave the list as it was, and the
+// block wrappers of the messages, the property and the exports.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "listctl/core/library.h"
+#include "listctl/core/messages.h"
+#include "listctl/props/exports.h"
+#include "listctl/state/saved_state.h"
+#include "listctl/store/store.h"
+#include "platform/testing/test_env.h"
+#include "platform/win/window.h"
+
+using namespace plat::win;
+namespace lx = lindra;
+namespace st = lindra::state;
+namespace props = lindra::props;
+
+namespace {
+
+int anchor;
+HINSTANCE fakeModule() { return reinterpret_cast<HINSTANCE>(&anchor); }
+using Bytes = std::vector<std::uint8_t>;
+
+class SavedStateTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::reset();
+    ASSERT_EQ(lx::LibraryEntry(fakeModule(), lx::DLL_PROCESS_ATTACH), 1);
+  }
+  void TearDown() override {
+    for (HWND w : made_)
+      if (IsWindow(w)) DestroyWindow(w);
+    EXPECT_EQ(lx::liveInstances(), 0);
+    lx::LibraryEntry(fakeModule(), lx::DLL_PROCESS_DETACH);
+    test::reset();
+  }
+  HWND make() {
+    HWND w = CreateWindow(lx::kListClass, "", WS_VISIBLE, 0, 0, 200, 120, nullptr, nullptr, nullptr, nullptr);
+    if (w) made_.push_back(w);
+    return w;
+  }
+  static LRESULT set(HWND h, int id, LPARAM v) { return SendMessage(h, props::kSetMessage, static_cast<WPARAM>(id), v); }
+  static LRESULT setText(HWND h, int id, const char* t) { return set(h, id, reinterpret_cast<LPARAM>(t)); }
+  static LRESULT setFloat(HWND h, int id, float f) { return set(h, id, reinterpret_cast<LPARAM>(&f)); }
+  static std::int32_t get32(HWND h, int id) {
+    std::int32_t v = 0;
+    SendMessage(h, props::kGetMessage, static_cast<WPARAM>(id), reinterpret_cast<LPARAM>(&v));
+    return v;
+  }
+  static std::int16_t get16(HWND h, int id) {
+    std::int16_t v = 0;
+    SendMessage(h, props::kGetMessage, static_cast<WPARAM>(id), reinterpret_cast<LPARAM>(&v));
+    return v;
+  }
+  static float getFloat(HWND h, int id) {
+    float v = 0;
+    SendMessage(h, props::kGetMessage, static_cast<WPARAM>(id), reinterpret_cast<LPARAM>(&v));
+    return v;
+  }
+  static std::string getText(HWND h, int id) {
+    char buf[256] = {};
+    props::TextBlock b{buf, sizeof buf};
+    SendMessage(h, props::kGetMessage, static_cast<WPARAM>(id), reinterpret_cast<LPARAM>(&b));
+    return buf;
+  }
+  static Bytes save(HWND h) {
+    st::StateWriter w;
+    EXPECT_EQ(LB_SaveState(h, &w), 0);
+    return Bytes(w.data(), w.data() + w.size());
+  }
+  static int load(HWND h, const Bytes& b) {
+    st::StateReader r(b.data(), b.size());
+    return LB_LoadState(h, &r);
+  }
+
+  // Two groups, three columns (one in a group, one hidden), four items with
+  // cells, own heights, data, selection and a merge mark, and tip settings.
+  HWND designed() {
+    HWND h = make();
+    EXPECT_EQ(set(h, 206, 2), 0);  // Groups
+    set(h, 197, 1);
+    setText(h, 199, "Totals");
+    setText(h, 236, "grpTotals");
+    setFloat(h, 200, 150);
+    set(h, 234, 77);               // GrpID
+    EXPECT_EQ(set(h, 32, 3), 0);   // Columns
+    const char* headers[] = {"Name", "Price", "Notes"};
+    for (int c = 0; c < 3; ++c) {
+      set(h, 28, c);
+      setText(h, 65, headers[c]);
+      setText(h, 235, (std::string("col") + headers[c]).c_str());
+      setFloat(h, 73, 40.0f + static_cast<float>(c) * 15);
+      set(h, 233, 100 + c);        // ColID
+    }
+    set(h, 28, 1);
+    set(h, 203, 1);                // ColParentGroup
+    setText(h, 64, "0.00");        // ColFormat
+    set(h, 28, 2);
+    set(h, 72, 1);                 // ColHide
+    lx::LbxInstance* inst = lx::instanceOf(h);
+    EXPECT_TRUE(lx::lbxAppendEmpty(inst, 4));
+    const char* cells[4][3] = {{"pear", "1.20", ""}, {"fig", "", "dried"}, {"", "", ""}, {"plum", "0.80", "ripe"}};
+    for (int i = 0; i < 4; ++i)
+      for (int c = 0; c < 3; ++c)
+        if (*cells[i][c]) lx::lbxSetCellText(inst, i, c, cells[i][c]);
+    lx::lbxSetRowHeight(inst, 1, 30);
+    lx::lbxSetItemData(inst, 3, 0xBEEF);
+    lx::lbxSetSelected(inst, 3, true);
+    set(h, 29, 0);
+    set(h, 210, 2);                // RowMerge restricted on item 0
+    set(h, 263, 2);                // TextTip floating
+    set(h, 266, 0x00112233);       // TextTipBackColor
+    set(h, 28, 0);
+    return h;
+  }
+
+  std::vector<HWND> made_;
+};
+
+TEST_F(SavedStateTest, ADesignedListRoundTripsThroughAFreshList) {
+  HWND a = designed();
+  const Bytes first = save(a);
+  HWND b = make();
+  ASSERT_EQ(load(b, first), st::kLoadOk);
+  EXPECT_EQ(save(b), first);
+
+  EXPECT_EQ(get16(b, 206), 2);
+  set(b, 197, 1);
+  EXPECT_EQ(getText(b, 199), "Totals");
+  EXPECT_EQ(getText(b, 236), "grpTotals");
+  EXPECT_EQ(getFloat(b, 200), 150.0f);
+  EXPECT_EQ(get32(b, 234), 77);
+  EXPECT_EQ(get16(b, 32), 3);
+  for (int c = 0; c < 3; ++c) {
+    set(a, 28, c);
+    set(b, 28, c);
+    SCOPED_TRACE(c);
+    for (int id : {65, 64, 235}) EXPECT_EQ(getText(b, id), getText(a, id)) << id;
+    EXPECT_EQ(getFloat(b, 73), getFloat(a, 73));
+    for (int id : {72, 233}) EXPECT_EQ(get32(b, id), get32(a, id)) << id;
+    EXPECT_EQ(get16(b, 203), get16(a, 203));
+  }
+  lx::LbxInstance* ib = lx::instanceOf(b);
+  ASSERT_EQ(ib->itemCount, 4);
+  std::string text;
+  ASSERT_TRUE(lx::lbxItemText(ib, 3, 2, &text));
+  EXPECT_EQ(text, "ripe");
+  EXPECT_EQ(lx::lbxCellTextPtr(ib, 2, 0), nullptr);
+  EXPECT_EQ(lx::lbxRowHeight(ib, 1), 30);
+  EXPECT_EQ(lx::lbxRowHeight(ib, 0), -1);
+  const std::uintptr_t data = lx::lbxItem(ib, 3)->itemData;  // a packed field: copied, not bound
+  EXPECT_EQ(data, 0xBEEFu);
+  EXPECT_TRUE(lx::lbxIsSelected(ib, 3));
+  set(b, 29, 0);
+  EXPECT_EQ(get32(b, 210), 2);
+  EXPECT_EQ(get16(b, 263), 2);
+  EXPECT_EQ(static_cast<std::uint32_t>(get32(b, 266)), 0x00112233u);
+}
+
+TEST_F(SavedStateTest, LoadingReplacesWhatTheListHeld) {
+  HWND a = make();
+  lx::lbxAddString(lx::instanceOf(a), "only");
+  const Bytes small = save(a);
+  HWND b = designed();
+  ASSERT_EQ(load(b, small), st::kLoadOk);
+  EXPECT_EQ(save(b), small);
+  EXPECT_EQ(get16(b, 32), 0);
+  EXPECT_EQ(get16(b, 206), 0);
+}
+
+TEST_F(SavedStateTest, AnEmptyListWritesItsCountsTipsAndEnd) {
+  HWND h = make();
+  const Bytes b = save(h);
+  const Bytes head = {0x2B, 0x45, 0x39, 0x31, 103, 0, 0, 0, 0, 0};
+  ASSERT_GE(b.size(), head.size());
+  EXPECT_EQ(Bytes(b.begin(), b.begin() + 10), head);
+  // Records after the header: tag and length.
+  std::vector<std::pair<int, std::uint32_t>> recs;
+  for (std::size_t p = 10; p + 5 <= b.size();) {
+    std::uint32_t n;
+    std::memcpy(&n, &b[p + 1], 4);
+    recs.push_back({b[p], n});
+    p += 5 + n;
+  }
+  const std::vector<std::pair<int, std::uint32_t>> want = {{7, 4}, {6, 4}, {28, 4}, {31, 15}, {255, 0}};
+  EXPECT_EQ(recs, want);
+}
+
+TEST_F(SavedStateTest, ARefusedStreamLeavesTheListAsItWas) {
+  HWND src = designed();
+  const Bytes good = save(src);
+  HWND target = make();
+  lx::lbxAddString(lx::instanceOf(target), "keep me");
+  set(target, 32, 0);
+  const Bytes before = save(target);
+
+  auto patched = [&](std::size_t at, std::vector<std::uint8_t> bytes) {
+    Bytes b = good;
+    std::memcpy(&b[at], bytes.data(), bytes.size());
+    return b;
+  };
+  // Offsets in the good stream: 10 is the first record (tag 7, u32 2).
+  struct Case {
+    const char* what;
+    Bytes stream;
+    int result;
+  };
+  Bytes endWithData = good;
+  endWithData[endWithData.size() - 4] = 1;
+  endWithData.push_back(0);
+  const std::vector<Case> cases = {
+      {"empty", {}, st::kLoadTruncated},
+      {"wrong magic", patched(0, {'X'}), st::kLoadBadMagic},
+      {"record longer than the data", patched(11, {0xFF, 0xFF, 0xFF, 0x7F}), st::kLoadTruncated},
+      {"group count above the limit", patched(15, {0x01, 0x01, 0, 0}), st::kLoadMalformed},
+      {"group count record of the wrong size", patched(11, {3, 0, 0, 0}), st::kLoadMalformed},
+      {"group index past the count", patched(24, {9, 0, 0, 0}), st::kLoadMalformed},
+      {"entry before any group", patched(19, {11}), st::kLoadMalformed},
+      {"end record with data", endWithData, st::kLoadMalformed},
+      {"no end record", Bytes(good.begin(), good.end() - 5), st::kLoadTruncated},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(load(target, c.stream), c.result);
+    EXPECT_EQ(save(target), before);
+  }
+  // Every proper prefix of a good stream is refused.
+  for (std::size_t n = 0; n < good.size(); ++n) {
+    ASSERT_NE(load(target, Bytes(good.begin(), good.begin() + static_cast<long>(n))), st::kLoadOk) << n;
+  }
+  EXPECT_EQ(save(target), before);
+}
+
+TEST_F(SavedStateTest, UnknownRecordsAreSkippedByTheirLength) {
+  HWND a = designed();
+  Bytes b = save(a);
+  const Bytes unknown = {200, 3, 0, 0, 0, 1, 2, 3, 4 /* attribute pool */, 0, 0, 0, 0};
+  b.insert(b.begin() + 10, unknown.begin(), unknown.end());
+  HWND c = make();
+  ASSERT_EQ(load(c, b), st::kLoadOk);
+  EXPECT_EQ(save(c), save(a));
+}
+
+TEST_F(SavedStateTest, AnOldStreamSetsItsColumnCountAndStopsAtItsFirstOtherTag) {
+  HWND h = make();
+  const Bytes old = {0x2B, 0x45, 0x39, 0x31, 101, 0, 1, 3, 0, 9, 0xEE};
+  EXPECT_EQ(load(h, old), st::kLoadOk);
+  EXPECT_EQ(get16(h, 32), 3);
+}
+
+TEST_F(SavedStateTest, TheBlockWrappersCarryTheStream) {
+  HWND a = designed();
+  const Bytes stream = save(a);
+
+  EXPECT_EQ(LB_GetStateBlob(a, 165), nullptr);
+  HGLOBAL blob = LB_GetStateBlob(a, st::kStateProperty);
+  ASSERT_NE(blob, nullptr);
+  {
+    const auto* p = static_cast<const std::uint8_t*>(GlobalLock(blob));
+    std::uint32_t n;
+    std::memcpy(&n, p, 4);
+    EXPECT_EQ(n, stream.size());
+    EXPECT_EQ(Bytes(p + 4, p + 4 + n), stream);
+    GlobalUnlock(blob);
+  }
+  // Through the export, the messages and the property.
+  HWND b = make(), c = make(), d = make();
+  EXPECT_EQ(LB_SetStateBlob(b, st::kStateProperty, blob), st::kLoadOk);
+  EXPECT_EQ(SendMessage(c, lx::kMsgLoadState, 0, reinterpret_cast<LPARAM>(blob)), st::kLoadOk);
+  EXPECT_EQ(set(d, st::kStateProperty, reinterpret_cast<LPARAM>(blob)), 0);
+  for (HWND w : {b, c, d}) EXPECT_EQ(save(w), stream);
+  GlobalFree(blob);
+
+  auto viaMessage = reinterpret_cast<HGLOBAL>(SendMessage(a, lx::kMsgSaveState, 0, 0));
+  auto viaProperty = reinterpret_cast<HGLOBAL>(SendMessage(a, props::kGetMessage, st::kStateProperty, 0));
+  for (HGLOBAL g : std::vector<HGLOBAL>{viaMessage, viaProperty}) {
+    ASSERT_NE(g, nullptr);
+    EXPECT_EQ(GlobalSize(g), stream.size() + 4);
+    GlobalFree(g);
+  }
+
+  // A length larger than its block, a wrong id, no block: refused.
+  HGLOBAL lying = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 8);
+  auto* p = static_cast<std::uint8_t*>(GlobalLock(lying));
+  const std::uint32_t big = 1000;
+  std::memcpy(p, &big, 4);
+  GlobalUnlock(lying);
+  const Bytes before = save(b);
+  EXPECT_NE(LB_SetStateBlob(b, st::kStateProperty, lying), st::kLoadOk);
+  EXPECT_NE(LB_SetStateBlob(b, 1, lying), st::kLoadOk);
+  EXPECT_NE(LB_SetStateBlob(b, st::kStateProperty, nullptr), st::kLoadOk);
+  EXPECT_EQ(set(b, st::kStateProperty, reinterpret_cast<LPARAM>(lying)), 30503);
+  EXPECT_EQ(save(b), before);
+  GlobalFree(lying);
+}
+
+TEST_F(SavedStateTest, AWriterThatCannotGrowReportsTheFailure) {
+  HWND a = designed();
+  st::StateWriter w(16);
+  test::failGlobalAlloc(1);
+  EXPECT_FALSE(w.append("abc", 3));
+  EXPECT_TRUE(w.failed());
+  EXPECT_FALSE(w.append("d", 1));  // nothing is written after a failure
+  EXPECT_EQ(w.size(), 0u);
+
+  test::failGlobalAlloc(1);
+  EXPECT_EQ(LB_GetStateBlob(a, st::kStateProperty), nullptr);
+  st::StateWriter grown(4);  // many small growths: the second one fails
+  ASSERT_TRUE(grown.append("abcd", 4));
+  test::failGlobalAlloc(1);
+  EXPECT_FALSE(grown.append("efgh", 4));
+  EXPECT_EQ(grown.size(), 4u);
+  EXPECT_EQ(std::memcmp(grown.data(), "abcd", 4), 0);
+}
+
+TEST_F(SavedStateTest, TheExportsRefuseWindowsThatAreNoList) {
+  st::StateWriter w;
+  Bytes none = {1};
+  st::StateReader r(none.data(), none.size());
+  EXPECT_EQ(LB_SaveState(nullptr, &w), -1);
+  EXPECT_EQ(LB_LoadState(nullptr, &r), -1);
+  EXPECT_EQ(LB_GetStateBlob(nullptr, st::kStateProperty), nullptr);
+  EXPECT_EQ(LB_SetStateBlob(nullptr, st::kStateProperty, nullptr), -1);
+}
+
+}  // namespace
+
+namespace {
+
+LRESULT parentProc(HWND h, UINT m, WPARAM w, LPARAM l) { return DefWindowProc(h, m, w, l); }
+
+TEST_F(SavedStateTest, AComboCarriesTheStateOfItsList) {
+  HWND a = designed();
+  const Bytes stream = save(a);
+  WNDCLASS wc;
+  wc.lpfnWndProc = parentProc;
+  wc.lpszClassName = "StateTestParent";
+  ASSERT_NE(RegisterClass(&wc), 0);
+  HWND parent = CreateWindow("StateTestParent", "", WS_POPUP | WS_VISIBLE, 0, 0, 400, 300, nullptr, nullptr, nullptr,
+                             nullptr);
+  ASSERT_NE(parent, nullptr);
+  made_.push_back(parent);
+  HWND combo = CreateWindow(lx::kComboClass, "", WS_CHILD | WS_VISIBLE, 10, 10, 150, 24, parent, nullptr, nullptr,
+                            nullptr);
+  ASSERT_NE(combo, nullptr);
+
+  HGLOBAL blob = LB_GetStateBlob(a, st::kStateProperty);
+  ASSERT_NE(blob, nullptr);
+  EXPECT_EQ(SendMessage(combo, lx::kMsgLoadState, 0, reinterpret_cast<LPARAM>(blob)), st::kLoadOk);
+  GlobalFree(blob);
+  EXPECT_EQ(save(combo), stream);
+  auto back = reinterpret_cast<HGLOBAL>(SendMessage(combo, lx::kMsgSaveState, 0, 0));
+  ASSERT_NE(back, nullptr);
+  EXPECT_EQ(GlobalSize(back), stream.size() + 4);
+  GlobalFree(back);
+  // A window of another class is refused, whatever its window long holds.
+  EXPECT_EQ(LB_SaveState(parent, nullptr), -1);
+  st::StateWriter w;
+  EXPECT_EQ(LB_SaveState(parent, &w), -1);
+  EXPECT_EQ(LB_GetStateBlob(parent, st::kStateProperty), nullptr);
+}
+
+}  // namespace
