@@ -22,6 +22,27 @@ namespace {
 using tvaudio::kRate;
 using tvaudio::MonitorCapture;
 
+// Runs `f` when the scope ends, however the test leaves it: a device is
+// stopped and dropped before the buffers declared ahead of the guard go,
+// also when an assertion ends the test early.
+template <class F>
+struct OnExit {
+  F f;
+  ~OnExit() { f(); }
+};
+template <class F>
+OnExit(F) -> OnExit<F>;
+
+template <class Device>
+auto stopOnExit(std::unique_ptr<Device>& device) {
+  return OnExit{[&device] {
+    if (device) {
+      device->reset();
+      device.reset();
+    }
+  }};
+}
+
 class QtAudio : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -69,6 +90,7 @@ TEST_F(QtAudio, ARangePlaysWholeAndItsEndComesAfterItsLastSampleWasHeard) {
   const std::string data = tvaudio::tone(1000);
   const size_t from = kRate * 2 / 5 / 2 * 2, length = kRate;  // 0.2 s in, 0.5 s long (bytes)
   WaveHeader h;
+  const auto stopOut = stopOnExit(out);
   play(h, data, from, length);
   ASSERT_TRUE(tvaudio::pumpUntil([&] { return !dones.empty(); }, 3000)) << "no done";
   tvaudio::pumpFor(400);
@@ -93,6 +115,7 @@ TEST_F(QtAudio, BuffersComeBackInOrderOnceEachAndPositionsFollowTheSound) {
   openOut();
   const std::string data = tvaudio::tone(900);
   WaveHeader a, b, c;
+  const auto stopOut = stopOnExit(out);
   const size_t third = data.size() / 3 / 2 * 2;
   play(a, data, 0, third);
   play(b, data, third, third);
@@ -126,6 +149,7 @@ TEST_F(QtAudio, ResetHandsEverythingBackAndCloseStopsFurtherDones) {
   openOut();
   const std::string data = tvaudio::tone(1000);
   WaveHeader a, b;
+  const auto stopOut = stopOnExit(out);
   play(a, data, 0, data.size() / 2);
   play(b, data, data.size() / 2, data.size() / 2);
   tvaudio::pumpFor(100);
@@ -153,6 +177,7 @@ TEST_F(QtAudio, PauseHoldsThePositionAndRestartGoesOn) {
   openOut();
   const std::string data = tvaudio::tone(600);
   WaveHeader h;
+  const auto stopOut = stopOnExit(out);
   play(h, data, 0, data.size());
   tvaudio::pumpFor(200);
   out->pause();
@@ -176,6 +201,7 @@ TEST_F(QtAudio, LeftAndRightGainsScaleOurStreamOnly) {
             MMSYSERR_NOERROR);
   std::string take(kRate * 4 * 2, '\0');  // 2 s
   WaveHeader th;
+  const auto stopIn = stopOnExit(in);
   th.data = take.data();
   th.bufferLength = static_cast<uint32_t>(take.size());
   ASSERT_EQ(in->prepare(&th), MMSYSERR_NOERROR);
@@ -189,6 +215,7 @@ TEST_F(QtAudio, LeftAndRightGainsScaleOurStreamOnly) {
   EXPECT_EQ(word, 0x00008000u);
   const std::string data = tvaudio::stereoTone(500);
   WaveHeader h;
+  const auto stopOut = stopOnExit(out);
   play(h, data, 0, data.size());
   ASSERT_TRUE(tvaudio::pumpUntil([&] { return !dones.empty(); }, 3000));
   tvaudio::pumpFor(200);
@@ -218,6 +245,7 @@ TEST_F(QtAudio, ATakeRecordedFromTheMonitorPlaysBack) {
   // filled, when stopped.
   std::string take(kRate * 2, '\0');
   WaveHeader b1, b2;
+  const auto stopIn = stopOnExit(in);
   for (auto [h, at] : {std::pair{&b1, size_t{0}}, std::pair{&b2, take.size() / 2}}) {
     h->data = take.data() + at;
     h->bufferLength = static_cast<uint32_t>(take.size() / 2);
@@ -229,6 +257,7 @@ TEST_F(QtAudio, ATakeRecordedFromTheMonitorPlaysBack) {
   openOut();
   const std::string data = tvaudio::tone(400, 440.0);
   WaveHeader h;
+  const auto stopOut = stopOnExit(out);
   play(h, data, 0, data.size());
   ASSERT_TRUE(tvaudio::pumpUntil([&] { return !dones.empty(); }, 3000));
   tvaudio::pumpFor(150);
@@ -250,6 +279,7 @@ TEST_F(QtAudio, ATakeRecordedFromTheMonitorPlaysBack) {
   const size_t before = monitor.samples().size();
   dones.clear();
   WaveHeader back;
+  const auto stopOutAgain = stopOnExit(out);
   play(back, take, 0, total);
   ASSERT_TRUE(tvaudio::pumpUntil([&] { return !dones.empty(); }, 4000));
   tvaudio::pumpFor(200);
