@@ -39,6 +39,15 @@ class BrindleProcessTest : public ::testing::Test {
     return std::make_unique<ChildProcess>(TV_BRINDLE, QStringList{}, QProcess::ForwardedChannels, environment());
   }
 
+  // Whether the started browser took its class and announced itself ready
+  // (it takes the class a moment after it starts).
+  static bool browserReady() {
+    QElapsedTimer started;
+    started.start();
+    while (!plat::ipc::findClass("ClsBrindle") && started.elapsed() < 20000) QTest::qWait(10);
+    return plat::ipc::waitForReady("ClsBrindle", 20000) == plat::ipc::WAIT_OBJECT_0;
+  }
+
   PageFolder folder;
   fs::path log = tvtest::sandbox().base / "boxes.log";
 };
@@ -54,10 +63,7 @@ TEST_F(BrindleProcessTest, RunsOnceServesThePlayerAndCleansUpOnClose) {
   ChildProcess player(TV_IPC_PEER, {"hold", "Kestrelle", "0", "60000"});
   ASSERT_EQ(player.line(), "first");
   auto brindle = startBrindle();
-  QElapsedTimer started;
-  started.start();
-  while (!plat::ipc::findClass("ClsBrindle") && started.elapsed() < 20000) QTest::qWait(10);
-  ASSERT_EQ(plat::ipc::waitForReady("ClsBrindle", 20000), plat::ipc::WAIT_OBJECT_0);
+  ASSERT_TRUE(browserReady());
   EXPECT_EQ(tvtest::readFile(folder.work / "0000.htm"), brindletest::kIndexHtml);
 
   // A second start activates the first and ends.
@@ -92,10 +98,7 @@ TEST_F(BrindleProcessTest, TerminatedItStillCleansUp) {
   ChildProcess player(TV_IPC_PEER, {"hold", "Kestrelle", "0", "60000"});
   ASSERT_EQ(player.line(), "first");
   auto brindle = startBrindle();
-  QElapsedTimer started;
-  started.start();
-  while (!plat::ipc::findClass("ClsBrindle") && started.elapsed() < 20000) QTest::qWait(10);
-  ASSERT_EQ(plat::ipc::waitForReady("ClsBrindle", 20000), plat::ipc::WAIT_OBJECT_0);
+  ASSERT_TRUE(browserReady());
   ASSERT_TRUE(fs::exists(folder.work / "0000.htm"));
 
   brindle->terminate();
