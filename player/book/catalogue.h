@@ -29,6 +29,8 @@ class COrv_CatalogueRecord {
   std::string GetName(int n) const;
   std::uint32_t GetValueA(int n) const;
   std::uint32_t GetValueB(int n) const;
+  // Every entry's name, in order.
+  const std::vector<std::string>& GetNames() const { return m_names; }
 
  private:
   bool valid(int n) const { return n >= 1 && n <= m_count; }

@@ -8,7 +8,7 @@
 
 #include "platform/fs/file_io.h"
 #include "platform/fs/file_ops.h"
-#include "player/book/content_dispatch.h"
+#include "player/book/catalogue.h"
 #include "player/book/packet_file.h"
 #include "player/book/talvane.h"
 #include "player/env/environment.h"
@@ -77,17 +77,13 @@ int PacketInstaller::InstallSlot(const fs::path& path, int slot, std::string& co
 int PacketInstaller::InstallLibrary(const fs::path& path) {
   COrv_PacketFile packet;
   if (!packet.Validate(path.string(), "", true)) return 0;
-  COrv_Talvane probe;
-  probe.SetSourceFile(path.string(), -1);
-  COrv_TvlCoreIO reader;
-  std::vector<int> versions, numbers;
-  std::vector<std::string> names;
-  const int count = reader.ReadCatalogue(probe, versions, numbers, names);
+  COrv_CatalogueRecord catalogue;
+  const int count = catalogue.Load(path.string());
   if (!packet.GetBookFileFlag() || count < 1) {
     ReportInstallError(COrv_BookInstaller::kMsgBadFormat, __LINE__, path.string());
     return 0;
   }
-  names.resize(static_cast<std::size_t>(std::min<int>(count, static_cast<int>(names.size()))));
+  const std::vector<std::string>& names = catalogue.GetNames();
 
   const fs::path backup = m_backup.empty() ? fs::path(COrv_Environment().GetBackUpPath(false)) : m_backup;
   fs::path target = backup / path.filename();

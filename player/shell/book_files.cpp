@@ -4,9 +4,8 @@
 #include <vector>
 
 #include "player/book/book_info.h"
-#include "player/book/content_dispatch.h"
+#include "player/book/catalogue.h"
 #include "player/book/packet_file.h"
-#include "player/book/talvane.h"
 #include "player/env/environment.h"
 #include "player/env/file_util.h"
 
@@ -17,15 +16,9 @@ namespace {
 // The names of the books a content file holds (its catalogue); empty when
 // it cannot be read.
 std::vector<std::string> catalogueNames(const fs::path& path) {
-  COrv_Talvane book;
-  book.SetSourceFile(path.string(), -1);
-  COrv_TvlCoreIO reader;
-  std::vector<int> versions, numbers;
-  std::vector<std::string> names;
-  const int count = reader.ReadCatalogue(book, versions, numbers, names);
-  if (count < 1) return {};
-  if (names.size() > static_cast<std::size_t>(count)) names.resize(static_cast<std::size_t>(count));
-  return names;
+  COrv_CatalogueRecord catalogue;
+  catalogue.Load(path.string());
+  return catalogue.GetNames();
 }
 
 }  // namespace
