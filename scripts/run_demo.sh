@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The demo: builds the player (or reuses build/), writes a small demo book
-# into a data folder of the demo's own, installs the player there and starts
-# it with that book (orvex -tv DEMO).
+# The demo: builds the player and the demo course (or reuses build/),
+# installs the player and the course's packet into a world of the demo's
+# own, and starts the player on the course (orvex -tv DEMO).
 #
 #   scripts/run_demo.sh            starts orvex on the display
 #   DEMO_DIR=/some/dir ...         keeps the demo's files there
@@ -29,13 +29,13 @@ if [[ ! -f $build/build.ninja ]]; then
   cmake -S "$root" -B "$build" -G Ninja -DTV_BUILD_BENCH=OFF >/dev/null
 fi
 say "building orvex"
-cmake --build "$build" -j4 --target orvex lindra make_demo_book >/dev/null
+cmake --build "$build" -j4 --target orvex lindra glyphary brindle demo_course >/dev/null
 
 # --- A world of the demo's own -------------------------------------------------
 # Settings, data path and documents folder all live under $demo, so nothing
 # of the user's own player data is read or written.
 xauth_file=${XAUTHORITY:-$HOME/.Xauthority}
-mkdir -p "$demo/home/.config" "$demo/home/Documents" "$demo/config" "$demo/run" "$demo/speech"
+mkdir -p "$demo/home/.config" "$demo/home/Documents" "$demo/config" "$demo/run"
 chmod 700 "$demo/run"
 echo 'XDG_DOCUMENTS_DIR="$HOME/Documents"' >"$demo/home/.config/user-dirs.dirs"
 # The server address must be read before HOME changes (its cookie and
@@ -68,27 +68,17 @@ else
   export PULSE_SERVER
 fi
 
-# --- The demo book -------------------------------------------------------------
-sentences=(
-  "Welcome to the Talvane Player."
-  "Listen to each sentence, then type what you heard."
-  "Play it again as often as you like."
-)
-args=()
-for i in "${!sentences[@]}"; do
-  wav=$demo/speech/$((i + 1)).wav
-  if command -v espeak-ng >/dev/null; then
-    espeak-ng -s 140 -w "$wav" "${sentences[$i]}" 2>/dev/null || wav=-
-  else
-    wav=-  # a tone stands in for the speech
-  fi
-  args+=("${sentences[$i]}" "$wav")
-done
-book=$("$build/bin/make_demo_book" "$code" "Talvane demo" "${args[@]}")
-say "demo book $code written to $book"
+# --- The demo course -----------------------------------------------------------
+# Built with the player: its packet (speech made by espeak-ng) and the grammar
+# pages in the program folder. The player installs the packet like any
+# other, making the slower and faster renderings.
+packet=$build/course/DEMO.tpk
+[[ -f $packet ]] || { say "the demo course was not built ($packet)"; exit 1; }
 
 # --- Install and start ---------------------------------------------------------
 QT_QPA_PLATFORM=offscreen "$build/bin/orvex" -instal
+say "installing the demo course from $packet"
+QT_QPA_PLATFORM=offscreen "$build/bin/orvex" -load "$packet" -nostart || { say "the installation failed ($?)"; exit 1; }
 say "starting orvex -tv $code (settings and data under $demo)"
 if [[ -n ${DISPLAY:-}${WAYLAND_DISPLAY:-} ]]; then
   "$build/bin/orvex" -tv "$code" || say "orvex ended with $?"

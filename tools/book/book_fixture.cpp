@@ -1,6 +1,7 @@
 #include "tools/book/book_fixture.h"
 
 #include <cmath>
+#include <cstring>
 #include <cstdio>
 #include <set>
 
@@ -96,7 +97,11 @@ struct HeaderRecords {
   size_t normal = 0, slow = 0, fast = 0;
 };
 
-bool buildS01(const Book& book, std::string& s01, std::vector<HeaderRecords>& headers, std::string& error) {
+// `packetForm`: the records a packet carries, where every Echomark with
+// normal speech asks for its slower and faster renderings, which the
+// installation makes.
+bool buildS01(const Book& book, std::string& s01, std::vector<HeaderRecords>& headers, std::string& error,
+              bool packetForm = false) {
   s01.assign(kS01Head, '\0');
   s01[0] = static_cast<char>(kLine);
   headers.assign(book.echomarks.size(), {});
@@ -149,11 +154,12 @@ bool buildS01(const Book& book, std::string& s01, std::vector<HeaderRecords>& he
     const std::string comment = cutText(e.comment);
     if (!comment.empty()) appendRecords(s01, 5, scrambled255(comment));
     if (!e.segmentStarts.empty()) appendRecords(s01, 7, numberList(e.segmentStarts));
-    if (!e.slowWav.empty()) {
+    const bool renderings = packetForm && !e.normalWav.empty();
+    if (!e.slowWav.empty() || renderings) {
       headers[i].slow = record();
       appendRecords(s01, 12, "", 7);
     }
-    if (!e.fastWav.empty()) {
+    if (!e.fastWav.empty() || renderings) {
       headers[i].fast = record();
       appendRecords(s01, 13, "", 7);
     }
@@ -178,7 +184,10 @@ std::string iniMember(const Book& book) {
   return ini;
 }
 
-bool dictionaryMembers(const Book& book, std::string& dci, std::string& dct, std::string& error) {
+// `scramble` false: the plain pieces of a packet, which the installation
+// enciphers.
+bool dictionaryMembers(const Book& book, std::string& dci, std::string& dct, std::string& error,
+                       bool scramble = true) {
   for (size_t e = 0; e < book.dictionary.size(); ++e) {
     const DictionaryEntry& entry = book.dictionary[e];
     if (entry.definition.size() > kMaxDefinition) {
@@ -190,8 +199,8 @@ bool dictionaryMembers(const Book& book, std::string& dci, std::string& dct, std
     dci += padded(entry.word, kLine);
     // The 32-byte block and the definition are walks of their own.
     appendLe16(dct, static_cast<uint16_t>(entry.definition.size()));
-    dct += scrambled255(padded(entry.second, kLine));
-    dct += scrambled255(entry.definition);
+    dct += scramble ? scrambled255(padded(entry.second, kLine)) : padded(entry.second, kLine);
+    dct += scramble ? scrambled255(entry.definition) : entry.definition;
   }
   return true;
 }
@@ -452,6 +461,54 @@ bool writeLibraryFile(const std::filesystem::path& target, const std::vector<Boo
     partStart = end;
   }
   if (!w.Commit()) return (error = w.LastError(), false);
+  return true;
+}
+
+bool packetBook(const Book& book, tvtools::PacketBook& out, std::string& error) {
+  error.clear();
+  if (!checkBook(book, error)) return false;
+  std::string s01;
+  std::vector<HeaderRecords> headers;
+  std::string dci, dct;
+  if (!buildS01(book, s01, headers, error, true) || !dictionaryMembers(book, dci, dct, error, false)) return false;
+  out = {};
+  out.code = upper(book.code);
+  out.title = book.title;
+  out.description = book.description;
+  out.category = book.category;
+  out.difficulty = static_cast<uint8_t>(book.level);
+  out.language = book.language;
+  out.members = {{"ID ", idMember(book)}, {"INI", iniMember(book)}, {"S01", s01}};
+  if (!book.dictionary.empty()) {
+    out.members.push_back({"DCI", dci});
+    out.members.push_back({"DCT", dct});
+  }
+  std::string vft;
+  uint32_t waves = 0;
+  for (size_t i = 0; i < book.echomarks.size(); ++i) {
+    const Echomark& e = book.echomarks[i];
+    if (!e.links.empty()) out.members.push_back({memberName('G', static_cast<int>(i + 1)), linkMember(e.links)});
+    if (e.normalWav.empty()) continue;
+    ++waves;
+    const std::vector<float> shares = e.speechShares.empty() ? std::vector<float>{1.0f} : e.speechShares;
+    appendLe16(vft, static_cast<uint16_t>(shares.size()));
+    for (float f : shares) {
+      uint32_t bits = 0;
+      static_assert(sizeof bits == sizeof f);
+      std::memcpy(&bits, &f, sizeof bits);
+      appendLe32(vft, bits);
+    }
+  }
+  std::string head;
+  appendLe32(head, waves);
+  out.members.push_back({"VFT", head + vft});
+  for (size_t i = 0; i < book.echomarks.size(); ++i)
+    if (!book.echomarks[i].normalWav.empty())
+      out.members.push_back({memberName('0', static_cast<int>(i + 1)), book.echomarks[i].normalWav});
+  if (out.members.size() > 250) {
+    error = "book " + book.code + ": more than 250 members";
+    return false;
+  }
   return true;
 }
 

@@ -32,6 +32,8 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/packet/packet_writer.h"
+
 namespace tvtools::book {
 
 struct DictionaryEntry {
@@ -62,6 +64,9 @@ struct Echomark {
   std::string normalWav;                // WAV file bytes; empty: no speech
   std::string slowWav;                  // member "2nn"; empty: none
   std::string fastWav;                  // member "6nn"; empty: none
+  // Packet form only: the segment shares of the normal speech (fractions of
+  // its samples, the last taking the rest), carried in "VFT"; none: one.
+  std::vector<float> speechShares;
 };
 
 struct Book {
@@ -82,6 +87,15 @@ struct Book {
 bool writeBookFile(const std::filesystem::path& target, const Book& book, std::string& error);
 // A library: one index record and one part per book, all of one version.
 bool writeLibraryFile(const std::filesystem::path& target, const std::vector<Book>& books, std::string& error);
+
+// `book` as a packet carries it before installation: its directory slot
+// and the members "ID ", "INI", "S01" (header records zero; every Echomark
+// with normal speech asks for its slower and faster renderings, which the
+// installation makes), "DCI" and "DCT" as plain pieces, "Gnn", "VFT" (the
+// speech shares of each normal speech) and "0nn" (the normal speech as
+// given, without a segment chunk). Slower and faster speech given in the
+// book is not carried. False with a reason when the book cannot be carried.
+bool packetBook(const Book& book, tvtools::PacketBook& out, std::string& error);
 
 // A mono 16-bit PCM WAV of `sampleCount` samples at `rate` with a segment
 // chunk made from `shares` (fractions of the data, the last taking the rest;
