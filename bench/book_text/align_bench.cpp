@@ -1,7 +1,7 @@
 // Alignment of a typed text against a reference text, as the word engine
 // runs it when the learner checks an Echomark: 40, 60 and 255 words with
 // 0, 10 and 30 % mistyped words, in order and shuffled, and adversarial
-// texts of repeated letters. Each case reports the 95th percentile of one
+// texts of several shapes. Each case reports the 95th percentile of one
 // run in milliseconds (p95_ms) besides the mean.
 
 #include "player/book/word_engine.h"
@@ -97,5 +97,83 @@ void BM_AlignRepeatedLetters(benchmark::State& state) {
   runEngine(state, engine);
 }
 BENCHMARK(BM_AlignRepeatedLetters)->Arg(33)->Arg(56)->Arg(200)->Unit(benchmark::kMillisecond);
+
+// Realistic texts as the learner types them: 255 words, 10 % mistyped,
+// shuffled. The p95 of a few runs, the yardstick of the adversarial cases.
+double realisticP95() {
+  std::mt19937 rng(99);
+  std::vector<std::string> ref(255);
+  for (auto& w : ref) w = randomWord(rng);
+  std::vector<std::string> typed = ref;
+  for (auto& w : typed)
+    if (rng() % 100 < 10) w = mistype(w, rng);
+  std::shuffle(typed.begin(), typed.end(), rng);
+  std::string refText, typedText;
+  for (auto& w : ref) refText += w + " ";
+  for (auto& w : typed) typedText += w + " ";
+  COrv_WordEngine engine;
+  engine.SetText(1, refText);
+  engine.SetText(COrv_WordEngine::kTyped, typedText);
+  std::vector<double> ms;
+  for (int k = 0; k < 40; ++k) {
+    const auto t0 = std::chrono::steady_clock::now();
+    engine.SetTuning(-1, -1, -1, -1, -1);
+    benchmark::DoNotOptimize(engine.Run());
+    ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+  }
+  std::sort(ms.begin(), ms.end());
+  return ms[ms.size() * 95 / 100];
+}
+
+// 255 reference words against 255 typed words that share many characters
+// with them, in several shapes: 56 characters of one letter, of "ab"
+// against "a", of "ab" against "abb", random words of two letters, a
+// repeated word against its typo, and random words of 56 characters over
+// two letters. Reports the p95 against the realistic p95 of the same run
+// (x_realistic).
+void BM_AlignAdversarial(benchmark::State& state) {
+  const int shape = static_cast<int>(state.range(0));
+  std::mt19937 rng(7);
+  auto periodic = [](const char* period, std::size_t len) {
+    std::string w;
+    while (w.size() < len) w += period;
+    w.resize(len);
+    return w;
+  };
+  std::string ref, typed;
+  for (int k = 0; k < 255; ++k) {
+    std::string r, t;
+    switch (shape) {
+      case 0: r = std::string(56, 'a'), t = std::string(55, 'a') + "b"; break;  // repeated letters
+      case 1: r = periodic("ab", 56), t = std::string(56, 'a'); break;          // alternating pairs
+      case 2: r = periodic("ab", 56), t = periodic("abb", 56); break;           // periods of two and three
+      case 3:                                                                   // random two-letter words
+        r = {static_cast<char>('a' + rng() % 4), static_cast<char>('a' + rng() % 4)};
+        t = {static_cast<char>('a' + rng() % 4), static_cast<char>('a' + rng() % 4)};
+        break;
+      case 5:  // random long words over two letters: every pair scored in full
+        for (int c = 0; c < 56; ++c) r += static_cast<char>('a' + rng() % 2), t += static_cast<char>('a' + rng() % 2);
+        break;
+      default: r = periodic("dasist", 56), t = periodic("dasits", 56); break;   // repeated words
+    }
+    ref += r + " ";
+    typed += t + " ";
+  }
+  const double yardstick = realisticP95();
+  COrv_WordEngine engine;
+  engine.SetText(1, ref);
+  engine.SetText(COrv_WordEngine::kTyped, typed);
+  std::vector<double> ms;
+  for (auto _ : state) {
+    const auto t0 = std::chrono::steady_clock::now();
+    engine.SetTuning(-1, -1, -1, -1, -1);
+    benchmark::DoNotOptimize(engine.Run());
+    ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+  }
+  reportP95(state, ms);
+  state.counters["realistic_p95_ms"] = yardstick;
+  state.counters["x_realistic"] = state.counters["p95_ms"] / yardstick;
+}
+BENCHMARK(BM_AlignAdversarial)->DenseRange(0, 5)->Iterations(5)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -1,7 +1,9 @@
 #include "player/book/text_align.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
+#include <unordered_map>
 
 namespace orv {
 
@@ -34,14 +36,8 @@ void setUnpaired(AlignResult& res, int length) {
   res.assigned = false;
 }
 
-}  // namespace
-
-void PairRecord::clear() {
-  longestRun = matched = extra = missing = substituted = editCount = 0;
-  editText.clear();
-}
-
-int SplitWords(std::u32string& text, std::vector<WordSpan>& words, const CharTable& table) {
+// Lists the words of `text`, folding their characters when `fold` is set.
+int splitWords(std::u32string& text, std::vector<WordSpan>& words, const CharTable& table, bool fold) {
   words.clear();
   bool inWord = false;
   std::size_t start = 0;
@@ -50,7 +46,7 @@ int SplitWords(std::u32string& text, std::vector<WordSpan>& words, const CharTab
     char32_t f = table.fold(c);
     if (f == 0 && inWord && CharTable::isMark(c)) f = c;
     if (f != 0) {
-      text[i] = f;
+      if (fold) text[i] = f;
       if (!inWord) {
         inWord = true;
         start = i;
@@ -65,6 +61,37 @@ int SplitWords(std::u32string& text, std::vector<WordSpan>& words, const CharTab
         {static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(text.size() - start)});
   return static_cast<int>(words.size());
 }
+
+
+}  // namespace
+
+void PairRecord::clear() {
+  longestRun = matched = extra = missing = substituted = editCount = 0;
+  editText.clear();
+}
+
+int SplitWords(std::u32string& text, std::vector<WordSpan>& words, const CharTable& table) {
+  return splitWords(text, words, table, true);
+}
+
+int SplitWordsKeep(std::u32string_view text, std::vector<WordSpan>& words, const CharTable& table) {
+  std::u32string copy(text);
+  return splitWords(copy, words, table, false);
+}
+
+int CountWords(std::u32string_view text, const CharTable& table) {
+  std::vector<WordSpan> words;
+  return SplitWordsKeep(text, words, table);
+}
+
+void SetBitsFromString(std::string_view text, std::vector<std::uint8_t>& bits) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '1') continue;
+    if (bits.size() <= i / 8) bits.resize(i / 8 + 1, 0);
+    bits[i / 8] = static_cast<std::uint8_t>(bits[i / 8] | 1u << (i % 8));
+  }
+}
+
 
 void EmitGap(PairRecord& rec, int typedGap, int referenceGap, int& typedPos, int& referencePos) {
   while (typedGap > 0 || referenceGap > 0) {
@@ -126,32 +153,55 @@ void TextAligner::score(std::u32string_view t, std::u32string_view r, bool withT
   }
 
   // Keep the longest runs (then the ones nearest the diagonal, then the
-  // first), discarding every candidate that crosses a kept run.
-  for (;;) {
-    int c = -1;
-    for (int x = 0; x < count; ++x) {
-      const Candidate& k = m_cand[x];
-      if (k.state != 0) continue;
-      if (c < 0 || k.run > m_cand[c].run ||
-          (k.run == m_cand[c].run &&
-           std::abs(k.u - k.r) < std::abs(m_cand[c].u - m_cand[c].r)))
-        c = x;
-    }
-    if (c < 0) break;
-    m_cand[c].state = 2;
-    const int uc = m_cand[c].u, rc = m_cand[c].r, len = m_cand[c].run;
-    for (int x = 0; x < count; ++x) {
-      Candidate& k = m_cand[x];
-      if (k.state != 0) continue;
-      if (k.u < uc) {
-        if (k.r >= rc) k.state = 1;
-      } else if (k.u < uc + len) {
-        const bool onRun = k.u - uc == k.r - rc && k.u + k.run == uc + len;
+  // first), discarding every candidate that crosses a kept run. The order
+  // in which runs are chosen depends on each candidate alone, so the
+  // candidates are sorted once, by a stable counting sort on (run, distance
+  // from the diagonal), and each is settled at its turn against the runs
+  // chosen before it. Those runs form a chain increasing in both words, so
+  // only its neighbours in the chain can discard or keep it: the last run
+  // starting at or before it in the typed word, and the first one after.
+  // Radix sort, least significant key first: by distance from the
+  // diagonal, then by run length descending; each pass is stable.
+  constexpr int kKeys = kMaxComparedChars + 1;
+  std::array<std::uint16_t, kKeys + 1> bucket{};
+  for (int x = 0; x < count; ++x) ++bucket[static_cast<std::size_t>(std::abs(m_cand[x].u - m_cand[x].r)) + 1];
+  for (int b = 1; b <= kKeys; ++b) bucket[b] += bucket[b - 1];
+  for (int x = 0; x < count; ++x)
+    m_byDiagonal[bucket[static_cast<std::size_t>(std::abs(m_cand[x].u - m_cand[x].r))]++] = static_cast<std::uint16_t>(x);
+  bucket.fill(0);
+  for (int x = 0; x < count; ++x) ++bucket[static_cast<std::size_t>(kMaxComparedChars - m_cand[x].run) + 1];
+  for (int b = 1; b <= kKeys; ++b) bucket[b] += bucket[b - 1];
+  for (int o = 0; o < count; ++o) {
+    const std::uint16_t x = m_byDiagonal[o];
+    m_order[bucket[static_cast<std::size_t>(kMaxComparedChars - m_cand[x].run)]++] = x;
+  }
+
+  int chained = 0;  // m_chain[0..chained): chosen runs, ascending in both words
+  for (int o = 0; o < count; ++o) {
+    Candidate& k = m_cand[m_order[o]];
+    // First chosen run starting after k in the typed word.
+    const int after = static_cast<int>(
+        std::upper_bound(m_chain.begin(), m_chain.begin() + chained, k.u,
+                         [](std::uint16_t u, const Candidate& c) { return u < c.u; }) -
+        m_chain.begin());
+    bool open = true;
+    if (after < chained && k.r >= m_chain[after].r) open = false, k.state = 1;
+    if (open && after > 0) {
+      const Candidate& c = m_chain[after - 1];
+      if (k.u < c.u + c.run) {
+        const bool onRun = k.u - c.u == k.r - c.r && k.u + k.run == c.u + c.run;
         k.state = onRun ? 2 : 1;
-      } else if (k.r < rc + len) {
+        open = false;
+      } else if (k.r < c.r + c.run) {
         k.state = 1;
+        open = false;
       }
     }
+    if (!open) continue;
+    k.state = 2;
+    for (int y = chained; y > after; --y) m_chain[y] = m_chain[y - 1];
+    m_chain[after] = k;
+    ++chained;
   }
 
   // Kept candidates form a chain increasing in both words: walk them,
@@ -171,7 +221,7 @@ void TextAligner::score(std::u32string_view t, std::u32string_view r, bool withT
   if (!withText) rec.editText.clear();
 }
 
-void TextAligner::Align(std::u32string_view reference, std::span<const WordSpan> referenceWords,
+bool TextAligner::Align(std::u32string_view reference, std::span<const WordSpan> referenceWords,
                         std::u32string_view typed, std::span<const WordSpan> typedWords,
                         std::span<const std::uint8_t> given, const AlignTuning& tuning,
                         std::vector<AlignResult>& results) {
@@ -267,9 +317,23 @@ void TextAligner::Align(std::u32string_view reference, std::span<const WordSpan>
       setOwnText(results[j], refWord(j));
     }
   }
+  // Scores depend on the words' characters only: words that recur (as in
+  // a text that repeats itself) share their scores, kept under the first
+  // occurrence of each word.
+  auto firstOccurrence = [](int count, auto word, std::vector<int>& ids) {
+    std::unordered_map<std::u32string_view, int> seen;
+    ids.resize(static_cast<std::size_t>(count));
+    for (int k = 0; k < count; ++k) ids[static_cast<std::size_t>(k)] = seen.emplace(word(k), k).first->second;
+  };
+  firstOccurrence(n, typWord, m_typedId);
+  firstOccurrence(m, refWord, m_refId);
+  auto cell = [&](int i, int j) {
+    return static_cast<std::size_t>(m_typedId[static_cast<std::size_t>(i)]) * static_cast<std::size_t>(m) +
+           static_cast<std::size_t>(m_refId[static_cast<std::size_t>(j)]);
+  };
   m_memo.assign(cells, kNotScored);
   auto scoreOf = [&](int i, int j) {
-    std::uint32_t& s = m_memo[i * m + j];
+    std::uint32_t& s = m_memo[cell(i, j)];
     if (s == kNotScored) {
       score(typWord(i), refWord(j), false);
       s = static_cast<std::uint32_t>(m_pair.matched) << 16 |
@@ -280,23 +344,79 @@ void TextAligner::Align(std::u32string_view reference, std::span<const WordSpan>
   auto lenDiff = [&](int i, int j) {
     return std::abs(static_cast<int>(refWord(j).size()) - static_cast<int>(typWord(i).size()));
   };
+  // The longest common subsequence of the compared characters bounds the
+  // matched characters of a pair from above (the kept pairs are one such
+  // subsequence), and costs a fraction of a score: a reference word whose
+  // bound cannot beat the best pair found so far is not scored.
+  m_refMasks.resize(static_cast<std::size_t>(m));
+  for (int j = 0; j < m; ++j) {
+    std::vector<CharMask>& masks = m_refMasks[static_cast<std::size_t>(j)];
+    masks.clear();
+    const std::u32string_view w = refWord(j);
+    for (std::size_t v = 0; v < w.size() && v < static_cast<std::size_t>(kMaxComparedChars); ++v) {
+      auto at = std::find_if(masks.begin(), masks.end(), [&](const CharMask& c) { return c.c == w[v]; });
+      if (at == masks.end()) at = masks.insert(masks.end(), CharMask{w[v], 0});
+      at->mask |= std::uint64_t{1} << v;
+    }
+  }
+  m_bound.assign(cells, 0xFF);
+  auto boundOf = [&](int i, int j) {
+    std::uint8_t& b = m_bound[cell(i, j)];
+    if (b == 0xFF) {
+      const std::vector<CharMask>& masks = m_refMasks[static_cast<std::size_t>(j)];
+      const std::u32string_view t = typWord(i);
+      const int cr = std::min<int>(static_cast<int>(refWord(j).size()), kMaxComparedChars);
+      const std::uint64_t all = cr == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << cr) - 1;
+      std::uint64_t v = all;
+      for (std::size_t u = 0; u < t.size() && u < static_cast<std::size_t>(kMaxComparedChars); ++u) {
+        std::uint64_t match = 0;
+        for (const CharMask& c : masks)
+          if (c.c == t[u]) match = c.mask;
+        const std::uint64_t x = v & match;
+        v = ((v + x) | (v - x)) & all;
+      }
+      b = static_cast<std::uint8_t>(cr - std::popcount(v));
+    }
+    return static_cast<int>(b);
+  };
+  // A reference word changes hands only to a strictly better pair, so the
+  // sweeps end; the bound turns a broken rule into a wrong result rather
+  // than a hang.
+  const std::size_t maxSweeps = cells + 2;
   bool again = true;
-  while (again) {
+  std::size_t sweep = 0;
+  for (; again && sweep < maxSweeps; ++sweep) {
     again = false;
     for (int i = 0; i < n; ++i) {
       if (m_done[i]) continue;
+      // The best pair: most matched characters, then the smallest length
+      // difference, then the longest run, then the first reference word;
+      // a word already taken changes hands only to a strictly better pair.
+      // Reference words are tried by their bound, highest first.
+      m_tryOrder.clear();
+      for (int j = 0; j < m; ++j)
+        if (!m_refPaired[j] && !isGiven(j)) m_tryOrder.push_back({boundOf(i, j), j});
+      std::sort(m_tryOrder.begin(), m_tryOrder.end(), [](const Try& a, const Try& b) {
+        return a.bound != b.bound ? a.bound > b.bound : a.j < b.j;
+      });
       int bestJ = -1, bestMatched = 0, bestRun = 0, bestDiff = 0;
-      for (int j = 0; j < m; ++j) {
-        if (m_refPaired[j] || isGiven(j)) continue;
-        const std::uint32_t s = scoreOf(i, j);
-        const int matched = static_cast<int>(s >> 16), run = static_cast<int>(s & 0xFFFF);
+      for (const Try& t : m_tryOrder) {
+        const int j = t.j;
         const int diff = lenDiff(i, j);
-        if (bestJ >= 0) {
-          if (matched < bestMatched) continue;
-          if (matched == bestMatched && (diff > bestDiff || (diff == bestDiff && bestRun >= run)))
-            continue;
+        if (bestJ >= 0 && (t.bound < bestMatched || (t.bound == bestMatched && diff > bestDiff))) {
+          if (t.bound < bestMatched) break;
+          continue;
         }
         const AlignResult& cur = results[j];
+        if (cur.assigned && t.bound < cur.pair.matched) continue;
+        const std::uint32_t s = scoreOf(i, j);
+        const int matched = static_cast<int>(s >> 16), run = static_cast<int>(s & 0xFFFF);
+        if (bestJ >= 0) {
+          if (matched < bestMatched) continue;
+          if (matched == bestMatched &&
+              (diff > bestDiff || (diff == bestDiff && (bestRun > run || (bestRun == run && bestJ < j)))))
+            continue;
+        }
         if (cur.assigned) {
           const int curDiff = lenDiff(cur.typedWord, j);
           if (matched < cur.pair.matched) continue;
@@ -356,6 +476,7 @@ void TextAligner::Align(std::u32string_view reference, std::span<const WordSpan>
     }
     if (!keep) setUnpaired(res, static_cast<int>(word.size()));
   }
+  return !again;
 }
 
 int AlignTexts(std::string_view reference, std::string_view typed, const CharTable& table,

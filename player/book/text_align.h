@@ -99,8 +99,10 @@ class TextAligner {
  public:
   // Aligns folded typed words against folded reference words. `given` holds
   // one flag per reference word (missing flags count as not given).
-  // `results` gets one record per reference word.
-  void Align(std::u32string_view reference, std::span<const WordSpan> referenceWords,
+  // `results` gets one record per reference word. False when the second
+  // pass did not settle within its bound of sweeps (which the pairing rules
+  // never reach): the results are then those of the last sweep.
+  bool Align(std::u32string_view reference, std::span<const WordSpan> referenceWords,
              std::u32string_view typed, std::span<const WordSpan> typedWords,
              std::span<const std::uint8_t> given, const AlignTuning& tuning,
              std::vector<AlignResult>& results);
@@ -125,13 +127,41 @@ class TextAligner {
 
   PairRecord m_pair;
   std::array<Candidate, kMaxCandidates> m_cand{};
+  // Candidates in the order runs are chosen, and the same after the first
+  // pass of their radix sort.
+  std::array<std::uint16_t, kMaxCandidates> m_order{}, m_byDiagonal{};
+  // The chosen runs, ascending in both words (at most one per character).
+  std::array<Candidate, kMaxComparedChars + 1> m_chain{};
   std::array<std::uint8_t, (kMaxComparedChars + 1) * (kMaxComparedChars + 1)> m_runs{};
   std::vector<std::uint8_t> m_equal;  // typed x reference: folded words equal
   std::vector<std::uint32_t> m_memo;  // typed x reference: matched << 16 | longest run
+  std::vector<int> m_typedId, m_refId;  // first occurrence of each word's characters
+  std::vector<std::uint8_t> m_bound;  // typed x reference: bound on matched (0xFF: not yet)
+  struct CharMask {
+    char32_t c;
+    std::uint64_t mask;  // the positions of c among the compared characters
+  };
+  std::vector<std::vector<CharMask>> m_refMasks;
+  struct Try {
+    int bound, j;
+  };
+  std::vector<Try> m_tryOrder;
   std::vector<Run> m_best;
   std::vector<std::uint8_t> m_typedPaired, m_refPaired, m_done;
   std::vector<int> m_refTyped;
 };
+
+// The number of words of `text` by `table`, as SplitWords counts them.
+int CountWords(std::u32string_view text, const CharTable& table = CharTable::standard());
+// SplitWords without folding: `text` stays as it is.
+int SplitWordsKeep(std::u32string_view text, std::vector<WordSpan>& words,
+                   const CharTable& table = CharTable::standard());
+// Sets bit i (bit i % 8 of byte i / 8) of `bits` for every '1' at position
+// i of `text`; `bits` grows to hold them.
+void SetBitsFromString(std::string_view text, std::vector<std::uint8_t>& bits);
+// The size of one result record as stored: the typed word, the pair
+// record with its 56-byte edit text, and the assigned flag.
+constexpr int ResultRecordSize() { return 74; }
 
 // Splits both UTF-8 texts with `table` and aligns them (one aligner for the
 // call). Returns 0.

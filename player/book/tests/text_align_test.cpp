@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
@@ -32,6 +34,16 @@ std::vector<AlignResult> align(const std::string& ref, const std::string& typed,
   EXPECT_EQ(orv::AlignTexts(ref, typed, orv::CharTable::standard(), given, out, t.matchShare,
                             t.editCount, t.editShare, t.extraCount, t.extraShare),
             0);
+  // The same through the aligner, which also tells whether the pairing
+  // settled: a rule that lets pairs change hands for ever fails here
+  // instead of hanging.
+  std::u32string r = orv::toNfc32(ref), y = orv::toNfc32(typed);
+  std::vector<orv::WordSpan> rw, tw;
+  orv::SplitWords(r, rw);
+  orv::SplitWords(y, tw);
+  std::vector<AlignResult> direct;
+  EXPECT_TRUE(orv::TextAligner().Align(r, rw, y, tw, given, t, direct)) << "the pairing did not settle";
+  EXPECT_EQ(direct.size(), out.size());
   return out;
 }
 
@@ -87,6 +99,9 @@ TEST(TextAlign, CasesTable) {
       {"extra letter", "cat", "caat", {}, {{"ca+t", 0, true}}},
       {"given word typed anyway keeps its typed word", "a b", "a b", {0, 1},
        {{"a", 0, true}, {"b", 1, true}}},
+      {"a run through a given word beats a later run of the same length", "the big dog the dog",
+       "the dog", {0, 1, 0, 0, 0},
+       {{"the", 0, true}, {"big", -1, true}, {"dog", 1, true}, {"---", -1, false}, {"---", -1, false}}},
   };
   for (const AlignCase& c : cases) check(c);
 }
@@ -136,6 +151,8 @@ TEST(TextAlign, ThresholdEdges) {
       {"abcdefghijkl", "abcdefghijklvwxyz", false},
       // 3 extra of 3 are not more than 3, but 3 edits of 3 are too many
       {"cat", "cxaxtx", false},
+      // 3 extra are not more than 3, though more than 34 % of 6; 3 edits of 6 stay
+      {"abcdef", "abcdefxyz", true},
   };
   for (const Case& c : cases) {
     const auto res = align(c.reference, c.typed);
@@ -159,11 +176,105 @@ TEST(TextAlign, PairScoreCounts) {
   EXPECT_EQ(p.editCount, 1);
   EXPECT_EQ(p.longestRun, 3);
   EXPECT_EQ(p.editText, std::u32string(U"h") + orv::kEditSubstituted + U"use");
+  // Equal runs: the one nearer the diagonal is kept.
+  EXPECT_EQ(a.PairScore(U"xa", U"aa").editText, std::u32string(1, orv::kEditSubstituted) + U"a");
   // No common character: all missing, the typed characters not counted.
   const orv::PairRecord& q = a.PairScore(U"xyz", U"ab");
   EXPECT_EQ(q.missing, 2);
   EXPECT_EQ(q.extra, 0);
   EXPECT_EQ(q.editText.size(), 2u);
+}
+
+// The character comparison as its rule reads, choosing each run by a full
+// scan of the open candidates: the yardstick of the aligner's faster one.
+orv::PairRecord plainPairScore(std::u32string_view t, std::u32string_view r) {
+  struct Cand {
+    int u, r, run, state;
+  };
+  orv::PairRecord rec;
+  const int lt = static_cast<int>(t.size()), lr = static_cast<int>(r.size());
+  const int ct = std::min(lt, orv::kMaxComparedChars), cr = std::min(lr, orv::kMaxComparedChars);
+  std::vector<Cand> cand;
+  for (int u = 0; u < ct; ++u)
+    for (int v = 0; v < cr; ++v) {
+      int run = 0;
+      while (u + run < ct && v + run < cr && t[static_cast<std::size_t>(u + run)] == r[static_cast<std::size_t>(v + run)]) ++run;
+      if (run > 0 && cand.size() < static_cast<std::size_t>(orv::kMaxCandidates)) cand.push_back({u, v, run, 0});
+    }
+  if (cand.empty()) {
+    rec.missing = rec.editCount = lr;
+    rec.editText.assign(static_cast<std::size_t>(lr), orv::kEditMissing);
+    return rec;
+  }
+  for (;;) {
+    int c = -1;
+    for (int x = 0; x < static_cast<int>(cand.size()); ++x) {
+      const Cand& k = cand[x];
+      if (k.state != 0) continue;
+      if (c < 0 || k.run > cand[c].run ||
+          (k.run == cand[c].run && std::abs(k.u - k.r) < std::abs(cand[c].u - cand[c].r)))
+        c = x;
+    }
+    if (c < 0) break;
+    cand[c].state = 2;
+    const Cand ch = cand[c];
+    for (Cand& k : cand) {
+      if (k.state != 0) continue;
+      if (k.u < ch.u) {
+        if (k.r >= ch.r) k.state = 1;
+      } else if (k.u < ch.u + ch.run) {
+        k.state = k.u - ch.u == k.r - ch.r && k.u + k.run == ch.u + ch.run ? 2 : 1;
+      } else if (k.r < ch.r + ch.run) {
+        k.state = 1;
+      }
+    }
+  }
+  int p = 0, q = 0;
+  for (const Cand& k : cand) {
+    if (k.state != 2 || k.u < p || k.r < q) continue;
+    orv::EmitGap(rec, k.u - p, k.r - q, p, q);
+    rec.editText.push_back(t[static_cast<std::size_t>(p)]);
+    ++p, ++q, ++rec.matched;
+    rec.longestRun = std::max(rec.longestRun, k.run);
+  }
+  orv::EmitGap(rec, lt - p, lr - q, p, q);
+  return rec;
+}
+
+TEST(TextAlign, PairScoreAgreesWithThePlainRule) {
+  // Words over small alphabets, up to past the compared length, so that
+  // runs compete, ties abound and the candidate limit is reached.
+  std::mt19937 rng(2145);
+  orv::TextAligner a;
+  for (int round = 0; round < 4000; ++round) {
+    const int letters = 1 + static_cast<int>(rng() % 4);
+    auto word = [&] {
+      std::u32string w(rng() % 70, U'a');
+      for (char32_t& c : w) c = static_cast<char32_t>(U'a' + rng() % static_cast<unsigned>(letters));
+      return w;
+    };
+    const std::u32string t = word(), r = word();
+    const orv::PairRecord want = plainPairScore(t, r);
+    const orv::PairRecord& got = a.PairScore(t, r);
+    ASSERT_EQ(got.editText, want.editText) << "round " << round;
+    ASSERT_EQ(got.matched, want.matched);
+    ASSERT_EQ(got.longestRun, want.longestRun);
+    ASSERT_EQ(got.extra, want.extra);
+    ASSERT_EQ(got.missing, want.missing);
+    ASSERT_EQ(got.substituted, want.substituted);
+  }
+}
+
+TEST(TextAlign, WordCountsAndBitStrings) {
+  std::vector<orv::WordSpan> words;
+  const std::u32string text = U"  Été, déjà!  vu ";
+  EXPECT_EQ(orv::CountWords(text), 3);
+  EXPECT_EQ(orv::SplitWordsKeep(text, words), 3);
+  EXPECT_EQ(text.substr(words[1].start, words[1].length), U"déjà") << "the text keeps its characters";
+  std::vector<std::uint8_t> bits;
+  orv::SetBitsFromString("1001000001x1", bits);
+  EXPECT_EQ(bits, (std::vector<std::uint8_t>{0x09, 0x0A}));
+  EXPECT_EQ(orv::ResultRecordSize(), 74);
 }
 
 // Checks the invariants of one result against the words it speaks of.
