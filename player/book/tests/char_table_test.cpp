@@ -14,16 +14,21 @@ TEST(CharTable, FoldsLettersAndSeparatesTheRest) {
     char32_t c;
     char32_t folded;  // 0: separates words
   } cases[] = {
+      // The code page, as stored books number their words.
       {U'A', U'a'},     {U'z', U'z'},     {U'7', U'7'},     {U'\xC9', U'e'},  // É
       {U'\xC5', U'a'},  {U'\xD1', U'n'},  {U'\xD8', U'o'},  {U'\xF8', U'o'},  // Å Ñ Ø ø
-      {U'\xF0', U'o'},  {U'\xD0', U'o'},  {U'\xDF', U'\xDF'},                  // ð Ð ß
-      {U'\xFF', U'y'},  {0x178, U'y'},    {0x160, U's'},    {0x161, U's'},    // ÿ Ÿ Š š
-      {0x2022, 0x2022},                                                       // the mask bullet
-      {0x17D, U'z'},    {0x152, 0x153},   {0x153, 0x153},                     // Ž Œ œ
-      {U'\xC6', U'\xE6'}, {U'\xFE', U'\xFE'}, {0x141, 0x142},                 // Æ þ Ł
-      {0x414, 0x434},   {0x386, 0x3B1},   {0x663, 0x663},                     // Д Ά ٣
-      {U'\xA5', 0},     {U'\'', 0},       {U'-', 0},        {U' ', 0},        // ¥ ' - blank
-      {U'\xD7', 0},     {U'\xB2', 0},     {0x2019, 0},      {0, 0},           // × ² ’ NUL
+      {U'\xF0', U'o'},  {U'\xDF', U'\xDF'}, {U'\xE7', U'c'}, {U'\xEF', U'i'},  // ð ß ç ï
+      {U'\xFF', U'y'},  {0x178, U'y'},    {U'\xA5', U'y'},  {U'\xDD', U'y'},  // ÿ Ÿ ¥ Ý
+      {0x160, U's'},    {0x161, U's'},    {0x2022, 0x2022},                   // Š š the mask bullet
+      {U'\xD0', 0},     {U'\xC6', 0},     {U'\xE6', 0},     {U'\xDE', 0},     // Ð Æ æ Þ
+      {U'\xFE', 0},     {0x152, 0},       {0x153, 0},       {0x17D, 0},       // þ Œ œ Ž
+      {0x17E, 0},       {0x192, 0},       {U'\xAA', 0},     {U'\xB5', 0},     // ž ƒ ª µ
+      {U'\xD7', 0},     {U'\xF7', 0},     {U'\xB2', 0},     {0x2019, 0},      // × ÷ ² ’
+      {0x20AC, 0},      {U'\'', 0},       {U'-', 0},        {U' ', 0},        // € ' - blank
+      {0, 0},           {0x81, 0},        {0x9D, 0},                          // NUL, unassigned
+      // Beyond it: letters and digits.
+      {0x141, 0x142},   {0x17A, U'z'},    {0x150, U'o'},    {0x414, 0x434},   // Ł ź Ő Д
+      {0x386, 0x3B1},   {0x663, 0x663},   {0x2030, 0},                        // Ά ٣ ‰
       {0x301, 0},       {0x110000 + 191, 0},
   };
   const CharTable& t = CharTable::standard();
@@ -62,20 +67,21 @@ TEST(WordList, SplitsIntoWordsWithGaps) {
   EXPECT_EQ(list.GetGap(2), " ");
 }
 
-TEST(WordList, LettersOutsideTheOldTableStayInTheirWord) {
+TEST(WordList, WordsSplitAsTheCodePageTableSays) {
   struct Case {
     const char* text;
     int words;
     const char32_t* folded;  // folded form of word 1
   } cases[] = {
-      {"cœur", 1, U"cœur"},
-      {"Æsop", 1, U"æsop"},
-      {"Žižek", 1, U"zizek"},
+      {"Łódź", 1, U"łodz"},                 // letters beyond the code page join its own
       {"Straße", 1, U"straße"},
+      {"cœur", 2, U"c"},                    // œ separates in the code page's table
+      {"Æsop", 1, U"sop"},
+      {"Þór", 1, U"or"},
       {"Москва\u0301 ", 1, U"москва\u0301"},  // a stress mark stays with its letter
       {"n\u0308o", 1, U"n\u0308o"},       // a mark with no composed form
       {" \u0301a", 1, U"a"},              // a mark after a separator separates
-      {"5¥ 3²", 2, U"5"},                 // ¥ and ² are not letters or digits
+      {"5¥ 3²", 2, U"5y"},                 // ¥ folds to y; ² separates
       {"caf\xFF\xFE", 1, U"caf"},         // malformed bytes separate
   };
   for (const Case& c : cases) {
