@@ -375,15 +375,10 @@ bool wrapText(std::string_view text, std::string& lines) {
 }
 
 std::string cutText(std::string_view text) {
-  const std::string t = trimRight(text);
-  std::string out;
-  std::string_view rest(t);
-  while (!rest.empty()) {
-    std::string_view piece = plat::text::cutToBytes(rest, kLine);
-    if (piece.empty()) piece = rest.substr(0, 1);  // not UTF-8: a byte at a time
-    out += padded(piece, kLine);
-    rest.remove_prefix(piece.size());
-  }
+  // Readers join the records' bytes before decoding, so a letter of several
+  // bytes may span two records; only the last record is padded.
+  std::string out = trimRight(text);
+  if (out.size() % kLine != 0) out.append(kLine - out.size() % kLine, ' ');
   return out;
 }
 

@@ -106,8 +106,9 @@ std::string segmentChunkBody(uint32_t dataSize, const std::vector<float>& shares
 
 // Text as the record groups store it, before scrambling: lines of exactly
 // 32 bytes. wrapText wraps at blanks (false when a word is longer than 32
-// bytes); cutText cuts every 32 bytes at a character boundary. Trailing
-// blanks are removed first; an empty text gives no lines.
+// bytes); cutText cuts every 32 bytes, a letter of several bytes possibly
+// spanning two lines, and pads the last. Trailing blanks are removed first;
+// an empty text gives no lines.
 bool wrapText(std::string_view text, std::string& lines);
 std::string cutText(std::string_view text);
 

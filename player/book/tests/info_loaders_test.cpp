@@ -72,6 +72,34 @@ TEST(InfoLoaders, TextsOfEveryLength) {
   }
 }
 
+TEST(InfoLoaders, TextsInOtherScriptsCrossRecordsWhole) {
+  // German and Russian texts whose letters of two bytes fall on the 32-byte
+  // boundaries of the records, written and read back through the content
+  // file: the comment (cut at exactly 32 bytes), the word text and the
+  // introduction (wrapped at blanks).
+  const std::string texts[] = {
+      "Die Brücke über den Fluß führt zur größten Straße der Stadt Köln.",
+      "Übermäßig schöne Grüße aus München, wo die Bäume blühen.",
+      "Мы шли по широкой улице к старому мосту через реку Москву.",
+      "Съешь же ещё этих мягких французских булок да выпей чаю.",
+  };
+  for (const std::string& text : texts) {
+    SCOPED_TRACE(text);
+    Echomark e;
+    e.wordText = text;
+    e.introduction = text;
+    e.comment = text;
+    Loaded l(bookWith(e));
+    for (int kind : {1, 2, 4}) ASSERT_EQ(l.io.ReadInfo(kind, 1, l.bundle, -1, 0), 1);
+    EXPECT_EQ(l.bundle.Comments().GetText(2), text);
+    // Wrapped texts read a full last line back with the blank it ends at.
+    auto unwrapped = [](std::string s) { return s.ends_with(' ') ? s.substr(0, s.size() - 1) : s; };
+    EXPECT_EQ(unwrapped(l.bundle.Words().GetText(2)), text);
+    EXPECT_EQ(unwrapped(l.bundle.Introductions().GetText(2)), text);
+    EXPECT_TRUE(l.sink.errors.empty());
+  }
+}
+
 TEST(InfoLoaders, NumberListsAndDictionary) {
   Echomark e;
   e.fixedWords = {4, 2};
