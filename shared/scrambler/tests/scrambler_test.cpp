@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <random>
 #include <set>
+#include <string>
 #include <vector>
 
 namespace {
@@ -62,6 +63,38 @@ TEST(ScramblerTable, DefaultTableForSeedZero) {
   s.FillTable(u.data(), 10, 0.0);
   EXPECT_EQ(s.GetState(), 42.0);
   EXPECT_EQ(u, t);
+}
+
+TEST(ScramblerTable, StoredDataStaysReadable) {
+  // Every stored index, member name, credential block and content file was
+  // scrambled with the default table or the content seed: these ciphertexts
+  // must never change, or installed books and users become unreadable.
+  const std::string plain = "The Talvane scrambler, pinned: 0123456789";
+  struct Case {
+    const char* walk;
+    std::uint32_t seed;
+    bool mod255;
+    const char* hex;
+  } cases[] = {
+      {"additive, default table", 0, false,
+       "af0d285d6b4a15cd9f30394ce4f201d2933c547d9806afe1dafd4291a2fcc987481bf67190dbfa7550"},
+      {"kept in 1..255, default table", 0, true,
+       "af0d295c6b4a16cc9f303a4be4f102d1933c557c9806afe0dafc4390a2fbc986481bf67090dafa7450"},
+      {"additive, content seed", COrv_Scrambler::GetContentSeed(), false,
+       "c0fcafd6e3d261818a45b3d2f2e42ea5bb1424adc0dedcb4e8efbc178d11153bc0a37deaa1ca81eec8"},
+  };
+  for (const Case& c : cases) {
+    std::string s = plain;
+    if (c.mod255) COrv_Scrambler().ScrambleMod255(s.data(), s.size(), 1, c.seed);
+    else COrv_Scrambler().Scramble(s.data(), s.size(), 1, c.seed);
+    std::string hex;
+    for (unsigned char b : s) {
+      static const char* const digits = "0123456789abcdef";
+      hex += digits[b >> 4];
+      hex += digits[b & 15];
+    }
+    EXPECT_EQ(hex, c.hex) << c.walk;
+  }
 }
 
 TEST(ScramblerTable, CountIsBoundedByTheTable) {
