@@ -8,6 +8,7 @@
 #include <iostream>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
 
 namespace tvtest {
 
@@ -15,6 +16,26 @@ namespace {
 namespace fs = std::filesystem;
 
 Sandbox current;
+// The sandbox of the set-up before the first test, removed at the end.
+fs::path setupBase;
+// A death test's child process works in the sandbox of the test that
+// started it, inherited through the environment, and makes none of its own:
+// it ends without running the listener's clean-up.
+bool deathTestChild = false;
+
+Sandbox inheritedSandbox() {
+  auto var = [](const char* name) {
+    const char* v = std::getenv(name);
+    return fs::path(v != nullptr ? v : "");
+  };
+  Sandbox s;
+  s.home = var("HOME");
+  s.base = s.home.parent_path();
+  s.configRoot = var("TALVANE_CONFIG_ROOT");
+  s.tmp = var("TMPDIR");
+  s.runtime = var("XDG_RUNTIME_DIR");
+  return s;
+}
 
 std::string safeName(std::string s) {
   for (char& c : s)
@@ -29,9 +50,15 @@ void makeSandbox(const std::string& name) {
 
 class SandboxListener : public ::testing::EmptyTestEventListener {
   void OnTestStart(const ::testing::TestInfo& info) override {
+    if (deathTestChild) return;
     makeSandbox(std::string(info.test_suite_name()) + "." + info.name());
   }
+  void OnTestProgramEnd(const ::testing::UnitTest&) override {
+    std::error_code ec;
+    if (!setupBase.empty()) fs::remove_all(setupBase, ec);
+  }
   void OnTestEnd(const ::testing::TestInfo& info) override {
+    if (deathTestChild) return;
     std::error_code ec;
     if (info.result() != nullptr && info.result()->Failed()) {
       std::cerr << "sandbox kept: " << current.base << "\n";
@@ -45,11 +72,18 @@ class SandboxListener : public ::testing::EmptyTestEventListener {
 const Sandbox& sandbox() { return current; }
 
 void installTestEnvironment(int* argc, char** argv) {
+  for (int i = 1; i < *argc; ++i)
+    if (std::string_view(argv[i]).starts_with("--gtest_internal_run_death_test")) deathTestChild = true;
   setTestProcessVariables();
   ::testing::InitGoogleTest(argc, argv);
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   // A sandbox exists before the first test too (static set-up, test listing).
-  makeSandbox("_setup");
+  if (deathTestChild) {
+    current = inheritedSandbox();
+  } else {
+    makeSandbox("_setup");
+    setupBase = current.base;
+  }
   ::testing::UnitTest::GetInstance()->listeners().Append(new SandboxListener);
 }
 

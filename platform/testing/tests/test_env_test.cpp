@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
 #include "platform/testing/test_env.h"
+
+extern char** environ;
 
 namespace {
 
@@ -32,6 +36,34 @@ TEST(TestSandbox, EveryTestHasItsOwnFoldersAndVariables) {
 TEST(TestSandbox, DeathTestsRunInThreadsafeStyle) {
   EXPECT_EQ(GTEST_FLAG_GET(death_test_style), "threadsafe");
   EXPECT_EXIT(std::exit(3), ::testing::ExitedWithCode(3), "");
+}
+
+TEST(TestSandbox, DeathTestChildrenWorkInTheirTestsSandbox) {
+  // The child writes where the test's own sandbox is, which the test then
+  // removes: a death test leaves no folder of its own behind.
+  const std::filesystem::path mark = tvtest::sandbox().base / "from-child";
+  EXPECT_EXIT(
+      {
+        tvtest::writeFile(tvtest::sandbox().base / "from-child", "child");
+        std::exit(tvtest::sandbox().home.string() == env("HOME") ? 4 : 5);
+      },
+      ::testing::ExitedWithCode(4), "");
+  EXPECT_EQ(tvtest::readFile(mark), "child");
+}
+
+TEST(TestSandbox, ARunRemovesItsSetUpFolder) {
+  char self[] = "/proc/self/exe";
+  char filter[] = "--gtest_filter=TestSandbox.EveryTestHasItsOwnFoldersAndVariables";
+  char* argv[] = {self, filter, nullptr};
+  pid_t pid = 0;
+  ASSERT_EQ(posix_spawn(&pid, self, nullptr, nullptr, argv, environ), 0);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  const std::filesystem::path folders = tvtest::sandbox().base.parent_path();
+  EXPECT_FALSE(std::filesystem::exists(folders / ("_setup-" + std::to_string(pid))));
+  EXPECT_FALSE(std::filesystem::exists(
+      folders / ("TestSandbox.EveryTestHasItsOwnFoldersAndVariables-" + std::to_string(pid))));
 }
 
 }  // namespace
