@@ -4,15 +4,21 @@
 #   scripts/null_sink.sh start [DIR]   starts it unless one answers in DIR;
 #                                      prints the server address
 #   scripts/null_sink.sh stop [DIR]    stops the server of DIR
-# DIR defaults to ${TALVANE_PULSE_DIR:-/tmp/talvane-pulse-$UID-<tree>}, one
-# server per source tree, so that two checkouts testing at once never hear
-# each other. The sink
+#   ... start|stop --for BUILD         the server of a build folder
+# DIR defaults to ${TALVANE_PULSE_DIR:-/tmp/talvane-pulse-$UID-<key>}, one
+# server per build folder (--for) or else per source tree, so that two
+# builds testing at once (a normal and a sanitizer build, or two checkouts)
+# never hear each other. The sink
 # "nullsink" is the default output and "nullmon" (its monitor, remapped so
 # that Qt lists it) the default input. Exits 1 when no server can be started.
 set -uo pipefail
 cmd=${1:-start}
-tree=$(cd "$(dirname "$0")/.." && pwd | md5sum | cut -c1-8)
-dir=${2:-${TALVANE_PULSE_DIR:-/tmp/talvane-pulse-$(id -u)-$tree}}
+key=$(cd "$(dirname "$0")/.." && pwd -P | md5sum | cut -c1-8)
+if [[ ${2:-} == --for ]]; then
+  key=$(realpath -m "${3:?--for needs a build folder}" | md5sum | cut -c1-8)
+  set -- "$cmd"
+fi
+dir=${2:-${TALVANE_PULSE_DIR:-/tmp/talvane-pulse-$(id -u)-$key}}
 mkdir -p "$dir" && chmod 700 "$dir"
 export XDG_RUNTIME_DIR=$dir
 export PULSE_RUNTIME_PATH=$dir/pulse

@@ -20,7 +20,10 @@ werror=OFF
 export CTEST_OUTPUT_ON_FAILURE=1
 # The real audio backend's tests play into a private PulseAudio null sink;
 # without one they are skipped.
-bash scripts/null_sink.sh start >/dev/null || echo "test.sh: no null sink, the Qt audio tests will be skipped"
+build_dir=build
+[[ $mode == sanitize ]] && build_dir=build-asan
+bash scripts/null_sink.sh start --for "$build_dir" >/dev/null ||
+  echo "test.sh: no null sink, the Qt audio tests will be skipped"
 
 configure() {  # dir, extra args...
   local dir=$1; shift

@@ -9,11 +9,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 namespace tvaudio {
 
 bool useNullSink(std::string* why) {
-  const std::string cmd = std::string("bash '") + TV_SOURCE_DIR + "/scripts/null_sink.sh' start 2>&1";
+  // One server per build folder (the one holding bin/ with this program),
+  // so that builds testing at once never hear each other.
+  std::error_code ec;
+  const std::filesystem::path build =
+      std::filesystem::canonical("/proc/self/exe", ec).parent_path().parent_path();
+  const std::string cmd = std::string("bash '") + TV_SOURCE_DIR + "/scripts/null_sink.sh' start --for '" +
+                          build.string() + "' 2>&1";
   FILE* p = ::popen(cmd.c_str(), "r");
   if (p == nullptr) {
     *why = "cannot run scripts/null_sink.sh";
