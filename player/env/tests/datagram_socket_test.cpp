@@ -1,4 +1,10 @@
 #include <gtest/gtest.h>
+#include <chrono>
+#include <unistd.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <poll.h>
 
 #include <QEventLoop>
 #include <QMetaObject>
@@ -121,6 +127,84 @@ TEST(DatagramSocket, NoListenerSendsOnceThenGivesUp) {
   EXPECT_EQ(std::vector<int>(codes.begin(), codes.begin() + 5), (std::vector<int>{6, 1, 13, 4, 12}));
   EXPECT_EQ(codes.back(), 9);
   EXPECT_EQ(std::count(codes.begin(), codes.end(), 13), 1);
+}
+
+// A plain UDP socket on loopback that never answers: the arrival times of
+// what it receives, in milliseconds from `start`.
+std::vector<int64_t> arrivals(int fd, std::chrono::steady_clock::time_point start, int forMs) {
+  std::vector<int64_t> at;
+  const auto end = start + std::chrono::milliseconds(forMs);
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+    if (left.count() <= 0) break;
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
+    char b[64];
+    if (::recv(fd, b, sizeof b, 0) > 0)
+      at.push_back(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+  }
+  return at;
+}
+
+TEST(DatagramSocket, WithoutAnAnswerItResendsAfterOneAndAHalfSecondsThenEveryHalf) {
+  const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+  ASSERT_GE(fd, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  socklen_t len = sizeof addr;
+  ASSERT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len), 0);
+
+  const auto start = std::chrono::steady_clock::now();
+  std::vector<int64_t> at;
+  std::thread silent([&] { at = arrivals(fd, start, 3600); });
+  Recorder rec;
+  COrv_DatagramSocket sender(0x8001, &rec);
+  char data[] = "ping";
+  sender.SetRemote(ntohs(addr.sin_port), "127.0.0.1");
+  sender.SetData(data, 4);
+  EXPECT_FALSE(sender.SendAndWait(3));
+  silent.join();
+  ::close(fd);
+  // At once, then at 1.5, 2.0 and 2.5 s; the 3-second limit ends it.
+  ASSERT_EQ(at.size(), 4u);
+  const int64_t due[] = {0, 1500, 2000, 2500};
+  for (std::size_t k = 0; k < at.size(); ++k) {
+    EXPECT_GE(at[k], due[k]) << "send " << k;
+    EXPECT_LT(at[k], due[k] + 300) << "send " << k;
+  }
+  const std::vector<int> codes = rec.take();
+  EXPECT_EQ(std::count(codes.begin(), codes.end(), 4), 4) << "each send is reported";
+  EXPECT_EQ(std::count(codes.begin(), codes.end(), 12), 1);
+}
+
+TEST(DatagramSocket, OversizedDatagramsAreRefusedOrCut) {
+  // Larger than UDP carries: the send fails with the message-size error.
+  Recorder rec;
+  COrv_DatagramSocket sender(0x8001, &rec);
+  std::string big(70000, 'b');
+  sender.SetRemote(9, "127.0.0.1");
+  sender.SetData(big.data(), static_cast<int>(big.size()));
+  EXPECT_FALSE(sender.SendData());
+  EXPECT_EQ(sender.GetLastError(), 10040u);  // WSAEMSGSIZE
+  EXPECT_NE(sender.GetStatus().find("WSAEMSGSIZE"), std::string::npos) << sender.GetStatus();
+
+  // Larger than the listener's room: only the room is taken, and the rest
+  // is reported lost rather than answered as if whole.
+  Listener small(8);
+  ASSERT_TRUE(small.ok);
+  Recorder rec2;
+  COrv_DatagramSocket client(0x8001, &rec2);
+  std::string twenty(20, 't');
+  client.SetRemote(small.port, "127.0.0.1");
+  client.SetData(twenty.data(), static_cast<int>(twenty.size()));
+  EXPECT_TRUE(client.SendData());
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  small.stop();
+  EXPECT_EQ(small.received, 8);
+  const std::vector<int> heard = small.recorder.take();
+  EXPECT_EQ(std::count(heard.begin(), heard.end(), 5), 0) << "a cut datagram is not taken as received";
 }
 
 TEST(DatagramSocket, RefusalsAndTheirTexts) {
