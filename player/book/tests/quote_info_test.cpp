@@ -117,6 +117,46 @@ TEST_F(QuoteInfoTest, ResultBitsOfEachWord) {
   EXPECT_EQ(info.GetUserText(), "the dog");  // not stored
 }
 
+TEST_F(QuoteInfoTest, LearnersSentencesAsTheCheckerSeesThem) {
+  // A German sentence typed back as learners type it. Words compare folded
+  // (case and accents aside: ü is u, ß stays itself); each reference word
+  // gets the result of the typed word paired with it.
+  struct Case {
+    const char* what;
+    const char* typed;
+    bool solved;
+    const char* display;
+    std::vector<std::uint32_t> results;  // per reference word
+  } cases[] = {
+      {"as written", "Die Brücke über den Fluß ist alt.", true, "Die Brücke über den Fluß ist alt.",
+       {1, 1, 1, 1, 1, 1, 1}},
+      {"no capitals, no umlauts", "die brucke uber den fluß ist alt", true, "Die Brücke über den Fluß ist alt.",
+       {1, 1, 1, 1, 1, 1, 1}},
+      // An extra e; s in place of ß and one s more.
+      {"ue for ü and ss for ß are other letters", "Die Bruecke über den Fluss ist alt", false,
+       "Die Brüecke über den Fluss ist alt.", {1, 4, 1, 1, 2 | 4, 1, 1}},
+      // The c is kept as extra after the k, the c before it shown missing.
+      {"two letters swapped", "Die Brükce über den Fluß ist alt", false, "Die Brü_kce über den Fluß ist alt.",
+       {1, 8 | 4, 1, 1, 1, 1, 1}},
+      {"a word left out", "Die Brücke über Fluß ist alt", false, "Die Brücke über ___ Fluß ist alt.",
+       {1, 1, 1, 0, 1, 1, 1}},
+      {"a word too many", "Die alte Brücke über den Fluß ist alt", true, "Die Brücke über den Fluß ist alt.",
+       {1, 1, 1, 1, 1, 1, 1}},
+      {"words in another order", "Die Brücke ist alt über den Fluß", true, "Die Brücke über den Fluß ist alt.",
+       {1, 1, 1, 1, 1, 1, 1}},
+      {"a word quite wrong", "Die Straße über den Fluß ist alt", false, "Die ______ über den Fluß ist alt.",
+       {1, 0, 1, 1, 1, 1, 1}},
+  };
+  ASSERT_TRUE(load({"Die Brücke über den Fluß ist alt.", {}, {}, {}}));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(info.CompareUserText(c.typed, true));
+    EXPECT_EQ(info.IsSolved(), c.solved);
+    EXPECT_EQ(orv::toUtf8(info.GetDisplayText()), c.display);
+    EXPECT_EQ(results(), c.results);
+  }
+}
+
 TEST_F(QuoteInfoTest, FlagsOfTheLoadedWords) {
   bundle.Dictionary().Add(1, "", "", "article", kLanguage);
   bundle.Dictionary().Add(3, "", "", "Hund", kLanguage + 1);  // another language
