@@ -10,6 +10,7 @@
 
 #include "iconlib/client/glyphary_library.h"
 #include "platform/ui/quit_on_signal.h"
+#include "player/env/registry_language_settings.h"
 #include "player/shell/app.h"
 #include "shared/language/orv_language.h"
 
@@ -26,6 +27,9 @@ int main(int argc, char** argv) {
   // Book levels, categories, languages and sources take their pictures
   // from the icon library beside the program.
   tv::language::setIconLibraryLoader([] { return glyphary::openIconLibrary(); });
+  // Messages shown before the main window exists come in the stored
+  // interface language.
+  orv::InstallRegistryLanguageSettings();
 
   orv::shell::COrv_App app;
   const int code = app.InitInstance(args) ? QApplication::exec() : 0;
