@@ -8,6 +8,16 @@
 
 namespace plat::profile {
 
+std::string protectValue(std::string_view value) {
+  if (value.empty()) return {};
+  const bool blankAtEnd = text::isBlank(value.front()) || text::isBlank(value.back());
+  const bool quoted =
+      value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front();
+  if (!blankAtEnd && !quoted) return std::string(value);
+  return "\"" + std::string(value) + "\"";
+}
+
+
 namespace {
 
 std::string readOrEmpty(const std::filesystem::path& file) {

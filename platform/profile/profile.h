@@ -37,6 +37,11 @@ namespace plat::profile {
 
 // Reads ---------------------------------------------------------------
 
+// `value` as it must be written to read back whole: values that begin or
+// end with a blank, or that a pair of quotes encloses, are written inside
+// a pair of double quotes (which reading strips); others as they are.
+std::string protectValue(std::string_view value);
+
 // The value of section/key, or `def` when the section or key is missing
 // (a key present with an empty value gives an empty string). Trailing
 // blanks of `def` are removed, as the value's are. The answer holds at most

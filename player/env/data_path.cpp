@@ -160,7 +160,7 @@ bool COrv_Environment::SetDataPath(const std::string* path, bool write) {
   // A path the settings file cannot give back whole is not taken.
   if (plat::text::countChars(next) >= kPathBuffer || !plat::profile::isValidValue(next)) return false;
   if (!VerifyDataPath(&next) && !CreateDataPath(&next)) return false;
-  if (!writeSettingsValue(kSecDatapath, kKeyDataPath, next)) return false;
+  if (!writeSettingsValue(kSecDatapath, kKeyDataPath, plat::profile::protectValue(next))) return false;
   dataPath_ = std::move(next);
   return true;
 }
@@ -281,7 +281,7 @@ bool COrv_Environment::WriteAltSources(const std::vector<std::string>& list) {
   if (list.size() > static_cast<size_t>(kMaxAltSources)) return false;
   plat::profile::Batch batch;
   batch.deleteSection(kAltSources);
-  for (size_t k = 0; k < list.size(); ++k) batch.writeString(kAltSources, key2(static_cast<int>(k + 1)), list[k]);
+  for (size_t k = 0; k < list.size(); ++k) batch.writeString(kAltSources, key2(static_cast<int>(k + 1)), plat::profile::protectValue(list[k]));
   return !batch.apply(GetIndexFilePath(7));
 }
 
@@ -339,7 +339,7 @@ bool COrv_Environment::AddNamedDataPath(std::string_view name, std::string_view 
       if (freeKey == 0 || !writeSettingsValue(kSecHistory, key2(freeKey), name)) return false;
     }
   }
-  return writeSettingsValue(name, kKeyPath, folder);
+  return writeSettingsValue(name, kKeyPath, plat::profile::protectValue(folder));
 }
 
 }  // namespace orv

@@ -247,6 +247,27 @@ TEST_F(DataPathTest, SetDataPathWithWriteBuildsTheNewFolder) {
   EXPECT_EQ(COrv_Environment().GetDataPath(), e);
 }
 
+TEST_F(DataPathTest, FolderNamesWithBlanksAndQuotesReadBackExactly) {
+  // The settings files trim values and strip a pair of quotes: such folder
+  // names are stored protected, and a later start finds the same folder.
+  for (const std::string name : {"ends in a blank ", " begins with one", "\"quoted\"", "'single'"}) {
+    SCOPED_TRACE(name);
+    const std::string d = folder(name);
+    ASSERT_TRUE(COrv_Environment().SetDataPath(d, true));
+    EXPECT_EQ(COrv_Environment().GetDataPath(), d);
+
+    COrv_Environment env;
+    const std::vector<std::string> sources = {"/media/" + name, name};
+    ASSERT_TRUE(env.WriteAltSources(sources));
+    std::vector<std::string> list;
+    EXPECT_EQ(env.ReadAltSources(list, false), 2);
+    EXPECT_EQ(list, sources);
+
+    ASSERT_TRUE(env.AddNamedDataPath("Other", d));
+    EXPECT_EQ(env.GetNamedDataPath("Other", false), d);
+  }
+}
+
 TEST_F(DataPathTest, DeleteRefusesTheStandardAndTheCurrentPath) {
   COrv_Environment env;
   ASSERT_TRUE(env.CreateDataPath());  // the standard path, the documents folder
