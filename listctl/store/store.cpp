@@ -39,8 +39,10 @@ int pageRecords(int capacity, int page) { return std::min(kItemsPerPage, capacit
 LbxItem& rec(const LbxInstance* inst, int i) { return inst->store.pages[pageOf(i)][slotOf(i)]; }
 
 void repaint(LbxInstance* inst) {
-  if (inst->hwnd && !(inst->styleWord & kStyleNoRedraw) && pw::IsWindow(inst->hwnd))
-    pw::InvalidateRect(inst->hwnd, nullptr, pw::TRUE);
+  if (!inst->hwnd || !pw::IsWindow(inst->hwnd)) return;
+  // The scroll bars follow the items (one run for many changes).
+  postPending(inst, 0x609);
+  if (!(inst->styleWord & kStyleNoRedraw)) pw::InvalidateRect(inst->hwnd, nullptr, pw::TRUE);
 }
 
 void notifyErrSpace(LbxInstance* inst) {
