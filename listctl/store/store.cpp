@@ -11,6 +11,7 @@
 
 #include "listctl/core/dispatch.h"
 #include "listctl/core/library.h"
+#include "platform/text/collation.h"
 #include "platform/win/window.h"
 
 namespace lindra {
@@ -393,7 +394,7 @@ int activeKeys(const LbxInstance* inst, LbxSortKey* out) {
 int compareKey(const LbxInstance* inst, std::string_view a, std::string_view b, int type) {
   switch (type) {
     case 1:
-      return foldCompare(a, b, false, false);
+      return plat::text::collate(a, b, true);
     case 2: {
       long long x = 0, y = 0;
       const bool ox = parseInteger(a, inst->thousandSep, &x), oy = parseInteger(b, inst->thousandSep, &y);
@@ -411,7 +412,7 @@ int compareKey(const LbxInstance* inst, std::string_view a, std::string_view b, 
       return compareParsed(ox, x, oy, y);
     }
     default:
-      return foldCompare(a, b, true, false);
+      return plat::text::collate(a, b, false);
   }
 }
 
@@ -864,13 +865,13 @@ bool lbxResort(LbxInstance* inst) {
     std::vector<LbxItem> copy(count);
     for (int i = 0; i < count; ++i) copy[i] = rec(inst, i);
     if (nk == 1 && keys[0].type <= 1) {
-      // One text key: read every text once.
-      std::vector<std::string> scratch(count);
-      std::vector<std::string_view> text(count);
-      for (int i = 0; i < count; ++i) text[i] = keyText(inst, copy[i], keys[0].dataIndex, scratch[i]);
-      const bool foldCase = keys[0].type == 0, desc = keys[0].order == 2;
+      // One text key: every text's collation key is made once.
+      std::vector<std::string> scratch(count), key(count);
+      const bool withCase = keys[0].type == 1, desc = keys[0].order == 2;
+      for (int i = 0; i < count; ++i)
+        key[i] = plat::text::collationKey(keyText(inst, copy[i], keys[0].dataIndex, scratch[i]), withCase);
       std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        const int c = foldCompare(text[a], text[b], foldCase, false);
+        const int c = key[a].compare(key[b]);
         return desc ? c > 0 : c < 0;
       });
     } else {
