@@ -31,6 +31,7 @@
 #include "listctl/props/exports.h"
 #include "listctl/props/prop_records.h"
 #include "listctl/props/property_table.h"
+#include "listctl/props/design.h"
 #include "listctl/props/view_model.h"
 #include "listctl/state/saved_state.h"
 #include "listctl/store/store.h"
@@ -1402,6 +1403,11 @@ LRESULT propertyGet(LbxInstance* inst, HWND hwnd, WPARAM wParam, LPARAM out) {
         v = view::rowsFrom(inst, view::geometry(inst), inst->topIndex, true);
         break;
       case 80: v = inst->style & LBS_EXTENDEDSEL ? 2 : inst->style & LBS_MULTIPLESEL ? 1 : 0; break;
+      case 268: case 269: {  // IsHScrollVisible, IsVScrollVisible: as the list lays itself out now
+        const view::Geometry g = view::geometry(inst);
+        v = (id == 268 ? g.hBar : g.vBar) ? 1 : 0;
+        break;
+      }
       case 30: case 31: {  // the text of ListIndex / Row; none is empty
         std::string text;
         lbxItemText(inst, id == 30 ? inst->curSel : st.row, -1, &text);
@@ -1615,6 +1621,45 @@ ViewLook viewGroupHeaderLook(LbxInstance* inst, int grpPos) {
     m.from(st.pool, st.groups[static_cast<std::size_t>(grpPos)].headerLook);
   m.from(st.pool, st.levels[8]);
   return m.result(st.pool, kSysFace, kSysButtonText);
+}
+
+}  // namespace lindra
+
+// ---- what the saved state reads and rebuilds
+namespace lindra {
+
+props::AttrPool& designPool(LbxInstance* inst) { return stateOf(inst).pool; }
+
+std::uint16_t* designLevel(LbxInstance* inst, int level) {
+  if (level < 0 || level > 8) return nullptr;
+  return &stateOf(inst).levels[level];
+}
+
+std::uint16_t* designColumnLook(LbxInstance* inst, int pos, bool header) {
+  PropState& st = stateOf(inst);
+  if (pos < 0 || pos >= static_cast<int>(st.columns.size())) return nullptr;
+  ColumnRec& c = st.columns[static_cast<std::size_t>(pos)];
+  return header ? &c.headerLook : &c.look;
+}
+
+std::uint16_t* designGroupLook(LbxInstance* inst, int pos, bool header) {
+  PropState& st = stateOf(inst);
+  if (pos < 0 || pos >= static_cast<int>(st.groups.size())) return nullptr;
+  GroupRec& g = st.groups[static_cast<std::size_t>(pos)];
+  return header ? &g.headerLook : &g.look;
+}
+
+std::uint16_t designWindowFont(LbxInstance* inst) { return stateOf(inst).windowFont; }
+
+void designSetWindowFont(LbxInstance* inst, const pw::LOGFONT& lf) {
+  PropState& st = stateOf(inst);
+  pw::HFONT font = pw::CreateFontIndirect(&lf);
+  const std::uint16_t fresh = st.pool.font(lf, font);
+  if (!fresh) return;
+  if (inst->hwnd) pw::SendMessage(inst->hwnd, pw::WM_SETFONT, reinterpret_cast<WPARAM>(font), 0);
+  else inst->hfont = font;
+  st.pool.release(st.windowFont);
+  st.windowFont = fresh;
 }
 
 }  // namespace lindra
