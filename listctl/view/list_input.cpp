@@ -414,7 +414,7 @@ void showTip(LbxInstance* inst, HWND hwnd, const Cell& c) {
 
   if (dc = pw::GetDC(hwnd); dc) {
     pw::HGDIOBJ old = inst->hfont ? pw::SelectObject(dc, inst->hfont) : nullptr;
-    pw::GetTextExtentPoint32(dc, req.text, -1, &size);
+    pw::GetTextExtentPoint32(dc, req.text, static_cast<int>(std::strlen(req.text)), &size);
     if (old) pw::SelectObject(dc, old);
     pw::ReleaseDC(hwnd, dc);
   }

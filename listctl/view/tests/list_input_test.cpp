@@ -392,6 +392,9 @@ TEST_F(ListInput, ATextTipAppearsAfterItsDelay) {
   char text[64];
   GetWindowText(tip, text, sizeof text);
   EXPECT_STREQ(text, "the whole title");
+  RECT tr;
+  GetWindowRect(tip, &tr);
+  EXPECT_GT(tr.right - tr.left, 15 * 2) << "the tip is as wide as its text";
   EXPECT_EQ(SendMessage(h, lx::kMsgTipQuery2, 0, 0), MAKELONG(static_cast<WORD>(-1), 3));
 
   // Moving to another row takes it down; a target that declines shows none.
