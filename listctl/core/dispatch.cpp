@@ -213,7 +213,7 @@ DispatchResult listBoxMessage(LbxInstance* inst, HWND hwnd, UINT msg, WPARAM wPa
       redraw(inst, hwnd);
       return val(1);
     case LB_GETITEMHEIGHT: {
-      if (static_cast<int>(wParam) == -1) return val(inst->headerHeight);
+      if (static_cast<int>(wParam) == -1) return val(view::geometry(inst).headerHeight());
       const int own = storeItemHeight(inst, static_cast<int>(wParam));
       return val(own >= 0 ? own : inst->rowHeight);
     }

@@ -1128,8 +1128,14 @@ LRESULT propertySet(LbxInstance* inst, HWND hwnd, WPARAM wParam, LPARAM value) {
       return setItemText(inst, st, inst->curSel, value, false);
     case 31:
       return setItemText(inst, st, st.row, value, true);
-    case 67:
-      return setCellText(inst, st, inst->curSel, value);
+    case 67: {
+      // ColText: the ListIndex item's cell; the item is then selected again,
+      // so that its selection and caret show the new text.
+      const int index = inst->curSel;
+      const LRESULT r = setCellText(inst, st, index, value);
+      if (r == kOk) setListIndex(inst, hwnd, st, index);
+      return r;
+    }
     case 68:
       return setCellText(inst, st, st.row, value);
     case 76:
@@ -1403,6 +1409,12 @@ LRESULT propertyGet(LbxInstance* inst, HWND hwnd, WPARAM wParam, LPARAM out) {
         v = view::rowsFrom(inst, view::geometry(inst), inst->topIndex, true);
         break;
       case 80: v = inst->style & LBS_EXTENDEDSEL ? 2 : inst->style & LBS_MULTIPLESEL ? 1 : 0; break;
+      case 153: case 154: case 155: case 231: case 232: {  // MouseOver*: what lies under the cursor now
+        const view::CursorHit hit = view::hitAtCursor(inst);
+        v = id == 153 ? hit.column : id == 154 ? hit.row : id == 155 ? hit.columnHeader : id == 231 ? hit.group
+                                                                                          : hit.groupHeader;
+        break;
+      }
       case 268: case 269: {  // IsHScrollVisible, IsVScrollVisible: as the list lays itself out now
         const view::Geometry g = view::geometry(inst);
         v = (id == 268 ? g.hBar : g.vBar) ? 1 : 0;

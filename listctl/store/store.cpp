@@ -437,11 +437,42 @@ int sortedPosition(LbxInstance* inst, const LbxItem& item, const LbxSortKey* key
   return lo;
 }
 
+// The sorted place of an owner-drawn item: the owner orders two items at a
+// time (WM_COMPAREITEM); an owner that does not answer leaves every item
+// equal, so new items go to the end. -1 when the list went away meanwhile.
+int ownerSortedPosition(LbxInstance* inst, const LbxItem& item) {
+  const HWND self = inst->hwnd;
+  int lo = 0, hi = inst->itemCount;
+  while (lo < hi) {
+    const int mid = lo + (hi - lo) / 2;
+    HWND target = notifyTargetOf(inst);
+    if (!target) return inst->itemCount;
+    pw::COMPAREITEMSTRUCT ci;
+    ci.CtlType = ODT_LISTBOX;
+    ci.CtlID = inst->controlId;
+    ci.hwndItem = self;
+    ci.itemID1 = static_cast<UINT>(-1);
+    ci.itemData1 = item.content;
+    ci.itemID2 = static_cast<UINT>(mid);
+    ci.itemData2 = rec(inst, mid).content;
+    const LRESULT r = pw::SendMessage(target, pw::WM_COMPAREITEM, inst->controlId, reinterpret_cast<LPARAM>(&ci));
+    if (!pw::IsWindow(self) || instanceOf(self) != inst) return -1;
+    if (r < 0) hi = mid;
+    else lo = mid + 1;
+  }
+  return lo;
+}
+
 // Puts a built item at `pos` (-1: at the end, or at its sorted place when
-// `sorted`). The index, or -2 when memory fails (the content is released).
+// `sorted`). The index, -2 when memory fails (the content is released), or
+// LB_ERR when the owner destroyed the list while ordering it.
 int placeItem(LbxInstance* inst, LbxItem& item, int pos, bool sorted) {
   LbxSortKey keys[kMaxSortKeys];
   const int nk = sorted ? activeKeys(inst, keys) : 0;
+  if (pos < 0 && sorted && ownerDrawn(inst) && (inst->style & LBS_SORT) && inst->hwnd && inst->itemCount > 0) {
+    pos = ownerSortedPosition(inst, item);
+    if (pos < 0) return static_cast<int>(LB_ERR);
+  }
   if (pos < 0) pos = nk > 0 ? sortedPosition(inst, item, keys, nk) : inst->itemCount;
   if (!lbxInsertRecords(inst, pos, 1)) {
     releaseContent(inst, pos, item);
@@ -589,8 +620,11 @@ LRESULT lbxAddString(LbxInstance* inst, const char* text) {
     return LB_ERRSPACE;
   }
   clearSearch(inst);
-  const bool sorted = lbxSortsOnInsert(inst);
+  // A sorted owner-drawn list is ordered by its owner.
+  const bool ownerSorted = ownerDrawn(inst) && (inst->style & LBS_SORT) && inst->store.sortState != 2;
+  const bool sorted = lbxSortsOnInsert(inst) || ownerSorted;
   const int r = placeItem(inst, item, -1, sorted);
+  if (r == LB_ERR) return LB_ERR;  // the list is gone
   if (r < 0) {
     notifyErrSpace(inst);
     return LB_ERRSPACE;

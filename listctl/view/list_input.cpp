@@ -333,6 +333,29 @@ bool wheel(LbxInstance* inst, HWND, UINT msg, WPARAM wParam, LPARAM lParam, HWND
   return true;
 }
 
+CursorHit hitAtCursor(LbxInstance* inst) {
+  CursorHit hit;
+  if (!inst->hwnd) return hit;
+  pw::POINT pt;
+  pw::GetCursorPos(&pt);
+  pw::ScreenToClient(inst->hwnd, &pt);
+  const Geometry g = geometry(inst);
+  const Cell c = cellAt(inst, g, pt);
+  if (c.groupHeader) {
+    hit.groupHeader = c.column;
+    return hit;
+  }
+  if (c.header) {
+    hit.columnHeader = c.column;
+  } else {
+    hit.row = c.row;
+    hit.column = c.row >= 0 ? c.column : -1;
+  }
+  for (const Span& s : g.columns)
+    if (s.index == c.column && (c.row >= 0 || c.header)) hit.group = s.group;
+  return hit;
+}
+
 pw::HCURSOR borderCursorAt(LbxInstance* inst, pw::POINT pt) {
   const Geometry g = geometry(inst);
   if (groupBorderAt(inst, g, pt)) return groupBorderCursor();

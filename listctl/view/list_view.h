@@ -90,6 +90,14 @@ bool wheel(LbxInstance* inst, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
 // for it, or null.
 plat::win::HCURSOR borderCursorAt(LbxInstance* inst, plat::win::POINT pt);
 
+// What lies under the mouse cursor now (the MouseOver properties): the
+// row and column of a cell, the column or group whose header it is over,
+// and the group of the column; -1 for none.
+struct CursorHit {
+  int row = -1, column = -1, columnHeader = -1, group = -1, groupHeader = -1;
+};
+CursorHit hitAtCursor(LbxInstance* inst);
+
 // Selection changes that the keys, the mouse and type-ahead share. `extend`:
 // the range from the anchor; `toggle`: flip the item (multiple and Ctrl).
 void selectByUser(LbxInstance* inst, int row, bool extend, bool toggle, bool keepOthers);

@@ -419,3 +419,47 @@ TEST_F(ListInput, ATextTipAppearsAfterItsDelay) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ListInput, MouseOverPropertiesAnswerWhatLiesUnderTheCursor) {
+  HWND h = makeList(0, 20);
+  SendMessage(h, lx::kMsgSetProperty, 71, 1);  // pixels
+  SendMessage(h, lx::kMsgSetProperty, 32, 2);
+  for (int c = 0; c < 2; ++c) {
+    SendMessage(h, lx::kMsgSetProperty, 28, c);
+    float w = 60;
+    SendMessage(h, lx::kMsgSetProperty, 73, reinterpret_cast<LPARAM>(&w));
+  }
+  SendMessage(h, lx::kMsgSetProperty, 58, 1);  // HeaderShow
+  const int header = static_cast<int>(SendMessage(h, lx::LB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
+  const int rh = inst_->rowHeight;
+  struct Case {
+    int x, y;
+    int col, row, colHeader;
+  } cases[] = {
+      {10, header + 3 * rh + 2, 0, 3, -1},
+      {70, header + 1, 1, 0, -1},
+      {70, 2, -1, -1, 1},
+      {150, header + 2 * rh, -1, 2, -1},  // beyond the last column: the row only
+      {-5, 10, -1, -1, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.x << "," << c.y);
+    POINT pt{c.x, c.y};
+    ClientToScreen(h, &pt);
+    injectMouse(nullptr, pt, 0, false);
+    auto get16 = [&](int id) {
+      std::int16_t v = 0;
+      SendMessage(h, lx::kMsgGetProperty, static_cast<WPARAM>(id), reinterpret_cast<LPARAM>(&v));
+      return static_cast<int>(v);
+    };
+    std::int32_t row = 0;
+    SendMessage(h, lx::kMsgGetProperty, 154, reinterpret_cast<LPARAM>(&row));
+    EXPECT_EQ(get16(153), c.col);
+    EXPECT_EQ(row, c.row);
+    EXPECT_EQ(get16(155), c.colHeader);
+  }
+}
+
+}  // namespace
