@@ -1520,3 +1520,18 @@ void UnregisterComboClasses(pw::HINSTANCE module) {
 }
 
 }  // namespace lindra
+
+// The three window procedures under their own names, for programs that
+// subclass or superclass the combo's windows.
+LINDRA_API plat::win::LRESULT ComboProc(plat::win::HWND h, plat::win::UINT m, plat::win::WPARAM w,
+                                        plat::win::LPARAM l) {
+  return lindra::ComboProc(h, m, w, l);
+}
+LINDRA_API plat::win::LRESULT CB_EditProc(plat::win::HWND h, plat::win::UINT m, plat::win::WPARAM w,
+                                          plat::win::LPARAM l) {
+  return lindra::CB_EditProc(h, m, w, l);
+}
+LINDRA_API plat::win::LRESULT CB_Colvanec(plat::win::HWND h, plat::win::UINT m, plat::win::WPARAM w,
+                                          plat::win::LPARAM l) {
+  return lindra::CB_Colvanec(h, m, w, l);
+}

@@ -6,8 +6,12 @@
 #include "listctl/core/instance.h"
 #include "listctl/core/library.h"
 #include "listctl/core/messages.h"
+#include "listctl/props/view_model.h"
+#include "listctl/view/list_view.h"
 #include "listctl/state/saved_state.h"
+#include "listctl/store/store.h"
 #include "platform/win/gdi.h"
+#include "platform/win/scrollbar.h"
 #include "platform/win/window.h"
 
 namespace lindra {
@@ -16,22 +20,39 @@ namespace pw = plat::win;
 
 namespace {
 
-bool noWheel(LbxInstance*, HWND, UINT msg, WPARAM w, LPARAM l, HWND forward) {
-  // Wheel turns go to the forward window when one is set.
-  if (msg != pw::WM_MOUSEWHEEL || !forward || !pw::IsWindow(forward)) return false;
-  pw::SendMessage(forward, msg, w, l);
-  return true;
+constexpr UINT kPending0x603Bit = 0x40;
+constexpr int kEnableKeyEvents = 156, kEnableMouseEvents = 157;
+
+// The pending steps (messages 0x600..0x609).
+void frameChanged(LbxInstance*, HWND hwnd) {
+  pw::SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
+                   pw::SWP_NOMOVE | pw::SWP_NOSIZE | pw::SWP_NOZORDER | pw::SWP_NOACTIVATE | pw::SWP_FRAMECHANGED);
 }
-void noKeyboard(LbxInstance*, HWND, unsigned, unsigned) {}
-void noTypeAhead(LbxInstance*, HWND, char32_t) {}
-void noButton(LbxInstance*, HWND, int, bool, LPARAM) {}
-void plainPaint(LbxInstance*, HWND hwnd, pw::HDC dc) {
-  pw::RECT r;
-  pw::GetClientRect(hwnd, &r);
-  pw::FillRect(dc, &r, pw::GetSysColorBrush(pw::COLOR_WINDOW));
+void redrawFrameStep(LbxInstance*, HWND hwnd) { pw::RedrawWindow(hwnd, nullptr, nullptr, pw::RDW_FRAME | pw::RDW_INVALIDATE); }
+void invalidateStep(LbxInstance* inst, HWND hwnd) {
+  if (!(inst->styleWord & kStyleNoRedraw)) pw::InvalidateRect(hwnd, nullptr, pw::TRUE);
+}
+void barsStep(LbxInstance* inst, HWND) { view::layoutBars(inst); }
+void relayStep(LbxInstance* inst, HWND hwnd) {
+  view::layoutBars(inst);
+  invalidateStep(inst, hwnd);
+}
+// The row height and average character width follow the list font.
+void metricsStep(LbxInstance* inst, HWND hwnd) {
+  if (pw::HDC dc = pw::GetDC(hwnd)) {
+    pw::HGDIOBJ old = inst->hfont ? pw::SelectObject(dc, inst->hfont) : nullptr;
+    pw::TEXTMETRIC tm;
+    pw::GetTextMetrics(dc, &tm);
+    if (old) pw::SelectObject(dc, old);
+    pw::ReleaseDC(hwnd, dc);
+    if (!(inst->style & LBS_OWNERDRAWFIXED)) inst->rowHeight = tm.tmHeight + tm.tmExternalLeading;
+    inst->columnWidth = tm.tmAveCharWidth;
+  }
+  relayStep(inst, hwnd);
 }
 
-constexpr UINT kPending0x603Bit = 0x40;
+bool keyEvents(LbxInstance* inst) { return inst->keyNotify && viewValue(inst, kEnableKeyEvents) != 0; }
+bool mouseEvents(LbxInstance* inst) { return inst->notifyEnable && viewValue(inst, kEnableMouseEvents) != 0; }
 
 DispatchResult def() { return {0, true}; }
 DispatchResult val(LRESULT v) { return {v, false}; }
@@ -94,7 +115,7 @@ DispatchResult runPending(LbxInstance* inst, HWND hwnd, UINT msg) {
 DispatchResult keyDown(LbxInstance* inst, HWND hwnd, WPARAM wParam) {
   unsigned key = static_cast<unsigned>(wParam & 0xFFFF);
   const unsigned shifts = shiftState();
-  if (inst->keyNotify) {
+  if (keyEvents(inst)) {
     if (HWND target = notifyTargetOf(inst)) {
       LbxKeyNotify n{static_cast<std::uint16_t>(key), static_cast<std::uint16_t>(shifts)};
       pw::SendMessage(target, kNotifyKeyDown, inst->controlId, reinterpret_cast<LPARAM>(&n));
@@ -109,7 +130,7 @@ DispatchResult keyDown(LbxInstance* inst, HWND hwnd, WPARAM wParam) {
 
 DispatchResult character(LbxInstance* inst, HWND hwnd, WPARAM wParam) {
   auto ch = static_cast<std::uint32_t>(wParam);
-  if (inst->keyNotify) {
+  if (keyEvents(inst)) {
     if (HWND target = notifyTargetOf(inst)) {
       pw::SendMessage(target, kNotifyChar, inst->controlId, reinterpret_cast<LPARAM>(&ch));
       if (instanceOf(hwnd) != inst) return def();
@@ -145,6 +166,42 @@ DispatchResult textExtent(LbxInstance* inst, HWND hwnd, WPARAM wParam, LPARAM lP
   return val(pw::MAKELONG(size.cx, size.cy));
 }
 
+// Draws the 3-D frame around the client area: into the window's own
+// device context, or into `dc` (0x471) taken as the window's.
+void paintOwnFrame(LbxInstance* inst, HWND hwnd, pw::HDC dc) {
+  if (view::frameWidth(inst) <= 0) return;
+  pw::RECT wr, cr;
+  pw::GetWindowRect(hwnd, &wr);
+  pw::GetClientRect(hwnd, &cr);
+  pw::POINT origin{0, 0};
+  pw::ClientToScreen(hwnd, &origin);
+  const int w = view::frameWidth(inst);
+  const pw::RECT frame{origin.x - wr.left - w, origin.y - wr.top - w, origin.x - wr.left + cr.right + w,
+                       origin.y - wr.top + cr.bottom + w};
+  pw::HDC own = dc ? dc : pw::GetWindowDC(hwnd);
+  if (!own) return;
+  view::paintFrame(inst, own, frame);
+  if (!dc) pw::ReleaseDC(hwnd, own);
+}
+
+// 0x612: completes a draw request for item `itemID`: its rectangle, state,
+// data and the list's identity. 1 when filled, 0 for a bad item.
+LRESULT fillDrawRequest(LbxInstance* inst, pw::DRAWITEMSTRUCT* dis) {
+  if (!dis) return 0;
+  const int row = static_cast<int>(dis->itemID);
+  const LbxItem* item = lbxItem(inst, row);
+  if (!item || !view::itemRect(inst, row, &dis->rcItem)) return 0;
+  const bool multi = (inst->style & (LBS_MULTIPLESEL | LBS_EXTENDEDSEL)) != 0;
+  dis->CtlType = ODT_LISTBOX;
+  dis->CtlID = inst->controlId;
+  dis->hwndItem = inst->hwnd;
+  dis->itemAction = pw::ODA_DRAWENTIRE;
+  dis->itemState = ((multi ? lbxIsSelected(inst, row) : row == inst->curSel) ? pw::ODS_SELECTED : 0u) |
+                   (inst->hasFocus && row == inst->curSel ? pw::ODS_FOCUS : 0u);
+  dis->itemData = (inst->style & LBS_OWNERDRAWFIXED) ? item->content : item->itemData;
+  return 1;
+}
+
 DispatchResult listBoxMessage(LbxInstance* inst, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case LB_DIR:
@@ -156,7 +213,7 @@ DispatchResult listBoxMessage(LbxInstance* inst, HWND hwnd, UINT msg, WPARAM wPa
       redraw(inst, hwnd);
       return val(1);
     case LB_GETITEMHEIGHT: {
-      if (static_cast<int>(wParam) == -1) return val(inst->headerHeight);
+      if (static_cast<int>(wParam) == -1) return val(view::geometry(inst).headerHeight());
       const int own = storeItemHeight(inst, static_cast<int>(wParam));
       return val(own >= 0 ? own : inst->rowHeight);
     }
@@ -166,6 +223,28 @@ DispatchResult listBoxMessage(LbxInstance* inst, HWND hwnd, UINT msg, WPARAM wPa
       return val(inst->itemCount);
     case LB_GETTOPINDEX:
       return val(inst->topIndex);
+    case LB_SETTOPINDEX: {
+      const int index = static_cast<int>(static_cast<pw::LONG>(wParam));
+      if (index < 0 || (index >= inst->itemCount && inst->itemCount > 0)) return val(LB_ERR);
+      view::setTop(inst, index);
+      return val(0);
+    }
+    case LB_GETITEMRECT: {
+      pw::RECT r;
+      if (!lParam || !view::itemRect(inst, static_cast<int>(static_cast<pw::LONG>(wParam)), &r)) return val(LB_ERR);
+      *reinterpret_cast<pw::RECT*>(lParam) = r;
+      return val(1);
+    }
+    case LB_GETHORIZONTALEXTENT:
+      return val(inst->horzExtent);
+    case LB_SETHORIZONTALEXTENT:
+      inst->horzExtent = static_cast<int>(wParam & 0xFFFF);
+      postPending(inst, 0x609);
+      return val(0);
+    case LB_SETCOLUMNWIDTH:
+      inst->columnWidth = static_cast<int>(wParam & 0xFFFF);
+      redraw(inst, hwnd);
+      return val(0);
     case LB_GETCURSEL:
       return val(inst->curSel);
     case LB_GETCARETINDEX:
@@ -190,7 +269,9 @@ DispatchResult listBoxMessage(LbxInstance* inst, HWND hwnd, UINT msg, WPARAM wPa
 }  // namespace
 
 ListBehaviour& behaviour() {
-  static ListBehaviour b{noWheel, noKeyboard, noTypeAhead, noButton, plainPaint, {}};
+  static ListBehaviour b{view::wheel, view::keyboard, view::typeAhead, view::button, view::paint,
+                         {frameChanged, redrawFrameStep, nullptr, nullptr, nullptr, invalidateStep, relayStep,
+                          metricsStep, metricsStep, barsStep}};
   return b;
 }
 
@@ -277,6 +358,7 @@ DispatchResult ListBoxDispatch(LbxInstance* inst, HWND hwnd, UINT msg, WPARAM wP
       if (pw::IsWindow(hwnd)) redrawFrame(hwnd);
       return def();
     case pw::WM_KILLFOCUS:
+      view::hideTip(inst);
       if (inst->captured) releaseCapture(inst, hwnd);
       std::memset(inst->typeAhead, 0, sizeof inst->typeAhead);
       inst->hasFocus = false;
@@ -346,18 +428,33 @@ DispatchResult ListBoxDispatch(LbxInstance* inst, HWND hwnd, UINT msg, WPARAM wP
       return val(0);
     case pw::WM_GETFONT:
       return val(reinterpret_cast<LRESULT>(inst->hfont));
-    case pw::WM_NCCALCSIZE:
+    case pw::WM_NCCALCSIZE: {
+      // The window's own border first, then the list's 3-D frame inside it.
       pw::DefWindowProc(hwnd, msg, wParam, lParam);
+      if (lParam) {
+        pw::RECT* r = wParam ? &reinterpret_cast<pw::NCCALCSIZE_PARAMS*>(lParam)->rgrc[0]
+                             : reinterpret_cast<pw::RECT*>(lParam);
+        const int w = view::frameWidth(inst);
+        r->left += w;
+        r->top += w;
+        r->right = std::max(r->left, r->right - w);
+        r->bottom = std::max(r->top, r->bottom - w);
+      }
       return val(0);
-    case pw::WM_NCHITTEST:
-      // Column and group borders are found by the header code; none yet.
-      inst->hitCursor = nullptr;
+    }
+    case pw::WM_NCHITTEST: {
+      // A column or group border under the mouse chooses the resize cursor.
+      pw::POINT pt{pw::GET_X_LPARAM(lParam), pw::GET_Y_LPARAM(lParam)};
+      pw::ScreenToClient(hwnd, &pt);
+      inst->hitCursor = view::borderCursorAt(inst, pt);
       return val(pw::HTCLIENT);
+    }
     case pw::WM_NCPAINT:
       if (pw::IsWindowVisible(hwnd)) {
         if (inst->pending & pendingBit(0x601)) runPending(inst, hwnd, 0x601);
         if (inst->pending & pendingBit(0x600)) runPending(inst, hwnd, 0x600);
         pw::DefWindowProc(hwnd, msg, wParam, lParam);
+        paintOwnFrame(inst, hwnd, nullptr);
         if (inst->pending & kPending0x603Bit) pw::SendMessage(hwnd, 0x603, 0, 0);
       }
       return val(0);
@@ -380,29 +477,41 @@ DispatchResult ListBoxDispatch(LbxInstance* inst, HWND hwnd, UINT msg, WPARAM wP
     case pw::WM_CHAR:
       return character(inst, hwnd, wParam);
     case pw::WM_TIMER:
+      if (wParam == view::kTipTimer) view::tipTick(inst, hwnd);
       if (wParam == kCaretBlinkTimer) {
         inst->caretBlink = !inst->caretBlink;
         redraw(inst, hwnd);
       }
       return def();
     case pw::WM_HSCROLL:
-    case pw::WM_VSCROLL:
-      if (msg == pw::WM_VSCROLL) pw::UpdateWindow(hwnd);
+    case pw::WM_VSCROLL: {
+      // From the list's own bars (lParam) or sent by a program (lParam 0).
+      int thumb = pw::HIWORD(static_cast<pw::ULONG_PTR>(wParam));
+      if (HWND bar = reinterpret_cast<HWND>(lParam)) {
+        pw::SCROLLINFO si;
+        si.fMask = pw::SIF_TRACKPOS;
+        if (pw::GetScrollInfo(bar, pw::SB_CTL, &si)) thumb = si.nTrackPos;
+      }
+      view::hideTip(inst);
+      view::scroll(inst, msg == pw::WM_VSCROLL, pw::LOWORD(static_cast<pw::ULONG_PTR>(wParam)), thumb);
+      if (msg == pw::WM_VSCROLL && pw::IsWindow(hwnd)) pw::UpdateWindow(hwnd);
       return val(0);
+    }
     case pw::WM_LBUTTONDOWN:
       inst->shiftDown = (wParam & pw::MK_SHIFT) != 0;
       inst->ctrlDown = (wParam & pw::MK_CONTROL) != 0;
       behaviour().button(inst, hwnd, 1, false, lParam);
-      if (instanceOf(hwnd) == inst && inst->notifyEnable)
+      if (instanceOf(hwnd) == inst && mouseEvents(inst))
         if (HWND t = notifyTargetOf(inst)) pw::SendMessage(t, kNotifyLButtonDown, inst->controlId, lParam);
       return val(0);
     case pw::WM_LBUTTONUP:
-      if (inst->captured) releaseCapture(inst, hwnd);
-      inst->dragging = false;
+      view::buttonUp(inst, hwnd, lParam);
       return val(0);
     case pw::WM_LBUTTONDBLCLK:
+      inst->shiftDown = (wParam & pw::MK_SHIFT) != 0;
+      inst->ctrlDown = (wParam & pw::MK_CONTROL) != 0;
       behaviour().button(inst, hwnd, 1, true, lParam);
-      if (instanceOf(hwnd) == inst)
+      if (instanceOf(hwnd) == inst && mouseEvents(inst))
         if (HWND t = notifyTargetOf(inst)) pw::SendMessage(t, kNotifyLDoubleClick, inst->controlId, lParam);
       return val(0);
     case pw::WM_RBUTTONDBLCLK:
@@ -415,7 +524,9 @@ DispatchResult ListBoxDispatch(LbxInstance* inst, HWND hwnd, UINT msg, WPARAM wP
     case pw::WM_RBUTTONUP:
     case pw::WM_MBUTTONDOWN:
     case pw::WM_MBUTTONUP:
+      return val(0);
     case pw::WM_MOUSEMOVE:
+      view::mouseMove(inst, hwnd, lParam);
       return val(0);
     case pw::WM_CAPTURECHANGED:
       inst->captured = false;
@@ -439,6 +550,7 @@ DispatchResult ListBoxDispatch(LbxInstance* inst, HWND hwnd, UINT msg, WPARAM wP
                            pw::SWP_FRAMECHANGED);
       return val(0);
     case kMsgPaintFrame:
+      paintOwnFrame(inst, hwnd, reinterpret_cast<pw::HDC>(wParam));
       return val(0);
     case kMsgSetMultiSel: {
       if (wParam) inst->style |= LBS_MULTIPLESEL;
@@ -483,7 +595,7 @@ DispatchResult ListBoxDispatch(LbxInstance* inst, HWND hwnd, UINT msg, WPARAM wP
         return val(pw::SendMessage(inst->firstNotify, msg, wParam, lParam));
       return val(0);
     case kMsgDrawRequest:
-      return val(0);
+      return val(fillDrawRequest(inst, reinterpret_cast<pw::DRAWITEMSTRUCT*>(lParam)));
     case kMsgCurrentText:
       return currentText(inst, wParam, lParam, false);
     case kMsgCurrentTextLength:
@@ -494,9 +606,11 @@ DispatchResult ListBoxDispatch(LbxInstance* inst, HWND hwnd, UINT msg, WPARAM wP
     case kMsgSetOwnerValue:
       inst->ownerValue = lParam;
       return val(0);
-    case kMsgTipQuery1:
-    case kMsgTipQuery2:
-      return val(0);
+    case kMsgTipQuery1:  // the tip window while one is shown, else 0
+      return val(reinterpret_cast<LRESULT>(inst->tipWindow));
+    case kMsgTipQuery2:  // the tip's cell: row in the high, column in the low half; -1 when none
+      if (!inst->tipWindow) return val(-1);
+      return val(pw::MAKELONG(static_cast<pw::WORD>(inst->tipColumn), static_cast<pw::WORD>(inst->tipRow)));
     case kMsgLoadState:  // lParam: a block made by the save message, which stays the caller's
       return val(state::setStateBlob(inst, state::kStateProperty, reinterpret_cast<pw::HGLOBAL>(lParam)));
     case kMsgSaveState:  // a new block the caller frees, 0 when the stream could not be made

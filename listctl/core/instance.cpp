@@ -1,4 +1,5 @@
 #include "listctl/core/instance.h"
+#include "listctl/view/list_view.h"
 
 #include <cstring>
 #include <string>
@@ -109,6 +110,8 @@ bool createInstance(HWND hwnd, const pw::CREATESTRUCT* cs) {
   inst->instance = cs->hInstance;
   inst->parent = cs->hwndParent;
   inst->style = style & ~(pw::WS_HSCROLL | pw::WS_VSCROLL);
+  inst->scrollStyle = style & (pw::WS_HSCROLL | pw::WS_VSCROLL);
+  inst->dragRow = inst->resizeColumn = inst->tipRow = inst->tipColumn = -1;
   inst->controlId = static_cast<std::uint16_t>(reinterpret_cast<std::uintptr_t>(cs->hMenu));
   inst->itemsPerPage = 3555;
   inst->curSel = -1;
@@ -193,6 +196,8 @@ void destroyInstance(HWND hwnd) {
   if (!inst) return;
   // Items and cells belong to the store, columns, groups, fonts and
   // pictures to the property code; the record's own blocks are freed here.
+  view::hideTip(inst);
+  pw::KillTimer(hwnd, view::kTipTimer);
   lbxResetContent(inst);
   propertyRelease(inst);
   destroyChild(inst->hScroll);

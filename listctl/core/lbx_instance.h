@@ -114,6 +114,20 @@ struct LbxInstance {
   std::uint8_t frame[kFrameRecordSize];
 
   LbxStore store;             // items and cells (listctl/store/store.h)
+
+  // The view: scrolling, type-ahead and text tips (listctl/view).
+  std::uint32_t scrollStyle;  // WS_HSCROLL / WS_VSCROLL asked for: the bars the list draws itself
+  std::int32_t horzExtent;    // LB_SETHORIZONTALEXTENT, pixels
+  std::int32_t xOffset;       // horizontal scroll position, pixels
+  std::int32_t wheelRest;     // wheel turn not yet worth a line
+  std::uint32_t typeAheadTick;  // time of the last type-ahead character
+  std::int32_t dragRow;       // row under the mouse while the button is held, -1 none
+  std::int32_t resizeColumn;  // column position whose border is dragged, -1 none
+  std::int32_t resizeStartX, resizeStartWidth;
+  std::int32_t tipRow, tipColumn;  // cell under the mouse for the text tip, -1 none
+  std::uint32_t tipSince;     // when the mouse came to that cell
+  HWND tipWindow;             // the nwTextTip window while one is shown
+  bool vBarShown, hBarShown;  // as last laid out
 };
 
 // The instance of a list window, or null.

@@ -3,7 +3,9 @@
 #include "listctl/combo/combo.h"
 #include "listctl/pool/pool.h"
 #include "listctl/pool/pool_debug.h"
+#include "listctl/view/list_view.h"
 #include "platform/win/gdi.h"
+#include "platform/win/scrollbar.h"
 #include "platform/win/window.h"
 
 namespace lindra {
@@ -34,9 +36,13 @@ LibraryState& S() {
 // operation answers "no block" and the caller reports LB_ERRSPACE.
 int failPoolErrors(const PoolErrorRecord*) { return 0; }
 
-// Until the own scroll bar is built, its class exists with the default
-// behaviour, so that templates naming it still load.
-LRESULT placeholderProc(HWND h, UINT m, WPARAM w, LPARAM l) { return pw::DefWindowProc(h, m, w, l); }
+// The library's own vertical scroll bar: the platform's scroll-bar control,
+// vertical whatever its style says.
+LRESULT ownVScrollProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+  if (m == pw::WM_NCCREATE)
+    pw::SetWindowLong(h, pw::GWL_STYLE, pw::GetWindowLong(h, pw::GWL_STYLE) | static_cast<pw::LONG>(pw::SBS_VERT));
+  return pw::detail::scrollBarProc(h, m, w, l);
+}
 
 struct ClassEntry {
   const char* name;
@@ -48,7 +54,7 @@ struct ClassEntry {
 const ClassEntry kClasses[] = {
     {kListClass, pw::CS_GLOBALCLASS | pw::CS_DBLCLKS | pw::CS_HREDRAW | pw::CS_VREDRAW,
      static_cast<int>(sizeof(void*)), ListBoxProc},
-    {kVScrollClass, pw::CS_GLOBALCLASS, static_cast<int>(sizeof(void*)), placeholderProc},
+    {kVScrollClass, pw::CS_GLOBALCLASS, static_cast<int>(sizeof(void*)), ownVScrollProc},
 };
 
 bool registerOne(HINSTANCE module, const ClassEntry& c) {
@@ -65,6 +71,7 @@ bool registerOne(HINSTANCE module, const ClassEntry& c) {
 void unregisterAll(HINSTANCE module) {
   for (const ClassEntry& c : kClasses) pw::UnregisterClass(c.name, module);
   UnregisterComboClasses(module);
+  view::unregisterTipClass(module);
 }
 
 }  // namespace
@@ -78,6 +85,7 @@ int LibraryEntry(HINSTANCE module, unsigned reason) {
       if (!registerOne(module, kClasses[0])) return 0;
       RegisterComboClasses(module);
       for (std::size_t i = 1; i < std::size(kClasses); ++i) registerOne(module, kClasses[i]);
+      view::registerTipClass(module);
       // The screen is not read here: no display need exist while libraries
       // load. The first instance reads it.
       s.module = module;

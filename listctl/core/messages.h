@@ -2,6 +2,9 @@
 // the library's own.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+
 #include "platform/win/win_types.h"
 
 namespace lindra {
@@ -49,5 +52,27 @@ struct LbxKeyNotify {
 };
 
 inline constexpr plat::win::UINT_PTR kCaretBlinkTimer = 0x93;
+
+// WM_COMMAND codes of a click on a header: 2000 a column header, 2001 a
+// group header. The clicked column (or group) position is the column of the
+// last hit cell (0x47F), with row -1.
+inline constexpr unsigned kLbnHeaderClick = 2000, kLbnGroupHeaderClick = 2001;
+
+// The record of the text-tip request 0x50C (wParam: the control
+// identifier). The list fills it with the cell under the mouse and its text,
+// and `result` 1 when the text does not fit its cell; the target may change
+// the text and sets `result` to 1 to show the tip, 0 for none.
+inline constexpr std::size_t kTipTextSize = 1024;
+#pragma pack(push, 1)
+struct LbxTipRequest {
+  std::int32_t result;                 // byte 0
+  std::int32_t left, top, right, bottom;  // bytes 4-19: the cell, client coordinates
+  std::int16_t column;                 // byte 20: column position, -1 without columns
+  std::int32_t row;                    // byte 22
+  char text[kTipTextSize];             // byte 26: NUL-terminated UTF-8
+};
+#pragma pack(pop)
+static_assert(offsetof(LbxTipRequest, column) == 20 && offsetof(LbxTipRequest, row) == 22 &&
+              offsetof(LbxTipRequest, text) == 26);
 
 }  // namespace lindra

@@ -267,7 +267,7 @@ inline std::size_t smallSlot(unsigned c) { return roundUp(4 * c + 4, 8); }
 inline std::size_t smallUsable(unsigned c) { return 4 * c + 3; }
 
 struct GlobalAllocator {
-  PoolErrorHandler handler = PoolFailHandler;
+  PoolErrorHandler handler = PoolMessageBoxHandler;
   MemPool* pools = nullptr;
   int users = 0;
   struct Slot {

@@ -121,8 +121,12 @@ struct PoolErrorRecord {
 // MEM_OUT_OF_MEMORY), 0 to let the operation fail.
 using PoolErrorHandler = int (*)(const PoolErrorRecord* error);
 
-// The installed handler at start: answers 0 ("fail") to everything.
+// Answers 0 ("fail") to everything: the handler that "none" installs.
 int PoolFailHandler(const PoolErrorRecord* error);
+// The installed handler at start: a beep and a message box naming the
+// error (pool_error_box.cpp). Retry answers 1; OK and Ignore 0; Cancel and
+// Abort end the process.
+int PoolMessageBoxHandler(const PoolErrorRecord* error);
 
 MemPool* PoolCreate(unsigned poolFlags);
 MemPool* PoolCreateEx(std::size_t fixedSize, std::size_t fixedCount, unsigned poolFlags);

@@ -115,7 +115,11 @@ pw::LRESULT setPicture(pw::HWND hwnd, int id, std::uint16_t type, std::uint16_t 
 LINDRA_PROPERTIES(LINDRA_DEFINE_ROW)
 LINDRA_WINDOW_PROPERTIES(LINDRA_DEFINE_ROW)
 
-#define LINDRA_DEFINE_ALIAS(id, Name, Alias)                                                                \
-  LINDRA_API pw::LRESULT CbxGet##Alias(pw::HWND hwnd, LINDRA_GETARGS_Enum) { return CbxGet##Name(hwnd, out); } \
-  LINDRA_API pw::LRESULT CbxSet##Alias(pw::HWND hwnd, LINDRA_SETARGS_Enum) { return CbxSet##Name(hwnd, value); }
+#define LINDRA_DEFINE_ALIAS(id, Name, Alias)                                        \
+  LINDRA_API pw::LRESULT CbxGet##Alias(pw::HWND hwnd, LINDRA_GETARGS_Enum) {        \
+    LINDRA_BODY(Get, id, Enum, 0)                                                   \
+  }                                                                                 \
+  LINDRA_API pw::LRESULT CbxSet##Alias(pw::HWND hwnd, LINDRA_SETARGS_Enum) {        \
+    LINDRA_BODY(Set, id, Enum, 0)                                                   \
+  }
 LINDRA_EXPORT_ALIASES(LINDRA_DEFINE_ALIAS)

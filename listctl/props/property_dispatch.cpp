@@ -31,8 +31,11 @@
 #include "listctl/props/exports.h"
 #include "listctl/props/prop_records.h"
 #include "listctl/props/property_table.h"
+#include "listctl/props/design.h"
+#include "listctl/props/view_model.h"
 #include "listctl/state/saved_state.h"
 #include "listctl/store/store.h"
+#include "listctl/view/list_view.h"
 #include "platform/win/gdi.h"
 #include "platform/win/window.h"
 
@@ -1125,8 +1128,14 @@ LRESULT propertySet(LbxInstance* inst, HWND hwnd, WPARAM wParam, LPARAM value) {
       return setItemText(inst, st, inst->curSel, value, false);
     case 31:
       return setItemText(inst, st, st.row, value, true);
-    case 67:
-      return setCellText(inst, st, inst->curSel, value);
+    case 67: {
+      // ColText: the ListIndex item's cell; the item is then selected again,
+      // so that its selection and caret show the new text.
+      const int index = inst->curSel;
+      const LRESULT r = setCellText(inst, st, index, value);
+      if (r == kOk) setListIndex(inst, hwnd, st, index);
+      return r;
+    }
     case 68:
       return setCellText(inst, st, st.row, value);
     case 76:
@@ -1183,15 +1192,14 @@ LRESULT propertySet(LbxInstance* inst, HWND hwnd, WPARAM wParam, LPARAM value) {
       slot.value = v32;
       st.slots[167].value = v32 & 1 ? 0 : 3;
       st.slots[130].value = v32 & 2 ? 0 : 3;
-      inst->style = (inst->style & ~(pw::WS_HSCROLL | pw::WS_VSCROLL)) | (v32 & 1 ? pw::WS_HSCROLL : 0u) |
-                    (v32 & 2 ? pw::WS_VSCROLL : 0u);
+      inst->scrollStyle = (v32 & 1 ? pw::WS_HSCROLL : 0u) | (v32 & 2 ? pw::WS_VSCROLL : 0u);
       relayColumns(inst);
       return kOk;
     case 130: case 167:  // ScrollBarV, ScrollBarH: Hide clears the bar's style bit
       if (!inEnum(id, v32)) return kRefused;
       slot.value = v32;
-      if (v32 == 3) inst->style &= ~(id == 130 ? pw::WS_VSCROLL : pw::WS_HSCROLL);
-      else inst->style |= id == 130 ? pw::WS_VSCROLL : pw::WS_HSCROLL;
+      if (v32 == 3) inst->scrollStyle &= ~(id == 130 ? pw::WS_VSCROLL : pw::WS_HSCROLL);
+      else inst->scrollStyle |= id == 130 ? pw::WS_VSCROLL : pw::WS_HSCROLL;
       relayColumns(inst);
       return kOk;
     case 33:
@@ -1397,12 +1405,21 @@ LRESULT propertyGet(LbxInstance* inst, HWND hwnd, WPARAM wParam, LPARAM out) {
       case 90: v = inst->store.lastAdded; break;
       case 255: v = inst->styleWord & kStyleNoRedraw ? 0 : -1; break;
       case 103: v = selectedCount(inst); break;
-      case 104: {
-        const int rows = inst->rowHeight > 0 ? std::max(0, inst->clientHeight) / inst->rowHeight : 0;
-        v = std::max(0, std::min(inst->itemCount - inst->topIndex, rows));
+      case 104:  // VisibleRows: last visible - top + 1, a row cut at the bottom counting
+        v = view::rowsFrom(inst, view::geometry(inst), inst->topIndex, true);
+        break;
+      case 80: v = inst->style & LBS_EXTENDEDSEL ? 2 : inst->style & LBS_MULTIPLESEL ? 1 : 0; break;
+      case 153: case 154: case 155: case 231: case 232: {  // MouseOver*: what lies under the cursor now
+        const view::CursorHit hit = view::hitAtCursor(inst);
+        v = id == 153 ? hit.column : id == 154 ? hit.row : id == 155 ? hit.columnHeader : id == 231 ? hit.group
+                                                                                          : hit.groupHeader;
         break;
       }
-      case 80: v = inst->style & LBS_EXTENDEDSEL ? 2 : inst->style & LBS_MULTIPLESEL ? 1 : 0; break;
+      case 268: case 269: {  // IsHScrollVisible, IsVScrollVisible: as the list lays itself out now
+        const view::Geometry g = view::geometry(inst);
+        v = (id == 268 ? g.hBar : g.vBar) ? 1 : 0;
+        break;
+      }
       case 30: case 31: {  // the text of ListIndex / Row; none is empty
         std::string text;
         lbxItemText(inst, id == 30 ? inst->curSel : st.row, -1, &text);
@@ -1473,6 +1490,188 @@ LRESULT propertyGet(LbxInstance* inst, HWND hwnd, WPARAM wParam, LPARAM out) {
   if (isSixteen(k.type)) *reinterpret_cast<std::int16_t*>(out) = static_cast<std::int16_t>(v);
   else *reinterpret_cast<std::int32_t*>(out) = v;
   return kOk;
+}
+
+}  // namespace lindra
+
+// ---- what the view reads
+namespace lindra {
+
+namespace {
+
+// Fills the fields of `out` still unset from the records in `handles`, in
+// order; a zero handle or an unset field passes on to the next record.
+struct LookMerge {
+  std::uint16_t back = 0, fore = 0;
+  std::uint8_t alignH = 0, ellipsis = 0;
+  void from(const AttrPool& pool, std::uint16_t h) {
+    const CellLook* l = pool.lookOf(h);
+    if (!l) return;
+    if (!back) back = l->back;
+    if (!fore) fore = l->fore;
+    if (!alignH) alignH = l->alignH;
+    if (!ellipsis) ellipsis = l->ellipsis;
+  }
+  ViewLook result(const AttrPool& pool, std::uint32_t defBack, std::uint32_t defFore) const {
+    ViewLook v;
+    v.back = back ? pool.colourOf(back) : defBack;
+    v.fore = fore ? pool.colourOf(fore) : defFore;
+    // AlignH is kept as value + 1: 1 Default, 2 Left, 3 Center, 4 Right.
+    v.alignH = alignH == 3 ? 1 : alignH == 4 ? 2 : 0;
+    v.ellipsis = ellipsis == 3;  // TextEllipsis Yes
+    return v;
+  }
+};
+
+std::uint16_t cellHandle(LbxInstance* inst, const ColumnRec& c, int row) {
+  const LbxItem* item = lbxItem(inst, row);
+  if (!item || item->cellCount <= c.dataIndex || !item->content) return 0;
+  const auto* cells = reinterpret_cast<const unsigned char*>(item->content);
+  std::uint16_t h = 0;
+  std::memcpy(&h, cells + c.dataIndex * sizeof(LbxCell) + offsetof(LbxCell, attr), sizeof h);
+  return h;
+}
+
+std::uint16_t itemHandle(LbxInstance* inst, int row) {
+  const LbxItem* item = lbxItem(inst, row);
+  if (!item) return 0;
+  std::uint16_t h = 0;
+  std::memcpy(&h, reinterpret_cast<const unsigned char*>(item) + offsetof(LbxItem, attr), sizeof h);
+  return h;
+}
+
+constexpr std::uint32_t kSysWindow = pw::SYSCOLOR_REF_BIT | pw::COLOR_WINDOW;
+constexpr std::uint32_t kSysWindowText = pw::SYSCOLOR_REF_BIT | pw::COLOR_WINDOWTEXT;
+constexpr std::uint32_t kSysFace = pw::SYSCOLOR_REF_BIT | pw::COLOR_BTNFACE;
+constexpr std::uint32_t kSysButtonText = pw::SYSCOLOR_REF_BIT | pw::COLOR_BTNTEXT;
+
+}  // namespace
+
+std::vector<ViewColumn> viewColumns(LbxInstance* inst) {
+  PropState& st = stateOf(inst);
+  std::vector<ViewColumn> out(st.columns.size());
+  for (std::size_t i = 0; i < st.columns.size(); ++i) {
+    const ColumnRec& c = st.columns[i];
+    out[i].width = static_cast<int>(std::lround(c.widthPx));
+    out[i].hidden = c.hide != 0;
+    out[i].parentGroup = c.parentGroup;
+    out[i].header = c.headerText;
+  }
+  return out;
+}
+
+std::vector<ViewGroup> viewGroups(LbxInstance* inst) {
+  PropState& st = stateOf(inst);
+  std::vector<ViewGroup> out(st.groups.size());
+  for (std::size_t i = 0; i < st.groups.size(); ++i) {
+    out[i].width = static_cast<int>(std::lround(st.groups[i].widthPx));
+    out[i].hidden = st.groups[i].hide != 0;
+    out[i].header = st.groups[i].headerText;
+  }
+  return out;
+}
+
+std::int32_t viewValue(LbxInstance* inst, int id) {
+  if (id < kFirstId || id > kLastId) return 0;
+  return stateOf(inst).slots[static_cast<std::size_t>(id)].value;
+}
+
+ViewLook viewCellLook(LbxInstance* inst, int row, int colPos, bool selected) {
+  PropState& st = stateOf(inst);
+  LookMerge m;
+  const ColumnRec* c =
+      colPos >= 0 && colPos < static_cast<int>(st.columns.size()) ? &st.columns[static_cast<std::size_t>(colPos)] : nullptr;
+  if (c) m.from(st.pool, cellHandle(inst, *c, row));
+  const bool columnFirst = st.slots[137].value == 1;
+  if (columnFirst && c) m.from(st.pool, c->look);
+  m.from(st.pool, itemHandle(inst, row));
+  if (!columnFirst && c) m.from(st.pool, c->look);
+  if (row >= 0) m.from(st.pool, st.levels[row % 2 == 0 ? 5 : 6]);  // rows count from 1: index 0 is odd
+  m.from(st.pool, st.levels[1]);
+  if (c) m.from(st.pool, st.levels[2]);
+  m.from(st.pool, st.levels[0]);
+  ViewLook v = m.result(st.pool, kSysWindow, kSysWindowText);
+  if (selected) {
+    // A selected row shows the selection's colours whatever the levels below say.
+    LookMerge sel;
+    sel.from(st.pool, st.levels[4]);
+    v.back = sel.back ? st.pool.colourOf(sel.back) : inst->selBackColor;
+    v.fore = sel.fore ? st.pool.colourOf(sel.fore) : inst->selTextColor;
+  }
+  return v;
+}
+
+ViewLines viewLines(LbxInstance* inst) {
+  PropState& st = stateOf(inst);
+  ViewLines l;
+  l.h = st.lines[1].style ? st.lines[1].style - 1 : 0;
+  l.v = st.lines[2].style ? st.lines[2].style - 1 : 0;
+  l.colour = st.lines[0].solid ? st.pool.colourOf(st.lines[0].solid) : (pw::SYSCOLOR_REF_BIT | pw::COLOR_BTNSHADOW);
+  return l;
+}
+
+void viewSetColumnWidth(LbxInstance* inst, int pos, int pixels) {
+  PropState& st = stateOf(inst);
+  if (pos < 0 || pos >= static_cast<int>(st.columns.size())) return;
+  st.columns[static_cast<std::size_t>(pos)].widthPx = std::max(pixels, 1);
+  relayColumns(inst);
+}
+
+ViewLook viewHeaderLook(LbxInstance* inst, int colPos) {
+  PropState& st = stateOf(inst);
+  LookMerge m;
+  if (colPos >= 0 && colPos < static_cast<int>(st.columns.size()))
+    m.from(st.pool, st.columns[static_cast<std::size_t>(colPos)].headerLook);
+  m.from(st.pool, st.levels[7]);
+  return m.result(st.pool, kSysFace, kSysButtonText);
+}
+
+ViewLook viewGroupHeaderLook(LbxInstance* inst, int grpPos) {
+  PropState& st = stateOf(inst);
+  LookMerge m;
+  if (grpPos >= 0 && grpPos < static_cast<int>(st.groups.size()))
+    m.from(st.pool, st.groups[static_cast<std::size_t>(grpPos)].headerLook);
+  m.from(st.pool, st.levels[8]);
+  return m.result(st.pool, kSysFace, kSysButtonText);
+}
+
+}  // namespace lindra
+
+// ---- what the saved state reads and rebuilds
+namespace lindra {
+
+props::AttrPool& designPool(LbxInstance* inst) { return stateOf(inst).pool; }
+
+std::uint16_t* designLevel(LbxInstance* inst, int level) {
+  if (level < 0 || level > 8) return nullptr;
+  return &stateOf(inst).levels[level];
+}
+
+std::uint16_t* designColumnLook(LbxInstance* inst, int pos, bool header) {
+  PropState& st = stateOf(inst);
+  if (pos < 0 || pos >= static_cast<int>(st.columns.size())) return nullptr;
+  ColumnRec& c = st.columns[static_cast<std::size_t>(pos)];
+  return header ? &c.headerLook : &c.look;
+}
+
+std::uint16_t* designGroupLook(LbxInstance* inst, int pos, bool header) {
+  PropState& st = stateOf(inst);
+  if (pos < 0 || pos >= static_cast<int>(st.groups.size())) return nullptr;
+  GroupRec& g = st.groups[static_cast<std::size_t>(pos)];
+  return header ? &g.headerLook : &g.look;
+}
+
+std::uint16_t designWindowFont(LbxInstance* inst) { return stateOf(inst).windowFont; }
+
+void designSetWindowFont(LbxInstance* inst, const pw::LOGFONT& lf) {
+  PropState& st = stateOf(inst);
+  pw::HFONT font = pw::CreateFontIndirect(&lf);
+  const std::uint16_t fresh = st.pool.font(lf, font);
+  if (!fresh) return;
+  if (inst->hwnd) pw::SendMessage(inst->hwnd, pw::WM_SETFONT, reinterpret_cast<WPARAM>(font), 0);
+  else inst->hfont = font;
+  st.pool.release(st.windowFont);
+  st.windowFont = fresh;
 }
 
 }  // namespace lindra

@@ -322,7 +322,7 @@ constexpr std::int32_t kSys(int n) { return static_cast<std::int32_t>(0x80000000
   X(250, TextEllipsis, Enum, 0, DefaultNoYes, LcGS) \
   X(251, EnableClickEvent, Bool, 1, None, LcGS) \
   X(252, ListPosition, Enum, 0, ListPosition, CbxGS) \
-  X(253, Button3DAppearance, Enum, 0, ButtonLook, CbxGS) \
+  X(253, Button3DAppearance, Enum, 0, ButtonLook, NoExport) /* exported as ButtonThreeDAppearance */ \
   X(254, VRowPos, Int32, 0, None, LcGS) \
   X(255, Redraw, Bool, -1, None, LcGS) \
   X(256, AutoSearchFill, Bool, 0, None, CbxGS) \
@@ -360,7 +360,9 @@ constexpr std::int32_t kSys(int n) { return static_cast<std::int32_t>(0x80000000
   X(508, TabStop, Bool, 0, None, LcGSDirect) \
   X(509, Visible, Bool, -1, None, LcGSDirect)
 
-// Second spellings of export stems: A(id, stem as the table has it, alias).
+// Export stems spelt otherwise than the table: A(id, stem as the table has it,
+// the export stem). The row itself has no exports of its own, so that each
+// property has one pair of exports.
 #define LINDRA_EXPORT_ALIASES(A) A(253, Button3DAppearance, ButtonThreeDAppearance)
 // clang-format on
 

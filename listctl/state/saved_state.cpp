@@ -13,6 +13,7 @@
 
 #include "listctl/combo/combo.h"
 #include "listctl/core/dispatch.h"
+#include "listctl/props/design.h"
 #include "listctl/props/property_table.h"
 #include "listctl/store/store.h"
 #include "platform/win/window.h"
@@ -29,7 +30,33 @@ enum : std::uint8_t {
   kTagGroupHeader = 12, kTagColumnEntry = 13, kTagColumnHeader = 14, kTagColumnField = 15,
   kTagColumnFormat = 16, kTagItemEntry = 17, kTagColumnName = 24, kTagGroupName = 25, kTagCellText = 27,
   kTagItems = 28, kTagTip = 31, kTagEnd = 255,
+  kTagFonts = 1, kTagColours = 2, kTagLooks = 4, kTagPictures = 5, kTagCellLook = 18, kTagLookSet = 19,
+  kTagPicture = 29, kTagCombo = 30, kTagPlaces = 32, kTagSettings = 33, kTagComboSettings = 34,
 };
+constexpr std::uint32_t kDefaultIndex = 0xFFFFFFFF;  // the default group and column
+constexpr int kLookSetLevels[5] = {0, 1, 4, 5, 6};  // tags 19-23
+constexpr std::size_t kLookEntry = 37, kFontEntry = 56, kPictureEntry = 12, kPlaceEntry = 7, kSettingEntry = 6;
+
+// Setting 0 of tag 33 (an id no property uses): the scroll bars the list
+// was asked for (WS_HSCROLL, WS_VSCROLL), which ScrollBars, ScrollBarV and
+// ScrollBarH change but do not hold.
+constexpr int kScrollStyleSetting = 0;
+// The list settings of tag 33, in the order they are applied. The line
+// records of LineApplyTo are written as "LineApplyTo k" followed by that
+// record's fields; ListApplyTo and LineApplyTo end the list with their
+// values. Those that the columns, groups and items need first are applied
+// before them (kEarlySettings).
+constexpr int kListSettings[] = {
+    34, 36, 37, 38, 39, 40, 42, 45, 46, 47, 48, 57, 58, 59, 60, 69, 70, 82, 84, 86, 88, 102,
+    105, 106, 107, 108, 109, 110, 111, 112, 113, 114, 115, 116, 117, 118, 119, 120, 121, 122, 123, 124, 125, 126, 242,
+    127, 128, 129, 137, 142, 143, 144, 150, 156, 157, 158, 159, 160, 165, 189, 218, 219, 220, 221, 228, 229, 230,
+    241, 247, 251, 262, 264, 27, 130, 167, kScrollStyleSetting, 33, 164, 81,
+};
+constexpr int kLineFields[] = {41, 190, 191, 192, 193, 194};
+constexpr int kEarlySettings[] = {71, 207, 80};
+// Combo settings of tag 34 (ApplyTo last: it routes the sets before it).
+constexpr int kComboSettings[] = {170, 171, 179, 180, 183, 185, 252, 253, 256, 257, 258, 259, 260, 261,
+                                  273, 274, 275};
 constexpr std::uint8_t kColumnTextTags[4] = {kTagColumnHeader, kTagColumnField, kTagColumnFormat, kTagColumnName};
 constexpr int kColumnTextIds[4] = {65, 62, 64, 235};  // ColHeaderText, ColDataField, ColFormat, ColName
 constexpr int kGroupTextIds[2] = {199, 236};          // GrpHeaderText, GrpName
@@ -154,6 +181,177 @@ std::int32_t fromTwips(std::int32_t tw, int dpi) {
 
 bool writeText(StateWriter& out, std::uint8_t tag, const std::string& s) { return out.record(tag, s.data(), s.size()); }
 
+// ---- looks and their tables
+
+// Where each byte run of the look record goes in the 37-byte entry (after
+// its 4-byte slot): record offset, length.
+struct Run {
+  std::uint8_t from, length;
+};
+constexpr Run kEntryRuns[] = {{0, 12}, {13, 4}, {18, 1}, {19, 2}, {21, 2}, {23, 1}, {24, 8}, {12, 1}, {17, 1}, {32, 1}};
+
+void entryFromRecord(std::int32_t slot, const StateModel::LookRecord& rec, std::uint8_t* out) {
+  putLE(out, static_cast<std::uint32_t>(slot), 4);
+  std::size_t at = 4;
+  for (const Run& r : kEntryRuns) {
+    std::memcpy(out + at, rec.data() + r.from, r.length);
+    at += r.length;
+  }
+}
+
+StateModel::LookRecord recordFromEntry(const std::uint8_t* in) {
+  StateModel::LookRecord rec{};
+  std::size_t at = 4;
+  for (const Run& r : kEntryRuns) {
+    std::memcpy(rec.data() + r.from, in + at, r.length);
+    at += r.length;
+  }
+  return rec;
+}
+
+// The record's slot fields and style bytes.
+constexpr std::size_t kColourSlots[4] = {0, 2, 4, 6};  // back, fore, 3-D light, 3-D dark
+constexpr std::size_t kStyleBytes = 8, kStyleCount = 9;
+constexpr std::size_t kPictureSlots[2] = {17, 19}, kFontSlot = 21;
+
+// The tables a save writes: each distinct look, colour, font and picture
+// gets a slot in the order first met.
+class Tables {
+ public:
+  explicit Tables(props::AttrPool& pool) : pool_(pool) {}
+
+  // The slot of look `h`, 0 for none.
+  std::uint16_t look(std::uint16_t h) {
+    const props::CellLook* l = pool_.lookOf(h);
+    if (!l) return 0;
+    if (auto it = lookSlots_.find(h); it != lookSlots_.end()) return it->second;
+    const auto slot = static_cast<std::uint16_t>(looks_.size() + 1);
+    lookSlots_[h] = slot;
+    looks_.push_back(record(*l));
+    return slot;
+  }
+  // The record of a look with its colours, pictures and font in the tables.
+  StateModel::LookRecord record(const props::CellLook& l) {
+    StateModel::LookRecord rec{};
+    const std::uint16_t colours[4] = {l.back, l.fore, l.light3D, l.dark3D};
+    for (int i = 0; i < 4; ++i) putLE(rec.data() + kColourSlots[i], colour(colours[i]), 2);
+    const std::uint8_t styles[kStyleCount] = {l.text3D,        l.offset3D,      l.multiLine,   l.alignH,  l.alignV,
+                                              l.pictureAlignH, l.pictureAlignV, l.orientation, l.ellipsis};
+    std::memcpy(rec.data() + kStyleBytes, styles, kStyleCount);
+    putLE(rec.data() + kPictureSlots[0], picture(l.picture), 2);
+    putLE(rec.data() + kPictureSlots[1], picture(l.pictureSel), 2);
+    putLE(rec.data() + kFontSlot, font(l.font), 2);
+    return rec;
+  }
+  std::uint16_t font(std::uint16_t h) { return slotOf(h, pool_.fontDescOf(h) != nullptr, fontSlots_, fonts_); }
+
+  void write(StateWriter& out, int dpi) const {
+    if (!looks_.empty()) {
+      std::vector<std::uint8_t> data(4 + looks_.size() * kLookEntry);
+      putLE(data.data(), static_cast<std::uint32_t>(looks_.size()), 2);
+      putLE(data.data() + 2, static_cast<std::uint32_t>(looks_.size()), 2);
+      for (std::size_t i = 0; i < looks_.size(); ++i)
+        entryFromRecord(static_cast<std::int32_t>(i + 1), looks_[i], data.data() + 4 + i * kLookEntry);
+      out.record(kTagLooks, data.data(), data.size());
+    }
+    if (!colours_.empty()) {
+      std::vector<std::uint8_t> data(4 + colours_.size() * 4);
+      putLE(data.data(), static_cast<std::uint32_t>(colours_.size()), 2);
+      putLE(data.data() + 2, static_cast<std::uint32_t>(colours_.size()), 2);
+      for (std::size_t i = 0; i < colours_.size(); ++i) putLE(data.data() + 4 + i * 4, pool_.colourOf(colours_[i]), 4);
+      out.record(kTagColours, data.data(), data.size());
+    }
+    if (!fonts_.empty()) {
+      std::vector<std::uint8_t> data(4 + fonts_.size() * kFontEntry, 0);
+      putLE(data.data(), static_cast<std::uint32_t>(fonts_.size()), 2);
+      putLE(data.data() + 2, static_cast<std::uint32_t>(fonts_.size()), 2);
+      for (std::size_t i = 0; i < fonts_.size(); ++i) {
+        const pw::LOGFONT& lf = *pool_.fontDescOf(fonts_[i]);
+        std::uint8_t* e = data.data() + 4 + i * kFontEntry;
+        putLE(e, static_cast<std::uint32_t>(pw::MulDiv(lf.lfHeight, 7200, dpi)), 4);
+        putLE(e + 4, static_cast<std::uint32_t>(lf.lfWidth), 4);
+        putLE(e + 8, static_cast<std::uint32_t>(lf.lfEscapement), 4);
+        putLE(e + 12, static_cast<std::uint32_t>(lf.lfWeight), 4);
+        const std::uint8_t flags[8] = {lf.lfItalic,      lf.lfUnderline,     lf.lfStrikeOut, lf.lfCharSet,
+                                       lf.lfOutPrecision, lf.lfClipPrecision, lf.lfQuality,   lf.lfPitchAndFamily};
+        std::memcpy(e + 16, flags, 8);
+        std::memcpy(e + 24, lf.lfFaceName, 31);
+      }
+      out.record(kTagFonts, data.data(), data.size());
+    }
+    if (!pictures_.empty()) {
+      std::uint8_t head[4];
+      putLE(head, static_cast<std::uint32_t>(pictures_.size()), 2);
+      putLE(head + 2, static_cast<std::uint32_t>(pictures_.size()), 2);
+      out.record(kTagPictures, head, 4);
+      for (std::uint16_t h : pictures_) {
+        const props::PictureBlock pic = pool_.pictureOf(h);
+        std::uint8_t e[kPictureEntry];
+        putLE(e, pic.type, 2);
+        putLE(e + 2, pic.kind, 2);
+        putLE(e + 4, pic.value, 4);
+        putLE(e + 8, pic.attribute, 4);
+        out.record(kTagPicture, e, sizeof e);
+      }
+    }
+  }
+
+ private:
+  std::uint16_t colour(std::uint16_t h) { return slotOf(h, h != 0, colourSlots_, colours_); }
+  std::uint16_t picture(std::uint16_t h) { return slotOf(h, h != 0, pictureSlots_, pictures_); }
+  static std::uint16_t slotOf(std::uint16_t h, bool exists, std::map<std::uint16_t, std::uint16_t>& slots,
+                              std::vector<std::uint16_t>& order) {
+    if (!h || !exists) return 0;
+    if (auto it = slots.find(h); it != slots.end()) return it->second;
+    order.push_back(h);
+    return slots[h] = static_cast<std::uint16_t>(order.size());
+  }
+  props::AttrPool& pool_;
+  std::map<std::uint16_t, std::uint16_t> lookSlots_, colourSlots_, fontSlots_, pictureSlots_;
+  std::vector<StateModel::LookRecord> looks_;
+  std::vector<std::uint16_t> colours_, fonts_, pictures_;
+};
+
+std::uint16_t itemLook(const LbxItem* item) {
+  std::uint16_t h = 0;
+  std::memcpy(&h, reinterpret_cast<const unsigned char*>(item) + offsetof(LbxItem, attr), sizeof h);
+  return h;
+}
+
+// The cell of column position `col` (null when the item has no such cell).
+LbxCell* cellOf(LbxInstance* inst, LbxItem* item, int col) {
+  if (!item || col < 0 || col >= inst->store.columnCount) return nullptr;
+  const int di = inst->store.dataIndex[col];
+  if (item->cellCount <= di || !item->content) return nullptr;
+  return reinterpret_cast<LbxCell*>(item->content) + di;
+}
+
+std::uint16_t cellLook(LbxInstance* inst, LbxItem* item, int col) {
+  LbxCell* cell = cellOf(inst, item, col);
+  if (!cell) return 0;
+  std::uint16_t h = 0;
+  std::memcpy(&h, reinterpret_cast<const unsigned char*>(cell) + offsetof(LbxCell, attr), sizeof h);
+  return h;
+}
+
+// A frame entry of tag 30: bytes 0-39 of the record, then four widths.
+void frameEntry(const std::uint8_t* frame, std::uint8_t* out) {
+  std::memcpy(out, frame, 40);
+  for (int i = 0; i < 4; ++i) out[40 + i] = static_cast<std::uint8_t>(std::clamp<int>(signedLE(frame + 40 + 2 * i, 2), 0, 255));
+}
+void frameFromEntry(const std::uint8_t* in, std::uint8_t* frame) {
+  std::memcpy(frame, in, 40);
+  for (int i = 0; i < 4; ++i) putLE(frame + 40 + 2 * i, in[40 + i], 2);
+}
+
+void setting(StateWriter& out, std::vector<std::uint8_t>& data, LbxInstance* inst, int id) {
+  std::uint8_t e[kSettingEntry];
+  putLE(e, static_cast<std::uint32_t>(id), 2);
+  putLE(e + 2, id == kScrollStyleSetting ? inst->scrollStyle : getField(inst, id), 4);
+  data.insert(data.end(), e, e + kSettingEntry);
+  (void)out;
+}
+
 }  // namespace
 
 // ---- writer
@@ -173,7 +371,7 @@ bool StateWriter::append(const void* data, std::size_t n) {
     return false;
   }
   if (used_ + n > capacity_) {
-    const std::size_t want = std::max(used_ + n, capacity_ + growth_);
+    const std::size_t want = std::max(used_ + n, capacity_ + std::max(growth_, capacity_));
     pw::HGLOBAL grown;
     if (block_) {
       pw::GlobalUnlock(block_);
@@ -260,41 +458,102 @@ bool saveState(LbxInstance* inst, StateWriter& out) {
   const std::int32_t col = static_cast<std::int16_t>(getField(inst, 28));
   const std::int32_t grp = static_cast<std::int16_t>(getField(inst, 197));
   const std::int32_t row = static_cast<std::int32_t>(getField(inst, 29));
+  const std::uint32_t groups = getField(inst, 206) & 0xFFFF;
+  const std::uint32_t columns = getField(inst, 32) & 0xFFFF;
+  const std::uint32_t items = static_cast<std::uint32_t>(std::max(inst->itemCount, 0));
+  const int dpi = dpiOf(inst);
+
+  // First every look gets its slot, in the order the records name them.
+  props::AttrPool& pool = designPool(inst);
+  Tables tables(pool);
+  StateModel::LookRecord sets[5];
+  for (int k = 0; k < 5; ++k) {
+    const props::CellLook* l = pool.lookOf(*designLevel(inst, kLookSetLevels[k]));
+    sets[k] = tables.record(l ? *l : props::CellLook{});
+  }
+  const std::uint16_t defaultGroupLook = tables.look(*designLevel(inst, 3));
+  std::vector<std::uint16_t> groupLooks(groups), columnLooks(columns);
+  for (std::uint32_t g = 0; g < groups; ++g) groupLooks[g] = tables.look(*designGroupLook(inst, static_cast<int>(g), false));
+  const std::uint16_t defaultColumnLook = tables.look(*designLevel(inst, 2));
+  for (std::uint32_t c = 0; c < columns; ++c)
+    columnLooks[c] = tables.look(*designColumnLook(inst, static_cast<int>(c), false));
+  std::vector<std::uint16_t> itemLooks(items);
+  std::vector<std::vector<std::uint16_t>> cellLooks(items);
+  for (std::uint32_t i = 0; i < items; ++i) {
+    LbxItem* item = lbxItem(inst, static_cast<int>(i));
+    if (!item) continue;
+    itemLooks[i] = tables.look(itemLook(item));
+    if (item->cellCount) {
+      cellLooks[i].resize(columns);
+      for (std::uint32_t c = 0; c < columns; ++c)
+        cellLooks[i][c] = tables.look(cellLook(inst, item, static_cast<int>(c)));
+    }
+  }
+  std::vector<std::uint8_t> places;
+  auto place = [&](std::uint8_t kind, std::int32_t index, std::uint16_t slot) {
+    if (!slot) return;
+    std::uint8_t e[kPlaceEntry];
+    e[0] = kind;
+    putLE(e + 1, static_cast<std::uint32_t>(index), 4);
+    putLE(e + 5, slot, 2);
+    places.insert(places.end(), e, e + kPlaceEntry);
+  };
+  for (int level : {7, 8}) place(0, level, tables.look(*designLevel(inst, level)));
+  for (std::uint32_t c = 0; c < columns; ++c)
+    place(1, static_cast<std::int32_t>(c), tables.look(*designColumnLook(inst, static_cast<int>(c), true)));
+  for (std::uint32_t g = 0; g < groups; ++g)
+    place(2, static_cast<std::int32_t>(g), tables.look(*designGroupLook(inst, static_cast<int>(g), true)));
+  place(3, 0, tables.font(designWindowFont(inst)));
 
   out.u32(kMagic);
   out.u16(kVersion);
   out.u32(0);
+  tables.write(out, dpi);
+  for (int k = 0; k < 5; ++k) {
+    std::uint8_t e[kLookEntry];
+    entryFromRecord(-1, sets[k], e);
+    out.record(static_cast<std::uint8_t>(kTagLookSet + k), e, sizeof e);
+  }
 
-  const std::uint32_t groups = getField(inst, 206) & 0xFFFF;
   out.recordU32(kTagGroups, groups);
+  {
+    std::uint8_t entry[18] = {};
+    putLE(entry, defaultGroupLook, 2);
+    out.recordU32(kTagGroup, kDefaultIndex);
+    out.record(kTagGroupEntry, entry, sizeof entry);
+  }
   for (std::uint32_t g = 0; g < groups; ++g) {
     propertySet(inst, inst->hwnd, 197, static_cast<LPARAM>(g));
     std::uint8_t entry[18];
     writeEntry(inst, kGroupFields, entry);
+    putLE(entry, groupLooks[g], 2);
     out.recordU32(kTagGroup, g);
     out.record(kTagGroupEntry, entry, sizeof entry);
     writeText(out, kTagGroupHeader, getText(inst, kGroupTextIds[0]));
     writeText(out, kTagGroupName, getText(inst, kGroupTextIds[1]));
   }
-
-  const std::uint32_t columns = getField(inst, 32) & 0xFFFF;
   out.recordU32(kTagColumns, columns);
+  {
+    std::uint8_t entry[30] = {};
+    putLE(entry, defaultColumnLook, 2);
+    out.recordU32(kTagColumn, kDefaultIndex);
+    out.record(kTagColumnEntry, entry, sizeof entry);
+  }
   for (std::uint32_t c = 0; c < columns; ++c) {
     propertySet(inst, inst->hwnd, 28, static_cast<LPARAM>(c));
     std::uint8_t entry[30];
     writeEntry(inst, kColumnFields, entry);
+    putLE(entry, columnLooks[c], 2);
     out.recordU32(kTagColumn, c);
     out.record(kTagColumnEntry, entry, sizeof entry);
     for (int t = 0; t < 4; ++t) writeText(out, kColumnTextTags[t], getText(inst, kColumnTextIds[t]));
   }
-
-  const int dpi = dpiOf(inst);
-  const std::uint32_t items = static_cast<std::uint32_t>(std::max(inst->itemCount, 0));
   out.recordU32(kTagItems, items);
   for (std::uint32_t i = 0; i < items; ++i) {
     const LbxItem* item = lbxItem(inst, static_cast<int>(i));
     if (!item) continue;
     std::uint8_t entry[13] = {};
+    putLE(entry, itemLooks[i], 2);
     putLE(entry + 2, static_cast<std::uint32_t>(item->itemData), 4);
     putLE(entry + 6, static_cast<std::uint32_t>(toTwips(lbxRowHeight(inst, static_cast<int>(i)), dpi)), 4);
     entry[10] = item->flags & kItemSelected ? 1 : 0;
@@ -305,9 +564,15 @@ bool saveState(LbxInstance* inst, StateWriter& out) {
     if (columns) {
       for (std::uint32_t c = 0; c < columns; ++c) {
         const char* text = lbxCellTextPtr(inst, static_cast<int>(i), static_cast<int>(c));
-        if (!text || !*text) continue;
+        const std::uint16_t look = cellLooks[i].empty() ? 0 : cellLooks[i][c];
+        if ((!text || !*text) && !look) continue;
         out.recordU32(kTagColumn, c);
-        writeText(out, kTagCellText, text);
+        if (look) {
+          std::uint8_t b[2];
+          putLE(b, look, 2);
+          out.record(kTagCellLook, b, 2);
+        }
+        if (text && *text) writeText(out, kTagCellText, text);
       }
     } else {
       std::string text;
@@ -315,11 +580,57 @@ bool saveState(LbxInstance* inst, StateWriter& out) {
     }
   }
 
+  CbxInstance* combo = inst->comboOwner ? comboOf(inst->comboOwner) : nullptr;
+  if (combo) {
+    std::uint8_t e[102] = {};
+    frameEntry(combo->frame, e);
+    frameEntry(inst->frame, e + 44);
+    putLE(e + 88, static_cast<std::uint32_t>(combo->listWidth), 4);
+    putLE(e + 92, static_cast<std::uint32_t>(combo->editHeight), 4);
+    putLE(e + 96, static_cast<std::uint32_t>(combo->maxDrop), 2);
+    e[98] = combo->style;
+    e[99] = combo->applyTo;
+    e[100] = getField(inst, 156) ? 1 : 0;
+    e[101] = getField(inst, 157) ? 1 : 0;
+    out.record(kTagCombo, e, sizeof e);
+  }
   std::uint8_t tip[15];
   writeEntry(inst, kTipFields, tip);
   out.record(kTagTip, tip, sizeof tip);
-  out.record(kTagEnd, nullptr, 0);
+  if (!places.empty()) out.record(kTagPlaces, places.data(), places.size());
 
+  std::vector<std::uint8_t> settings;
+  for (int id : kEarlySettings) setting(out, settings, inst, id);
+  for (int id : kListSettings) setting(out, settings, inst, id);
+  const std::uint32_t lineApplyTo = getField(inst, 195);
+  for (int k = 0; k < 4; ++k) {
+    propertySet(inst, inst->hwnd, 195, k);
+    setting(out, settings, inst, 195);
+    for (int id : kLineFields) setting(out, settings, inst, id);
+  }
+  propertySet(inst, inst->hwnd, 195, static_cast<LPARAM>(static_cast<std::int32_t>(lineApplyTo)));
+  setting(out, settings, inst, 195);
+  setting(out, settings, inst, 196);
+  out.record(kTagSettings, settings.data(), settings.size());
+  if (combo) {
+    std::vector<std::uint8_t> data;
+    for (int id : kComboSettings) {
+      std::int32_t v = 0;
+      if (props::isSixteen(typeOf(id))) {
+        std::int16_t v16 = 0;
+        pw::SendMessage(combo->hwnd, props::kGetMessage, static_cast<WPARAM>(id), reinterpret_cast<LPARAM>(&v16));
+        v = v16;
+      } else {
+        pw::SendMessage(combo->hwnd, props::kGetMessage, static_cast<WPARAM>(id), reinterpret_cast<LPARAM>(&v));
+      }
+      std::uint8_t e[kSettingEntry];
+      putLE(e, static_cast<std::uint32_t>(id), 2);
+      putLE(e + 2, static_cast<std::uint32_t>(v), 4);
+      data.insert(data.end(), e, e + kSettingEntry);
+    }
+    out.record(kTagComboSettings, data.data(), data.size());
+  }
+  out.record(kTagEnd, nullptr, 0);
   propertySet(inst, inst->hwnd, 28, col);
   propertySet(inst, inst->hwnd, 197, grp);
   propertySet(inst, inst->hwnd, 29, row);
@@ -359,12 +670,22 @@ int parseRecords(StateReader& in, StateModel* m) {
         break;
       }
       case kTagGroup:
-        if (!fixed(4) || !m->groupCount || getLE(p, 4) >= *m->groupCount) return kLoadMalformed;
+        if (!fixed(4) || !m->groupCount) return kLoadMalformed;
+        if (getLE(p, 4) == kDefaultIndex) {
+          group = kDefaultIndex;
+          break;
+        }
+        if (getLE(p, 4) >= *m->groupCount) return kLoadMalformed;
         group = getLE(p, 4);
         m->groups[*group];
         break;
       case kTagColumn:
-        if (!fixed(4) || !m->columnCount || getLE(p, 4) >= *m->columnCount) return kLoadMalformed;
+        if (!fixed(4) || !m->columnCount) return kLoadMalformed;
+        if (getLE(p, 4) == kDefaultIndex && !item) {
+          column = kDefaultIndex;
+          break;
+        }
+        if (getLE(p, 4) >= *m->columnCount) return kLoadMalformed;
         column = getLE(p, 4);
         if (!item) m->columns[*column];
         break;
@@ -376,22 +697,24 @@ int parseRecords(StateReader& in, StateModel* m) {
         break;
       case kTagGroupEntry:
         if (!fixed(18) || !group) return kLoadMalformed;
-        std::memcpy(m->groups[*group].entry, p, 18);
+        if (*group == kDefaultIndex) m->defaultGroupLook = static_cast<std::uint16_t>(getLE(p, 2));
+        else std::memcpy(m->groups[*group].entry, p, 18);
         break;
       case kTagGroupHeader:
       case kTagGroupName:
-        if (!group || hasNul(data)) return kLoadMalformed;
+        if (!group || *group == kDefaultIndex || hasNul(data)) return kLoadMalformed;
         (tag == kTagGroupHeader ? m->groups[*group].header : m->groups[*group].name) = data;
         break;
       case kTagColumnEntry:
         if (!fixed(30) || !column || item) return kLoadMalformed;
-        std::memcpy(m->columns[*column].entry, p, 30);
+        if (*column == kDefaultIndex) m->defaultColumnLook = static_cast<std::uint16_t>(getLE(p, 2));
+        else std::memcpy(m->columns[*column].entry, p, 30);
         break;
       case kTagColumnHeader:
       case kTagColumnField:
       case kTagColumnFormat:
       case kTagColumnName: {
-        if (!column || item || hasNul(data)) return kLoadMalformed;
+        if (!column || *column == kDefaultIndex || item || hasNul(data)) return kLoadMalformed;
         const int t = static_cast<int>(std::find(kColumnTextTags, kColumnTextTags + 4, tag) - kColumnTextTags);
         m->columns[*column].texts[t] = data;
         break;
@@ -417,10 +740,136 @@ int parseRecords(StateReader& in, StateModel* m) {
         m->hasTip = true;
         std::memcpy(m->tip, p, 15);
         break;
+      case kTagCellLook:
+        if (!fixed(2) || !item || !column || !m->columnCount || !*m->columnCount) return kLoadMalformed;
+        m->items[*item].cellLooks[*column] = static_cast<std::uint16_t>(getLE(p, 2));
+        break;
+      case kTagLooks: {
+        // u16 slots, u16 used, then the entries by their slot numbers.
+        if (n < 4 || (n - 4) % kLookEntry != 0 || !m->looks.empty()) return kLoadMalformed;
+        const std::uint32_t slots = getLE(p, 2), used = getLE(p + 2, 2);
+        if (used != (n - 4) / kLookEntry || used > slots) return kLoadMalformed;
+        for (std::uint32_t k = 0; k < used; ++k) {
+          const std::uint8_t* e = p + 4 + k * kLookEntry;
+          const std::uint32_t slot = getLE(e, 4);
+          if (slot == 0 || slot > slots || m->looks.count(slot)) return kLoadMalformed;
+          m->looks[slot] = recordFromEntry(e);
+        }
+        break;
+      }
+      case kTagColours: {
+        if (n < 4 || (n - 4) % 4 != 0 || !m->colours.empty() || getLE(p, 2) != (n - 4) / 4) return kLoadMalformed;
+        for (std::uint32_t k = 0; k < (n - 4) / 4; ++k) m->colours.push_back(getLE(p + 4 + 4 * k, 4));
+        break;
+      }
+      case kTagFonts: {
+        if (n < 4 || (n - 4) % kFontEntry != 0 || !m->fonts.empty() || getLE(p, 2) != (n - 4) / kFontEntry)
+          return kLoadMalformed;
+        for (std::uint32_t k = 0; k < (n - 4) / kFontEntry; ++k) {
+          const std::uint8_t* e = p + 4 + k * kFontEntry;
+          pw::LOGFONT lf;
+          lf.lfHeight = signedLE(e, 4);  // hundredths of a point until applied
+          lf.lfWidth = signedLE(e + 4, 4);
+          lf.lfEscapement = lf.lfOrientation = signedLE(e + 8, 4);
+          lf.lfWeight = signedLE(e + 12, 4);
+          lf.lfItalic = e[16];
+          lf.lfUnderline = e[17];
+          lf.lfStrikeOut = e[18];
+          lf.lfCharSet = e[19];
+          lf.lfOutPrecision = e[20];
+          lf.lfClipPrecision = e[21];
+          lf.lfQuality = e[22];
+          lf.lfPitchAndFamily = e[23];
+          std::memcpy(lf.lfFaceName, e + 24, 31);
+          lf.lfFaceName[31] = '\0';
+          m->fonts.push_back(lf);
+        }
+        break;
+      }
+      case kTagPictures:
+        if (!fixed(4) || m->pictureCount || getLE(p, 2) > 0xFFFF) return kLoadMalformed;
+        m->pictureCount = getLE(p, 2);
+        break;
+      case kTagPicture: {
+        if (!m->pictureCount || m->pictures.size() >= *m->pictureCount) return kLoadMalformed;
+        props::PictureBlock pic{};
+        if (n == kPictureEntry) {
+          pic.type = static_cast<std::uint16_t>(getLE(p, 2));
+          pic.kind = static_cast<std::uint16_t>(getLE(p + 2, 2));
+          pic.value = getLE(p + 4, 4);
+          pic.attribute = getLE(p + 8, 4);
+        } else if (n != 0) {
+          return kLoadMalformed;
+        }
+        m->pictures.push_back(pic);
+        break;
+      }
+      case kTagLookSet: case kTagLookSet + 1: case kTagLookSet + 2: case kTagLookSet + 3: case kTagLookSet + 4:
+        if (!fixed(kLookEntry)) return kLoadMalformed;
+        m->lookSets[tag - kTagLookSet] = recordFromEntry(p);
+        break;
+      case kTagPlaces:
+        if (n % kPlaceEntry != 0) return kLoadMalformed;
+        for (std::uint32_t k = 0; k < n / kPlaceEntry; ++k) {
+          const std::uint8_t* e = p + k * kPlaceEntry;
+          if (e[0] > 3) return kLoadMalformed;
+          m->places.push_back({e[0], signedLE(e + 1, 4), static_cast<std::uint16_t>(getLE(e + 5, 2))});
+        }
+        break;
+      case kTagSettings:
+      case kTagComboSettings: {
+        if (n % kSettingEntry != 0) return kLoadMalformed;
+        auto& list = tag == kTagSettings ? m->settings : m->comboSettings;
+        for (std::uint32_t k = 0; k < n / kSettingEntry; ++k)
+          list.emplace_back(static_cast<std::uint16_t>(getLE(p + k * kSettingEntry, 2)),
+                            getLE(p + k * kSettingEntry + 2, 4));
+        break;
+      }
+      case kTagCombo: {
+        if (!fixed(102)) return kLoadMalformed;
+        std::array<std::uint8_t, 102> c;
+        std::memcpy(c.data(), p, 102);
+        m->combo = c;
+        break;
+      }
       default:
         break;  // tables and settings this reader does not keep, unknown tags
     }
   }
+}
+
+// Every slot the stream names must lie in its table.
+bool recordValid(const StateModel& m, const StateModel::LookRecord& rec) {
+  for (std::size_t at : kColourSlots)
+    if (getLE(rec.data() + at, 2) > m.colours.size()) return false;
+  for (std::size_t at : kPictureSlots)
+    if (getLE(rec.data() + at, 2) > m.pictures.size()) return false;
+  return getLE(rec.data() + kFontSlot, 2) <= m.fonts.size();
+}
+
+bool slotsValid(const StateModel& m) {
+  for (const auto& [slot, rec] : m.looks)
+    if (!recordValid(m, rec)) return false;
+  for (const auto& set : m.lookSets)
+    if (set && !recordValid(m, *set)) return false;
+  auto look = [&](std::uint32_t slot) { return slot == 0 || m.looks.count(slot) != 0; };
+  if (!look(m.defaultGroupLook) || !look(m.defaultColumnLook)) return false;
+  for (const auto& [g, rec] : m.groups)
+    if (!look(getLE(rec.entry, 2))) return false;
+  for (const auto& [c, rec] : m.columns)
+    if (!look(getLE(rec.entry, 2))) return false;
+  for (const auto& [i, rec] : m.items) {
+    if (rec.hasEntry && !look(getLE(rec.entry, 2))) return false;
+    for (const auto& [c, slot] : rec.cellLooks)
+      if (!look(slot)) return false;
+  }
+  for (const StateModel::Place& p : m.places) {
+    if (p.kind == 3 ? p.slot > m.fonts.size() : !look(p.slot)) return false;
+    if (p.kind == 0 && p.index != 7 && p.index != 8) return false;
+    if (p.kind == 1 && (p.index < 0 || static_cast<std::uint32_t>(p.index) >= m.columnCount.value_or(0))) return false;
+    if (p.kind == 2 && (p.index < 0 || static_cast<std::uint32_t>(p.index) >= m.groupCount.value_or(0))) return false;
+  }
+  return !m.pictureCount || m.pictures.size() == *m.pictureCount;
 }
 
 // Version 101: tag 1 carries a u16 column count; tag 2 (an older block form
@@ -454,6 +903,7 @@ int parseState(StateReader& in, StateModel* out) {
     if (!in.u32(&zero)) return kLoadTruncated;
     r = parseRecords(in, &m);
   }
+  if (r == kLoadOk && !slotsValid(m)) r = kLoadMalformed;
   if (r == kLoadOk) *out = std::move(m);
   return r;
 }
@@ -461,6 +911,88 @@ int parseState(StateReader& in, StateModel* out) {
 // ---- applying
 
 namespace {
+
+// Makes the pool entries of a stream's looks, each slot once, and puts
+// them in their places. Every place holds its own reference; the builder's
+// references go when it does.
+class LookBuilder {
+ public:
+  LookBuilder(LbxInstance* inst, const StateModel& m) : inst_(inst), m_(m), pool_(designPool(inst)) {}
+  ~LookBuilder() {
+    for (auto& [slot, h] : looks_) pool_.release(h);
+    for (auto& [slot, h] : pictures_) pool_.release(h);
+    for (auto& [slot, h] : fonts_) pool_.release(h);
+  }
+  std::uint16_t make(const StateModel::LookRecord& rec) {
+    props::CellLook l{};
+    std::uint16_t* colours[4] = {&l.back, &l.fore, &l.light3D, &l.dark3D};
+    for (int i = 0; i < 4; ++i)
+      if (const std::uint32_t s = getLE(rec.data() + kColourSlots[i], 2)) *colours[i] = pool_.colour(m_.colours[s - 1]);
+    std::uint8_t* styles[kStyleCount] = {&l.text3D,        &l.offset3D,      &l.multiLine,   &l.alignH,  &l.alignV,
+                                         &l.pictureAlignH, &l.pictureAlignV, &l.orientation, &l.ellipsis};
+    for (std::size_t i = 0; i < kStyleCount; ++i) *styles[i] = rec[kStyleBytes + i];
+    l.picture = picture(static_cast<std::uint16_t>(getLE(rec.data() + kPictureSlots[0], 2)));
+    l.pictureSel = picture(static_cast<std::uint16_t>(getLE(rec.data() + kPictureSlots[1], 2)));
+    l.font = font(static_cast<std::uint16_t>(getLE(rec.data() + kFontSlot, 2)));
+    const std::uint16_t h = pool_.look(l);
+    // The look took its own references to its colours.
+    for (std::uint16_t* c : colours) pool_.release(*c);
+    return h;
+  }
+  // The look of `slot` (made at its first use), 0 for none.
+  std::uint16_t look(std::uint16_t slot) {
+    if (!slot) return 0;
+    if (auto it = looks_.find(slot); it != looks_.end()) return it->second;
+    return looks_[slot] = make(m_.looks.at(slot));
+  }
+  // Puts look `h` in `place`, releasing what was there.
+  void put(std::uint16_t* place, std::uint16_t h) {
+    if (!place) return;
+    pool_.addRef(h);
+    pool_.release(*place);
+    *place = h;
+  }
+  void putBytes(void* place, std::uint16_t h) {
+    std::uint16_t v;
+    std::memcpy(&v, place, sizeof v);
+    put(&v, h);
+    std::memcpy(place, &v, sizeof v);
+  }
+  pw::LOGFONT fontDesc(std::uint16_t slot) const {
+    pw::LOGFONT lf = m_.fonts[slot - 1u];
+    lf.lfHeight = pw::MulDiv(lf.lfHeight, dpiOf(inst_), 7200);
+    return lf;
+  }
+
+ private:
+  std::uint16_t picture(std::uint16_t slot) {
+    if (!slot) return 0;
+    if (auto it = pictures_.find(slot); it != pictures_.end()) return it->second;
+    return pictures_[slot] = pool_.picture(m_.pictures[slot - 1u]);
+  }
+  std::uint16_t font(std::uint16_t slot) {
+    if (!slot) return 0;
+    if (auto it = fonts_.find(slot); it != fonts_.end()) return it->second;
+    const pw::LOGFONT lf = fontDesc(slot);
+    return fonts_[slot] = pool_.font(lf, pw::CreateFontIndirect(&lf));
+  }
+  LbxInstance* inst_;
+  const StateModel& m_;
+  props::AttrPool& pool_;
+  std::map<std::uint16_t, std::uint16_t> looks_, pictures_, fonts_;
+};
+
+bool isEarly(int id) { return std::find(std::begin(kEarlySettings), std::end(kEarlySettings), id) != std::end(kEarlySettings); }
+
+void applySetting(LbxInstance* inst, std::uint16_t id, std::uint32_t value) {
+  if (id == kScrollStyleSetting) {
+    inst->scrollStyle = value & (pw::WS_HSCROLL | pw::WS_VSCROLL);
+    return;
+  }
+  std::uint8_t b[4];
+  putLE(b, value, 4);
+  setField(inst, id, b, 4);
+}
 
 void applyModel(LbxInstance* inst, const StateModel& m) {
   const std::int32_t col = static_cast<std::int16_t>(getField(inst, 28));
@@ -475,17 +1007,25 @@ void applyModel(LbxInstance* inst, const StateModel& m) {
   propertySet(inst, inst->hwnd, 206, 0);
   propertySet(inst, inst->hwnd, 32, 0);
   propertySet(inst, inst->hwnd, 206, static_cast<LPARAM>(m.groupCount.value_or(0)));
+  for (const auto& [id, value] : m.settings)
+    if (isEarly(id)) applySetting(inst, id, value);
   propertySet(inst, inst->hwnd, 32, static_cast<LPARAM>(m.columnCount.value_or(0)));
+  LookBuilder looks(inst, m);
+  // The window font first: widths in character units are measured with it.
+  for (const StateModel::Place& p : m.places)
+    if (p.kind == 3 && p.slot) designSetWindowFont(inst, looks.fontDesc(p.slot));
 
   for (const auto& [g, rec] : m.groups) {
     propertySet(inst, inst->hwnd, 197, static_cast<LPARAM>(g));
     applyEntry(inst, kGroupFields, rec.entry);
+    looks.put(designGroupLook(inst, static_cast<int>(g), false), looks.look(static_cast<std::uint16_t>(getLE(rec.entry, 2))));
     if (rec.header) propertySet(inst, inst->hwnd, kGroupTextIds[0], reinterpret_cast<LPARAM>(rec.header->c_str()));
     if (rec.name) propertySet(inst, inst->hwnd, kGroupTextIds[1], reinterpret_cast<LPARAM>(rec.name->c_str()));
   }
   for (const auto& [c, rec] : m.columns) {
     propertySet(inst, inst->hwnd, 28, static_cast<LPARAM>(c));
     applyEntry(inst, kColumnFields, rec.entry);
+    looks.put(designColumnLook(inst, static_cast<int>(c), false), looks.look(static_cast<std::uint16_t>(getLE(rec.entry, 2))));
     for (int t = 0; t < 4; ++t)
       if (rec.texts[t]) propertySet(inst, inst->hwnd, kColumnTextIds[t], reinterpret_cast<LPARAM>(rec.texts[t]->c_str()));
   }
@@ -498,12 +1038,24 @@ void applyModel(LbxInstance* inst, const StateModel& m) {
     if (!item) break;  // the store could not take the items
     if (rec.text) lbxSetItemText(inst, index, rec.text->c_str(), false);
     for (const auto& [c, text] : rec.cells) lbxSetCellText(inst, index, static_cast<int>(c), text.c_str());
+    for (const auto& [c, slot] : rec.cellLooks) {
+      const int cc = static_cast<int>(c);
+      if (!cellOf(inst, lbxItem(inst, index), cc)) lbxSetCellText(inst, index, cc, lbxCellTextPtr(inst, index, cc));
+      if (LbxCell* cell = cellOf(inst, lbxItem(inst, index), cc))
+        looks.putBytes(reinterpret_cast<unsigned char*>(cell) + offsetof(LbxCell, attr), looks.look(slot));
+    }
     if (!rec.hasEntry) continue;
     item = lbxItem(inst, index);
     lbxSetItemData(inst, index, getLE(rec.entry + 2, 4));
     const std::int32_t height = fromTwips(signedLE(rec.entry + 6, 4), dpi);
     if (height >= 0) lbxSetRowHeight(inst, index, height);
-    if (rec.entry[10]) lbxSetSelected(inst, index, true);
+    if (rec.entry[10]) {
+      lbxSetSelected(inst, index, true);
+      // A single-selection list's selection is its current index.
+      if (!(inst->style & (LBS_MULTIPLESEL | LBS_EXTENDEDSEL))) inst->curSel = index;
+    }
+    looks.putBytes(reinterpret_cast<unsigned char*>(lbxItem(inst, index)) + offsetof(LbxItem, attr),
+                   looks.look(static_cast<std::uint16_t>(getLE(rec.entry, 2))));
     if (rec.entry[11] == 1 || rec.entry[11] == 2) {
       propertySet(inst, inst->hwnd, 29, index);
       propertySet(inst, inst->hwnd, 210, rec.entry[11]);
@@ -511,6 +1063,47 @@ void applyModel(LbxInstance* inst, const StateModel& m) {
     item->extra = rec.entry[12];
   }
   if (m.hasTip) applyEntry(inst, kTipFields, m.tip);
+
+  // The list-wide looks and the places of tag 32.
+  for (int k = 0; k < 5; ++k)
+    if (m.lookSets[k]) {
+      const std::uint16_t h = looks.make(*m.lookSets[k]);
+      looks.put(designLevel(inst, kLookSetLevels[k]), h);
+      designPool(inst).release(h);
+    }
+  looks.put(designLevel(inst, 2), looks.look(m.defaultColumnLook));
+  looks.put(designLevel(inst, 3), looks.look(m.defaultGroupLook));
+  for (const StateModel::Place& p : m.places) {
+    switch (p.kind) {
+      case 0: looks.put(designLevel(inst, p.index), looks.look(p.slot)); break;
+      case 1: looks.put(designColumnLook(inst, p.index, true), looks.look(p.slot)); break;
+      case 2: looks.put(designGroupLook(inst, p.index, true), looks.look(p.slot)); break;
+      default: break;  // the window font, set above
+    }
+  }
+  for (const auto& [id, value] : m.settings)
+    if (!isEarly(id)) applySetting(inst, id, value);
+
+  // The combo's own settings, when the list belongs to one.
+  CbxInstance* combo = inst->comboOwner ? comboOf(inst->comboOwner) : nullptr;
+  if (combo && m.combo) {
+    const std::uint8_t* e = m.combo->data();
+    frameFromEntry(e, combo->frame);
+    frameFromEntry(e + 44, inst->frame);
+    HWND ch = combo->hwnd;
+    pw::SendMessage(ch, props::kSetMessage, 172, e[98]);
+    pw::SendMessage(ch, props::kSetMessage, 173, signedLE(e + 96, 2));
+    pw::SendMessage(ch, props::kSetMessage, 174, signedLE(e + 88, 4));
+    pw::SendMessage(ch, props::kSetMessage, 178, signedLE(e + 92, 4));
+    propertySet(inst, inst->hwnd, 156, e[100]);
+    propertySet(inst, inst->hwnd, 157, e[101]);
+    for (const auto& [id, value] : m.comboSettings)
+      pw::SendMessage(ch, props::kSetMessage, id, static_cast<LPARAM>(static_cast<std::int32_t>(value)));
+    pw::SendMessage(ch, props::kSetMessage, 181, e[99]);
+    if (comboOf(ch) == combo)
+      pw::SetWindowPos(ch, nullptr, 0, 0, 0, 0,
+                       pw::SWP_NOMOVE | pw::SWP_NOSIZE | pw::SWP_NOZORDER | pw::SWP_NOACTIVATE | pw::SWP_FRAMECHANGED);
+  }
 
   // The current column, group and row come back when they still exist.
   propertySet(inst, inst->hwnd, 28, col);

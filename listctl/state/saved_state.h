@@ -7,15 +7,48 @@
 //   6  u32 0                          10  records up to the end record
 // Record: u8 tag, u32 length n, n bytes. The end record is tag 255, length 0.
 // Records written, in order:
-//   7  u32 group count; per group: 10 u32 index, 11 group entry (18 bytes),
+//   4  attribute table (when any look is in use): u16 slots, u16 used, then
+//      per look a 37-byte attribute entry (below) with its slot number
+//   2  colour table (when any): u16 n, u16 n, n u32 colour values
+//   1  font table (when any): u16 n, u16 n, n 56-byte font entries
+//   5  picture table (when any): u16 n, u16 n; then n 29 records, each a
+//      12-byte picture: u16 type, u16 storage kind, u32 value, u32 attribute
+//   19-23  the look sets Default(All), All Rows, Sel Rows, Odd Rows and
+//      Even Rows, each an attribute entry with slot -1
+//   7  u32 group count; for the default group (index -1, whose look slot is
+//      All Groups) and each group: 10 u32 index, 11 group entry (18 bytes),
 //      12 header text, 25 name
-//   6  u32 column count; per column: 8 u32 position, 13 column entry (30
+//   6  u32 column count; for the default column (index -1, whose look slot
+//      is All Cols) and each column: 8 u32 position, 13 column entry (30
 //      bytes), 14 header text, 15 data field, 16 format, 24 name
 //   28 u32 item count; per item: 9 u32 index, 17 item entry (13 bytes); then
-//      on a list with columns, per non-empty cell: 8 u32 column, 27 text; on
-//      a list without columns, 27 the item text when it has one
+//      on a list with columns, per cell with a look or a text: 8 u32 column,
+//      18 u16 look slot (when it has one), 27 text; on a list without
+//      columns, 27 the item text when it has one
+//   30 combo settings (102 bytes, only for the list of a combo): the combo's
+//      frame entry (44), the list's frame entry (44), u32 ListWidth, u32
+//      EditHeight, u16 MaxDrop, u8 Style, u8 ApplyTo, u8 EnableKeyEvents, u8
+//      EnableMouseEvents. A frame entry is bytes 0-39 of the frame record
+//      followed by the inside, outside, frame and border widths as u8.
 //   31 text-tip settings (15 bytes)
+//   32 look places (when any): per place u8 kind, i32 index, u16 slot; kind
+//      0 a ListApplyTo level (7 Col Headers, 8 Group Headers), 1 a column's
+//      header look, 2 a group's header look (index: the position), 3 the
+//      window font (slot in the font table)
+//   33 list settings: per setting u16 property id, u32 value (floats by
+//      their bits), applied in order through the property handlers
+//   34 combo settings beyond tag 30, in the same form (list of a combo only)
 //   255 end
+// Attribute entry: i32 slot, then the bytes of the 33-byte look record in
+// the order 0-11, 13-16, 18, 19-20, 21-22, 23, 24-31, 12, 17, 32. Look
+// record: u16 back, u16 fore, u16 3-D light and u16 3-D dark colour slots,
+// u8 List3DText, List3DTextOffset, MultiLine, AlignH, AlignV, PictureAlignH,
+// PictureAlignV, TextOrientation and TextEllipsis (each value + 1, 0 not
+// set), u16 picture and u16 selected picture slots, u16 font slot, 10
+// reserved bytes. Slots count from 1; 0 is "none".
+// Font entry: i32 height in hundredths of a point, i32 width, i32
+// escapement, i32 weight, 8 bytes italic, underline, strike-out, character
+// set, output, clip, quality, pitch and family, 32 bytes face name.
 // Group entry: u16 look slot (0: none), f32 width, i16 parent group, u8
 // hide, u8 lock resize, i32 id, 4 reserved bytes.
 // Column entry: u16 look slot (0), f32 width, i16 parent group, i16 level,
@@ -28,9 +61,9 @@
 // Tip settings: u8 TextTip, u8 TextTipMultiLine, 3 reserved, u32 back
 // colour, u32 text colour, 2 reserved. Readers ignore reserved bytes.
 //
-// Tags 1-5 (font, colour, sub-attribute, attribute and picture tables),
-// 18-23, 26, 29 and 30, and any tag this reader does not know, are skipped
-// by their length, so a stream from a writer that knows more still loads.
+// Tag 3 (sub-attributes) and 26 (cell values), which this list does not
+// keep, and any tag this reader does not know, are skipped by their length,
+// so a stream from a writer that knows more still loads.
 //
 // The stream is untrusted input. The reader parses the whole stream into a
 // separate model first, checking every length, count and index; only a
@@ -38,6 +71,7 @@
 // leaves the list exactly as it was.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -47,6 +81,7 @@
 
 #include "listctl/core/lbx_instance.h"
 #include "listctl/props/exports.h"
+#include "platform/win/gdi.h"
 #include "platform/win/win_types.h"
 
 namespace lindra::state {
@@ -63,7 +98,8 @@ inline constexpr int kLoadOk = 0, kLoadTruncated = 1, kLoadMalformed = 2, kLoadB
 inline constexpr std::uint32_t kMaxStateItems = 1u << 20;
 
 // Growing output buffer: a movable global block grown by at least
-// `growth` bytes at a time. A block that cannot grow marks the writer
+// `growth` bytes at a time, and by its own size once it is larger, so that
+// writing n bytes costs time in proportion to n. A block that cannot grow marks the writer
 // failed; from then on nothing more is written and every append is false.
 class StateWriter {
  public:
@@ -113,6 +149,22 @@ class StateReader {
 
 // The parsed stream, before it is applied.
 struct StateModel {
+  using LookRecord = std::array<std::uint8_t, 33>;
+  struct Place {
+    std::uint8_t kind;
+    std::int32_t index;
+    std::uint16_t slot;
+  };
+  std::vector<std::uint32_t> colours;
+  std::vector<plat::win::LOGFONT> fonts;
+  std::vector<props::PictureBlock> pictures;
+  std::optional<std::uint32_t> pictureCount;
+  std::map<std::uint32_t, LookRecord> looks;  // by slot
+  std::optional<LookRecord> lookSets[5];      // tags 19-23
+  std::vector<Place> places;
+  std::vector<std::pair<std::uint16_t, std::uint32_t>> settings, comboSettings;
+  std::optional<std::array<std::uint8_t, 102>> combo;
+  std::uint16_t defaultGroupLook = 0, defaultColumnLook = 0;
   struct Group {
     std::uint8_t entry[18] = {};
     std::optional<std::string> header, name;
@@ -126,6 +178,7 @@ struct StateModel {
     std::uint8_t entry[13] = {};
     std::optional<std::string> text;         // list without columns
     std::map<std::uint32_t, std::string> cells;  // by column position
+    std::map<std::uint32_t, std::uint16_t> cellLooks;
   };
   std::optional<std::uint32_t> groupCount, columnCount, itemCount;
   std::map<std::uint32_t, Group> groups;

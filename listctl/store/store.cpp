@@ -11,6 +11,7 @@
 
 #include "listctl/core/dispatch.h"
 #include "listctl/core/library.h"
+#include "platform/text/collation.h"
 #include "platform/win/window.h"
 
 namespace lindra {
@@ -39,8 +40,10 @@ int pageRecords(int capacity, int page) { return std::min(kItemsPerPage, capacit
 LbxItem& rec(const LbxInstance* inst, int i) { return inst->store.pages[pageOf(i)][slotOf(i)]; }
 
 void repaint(LbxInstance* inst) {
-  if (inst->hwnd && !(inst->styleWord & kStyleNoRedraw) && pw::IsWindow(inst->hwnd))
-    pw::InvalidateRect(inst->hwnd, nullptr, pw::TRUE);
+  if (!inst->hwnd || !pw::IsWindow(inst->hwnd)) return;
+  // The scroll bars follow the items (one run for many changes).
+  postPending(inst, 0x609);
+  if (!(inst->styleWord & kStyleNoRedraw)) pw::InvalidateRect(inst->hwnd, nullptr, pw::TRUE);
 }
 
 void notifyErrSpace(LbxInstance* inst) {
@@ -391,7 +394,7 @@ int activeKeys(const LbxInstance* inst, LbxSortKey* out) {
 int compareKey(const LbxInstance* inst, std::string_view a, std::string_view b, int type) {
   switch (type) {
     case 1:
-      return foldCompare(a, b, false, false);
+      return plat::text::collate(a, b, true);
     case 2: {
       long long x = 0, y = 0;
       const bool ox = parseInteger(a, inst->thousandSep, &x), oy = parseInteger(b, inst->thousandSep, &y);
@@ -409,7 +412,7 @@ int compareKey(const LbxInstance* inst, std::string_view a, std::string_view b, 
       return compareParsed(ox, x, oy, y);
     }
     default:
-      return foldCompare(a, b, true, false);
+      return plat::text::collate(a, b, false);
   }
 }
 
@@ -434,11 +437,42 @@ int sortedPosition(LbxInstance* inst, const LbxItem& item, const LbxSortKey* key
   return lo;
 }
 
+// The sorted place of an owner-drawn item: the owner orders two items at a
+// time (WM_COMPAREITEM); an owner that does not answer leaves every item
+// equal, so new items go to the end. -1 when the list went away meanwhile.
+int ownerSortedPosition(LbxInstance* inst, const LbxItem& item) {
+  const HWND self = inst->hwnd;
+  int lo = 0, hi = inst->itemCount;
+  while (lo < hi) {
+    const int mid = lo + (hi - lo) / 2;
+    HWND target = notifyTargetOf(inst);
+    if (!target) return inst->itemCount;
+    pw::COMPAREITEMSTRUCT ci;
+    ci.CtlType = ODT_LISTBOX;
+    ci.CtlID = inst->controlId;
+    ci.hwndItem = self;
+    ci.itemID1 = static_cast<UINT>(-1);
+    ci.itemData1 = item.content;
+    ci.itemID2 = static_cast<UINT>(mid);
+    ci.itemData2 = rec(inst, mid).content;
+    const LRESULT r = pw::SendMessage(target, pw::WM_COMPAREITEM, inst->controlId, reinterpret_cast<LPARAM>(&ci));
+    if (!pw::IsWindow(self) || instanceOf(self) != inst) return -1;
+    if (r < 0) hi = mid;
+    else lo = mid + 1;
+  }
+  return lo;
+}
+
 // Puts a built item at `pos` (-1: at the end, or at its sorted place when
-// `sorted`). The index, or -2 when memory fails (the content is released).
+// `sorted`). The index, -2 when memory fails (the content is released), or
+// LB_ERR when the owner destroyed the list while ordering it.
 int placeItem(LbxInstance* inst, LbxItem& item, int pos, bool sorted) {
   LbxSortKey keys[kMaxSortKeys];
   const int nk = sorted ? activeKeys(inst, keys) : 0;
+  if (pos < 0 && sorted && ownerDrawn(inst) && (inst->style & LBS_SORT) && inst->hwnd && inst->itemCount > 0) {
+    pos = ownerSortedPosition(inst, item);
+    if (pos < 0) return static_cast<int>(LB_ERR);
+  }
   if (pos < 0) pos = nk > 0 ? sortedPosition(inst, item, keys, nk) : inst->itemCount;
   if (!lbxInsertRecords(inst, pos, 1)) {
     releaseContent(inst, pos, item);
@@ -586,8 +620,11 @@ LRESULT lbxAddString(LbxInstance* inst, const char* text) {
     return LB_ERRSPACE;
   }
   clearSearch(inst);
-  const bool sorted = lbxSortsOnInsert(inst);
+  // A sorted owner-drawn list is ordered by its owner.
+  const bool ownerSorted = ownerDrawn(inst) && (inst->style & LBS_SORT) && inst->store.sortState != 2;
+  const bool sorted = lbxSortsOnInsert(inst) || ownerSorted;
   const int r = placeItem(inst, item, -1, sorted);
+  if (r == LB_ERR) return LB_ERR;  // the list is gone
   if (r < 0) {
     notifyErrSpace(inst);
     return LB_ERRSPACE;
@@ -862,13 +899,13 @@ bool lbxResort(LbxInstance* inst) {
     std::vector<LbxItem> copy(count);
     for (int i = 0; i < count; ++i) copy[i] = rec(inst, i);
     if (nk == 1 && keys[0].type <= 1) {
-      // One text key: read every text once.
-      std::vector<std::string> scratch(count);
-      std::vector<std::string_view> text(count);
-      for (int i = 0; i < count; ++i) text[i] = keyText(inst, copy[i], keys[0].dataIndex, scratch[i]);
-      const bool foldCase = keys[0].type == 0, desc = keys[0].order == 2;
+      // One text key: every text's collation key is made once.
+      std::vector<std::string> scratch(count), key(count);
+      const bool withCase = keys[0].type == 1, desc = keys[0].order == 2;
+      for (int i = 0; i < count; ++i)
+        key[i] = plat::text::collationKey(keyText(inst, copy[i], keys[0].dataIndex, scratch[i]), withCase);
       std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        const int c = foldCompare(text[a], text[b], foldCase, false);
+        const int c = key[a].compare(key[b]);
         return desc ? c > 0 : c < 0;
       });
     } else {

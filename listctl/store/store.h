@@ -6,10 +6,13 @@
 // Indexes are item indexes; column arguments are display positions, mapped
 // to cells through LbxStore::dataIndex.
 //
-// Text comparison (sorting and searching): Unicode simple case folding of
-// each code point, then code point order; type 1 keys compare without
-// folding. Searches follow the Windows list box: from the item after
-// `start` to the end, then from 0 up to start (start -1: the whole list).
+// Sorting orders texts by the root collation (dictionary order: accents
+// beside their base letters); type 0 keys ignore case, type 1 keys put
+// lower case first on a tie. Searching keeps the Windows list box's rule:
+// Unicode simple case folding of each code point, a prefix for
+// LB_FINDSTRING and the whole text for LB_FINDSTRINGEXACT, from the item
+// after `start` to the end, then from 0 up to start (start -1: the whole
+// list).
 #pragma once
 
 #include <cstring>

@@ -37,6 +37,8 @@ struct Received {
   std::vector<unsigned> keysHandled;
   std::vector<unsigned> shiftsHandled;
   int steps = 0;
+  int compares = 0;
+  bool ownerCompares = false;
 };
 Received g;
 
@@ -52,6 +54,13 @@ LRESULT targetProc(HWND h, UINT m, WPARAM w, LPARAM l) {
       g.measured = *mi;
       if (g.measureAnswer) mi->itemHeight = g.measureAnswer;
       return 1;
+    }
+    case WM_COMPAREITEM: {
+      // Orders owner-drawn items by their value, when asked to.
+      ++g.compares;
+      if (!g.ownerCompares) return 0;
+      const auto* ci = reinterpret_cast<const COMPAREITEMSTRUCT*>(l);
+      return ci->itemData1 < ci->itemData2 ? -1 : ci->itemData1 > ci->itemData2 ? 1 : 0;
     }
     case lx::kNotifyKeyDown: {
       ++g.keyNotifies;
@@ -347,6 +356,11 @@ TEST_F(ListBoxTest, FixedAnswers) {
   };
   for (const Case& c : cases) EXPECT_EQ(SendMessage(c.hwnd, c.msg, c.w, c.l), c.expected) << c.what;
   EXPECT_EQ(lx::instanceOf(h)->tabWidth, 4);
+  // With the header shown, index -1 answers its height.
+  SendMessage(h, lx::kMsgSetProperty, 58, 1);  // HeaderShow
+  EXPECT_EQ(SendMessage(h, lx::LB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0), rowHeight + 4);
+  SendMessage(h, lx::kMsgSetProperty, 230, 30);  // ColumnHeaderHeight
+  EXPECT_EQ(SendMessage(h, lx::LB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0), 30);
   EXPECT_STREQ(buf, "");
   char title[8];
   GetWindowText(h, title, sizeof title);
@@ -439,12 +453,16 @@ TEST_F(ListBoxTest, NotificationsGoToTheSetTargetElseTheParent) {
   EXPECT_EQ(g.commands[0].second, MAKEWPARAM(1062, 4));
 
   // A target that has gone hands the notifications back to the parent.
-  SendMessage(h, lx::kMsgSetNotifyTarget, 0, reinterpret_cast<LPARAM>(parent_));
+  HWND gone = CreateWindow("ListTestTarget", "gone", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(gone);
+  SendMessage(h, lx::kMsgSetNotifyTarget, 0, reinterpret_cast<LPARAM>(gone));
   EXPECT_EQ(lx::instanceOf(h)->firstNotify, other_);
+  DestroyWindow(gone);
   g.commands.clear();
   SetFocus(quiet);
-  ASSERT_EQ(g.commands.size(), 1u);
-  EXPECT_EQ(g.commands[0].first, parent_);
+  SetFocus(h);
+  ASSERT_EQ(g.commands.size(), 2u);  // LBN_KILLFOCUS (quiet has no LBS_NOTIFY), LBN_SETFOCUS
+  for (const auto& [target, w] : g.commands) EXPECT_EQ(target, parent_);
 }
 
 TEST_F(ListBoxTest, KeyDownNotificationMayChangeOrZeroTheKey) {
@@ -487,6 +505,29 @@ TEST_F(ListBoxTest, KeyDownNotificationMayChangeOrZeroTheKey) {
   setKeyState(VK_CONTROL, false);
   ASSERT_EQ(g.shiftsHandled.size(), 1u);
   EXPECT_EQ(g.shiftsHandled[0], 3u);
+}
+
+TEST_F(ListBoxTest, ASortedOwnerDrawnListAsksItsOwnerToOrderItems) {
+  struct Case {
+    bool ownerCompares;
+    std::vector<std::uintptr_t> order;
+  } cases[] = {{true, {10, 20, 30, 40}}, {false, {30, 10, 40, 20}}};  // no answer: all equal, added in turn
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.ownerCompares);
+    g.ownerCompares = c.ownerCompares;
+    g.compares = 0;
+    HWND h = makeList(lx::LBS_OWNERDRAWFIXED | lx::LBS_SORT);
+    for (std::uintptr_t v : {30, 10, 40, 20}) SendMessage(h, lx::LB_ADDSTRING, 0, static_cast<LPARAM>(v));
+    EXPECT_GT(g.compares, 0);
+    std::vector<std::uintptr_t> got;
+    for (int i = 0; i < 4; ++i) {
+      std::uintptr_t v = 0;
+      SendMessage(h, lx::LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&v));
+      got.push_back(v);
+    }
+    EXPECT_EQ(got, c.order);
+    DestroyWindow(h);
+  }
 }
 
 TEST_F(ListBoxTest, ExtentAndHitCellPacking) {

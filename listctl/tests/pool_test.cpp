@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "listctl/tests/pool_test_support.h"
+#include "platform/ui/recording_sink.h"
 
 using namespace lindra;
 using pooltest::PoolTest;
@@ -596,3 +597,66 @@ TEST_F(PoolTest, PoisonCatchesMisuseOfPoolMemory) {
   }
 }
 #endif
+
+namespace {
+
+// The allocator's own handler, against a recording message sink.
+TEST(PoolErrorBox, BeepsThenAsksAndAnswersByTheButton) {
+  using plat::ui::RecordingSink;
+  struct Case {
+    int code;
+    std::vector<int> answers;  // the sink's script
+    int result;
+    const char* text;
+    plat::ui::Buttons buttons;
+  } cases[] = {
+      {MEM_OUT_OF_MEMORY, {plat::ui::IDRETRY}, 1, "Out of memory.  Please free some memory, then choose retry.",
+       plat::ui::Buttons::AbortRetryIgnore},
+      {MEM_OUT_OF_MEMORY, {plat::ui::IDIGNORE}, 0, "Out of memory.  Please free some memory, then choose retry.",
+       plat::ui::Buttons::AbortRetryIgnore},
+      {MEM_BAD_POINTER, {plat::ui::IDOK}, 0, "MEM_BAD_POINTER", plat::ui::Buttons::OkCancel},
+      {99, {plat::ui::IDOK}, 0, "MEM_INTERNAL_ERROR", plat::ui::Buttons::OkCancel},
+      {MEM_WRONG_TASK, {plat::ui::IDOK}, 0, "MEM_INTERNAL_ERROR", plat::ui::Buttons::OkCancel},
+      // A box that cannot be shown is tried once more, system-modal.
+      {MEM_OUT_OF_MEMORY, {0, plat::ui::IDRETRY}, 1, "Out of memory.  Please free some memory, then choose retry.",
+       plat::ui::Buttons::AbortRetryIgnore},
+      {MEM_BAD_BLOCK, {0, 0}, 0, "MEM_BAD_BLOCK", plat::ui::Buttons::OkCancel},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "code " << c.code << " first answer " << c.answers[0]);
+    RecordingSink sink(c.answers);
+    plat::ui::ScopedSink scoped(sink);
+    const PoolErrorRecord rec{c.code, nullptr};
+    EXPECT_EQ(PoolMessageBoxHandler(&rec), c.result);
+    EXPECT_EQ(sink.beeps(), std::vector<std::uint32_t>{plat::ui::MB_SIMPLEBEEP});
+    const auto boxes = sink.boxes();
+    ASSERT_EQ(boxes.size(), c.answers.size());
+    const plat::ui::MessageBoxRequest& box = boxes[0].request;
+    EXPECT_EQ(box.text, c.text);
+    EXPECT_EQ(box.buttons, c.buttons);
+    EXPECT_FALSE(box.caption.empty());
+    if (c.code == MEM_OUT_OF_MEMORY) {
+      EXPECT_EQ(box.defaultAnswer(), plat::ui::IDRETRY);
+      EXPECT_EQ(box.icon, plat::ui::Icon::Error);
+      EXPECT_EQ(box.modality, plat::ui::Modality::Task);
+    }
+    if (boxes.size() == 2) {
+      EXPECT_EQ(boxes[1].request.modality, plat::ui::Modality::System);
+    }
+  }
+}
+
+// Ends the process with the box's answer `answer`.
+void answerBox(int answer, int code) {
+  plat::ui::RecordingSink sink({answer});
+  plat::ui::ScopedSink scoped(sink);
+  const PoolErrorRecord rec{code, nullptr};
+  PoolMessageBoxHandler(&rec);
+}
+
+TEST(PoolErrorBoxDeathTest, AbortAndCancelEndTheProcess) {
+  EXPECT_DEATH(answerBox(plat::ui::IDABORT, MEM_OUT_OF_MEMORY), "");
+  EXPECT_DEATH(answerBox(plat::ui::IDCANCEL, MEM_BAD_POINTER), "");
+}
+
+}  // namespace

@@ -3,6 +3,8 @@
 // cells, the pool's ceiling, sorted insertion, re-sorting and searching.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <string>
 #include <vector>
 
@@ -42,6 +44,9 @@ class StoreTest : public ::testing::Test {
   }
   void add(std::initializer_list<const char*> texts) {
     for (const char* t : texts) ASSERT_GE(lx::lbxAddString(inst, t), 0);
+  }
+  void add(const std::vector<std::string>& texts) {
+    for (const std::string& t : texts) ASSERT_GE(lx::lbxAddString(inst, t.c_str()), 0);
   }
   void addN(int n) {
     for (int i = 0; i < n; ++i) ASSERT_EQ(lx::lbxAddString(inst, std::to_string(i).c_str()), i);
@@ -331,30 +336,54 @@ TEST_F(StoreTest, PoolCeilingGivesErrSpaceToTheNotifyTarget) {
 TEST_F(StoreTest, SortedInsertsOverAccentedTitles) {
   inst->style = lx::LBS_SORT;
   add({"Zauberberg", "émile", "Ärger", "apfel", "Été", "Ökologie", "Ωmega", "ωmega2", "eins", "Straße"});
-  // Case folded code point order: é and É fold together, ω after latin.
-  EXPECT_EQ(all(), (std::vector<std::string>{"apfel", "eins", "Straße", "Zauberberg", "Ärger", "émile", "Été",
-                                             "Ökologie", "Ωmega", "ωmega2"}));
-  // Equal under folding: a new item goes after those already there.
-  ASSERT_EQ(lx::lbxAddString(inst, "ÉMILE"), 6);
+  // Dictionary order: accented letters beside their base letters, Greek after Latin.
+  EXPECT_EQ(all(), (std::vector<std::string>{"apfel", "Ärger", "eins", "émile", "Été", "Ökologie", "Straße",
+                                             "Zauberberg", "Ωmega", "ωmega2"}));
+  // Equal but for case: a new item goes after those already there.
+  ASSERT_EQ(lx::lbxAddString(inst, "ÉMILE"), 4);
   // Searches ignore case by folding, in any script.
-  EXPECT_EQ(lx::lbxFindString(inst, -1, "ÉT", false), 7);
-  EXPECT_EQ(lx::lbxFindString(inst, -1, "été", true), 7);
+  EXPECT_EQ(lx::lbxFindString(inst, -1, "ÉT", false), 5);
+  EXPECT_EQ(lx::lbxFindString(inst, -1, "été", true), 5);
   EXPECT_EQ(lx::lbxFindString(inst, -1, "ét", true), lx::LB_ERR);
   EXPECT_EQ(lx::lbxFindString(inst, -1, "ΩMEGA", true), 9);
-  EXPECT_EQ(lx::lbxFindString(inst, -1, "ärg", false), 4);
+  EXPECT_EQ(lx::lbxFindString(inst, -1, "ärg", false), 1);
   // From a start: the items after it, then round from the top.
-  EXPECT_EQ(lx::lbxFindString(inst, 5, "émile", true), 6);
-  EXPECT_EQ(lx::lbxFindString(inst, 6, "émile", true), 5);
+  EXPECT_EQ(lx::lbxFindString(inst, 3, "émile", true), 4);
+  EXPECT_EQ(lx::lbxFindString(inst, 4, "émile", true), 3);
   EXPECT_EQ(lx::lbxFindString(inst, 99, "apfel", true), 0);  // out of range: whole list
   EXPECT_EQ(lx::lbxFindString(inst, -1, "", false), 0);
-  EXPECT_EQ(lx::lbxSelectString(inst, 2, "e"), 1);  // "é" is no "e": round to "eins"
-  EXPECT_EQ(lx::lbxSelectString(inst, 2, "É"), 5);
-  EXPECT_EQ(inst->curSel, 5);
-  EXPECT_TRUE(lx::lbxIsSelected(inst, 5));
+  EXPECT_EQ(lx::lbxSelectString(inst, 2, "e"), 2);  // "é" is no "e": round to "eins"
+  EXPECT_EQ(lx::lbxSelectString(inst, 2, "É"), 3);
+  EXPECT_EQ(inst->curSel, 3);
+  EXPECT_TRUE(lx::lbxIsSelected(inst, 3));
   EXPECT_EQ(lx::lbxSelectString(inst, -1, "q"), lx::LB_ERR);
   // Inserting at an index does not sort.
   EXPECT_EQ(lx::lbxInsertString(inst, 0, "zzz"), 0);
-  EXPECT_EQ(inst->curSel, 6);
+  EXPECT_EQ(inst->curSel, 4);
+}
+
+TEST_F(StoreTest, CollationOrdersTitlesInBothDirections) {
+  const std::vector<std::string> ascending = {"Ålesund", "avignon", "Ávila", "Cádiz", "Česká", "Ceuta", "École",
+                                              "Lille", "Łódź", "Lyon", "Zug", "Zürich"};
+  std::vector<std::string> shuffled = ascending;
+  std::rotate(shuffled.begin(), shuffled.begin() + 5, shuffled.end());
+  std::swap(shuffled[0], shuffled[7]);
+  struct Case {
+    int order;  // Sorted
+    bool resort;  // set after the items (a re-sort) or before (sorted insertion)
+  } cases[] = {{1, false}, {1, true}, {2, false}, {2, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "order " << c.order << (c.resort ? " re-sorted" : " inserted"));
+    lx::lbxResetContent(inst);
+    inst->style = 0;
+    lx::lbxSetSorted(inst, 0);
+    if (!c.resort) lx::lbxSetSorted(inst, c.order);
+    add(shuffled);
+    if (c.resort) lx::lbxSetSorted(inst, c.order);
+    std::vector<std::string> want = ascending;
+    if (c.order == 2) std::reverse(want.begin(), want.end());
+    EXPECT_EQ(all(), want);
+  }
 }
 
 TEST_F(StoreTest, ReSortsAsStoreOperations) {
@@ -368,8 +397,8 @@ TEST_F(StoreTest, ReSortsAsStoreOperations) {
     std::vector<std::string> firstColumn;
   } cases[] = {
       {"text no case", {0, 1, 0}, {"a", "b", "B", "c", "d"}},
-      {"text case", {0, 1, 1}, {"B", "a", "b", "c", "d"}},
-      {"text descending", {0, 2, 0}, {"d", "c", "B", "b", "a"}},  // equal keys keep their order
+      {"text case", {0, 1, 1}, {"a", "b", "B", "c", "d"}},  // lower case first on a tie
+      {"text descending", {0, 2, 0}, {"d", "c", "b", "B", "a"}},  // equal keys keep their order
       {"integer", {1, 1, 2}, {"d", "a", "b", "c", "B"}},  // "x" reads as no number: first
       {"float descending", {1, 2, 3}, {"B", "c", "b", "a", "d"}},
   };

@@ -134,6 +134,28 @@ struct MEASUREITEMSTRUCT {
   ULONG_PTR itemData = 0;
 };
 
+// Owner drawing: WM_DRAWITEM asks the owner to draw one item into hDC.
+constexpr UINT ODA_DRAWENTIRE = 0x1, ODA_SELECT = 0x2, ODA_FOCUS = 0x4;
+constexpr UINT ODS_SELECTED = 0x1, ODS_DISABLED = 0x4, ODS_FOCUS = 0x10;
+struct DRAWITEMSTRUCT {
+  UINT CtlType = 0, CtlID = 0, itemID = 0, itemAction = 0, itemState = 0;
+  HWND hwndItem = nullptr;
+  HDC hDC = nullptr;
+  RECT rcItem;
+  ULONG_PTR itemData = 0;
+};
+// WM_COMPAREITEM asks the owner of a sorted owner-drawn list to order two
+// items: -1 when item 1 comes first, 0 when equal, 1 when it comes after.
+struct COMPAREITEMSTRUCT {
+  UINT CtlType = 0, CtlID = 0;
+  HWND hwndItem = nullptr;
+  UINT itemID1 = 0;
+  ULONG_PTR itemData1 = 0;
+  UINT itemID2 = 0;
+  ULONG_PTR itemData2 = 0;
+  DWORD dwLocaleId = 0;
+};
+
 // Word helpers.
 constexpr WORD LOWORD(ULONG_PTR v) { return static_cast<WORD>(v & 0xFFFF); }
 constexpr WORD HIWORD(ULONG_PTR v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }
@@ -162,7 +184,8 @@ constexpr UINT WM_NULL = 0x0000, WM_CREATE = 0x0001, WM_DESTROY = 0x0002, WM_MOV
                WM_ERASEBKGND = 0x0014, WM_SYSCOLORCHANGE = 0x0015, WM_SHOWWINDOW = 0x0018,
                WM_WININICHANGE = 0x001A, WM_ACTIVATEAPP = 0x001C, WM_CANCELMODE = 0x001F,
                WM_SETCURSOR = 0x0020, WM_MOUSEACTIVATE = 0x0021, WM_GETMINMAXINFO = 0x0024,
-               WM_MEASUREITEM = 0x002C, WM_DELETEITEM = 0x002D, WM_SETFONT = 0x0030,
+               WM_DRAWITEM = 0x002B, WM_MEASUREITEM = 0x002C, WM_DELETEITEM = 0x002D,
+               WM_COMPAREITEM = 0x0039, WM_SETFONT = 0x0030,
                WM_GETFONT = 0x0031, WM_WINDOWPOSCHANGING = 0x0046, WM_WINDOWPOSCHANGED = 0x0047,
                WM_NOTIFY = 0x004E, WM_HELP = 0x0053, WM_STYLECHANGING = 0x007C,
                WM_STYLECHANGED = 0x007D, WM_NCCREATE = 0x0081, WM_NCDESTROY = 0x0082,

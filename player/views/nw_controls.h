@@ -137,6 +137,7 @@ class CnwControl {
 #define ORV_SKIP_COMBO_GetNextSel ~, 1
 #define ORV_SKIP_COMBO_SetNextSel ~, 1
 #define ORV_SKIP_COMBO_SetText ~, 1  // CbxSetText takes its place
+#define ORV_SKIP_COMBO_GetSearchText ~, 1  // written out below: it answers null unless the export answers 0
 
 #define ORV_LIST_METHOD(kind, family, id, Name, type, dr) ORV_LIST_##family(kind, family, id, Name, type, dr)
 #define ORV_LIST_LC_(kind, family, id, Name, type, dr) \
@@ -168,6 +169,17 @@ class CnwComboBox : public CnwControl {
   LINDRA_PROPERTIES(ORV_COMBO_ROW)
   LINDRA_WINDOW_PROPERTIES(ORV_COMBO_ROW)
   LINDRA_EXPORT_ALIASES(ORV_COMBO_ALIAS)
+
+  // Unlike the other text getters, the buffer comes back only when the
+  // export answers 0 (an empty search text); any other answer, the length
+  // of a text copied or -1, gives a null pointer. Callers that want the
+  // text itself read it through CnwListBox::GetSearchText on the list.
+  char* GetSearchText(char* buffer, std::int32_t size) const {
+    if (buffer && size > 0) buffer[0] = '\0';
+    if (!IsControl()) return nullptr;
+    return LC_GetSearchText(m_hWnd, buffer, size) == 0 ? buffer : nullptr;
+  }
+  plat::win::LRESULT GetSearchTextLen() const { return IsControl() ? LC_GetSearchText(m_hWnd, nullptr, 0) : -1; }
 };
 
 }  // namespace orv::views

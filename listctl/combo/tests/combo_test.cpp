@@ -26,6 +26,7 @@ struct Received {
   std::vector<unsigned> codes;  // CBN_ codes from the combo, in order
   int cancelDrop = 0;           // answer to the before-drop-down query
   int keyAnswer = -1;           // -1: leave the key code; else write it
+  int charAnswer = -1;          // the same for characters
   unsigned destroyOn = 0;       // destroy the combo at this notification
   HWND combo = nullptr;
   int mouseEvents = 0;
@@ -45,6 +46,9 @@ LRESULT parentProc(HWND h, UINT m, WPARAM w, LPARAM l) {
       return 0;
     case lx::kCbxKeyEvent:
       if (g.keyAnswer >= 0) *reinterpret_cast<std::uint32_t*>(l) = static_cast<std::uint32_t>(g.keyAnswer);
+      return 0;
+    case lx::kCbxCharEvent:
+      if (g.charAnswer >= 0) *reinterpret_cast<std::uint32_t*>(l) = static_cast<std::uint32_t>(g.charAnswer);
       return 0;
     case lx::kCbxMouseEvent:
       ++g.mouseEvents;
@@ -397,6 +401,23 @@ TEST_F(ComboTest, EnterEscAndTabNeverReachTheEditAsText) {
   SetFocus(c);
   for (char32_t ch : {U'a', U'\r', U'\x1b', U'\t', U'b'}) injectChar(ch);
   EXPECT_EQ(text(c), "ab");
+}
+
+TEST_F(ComboTest, CharactersBeyondSixteenBitsReachTheEditWhole) {
+  HWND c = make();
+  fill(c, {"\xF0\x9F\x98\x80 smile", "plain"});
+  SetFocus(c);
+  // U+1F600 passes the character filter (which answers 16 bits) unchanged,
+  // and finds the item that starts with it.
+  for (char32_t ch : {U'\U0001F600', U' ', U's'}) injectChar(ch);
+  EXPECT_EQ(text(c), "\xF0\x9F\x98\x80 s");
+  EXPECT_EQ(SendMessage(c, lx::CB_GETCURSEL, 0, 0), 0);
+  // A target that changes it gets its own character instead.
+  SendMessage(c, lx::CB_RESETCONTENT, 0, 0);
+  SetWindowText(c, "");
+  g.charAnswer = 'x';
+  injectChar(U'\U0001F601');
+  EXPECT_EQ(text(c), "x");
 }
 
 // ------------------------------------------------------------- typing

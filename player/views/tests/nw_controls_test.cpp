@@ -65,6 +65,12 @@ LINDRA_API LRESULT LC_GetColName(HWND h, char* buffer, std::int32_t size) {
   if (buffer && size > 0) std::strncpy(buffer, "Title", static_cast<std::size_t>(size) - 1);
   return rec.result ? rec.result : 5;
 }
+LINDRA_API LRESULT LC_GetSearchText(HWND h, char* buffer, std::int32_t size) {
+  note("LC_GetSearchText", h);
+  rec.p = buffer;
+  if (buffer && size > 0) std::strncpy(buffer, "Zug", static_cast<std::size_t>(size) - 1);
+  return rec.result;
+}
 LINDRA_API LRESULT LC_GetPicture(HWND h, std::uint16_t* t, std::uint16_t* k, void* v, std::int32_t size,
                                  std::uint32_t* a) {
   note("LC_GetPicture", h);
@@ -157,6 +163,25 @@ TEST_F(WrapperTest, TextGettersClearTheBufferAndLenAsksWithoutOne) {
   EXPECT_EQ(rec.calls, 1);
 }
 
+TEST_F(WrapperTest, TheComboSearchTextComesBackOnlyWhenTheExportAnswersZero) {
+  struct Case {
+    LRESULT exportAnswer;
+    bool comboGetsBuffer;
+  } cases[] = {{0, true}, {3, false}, {-1, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.exportAnswer);
+    char buf[8] = "stale";
+    rec = Call{};
+    rec.result = c.exportAnswer;
+    EXPECT_EQ(CnwComboBox(combo_).GetSearchText(buf, sizeof buf), c.comboGetsBuffer ? buf : nullptr);
+    EXPECT_EQ(rec.name, "LC_GetSearchText");
+    EXPECT_EQ(rec.p, buf);
+    // The list's getter answers its buffer whatever the export says.
+    EXPECT_EQ(CnwListBox(list_).GetSearchText(buf, sizeof buf), buf);
+  }
+  EXPECT_EQ(CnwComboBox(other_).GetSearchText(nullptr, 0), nullptr);
+}
+
 TEST_F(WrapperTest, PictureGetterAnswersTheValueBuffer) {
   CnwListBox lb(list_);
   std::uint16_t type = 0, kind = 0;
@@ -167,7 +192,7 @@ TEST_F(WrapperTest, PictureGetterAnswersTheValueBuffer) {
   EXPECT_EQ(type, 1);
 }
 
-TEST_F(WrapperTest, ComboUsesItsOwnTextSetterAndBothSpellingsOfTheButtonLook) {
+TEST_F(WrapperTest, ComboUsesItsOwnTextSetterAndTheButtonLookSpelling) {
   CnwComboBox cb(combo_);
   EXPECT_EQ(cb.SetText("abc"), 0);
   EXPECT_EQ(rec.name, "CbxSetText");

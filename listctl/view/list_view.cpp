@@ -1,0 +1,532 @@
+// Layout, scrolling and painting of the list control. See list_view.h.
+#include "listctl/view/list_view.h"
+
+#include <algorithm>
+#include <string>
+
+#include "listctl/core/dispatch.h"
+#include "listctl/core/messages.h"
+#include "listctl/props/view_model.h"
+#include "listctl/store/store.h"
+#include "platform/win/gdi.h"
+#include "platform/win/scrollbar.h"
+#include "platform/win/window.h"
+
+namespace lindra::view {
+
+namespace pw = plat::win;
+
+namespace {
+
+// Property ids the view reads.
+constexpr int kHeaderHeight = 57, kHeaderShow = 58, kScrollBarV = 130, kScrollBarH = 167,
+              kSelDrawFocusRect = 48, kGroupHeaderHeight = 218, kGroupHeaderShow = 219,
+              kColumnHeaderHeight = 230, kListGrayAreaColor = 208;
+constexpr int kCellPadding = 2;
+
+int textHeight(const LbxInstance* inst) { return std::max(inst->rowHeight, 1); }
+
+// A bar is shown by its mode (0 Show, 1 Show When Needed, 2 Show Disabled,
+// 3 Hide) when the list asked for it.
+bool barShown(const LbxInstance* inst, std::uint32_t styleBit, int mode, bool needed) {
+  if (!(inst->scrollStyle & styleBit) || mode == 3) return false;
+  return mode != 1 || needed;
+}
+
+// Heights of the rows from `from` while they fit in `room`, walking up or down.
+int fitting(LbxInstance* inst, int from, int step, int room, bool partial) {
+  int n = 0;
+  for (int i = from; i >= 0 && i < inst->itemCount; i += step) {
+    const int h = rowHeightOf(inst, i);
+    if (h > room && !(partial && room > 0)) break;
+    room -= h;
+    ++n;
+    if (room <= 0) break;
+  }
+  return n;
+}
+
+void layoutColumns(LbxInstance* inst, Geometry* g) {
+  const std::vector<ViewColumn> cols = viewColumns(inst);
+  const int width = std::max(0, static_cast<int>(g->rows.right - g->rows.left));
+  int fixed = 0, autos = 0;
+  for (const ViewColumn& c : cols) {
+    if (c.hidden) continue;
+    if (c.width > 0) fixed += c.width;
+    else ++autos;
+  }
+  // Columns without a width share what the others leave, at least a few
+  // characters each.
+  const int minAuto = std::max(1, inst->columnWidth) * 4;
+  const int share = autos ? std::max(minAuto, (width - fixed) / autos) : 0;
+  g->columns.clear();
+  int x = 0;
+  for (std::size_t i = 0; i < cols.size(); ++i) {
+    if (cols[i].hidden) continue;
+    Span s;
+    s.x = x;
+    s.width = cols[i].width > 0 ? cols[i].width : share;
+    s.index = static_cast<int>(i);
+    s.group = cols[i].parentGroup;
+    x += s.width;
+    g->columns.push_back(s);
+  }
+  g->contentWidth = cols.empty() ? std::max(inst->horzExtent, 0) : x;
+
+  // A group spans the columns that name it.
+  g->groups.clear();
+  const std::vector<ViewGroup> groups = viewGroups(inst);
+  for (std::size_t gi = 0; gi < groups.size(); ++gi) {
+    if (groups[gi].hidden) continue;
+    int left = -1, right = -1;
+    for (const Span& c : g->columns)
+      if (c.group == static_cast<int>(gi)) {
+        if (left < 0) left = c.x;
+        right = c.x + c.width;
+      }
+    if (left < 0) continue;
+    g->groups.push_back(Span{left, right - left, static_cast<int>(gi), -1});
+  }
+}
+
+}  // namespace
+
+int rowHeightOf(const LbxInstance* inst, int row) {
+  const int own = lbxRowHeight(inst, row);
+  return own >= 0 ? own : textHeight(inst);
+}
+
+Geometry geometry(LbxInstance* inst) {
+  Geometry g;
+  if (inst->hwnd) pw::GetClientRect(inst->hwnd, &g.client);
+  g.barWidth = pw::GetSystemMetrics(pw::SM_CXVSCROLL);
+  g.barHeight = pw::GetSystemMetrics(pw::SM_CYHSCROLL);
+
+  // The header: a column row, and a group row above it when groups are in use.
+  if (viewValue(inst, kHeaderShow)) {
+    const int colRow = viewValue(inst, kColumnHeaderHeight) >= 0   ? viewValue(inst, kColumnHeaderHeight)
+                       : viewValue(inst, kHeaderHeight) >= 0 ? viewValue(inst, kHeaderHeight)
+                                                              : textHeight(inst) + 4;
+    g.columnRowHeight = colRow;
+  }
+  g.rows = g.client;
+  g.rows.top = std::min<pw::LONG>(g.client.bottom, g.client.top + g.columnRowHeight);
+  layoutColumns(inst, &g);
+  if (g.columnRowHeight && (!g.groups.empty() || viewValue(inst, kGroupHeaderShow))) {
+    g.groupRowHeight = viewValue(inst, kGroupHeaderHeight) >= 0 ? viewValue(inst, kGroupHeaderHeight)
+                                                                : textHeight(inst) + 4;
+    g.rows.top = std::min<pw::LONG>(g.client.bottom, g.client.top + g.headerHeight());
+  }
+
+  // The bars: each one's need depends on the room the other leaves.
+  const int modeV = viewValue(inst, kScrollBarV), modeH = viewValue(inst, kScrollBarH);
+  for (int pass = 0; pass < 2; ++pass) {
+    pw::RECT r = g.client;
+    r.top = g.rows.top;
+    if (g.vBar) r.right = std::max(r.left, r.right - g.barWidth);
+    if (g.hBar) r.bottom = std::max(r.top, r.bottom - g.barHeight);
+    g.rows = r;
+    layoutColumns(inst, &g);
+    const int room = static_cast<int>(r.bottom - r.top);
+    const bool needV = inst->itemCount > 0 && fitting(inst, inst->itemCount - 1, -1, room, false) < inst->itemCount;
+    const bool needH = g.contentWidth > r.right - r.left;
+    g.vBar = barShown(inst, pw::WS_VSCROLL, modeV, needV);
+    g.hBar = barShown(inst, pw::WS_HSCROLL, modeH, needH);
+  }
+  pw::RECT r = g.client;
+  r.top = g.rows.top;
+  if (g.vBar) r.right = std::max(r.left, r.right - g.barWidth);
+  if (g.hBar) r.bottom = std::max(r.top, r.bottom - g.barHeight);
+  g.rows = r;
+  layoutColumns(inst, &g);
+  return g;
+}
+
+int rowAt(LbxInstance* inst, const Geometry& g, int y) {
+  if (y < g.rows.top || y >= g.rows.bottom) return -1;
+  int top = g.rows.top;
+  for (int i = std::max(inst->topIndex, 0); i < inst->itemCount && top < g.rows.bottom; ++i) {
+    const int h = rowHeightOf(inst, i);
+    if (y < top + h) return i;
+    top += h;
+  }
+  return -1;
+}
+
+int rowsFrom(LbxInstance* inst, const Geometry& g, int top, bool partial) {
+  return fitting(inst, std::max(top, 0), 1, static_cast<int>(g.rows.bottom - g.rows.top), partial);
+}
+
+int maxTop(LbxInstance* inst, const Geometry& g) {
+  if (inst->itemCount <= 0) return 0;
+  const int n = fitting(inst, inst->itemCount - 1, -1, static_cast<int>(g.rows.bottom - g.rows.top), false);
+  return std::max(0, inst->itemCount - std::max(n, 1));
+}
+
+bool itemRect(LbxInstance* inst, int row, pw::RECT* r) {
+  if (row < 0 || row >= inst->itemCount) return false;
+  const Geometry g = geometry(inst);
+  int y = g.rows.top;
+  // Rows above the top lie above the rows area, as the list box reports them.
+  if (row >= inst->topIndex)
+    for (int i = inst->topIndex; i < row; ++i) y += rowHeightOf(inst, i);
+  else
+    for (int i = row; i < inst->topIndex; ++i) y -= rowHeightOf(inst, i);
+  r->left = g.rows.left;
+  r->right = g.rows.right;
+  r->top = y;
+  r->bottom = y + rowHeightOf(inst, row);
+  return true;
+}
+
+// ---- scrolling
+
+void layoutBars(LbxInstance* inst) {
+  if (!inst->hwnd) return;
+  const Geometry g = geometry(inst);
+  const int top = std::clamp(inst->topIndex, 0, maxTop(inst, g));
+  if (top != inst->topIndex) {
+    inst->topIndex = top;
+    pw::InvalidateRect(inst->hwnd, nullptr, pw::TRUE);
+  }
+  const int width = static_cast<int>(g.rows.right - g.rows.left);
+  const int xMax = std::max(0, g.contentWidth - width);
+  if (inst->xOffset > xMax || inst->xOffset < 0) {
+    inst->xOffset = std::clamp(inst->xOffset, 0, xMax);
+    pw::InvalidateRect(inst->hwnd, nullptr, pw::TRUE);
+  }
+  inst->headerHeight = g.headerHeight();
+  if (g.vBar != inst->vBarShown || g.hBar != inst->hBarShown) pw::InvalidateRect(inst->hwnd, nullptr, pw::TRUE);
+  inst->vBarShown = g.vBar;
+  inst->hBarShown = g.hBar;
+
+  const UINT hide = pw::SWP_NOZORDER | pw::SWP_NOACTIVATE | pw::SWP_HIDEWINDOW;
+  const UINT show = pw::SWP_NOZORDER | pw::SWP_NOACTIVATE | pw::SWP_SHOWWINDOW;
+  if (inst->vScroll) {
+    if (g.vBar) {
+      pw::SetWindowPos(inst->vScroll, nullptr, g.rows.right, g.client.top, g.barWidth,
+                       g.rows.bottom - g.client.top, show);
+      pw::SCROLLINFO si;
+      si.fMask = pw::SIF_ALL;
+      si.nMin = 0;
+      si.nMax = std::max(0, inst->itemCount - 1);
+      // The page makes the bar's last position the last top index.
+      si.nPage = static_cast<UINT>(std::max(1, inst->itemCount - maxTop(inst, g)));
+      si.nPos = inst->topIndex;
+      pw::SetScrollInfo(inst->vScroll, pw::SB_CTL, &si, pw::TRUE);
+      pw::EnableScrollBar(inst->vScroll, pw::SB_CTL, maxTop(inst, g) > 0 ? pw::ESB_ENABLE_BOTH : pw::ESB_DISABLE_BOTH);
+    } else {
+      pw::SetWindowPos(inst->vScroll, nullptr, 0, 0, 0, 0, hide);
+    }
+  }
+  if (inst->hScroll) {
+    if (g.hBar) {
+      pw::SetWindowPos(inst->hScroll, nullptr, g.client.left, g.rows.bottom, g.rows.right - g.client.left,
+                       g.barHeight, show);
+      pw::SCROLLINFO si;
+      si.fMask = pw::SIF_ALL;
+      si.nMin = 0;
+      si.nMax = std::max(0, g.contentWidth - 1);
+      si.nPage = static_cast<UINT>(std::max(1, width));
+      si.nPos = inst->xOffset;
+      pw::SetScrollInfo(inst->hScroll, pw::SB_CTL, &si, pw::TRUE);
+    } else {
+      pw::SetWindowPos(inst->hScroll, nullptr, 0, 0, 0, 0, hide);
+    }
+  }
+}
+
+void setTop(LbxInstance* inst, int top) {
+  const Geometry g = geometry(inst);
+  top = std::clamp(top, 0, maxTop(inst, g));
+  if (top == inst->topIndex) return;
+  inst->topIndex = top;
+  if (inst->hwnd) {
+    if (!(inst->styleWord & kStyleNoRedraw)) pw::InvalidateRect(inst->hwnd, nullptr, pw::FALSE);
+    if (inst->vScroll && g.vBar) pw::SetScrollPos(inst->vScroll, pw::SB_CTL, top, pw::TRUE);
+    hideTip(inst);
+  }
+}
+
+void setXOffset(LbxInstance* inst, int x) {
+  const Geometry g = geometry(inst);
+  x = std::clamp(x, 0, std::max(0, g.contentWidth - static_cast<int>(g.rows.right - g.rows.left)));
+  if (x == inst->xOffset) return;
+  inst->xOffset = x;
+  if (inst->hwnd) {
+    pw::InvalidateRect(inst->hwnd, nullptr, pw::FALSE);
+    if (inst->hScroll && g.hBar) pw::SetScrollPos(inst->hScroll, pw::SB_CTL, x, pw::TRUE);
+  }
+}
+
+void ensureVisible(LbxInstance* inst, int row) {
+  if (row < 0 || row >= inst->itemCount) return;
+  if (row < inst->topIndex) {
+    setTop(inst, row);
+    return;
+  }
+  const Geometry g = geometry(inst);
+  const int shown = rowsFrom(inst, g, inst->topIndex, false);
+  if (row < inst->topIndex + std::max(shown, 1)) return;
+  // The row becomes the last one that fits.
+  const int above = fitting(inst, row, -1, static_cast<int>(g.rows.bottom - g.rows.top), false);
+  setTop(inst, row - std::max(above, 1) + 1);
+}
+
+void scroll(LbxInstance* inst, bool vertical, int code, int thumb) {
+  const Geometry g = geometry(inst);
+  if (vertical) {
+    const int page = std::max(1, rowsFrom(inst, g, inst->topIndex, false) - 1);
+    int top = inst->topIndex;
+    switch (code) {
+      case pw::SB_LINEUP: --top; break;
+      case pw::SB_LINEDOWN: ++top; break;
+      case pw::SB_PAGEUP: top -= page; break;
+      case pw::SB_PAGEDOWN: top += page; break;
+      case pw::SB_THUMBTRACK: case pw::SB_THUMBPOSITION: top = thumb; break;
+      case pw::SB_TOP: top = 0; break;
+      case pw::SB_BOTTOM: top = inst->itemCount; break;
+      default: return;
+    }
+    setTop(inst, top);
+    return;
+  }
+  const int line = std::max(1, inst->columnWidth);
+  const int page = std::max(line, static_cast<int>(g.rows.right - g.rows.left) - line);
+  int x = inst->xOffset;
+  switch (code) {
+    case pw::SB_LINELEFT: x -= line; break;
+    case pw::SB_LINERIGHT: x += line; break;
+    case pw::SB_PAGELEFT: x -= page; break;
+    case pw::SB_PAGERIGHT: x += page; break;
+    case pw::SB_THUMBTRACK: case pw::SB_THUMBPOSITION: x = thumb; break;
+    case pw::SB_LEFT: x = 0; break;
+    case pw::SB_RIGHT: x = g.contentWidth; break;
+    default: return;
+  }
+  setXOffset(inst, x);
+}
+
+// ---- painting
+
+namespace {
+
+class Painter {
+ public:
+  Painter(LbxInstance* inst, pw::HDC dc) : inst_(inst), dc_(dc) {}
+  ~Painter() {
+    for (auto& [colour, brush] : brushes_) pw::DeleteObject(brush);
+  }
+  pw::HBRUSH brush(std::uint32_t ref) {
+    const pw::COLORREF c = pw::TranslateColor(ref);
+    for (auto& [colour, b] : brushes_)
+      if (colour == c) return b;
+    pw::HBRUSH b = pw::CreateSolidBrush(c);
+    brushes_.emplace_back(c, b);
+    return b;
+  }
+  void fill(const pw::RECT& r, std::uint32_t ref) { pw::FillRect(dc_, &r, brush(ref)); }
+  void text(const std::string& s, pw::RECT r, std::uint32_t fore, int align, bool ellipsis) {
+    if (s.empty()) return;
+    pw::SetTextColor(dc_, pw::TranslateColor(fore));
+    r.left += kCellPadding;
+    r.right -= kCellPadding;
+    UINT fmt = pw::DT_SINGLELINE | pw::DT_VCENTER | pw::DT_NOPREFIX | (ellipsis ? pw::DT_END_ELLIPSIS : 0u);
+    if (align == 1) fmt |= pw::DT_CENTER;
+    if (align == 2) fmt |= pw::DT_RIGHT;
+    pw::DrawText(dc_, s.c_str(), static_cast<int>(s.size()), &r, fmt);
+  }
+  void line(int x0, int y0, int x1, int y1, std::uint32_t ref) {
+    pw::HPEN pen = pw::CreatePen(pw::PS_SOLID, 1, pw::TranslateColor(ref));
+    pw::HGDIOBJ old = pw::SelectObject(dc_, pen);
+    pw::MoveToEx(dc_, x0, y0, nullptr);
+    pw::LineTo(dc_, x1, y1);
+    pw::SelectObject(dc_, old);
+    pw::DeleteObject(pen);
+  }
+  // A grid line in `style` (1 solid, 2 lowered, 3 raised) along one edge.
+  void gridLine(int style, bool vertical, int pos, int from, int to, std::uint32_t solid) {
+    const std::uint32_t shadow = pw::SYSCOLOR_REF_BIT | pw::COLOR_BTNSHADOW;
+    const std::uint32_t light = pw::SYSCOLOR_REF_BIT | pw::COLOR_BTNHIGHLIGHT;
+    auto draw = [&](int p, std::uint32_t c) {
+      if (vertical) line(p, from, p, to, c);
+      else line(from, p, to, p, c);
+    };
+    if (style == 1) draw(pos, solid);
+    if (style == 2) { draw(pos - 1, shadow); draw(pos, light); }
+    if (style == 3) { draw(pos - 1, light); draw(pos, shadow); }
+  }
+  pw::HDC dc() const { return dc_; }
+
+ private:
+  LbxInstance* inst_;
+  pw::HDC dc_;
+  std::vector<std::pair<pw::COLORREF, pw::HBRUSH>> brushes_;
+};
+
+void paintHeaderCell(Painter& p, pw::RECT r, const std::string& text, const ViewLook& look) {
+  p.fill(r, look.back);
+  pw::DrawEdge(p.dc(), &r, pw::EDGE_RAISED, pw::BF_RECT);
+  p.text(text, r, look.fore, look.alignH, true);
+}
+
+void paintHeader(LbxInstance* inst, Painter& p, const Geometry& g) {
+  if (!g.columnRowHeight) return;
+  const int dx = static_cast<int>(g.rows.left) - inst->xOffset;
+  const int top = static_cast<int>(g.client.top);
+  const int colTop = top + g.groupRowHeight;
+  const int bottom = colTop + g.columnRowHeight;
+  pw::HFONT hf = propertyHeaderFont(inst);
+  pw::HGDIOBJ oldFont = hf ? pw::SelectObject(p.dc(), hf) : nullptr;
+  const std::vector<ViewColumn> cols = viewColumns(inst);
+  const std::vector<ViewGroup> groups = viewGroups(inst);
+  // The header strip is the button face where no column reaches.
+  p.fill(pw::RECT{g.client.left, top, g.rows.right, bottom}, pw::SYSCOLOR_REF_BIT | pw::COLOR_BTNFACE);
+  for (const Span& s : g.groups) {
+    const pw::RECT r{dx + s.x, top, dx + s.x + s.width, colTop};
+    paintHeaderCell(p, r, groups[static_cast<std::size_t>(s.index)].header, viewGroupHeaderLook(inst, s.index));
+  }
+  for (const Span& s : g.columns) {
+    // A column outside every group takes the group row as well.
+    const bool grouped = s.group >= 0 && std::any_of(g.groups.begin(), g.groups.end(),
+                                                      [&](const Span& gs) { return gs.index == s.group; });
+    const pw::RECT r{dx + s.x, grouped ? colTop : top, dx + s.x + s.width, bottom};
+    paintHeaderCell(p, r, cols[static_cast<std::size_t>(s.index)].header, viewHeaderLook(inst, s.index));
+  }
+  if (cols.empty()) {
+    pw::RECT r{g.rows.left, top, g.rows.right, bottom};
+    paintHeaderCell(p, r, std::string(), viewHeaderLook(inst, -1));
+  }
+  if (oldFont) pw::SelectObject(p.dc(), oldFont);
+}
+
+bool isSelected(const LbxInstance* inst, int row) {
+  if (inst->style & (LBS_MULTIPLESEL | LBS_EXTENDEDSEL)) return lbxIsSelected(inst, row);
+  return row == inst->curSel;
+}
+
+void drawOwnerRow(LbxInstance* inst, pw::HDC dc, int row, const pw::RECT& r) {
+  HWND target = notifyTargetOf(inst);
+  const LbxItem* item = lbxItem(inst, row);
+  if (!target || !item) return;
+  pw::DRAWITEMSTRUCT dis;
+  dis.CtlType = ODT_LISTBOX;
+  dis.CtlID = inst->controlId;
+  dis.itemID = static_cast<UINT>(row);
+  dis.itemAction = pw::ODA_DRAWENTIRE;
+  dis.itemState = (isSelected(inst, row) ? pw::ODS_SELECTED : 0u) |
+                  (inst->hasFocus && row == inst->curSel ? pw::ODS_FOCUS : 0u);
+  dis.hwndItem = inst->hwnd;
+  dis.hDC = dc;
+  dis.rcItem = r;
+  dis.itemData = item->content;
+  pw::SendMessage(target, pw::WM_DRAWITEM, inst->controlId, reinterpret_cast<LPARAM>(&dis));
+}
+
+}  // namespace
+
+void paint(LbxInstance* inst, HWND hwnd, pw::HDC dc) {
+  const Geometry g = geometry(inst);
+  Painter p(inst, dc);
+  const int saved = pw::SaveDC(dc);
+  if (inst->hfont) pw::SelectObject(dc, inst->hfont);
+  pw::SetBkMode(dc, pw::TRANSPARENT);
+
+  paintHeader(inst, p, g);
+
+  pw::IntersectClipRect(dc, g.rows.left, g.rows.top, g.rows.right, g.rows.bottom);
+  const ViewLook base = viewCellLook(inst, -1, -1, false);
+  const ViewLines lines = viewLines(inst);
+  const int dx = static_cast<int>(g.rows.left) - inst->xOffset;
+  const bool owner = (inst->style & LBS_OWNERDRAWFIXED) != 0;
+  const bool focusRect = inst->hasFocus && viewValue(inst, kSelDrawFocusRect) != 0;
+  int y = static_cast<int>(g.rows.top);
+  std::string text;
+  for (int row = std::max(inst->topIndex, 0); row < inst->itemCount && y < g.rows.bottom; ++row) {
+    const int h = rowHeightOf(inst, row);
+    const pw::RECT rowRect{g.rows.left, y, g.rows.right, y + h};
+    const bool selected = isSelected(inst, row);
+    if (owner) {
+      drawOwnerRow(inst, dc, row, rowRect);
+      if (!pw::IsWindow(hwnd)) return;
+    } else if (g.columns.empty()) {
+      const ViewLook look = viewCellLook(inst, row, -1, selected);
+      p.fill(rowRect, look.back);
+      if (lbxItemText(inst, row, -1, &text)) {
+        pw::RECT tr = rowRect;
+        tr.left = dx;
+        p.text(text, tr, look.fore, look.alignH, look.ellipsis);
+      }
+    } else {
+      // The part of the row beyond the last column.
+      const int end = dx + g.contentWidth;
+      if (end < g.rows.right) p.fill(pw::RECT{end, y, g.rows.right, y + h}, selected ? viewCellLook(inst, row, -1, true).back : base.back);
+      for (const Span& s : g.columns) {
+        const pw::RECT cell{dx + s.x, y, dx + s.x + s.width, y + h};
+        if (cell.right <= g.rows.left || cell.left >= g.rows.right) continue;
+        const ViewLook look = viewCellLook(inst, row, s.index, selected);
+        p.fill(cell, look.back);
+        if (lbxItemText(inst, row, s.index, &text)) p.text(text, cell, look.fore, look.alignH, look.ellipsis);
+        if (lines.v) p.gridLine(lines.v, true, cell.right - 1, y, y + h, lines.colour);
+      }
+    }
+    if (lines.h && !owner) p.gridLine(lines.h, false, y + h - 1, g.rows.left, g.rows.right, lines.colour);
+    if (focusRect && row == inst->curSel && !owner && (!inst->addMode || !inst->caretBlink)) pw::DrawFocusRect(dc, &rowRect);
+    y += h;
+  }
+  // Below the last row: the list's back colour.
+  if (y < g.rows.bottom) p.fill(pw::RECT{g.rows.left, y, g.rows.right, g.rows.bottom}, base.back);
+  pw::RestoreDC(dc, saved);
+
+  // The corner between the two bars.
+  if (g.vBar && g.hBar)
+    p.fill(pw::RECT{g.rows.right, g.rows.bottom, g.client.right, g.client.bottom},
+           static_cast<std::uint32_t>(viewValue(inst, kListGrayAreaColor)));
+}
+
+// ---- the 3-D frame
+
+int frameWidth(const LbxInstance* inst) {
+  const std::uint8_t* f = inst->frame;
+  if (!(f[0] & 1)) return 0;
+  auto i16 = [f](int at) { return static_cast<int>(static_cast<std::int16_t>(f[at] | (f[at + 1] << 8))); };
+  const int appearance = f[4];
+  int w = 0;
+  if (appearance == 1) {
+    w = 1;  // flat: one line
+  } else {
+    if (f[1]) w += std::max(0, i16(40));
+    if (f[2]) w += std::max(0, i16(42));
+  }
+  if (f[3] || appearance == 3) w += std::max(1, i16(46));
+  return std::clamp(w, 0, 32);
+}
+
+void paintFrame(LbxInstance* inst, pw::HDC dc, const pw::RECT& window) {
+  const int w = frameWidth(inst);
+  if (w <= 0) return;
+  const std::uint8_t* f = inst->frame;
+  pw::RECT r = window;
+  const std::uint32_t shadow = pw::SYSCOLOR_REF_BIT | pw::COLOR_BTNSHADOW;
+  const std::uint32_t dark = pw::SYSCOLOR_REF_BIT | pw::COLOR_3DDKSHADOW;
+  if (f[4] == 1) {
+    pw::HBRUSH b = pw::CreateSolidBrush(pw::TranslateColor(shadow));
+    pw::FrameRect(dc, &r, b);
+    pw::DeleteObject(b);
+    return;
+  }
+  if (f[3] || f[4] == 3) {
+    pw::HBRUSH b = pw::CreateSolidBrush(pw::TranslateColor(dark));
+    pw::FrameRect(dc, &r, b);
+    pw::DeleteObject(b);
+    pw::InflateRect(&r, -1, -1);
+  }
+  // Outside then inside edge: 1 lowered, 2 raised.
+  if (f[2]) {
+    pw::DrawEdge(dc, &r, f[2] == 2 ? pw::BDR_RAISEDOUTER : pw::BDR_SUNKENOUTER, pw::BF_RECT);
+    pw::InflateRect(&r, -1, -1);
+  }
+  if (f[1]) pw::DrawEdge(dc, &r, f[1] == 2 ? pw::BDR_RAISEDINNER : pw::BDR_SUNKENINNER, pw::BF_RECT);
+}
+
+}  // namespace lindra::view
