@@ -10,6 +10,7 @@
 #include "platform/fs/file_io.h"
 #include "platform/fs/temp_files.h"
 #include "platform/ui/message_box.h"
+#include "player/env/msg_box.h"
 #include "shared/gzip/strict_gzip.h"
 #include "shared/scrambler/scrambler.h"
 
@@ -221,8 +222,9 @@ bool COrv_PacketFile::CheckDirectorySize() const {
 
 // --- Messages -----------------------------------------------------------------
 
-void COrv_PacketFile::Report(int kind, int message, const std::string& file, int first, int second) {
+void COrv_PacketFile::Report(int kind, int message, const std::string& path, int first, int second) {
   Fail(message, first, second);
+  const std::string file = orv::ShownFileName::Apply(path);
   std::string text;
   if (kind == 1)
     text = file.empty() ? Text(message) : Text(message) + "\n" + file;
@@ -278,7 +280,7 @@ int COrv_PacketFile::ReadSlot(const std::string& first, const std::string& secon
   if (!OpenPath()) {
     // The system's own reason, in a plain box, cut to 1024 bytes.
     Fail(kMsgCantOpen, 0, 0);
-    std::string text = m_path + ": " + m_openError.message();
+    std::string text = orv::ShownFileName::Apply(m_path) + ": " + m_openError.message();
     if (text.size() > 1024) text.resize(1024);
     plat::ui::MessageBox(text, "", plat::ui::MB_OK);
     return 0;

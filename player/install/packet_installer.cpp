@@ -9,6 +9,7 @@
 #include "platform/fs/file_io.h"
 #include "platform/fs/file_ops.h"
 #include "player/book/catalogue.h"
+#include "player/book/info_bundle.h"
 #include "player/book/packet_file.h"
 #include "player/book/talvane.h"
 #include "player/env/environment.h"
@@ -49,12 +50,28 @@ bool registerBook(const std::string& contentPath, const std::string& code, const
   return written == 1;
 }
 
+constexpr int kMsgDamagedLibrary = 20349;
+
 bool sameBytes(const fs::path& a, const fs::path& b) {
   std::string x, y;
   return !plat::fs::readFile(a, x) && !plat::fs::readFile(b, y) && x == y;
 }
 
 }  // namespace
+
+bool BookReadsBackWhole(const std::string& contentPath, const std::string& code) {
+  COrv_Talvane book;
+  book.SetSourceFile(contentPath, -1);
+  if (book.Open(upper(code), COrv_Talvane::kOpenFilled) != 1) return false;
+  const int n = book.GetNumQuotes();
+  bool whole = n >= 1;
+  for (int i = 1; whole && i <= n; ++i) {
+    COrv_InfoBundle bundle;
+    whole = book.LoadQuoteInfo(bundle, i, -1, COrv_Talvane::kAllKinds) == 1;
+  }
+  book.Close();
+  return whole;
+}
 
 PacketInstaller::PacketInstaller(ProgressFactory progress) : m_progress(std::move(progress)) {
   if (!m_progress) m_progress = defaultProgress;
@@ -84,6 +101,12 @@ int PacketInstaller::InstallLibrary(const fs::path& path) {
     return 0;
   }
   const std::vector<std::string>& names = catalogue.GetNames();
+  for (const std::string& name : names) {
+    if (!BookReadsBackWhole(path.string(), name)) {
+      ReportInstallError(kMsgDamagedLibrary, __LINE__, path.string());
+      return 0;
+    }
+  }
 
   const fs::path backup = m_backup.empty() ? fs::path(COrv_Environment().GetBackUpPath(false)) : m_backup;
   fs::path target = backup / path.filename();

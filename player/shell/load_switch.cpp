@@ -15,6 +15,7 @@
 #include "platform/fs/file_ops.h"
 #include "player/book/book_info.h"
 #include "player/env/environment.h"
+#include "player/env/msg_box.h"
 #include "player/shell/command_line.h"
 #include "shared/language/orv_language.h"
 
@@ -232,6 +233,10 @@ bool LoadFromCommandLine(COrv_CommandLineInfo& cmd, LoadSwitchServices& services
   fs::path load = folders.installFolder / name;
   if (!sameFile(source, load) && copies.copy(source, load)) return refuse(named, kStrCannotCopy);
   cmd.m_strLoadFile = load.string();
+  // The boxes of the readers and the installer name the user's file.
+  const orv::ShownFileName shownCopy(load.string(), named);
+  const fs::path libraryCopy = load.parent_path() / (load.stem().string() + ".tvl");
+  const orv::ShownFileName shownLibraryCopy(libraryCopy.string(), named);
 
   // The book code, by the kind of file. The readers show their own boxes.
   std::string code;
