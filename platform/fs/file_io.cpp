@@ -150,16 +150,13 @@ bool isWriteTemporaryName(std::string_view name) {
          name.size() == mark + kTempMark.size() + kTempUniqueChars;
 }
 
-int removeStaleTemporaries(const std::filesystem::path& path) {
-  const std::filesystem::path folder = path.parent_path();
-  const std::string prefix = tempPrefix(path);
+int removeUnheldFiles(const std::filesystem::path& folder, const std::function<bool(std::string_view)>& matches) {
   DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
   if (dir == nullptr) return 0;
   std::vector<std::string> names;
   while (const dirent* e = ::readdir(dir)) {
     const std::string_view name(e->d_name);
-    if (name.size() == prefix.size() + kTempUniqueChars && name.substr(0, prefix.size()) == prefix)
-      names.emplace_back(name);
+    if (name != "." && name != ".." && matches(name)) names.emplace_back(name);
   }
   ::closedir(dir);
   int removed = 0;
@@ -183,6 +180,13 @@ int removeStaleTemporaries(const std::filesystem::path& path) {
     ::close(fd);
   }
   return removed;
+}
+
+int removeStaleTemporaries(const std::filesystem::path& path) {
+  const std::string prefix = tempPrefix(path);
+  return removeUnheldFiles(path.parent_path(), [&](std::string_view name) {
+    return name.size() == prefix.size() + kTempUniqueChars && name.substr(0, prefix.size()) == prefix;
+  });
 }
 
 std::error_code removeFile(const std::filesystem::path& path) {

@@ -6,6 +6,7 @@
 // failed write leaves the previous file as it was.
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -32,6 +33,12 @@ std::error_code writeFileAtomic(const std::filesystem::path& path, std::string_v
 // (see writeFileAtomic); files that a running writer holds are kept.
 // Answers how many were removed.
 int removeStaleTemporaries(const std::filesystem::path& path);
+
+// Removes the files of `folder` whose names `matches` accepts and that no
+// process holds under an advisory lock (a writer that still runs), never
+// following a link: what interrupted writers left behind. Answers how many
+// were removed.
+int removeUnheldFiles(const std::filesystem::path& folder, const std::function<bool(std::string_view)>& matches);
 
 // Whether `name` is the name of a temporary file of writeFileAtomic.
 bool isWriteTemporaryName(std::string_view name);

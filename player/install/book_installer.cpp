@@ -242,8 +242,10 @@ bool Run::storeWave(const std::string& name, const std::string& wav, std::size_t
   scratch.path = temp.path;
   plat::fs::File file;
   std::error_code ec = file.open(temp.path, plat::fs::File::Mode::Create);
+  if (!ec) file.holdLock();
   if (!ec) ec = file.write(wav.data(), wav.size());
-  if (std::error_code closed = file.close(); !ec) ec = closed;
+  // Kept open (and held) until it is stored: flushed, not closed.
+  if (!ec) ec = file.sync();
   if (ec) return (report(COrv_BookInstaller::kMsgCantOpen, __LINE__, temp.path.string()), false);
   const auto headerPos = static_cast<std::uint32_t>(*m_s01Pos + kS01RecordsAt + (record - 1) * kS01Width);
   std::uint32_t length = 0;

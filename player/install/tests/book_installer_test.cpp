@@ -16,6 +16,7 @@
 
 #include "platform/fs/fault.h"
 #include "platform/riff/wav.h"
+#include "platform/testing/crash_points.h"
 #include "platform/testing/test_env.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/recording_sink.h"
@@ -482,6 +483,25 @@ TEST_F(Installing, FailuresLeaveTheEarlierInstallationIntact) {
   }
   COrv_Talvane book;
   EXPECT_EQ(book.Open("HAMLET", 0), 1);
+}
+
+// An installer killed while it unpacks or writes leaves its unpacked tail
+// and its half-written content file behind; the next installation removes
+// them, and the book installed then reads back whole.
+TEST_F(Installing, WhatAKilledInstallLeftIsRemovedByTheNext) {
+  const fs::path packet = writePacket(packetSpec());
+  const fs::path work = COrv_PacketFile().GetWorkFolder();
+  for (const char* where : {"unpack", "Talvanes"}) {
+    SCOPED_TRACE(where);
+    ASSERT_TRUE(tvtest::runUntilCrash(where, {plat::fs::FaultOp::Write, 0}, [&] {
+      PacketInstaller inst = installer();
+      inst.InstallFile(packet);
+    }));
+    PacketInstaller inst = installer();
+    ASSERT_EQ(inst.InstallFile(packet), 1);
+    EXPECT_TRUE(folderNames(work).empty()) << folderNames(work).front();
+    expectOnly({"Hamlet.tvl"});
+  }
 }
 
 // Recordings of kind 0 or '+' are WAV already; other kinds go through the
