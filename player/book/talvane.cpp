@@ -4,9 +4,12 @@
 #include "player/book/book_info.h"
 #include "player/book/info_bundle.h"
 
+// Media spots are written into a private folder of the player's own, never
+// into the shared temporary folder, where another user could plant a link
+// or a file of the same name.
 COrv_Talvane::COrv_Talvane() {
-  const std::filesystem::path temp = plat::fs::systemTempFolder();
-  if (!temp.empty()) m_spots.SetFolder(temp);
+  const std::filesystem::path folder = plat::fs::privateFolder("spots");
+  if (!folder.empty()) m_spots.SetFolder(folder);
 }
 
 COrv_Talvane::~COrv_Talvane() { Close(); }
