@@ -25,6 +25,8 @@ std::filesystem::path configRoot() {
 
 std::filesystem::path machineSettingsFolder() { return configRoot() / "machine"; }
 
+std::filesystem::path windowsFolder() { return machineSettingsFolder() / "Windows"; }
+
 bool ensureFolder(const std::filesystem::path& folder) {
   std::error_code ec;
   if (std::filesystem::is_directory(folder, ec)) return true;

@@ -1,5 +1,7 @@
 #include "platform/fs/fault.h"
 
+#include <unistd.h>
+
 #include <atomic>
 #include <mutex>
 #include <vector>
@@ -52,6 +54,7 @@ int takeFault(FaultOp op, const std::string& path) {
       return 0;
     }
     const int error = it->error;
+    if (error == kCrashFault) ::_exit(kCrashExitCode);
     if (--it->count == 0) list.erase(it);
     pendingFaults.store(static_cast<int>(list.size()));
     return error;

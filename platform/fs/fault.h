@@ -17,6 +17,18 @@ enum class FaultOp { Open, Read, Write, Rename, Remove, MakeFolder };
 // fail with `error`.
 void injectFault(FaultOp op, std::string pathPart, int error, int count = 1, int skip = 0);
 
+// The error value that makes the operation end the process on the spot
+// (_exit with kCrashExitCode), as a kill at that moment would: crash tests
+// run the writer in a child process and pick the point to die at.
+inline constexpr int kCrashFault = -1;
+inline constexpr int kCrashExitCode = 86;
+
+// The next operation of kind `op` on a path containing `pathPart`, after
+// `skip` such operations have passed, ends the process.
+inline void injectCrash(FaultOp op, std::string pathPart, int skip = 0) {
+  injectFault(op, std::move(pathPart), kCrashFault, 1, skip);
+}
+
 // Removes every pending fault.
 void clearFaults();
 

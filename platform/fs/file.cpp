@@ -1,5 +1,7 @@
 #include "platform/fs/file.h"
 
+#include <sys/file.h>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -139,5 +141,7 @@ std::error_code File::close() {
   path_.clear();
   return rc == 0 ? std::error_code() : fromErrno(errno);
 }
+
+bool File::holdLock() { return fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) == 0; }
 
 }  // namespace plat::fs

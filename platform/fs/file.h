@@ -49,6 +49,10 @@ class File {
   std::error_code sync();
   // Closes the file; the error of the close, if any.
   std::error_code close();
+  // Takes an advisory lock on the open file, held until it is closed, so
+  // that removeUnheldFiles (file_io.h) leaves it alone. False when another
+  // holder has it or nothing is open.
+  bool holdLock();
 
  private:
   int fd_ = -1;

@@ -1,5 +1,7 @@
 #include "platform/fs/file_io.h"
 
+#include <dirent.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +12,8 @@
 #include <unistd.h>
 
 #include "platform/fs/fault.h"
+
+#include <vector>
 
 namespace plat::fs {
 
@@ -31,6 +35,13 @@ int writeAll(int fd, std::string_view bytes, const std::string& path) {
     left -= static_cast<size_t>(n);
   }
   return 0;
+}
+
+constexpr std::string_view kTempMark = ".~wr";
+constexpr size_t kTempUniqueChars = 6;
+
+std::string tempPrefix(const std::filesystem::path& path) {
+  return "." + path.filename().string() + std::string(kTempMark);
 }
 
 void syncFolder(const std::filesystem::path& folder) {
@@ -75,14 +86,24 @@ std::error_code readFile(const std::filesystem::path& path, std::string& out) {
   return {};
 }
 
-std::error_code writeFileAtomic(const std::filesystem::path& path, std::string_view bytes) {
+namespace {
+
+// One attempt: creates, locks, writes and renames a temporary file.
+// `vanished` is set when the temporary file was taken away before the
+// rename (a cleaner that mistook it for a stale one), so that the caller
+// may try again.
+std::error_code writeOnce(const std::filesystem::path& path, std::string_view bytes, bool& vanished) {
+  vanished = false;
   const std::filesystem::path folder = path.parent_path();
   const std::string target = path.string();
-  std::string tmpl = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
+  std::string tmpl = (folder / (tempPrefix(path) + "XXXXXX")).string();
 
   if (int f = takeFault(FaultOp::Open, target)) return fromErrno(f);
   int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
   if (fd < 0) return fromErrno(errno);
+  // Held until the file is renamed or removed: a cleaner never takes a file
+  // that a live writer holds.
+  ::flock(fd, LOCK_EX | LOCK_NB);
 
   // mkostemp creates 0600; keep an existing file's mode, else 0644 & ~umask.
   struct stat st{};
@@ -98,15 +119,74 @@ std::error_code writeFileAtomic(const std::filesystem::path& path, std::string_v
 
   int err = writeAll(fd, bytes, target);
   if (err == 0 && ::fsync(fd) != 0) err = errno;
-  if (::close(fd) != 0 && err == 0) err = errno;
   if (err == 0) err = takeFault(FaultOp::Rename, target);
-  if (err == 0 && ::rename(tmpl.c_str(), target.c_str()) != 0) err = errno;
-  if (err != 0) {
-    ::unlink(tmpl.c_str());
-    return fromErrno(err);
+  if (err == 0 && ::rename(tmpl.c_str(), target.c_str()) != 0) {
+    err = errno;
+    vanished = err == ENOENT;
   }
+  if (err != 0) ::unlink(tmpl.c_str());
+  if (::close(fd) != 0 && err == 0) err = errno;
+  if (err != 0) return fromErrno(err);
   syncFolder(folder);
   return {};
+}
+
+}  // namespace
+
+std::error_code writeFileAtomic(const std::filesystem::path& path, std::string_view bytes) {
+  removeStaleTemporaries(path);
+  std::error_code ec;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    bool vanished = false;
+    ec = writeOnce(path, bytes, vanished);
+    if (!vanished) break;
+  }
+  return ec;
+}
+
+bool isWriteTemporaryName(std::string_view name) {
+  const size_t mark = name.rfind(kTempMark);
+  return name.size() > 1 && name.front() == '.' && mark != std::string_view::npos && mark > 1 &&
+         name.size() == mark + kTempMark.size() + kTempUniqueChars;
+}
+
+int removeUnheldFiles(const std::filesystem::path& folder, const std::function<bool(std::string_view)>& matches) {
+  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (dir == nullptr) return 0;
+  std::vector<std::string> names;
+  while (const dirent* e = ::readdir(dir)) {
+    const std::string_view name(e->d_name);
+    if (name != "." && name != ".." && matches(name)) names.emplace_back(name);
+  }
+  ::closedir(dir);
+  int removed = 0;
+  for (const std::string& name : names) {
+    const std::string p = (folder / name).string();
+    const int fd = ::open(p.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+      // A link or something else that is no file of ours: only the name is
+      // removed, never what it points to.
+      if (errno == ELOOP && ::unlink(p.c_str()) == 0) ++removed;
+      continue;
+    }
+    struct stat st{};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      // Still the same file at that name (not renamed into place since)?
+      struct stat now{};
+      if (::lstat(p.c_str(), &now) == 0 && now.st_ino == st.st_ino && now.st_dev == st.st_dev &&
+          ::unlink(p.c_str()) == 0)
+        ++removed;
+    }
+    ::close(fd);
+  }
+  return removed;
+}
+
+int removeStaleTemporaries(const std::filesystem::path& path) {
+  const std::string prefix = tempPrefix(path);
+  return removeUnheldFiles(path.parent_path(), [&](std::string_view name) {
+    return name.size() == prefix.size() + kTempUniqueChars && name.substr(0, prefix.size()) == prefix;
+  });
 }
 
 std::error_code removeFile(const std::filesystem::path& path) {

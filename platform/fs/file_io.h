@@ -6,6 +6,7 @@
 // failed write leaves the previous file as it was.
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -21,7 +22,26 @@ std::error_code readFile(const std::filesystem::path& path, std::string& out);
 // folder must exist (it is not created). The permissions of an existing
 // file are kept; a new file gets 0644 less the umask. On failure the
 // temporary file is removed and `path` is untouched.
+//
+// The temporary file is named ".<name>.~wr" and six more characters and is
+// held under an advisory lock while it is written. A process that dies
+// mid-write leaves it behind; the next write of the same file removes
+// every such file nobody holds (removeStaleTemporaries).
 std::error_code writeFileAtomic(const std::filesystem::path& path, std::string_view bytes);
+
+// Removes the temporary files that interrupted writes of `path` left
+// (see writeFileAtomic); files that a running writer holds are kept.
+// Answers how many were removed.
+int removeStaleTemporaries(const std::filesystem::path& path);
+
+// Removes the files of `folder` whose names `matches` accepts and that no
+// process holds under an advisory lock (a writer that still runs), never
+// following a link: what interrupted writers left behind. Answers how many
+// were removed.
+int removeUnheldFiles(const std::filesystem::path& folder, const std::function<bool(std::string_view)>& matches);
+
+// Whether `name` is the name of a temporary file of writeFileAtomic.
+bool isWriteTemporaryName(std::string_view name);
 
 // Removes a file (never the target of a symbolic link: the link itself).
 // A missing file is not an error.

@@ -1,6 +1,9 @@
 #include "platform/fs/program_folder.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <cstdlib>
 #include <string>
@@ -47,6 +50,46 @@ std::filesystem::path systemTempFolder() {
   const char* v = std::getenv("TMPDIR");
   if (v != nullptr && *v == '/') return std::filesystem::path(v);
   return std::filesystem::path("/tmp");
+}
+
+namespace {
+std::filesystem::path absoluteFromEnv(const char* name) {
+  const char* v = std::getenv(name);
+  if (v == nullptr || *v != '/') return {};
+  return std::filesystem::path(v);
+}
+
+// Makes `folder` (its parent must exist) with mode 0700 and checks that it
+// is a folder of the user's own that no one else may write to.
+bool ownFolder(const std::filesystem::path& folder) {
+  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  struct stat st{};
+  if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) return false;
+  if ((st.st_mode & 077) != 0 && ::chmod(folder.c_str(), 0700) != 0) return false;
+  return true;
+}
+}  // namespace
+
+std::filesystem::path privateFolder(std::string_view name) {
+  if (name.empty() || name.find('/') != std::string_view::npos || name == "." || name == "..") return {};
+  if (const auto runtime = absoluteFromEnv("XDG_RUNTIME_DIR"); !runtime.empty()) {
+    struct stat st{};
+    if (::stat(runtime.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+      const std::filesystem::path folder = runtime / ("talvane-" + std::string(name));
+      return ownFolder(folder) ? folder : std::filesystem::path();
+    }
+  }
+  std::filesystem::path cache = absoluteFromEnv("XDG_CACHE_HOME");
+  if (cache.empty()) {
+    const auto home = absoluteFromEnv("HOME");
+    if (home.empty()) return {};
+    cache = home / ".cache";
+  }
+  std::error_code ec;
+  std::filesystem::create_directories(cache, ec);
+  if (!ownFolder(cache / "talvane")) return {};
+  const std::filesystem::path folder = cache / "talvane" / std::string(name);
+  return ownFolder(folder) ? folder : std::filesystem::path();
 }
 
 }  // namespace plat::fs

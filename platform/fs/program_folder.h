@@ -4,6 +4,7 @@
 // resource modules, the help folders and the grammar pages.
 
 #include <filesystem>
+#include <string_view>
 
 namespace plat::fs {
 
@@ -23,5 +24,13 @@ std::filesystem::path programFolder();
 // else /tmp. Nothing in the suite writes to a temporary folder on its own:
 // callers that want one pass this folder explicitly.
 std::filesystem::path systemTempFolder();
+
+// A folder of the program's own for files it hands to other programs of
+// the same user (the media spots a viewer shows): $XDG_RUNTIME_DIR/
+// talvane-<name>, or <cache>/talvane/<name> ($XDG_CACHE_HOME or
+// ~/.cache) without a runtime folder. Made with mode 0700 when missing; a
+// path that is a link, not a folder, or not the user's own is refused
+// (empty answer), so that no one else can plant a file or a link in it.
+std::filesystem::path privateFolder(std::string_view name);
 
 }  // namespace plat::fs

@@ -166,6 +166,30 @@ std::error_code Batch::applyTo(std::string& text) const {
   return {};
 }
 
+namespace {
+
+// Reads the file under a lock already held: `exists` tells a missing file
+// from an empty one. A file that exists but cannot be read is never
+// overwritten: its error is answered.
+std::error_code readLocked(const std::filesystem::path& file, std::string& text, bool& exists) {
+  exists = true;
+  if (std::error_code ec = plat::fs::readFile(file, text)) {
+    if (ec != std::errc::no_such_file_or_directory) return ec;
+    exists = false;
+    text.clear();
+  }
+  return {};
+}
+
+std::error_code applyLocked(const std::filesystem::path& file, const Batch& batch, std::string text, bool exists) {
+  const std::string before = text;
+  if (std::error_code ec = batch.applyTo(text)) return ec;
+  if (text == before && (exists || text.empty())) return {};
+  return plat::fs::writeFileAtomic(file, text);
+}
+
+}  // namespace
+
 std::error_code Batch::apply(const std::filesystem::path& file) const {
   // Refuse bad names before the lock file is made.
   if (std::error_code ec = check()) return ec;
@@ -178,14 +202,26 @@ std::error_code Batch::apply(const std::filesystem::path& file) const {
   if (!lock.locked()) return lock.error();
   std::string text;
   bool exists = true;
-  if (std::error_code ec = plat::fs::readFile(file, text)) {
-    // A file that exists but cannot be read is never overwritten.
-    if (ec != std::errc::no_such_file_or_directory) return ec;
-    exists = false;
-  }
-  const std::string before = text;
-  if (std::error_code ec = applyTo(text)) return ec;
-  if (text == before && (exists || text.empty())) return {};
+  if (std::error_code ec = readLocked(file, text, exists)) return ec;
+  return applyLocked(file, *this, std::move(text), exists);
+}
+
+std::error_code update(const std::filesystem::path& file,
+                       const std::function<void(const Snapshot& current, Batch& batch)>& fill) {
+  plat::fs::FileLock lock(file);
+  if (!lock.locked()) return lock.error();
+  std::string text;
+  bool exists = true;
+  if (std::error_code ec = readLocked(file, text, exists)) return ec;
+  Batch batch;
+  fill(Snapshot(text), batch);
+  if (batch.empty()) return {};
+  return applyLocked(file, batch, std::move(text), exists);
+}
+
+std::error_code replaceFile(const std::filesystem::path& file, std::string_view text) {
+  plat::fs::FileLock lock(file);
+  if (!lock.locked()) return lock.error();
   return plat::fs::writeFileAtomic(file, text);
 }
 
@@ -210,6 +246,7 @@ std::error_code removeIniFile(const std::filesystem::path& file) {
     return lock.error();
   }
   if (std::error_code ec = plat::fs::removeFile(file)) return ec;
+  plat::fs::removeStaleTemporaries(file);
   return plat::fs::removeFile(plat::fs::FileLock::lockPathFor(file));
 }
 

@@ -26,6 +26,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -134,9 +135,22 @@ class Batch {
   std::vector<Item> ops_;
 };
 
-// Removes an ini file together with its lock companion, under the lock, so
-// that removing a file leaves its folder empty (the user and book folders
-// are removed after their ini files). A missing file is no error.
+// A read-modify-write whose change depends on what the file holds (a
+// count to raise, a list to extend): under the file's lock the file is read
+// and `fill` adds its writes to `batch` from that content; the batch is then
+// applied as one. Nothing else can change the file in between, so no
+// increment of another process is lost. A batch left empty writes nothing.
+std::error_code update(const std::filesystem::path& file,
+                       const std::function<void(const Snapshot& current, Batch& batch)>& fill);
+
+// Replaces the whole file with `text` under its lock, atomically: a reader
+// sees the old or the new file, never a part of either.
+std::error_code replaceFile(const std::filesystem::path& file, std::string_view text);
+
+// Removes an ini file together with its lock companion and the temporary
+// files of interrupted writes, under the lock, so that removing a file
+// leaves its folder empty (the user and book folders are removed after
+// their ini files). A missing file is no error.
 std::error_code removeIniFile(const std::filesystem::path& file);
 
 }  // namespace plat::profile

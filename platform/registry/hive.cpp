@@ -110,6 +110,13 @@ void appendValue(std::string& out, const Value& v) {
   out += '\n';
 }
 
+void appendKept(std::string& out, const Key& key) {
+  for (const std::string& line : key.keptLines) {
+    out += line;
+    out += '\n';
+  }
+}
+
 // Writes `key` and everything below it; `path` is the key's escaped path,
 // one buffer shared by every level so deep trees cost no extra copies.
 void appendKey(std::string& out, const Key& key, std::string& path) {
@@ -117,6 +124,7 @@ void appendKey(std::string& out, const Key& key, std::string& path) {
   out += path;
   out += "]\n";
   for (const Value& v : key.values) appendValue(out, v);
+  appendKept(out, key);
   for (const auto& [folded, sub] : key.subkeys) {
     const std::size_t keep = path.size();
     path += '\\';
@@ -298,27 +306,82 @@ std::unique_ptr<Key> Key::clone() const {
   auto copy = std::make_unique<Key>();
   copy->name = name;
   copy->values = values;
+  copy->keptLines = keptLines;
   for (const auto& [folded, sub] : subkeys) copy->subkeys.emplace(folded, sub->clone());
   return copy;
 }
 
+namespace {
+
+// Reads one line into the tree. False with `why` when the line cannot be
+// taken; `current` becomes the key a sound key line names.
+bool parseLine(std::string_view line, Key& root, Key*& current, std::vector<std::string>& parts, std::string& name,
+               std::string& data, std::string& why) {
+  if (line.front() == '[') {
+    if (line.back() != ']' || line.size() < 2) return why = "key line without its closing ']'", false;
+    const std::string_view path = line.substr(1, line.size() - 2);
+    if (!path.empty() && path.back() == '\\') return why = "key path ends in a backslash", false;
+    if (!splitPath(path, parts)) return why = "empty key name in a path", false;
+    if (parts.size() > kMaxDepth) return why = "key path too deep", false;
+    // The whole path is checked before any key of it is made.
+    std::vector<std::string> names;
+    names.reserve(parts.size());
+    for (const std::string& part : parts) {
+      if (!unescape(part, name)) return why = "bad escape in a key name", false;
+      if (name.find('\\') != std::string::npos) return why = "backslash inside a key name", false;
+      if (charCount(name) > kMaxKeyNameChars) return why = "key name too long", false;
+      names.push_back(name);
+    }
+    Key* key = &root;
+    for (const std::string& n : names) key = key->addSubkey(n);
+    current = key;
+    return true;
+  }
+
+  const std::size_t eq = line.find('=');
+  if (eq == std::string_view::npos) return why = "line is neither a key nor a value", false;
+  if (!unescape(line.substr(0, eq), name)) return why = "bad escape in a value name", false;
+  if (charCount(name) > kMaxValueNameChars) return why = "value name too long", false;
+  std::uint32_t type = 0;
+  if (!parseData(line.substr(eq + 1), type, data, why)) return false;
+  // The first of two values of one name counts, as our writer never
+  // writes both.
+  if (current->findValue(name) == nullptr) current->values.push_back(Value{name, type, data});
+  return true;
+}
+
+}  // namespace
+
 ParseReport parse(std::string_view text, Key& root) {
   root.values.clear();
   root.subkeys.clear();
+  root.keptLines.clear();
   ParseReport report;
-  auto fail = [&](std::size_t line, std::string why) {
+  if (text.size() > kMaxHiveBytes) {
     report.sound = false;
-    report.line = line;
-    report.message = std::move(why);
+    report.refused = true;
+    report.line = 1;
+    report.message = "file too large for a hive";
     return report;
+  }
+  auto keep = [&](std::size_t lineNo, std::string_view line, Key& owner, std::string why) {
+    if (report.sound) {
+      report.sound = false;
+      report.line = lineNo;
+      report.message = std::move(why);
+    }
+    owner.keptLines.emplace_back(line);
+    report.keptLines.emplace_back(line);
   };
-  if (text.size() > kMaxHiveBytes) return fail(1, "file too large for a hive");
 
   Key* current = &root;
+  // After a key line that cannot be taken, the lines up to the next sound
+  // key line are that key's: they are kept with it, not given to another.
+  bool inUnreadKey = false;
   bool headerSeen = false;
   std::size_t lineNo = 0, pos = 0;
   std::vector<std::string> parts;
-  std::string name, data;
+  std::string name, data, why;
   while (pos < text.size()) {
     const std::size_t end = text.find('\n', pos);
     std::string_view line = text.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos);
@@ -328,38 +391,28 @@ ParseReport parse(std::string_view text, Key& root) {
     if (line.empty()) continue;
 
     if (!headerSeen) {
-      if (line != kHeader) return fail(lineNo, "not a registry hive (header missing)");
       headerSeen = true;
-      continue;
+      if (line == kHeader) continue;
+      // Not our first line: the file is read as far as it can be all the
+      // same, and the line is kept when it cannot be read.
+      report.sound = false;
+      report.line = lineNo;
+      report.message = "not a registry hive (header missing)";
     }
 
-    if (line.front() == '[') {
-      if (line.back() != ']' || line.size() < 2) return fail(lineNo, "key line without its closing ']'");
-      const std::string_view path = line.substr(1, line.size() - 2);
-      if (!path.empty() && path.back() == '\\') return fail(lineNo, "key path ends in a backslash");
-      if (!splitPath(path, parts)) return fail(lineNo, "empty key name in a path");
-      if (parts.size() > kMaxDepth) return fail(lineNo, "key path too deep");
-      Key* key = &root;
-      for (const std::string& part : parts) {
-        if (!unescape(part, name)) return fail(lineNo, "bad escape in a key name");
-        if (name.find('\\') != std::string::npos) return fail(lineNo, "backslash inside a key name");
-        if (charCount(name) > kMaxKeyNameChars) return fail(lineNo, "key name too long");
-        key = key->addSubkey(name);
-      }
-      current = key;
+    Key* before = current;
+    if (inUnreadKey && line.front() != '[') {
+      before->keptLines.emplace_back(line);
+      report.keptLines.emplace_back(line);
       continue;
     }
-
-    const std::size_t eq = line.find('=');
-    if (eq == std::string_view::npos) return fail(lineNo, "line is neither a key nor a value");
-    if (!unescape(line.substr(0, eq), name)) return fail(lineNo, "bad escape in a value name");
-    if (charCount(name) > kMaxValueNameChars) return fail(lineNo, "value name too long");
-    std::uint32_t type = 0;
-    std::string why;
-    if (!parseData(line.substr(eq + 1), type, data, why)) return fail(lineNo, why);
-    // The first of two values of one name counts, as our writer never
-    // writes both.
-    if (current->findValue(name) == nullptr) current->values.push_back(Value{name, type, data});
+    if (parseLine(line, root, current, parts, name, data, why)) {
+      if (line.front() == '[') inUnreadKey = false;
+      continue;
+    }
+    current = before;
+    keep(lineNo, line, *current, why);
+    if (line.front() == '[') inUnreadKey = true;
   }
   return report;
 }
@@ -368,6 +421,7 @@ std::string serialize(const Key& root) {
   std::string out(kHeader);
   out += '\n';
   for (const Value& v : root.values) appendValue(out, v);
+  appendKept(out, root);
   std::string path;
   for (const auto& [folded, sub] : root.subkeys) {
     path = escape(sub->name);
@@ -377,7 +431,8 @@ std::string serialize(const Key& root) {
 }
 
 bool sameTree(const Key& a, const Key& b) {
-  if (a.name != b.name || a.values.size() != b.values.size() || a.subkeys.size() != b.subkeys.size())
+  if (a.name != b.name || a.values.size() != b.values.size() || a.subkeys.size() != b.subkeys.size() ||
+      a.keptLines != b.keptLines)
     return false;
   for (std::size_t i = 0; i < a.values.size(); ++i) {
     const Value &x = a.values[i], &y = b.values[i];

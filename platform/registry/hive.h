@@ -20,8 +20,12 @@
 // shows the number in hex; every other type or size is "hex(<type>)" or
 // "binary" with two hex digits a byte.
 //
-// The reader keeps everything before the first unsound line and reports
-// where it stopped; it never trusts a length, depth or name it reads.
+// A line the reader cannot take (and, after a key line it cannot take, every
+// line up to the next sound key line, since they belong to that key) is
+// kept as it stands with the key read before it, and written back after
+// that key's values: an unsound line loses nothing, neither itself nor what
+// follows it. The reader reports the first such line; it never trusts a
+// length, depth or name it reads.
 
 #include <cstddef>
 #include <cstdint>
@@ -52,6 +56,9 @@ struct Key {
   // Subkeys by folded name, so lookups ignore case and enumeration is in
   // the registry's order (by upper-cased name).
   std::map<std::string, std::unique_ptr<Key>> subkeys;
+  // Lines of the file that could not be read, kept as they stood (without
+  // their line end), in file order.
+  std::vector<std::string> keptLines;
 
   Key* findSubkey(std::string_view name) const;
   // The subkey, created with this spelling when missing.
@@ -83,20 +90,25 @@ struct ParseReport {
   bool sound = true;
   std::size_t line = 0;  // the first unsound line (1-based), when not sound
   std::string message;   // what was wrong with it
+  // Every line kept as it stood, in file order (what a backup must hold).
+  std::vector<std::string> keptLines;
+  // The file was refused whole (too large to be a hive): nothing was read.
+  bool refused = false;
 };
 
 // Parses a hive file into `root` (which is cleared first).
 ParseReport parse(std::string_view text, Key& root);
 
-// The file form of the tree; parse(serialize(t)) gives t again.
+// The file form of the tree; parse(serialize(t)) gives t again (its kept
+// lines included).
 std::string serialize(const Key& root);
 
 // Percent-escaping of names and text payloads (exposed for tests).
 std::string escape(std::string_view bytes);
 bool unescape(std::string_view text, std::string& out);
 
-// True when the two trees hold the same keys and values (names compared
-// exactly, subkeys in order, values in order).
+// True when the two trees hold the same keys, values and kept lines (names
+// compared exactly, subkeys in order, values in order).
 bool sameTree(const Key& a, const Key& b);
 
 }  // namespace plat::registry::hive

@@ -51,6 +51,7 @@ struct Hive {
   FileId fileId;
   std::string problem;     // empty when the file read was sound
   std::string unsoundText; // the unsound file, kept for its backup
+  std::string backupKey;   // what names its backup: the lines kept as they stood
   std::string lastPrinted; // the last problem printed, so it is told once
   // Held while a write batch has touched this hive.
   std::unique_ptr<fs::FileLock> batchLock;
@@ -114,10 +115,16 @@ LONG refresh(int index, bool force) {
     const hive::ParseReport report = hive::parse(text, *h.tree);
     if (!report.sound) {
       h.problem = "line " + std::to_string(report.line) + ": " + report.message;
+      h.backupKey.clear();
+      if (report.refused) {
+        h.backupKey = text;
+      } else {
+        for (const std::string& line : report.keptLines) h.backupKey += line + "\n";
+      }
       h.unsoundText = std::move(text);
       const std::string told = path.string() + ": " + h.problem;
       if (told != h.lastPrinted) {
-        std::fprintf(stderr, "registry: %s (read up to that line)\n", told.c_str());
+        std::fprintf(stderr, "registry: %s (the line is kept as it stands)\n", told.c_str());
         h.lastPrinted = told;
       }
     }
@@ -128,15 +135,32 @@ LONG refresh(int index, bool force) {
   return ERROR_SUCCESS;
 }
 
-// Replaces the hive file with the tree. An unsound file is first kept as
-// "<hive>.bad", so that what could not be read is not lost.
+// The backup of an unsound hive: "<hive>.<16 hex digits>.bad", the digits
+// a hash of the lines kept as they stood. Each new fault gets a copy of its
+// own, and the same fault read again (the lines stay in the hive) makes no
+// second copy.
+std::filesystem::path backupPath(const std::filesystem::path& path, std::string_view key) {
+  std::uint64_t hash = 0xcbf29ce484222325ull;
+  for (unsigned char c : key) {
+    hash ^= c;
+    hash *= 0x100000001b3ull;
+  }
+  char digits[17];
+  std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(hash));
+  std::filesystem::path bad = path;
+  bad += std::string(".") + digits + ".bad";
+  return bad;
+}
+
+// Replaces the hive file with the tree. An unsound file is first copied to
+// its backup, so that the file as it was can always be looked at.
 LONG store(int index) {
   Hive& h = state().hives[index];
   const std::filesystem::path path = pathOf(index);
   if (!h.unsoundText.empty()) {
-    std::filesystem::path bad = path;
-    bad += ".bad";
-    if (fs::writeFileAtomic(bad, h.unsoundText)) {
+    const std::filesystem::path bad = backupPath(path, h.backupKey);
+    std::error_code ec;
+    if (!std::filesystem::exists(std::filesystem::symlink_status(bad, ec)) && fs::writeFileAtomic(bad, h.unsoundText)) {
       h.loaded = false;
       return ERROR_CANTWRITE;
     }
@@ -147,8 +171,8 @@ LONG store(int index) {
   }
   h.fileId = statFile(path);
   h.loadedPath = path;
-  h.problem.clear();
   h.unsoundText.clear();
+  h.backupKey.clear();
   return ERROR_SUCCESS;
 }
 

@@ -30,9 +30,12 @@
 // replaced (the previous file stays), ERROR_REGISTRY_IO_FAILED when the
 // lock cannot be taken.
 //
-// A hive file that is not sound is read up to its first bad line; the
-// problem is printed once on standard error and kept for hiveProblem(). The
-// next write keeps a copy of the unsound file beside it ("<hive>.bad").
+// A line of a hive file that cannot be read is kept as it stands and
+// written back with the hive (see hive.h), so nothing of the file is lost,
+// neither the line nor what follows it; the problem is printed once on
+// standard error and kept for hiveProblem(). The first write after a new
+// fault keeps a copy of the file as it was beside it
+// ("<hive>.<16 hex digits>.bad", one copy per fault).
 //
 // All calls are safe to use from several threads.
 
@@ -182,8 +185,8 @@ class WriteBatch {
 // The file that holds a root's hive (empty for any other handle).
 std::filesystem::path hivePath(HKEY root);
 
-// Why the hive file of `root` was not sound at its last reading (the line
-// and the reason), or empty when it was.
+// Why the hive file of `root` was not sound at its last reading (the first
+// line kept as it stood and the reason), or empty when it was.
 std::string hiveProblem(HKEY root);
 
 }  // namespace plat::registry

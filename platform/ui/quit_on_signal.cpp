@@ -12,6 +12,8 @@ namespace plat::ui {
 namespace {
 
 int signalPipe[2] = {-1, -1};
+bool mainLoopRunning = false;
+bool requested = false;
 
 void onSignal(int) {
   const char byte = 1;
@@ -27,7 +29,15 @@ void quitOnTerminationSignals(QCoreApplication& app) {
   QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
     char byte;
     [[maybe_unused]] const ssize_t n = ::read(signalPipe[0], &byte, 1);
-    QCoreApplication::quit();
+    requested = true;
+    if (mainLoopRunning) {
+      QCoreApplication::quit();
+    } else {
+      // No main loop yet: quit() would do nothing. exit() ends the nested
+      // loop of the box that is open and makes every later one return at
+      // once.
+      QCoreApplication::exit(0);
+    }
   });
   struct sigaction action {};
   action.sa_handler = onSignal;
@@ -36,5 +46,16 @@ void quitOnTerminationSignals(QCoreApplication& app) {
   ::sigaction(SIGTERM, &action, nullptr);
   ::sigaction(SIGINT, &action, nullptr);
 }
+
+int runMainLoop(QCoreApplication& app) {
+  (void)app;
+  if (requested) return 0;
+  mainLoopRunning = true;
+  const int code = QCoreApplication::exec();
+  mainLoopRunning = false;
+  return code;
+}
+
+bool terminationRequested() { return requested; }
 
 }  // namespace plat::ui

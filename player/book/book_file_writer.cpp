@@ -82,6 +82,13 @@ bool COrv_BookFileWriter::Fail(std::string text) {
   return false;
 }
 
+bool COrv_BookFileWriter::isWriterTemporaryName(std::string_view name) {
+  // ".tvw<hex>.tmp" (a content file being written) and "~tvw<hex>.tmp" (a
+  // rendering of the installer on its way into one).
+  const bool lead = name.substr(0, 4) == ".tvw" || name.substr(0, 4) == "~tvw";
+  return lead && name.size() > 8 && name.substr(name.size() - 4) == ".tmp";
+}
+
 bool COrv_BookFileWriter::Create() {
   Abort();
   m_memberNames.clear();
@@ -91,6 +98,9 @@ bool COrv_BookFileWriter::Create() {
   if (!target.has_filename()) return Fail("the path names no file: " + m_path);
   std::filesystem::path folder = target.parent_path();
   if (folder.empty()) folder = ".";
+  // Content files that a killed writer left half-written go first; a
+  // writer that still runs holds its file and keeps it.
+  plat::fs::removeUnheldFiles(folder, isWriterTemporaryName);
   plat::fs::TempFile temp;
   if (std::error_code ec = plat::fs::createTempFile(folder, ".tvw", temp))
     return Fail("cannot create a temporary file in " + folder.string() + ": " + ec.message());
@@ -98,6 +108,7 @@ bool COrv_BookFileWriter::Create() {
     plat::fs::removeFile(temp.path);
     return Fail("cannot open " + temp.path.string() + ": " + ec.message());
   }
+  m_file.holdLock();
   m_tempPath = temp.path;
   return true;
 }

@@ -82,6 +82,9 @@ class COrv_BookFileWriter {
   void ClearPath() { m_path.clear(); }
 
   // --- The file ----------------------------------------------------------------
+  // Whether `name` is that of a file the writer (or the installer beside
+  // it) makes while it works, which nothing may keep after a crash.
+  static bool isWriterTemporaryName(std::string_view name);
   // Opens a new temporary file beside the full path (its folder must exist).
   bool Create();
   bool IsOpen() const { return m_file.isOpen(); }

@@ -239,10 +239,14 @@ bool COrv_BookInfo::AddInstalled(std::string_view code) {
   const std::string canonical = CanonicalBookCode(code);
   if (canonical.empty()) return false;
   if (IsInstalled(canonical)) return true;
-  const int count = std::max(0, GetInstalledCount());
-  profile::Batch batch;
-  batch.writeString(kSecInstalled, canonical, "1").writeString(kSecGeneral, kKeyCount, decimal(count + 1));
-  return !batch.apply(GetIndexFilePath(5));
+  // The count is read under the index's lock, so that two installers
+  // running at once both count.
+  const std::error_code ec = profile::update(GetIndexFilePath(5), [&](const profile::Snapshot& index, profile::Batch& batch) {
+    if (!index.getString(kSecInstalled, canonical, "", kInstalledBuffer).empty()) return;
+    const int count = std::max(0, index.getInt(kSecGeneral, kKeyCount, 0));
+    batch.writeString(kSecInstalled, canonical, "1").writeString(kSecGeneral, kKeyCount, decimal(count + 1));
+  });
+  return !ec;
 }
 
 bool COrv_BookInfo::Register(std::string_view code, std::string_view sourceFile, int origLanguage, bool force) {
@@ -252,23 +256,69 @@ bool COrv_BookInfo::Register(std::string_view code, std::string_view sourceFile,
   const bool wasInstalled = IsInstalled(canonical);
   if (wasInstalled && !force) return false;
 
-  if (!AddInstalled(canonical)) return false;
-  code_ = canonical;
-  const auto fail = [&] {
-    if (!wasInstalled) Unregister();
-    return false;
-  };
-  if (GetBookFolder(true).empty() || !isFolder(GetBookFolder(false))) return fail();
-  {
-    plat::fs::File file;
-    if (file.open(infoFile(), plat::fs::File::Mode::Create)) return fail();
-    if (file.close()) return fail();
-  }
+  // A fresh information file holds the source file and the language; it
+  // is made whole in memory and replaces the old file in one rename.
   profile::Batch batch;
   batch.writeString(kSecInfoSettings, kKeySourceFile, protectValue(sourceFile))
       .writeString(kSecInfoSettings, kKeyOrigLanguage, decimal(origLanguage));
-  if (batch.apply(infoFile())) return fail();
+  std::string fresh;
+  if (batch.applyTo(fresh)) return false;
+  if (staged_ && stagedCode_ == canonical) {
+    code_ = canonical;
+    *staged_ = std::move(fresh);
+    return true;
+  }
+
+  code_ = canonical;
+  if (GetBookFolder(true).empty() || !isFolder(GetBookFolder(false))) {
+    if (!wasInstalled) code_.clear();
+    return false;
+  }
+  // The file first, the index entry last: a crash in between leaves an
+  // unlisted folder, never a listed book without its information.
+  if (profile::replaceFile(infoFile(), fresh)) {
+    if (!wasInstalled) code_.clear();
+    return false;
+  }
+  if (!AddInstalled(canonical)) {
+    if (!wasInstalled) {
+      profile::removeIniFile(infoFile());
+      plat::fs::removeFolder(GetBookFolder(false));
+      code_.clear();
+    }
+    return false;
+  }
   return true;
+}
+
+bool COrv_BookInfo::BeginBook(std::string_view code) {
+  const std::string canonical = CanonicalBookCode(code);
+  if (canonical.empty()) return false;
+  stagedCode_ = canonical;
+  staged_ = std::string();
+  code_ = canonical;
+  return true;
+}
+
+bool COrv_BookInfo::CommitBook() {
+  if (!staged_ || code_ != stagedCode_) return false;
+  const std::string text = std::move(*staged_);
+  staged_.reset();
+  if (GetBookFolder(true).empty() || !isFolder(GetBookFolder(false))) return false;
+  if (profile::replaceFile(infoFile(), text)) return false;
+  return AddInstalled(code_);
+}
+
+profile::Snapshot COrv_BookInfo::infoSnapshot() {
+  if (code_.empty()) return {};
+  if (staged_) return profile::Snapshot(*staged_);
+  return profile::Snapshot::load(infoFile());
+}
+
+bool COrv_BookInfo::applyInfo(const profile::Batch& batch) {
+  if (code_.empty()) return false;
+  if (staged_) return !batch.applyTo(*staged_);
+  return !batch.apply(infoFile());
 }
 
 bool COrv_BookInfo::Unregister() {
@@ -279,11 +329,15 @@ bool COrv_BookInfo::Unregister() {
   const bool listed = std::any_of(keys.begin(), keys.end(),
                                   [&](const std::string& k) { return plat::fs::equalNoCase(k, code_); });
   if (listed) {
-    profile::Batch batch;
-    batch.deleteKey(kSecInstalled, code_);
-    const int count = before.getInt(kSecGeneral, kKeyCount, 0);
-    batch.writeString(kSecGeneral, kKeyCount, decimal(std::max(0, count - 1)));
-    batch.apply(index);
+    // Count and entry are read again under the index's lock.
+    profile::update(index, [&](const profile::Snapshot& current, profile::Batch& batch) {
+      const std::vector<std::string> now = current.keyNames(kSecInstalled);
+      if (std::none_of(now.begin(), now.end(), [&](const std::string& k) { return plat::fs::equalNoCase(k, code_); }))
+        return;
+      batch.deleteKey(kSecInstalled, code_);
+      const int count = current.getInt(kSecGeneral, kKeyCount, 0);
+      batch.writeString(kSecGeneral, kKeyCount, decimal(std::max(0, count - 1)));
+    });
   }
 
   const std::string file = infoFile();
@@ -331,8 +385,7 @@ std::string COrv_BookInfo::infoFile() { return GetIniPath(2); }
 // --- Reading and writing the information file -------------------------------------
 
 bool COrv_BookInfo::writeValue(std::string_view section, std::string_view key, std::string_view value) {
-  if (code_.empty()) return false;
-  return !profile::writeString(infoFile(), section, key, value);
+  return applyInfo(profile::Batch().writeString(section, key, value));
 }
 
 bool COrv_BookInfo::writeInt(std::string_view section, std::string_view key, int n) {
@@ -341,18 +394,18 @@ bool COrv_BookInfo::writeInt(std::string_view section, std::string_view key, int
 
 int COrv_BookInfo::readInt(std::string_view section, std::string_view key) {
   if (code_.empty()) return 0;
-  return profile::getInt(infoFile(), section, key, 0);
+  return infoSnapshot().getInt(section, key, 0);
 }
 
 std::string COrv_BookInfo::readText(std::string_view section, std::string_view key, size_t maxChars) {
   if (code_.empty()) return {};
-  const std::string text = unescapeText(profile::getString(infoFile(), section, key, "", kWholeValue));
+  const std::string text = unescapeText(infoSnapshot().getString(section, key, "", kWholeValue));
   return std::string(plat::text::cutChars(text, maxChars));
 }
 
 int COrv_BookInfo::GetOrigLanguage() {
   if (code_.empty()) return -1;
-  const int n = profile::getInt(infoFile(), kSecInfoSettings, kKeyOrigLanguage, kNoLanguage);
+  const int n = infoSnapshot().getInt(kSecInfoSettings, kKeyOrigLanguage, kNoLanguage);
   return n == kNoLanguage || n < 0 ? -1 : n;
 }
 
@@ -387,7 +440,7 @@ bool COrv_BookInfo::SetSourceFile(int language, std::string_view path, bool forc
 std::string COrv_BookInfo::GetSourceFile(int language, bool search) {
   const auto section = languageSection(language);
   if (!section) return {};
-  const std::string stored = profile::getString(infoFile(), *section, kKeySourceFile, "", kPathBuffer);
+  const std::string stored = infoSnapshot().getString(*section, kKeySourceFile, "", kPathBuffer);
   if (stored.empty() || !search) return stored;
 
   const size_t slash = stored.rfind('/');
@@ -424,8 +477,7 @@ bool COrv_BookInfo::SetDescription(std::string_view text, int language) {
   const auto section = languageSection(language);
   if (!section) return false;
   const std::string stored = escapeText(text);
-  const std::string file = infoFile();
-  const profile::Snapshot before = profile::Snapshot::load(file);
+  const profile::Snapshot before = infoSnapshot();
   profile::Batch batch;
   size_t pieces = 0;
   std::string_view rest = stored;
@@ -437,13 +489,13 @@ bool COrv_BookInfo::SetDescription(std::string_view text, int language) {
   const size_t keys = before.keyNames(*section).size();
   for (size_t i = pieces + 1; i <= keys; ++i) batch.deleteKey(*section, descriptionKey(i));
   batch.writeString(*section, kKeyDescription, decimal(static_cast<int>(pieces)));
-  return !batch.apply(file);
+  return applyInfo(batch);
 }
 
 std::string COrv_BookInfo::GetDescription(int language) {
   const auto section = languageSection(language);
   if (!section) return {};
-  const profile::Snapshot info = profile::Snapshot::load(infoFile());
+  const profile::Snapshot info = infoSnapshot();
   const int n = info.getInt(*section, kKeyDescription, 0);
   if (n <= 0) return {};
   // A count past the keys the section holds names pieces that cannot exist.
@@ -458,7 +510,7 @@ std::string COrv_BookInfo::GetDescription(int language) {
 int COrv_BookInfo::GetModuleLanguages(std::vector<int>& list) {
   list.clear();
   if (code_.empty()) return 0;
-  const profile::Snapshot info = profile::Snapshot::load(infoFile());
+  const profile::Snapshot info = infoSnapshot();
   if (info.getInt(kSecModules, kKeyNum, 0) < 1) return 0;
   list = parseLanguageList(info.getString(kSecModules, kKeyIdLanguages, "", kWholeValue));
   return static_cast<int>(list.size());
@@ -474,7 +526,7 @@ bool COrv_BookInfo::SetModuleLanguages(const std::vector<int>& list) {
   profile::Batch batch;
   batch.writeString(kSecModules, kKeyIdLanguages, joinedList)
       .writeString(kSecModules, kKeyNum, decimal(static_cast<int>(list.size())));
-  return !batch.apply(infoFile());
+  return applyInfo(batch);
 }
 
 bool COrv_BookInfo::HasLanguage(int language) {

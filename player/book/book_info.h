@@ -36,6 +36,7 @@
 #include <vector>
 
 #include "platform/fs/disk.h"
+#include "platform/profile/profile.h"
 #include "player/env/environment.h"
 #include "player/env/users.h"
 
@@ -87,6 +88,16 @@ class COrv_BookInfo : public COrv_Environment {
   // made, a book that was new is unregistered again; a book that was
   // installed before (force) keeps its entry and its users' status files.
   bool Register(std::string_view code, std::string_view sourceFile, int origLanguage, bool force);
+  // Builds the information file of `code` in memory: the code is selected
+  // and every write until CommitBook goes to a fresh text that the reads
+  // see too (Register with the same code starts it). CommitBook makes the
+  // book folder, replaces the information file with that text in one
+  // rename, and then lists the code in Index.tvk. So a crash leaves the
+  // old information file or the new one, never a part of the new. False
+  // for an invalid code, or when the file or the entry could not be made.
+  bool BeginBook(std::string_view code);
+  bool CommitBook();
+
   // Removes the selected book: its entry (Count lowered only when the entry
   // was there, never below 0), its information file and then its folder
   // when that is empty, and every user's status file of the book. False
@@ -159,6 +170,9 @@ class COrv_BookInfo : public COrv_Environment {
 
  private:
   std::string infoFile();
+  // The information file as it stands (or as it is being built).
+  plat::profile::Snapshot infoSnapshot();
+  bool applyInfo(const plat::profile::Batch& batch);
   // The section of language L, or nothing when L has none.
   std::optional<std::string> languageSection(int language);
   bool writeValue(std::string_view section, std::string_view key, std::string_view value);
@@ -168,6 +182,8 @@ class COrv_BookInfo : public COrv_Environment {
   plat::fs::DriveKind driveKindOf(const std::string& path);
 
   std::string code_;
+  std::optional<std::string> staged_;  // the information file being built
+  std::string stagedCode_;
   std::optional<plat::fs::MountTable> mounts_;
   std::filesystem::path sysRoot_ = "/sys";
 };

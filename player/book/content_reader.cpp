@@ -113,6 +113,7 @@ int COrv_TvlReader::LoadPart(const std::string& index) {
 }
 
 bool COrv_TvlReader::FindMember(const std::string& name, Member& out, bool report) {
+  m_memberDamaged = false;
   if (m_part.size() != kPartSize) return false;
   const std::string key = padded(name, 3);
   const int count = le16(m_part, 0);
@@ -124,7 +125,8 @@ bool COrv_TvlReader::FindMember(const std::string& name, Member& out, bool repor
     std::uint64_t size = 0;
     if (const auto status = plat::fs::fileStatus(contentPath())) size = status->size;
     if (offset < 1 || static_cast<int32_t>(length) < 0 || offset - 1 + static_cast<uint64_t>(length) > size) {
-      if (report) ReportError(__LINE__, kErrFormat, "member \"" + name + "\" lies outside the file");
+      m_memberDamaged = true;
+      ReportError(__LINE__, kErrFormat, "member \"" + name + "\" lies outside the file");
       return false;
     }
     out.offset = offset - 1;
@@ -251,7 +253,9 @@ int COrv_TvlReader::Open(COrv_Talvane& book) {
     if (!BuildRecordIndex(m_records, numQuotes) || !CheckNamedEchomarks()) return 0;
 
     // The media spots are optional: a book without them opens cleanly.
-    if (FindMember("MF1", member, false)) {
+    const bool hasSpots = FindMember("MF1", member, false);
+    if (MemberDamaged()) return 0;
+    if (hasSpots) {
       std::string spots;
       if (!ReadMember(member, spots)) return 0;
       const std::filesystem::path folder = plat::fs::systemTempFolder();

@@ -93,8 +93,12 @@ class COrv_TvlReader {
   int ReadIndex(std::string& index);
   int LoadPart(const std::string& index);
   // The member's place in the file; false (reported with code 18 when
-  // `report`) when the part has no such member.
+  // `report`) when the part has no such member. A member that the part
+  // names but the file does not hold whole (a file cut short) is always
+  // reported, and MemberDamaged() then answers true: an optional member
+  // that is damaged is an error, never "absent".
   bool FindMember(const std::string& name, Member& out, bool report);
+  bool MemberDamaged() const { return m_memberDamaged; }
   // Reads a member whole; 0 on failure (reported).
   int ReadMember(const Member& member, std::string& out);
   int ReadAt(uint64_t offset, size_t n, std::string& out);
@@ -104,7 +108,8 @@ class COrv_TvlReader {
   const int m_version;
   const char* const m_sourceFile;
   bool m_open = false;
-  std::string m_part;  // the part header and member table
+  std::string m_part;
+  bool m_memberDamaged = false;  // the part header and member table
   COrv_Talvane* m_book = nullptr;
   std::vector<GroupRecord> m_groups;
   std::string m_records;  // the "S01" member

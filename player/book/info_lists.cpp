@@ -356,7 +356,8 @@ int COrv_SpotInfo::GetViewerKind(int group) const {
 }
 
 bool COrv_SpotInfo::Extract(int group) {
-  if (m_filePath.empty() || !groupRecord(group)) return false;
+  // Without a folder of its own the list writes nowhere.
+  if (m_filePath.empty() || m_folder.empty() || !groupRecord(group)) return false;
   plat::fs::File in;
   std::uint64_t fileSize = 0;
   if (in.open(m_filePath, plat::fs::File::Mode::Read) || in.size(fileSize)) return false;
@@ -387,8 +388,12 @@ bool COrv_SpotInfo::Extract(int group) {
     size_t got = 0;
     if (in.readAt(from, bytes.data(), length, got) || got != length)
       return fail();
+    // A new file, never through a link that stands at that name: what
+    // stands there is removed (a link as a link), and the file is made
+    // exclusively.
+    plat::fs::removeFile(out);
     plat::fs::File file;
-    if (file.open(out, plat::fs::File::Mode::Create)) return fail();
+    if (file.open(out, plat::fs::File::Mode::CreateNew)) return fail();
     written.push_back(out);
     if (file.write(bytes.data(), bytes.size()) || file.close()) return fail();
   }

@@ -143,7 +143,7 @@ class COrv_TvlLoaders {
     list.SetLoaded(1);
     if (n_ > COrv_TvlReader::kMaxNamedEchomark) return 1;
     COrv_TvlReader::Member member;
-    if (!r_.FindMember(memberName('G', n_), member, false)) return 1;
+    if (!r_.FindMember(memberName('G', n_), member, false)) return r_.MemberDamaged() ? 0 : 1;
     std::string text;
     if (!r_.ReadMember(member, text)) return 0;
     bool inSection = false, found = false;
@@ -178,8 +178,10 @@ class COrv_TvlLoaders {
     CQlWaves& waves = target_.Waves();
     waves.SetLoaded(1);
     if (speed < CQlWaves::kMinSpeed || speed > CQlWaves::kMaxSpeed) return 1;
+    // Speech the part does not hold: an error for the normal speed (told
+    // as a missing member), nothing for the others.
     auto absent = [&](const std::string& why) {
-      return speed == 0 ? r_.ReportError(__LINE__, COrv_TvlReader::kErrFormat, why) : 1;
+      return speed == 0 ? r_.ReportError(__LINE__, COrv_TvlReader::kErrMember, why) : 1;
     };
     if (n_ > COrv_TvlReader::kMaxNamedEchomark) return absent("Echomark " + std::to_string(n_) + " has no speech");
     const int g = speed == 0 ? 1 : speed < 0 ? 2 : 3;
@@ -187,10 +189,13 @@ class COrv_TvlLoaders {
     const char digit = static_cast<char>('0' + (speed == 0 ? 0 : speed < 0 ? 1 - speed : speed + 5));
     COrv_TvlReader::Member member;
     if (!r_.FindMember(memberName(digit, n_), member, false))
-      return absent("the normal-speed speech of Echomark " + std::to_string(n_) + " is missing");
+      return r_.MemberDamaged() ? 0 : absent("the normal-speed speech of Echomark " + std::to_string(n_) + " is missing");
     std::string header = payload(g);
     const size_t at = speed == 0 ? 6 : 8 + 50 * static_cast<size_t>((speed < 0 ? -speed : speed) - 1);
-    if (at + 44 > header.size()) return absent("the normal-speed wave header is missing");
+    // The member is there but its header records are cut short: damage,
+    // at any speed.
+    if (at + 44 > header.size())
+      return r_.ReportError(__LINE__, COrv_TvlReader::kErrFormat, "the wave header of the speech is cut short");
     header = header.substr(at, 44);
     COrv_Scrambler().Scramble(header.data(), header.size(), 0, 0);
 

@@ -2,14 +2,20 @@
 
 #include <zlib.h>
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
 #include "platform/fs/config_root.h"
 #include "platform/fs/file_io.h"
+#include "platform/fs/file_ops.h"
 #include "platform/fs/temp_files.h"
 #include "platform/ui/message_box.h"
+#include "player/env/msg_box.h"
 #include "shared/gzip/strict_gzip.h"
 #include "shared/scrambler/scrambler.h"
 
@@ -221,8 +227,9 @@ bool COrv_PacketFile::CheckDirectorySize() const {
 
 // --- Messages -----------------------------------------------------------------
 
-void COrv_PacketFile::Report(int kind, int message, const std::string& file, int first, int second) {
+void COrv_PacketFile::Report(int kind, int message, const std::string& path, int first, int second) {
   Fail(message, first, second);
+  const std::string file = orv::ShownFileName::Apply(path);
   std::string text;
   if (kind == 1)
     text = file.empty() ? Text(message) : Text(message) + "\n" + file;
@@ -278,7 +285,7 @@ int COrv_PacketFile::ReadSlot(const std::string& first, const std::string& secon
   if (!OpenPath()) {
     // The system's own reason, in a plain box, cut to 1024 bytes.
     Fail(kMsgCantOpen, 0, 0);
-    std::string text = m_path + ": " + m_openError.message();
+    std::string text = orv::ShownFileName::Apply(m_path) + ": " + m_openError.message();
     if (text.size() > 1024) text.resize(1024);
     plat::ui::MessageBox(text, "", plat::ui::MB_OK);
     return 0;
@@ -472,9 +479,37 @@ int COrv_PacketFile::ExtractEntry(const std::string& first, const std::string& s
 
 // --- The tail -------------------------------------------------------------------
 
+namespace {
+
+// Each process unpacks into a folder of its own under the work folder,
+// "p<process id>", so that what a killed installer left behind can be told
+// from what a running one uses: the next unpacking removes the folders of
+// processes that no longer run.
+std::filesystem::path processFolder(const std::filesystem::path& work) {
+  return work / ("p" + std::to_string(::getpid()));
+}
+
+void removeFoldersOfDeadProcesses(const std::filesystem::path& work) {
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(work, ec)) {
+    const std::string name = e.path().filename().string();
+    if (name.size() < 2 || name[0] != 'p' ||
+        name.find_first_not_of("0123456789", 1) != std::string::npos || name.size() > 11)
+      continue;
+    const long pid = std::stol(name.substr(1));
+    if (pid <= 0 || pid == ::getpid()) continue;
+    if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) plat::fs::removeTree(e.path());
+  }
+}
+
+}  // namespace
+
 void COrv_PacketFile::RemoveContent() {
   if (m_content.isOpen()) m_content.close();
-  if (!m_contentPath.empty()) plat::fs::removeFile(m_contentPath);
+  if (!m_contentPath.empty()) {
+    plat::fs::removeFile(m_contentPath);
+    plat::fs::removeFolder(m_contentPath.parent_path());  // only when nothing else is left in it
+  }
   m_contentPath.clear();
   m_contentLength = 0;
 }
@@ -498,23 +533,27 @@ int COrv_PacketFile::ExtractContent() {
   const std::uint64_t tailPos = static_cast<std::uint64_t>(kHeaderSize + a + t);
   const std::uint64_t tailSize = static_cast<std::uint64_t>(g);
 
-  std::filesystem::path folder = GetWorkFolder();
+  removeFoldersOfDeadProcesses(GetWorkFolder());
+  const std::filesystem::path folder = processFolder(GetWorkFolder());
   plat::fs::TempFile temp;
   std::string prefix = GetTitle().empty() ? std::string("packet") : GetTitle();
   prefix += '_';
   if (!plat::fs::ensureFolder(folder) || plat::fs::createTempFile(folder, prefix, temp)) {
+    plat::fs::removeFolder(folder);
     Report(1, kMsgCantOpen, GetName(), 537, 550);
     return 0;
   }
   plat::fs::File out;
   if (out.open(temp.path, plat::fs::File::Mode::Create)) {
     plat::fs::removeFile(temp.path);
+    plat::fs::removeFolder(folder);
     Report(1, kMsgCantOpen, GetName(), 537, 550);
     return 0;
   }
   auto fail = [&](int kind, int message, const std::string& file, int first, int second) {
     out.close();
     plat::fs::removeFile(temp.path);
+    plat::fs::removeFolder(folder);
     Report(kind, message, file, first, second);
     return 0;
   };
@@ -547,6 +586,7 @@ int COrv_PacketFile::ExtractContent() {
   }
   if (out.close()) {
     plat::fs::removeFile(temp.path);
+    plat::fs::removeFolder(folder);
     Report(1, kMsgCantOpen, temp.path.string(), 541, 550);
     return 0;
   }

@@ -19,7 +19,9 @@
 // file is checked against the file before it is used. The tail is unpacked
 // into a working folder of ours (never beside the container, which may lie
 // on a read-only medium) under a unique name; GetContentPath() names it and
-// RemoveContent() (or the destructor) removes it. gzip data is inflated
+// RemoveContent() (or the destructor) removes it. Each process unpacks into
+// a folder of its own there, and the next unpacking removes what killed
+// processes left. gzip data is inflated
 // strictly (magic, CRC and length checked; no pass-through of non-gzip
 // data) with a ceiling on the unpacked size. A failed unpacking leaves no
 // file behind.

@@ -4,9 +4,12 @@
 #include "player/book/book_info.h"
 #include "player/book/info_bundle.h"
 
+// Media spots are written into a private folder of the player's own, never
+// into the shared temporary folder, where another user could plant a link
+// or a file of the same name.
 COrv_Talvane::COrv_Talvane() {
-  const std::filesystem::path temp = plat::fs::systemTempFolder();
-  if (!temp.empty()) m_spots.SetFolder(temp);
+  const std::filesystem::path folder = plat::fs::privateFolder("spots");
+  if (!folder.empty()) m_spots.SetFolder(folder);
 }
 
 COrv_Talvane::~COrv_Talvane() { Close(); }
@@ -78,9 +81,11 @@ int COrv_Talvane::LoadQuoteInfo(COrv_InfoBundle& bundle, int n, int language, in
 int COrv_Talvane::WriteBookInfo() {
   if (!IsOpen()) return report(kLineWriteClosed, kErrState);
   if (m_origLanguage == kNoLanguage || m_origLanguage < 0) return report(kLineWriteNoLanguage, kErrState);
+  // The whole information file is built first and then put in place, so
+  // that a crash never leaves half of it.
   orv::COrv_BookInfo info;
   const std::string source = GetSourceFile(-1);
-  if (!info.Register(m_code, source, m_origLanguage, true)) return 0;
+  if (!info.BeginBook(m_code) || !info.Register(m_code, source, m_origLanguage, true)) return 0;
   bool ok = info.SetTvlClass(m_tvlClass);
   ok = info.SetCategory(m_category) && ok;
   ok = info.SetDifficulty(m_difficult) && ok;
@@ -89,7 +94,7 @@ int COrv_Talvane::WriteBookInfo() {
   ok = info.SetNumQuotes(m_numQuotes) && ok;
   ok = info.SetSourceType(source, -1) && ok;
   if (const std::string medium = info.GetMediumTitle(); !medium.empty()) ok = info.SetCDROMTitle(medium) && ok;
-  return ok ? 1 : 0;
+  return ok && info.CommitBook() ? 1 : 0;
 }
 
 void COrv_Talvane::setText(std::vector<std::string>& list, const std::string& text, int language,

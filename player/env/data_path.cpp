@@ -220,9 +220,16 @@ bool COrv_Environment::CreateDataPath(const std::string* folder) {
 
 bool COrv_Environment::VerifyDataPath(const std::string* folder) {
   DataPathScope scope(dataPath_, folder != nullptr ? *folder : dataPath_);
-  return isFolder(GetInstallPath()) && isFolder(GetBackUpPath()) && isFolder(GetDownloadPath()) &&
-         isFolder(GetUsersPath()) && isFile(GetIndexFilePath(4)) && isFolder(GetTalvanesPath()) &&
-         isFile(GetIndexFilePath(5));
+  const bool sound = isFolder(GetInstallPath()) && isFolder(GetBackUpPath()) && isFolder(GetDownloadPath()) &&
+                     isFolder(GetUsersPath()) && isFile(GetIndexFilePath(4)) && isFolder(GetTalvanesPath()) &&
+                     isFile(GetIndexFilePath(5));
+  if (sound) {
+    // A listed user without a folder would lose every status write: the
+    // folder is made again, or the user is named on standard error.
+    for (const std::string& user : defaultUserMaker()->repairUsers(dataPath_))
+      std::fprintf(stderr, "orvex: the folder of user \"%s\" is missing and cannot be made again\n", user.c_str());
+  }
+  return sound;
 }
 
 // Neither the standard data path nor the one in use (cached or stored) can

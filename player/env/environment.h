@@ -42,6 +42,12 @@ class DefaultUserMaker {
   // Adds "Default" to the user index of `dataPath` unless it is there.
   // False when it could not be added.
   virtual bool ensureDefaultUser(const std::string& dataPath) = 0;
+  // Gives listed users whose folder is missing a new one; answers the
+  // users that could not be repaired.
+  virtual std::vector<std::string> repairUsers(const std::string& dataPath) {
+    (void)dataPath;
+    return {};
+  }
 };
 DefaultUserMaker* defaultUserMaker();  // the installed one, or the built-in one
 DefaultUserMaker* setDefaultUserMaker(DefaultUserMaker* maker);  // nullptr: built-in

@@ -27,7 +27,7 @@ std::string FileUtilServices::installMenuFolder() const { return {}; }
 std::string FileUtilServices::programFolder() const { return fs::programFolder().string(); }
 std::string FileUtilServices::programFile() const { return fs::programFile().string(); }
 std::string FileUtilServices::systemFolder() const { return fs::machineSettingsFolder().string(); }
-std::string FileUtilServices::windowsFolder() const { return fs::machineSettingsFolder().string(); }
+std::string FileUtilServices::windowsFolder() const { return fs::windowsFolder().string(); }
 
 namespace {
 const FileUtilServices* gServices = nullptr;

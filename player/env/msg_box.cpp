@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
+#include <vector>
 
 #include "platform/ui/message_box.h"
 #include "shared/language/orv_language.h"
@@ -19,6 +21,36 @@ void exitWithCode(int32_t n) {
   std::_Exit(1);
 }
 
+namespace {
+std::vector<std::pair<std::string, std::string>>& shownNames() {
+  static std::vector<std::pair<std::string, std::string>> names;
+  return names;
+}
+}  // namespace
+
+ShownFileName::ShownFileName(std::string internal, std::string shown) : internal_(internal) {
+  shownNames().emplace_back(std::move(internal), std::move(shown));
+}
+
+ShownFileName::~ShownFileName() {
+  auto& names = shownNames();
+  for (auto it = names.rbegin(); it != names.rend(); ++it) {
+    if (it->first == internal_) {
+      names.erase(std::next(it).base());
+      break;
+    }
+  }
+}
+
+std::string ShownFileName::Apply(std::string text) {
+  for (const auto& [internal, shown] : shownNames()) {
+    if (internal.empty()) continue;
+    for (size_t at = text.find(internal); at != std::string::npos; at = text.find(internal, at + shown.size()))
+      text.replace(at, internal.size(), shown);
+  }
+  return text;
+}
+
 }  // namespace orv
 
 namespace {
@@ -33,7 +65,7 @@ std::string COrv_MsgBox::FormatText() const {
   if (m_nKind < 0 || m_nKind > 6) return {};
   const COrv_Language language;
   const std::string p = language.LoadString(orv::kStrErrorPrefix);
-  const std::string& x = m_strExtraText;
+  const std::string x = orv::ShownFileName::Apply(m_strExtraText);
   // Kind 6 names no message.
   const std::string m = m_nKind == 6 ? std::string() : language.LoadString(m_nMessageId);
   const std::string head = errorHead(p, m_nErrorNumber, m_nSubNumber);

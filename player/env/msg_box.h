@@ -31,6 +31,23 @@ inline constexpr int kStrErrorPrefix = 9007;
 // error. Nothing of the program is cleaned up.
 [[noreturn]] void exitWithCode(int32_t n);
 
+// While one lives, boxes name `shown` where their extra text names
+// `internal`: the load switch works on its copy of a file, and the user is
+// told of the file he or she named.
+class ShownFileName {
+ public:
+  ShownFileName(std::string internal, std::string shown);
+  ~ShownFileName();
+  ShownFileName(const ShownFileName&) = delete;
+  ShownFileName& operator=(const ShownFileName&) = delete;
+
+  // `text` with every internal name of the living instances replaced.
+  static std::string Apply(std::string text);
+
+ private:
+  std::string internal_;
+};
+
 }  // namespace orv
 
 class COrv_MsgBox {

@@ -1,5 +1,6 @@
 #include "player/env/users.h"
 
+#include <algorithm>
 #include <atomic>
 #include <charconv>
 #include <filesystem>
@@ -112,6 +113,9 @@ class UsersDefaultUserMaker final : public DefaultUserMaker {
     if (users.UserExists(kDefaultUser)) return true;
     return users.AddUser(kDefaultUser, "", true);
   }
+  std::vector<std::string> repairUsers(const std::string& dataPath) override {
+    return COrv_Users(dataPath).RepairUserFolders();
+  }
 };
 
 BuiltInEchomarkCountSource g_builtInCounts;
@@ -186,55 +190,93 @@ bool COrv_Users::AddUser(std::string_view name, std::string_view password, bool 
   if (!IsValidUserName(name)) return false;
   const std::string section = GetSectionName(name);
   const std::string index = GetIndexFilePath(4);
-  const plat::profile::Snapshot snapshot = plat::profile::Snapshot::load(index);
-  const std::vector<std::string> users = usersOf(snapshot);
   const bool exists = UserExists(section);
   if (exists && !acceptExisting) return false;
 
   std::string block;
   if (!EncodeCredentials(section, password, block)) return false;
-  plat::profile::Batch batch;
-  batch.writeString(section, kKeyPwd, block);
   if (!exists) {
     // Two users must not share a folder ("a/b" and "a_b" both map to "a_b").
     const std::string folderName = MakeValidFileName(section);
-    for (const std::string& other : users)
+    for (const std::string& other : usersOf(plat::profile::Snapshot::load(index)))
       if (MakeValidFileName(other) == folderName) return false;
-    batch.writeString(kDefaultUser, kKeyCount, std::to_string(users.size() + 1));
   }
-  if (batch.apply(index)) return false;
 
+  // The folder and its General.ini first, the index entry last: a crash on
+  // the way leaves a folder nobody lists (taken again by the next AddUser)
+  // or a whole user, never a listed user without a folder.
   const std::string folder = userFolder(section);
-  plat::fs::createFolder(GetUsersPath());
-  plat::fs::createFolder(folder);
   const std::string general = joined(folder, kGeneralIni);
+  if (!makeUserFolder(folder)) return false;
   if (exists) {
     // An existing user keeps the settings; only a missing file is made.
-    if (plat::fs::fileStatus(general)) return true;
-    return !plat::fs::writeFileAtomic(general, "");
+    if (!plat::fs::fileStatus(general) && plat::fs::writeFileAtomic(general, "")) return false;
+  } else {
+    // A new user starts with nothing of an earlier user of that folder.
+    std::vector<plat::fs::FolderEntry> leftovers;
+    plat::fs::listFolder(folder, std::string("*") + kStatusSuffix, leftovers, plat::fs::EntryKinds::Files);
+    for (const plat::fs::FolderEntry& e : leftovers) plat::profile::removeIniFile(joined(folder, e.name));
+    if (plat::fs::writeFileAtomic(general, "")) {
+      plat::fs::removeFolder(folder);
+      return false;
+    }
   }
-  // A new user starts with nothing of an earlier user of that folder.
-  std::vector<plat::fs::FolderEntry> leftovers;
-  plat::fs::listFolder(folder, std::string("*") + kStatusSuffix, leftovers, plat::fs::EntryKinds::Files);
-  for (const plat::fs::FolderEntry& e : leftovers) plat::profile::removeIniFile(joined(folder, e.name));
-  if (plat::fs::writeFileAtomic(general, "")) {
-    removeUser(section);
+
+  // The count is read under the index's lock, so that users added at once
+  // by two programs are both counted.
+  const std::error_code ec =
+      plat::profile::update(index, [&](const plat::profile::Snapshot& current, plat::profile::Batch& batch) {
+        const std::vector<std::string> users = usersOf(current);
+        const bool listed = std::any_of(users.begin(), users.end(),
+                                        [&](const std::string& u) { return text::equalNoCase(u, section); });
+        batch.writeString(section, kKeyPwd, block);
+        if (!listed) batch.writeString(kDefaultUser, kKeyCount, std::to_string(users.size() + 1));
+      });
+  if (ec) {
+    if (!exists) {
+      plat::profile::removeIniFile(general);
+      plat::fs::removeFolder(folder);
+    }
     return false;
   }
   return true;
+}
+
+bool COrv_Users::makeUserFolder(const std::string& folder) {
+  if (folder.empty()) return false;
+  plat::fs::createFolder(GetUsersPath());
+  plat::fs::createFolder(folder);
+  const auto st = plat::fs::fileStatus(folder, false);
+  return st && st->folder;
+}
+
+std::vector<std::string> COrv_Users::RepairUserFolders() {
+  std::vector<std::string> refused;
+  for (const std::string& user : usersOf(plat::profile::Snapshot::load(GetIndexFilePath(4)))) {
+    const std::string folder = userFolder(user);
+    const auto st = plat::fs::fileStatus(folder, false);
+    if (st && st->folder) continue;
+    const std::string general = joined(folder, kGeneralIni);
+    if (!makeUserFolder(folder) || plat::fs::writeFileAtomic(general, "")) refused.push_back(user);
+  }
+  return refused;
 }
 
 void COrv_Users::removeUser(const std::string& section) {
   const std::string index = GetIndexFilePath(4);
   const std::string spelling = storedSpelling(section);
   const std::string folder = userFolder(section);
-  plat::profile::Batch batch;
-  batch.deleteSection(spelling);
-  size_t remaining = 0;
-  for (const std::string& u : usersOf(plat::profile::Snapshot::load(index)))
-    if (!text::equalNoCase(u, section)) ++remaining;
-  batch.writeString(kDefaultUser, kKeyCount, std::to_string(remaining));
-  if (batch.apply(index)) return;
+  // The entry goes first, under the index's lock with the count read there:
+  // a crash after it leaves a folder that no user names.
+  const std::error_code ec =
+      plat::profile::update(index, [&](const plat::profile::Snapshot& current, plat::profile::Batch& batch) {
+        size_t remaining = 0;
+        for (const std::string& u : usersOf(current))
+          if (!text::equalNoCase(u, section)) ++remaining;
+        batch.deleteSection(spelling);
+        batch.writeString(kDefaultUser, kKeyCount, std::to_string(remaining));
+      });
+  if (ec) return;
 
   plat::profile::removeIniFile(joined(folder, kGeneralIni));
   std::vector<plat::fs::FolderEntry> status;
@@ -333,7 +375,16 @@ bool COrv_Users::statusFile(std::string_view bookCode, std::string& file, int& c
   count = echomarkCountSource()->echomarkCount(bookCode);
   if (count < 0 || count > kMaxEchomarks) return false;
   file = GetUserFilePath(bookCode, 3);
-  return !file.empty();
+  if (file.empty()) return false;
+  // A listed user whose folder went missing gets it back, so that the
+  // learner's progress is written rather than dropped.
+  const std::string folder = userFolder(currentUser_);
+  const auto st = plat::fs::fileStatus(folder, false);
+  if (!(st && st->folder) && UserExists(currentUser_)) {
+    if (!makeUserFolder(folder)) return false;
+    if (!plat::fs::fileStatus(joined(folder, kGeneralIni))) plat::fs::writeFileAtomic(joined(folder, kGeneralIni), "");
+  }
+  return true;
 }
 
 bool COrv_Users::ReadQuoteStatusList(std::string_view bookCode, std::vector<int>& status) {

@@ -125,6 +125,11 @@ class COrv_Users : public COrv_Environment {
   // False, outputs untouched, unless `text` is 80 hexadecimal digits.
   bool DecodeCredentials(std::string_view text, std::string& name, std::string& password);
 
+  // Gives every listed user whose folder is missing (a crash of an older
+  // program, a folder removed by hand) a new folder with an empty
+  // General.ini. Answers the users that could not be repaired.
+  std::vector<std::string> RepairUserFolders();
+
   // --- Echomark status of the current user ------------------------------------
   // Each needs a current user and an installed book of n Echomarks (else
   // false, 0 or nothing). Missing files, sections and keys read as 0.
@@ -147,6 +152,8 @@ class COrv_Users : public COrv_Environment {
   // The status file and the number of Echomarks for the current user and a
   // book; false when there is none.
   bool statusFile(std::string_view bookCode, std::string& file, int& count);
+  // Makes the users folder and `folder`; true when `folder` is a folder.
+  bool makeUserFolder(const std::string& folder);
   // Removes a user's entry and files without checking its password.
   void removeUser(const std::string& section);
 

@@ -88,9 +88,11 @@ class Run {
     return false;
   }
   bool readMember(const Member& m, std::string& out);
+  bool fitsMemberTable(const std::vector<Member>& members, bool addon);
   bool storeBuffer(const std::string& name, const std::string& data);
   bool copyDictionary(const std::string& data);
-  bool findGroups(int echomark, HeaderGroups& groups);
+  // False (told when `tell`) when the Echomark's header records are wrong.
+  bool findGroups(int echomark, HeaderGroups& groups, bool tell = true);
   bool nextShares(std::vector<float>& shares);
   bool installAudio(const Member& m);
   bool storeWave(const std::string& name, const std::string& wav, std::size_t record);
@@ -114,6 +116,47 @@ bool Run::readMember(const Member& m, std::string& out) {
   if (m.length > COrv_BookInstaller::kMaxMemberBytes) return bad(__LINE__);
   out.resize(m.length);
   if (m.length > 0 && !m_packet.ReadContentAt(m.position, m.length, out.data())) return bad(__LINE__);
+  return true;
+}
+
+// The members the content file will hold (every recording with its faster
+// and slower renderings) must fit its table of 250: a packet that cannot
+// is refused now, before any audio is made.
+bool Run::fitsMemberTable(const std::vector<Member>& members, bool addon) {
+  std::size_t stored = addon ? 1 : 0;
+  const Member* s01 = nullptr;
+  std::vector<int> recordings;
+  for (const Member& m : members) {
+    const char lead = m.name.empty() ? '\0' : m.name[0];
+    if (m.name == "ID " || m.name == "INI" || m.name == "S01" || m.name == "DCI" || m.name == "DCT" || lead == 'G' ||
+        (m.name == "MF1" && !addon))
+      ++stored;
+    if (m.name == "S01") s01 = &m;
+    if (lead == '0' && m.name.size() == 3 && std::isdigit(static_cast<unsigned char>(m.name[1])) &&
+        std::isdigit(static_cast<unsigned char>(m.name[2])))
+      recordings.push_back((m.name[1] - '0') * 10 + (m.name[2] - '0'));
+  }
+  stored += recordings.size();
+  if (stored > static_cast<std::size_t>(W::kMemberRecords)) {
+    report(COrv_BookInstaller::kMsgTooManyMembers, __LINE__, m_packet.GetPath());
+    return false;
+  }
+  // The renderings come from "S01"; without a readable one the recordings
+  // fail on their own later.
+  std::string records;
+  if (s01 == nullptr || !readMember(*s01, records) || records.size() < kS01RecordsAt ||
+      static_cast<std::uint8_t>(records[0]) != kS01Width - 1)
+    return true;
+  std::swap(m_s01, records);
+  for (const int echomark : recordings) {
+    HeaderGroups groups;
+    if (echomark >= 1 && findGroups(echomark, groups, false)) stored += (groups.fast != 0) + (groups.slow != 0);
+  }
+  std::swap(m_s01, records);
+  if (stored > static_cast<std::size_t>(W::kMemberRecords)) {
+    report(COrv_BookInstaller::kMsgTooManyMembers, __LINE__, m_packet.GetPath());
+    return false;
+  }
   return true;
 }
 
@@ -149,7 +192,8 @@ bool Run::copyDictionary(const std::string& data) {
   return storeBuffer("DCT", out);
 }
 
-bool Run::findGroups(int echomark, HeaderGroups& groups) {
+bool Run::findGroups(int echomark, HeaderGroups& groups, bool tell) {
+  const auto fail = [&](int line) { return tell ? bad(line) : false; };
   const std::size_t records = (m_s01.size() - kS01RecordsAt) / kS01Width;
   auto type = [&](std::size_t record) {  // record from 1
     return static_cast<std::uint8_t>(m_s01[kS01RecordsAt + (record - 1) * kS01Width]);
@@ -158,7 +202,7 @@ bool Run::findGroups(int echomark, HeaderGroups& groups) {
   // The normal-speed header is two records of kind 9; the table must point
   // at them, or the header pieces would be written over other records.
   if (first < 1 || first + 1 > records || type(first) != kRecNormal || type(first + 1) != kRecNormal)
-    return bad(__LINE__);
+    return fail(__LINE__);
   groups.normal = first;
   // The records after the Echomark's own header run, up to the next
   // Echomark (its introduction or its header): a slower group (12) and a
@@ -174,7 +218,7 @@ bool Run::findGroups(int echomark, HeaderGroups& groups) {
   // Both header pieces of a slower or faster rendering lie in the group's
   // first two records.
   for (const std::size_t g : {groups.slow, groups.fast})
-    if (g != 0 && (g + 1 > records || type(g + 1) != type(g))) return bad(__LINE__);
+    if (g != 0 && (g + 1 > records || type(g + 1) != type(g))) return fail(__LINE__);
   return true;
 }
 
@@ -198,8 +242,10 @@ bool Run::storeWave(const std::string& name, const std::string& wav, std::size_t
   scratch.path = temp.path;
   plat::fs::File file;
   std::error_code ec = file.open(temp.path, plat::fs::File::Mode::Create);
+  if (!ec) file.holdLock();
   if (!ec) ec = file.write(wav.data(), wav.size());
-  if (std::error_code closed = file.close(); !ec) ec = closed;
+  // Kept open (and held) until it is stored: flushed, not closed.
+  if (!ec) ec = file.sync();
   if (ec) return (report(COrv_BookInstaller::kMsgCantOpen, __LINE__, temp.path.string()), false);
   const auto headerPos = static_cast<std::uint32_t>(*m_s01Pos + kS01RecordsAt + (record - 1) * kS01Width);
   std::uint32_t length = 0;
@@ -285,6 +331,9 @@ int Run::install(const std::string& name, const std::string& folder, const std::
   // Validate checks the file's sizes against each other and reports what
   // is wrong with it.
   if (!m_packet.Validate(first, second, true)) return 0;
+  // The entry area must walk to its end: a damaged entry header would hide
+  // the media spots ("MF1ADDON") and the book would lose them unsaid.
+  if (!m_packet.GetBookFileFlag() && !m_packet.ScanEntries(first, second)) return 0;
   const bool addon = m_packet.HasEntry(first, second, kAddonEntry) == 1;
   if (m_packet.GetBookFileFlag()) return bad(__LINE__);
   if (!m_packet.Open(first, second)) return (report(COrv_BookInstaller::kMsgCantOpen, __LINE__, m_packet.GetPath()), 0);
@@ -352,6 +401,8 @@ int Run::install(const std::string& name, const std::string& folder, const std::
     if (m.position + m.length > m_partEnd) return bad(__LINE__);
     members.push_back(std::move(m));
   }
+
+  if (!fitsMemberTable(members, addon)) return 0;
 
   // The bar runs from 10 to 50 over the records and on to 90 over the
   // recordings, so that it moves forward at every step.

@@ -73,6 +73,8 @@ class COrv_BookInstaller {
     kMsgCompression = 9106,
     kMsgDictionary = 9109,
     kMsgFragmentTable = 9110,
+    kMsgTooManyMembers = 20348,
+    kMsgDamagedSpots = 20350,
     kStrInstalling = 9300,
     kStrDecompressing = 9301,
     kStrConverting = 9302,

@@ -9,6 +9,8 @@
 #include "platform/fs/file_io.h"
 #include "platform/fs/file_ops.h"
 #include "player/book/catalogue.h"
+#include "player/book/info_bundle.h"
+#include "player/env/error_info.h"
 #include "player/book/packet_file.h"
 #include "player/book/talvane.h"
 #include "player/env/environment.h"
@@ -49,12 +51,36 @@ bool registerBook(const std::string& contentPath, const std::string& code, const
   return written == 1;
 }
 
+constexpr int kMsgDamagedLibrary = 20349;
+constexpr int kSpeech = 128;  // the wave list: the speech at every speed
+constexpr int kMissingMember = 18;  // the content reader's code for a member the part does not hold
+
 bool sameBytes(const fs::path& a, const fs::path& b) {
   std::string x, y;
   return !plat::fs::readFile(a, x) && !plat::fs::readFile(b, y) && x == y;
 }
 
 }  // namespace
+
+bool BookReadsBackWhole(const std::string& contentPath, const std::string& code) {
+  COrv_Talvane book;
+  COrv_ErrorInfo errors;
+  book.SetErrorSink(&errors);
+  book.SetSourceFile(contentPath, -1);
+  if (book.Open(upper(code), COrv_Talvane::kOpenFilled) != 1) return false;
+  const int n = book.GetNumQuotes();
+  bool whole = n >= 1;
+  for (int i = 1; whole && i <= n; ++i) {
+    COrv_InfoBundle bundle;
+    whole = book.LoadQuoteInfo(bundle, i, -1, COrv_Talvane::kAllKinds & ~kSpeech) == 1;
+    // Speech may be missing (a packet may carry none); speech that the
+    // file names but does not hold whole is damage.
+    errors.m_nCode = 0;
+    if (whole && book.LoadQuoteInfo(bundle, i, -1, kSpeech) != 1) whole = errors.m_nCode == kMissingMember;
+  }
+  book.Close();
+  return whole;
+}
 
 PacketInstaller::PacketInstaller(ProgressFactory progress) : m_progress(std::move(progress)) {
   if (!m_progress) m_progress = defaultProgress;
@@ -70,8 +96,17 @@ int PacketInstaller::InstallSlot(const fs::path& path, int slot, std::string& co
   // its information (language, category, numbers, title).
   COrv_PacketFile packet;
   std::uint8_t raw[COrv_PacketFile::kSlotSize];
-  if (!packet.ReadSlot(path.string(), "", raw, slot)) return 0;
-  return registerBook(contentPath, packet.GetSlotCode(), packet.GetSlotTitle(), packet.GetSlotDescription()) ? 1 : 0;
+  // A content file that does not read back whole (a packet whose part has
+  // no members, a member too short to read) is removed again with a
+  // message: no book file is left that nothing lists.
+  if (!packet.ReadSlot(path.string(), "", raw, slot) || !BookReadsBackWhole(contentPath, packet.GetSlotCode()) ||
+      !registerBook(contentPath, packet.GetSlotCode(), packet.GetSlotTitle(), packet.GetSlotDescription())) {
+    plat::fs::removeFile(contentPath);
+    ReportInstallError(COrv_BookInstaller::kMsgBadFormat, __LINE__, path.string());
+    contentPath.clear();
+    return 0;
+  }
+  return 1;
 }
 
 int PacketInstaller::InstallLibrary(const fs::path& path) {
@@ -84,6 +119,12 @@ int PacketInstaller::InstallLibrary(const fs::path& path) {
     return 0;
   }
   const std::vector<std::string>& names = catalogue.GetNames();
+  for (const std::string& name : names) {
+    if (!BookReadsBackWhole(path.string(), name)) {
+      ReportInstallError(kMsgDamagedLibrary, __LINE__, path.string());
+      return 0;
+    }
+  }
 
   const fs::path backup = m_backup.empty() ? fs::path(COrv_Environment().GetBackUpPath(false)) : m_backup;
   fs::path target = backup / path.filename();
@@ -113,7 +154,8 @@ int PacketInstaller::InstallFile(const fs::path& path) {
   const std::string ext = lowerExtension(path);
   if (ext == ".tvl") return InstallLibrary(path);
   if (ext != ".tpk") return 0;
-  // A file that cannot be read has no slots: slot 1 then reports why.
+  // A damaged packet is told once, not once per slot it claims.
+  if (!COrv_PacketFile().Validate(path.string(), "", true)) return 0;
   const int slotCount = std::max(1, COrv_PacketFile().GetSlotCount(path.string(), ""));
   bool all = true;
   for (int slot = 1; slot <= slotCount; ++slot) {

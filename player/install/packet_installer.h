@@ -17,6 +17,12 @@
 
 namespace orv::install {
 
+// Whether book `code` of the content file reads back whole: it opens, and
+// every kind of information of every one of its Echomarks (its speech at
+// every speed included) reads. An install registers nothing that fails
+// this.
+bool BookReadsBackWhole(const std::string& contentPath, const std::string& code);
+
 class PacketInstaller : public orv::shell::BookInstaller {
  public:
   using ProgressFactory = std::function<std::unique_ptr<InstallProgress>()>;
@@ -33,8 +39,10 @@ class PacketInstaller : public orv::shell::BookInstaller {
   // Checks the library, moves it into the BackUp folder (under a name of
   // its own when a different file of that name is there; a file already
   // in that folder stays where it is) and registers every book of its
-  // catalogue with the moved file as its source. 1 when every book was
-  // registered; 0 after a message otherwise.
+  // catalogue with the moved file as its source. A library that does not
+  // read back whole (every book, every Echomark, every kind) is refused
+  // with a message before anything is moved or registered. 1 when every
+  // book was registered; 0 after a message otherwise.
   int InstallLibrary(const std::filesystem::path& path);
 
   // Where content files go (default: the data path's Talvanes folder).

@@ -1,17 +1,41 @@
 #include "player/shell/load_switch.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <vector>
 #include <cctype>
-#include <fstream>
+#include <cstdio>
 #include <system_error>
 
 #include "platform/fs/config_root.h"
+#include "platform/fs/file_io.h"
+#include "platform/fs/file_ops.h"
 #include "player/book/book_info.h"
 #include "player/env/environment.h"
+#include "player/env/msg_box.h"
 #include "player/shell/command_line.h"
+#include "shared/language/orv_language.h"
 
 namespace orv::shell {
 namespace fs = std::filesystem;
 namespace {
+
+// Why a file was not installed, told on standard error after its name.
+constexpr int kStrNotFound = 20340;
+constexpr int kStrIsFolder = 20341;
+constexpr int kStrUnreadable = 20342;
+constexpr int kStrWrongKind = 20343;
+constexpr int kStrTpkNotInstalled = 20344;
+constexpr int kStrNoBook = 20345;
+constexpr int kStrCannotCopy = 20346;
+constexpr int kStrBadIndirection = 20347;
+
+// The first line of an indirection file is a path: longer files are not
+// read further.
+constexpr std::size_t kMaxIndirectionBytes = 4096;
 
 std::string upper(std::string s) {
   for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -26,87 +50,212 @@ bool sameFile(const fs::path& a, const fs::path& b) {
   return fs::equivalent(a, b, ec) && !ec;
 }
 
-// An indirection name is one plain file name in its folder.
-bool isPlainFileName(std::string_view name) {
-  return !name.empty() && name.find_first_of("/\\") == std::string_view::npos && name != "." &&
-         name.find("..") == std::string_view::npos;
+// The extension that decides the kind of file: the last three characters,
+// upper-cased.
+std::string kindOf(const std::string& name) {
+  return upper(name.size() >= 3 ? name.substr(name.size() - 3) : std::string());
 }
+
+bool isPacketOrLibrary(const std::string& name) {
+  if (name.size() < 4 || name[name.size() - 4] != '.') return false;
+  const std::string kind = kindOf(name);
+  return kind == "TPK" || kind == "TVL";
+}
+
+// Tells the user once why the file was not installed.
+bool refuse(const std::string& file, int reason) {
+  const COrv_Language lang;
+  std::fprintf(stderr, "orvex: %s: %s\n", file.c_str(), lang.LoadString(reason).c_str());
+  return false;
+}
+
+// Names of the suite's own files, which an indirection name never is (the
+// stand-in folder is the suite's own, but a name is checked all the same).
+bool isSuiteFileName(const std::string& name) {
+  const std::string u = upper(name);
+  static constexpr std::array<const char*, 5> kOwn{"QLONWIN.DPL", "LOCALIZE.DPL", "AUTOINST.TVI", "INDEX.TVK",
+                                                   "INDEX.USR"};
+  for (const char* own : kOwn)
+    if (u == own) return true;
+  const auto endsWith = [&](std::string_view suffix) {
+    return u.size() >= suffix.size() && u.compare(u.size() - suffix.size(), suffix.size(), suffix) == 0;
+  };
+  return endsWith(".HIVE") || endsWith(".BAD") || endsWith(".LOCK") || endsWith(".INI");
+}
+
+// An indirection name is one plain file name of the stand-in folder.
+bool isPlainFileName(std::string_view name) {
+  return !name.empty() && name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos &&
+         name.front() != '.' && name.find("..") == std::string_view::npos;
+}
+
+// Reads the first line of a regular file that is not a link; false when
+// there is none.
+bool readFirstLine(const fs::path& path, std::string& line) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct stat st{};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return false;
+  }
+  std::string text(kMaxIndirectionBytes, '\0');
+  std::size_t got = 0;
+  while (got < text.size()) {
+    const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  text.resize(got);
+  const std::size_t end = text.find('\n');
+  if (end == std::string::npos && got == kMaxIndirectionBytes) return false;
+  line = text.substr(0, end);
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return !line.empty() && line.find('\0') == std::string::npos;
+}
+
+// What the user named: a regular file that can be read, of one of the two
+// kinds. Refused with its reason otherwise.
+bool checkNamedFile(const std::string& name) {
+  std::error_code ec;
+  const fs::file_status st = fs::status(name, ec);
+  if (ec || !fs::exists(st)) return refuse(name, kStrNotFound);
+  if (fs::is_directory(st)) return refuse(name, kStrIsFolder);
+  if (!fs::is_regular_file(st)) return refuse(name, kStrUnreadable);
+  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return refuse(name, kStrUnreadable);
+  char probe = 0;
+  const ssize_t n = ::read(fd, &probe, 1);
+  ::close(fd);
+  if (n < 0) return refuse(name, kStrUnreadable);
+  if (!isPacketOrLibrary(name)) return refuse(name, kStrWrongKind);
+  return true;
+}
+
+// The copies the load switch made in the install folder. Unless the
+// installation goes ahead they are removed again, and a file of the same
+// name that a copy replaced is put back.
+class OwnCopies {
+ public:
+  // Copies `from` to `to`; a file at `to` is first set aside.
+  std::error_code copy(const fs::path& from, const fs::path& to) {
+    std::error_code ec;
+    fs::path aside;
+    if (fs::exists(fs::symlink_status(to, ec))) {
+      aside = to.parent_path() / ("." + to.filename().string() + ".~old");
+      plat::fs::removeFile(aside);
+      if (std::error_code e = plat::fs::renameFile(to, aside)) return e;
+    }
+    if (std::error_code e = plat::fs::copyFile(from, to, plat::fs::Existing::Fail)) {
+      plat::fs::removeStaleTemporaries(to);
+      if (!aside.empty()) plat::fs::renameFile(aside, to);
+      return e;
+    }
+    entries_.push_back({to, aside});
+    return {};
+  }
+  // A further file the switch made (a library copy of a book content file).
+  void add(const fs::path& p) { entries_.push_back({p, {}}); }
+  // The installation goes ahead: the copies stay, what they replaced goes.
+  void keep() {
+    for (const Entry& e : entries_)
+      if (!e.aside.empty()) plat::fs::removeFile(e.aside);
+    entries_.clear();
+  }
+  ~OwnCopies() {
+    for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
+      plat::fs::removeFile(it->copy);
+      if (!it->aside.empty()) plat::fs::renameFile(it->aside, it->copy);
+    }
+  }
+
+ private:
+  struct Entry {
+    fs::path copy, aside;
+  };
+  std::vector<Entry> entries_;
+};
 
 }  // namespace
 
 bool LoadSwitchServices::IsInstalled(const std::string& code) { return COrv_BookInfo().IsInstalled(code); }
 
 LoadSwitchFolders DefaultLoadSwitchFolders() {
-  return {fs::path(COrv_Environment().GetInstallPath()), plat::fs::machineSettingsFolder()};
+  return {fs::path(COrv_Environment().GetInstallPath()), plat::fs::windowsFolder()};
 }
 
+// The steps follow the classic load switch, with its checks moved before
+// anything is copied: the user's own file is only read, never moved or
+// deleted; the switch works on its copy in the install folder, and removes
+// that copy when the file is refused.
 bool LoadFromCommandLine(COrv_CommandLineInfo& cmd, LoadSwitchServices& services, const LoadSwitchFolders& folders) {
-  std::error_code ec;
-
-  // 1. A file named with a folder is copied into the install folder first.
-  if (cmd.m_strLoadFile.find('/') != std::string::npos) {
-    const fs::path source(cmd.m_strLoadFile);
-    const std::string name = upper(source.filename().string());
-    const fs::path destination = folders.installFolder / name;
-    // A file that already lies there is used as it is: deleting the
-    // destination first would delete the file itself.
-    if (!sameFile(source, destination)) {
-      fs::remove(destination, ec);
-      if (!fs::copy_file(source, destination, fs::copy_options::overwrite_existing, ec)) return false;
-    }
-    cmd.m_strLoadFile = destination.string();
-    cmd.m_strBook = name;
-    cmd.m_bBook = 1;
-
-    if (startsWith(name, "TPK")) {
-      const std::string code = name.size() > 7 ? name.substr(3, name.size() - 7) : std::string();
-      if (code.empty() || !services.IsInstalled(code)) return false;
-      cmd.m_strLoadFile.clear();
-      cmd.m_bLoad = 0;
-      cmd.m_strBook = code;
-      cmd.m_bBook = 1;
-      return true;
-    }
-  }
-
-  // 2. "@@@<name>": the first line of that file names the load file.
+  // "@@@<name>": the first line of that file of the Windows-folder stand-in
+  // names the load file. It is deleted once it has served.
   if (startsWith(cmd.m_strLoadFile, "@@@")) {
-    const std::string name = cmd.m_strLoadFile.substr(3);
-    if (!isPlainFileName(name)) return false;
+    const std::string given = cmd.m_strLoadFile;
+    const std::string name = given.substr(3);
+    if (!isPlainFileName(name) || isSuiteFileName(name)) return refuse(given, kStrBadIndirection);
     const fs::path indirection = folders.indirectionFolder / name;
-    if (!fs::is_regular_file(indirection, ec)) return false;
+    std::error_code ec;
+    if (!fs::exists(fs::symlink_status(indirection, ec))) return refuse(given, kStrNotFound);
     std::string line;
-    {
-      std::ifstream in(indirection);
-      if (!in || !std::getline(in, line)) return false;
-    }
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!readFirstLine(indirection, line)) return refuse(given, kStrBadIndirection);
+    if (!isPacketOrLibrary(line) || !fs::is_regular_file(line, ec)) return refuse(given, kStrBadIndirection);
     cmd.m_strLoadFile = line;
-    fs::remove(indirection, ec);
+    plat::fs::removeFile(indirection);
   }
 
-  // 3.
-  fs::path load(cmd.m_strLoadFile);
-  if (cmd.m_strLoadFile.empty() || !fs::is_regular_file(load, ec)) return false;
+  const std::string named = cmd.m_strLoadFile;
+  if (named.empty()) return refuse(named, kStrNotFound);
+  if (!checkNamedFile(named)) return false;
 
-  // 4. The book code, by the kind of file.
-  const std::string ext = upper(cmd.m_strLoadFile.size() >= 3 ? cmd.m_strLoadFile.substr(cmd.m_strLoadFile.size() - 3)
-                                                              : std::string());
+  const fs::path source(named);
+  const std::string name = upper(source.filename().string());
+  cmd.m_strBook = name;
+  cmd.m_bBook = 1;
+
+  // TPK<code>.<ext>: the book of that code is opened when it is installed;
+  // there is nothing to install.
+  if (startsWith(name, "TPK")) {
+    const std::string code = name.size() > 7 ? name.substr(3, name.size() - 7) : std::string();
+    if (code.empty() || !services.IsInstalled(code)) return refuse(named, kStrTpkNotInstalled);
+    cmd.m_strLoadFile.clear();
+    cmd.m_bLoad = 0;
+    cmd.m_strBook = code;
+    cmd.m_bBook = 1;
+    return true;
+  }
+
+  // The copy in the install folder, made under a temporary name and renamed,
+  // so that a failed copy leaves nothing half-written there.
+  OwnCopies copies;
+  fs::path load = folders.installFolder / name;
+  if (!sameFile(source, load) && copies.copy(source, load)) return refuse(named, kStrCannotCopy);
+  cmd.m_strLoadFile = load.string();
+  // The boxes of the readers and the installer name the user's file.
+  const orv::ShownFileName shownCopy(load.string(), named);
+  const fs::path libraryCopy = load.parent_path() / (load.stem().string() + ".tvl");
+  const orv::ShownFileName shownLibraryCopy(libraryCopy.string(), named);
+
+  // The book code, by the kind of file. The readers show their own boxes.
   std::string code;
-  if (ext == "TPK") {
+  if (kindOf(name) == "TPK") {
+    const fs::path packet = load;
     if (!services.ReadPacketCode(load, code)) return false;
+    if (load != packet) copies.add(load);  // a book content file's library copy
     cmd.m_strLoadFile = load.string();
-  } else if (ext == "TVL") {
-    if (!services.ReadLibraryCode(load, code)) return false;
-  } else {
+  } else if (!services.ReadLibraryCode(load, code)) {
     return false;
   }
-  if (code.empty()) return false;
+  if (code.empty()) return refuse(named, kStrNoBook);
 
-  // 5.
   if (!services.IsInstalled(code) && services.InstallFile(load) == 0) return false;
+  // The copy stays in the install folder, where a book's source is looked
+  // for (or the installer has taken it into BackUp).
+  copies.keep();
 
-  // 6. With -nopen the start-up opens nothing, not even the file's name.
+  // With -nopen the start-up opens nothing, not even the file's name.
   if (cmd.m_bNoOpen) {
     cmd.m_strBook.clear();
     cmd.m_bBook = 0;
@@ -115,7 +264,6 @@ bool LoadFromCommandLine(COrv_CommandLineInfo& cmd, LoadSwitchServices& services
     cmd.m_bBook = 1;
   }
 
-  // 7.
   return services.CreateShortcuts(code);
 }
 

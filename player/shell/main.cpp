@@ -32,7 +32,14 @@ int main(int argc, char** argv) {
   orv::InstallRegistryLanguageSettings();
 
   orv::shell::COrv_App app;
-  const int code = app.InitInstance(args) ? QApplication::exec() : 0;
+  const bool started = app.InitInstance(args);
+  // A file the load switch refused ends the program with 1: the shell or
+  // script that asked for the install learns that it did not happen.
+  const bool loadRefused = !started && app.EndedAt() == orv::shell::COrv_App::Step::kLoad;
+  // A termination signal during the start-up (a message box open) ends the
+  // program as soon as the start-up has returned, without the main loop.
+  const int code = started ? plat::ui::runMainLoop(qt) : 0;
   const int exitCode = app.ExitInstance();
+  if (loadRefused) return 1;
   return code != 0 ? code : exitCode;
 }

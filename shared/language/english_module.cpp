@@ -209,6 +209,19 @@ const StringEntry kStrings[] = {
     {20261, "The Talvane Library containing the title you are looking for was not found in the directory path where it was originally installed:\n"},
     {20262, "\nPlease try adding the correct current pathname as one of the alternative Talvane pathnames (see the 'Administration tools' section in Preferences) or contact your Talvane Player Administrator."},
     {20263, "Warning: the only datapath which the Talvane Player can access in Windows Vista is the Users\\Public folder (generally c:\\Users\\Public).\n These default parameters cannot be changed."},
+    // Why the load switch did not install a file (printed after its name).
+    {20340, "the file was not found"},
+    {20341, "this is a folder, not a file"},
+    {20342, "the file cannot be read"},
+    {20343, "only packet (.tpk) and library (.tvl) files can be installed"},
+    {20344, "the Talvane this packet names is not installed"},
+    {20345, "the library holds no Talvane"},
+    {20346, "the file cannot be copied into the install folder"},
+    {20347, "the indirection file names no packet or library file"},
+    // Refusals of the installer.
+    {20348, "This packet holds more members than a Talvane can keep !"},
+    {20349, "This library is damaged: a part of it cannot be read !"},
+    {20350, "The media spots of this packet are damaged !"},
 };
 
 MenuItem cmd(int id, const char* caption) { return MenuItem::command(id, caption); }

@@ -13,6 +13,7 @@
 
 #include "platform/fs/config_root.h"
 #include "platform/fs/fault.h"
+#include "platform/fs/file.h"
 #include "platform/fs/file_io.h"
 #include "platform/testing/test_env.h"
 
@@ -139,6 +140,44 @@ TEST(FileLock, WaiterRelocksWhenTheHolderRemovedTheLockFile) {
   first.reset();
   waiter.join();
   EXPECT_TRUE(lockFilePresentWhileHeld);
+}
+
+}  // namespace
+
+namespace {
+
+// What interrupted writers left is removed; a file a live writer holds,
+// another file and the target of a link are not.
+TEST(FileIo, LeftoversOfDeadWritersGoAndHeldFilesStay) {
+  const fs::path dir = tvtest::sandbox().base / "left";
+  fs::create_directories(dir);
+  const fs::path target = dir / "Index.usr";
+  ASSERT_FALSE(writeFileAtomic(target, "old"));
+  const fs::path dead = dir / ".Index.usr.~wrAAAAAA";
+  const fs::path held = dir / ".Index.usr.~wrBBBBBB";
+  const fs::path outside = tvtest::sandbox().base / "precious";
+  tvtest::writeFile(dead, "half");
+  tvtest::writeFile(held, "in use");
+  tvtest::writeFile(outside, "keep");
+  fs::create_symlink(outside, dir / ".Index.usr.~wrCCCCCC");
+  tvtest::writeFile(dir / "other.~wrDDDDDD", "not ours");
+  EXPECT_TRUE(isWriteTemporaryName(dead.filename().string()));
+  EXPECT_FALSE(isWriteTemporaryName("Index.usr"));
+
+  File holder;
+  ASSERT_FALSE(holder.open(held, File::Mode::Read));
+  ASSERT_TRUE(holder.holdLock());
+  ASSERT_FALSE(writeFileAtomic(target, "new"));
+  EXPECT_FALSE(fs::exists(dead));
+  EXPECT_TRUE(fs::exists(held));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(dir / ".Index.usr.~wrCCCCCC")));
+  EXPECT_EQ(tvtest::readFile(outside), "keep");
+  EXPECT_TRUE(fs::exists(dir / "other.~wrDDDDDD"));
+  EXPECT_EQ(tvtest::readFile(target), "new");
+
+  holder.close();
+  EXPECT_EQ(removeStaleTemporaries(target), 1);
+  EXPECT_FALSE(fs::exists(held));
 }
 
 }  // namespace

@@ -81,7 +81,7 @@ TEST(HiveFile, NamesFoldWithoutRegardToCase) {
   EXPECT_EQ(charCount("a\xc3\xa4\xff"), 3u);
 }
 
-TEST(HiveFile, UnsoundFileIsKeptUpToItsFirstBadLine) {
+TEST(HiveFile, UnsoundLinesAreReportedAndNothingAfterThemIsLost) {
   const std::string head = "talvane-registry-hive 1\n[A]\nGood=dword:00000001\n";
   struct Case {
     const char* what;
@@ -98,7 +98,7 @@ TEST(HiveFile, UnsoundFileIsKeptUpToItsFirstBadLine) {
       {"sound, CRLF and blank lines", "talvane-registry-hive 1\r\n\r\n[A]\r\nGood=dword:00000001\r\n", 0, true},
       {"no final line end", head + "X=sz:x", 0, true},
       {"empty file", "", 0, false},
-      {"no header", "[A]\nGood=dword:00000001\n", 1, false},
+      {"no header", "[A]\nGood=dword:00000001\n", 1, true},
       {"other version", "talvane-registry-hive 2\n", 1, false},
       {"unclosed key", head + "[B\n", 4, true},
       {"empty component", head + "[B\\\\C]\n", 4, true},
@@ -123,7 +123,47 @@ TEST(HiveFile, UnsoundFileIsKeptUpToItsFirstBadLine) {
     EXPECT_EQ(r.line, c.line) << c.what;
     const Key* a = root.findSubkey("a");
     EXPECT_EQ(a != nullptr && a->findValue("GOOD") != nullptr, c.goodKept) << c.what;
+    // Every line comes back through the writer: the bad one as it stood.
+    Key again;
+    parse(serialize(root), again);
+    EXPECT_TRUE(sameTree(root, again)) << c.what;
+    EXPECT_EQ(r.keptLines.empty(), c.line == 0 || (c.line == 1 && c.goodKept)) << c.what;
   }
+}
+
+// A bad line keeps its place with its key; a key line that cannot be read
+// keeps the lines under it, so they are given to no other key; sound lines
+// after both are read as usual.
+TEST(HiveFile, KeptLinesStayWithTheirKeyThroughTheWriter) {
+  const std::string text =
+      "talvane-registry-hive 1\n"
+      "[A]\n"
+      "One=dword:00000001\n"
+      "Broken=dword:12\n"
+      "Two=dword:00000002\n"
+      "[A\\\\B]\n"
+      "Orphan=dword:00000003\n"
+      "[C]\n"
+      "Three=dword:00000003\n";
+  Key root;
+  const ParseReport r = parse(text, root);
+  EXPECT_FALSE(r.sound);
+  EXPECT_EQ(r.line, 4u);
+  EXPECT_EQ(r.keptLines, (std::vector<std::string>{"Broken=dword:12", "[A\\\\B]", "Orphan=dword:00000003"}));
+  const Key* a = root.findSubkey("A");
+  ASSERT_NE(a, nullptr);
+  EXPECT_NE(a->findValue("Two"), nullptr);
+  EXPECT_EQ(a->findValue("Orphan"), nullptr);
+  EXPECT_EQ(a->keptLines, r.keptLines);
+  ASSERT_NE(root.findSubkey("C"), nullptr);
+  EXPECT_NE(root.findSubkey("C")->findValue("Three"), nullptr);
+
+  const std::string written = serialize(root);
+  for (const std::string& line : r.keptLines) EXPECT_NE(written.find(line + "\n"), std::string::npos) << line;
+  Key again;
+  EXPECT_EQ(parse(written, again).keptLines, r.keptLines);
+  EXPECT_TRUE(sameTree(root, again));
+  EXPECT_EQ(serialize(again), written);
 }
 
 TEST(HiveFile, DuplicatesMergeAndTheFirstValueCounts) {

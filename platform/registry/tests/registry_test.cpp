@@ -17,6 +17,8 @@
 #include "platform/fs/config_root.h"
 #include "platform/fs/fault.h"
 #include "platform/registry/registry.h"
+#include "platform/fs/file_io.h"
+#include "platform/testing/crash_points.h"
 #include "platform/testing/test_env.h"
 
 namespace fs = std::filesystem;
@@ -520,7 +522,7 @@ TEST(Registry, RefusesBadHandlesPathsAndRights) {
   RegCloseKey(key);
 }
 
-TEST(Registry, UnsoundHiveIsReadUpToItsFaultAndKeptOnTheNextWrite) {
+TEST(Registry, AnUnsoundLineIsKeptAndEachFaultGetsABackupOfItsOwn) {
   const fs::path hive = hivePath(HKEY_CURRENT_USER);
   const std::string text =
       "talvane-registry-hive 1\n"
@@ -529,18 +531,37 @@ TEST(Registry, UnsoundHiveIsReadUpToItsFaultAndKeptOnTheNextWrite) {
       "ShowComment=dword:0000\n"
       "ShowFixed=dword:00000001\n";
   tvtest::writeFile(hive, text);
+  const auto backups = [&] {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(hive.parent_path()))
+      if (e.path().extension() == ".bad") names.push_back(e.path().filename().string());
+    return names;
+  };
   EXPECT_EQ(queryDword(HKEY_CURRENT_USER, kKey, "ShowProlog"), 1u);
-  EXPECT_EQ(queryDword(HKEY_CURRENT_USER, kKey, "ShowFixed"), 0xFFFFFFFFu);
+  EXPECT_EQ(queryDword(HKEY_CURRENT_USER, kKey, "ShowFixed"), 1u);  // nothing after the bad line is lost
   EXPECT_EQ(hiveProblem(HKEY_CURRENT_USER), "line 4: a dword needs 8 hex digits");
 
   HKEY key = createKey(HKEY_CURRENT_USER, kKey);
   ASSERT_EQ(setDword(key, "ShowFixed", 0), ERROR_SUCCESS);
-  RegCloseKey(key);
-  EXPECT_EQ(tvtest::readFile(fs::path(hive.string() + ".bad")), text);
-  EXPECT_EQ(hiveProblem(HKEY_CURRENT_USER), "");
+  const std::vector<std::string> first = backups();
+  ASSERT_EQ(first.size(), 1u);
+  EXPECT_EQ(tvtest::readFile(hive.parent_path() / first[0]), text);
+  EXPECT_NE(tvtest::readFile(hive).find("ShowComment=dword:0000\n"), std::string::npos);
   EXPECT_EQ(dumpByHelper("HKCU", kKey),
             (std::map<std::string, Stored>{{"ShowProlog", {REG_DWORD, B("\1\0\0\0")}},
                                            {"ShowFixed", {REG_DWORD, std::string(4, '\0')}}}));
+
+  // The same fault read again makes no second copy; a new one does, and
+  // the first copy stays as it was.
+  ASSERT_EQ(setDword(key, "ShowLinks", 1), ERROR_SUCCESS);
+  EXPECT_EQ(backups(), first);
+  const std::string damaged = tvtest::readFile(hive) + "Stray line\n";
+  tvtest::writeFile(hive, damaged);
+  ASSERT_EQ(setDword(key, "ShowLinks", 2), ERROR_SUCCESS);
+  EXPECT_EQ(backups().size(), 2u);
+  EXPECT_EQ(tvtest::readFile(hive.parent_path() / first[0]), text);
+  EXPECT_EQ(queryDword(HKEY_CURRENT_USER, kKey, "ShowLinks"), 2u);
+  RegCloseKey(key);
 }
 
 TEST(Registry, ThreadsShareOneConsistentRegistry) {
@@ -560,6 +581,40 @@ TEST(Registry, ThreadsShareOneConsistentRegistry) {
   for (auto& th : threads) th.join();
   EXPECT_EQ(dumpByHelper("HKCU", kKey).size(), 80u);
   RegCloseKey(key);
+}
+
+}  // namespace
+
+namespace {
+
+// A program killed while it writes a hive leaves the old hive or the new
+// one, and the next write leaves no temporary file beside it.
+TEST(Registry, AHiveIsTheOldOrTheNewVersionAfterACrash) {
+  const fs::path hive = hivePath(HKEY_CURRENT_USER);
+  const auto setup = [&] {
+    fs::remove(hive);
+    HKEY key = createKey(HKEY_CURRENT_USER, kKey);
+    ASSERT_EQ(setDword(key, "A", 1), ERROR_SUCCESS);
+    RegCloseKey(key);
+  };
+  const auto work = [&] {
+    WriteBatch batch;
+    HKEY key = createKey(HKEY_CURRENT_USER, kKey);
+    setDword(key, "A", 2);
+    setDword(key, "B", 2);
+    RegCloseKey(key);
+    batch.commit();
+  };
+  const int points = tvtest::forEachCrashPoint("HKEY_CURRENT_USER", setup, work, [&](const std::string& where) {
+    const DWORD a = queryDword(HKEY_CURRENT_USER, kKey, "A"), b = queryDword(HKEY_CURRENT_USER, kKey, "B");
+    EXPECT_TRUE((a == 1 && b == 0xFFFFFFFFu) || (a == 2 && b == 2)) << where << ": " << a << ", " << b;
+    HKEY key = createKey(HKEY_CURRENT_USER, kKey);
+    ASSERT_EQ(setDword(key, "C", 3), ERROR_SUCCESS) << where;
+    RegCloseKey(key);
+    for (const auto& e : fs::directory_iterator(hive.parent_path()))
+      EXPECT_FALSE(plat::fs::isWriteTemporaryName(e.path().filename().string())) << where << ": " << e.path();
+  });
+  EXPECT_GT(points, 3);
 }
 
 }  // namespace

@@ -116,7 +116,9 @@ TEST(WordInfo, SortedAndPlainLists) {
 #include <filesystem>
 
 #include "platform/fs/fault.h"
+#include "platform/fs/program_folder.h"
 #include "platform/testing/test_env.h"
+#include "player/book/talvane.h"
 
 namespace {
 
@@ -373,6 +375,45 @@ TEST_F(SpotFixture, NamesThatLeaveTheFolderAreRefused) {
     EXPECT_FALSE(fs::exists(base / "x"));
     EXPECT_EQ(list.GetExtractedGroup(), 0);
   }
+}
+
+// A link planted where an item will be written is not followed: the item
+// is written in its place, and the file the link named stays as it was.
+TEST_F(SpotFixture, APlantedLinkIsNotFollowed) {
+  load(spotFile(twoGroups()));
+  const fs::path victim = base / "victim.txt";
+  tvtest::writeFile(victim, "precious");
+  fs::create_symlink(victim, out / "pic.png");
+  ASSERT_TRUE(spots.Extract(1));
+  EXPECT_EQ(tvtest::readFile(victim), "precious");
+  EXPECT_FALSE(fs::is_symlink(out / "pic.png"));
+  EXPECT_EQ(tvtest::readFile(out / "pic.png"), "PNGDATA");
+
+  // Without a folder of its own, nothing is written anywhere.
+  COrv_SpotInfo homeless(&host);
+  homeless.SetFilePath(spotPath);
+  ASSERT_TRUE(homeless.Load());
+  EXPECT_FALSE(homeless.Extract(2));
+  EXPECT_FALSE(fs::exists("b.htm"));
+}
+
+// The player's private folder: made 0700 under the runtime folder, and
+// refused when something else stands at its name.
+TEST(PrivateFolder, IsTheUsersOwnAndNeverALink) {
+  const fs::path runtime = tvtest::sandbox().base / "runtime";
+  fs::create_directories(runtime);
+  ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+  const fs::path spots = plat::fs::privateFolder("spots");
+  EXPECT_EQ(spots, runtime / "talvane-spots");
+  EXPECT_EQ(fs::status(spots).permissions() & fs::perms::all, fs::perms::owner_all);
+  COrv_Talvane book;
+  EXPECT_EQ(book.Spots().GetFolder(), spots);
+
+  const fs::path elsewhere = tvtest::sandbox().base / "elsewhere";
+  fs::create_directories(elsewhere);
+  fs::create_symlink(elsewhere, runtime / "talvane-planted");
+  EXPECT_TRUE(plat::fs::privateFolder("planted").empty());
+  EXPECT_TRUE(plat::fs::privateFolder("../x").empty());
 }
 
 TEST_F(SpotFixture, FailedExtractionLeavesNoFile) {

@@ -161,7 +161,7 @@ TEST(LoaderBounds, EchomarksAbove99HaveNoSpeech) {
   o.bundle.ClearAll();
   EXPECT_EQ(o.io.ReadInfo(128, 100, o.bundle, -1, 1), 0);
   ASSERT_EQ(o.sink.errors.size(), 1u);
-  EXPECT_EQ(o.sink.errors[0].code, 16);
+  EXPECT_EQ(o.sink.errors[0].code, 18);
   EXPECT_NE(o.sink.errors[0].text.find("Echomark 100"), std::string::npos) << o.sink.errors[0].text;
   EXPECT_TRUE(o.bundle.Waves().GetWaveFile(0).empty());
   EXPECT_EQ(o.io.ReadInfo(128, 100, o.bundle, -1, 0x1FE), 1);  // other speeds are simply absent

@@ -177,7 +177,7 @@ TEST(InfoLoaders, MissingNormalSpeechIsAnError) {
   Loaded l(b);
   EXPECT_EQ(l.io.ReadInfo(128, 2, l.bundle, -1, 0x1FF), 0);
   ASSERT_EQ(l.sink.errors.size(), 1u);
-  EXPECT_EQ(l.sink.errors[0].code, 16);
+  EXPECT_EQ(l.sink.errors[0].code, 18);  // told as a missing member, not as damage
   EXPECT_EQ(l.io.ReadInfo(128, 1, l.bundle, -1, 0x2), 1);  // no slower rendering: fine
   EXPECT_EQ(l.io.ReadInfo(1, 3, l.bundle, -1, 0), 0);       // no such Echomark
   EXPECT_EQ(l.sink.errors.back().code, 101);

@@ -16,6 +16,7 @@
 
 #include "platform/fs/fault.h"
 #include "platform/riff/wav.h"
+#include "platform/testing/crash_points.h"
 #include "platform/testing/test_env.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/recording_sink.h"
@@ -170,6 +171,9 @@ TEST_F(Installing, PacketBecomesAnInstalledBookWithThreeSpeedsAndSegments) {
   EXPECT_EQ(get32(installed, 8 + 249 * 16 + 8), 0x0506u);
   EXPECT_EQ(get32(installed, 8 + 249 * 16 + 12), 0x01020304u);
 
+  // Every kind of every Echomark reads back from the installed book.
+  EXPECT_TRUE(orv::install::BookReadsBackWhole((talvanes / "Hamlet.tvl").string(), "HAMLET"));
+
   // Registered: the book opens by its code and plays at three speeds.
   orv::COrv_BookInfo info("HAMLET");
   ASSERT_EQ(info.GetSelectedCode(), "HAMLET");
@@ -305,6 +309,135 @@ TEST_F(Installing, HostilePacketsAreRefusedAndLeaveNothing) {
   }
 }
 
+// A packet of 84 Echomarks with three speeds each needs more members
+// than a content file holds: it is refused before any audio is made.
+tvtools::PacketSpec oversizedSpec() {
+  tvtools::PacketSpec spec = packetSpec();
+  std::string s01(512, '\0');
+  s01[0] = 32;
+  auto record = [&](std::uint8_t type) { s01 += std::string(1, static_cast<char>(type)) + std::string(32, '\0'); };
+  auto& members = spec.books[0].members;
+  std::erase_if(members, [](const tvtools::PacketMember& m) { return m.name[0] == '0' || m.name == "S01"; });
+  const std::string wav = tvtools::book::makeWav(800, {});
+  for (int n = 1; n <= 84; ++n) {
+    record(1);
+    const std::size_t rec = (s01.size() - 512) / 33 + 1;
+    s01[10 + 2 * static_cast<std::size_t>(n)] = static_cast<char>(rec & 0xFF);
+    s01[11 + 2 * static_cast<std::size_t>(n)] = static_cast<char>(rec >> 8);
+    for (std::uint8_t type : {9, 9, 12, 12, 13, 13}) record(type);
+    char name[4];
+    std::snprintf(name, sizeof name, "0%02d", n);
+    members.push_back({name, wav});
+  }
+  members.push_back({"S01", s01});
+  return spec;
+}
+
+// Damage that only the bytes of the file show: each packet is refused with
+// its message, and nothing is registered or left behind.
+TEST_F(Installing, DamagedPacketFilesAreRefusedWhole) {
+  tvtools::PacketSpec withSpots = packetSpec();
+  withSpots.entries.push_back({"MF1ADDON", "add-on spots", false});
+  const std::string good = tvtools::buildPacket(withSpots);
+  const std::size_t trailer = 12 + get32(good, 8);
+  struct Case {
+    const char* what;
+    std::function<std::string()> bytes;
+    int message;
+  };
+  const std::vector<Case> cases = {
+      {"cut at a quarter", [&] { return good.substr(0, good.size() / 4); }, 9104},
+      {"cut at the half", [&] { return good.substr(0, good.size() / 2); }, 9104},
+      {"one byte short", [&] { return good.substr(0, good.size() - 1); }, 9104},
+      {"one byte more", [&] { return good + "x"; }, 9104},
+      {"two slots claimed", [&] { std::string b = good; b[trailer + 17] = 2; return b; }, 9103},
+      {"add-on size past its area",
+       [&] { std::string b = good; b[12] = static_cast<char>(b[12] + 40); return b; }, 9103},
+      {"add-on size short by one",
+       [&] { std::string b = good; b[12] = static_cast<char>(b[12] - 1); return b; }, 9103},
+      {"a part with no members",
+       [] {
+         tvtools::PacketSpec s = packetSpec();
+         s.books[0].members.clear();
+         return tvtools::buildPacket(s);
+       },
+       9103},
+      {"an ID member of 10 bytes",
+       [] {
+         tvtools::PacketSpec s = packetSpec();
+         member(s, "ID ")->data.resize(10);
+         return tvtools::buildPacket(s);
+       },
+       9103},
+      {"more members than the table holds", [] { return tvtools::buildPacket(oversizedSpec()); }, 20348},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const fs::path packet = tvtest::sandbox().base / "damaged.tpk";
+    tvtest::writeFile(packet, c.bytes());
+    const size_t before = sink.boxes().size();
+    log.positions.clear();
+    PacketInstaller inst = installer();
+    EXPECT_EQ(inst.InstallFile(packet), 0);
+    expectOnly({});
+    std::vector<std::string> codes;
+    EXPECT_EQ(orv::COrv_BookInfo().GetInstalledBooks(codes), 0);
+    const auto boxes = sink.boxes();
+    ASSERT_EQ(boxes.size(), before + 1);
+    EXPECT_NE(boxes.back().request.text.find(text(c.message)), std::string::npos) << boxes.back().request.text;
+    if (c.message == 20348 && !log.positions.empty()) {
+      EXPECT_LE(*std::max_element(log.positions.begin(), log.positions.end()), 10);  // no audio was made
+    }
+  }
+}
+
+// A library that does not read back whole is refused before it is moved:
+// nothing is registered, nothing goes into BackUp, the file stays.
+TEST_F(Installing, DamagedLibrariesAreRefusedWhole) {
+  const fs::path backup = orv::COrv_Environment().GetBackUpPath(false);
+  std::string error;
+  const fs::path whole = tvtest::sandbox().base / "whole.tvl";
+  ASSERT_TRUE(tvtools::book::writeLibraryFile(whole, {referenceBook("FIRST"), referenceBook("SECOND")}, error)) << error;
+  const std::string good = tvtest::readFile(whole);
+  struct Case {
+    const char* what;
+    std::function<std::string()> bytes;
+  };
+  const std::vector<Case> cases = {
+      {"cut after its tables", [&] { return good.substr(0, 7100); }},
+      {"cut at the half", [&] { return good.substr(0, good.size() / 2); }},
+      {"cut at nine tenths", [&] { return good.substr(0, good.size() * 9 / 10); }},
+      {"one byte short", [&] { return good.substr(0, good.size() - 1); }},
+      {"no members counted", [&] { std::string b = good; b[4008] = b[4009] = 0; return b; }},
+      {"a member record pointing past the end",
+       [&] {
+         std::string b = good;
+         b[4024 + 6] = static_cast<char>(0x7F);
+         return b;
+       }},
+      {"first member longer than the file",
+       [&] {
+         std::string b = good;
+         b[4024 + 10] = static_cast<char>(0x7F);
+         return b;
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const fs::path library = tvtest::sandbox().base / "damaged.tvl";
+    const std::string bytes = c.bytes();
+    tvtest::writeFile(library, bytes);
+    const size_t before = sink.boxes().size();
+    PacketInstaller inst = installer();
+    EXPECT_EQ(inst.InstallFile(library), 0);
+    EXPECT_EQ(tvtest::readFile(library), bytes);
+    EXPECT_TRUE(folderNames(backup).empty());
+    std::vector<std::string> codes;
+    EXPECT_EQ(orv::COrv_BookInfo().GetInstalledBooks(codes), 0);
+    EXPECT_EQ(sink.boxes().size(), before + 1);
+  }
+}
+
 TEST_F(Installing, MissingSlotAndMissingPacket) {
   const fs::path packet = writePacket(packetSpec());
   PacketInstaller inst = installer();
@@ -350,6 +483,25 @@ TEST_F(Installing, FailuresLeaveTheEarlierInstallationIntact) {
   }
   COrv_Talvane book;
   EXPECT_EQ(book.Open("HAMLET", 0), 1);
+}
+
+// An installer killed while it unpacks or writes leaves its unpacked tail
+// and its half-written content file behind; the next installation removes
+// them, and the book installed then reads back whole.
+TEST_F(Installing, WhatAKilledInstallLeftIsRemovedByTheNext) {
+  const fs::path packet = writePacket(packetSpec());
+  const fs::path work = COrv_PacketFile().GetWorkFolder();
+  for (const char* where : {"unpack", "Talvanes"}) {
+    SCOPED_TRACE(where);
+    ASSERT_TRUE(tvtest::runUntilCrash(where, {plat::fs::FaultOp::Write, 0}, [&] {
+      PacketInstaller inst = installer();
+      inst.InstallFile(packet);
+    }));
+    PacketInstaller inst = installer();
+    ASSERT_EQ(inst.InstallFile(packet), 1);
+    EXPECT_TRUE(folderNames(work).empty()) << folderNames(work).front();
+    expectOnly({"Hamlet.tvl"});
+  }
 }
 
 // Recordings of kind 0 or '+' are WAV already; other kinds go through the
