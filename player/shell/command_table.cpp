@@ -22,7 +22,40 @@ bool COrv_CommandTable::Execute(int id) {
   // Copy the handler: it may replace the table's entries while it runs.
   Handler handler = entries_[id].handler;
   handler();
+  NotifyStateChanged();
   return true;
+}
+
+int COrv_CommandTable::AddStateListener(std::function<void()> listener) {
+  const int token = nextListener_++;
+  listeners_[token] = std::move(listener);
+  return token;
+}
+
+void COrv_CommandTable::RemoveStateListener(int token) { listeners_.erase(token); }
+
+void COrv_CommandTable::NotifyStateChanged() {
+  if (notifying_) {
+    notifyAgain_ = true;
+    return;
+  }
+  notifying_ = true;
+  do {
+    notifyAgain_ = false;
+    // A listener may remove listeners (its window closing): walk a copy of
+    // the tokens and skip the ones gone.
+    std::vector<int> tokens;
+    for (const auto& [token, fn] : listeners_) tokens.push_back(token);
+    for (int token : tokens) {
+      auto it = listeners_.find(token);
+      if (it != listeners_.end() && it->second) {
+        const auto fn = it->second;
+        fn();
+      }
+    }
+  } while (notifyAgain_);
+  notifying_ = false;
+  UpdateActions();
 }
 
 void COrv_CommandTable::FillMenuBar(QMenuBar* bar, const plat::ui::Menu& menu) {
