@@ -9,6 +9,8 @@
 
 void COrv_CommandTable::Add(int id, Handler handler, Update update) {
   entries_[id] = Entry{std::move(handler), std::move(update)};
+  // A new or replaced command has a state of its own to show.
+  if (!listeners_.empty()) NotifyStateChanged();
 }
 
 COrv_CommandTable::State COrv_CommandTable::Query(int id) const {

@@ -27,8 +27,9 @@ class COrv_CommandTable {
   using Handler = std::function<void()>;
   using Update = std::function<State()>;
 
-  // Registers (or replaces) a command. Without an update predicate the
-  // command is always enabled and never checked.
+  // Registers (or replaces) a command, and tells the state listeners.
+  // Without an update predicate the command is always enabled and never
+  // checked.
   void Add(int id, Handler handler, Update update = {});
   bool Has(int id) const { return entries_.count(id) != 0; }
   // A command without a handler is disabled, as the menus show it greyed.

@@ -16,9 +16,7 @@ namespace tv::buttons {
 
 using namespace plat::win;
 
-namespace {
-
-QImage renderPicture(const tv::language::Picture& picture) {
+QImage RenderPicture(const tv::language::Picture& picture) {
   const plat::ui::Image& image = picture.image;
   const QByteArray bytes(reinterpret_cast<const char*>(image.bytes.data()),
                          static_cast<qsizetype>(image.bytes.size()));
@@ -43,6 +41,8 @@ QImage renderPicture(const tv::language::Picture& picture) {
   return {};
 }
 
+namespace {
+
 void ensureClass() {
   WNDCLASS wc;
   if (GetClassInfo(nullptr, kButtonClass, &wc)) return;
@@ -59,7 +59,7 @@ QImage LoadResourceImage(int id, bool fromLanguage) {
   const COrv_Language language(fromLanguage ? -1 : 0);
   const auto picture = language.LoadBitmap(id, 0, 0, fromLanguage ? -1 : 0);
   if (!picture) return {};
-  QImage image = renderPicture(*picture);
+  QImage image = RenderPicture(*picture);
   if (image.isNull()) return {};
   return image.convertToFormat(QImage::Format_RGB32);
 }

@@ -20,6 +20,10 @@
 
 #include "platform/win/win_types.h"
 
+namespace tv::language {
+struct Picture;
+}
+
 namespace tv::buttons {
 
 // The window layer's types, as the class library's controls use them.
@@ -39,6 +43,9 @@ inline constexpr const char* kButtonClass = "TvBitmapButton";
 HBITMAP LoadResourceBitmap(int id, bool fromLanguage);
 // The same picture as an image (RGB32); null when there is none.
 QImage LoadResourceImage(int id, bool fromLanguage);
+// A picture of the language object drawn at its asked size (its own size
+// when none was asked); null when it cannot be drawn.
+QImage RenderPicture(const tv::language::Picture& picture);
 
 // What both buttons share: the window, the bitmap slots, the current face,
 // hovering and the tooltip text.
