@@ -4,7 +4,6 @@
 #include <QEvent>
 #include <QFont>
 #include <QFontMetrics>
-#include <QHelpEvent>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
@@ -13,42 +12,15 @@
 #include <QRegion>
 #include <QResizeEvent>
 #include <QRubberBand>
-#include <QToolTip>
 #include <QWidget>
 #include <cstring>
 
 #include "platform/win/gdi.h"
-#include "platform/win/host_widget.h"
+#include "shared/buttons/button_host.h"
 #include "platform/win/window.h"
 #include "shared/language/orv_language.h"
 
 namespace tv::skin {
-
-// The close button lives in a layer window; this widget holds it in the
-// owner, passes its click on as command 212 and shows its tooltip.
-class CloseButtonHost : public plat::win::HostWidget {
- public:
-  CloseButtonHost(COrv_SkinFrame& frame, QWidget* parent) : HostWidget(parent), frame_(frame) {
-    setFocusPolicy(Qt::NoFocus);
-  }
-
- protected:
-  bool event(QEvent* e) override {
-    if (e->type() == QEvent::ToolTip) {
-      auto* help = static_cast<QHelpEvent*>(e);
-      tv::buttons::COrv_Button& b = frame_.CloseButton();
-      if (b.ToolTipActive() && !b.ToolTipText().empty())
-        QToolTip::showText(help->globalPos(), QString::fromStdString(b.ToolTipText()), this);
-      else
-        QToolTip::hideText();
-      return true;
-    }
-    return HostWidget::event(e);
-  }
-
- private:
-  COrv_SkinFrame& frame_;
-};
 
 // Forwards the owner's events to the frame, as a dialog's message map would.
 class SkinEventFilter : public QObject {
@@ -109,7 +81,6 @@ QImage picture(int id) { return tv::buttons::LoadResourceImage(id, false); }
 
 }  // namespace tv::skin
 
-using tv::skin::CloseButtonHost;
 
 COrv_SkinFrame::COrv_SkinFrame() = default;
 
@@ -139,21 +110,19 @@ bool COrv_SkinFrame::OnInitDialog() {
     closeButton_.SetBitmaps3(kClosePicture, 0, kCloseHoverPicture);
     closeButton_.SetToolTipText(COrv_Language(-1).LoadString(kCloseTooltip));
     closeButton_.SetHoverEnable(true, false);
-    closeHost_ = new CloseButtonHost(*this, owner_);
-    closeHost_->setHandler([this](plat::win::UINT msg, plat::win::WPARAM w, plat::win::LPARAM, plat::win::LRESULT* r) {
-      if (msg != plat::win::WM_COMMAND || plat::win::HIWORD(w) != tv::buttons::BN_CLICKED) return false;
-      const int id = plat::win::LOWORD(w);
-      if (onCommand_)
-        onCommand_(id);
-      else if (id == kCloseButtonId && owner_ != nullptr)
-        owner_->close();
-      *r = 0;
-      return true;
-    });
+    // The close button's clicks reach the owner as command 212.
+    closeHost_ = new tv::buttons::ButtonHost(
+        closeButton_,
+        [this](int id) {
+          if (onCommand_)
+            onCommand_(id);
+          else if (id == kCloseButtonId && owner_ != nullptr)
+            owner_->close();
+        },
+        owner_);
     const QRect r = GetCloseButtonRect();
-    closeHost_->setGeometry(r);
-    closeButton_.Create("", plat::win::WS_CHILD | plat::win::WS_VISIBLE | tv::buttons::BS_OWNERDRAW,
-                        plat::win::RECT{0, 0, r.width(), r.height()}, closeHost_->hostWindow(), kCloseButtonId);
+    closeHost_->CreateButton(kCloseButtonId, r.size());
+    closeHost_->move(r.topLeft());
     closeHost_->show();
   }
 
@@ -389,5 +358,5 @@ void COrv_SkinFrame::OnLButtonUp(int, int x, int y) {
 
 void COrv_SkinFrame::OnSize(int sizeType, int, int) {
   if (sizeType == kSizeMinimized || closeHost_ == nullptr) return;
-  closeHost_->setGeometry(GetCloseButtonRect());
+  closeHost_->move(GetCloseButtonRect().topLeft());
 }

@@ -28,9 +28,11 @@ class QPainter;
 class QRubberBand;
 class QWidget;
 
+namespace tv::buttons {
+class ButtonHost;
+}
 namespace tv::skin {
 class SkinEventFilter;
-class CloseButtonHost;
 }  // namespace tv::skin
 
 class COrv_SkinFrame {
@@ -153,7 +155,7 @@ class COrv_SkinFrame {
   QPoint dragStart_;
   QRect lastDrag_;
   tv::buttons::COrv_Button closeButton_;
-  tv::skin::CloseButtonHost* closeHost_ = nullptr;
+  tv::buttons::ButtonHost* closeHost_ = nullptr;
   QRubberBand* band_ = nullptr;
   std::unique_ptr<tv::skin::SkinEventFilter> filter_;
   std::function<void(int)> onCommand_;
