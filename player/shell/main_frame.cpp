@@ -204,11 +204,6 @@ QDockWidget* CMainFrame::dockPanel(COrv_Panel& panel, int barId, Qt::DockWidgetA
   dock->setFeatures(QDockWidget::NoDockWidgetFeatures);
   dock->setAllowedAreas(area);
   dock->setWidget(host);
-  // Below the buttons the bar goes on in the panel's colour.
-  QPalette palette = dock->palette();
-  palette.setColor(QPalette::Window, QColor::fromRgb(kBackground));
-  dock->setPalette(palette);
-  dock->setAutoFillBackground(true);
   addDockWidget(area, dock);
   dock->setVisible(state_.GetInt(shownSetting) != 0);
   return dock;

@@ -402,6 +402,21 @@ COrv_SecondaryPanel::COrv_SecondaryPanel() : COrv_Panel(secondaryRows(), kTempla
 PanelHost::PanelHost(COrv_Panel& panel, QWidget* parent, bool fill) : HostWidget(parent), panel_(panel) {
   setFillWithFirstChild(fill);
   setFocusPolicy(Qt::NoFocus);
+  // Where the bar is longer than the panel's rows, it goes on in the
+  // panel's colour.
+  setHandler([this](UINT msg, WPARAM w, LPARAM, LRESULT* result) {
+    if (msg != WM_ERASEBKGND) return false;
+    const COLORREF colour =
+        panel_.GetBackgroundMode() == COrv_Panel::kSolid ? panel_.GetBackgroundValue() : COrv_Panel::kDefaultColour;
+    RECT client;
+    GetClientRect(hostWindow(), &client);
+    if (HBRUSH brush = CreateSolidBrush(colour)) {
+      FillRect(reinterpret_cast<HDC>(w), &client, brush);
+      DeleteObject(brush);
+    }
+    *result = TRUE;
+    return true;
+  });
 }
 
 QSize PanelHost::sizeHint() const {

@@ -291,6 +291,11 @@ TEST_F(ButtonStates, MainWindowWithABookOpen) {
   EXPECT_GT(qRed(p), 230);
   EXPECT_GT(qGreen(p), 180);
   EXPECT_LT(qBlue(p), 60);
+  // Below its buttons the audio panel's bar goes on in its colour.
+  QWidget* dock = frame_->AudioDock()->widget();
+  ASSERT_GT(dock->height(), frame_->AudioPanel().RowsHeight() + 10);
+  const QRgb below = shot.pixel(dock->mapTo(frame_, QPoint(dock->width() / 2, dock->height() - 5)));
+  EXPECT_EQ(below & 0xFFFFFFu, 0xFCCC24u);
   // The index panel's strip sits in the frame's bottom bar.
   EXPECT_TRUE(child->IsIndexPanelShown());
   EXPECT_EQ(child->IndexHost()->height(), COrv_QuoteIndexPanel::kHeight);
