@@ -28,29 +28,6 @@ struct Session {
   bool book = false, playing = false, recording = false, recordingPresent = false;
 };
 
-// Book windows of stand-in panes in the frame's client area.
-class Books : public TalvaneDocuments {
- public:
-  Books(CMainFrame*& frame, standin::Factory& factory) : frame_(frame), factory_(factory) {}
-  bool OpenDocumentFile(const std::string& code) override {
-    if (code == "MISSING") return false;
-    auto* child = new C3WaySplitterFrame(&factory_, &frame_->FrameState());
-    child->setWindowTitle(QString::fromStdString(code));
-    if (!child->Create(frame_->Client(), CCreateContext{})) {
-      delete child;
-      return false;
-    }
-    child->FillQuoteIndex(std::vector<std::uint32_t>(13, 1), 1);
-    return true;
-  }
-  bool HasActiveDocument() const override { return frame_->GetActiveChildFrame() != nullptr; }
-  void CloseActiveDocument() override { delete frame_->GetActiveChildFrame(); }
-
- private:
-  CMainFrame*& frame_;
-  standin::Factory& factory_;
-};
-
 enum Need { kAlways, kBook, kPlaying, kRecording, kRecordingPresent };
 struct CommandModel {
   int id;
@@ -167,7 +144,7 @@ class ButtonStates : public ::testing::Test {
   std::vector<int> ran_;
   standin::Factory factory_;
   CMainFrame* frame_ = nullptr;
-  Books books_{frame_, factory_};
+  standin::BookWindows books_{frame_, factory_, 12, 1};
 };
 
 TEST_F(ButtonStates, EveryButtonShowsItsCommandThroughASession) {

@@ -13,6 +13,8 @@
 
 #include "platform/win/window.h"
 #include "player/shell/child_view_factory.h"
+#include "player/shell/main_frame.h"
+#include "player/shell/three_way_splitter_frame.h"
 #include "player/shell/quote_strip.h"
 #include "player/shell/view_ex_split_wnd.h"
 
@@ -140,6 +142,36 @@ class Factory : public COrv_ChildViewFactory {
     made.push_back(name);
     return new Pane(name, parent);
   }
+};
+
+// Book windows of stand-in panes in the main frame's client area. The
+// book "MISSING" cannot be opened; every other opens with `cells`
+// Echomarks, `current` current.
+class BookWindows : public TalvaneDocuments {
+ public:
+  BookWindows(CMainFrame*& frame, Factory& factory, int cells, int current)
+      : frame_(frame), factory_(factory), cells_(cells), current_(current) {}
+  bool OpenDocumentFile(const std::string& code) override {
+    if (code == "MISSING") return false;
+    auto* child = new C3WaySplitterFrame(&factory_, &frame_->FrameState());
+    child->setWindowTitle(QString::fromStdString(code));
+    if (!child->Create(frame_->Client(), CCreateContext{})) {
+      delete child;
+      return false;
+    }
+    std::vector<std::uint32_t> status(static_cast<std::size_t>(cells_) + 1, 1);
+    status[0] = 0;
+    child->FillQuoteIndex(status, current_);
+    return true;
+  }
+  bool HasActiveDocument() const override { return frame_->GetActiveChildFrame() != nullptr; }
+  void CloseActiveDocument() override { delete frame_->GetActiveChildFrame(); }
+
+ private:
+  CMainFrame*& frame_;
+  Factory& factory_;
+  int cells_;
+  int current_;
 };
 
 }  // namespace standin

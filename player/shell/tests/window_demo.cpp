@@ -9,40 +9,12 @@
 
 #include "player/shell/main_frame.h"
 #include "player/shell/tests/stand_ins.h"
-#include "player/shell/three_way_splitter_frame.h"
-
-namespace {
-
-class DemoBooks : public TalvaneDocuments {
- public:
-  DemoBooks(CMainFrame*& frame, standin::Factory& factory) : frame_(frame), factory_(factory) {}
-  bool OpenDocumentFile(const std::string& code) override {
-    auto* child = new C3WaySplitterFrame(&factory_, &frame_->FrameState());
-    child->setWindowTitle(QString::fromStdString(code));
-    if (!child->Create(frame_->Client(), CCreateContext{})) {
-      delete child;
-      return false;
-    }
-    std::vector<std::uint32_t> status(41, 1);
-    status[0] = 0;
-    child->FillQuoteIndex(status, 3);
-    return true;
-  }
-  bool HasActiveDocument() const override { return frame_->GetActiveChildFrame() != nullptr; }
-  void CloseActiveDocument() override { delete frame_->GetActiveChildFrame(); }
-
- private:
-  CMainFrame*& frame_;
-  standin::Factory& factory_;
-};
-
-}  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   standin::Factory factory;
   CMainFrame* frame = nullptr;
-  DemoBooks books(frame, factory);
+  standin::BookWindows books(frame, factory, 40, 3);
   bool book = false, playing = false;
   FrameServices services;
   services.createDdeServer = [] { return true; };
