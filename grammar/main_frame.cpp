@@ -5,10 +5,8 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QScreen>
-#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
-#include <QToolButton>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -56,18 +54,6 @@ QString languageString(int id, unsigned language) {
   return QString::fromStdString(lang.LoadString(id, languageIndex(language)));
 }
 
-// The picture of a button, drawn by the style (the states come from the
-// button itself).
-QIcon buttonIcon(int command, const QStyle* style) {
-  switch (command) {
-    case CBrindleBrowse::ID_GO_BACK: return style->standardIcon(QStyle::SP_ArrowBack);
-    case CBrindleBrowse::ID_GO_FORWARD: return style->standardIcon(QStyle::SP_ArrowForward);
-    case CBrindleBrowse::ID_REFRESH: return style->standardIcon(QStyle::SP_BrowserReload);
-    case CBrindleBrowse::ID_GO_HOME: return style->standardIcon(QStyle::SP_DirHomeIcon);
-    default: return style->standardIcon(QStyle::SP_TitleBarShadeButton);
-  }
-}
-
 }  // namespace
 
 // --- DDE -------------------------------------------------------------------------
@@ -110,6 +96,16 @@ const std::array<CBrindleButtonBar::Row, CBrindleButtonBar::kRows> CBrindleButto
 
 CBrindleButtonBar::CBrindleButtonBar(QWidget* parent) : QWidget(parent) {
   SetBackground(0, kDefaultColour);
+  for (std::size_t r = 0; r < kTable.size(); ++r)
+    if (kTable[r].kind == 1) m_buttons[r] = std::make_unique<tv::buttons::COrv_ButtonEx>();
+}
+
+CBrindleButtonBar::~CBrindleButtonBar() {
+  // The hosts hold the buttons' windows: they go before the buttons do.
+  for (auto*& host : m_hosts) {
+    delete host;
+    host = nullptr;
+  }
 }
 
 void CBrindleButtonBar::Create(const std::function<void(int)>& onCommand, unsigned language) {
@@ -119,19 +115,21 @@ void CBrindleButtonBar::Create(const std::function<void(int)>& onCommand, unsign
   setFixedHeight(height + 2);
   for (std::size_t r = 0; r < kTable.size(); ++r) {
     const Row& row = kTable[r];
-    if (row.kind == 1) {
-      auto* button = new QToolButton(this);
-      button->setObjectName(QString::number(row.command));
-      button->setCheckable(row.style == 2);
-      button->setAutoRaise(true);
-      button->setIcon(buttonIcon(row.command, style()));
-      button->setIconSize(QSize(row.width - 8, row.width - 8));
-      // Vertically centred when lower than the bar, else at the top.
-      const int top = row.width < this->height() ? (this->height() - row.width) / 2 : 0;
-      button->setGeometry(left, top, row.width, row.width);
-      const int command = row.command;
-      connect(button, &QToolButton::clicked, this, [onCommand, command] { onCommand(command); });
-      m_buttons[r] = button;
+    tv::buttons::COrv_ButtonEx* button = m_buttons[r].get();
+    if (row.kind == 1 && button != nullptr && m_hosts[r] == nullptr) {
+      button->SetBitmaps4(row.bitmaps[0], row.bitmaps[1], row.bitmaps[2], row.bitmaps[3]);
+      button->SetMode(row.style);
+      auto* host = new tv::buttons::ButtonHost(*button, onCommand, this);
+      host->setObjectName(QString::number(row.command));
+      if (host->CreateButton(row.command, QSize(row.width, row.width))) {
+        // Vertically centred when lower than the bar, else at the top.
+        const int top = row.width < this->height() ? (this->height() - row.width) / 2 : 0;
+        host->move(left, top);
+        host->show();
+        m_hosts[r] = host;
+      } else {
+        delete host;
+      }
     }
     left += row.width;
   }
@@ -169,27 +167,34 @@ void CBrindleButtonBar::paintEvent(QPaintEvent*) {
 
 void CBrindleButtonBar::LoadTooltips(unsigned language) {
   for (std::size_t r = 0; r < kTable.size(); ++r)
-    if (m_buttons[r] != nullptr) m_buttons[r]->setToolTip(languageString(kTable[r].tooltip, language));
+    if (m_buttons[r] != nullptr) m_buttons[r]->SetToolTipText(languageString(kTable[r].tooltip, language).toStdString());
 }
 
 int CBrindleButtonBar::SetCheck(int command, bool checked) {
   int found = 0;
   for (std::size_t r = 0; r < kTable.size(); ++r) {
-    if (m_buttons[r] == nullptr || kTable[r].command != command) continue;
-    m_buttons[r]->setChecked(checked);
+    tv::buttons::COrv_ButtonEx* button = m_buttons[r].get();
+    if (button == nullptr || kTable[r].command != command || m_hosts[r] == nullptr) continue;
+    button->SetPressed(checked);
     found = 1;
   }
   return found;
 }
 
 int CBrindleButtonBar::GetCheck(int command) const {
-  const QToolButton* button = Button(command);
-  return button == nullptr ? -1 : (button->isChecked() ? 1 : 0);
+  const tv::buttons::COrv_ButtonEx* button = Button(command);
+  return button == nullptr ? -1 : (button->IsDown() ? 1 : 0);
 }
 
-QToolButton* CBrindleButtonBar::Button(int command) const {
+tv::buttons::COrv_ButtonEx* CBrindleButtonBar::Button(int command) const {
   for (std::size_t r = 0; r < kTable.size(); ++r)
-    if (m_buttons[r] != nullptr && kTable[r].command == command) return m_buttons[r];
+    if (m_buttons[r] != nullptr && kTable[r].command == command) return m_buttons[r].get();
+  return nullptr;
+}
+
+tv::buttons::ButtonHost* CBrindleButtonBar::ButtonWidget(int command) const {
+  for (std::size_t r = 0; r < kTable.size(); ++r)
+    if (m_hosts[r] != nullptr && kTable[r].command == command) return m_hosts[r];
   return nullptr;
 }
 
@@ -264,3 +269,16 @@ void CMainFrame::SetTopmost(bool on) {
 }
 
 bool CMainFrame::IsTopmost() const { return windowFlags().testFlag(Qt::WindowStaysOnTopHint); }
+
+void CMainFrame::focusInEvent(QFocusEvent* e) {
+  QMainWindow::focusInEvent(e);
+  if (m_pView != nullptr) m_pView->viewport()->repaint();
+}
+
+bool CMainFrame::event(QEvent* e) {
+  const bool handled = QMainWindow::event(e);
+  // The frame window taking the focus back (the window becoming active
+  // again) repaints the page at once, as a focus change on the frame does.
+  if (e->type() == QEvent::WindowActivate && m_pView != nullptr) m_pView->viewport()->repaint();
+  return handled;
+}

@@ -9,13 +9,15 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
+#include "shared/buttons/button_host.h"
+#include "shared/buttons/orv_button.h"
 #include "shared/dde/dde_server.h"
 
 class CBrindleBrowse;
 class CMainFrame;
-class QToolButton;
 
 // Exec data: a page path or URL, shown by the view.
 class CGrammarPageTopic : public CDDETopic {
@@ -41,7 +43,9 @@ class CBrindleDDEServer : public CDDEServer {
 };
 
 // The row of buttons above the view, laid out from a fixed table: spacers
-// and 30 x 30 buttons side by side, each button with a language tooltip.
+// and 30 x 30 bitmap buttons (COrv_ButtonEx, pictures 146 to 158) side by
+// side, each with a language tooltip. Push buttons show down while held;
+// the always-on-top button toggles.
 class CBrindleButtonBar : public QWidget {
  public:
   static constexpr int kRows = 10;
@@ -52,12 +56,13 @@ class CBrindleButtonBar : public QWidget {
     int tooltip;
     int width;
     int height;
-    int bitmaps[4];
+    int bitmaps[4];  // up, down, hover up, hover down
   };
   static const std::array<Row, kRows> kTable;
   static constexpr int kDefaultColour = 0xC0C0C0;
 
   explicit CBrindleButtonBar(QWidget* parent = nullptr);
+  ~CBrindleButtonBar() override;
 
   // Creates the buttons (they send their command to `onCommand`) and sets
   // their tooltips in `language`.
@@ -69,17 +74,21 @@ class CBrindleButtonBar : public QWidget {
   int BackgroundMode() const { return m_nBackgroundMode; }
   uint32_t BackgroundValue() const { return m_nBackgroundValue; }
   void LoadTooltips(unsigned language);
-  // Sets the state of every toggle of `command`; 0 when there is none.
+  // Draws every button of `command` down (checked) or up; 0 when there is
+  // none.
   int SetCheck(int command, bool checked);
-  // The state of the button of `command`: -1 when there is none.
+  // 1 when the button of `command` is down, 0 when up, -1 when there is none.
   int GetCheck(int command) const;
-  QToolButton* Button(int command) const;
+  tv::buttons::COrv_ButtonEx* Button(int command) const;
+  // The widget that holds the button of `command` (null when none).
+  tv::buttons::ButtonHost* ButtonWidget(int command) const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  std::array<QToolButton*, kRows> m_buttons{};
+  std::array<std::unique_ptr<tv::buttons::COrv_ButtonEx>, kRows> m_buttons{};
+  std::array<tv::buttons::ButtonHost*, kRows> m_hosts{};
   int m_nBackgroundMode = 0;
   uint32_t m_nBackgroundValue = kDefaultColour;
   QBrush m_brush;
@@ -110,9 +119,15 @@ class CMainFrame : public QMainWindow {
   void SetTopmost(bool on);
   bool IsTopmost() const;
 
+
   CBrindleBrowse* View() const { return m_pView; }
   CBrindleButtonBar* Bar() const { return m_pBar; }
   CBrindleDDEServer& Server() { return m_server; }
+
+ protected:
+  // Taking the focus back repaints the page at once.
+  void focusInEvent(QFocusEvent* e) override;
+  bool event(QEvent* e) override;
 
  private:
   CBrindleDDEServer m_server;

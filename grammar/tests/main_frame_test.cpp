@@ -2,12 +2,17 @@
 // DDE topics driven from a second process as the player drives them.
 #include <gtest/gtest.h>
 
+#include "platform/win/window.h"
+#include "shared/buttons/orv_button.h"
+
+#include <QApplication>
 #include <QCoreApplication>
+#include <QFocusEvent>
+#include <cstdlib>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTest>
-#include <QToolButton>
 #include <filesystem>
 
 #include "grammar/brindle_browse.h"
@@ -69,7 +74,7 @@ class MainFrameTest : public ::testing::Test {
   }
   std::vector<std::string> tooltips() const {
     std::vector<std::string> out;
-    for (int command : kCommands) out.push_back(frame->Bar()->Button(command)->toolTip().toStdString());
+    for (int command : kCommands) out.push_back(frame->Bar()->Button(command)->ToolTipText());
     return out;
   }
   void settle() {
@@ -98,13 +103,13 @@ TEST_F(MainFrameTest, OpensAtItsPlaceOnTopAndTheToggleDropsTopmost) {
   EXPECT_EQ(tooltips(), (std::vector<std::string>{"Go back", "Go forward", "Refresh", "Go to Home Page", "Always on top"}));
   EXPECT_TRUE(sink.boxes().empty());
 
-  QToolButton* toggle = frame->Bar()->Button(CMainFrame::ID_ALWAYS_ON_TOP);
-  QTest::mouseClick(toggle, Qt::LeftButton);
+  tv::buttons::ButtonHost* toggle = frame->Bar()->ButtonWidget(CMainFrame::ID_ALWAYS_ON_TOP);
+  toggle->Click();
   EXPECT_EQ(frame->Bar()->GetCheck(CMainFrame::ID_ALWAYS_ON_TOP), 0);
   EXPECT_FALSE(frame->IsTopmost());
   EXPECT_TRUE(frame->isVisible());
   EXPECT_EQ(frame->geometry(), expected);
-  QTest::mouseClick(toggle, Qt::LeftButton);
+  toggle->Click();
   EXPECT_TRUE(frame->IsTopmost());
   EXPECT_EQ(frame->geometry(), expected);
 }
@@ -126,12 +131,79 @@ TEST_F(MainFrameTest, TheBarsBackgroundFallsBackToGreyWithoutItsPattern) {
 TEST_F(MainFrameTest, TheBarsButtonsDriveTheView) {
   view->Navigate((folder.work / "0012.htm").string());
   ASSERT_TRUE(view->toPlainText().contains("Verbs"));
-  QTest::mouseClick(frame->Bar()->Button(CBrindleBrowse::ID_GO_BACK), Qt::LeftButton);
+  frame->Bar()->ButtonWidget(CBrindleBrowse::ID_GO_BACK)->Click();
   EXPECT_TRUE(view->toPlainText().contains("Grammar index"));
-  QTest::mouseClick(frame->Bar()->Button(CBrindleBrowse::ID_GO_FORWARD), Qt::LeftButton);
+  frame->Bar()->ButtonWidget(CBrindleBrowse::ID_GO_FORWARD)->Click();
   EXPECT_TRUE(view->toPlainText().contains("Verbs"));
-  QTest::mouseClick(frame->Bar()->Button(CBrindleBrowse::ID_GO_HOME), Qt::LeftButton);
+  frame->Bar()->ButtonWidget(CBrindleBrowse::ID_GO_HOME)->Click();
   EXPECT_TRUE(view->toPlainText().contains("Grammar index"));
+}
+
+TEST_F(MainFrameTest, TheBarShowsTheProgramsPicturesOnBitmapButtons) {
+  struct Case {
+    int command;
+    int mode;
+    int up, down, hoverUp, hoverDown;
+  };
+  const Case cases[] = {
+      {CBrindleBrowse::ID_GO_BACK, 4, 146, 147, 0, 0},
+      {CBrindleBrowse::ID_GO_FORWARD, 4, 150, 151, 0, 0},
+      {CBrindleBrowse::ID_REFRESH, 4, 152, 153, 0, 0},
+      {CBrindleBrowse::ID_GO_HOME, 4, 148, 149, 0, 0},
+      {CMainFrame::ID_ALWAYS_ON_TOP, 2, 157, 155, 158, 156},
+  };
+  settle();
+  const QImage bar = frame->Bar()->grab().toImage();
+  int lastLeft = -1;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.command);
+    tv::buttons::COrv_ButtonEx* b = frame->Bar()->Button(c.command);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->GetMode(), c.mode);
+    EXPECT_EQ(b->BitmapId(tv::buttons::COrv_ButtonEx::kUp), c.up);
+    EXPECT_EQ(b->BitmapId(tv::buttons::COrv_ButtonEx::kDown), c.down);
+    EXPECT_EQ(b->BitmapId(tv::buttons::COrv_ButtonEx::kHoverUp), c.hoverUp);
+    EXPECT_EQ(b->BitmapId(tv::buttons::COrv_ButtonEx::kHoverDown), c.hoverDown);
+    // Every picture is drawn by this program.
+    for (int id : {c.up, c.down, c.hoverUp, c.hoverDown}) {
+      if (id != 0) {
+        EXPECT_FALSE(tv::buttons::LoadResourceImage(id, false).isNull()) << id;
+      }
+    }
+    // The bar shows the button's current face where the button stands.
+    tv::buttons::ButtonHost* host = frame->Bar()->ButtonWidget(c.command);
+    EXPECT_EQ(host->size(), QSize(30, 30));
+    EXPECT_GT(host->x(), lastLeft);
+    lastLeft = host->x();
+    const QImage face = tv::buttons::LoadResourceImage(b->IsDown() ? c.down : c.up, false);
+    const QPoint centre = host->geometry().center();
+    EXPECT_EQ(bar.pixel(centre) & 0xFFFFFFu, face.pixel(15, 15) & 0xFFFFFFu);
+  }
+  // The toggle starts down (on top); a push button is down only while held.
+  EXPECT_TRUE(frame->Bar()->Button(CMainFrame::ID_ALWAYS_ON_TOP)->IsDown());
+  tv::buttons::COrv_ButtonEx* back = frame->Bar()->Button(CBrindleBrowse::ID_GO_BACK);
+  plat::win::SendMessage(back->GetSafeHwnd(), plat::win::WM_LBUTTONDOWN, 1, plat::win::MAKELPARAM(5, 5));
+  EXPECT_TRUE(back->IsDown());
+  plat::win::SendMessage(back->GetSafeHwnd(), plat::win::WM_LBUTTONUP, 0, plat::win::MAKELPARAM(5, 5));
+  EXPECT_TRUE(back->IsUp());
+  if (const char* dir = std::getenv("TV_SHOT_DIR")) frame->grab().save(QString(dir) + "/brindle.png");
+}
+
+TEST_F(MainFrameTest, TakingTheFocusRepaintsThePageAtOnce) {
+  struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* e) override {
+      if (e->type() == QEvent::Paint) ++paints;
+      return false;
+    }
+  } counter;
+  settle();
+  view->viewport()->installEventFilter(&counter);
+  QFocusEvent focusIn(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
+  QApplication::sendEvent(frame.get(), &focusIn);
+  // Painted before the event returned, not at some later paint.
+  EXPECT_GE(counter.paints, 1);
+  view->viewport()->removeEventFilter(&counter);
 }
 
 TEST_F(MainFrameTest, ChangeGUILangSetsTheTitleAndTheTooltips) {

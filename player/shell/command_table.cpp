@@ -9,6 +9,8 @@
 
 void COrv_CommandTable::Add(int id, Handler handler, Update update) {
   entries_[id] = Entry{std::move(handler), std::move(update)};
+  // A new or replaced command has a state of its own to show.
+  if (!listeners_.empty()) NotifyStateChanged();
 }
 
 COrv_CommandTable::State COrv_CommandTable::Query(int id) const {
@@ -22,7 +24,40 @@ bool COrv_CommandTable::Execute(int id) {
   // Copy the handler: it may replace the table's entries while it runs.
   Handler handler = entries_[id].handler;
   handler();
+  NotifyStateChanged();
   return true;
+}
+
+int COrv_CommandTable::AddStateListener(std::function<void()> listener) {
+  const int token = nextListener_++;
+  listeners_[token] = std::move(listener);
+  return token;
+}
+
+void COrv_CommandTable::RemoveStateListener(int token) { listeners_.erase(token); }
+
+void COrv_CommandTable::NotifyStateChanged() {
+  if (notifying_) {
+    notifyAgain_ = true;
+    return;
+  }
+  notifying_ = true;
+  do {
+    notifyAgain_ = false;
+    // A listener may remove listeners (its window closing): walk a copy of
+    // the tokens and skip the ones gone.
+    std::vector<int> tokens;
+    for (const auto& [token, fn] : listeners_) tokens.push_back(token);
+    for (int token : tokens) {
+      auto it = listeners_.find(token);
+      if (it != listeners_.end() && it->second) {
+        const auto fn = it->second;
+        fn();
+      }
+    }
+  } while (notifyAgain_);
+  notifying_ = false;
+  UpdateActions();
 }
 
 void COrv_CommandTable::FillMenuBar(QMenuBar* bar, const plat::ui::Menu& menu) {

@@ -27,14 +27,26 @@ class COrv_CommandTable {
   using Handler = std::function<void()>;
   using Update = std::function<State()>;
 
-  // Registers (or replaces) a command. Without an update predicate the
-  // command is always enabled and never checked.
+  // Registers (or replaces) a command, and tells the state listeners.
+  // Without an update predicate the command is always enabled and never
+  // checked.
   void Add(int id, Handler handler, Update update = {});
   bool Has(int id) const { return entries_.count(id) != 0; }
   // A command without a handler is disabled, as the menus show it greyed.
   State Query(int id) const;
-  // Runs the handler when the command is enabled; false when refused.
+  // Runs the handler when the command is enabled, then tells the state
+  // listeners; false when refused (nothing changed, nobody is told).
   bool Execute(int id);
+
+  // Whatever shows command states (the panels' buttons, the status bar)
+  // listens here instead of polling. The table tells its listeners after
+  // every command it ran; whoever changes a state that an update predicate
+  // reads outside a command (the end of a play, a book window opened or
+  // closed, a recording made) calls NotifyStateChanged. A notification
+  // asked for while the listeners run is delivered once more after them.
+  int AddStateListener(std::function<void()> listener);
+  void RemoveStateListener(int token);
+  void NotifyStateChanged();
 
   // Replaces the bar's entries with the menu model; each command entry
   // runs Execute and takes its enabled and checked state when its popup
@@ -57,6 +69,10 @@ class COrv_CommandTable {
   void fillMenu(QMenu* menu, const std::vector<plat::ui::MenuItem>& items);
 
   std::map<int, Entry> entries_;
+  std::map<int, std::function<void()>> listeners_;
+  int nextListener_ = 1;
+  bool notifying_ = false;
+  bool notifyAgain_ = false;
   std::vector<std::pair<int, QAction*>> actions_;
   std::vector<QShortcut*> shortcuts_;
 };

@@ -16,6 +16,7 @@
 #include "platform/ui/message_box.h"
 #include "platform/ui/test_mode.h"
 #include "player/env/environment.h"
+#include "player/shell/three_way_splitter_frame.h"
 #include "shared/language/english_module.h"
 #include "shared/language/orv_language.h"
 
@@ -25,6 +26,7 @@ constexpr int kSettingInitSpeed = 8;
 constexpr int kSettingInitPlayAll = 9;
 constexpr int kSettingInitPlayLoop = 14;
 constexpr int kSettingPlayWait = 16;
+constexpr int kSettingIndexPanel = 22;
 constexpr int kSettingStatusBar = 23;
 constexpr int kSettingAudioPanel = 24;
 constexpr int kSettingSecondaryPanel = 25;
@@ -134,6 +136,8 @@ CMainFrame::CMainFrame(FrameServices services) : services_(std::move(services)) 
 }
 
 CMainFrame::~CMainFrame() {
+  // The book windows close with the client area: nothing is told any more.
+  if (client_ != nullptr) QObject::disconnect(client_, nullptr, this, nullptr);
   // The docks hold the panels' windows: they go before the panels do.
   delete audioDock_;
   delete secondaryDock_;
@@ -147,9 +151,17 @@ QRect CMainFrame::InitialGeometry(const QRect& screen) {
 }
 
 bool CMainFrame::OnCreate() {
-  statusBar()->setVisible(state_.GetInt(kSettingStatusBar) != 0);
+  statusBar_ = new COrv_StatusBar(&state_, services_.statusFacts, this);
+  statusBar_->setObjectName(QString::number(COrv_StatusBar::kBarId));
+  // 24-pixel icons, and a bar at least 32 pixels high.
+  statusBar_->SetIconSize(1);
+  if (!statusBar_->OnCreate()) return false;
+  setStatusBar(statusBar_);
+  statusBar_->setVisible(state_.GetInt(kSettingStatusBar) != 0);
   client_ = new COrv_MDIClientWnd(this);
   setCentralWidget(client_);
+  // Another book window in front changes what the commands can do.
+  connect(client_, &QMdiArea::subWindowActivated, this, [this] { commands_.NotifyStateChanged(); });
   client_->SetBackground(COrv_MDIClientWnd::kCentred, QColor::fromRgb(kBackground),
                          services_.backgroundPicture ? services_.backgroundPicture() : DefaultBackgroundPicture());
   commands_.InstallShortcuts(this, *COrv_Language::GetAccelerators(tv::language::kAcceleratorTable));
@@ -159,8 +171,20 @@ bool CMainFrame::OnCreate() {
                              kSettingSecondaryPanel);
   audioDock_ = dockPanel(audioPanel_, COrv_AudioPanel::kBarId, Qt::LeftDockWidgetArea, kSettingAudioPanel);
   if (!secondaryDock_ || !audioDock_) return false;
+  commands_.AddStateListener([this] { showCommandStates(); });
   RefreshLanguage();
+  showCommandStates();
   return true;
+}
+
+void CMainFrame::showCommandStates() {
+  audioPanel_.UpdateFromCommands(commands_);
+  secondaryPanel_.UpdateFromCommands(commands_);
+  if (statusBar_ != nullptr) statusBar_->UpdatePanes();
+}
+
+C3WaySplitterFrame* CMainFrame::GetActiveChildFrame() const {
+  return client_ != nullptr ? dynamic_cast<C3WaySplitterFrame*>(client_->activeSubWindow()) : nullptr;
 }
 
 QDockWidget* CMainFrame::dockPanel(COrv_Panel& panel, int barId, Qt::DockWidgetArea area, int shownSetting) {
@@ -169,8 +193,11 @@ QDockWidget* CMainFrame::dockPanel(COrv_Panel& panel, int barId, Qt::DockWidgetA
     delete host;
     return nullptr;
   }
-  // A click on a button runs its command as the menu item would.
-  panel.SetCommandSink([this](int id) { commands_.Execute(id); });
+  // A click on a button runs its command as the menu item would; a refused
+  // one puts the buttons back as the commands' states say.
+  panel.SetCommandSink([this](int id) {
+    if (!commands_.Execute(id)) commands_.NotifyStateChanged();
+  });
   auto* dock = new QDockWidget(this);
   dock->setObjectName(QString("panel%1").arg(barId));
   dock->setTitleBarWidget(new QWidget(dock));
@@ -212,8 +239,16 @@ void CMainFrame::ApplySetting(int n, const void* value) {
     case kSettingPlayWait:
       delayMs_ = v * 1000;
       break;
+    case kSettingIndexPanel:
+      if (C3WaySplitterFrame* child = GetActiveChildFrame()) child->ShowIndexPanel(v == 1);
+      break;
     case kSettingStatusBar:
       statusBar()->setVisible(v == 1);
+      if (client_ != nullptr) client_->viewport()->update();
+      break;
+    case kSettingAudioPanel:
+    case kSettingSecondaryPanel:
+      if (QDockWidget* dock = n == kSettingAudioPanel ? audioDock_ : secondaryDock_) dock->setVisible(v == 1);
       if (client_ != nullptr) client_->viewport()->update();
       break;
     default:
@@ -227,6 +262,8 @@ bool CMainFrame::OpenTalvane(const std::string& code) {
   if (documents.HasActiveDocument()) documents.CloseActiveDocument();
   const bool opened = documents.OpenDocumentFile(code);
   QApplication::restoreOverrideCursor();
+  // The book closed, and perhaps another opened: the buttons show it.
+  commands_.NotifyStateChanged();
   if (!opened) return false;
   RefreshLanguage();
   if (StartPlay* play = services_.play) {
@@ -241,6 +278,7 @@ bool CMainFrame::OpenTalvane(const std::string& code) {
     }
   }
   bookJustOpened_ = true;
+  commands_.NotifyStateChanged();
   return true;
 }
 

@@ -25,7 +25,9 @@
 #include "player/shell/command_table.h"
 #include "player/shell/frame_state.h"
 #include "player/shell/panels.h"
+#include "player/shell/status_bar.h"
 
+class C3WaySplitterFrame;
 class QDockWidget;
 
 class COrv_MDIClientWnd : public QMdiArea {
@@ -96,6 +98,8 @@ struct FrameServices {
   // Not owned; none: PendingDocuments and no play commands.
   TalvaneDocuments* documents = nullptr;
   StartPlay* play = nullptr;
+  // What the status bar shows of the active book; none: no book.
+  COrv_StatusBar::FactsSource statusFacts;
 };
 
 class CMainFrame : public QMainWindow {
@@ -134,6 +138,9 @@ class CMainFrame : public QMainWindow {
   COrv_SecondaryPanel& SecondaryPanel() { return secondaryPanel_; }
   QDockWidget* AudioDock() const { return audioDock_; }
   QDockWidget* SecondaryDock() const { return secondaryDock_; }
+  COrv_StatusBar* StatusBar() const { return statusBar_; }
+  // The active book window, or null.
+  C3WaySplitterFrame* GetActiveChildFrame() const;
   int PlayDelayMs() const { return delayMs_; }
   bool HasDdeServer() const { return ddeReady_; }
   // The id of the menu in the bar (128 or 130), 0 before RefreshLanguage.
@@ -144,6 +151,8 @@ class CMainFrame : public QMainWindow {
 
  private:
   void registerCommands();
+  // Every panel button and status pane shows the commands' states now.
+  void showCommandStates();
   // Docks `panel` in a bar of its own; hidden unless frame-state value
   // `shownSetting` is present and not 0.
   QDockWidget* dockPanel(COrv_Panel& panel, int barId, Qt::DockWidgetArea area, int shownSetting);
@@ -157,6 +166,7 @@ class CMainFrame : public QMainWindow {
   COrv_SecondaryPanel secondaryPanel_;
   QDockWidget* audioDock_ = nullptr;
   QDockWidget* secondaryDock_ = nullptr;
+  COrv_StatusBar* statusBar_ = nullptr;
   int delayMs_ = 0;
   bool ddeReady_ = false;
   int currentMenu_ = 0;

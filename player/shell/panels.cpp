@@ -5,6 +5,7 @@
 
 #include "platform/win/gdi.h"
 #include "platform/win/window.h"
+#include "player/shell/command_table.h"
 #include "shared/language/orv_language.h"
 
 using namespace plat::win;
@@ -133,12 +134,19 @@ int COrv_Panel::RowsHeight() const {
   return sum;
 }
 
+SIZE COrv_Panel::PanelSize() const {
+  SIZE s;
+  s.cx = kWidth;
+  s.cy = RowsHeight();
+  return s;
+}
+
 bool COrv_Panel::Create(HWND parent, int barId) {
   if (IsWindow(hwnd_)) return false;
   ensurePanelClass();
-  HWND h = CreateWindowEx(0, kPanelClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, kWidth,
-                          RowsHeight(), parent, reinterpret_cast<HMENU>(static_cast<std::intptr_t>(barId)),
-                          nullptr, this);
+  const SIZE size = PanelSize();
+  HWND h = CreateWindowEx(0, kPanelClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, size.cx, size.cy,
+                          parent, reinterpret_cast<HMENU>(static_cast<std::intptr_t>(barId)), nullptr, this);
   if (!h) return false;
   if (!OnInitDialog()) {
     plat::win::DestroyWindow(h);
@@ -158,7 +166,7 @@ bool COrv_Panel::createButton(int index) {
   if (!b) return false;
   const COrv_PanelRow& row = rows_[static_cast<std::size_t>(index)];
   setButtonFaces(*b, row);
-  const RECT r = GetButtonRect(row.id);
+  const RECT r = buttonRect(row.id);
   b->SetMode(row.mode);
   return b->Create("", WS_CHILD | WS_VISIBLE | tv::buttons::BS_OWNERDRAW, r, hwnd_, row.id);
 }
@@ -183,6 +191,27 @@ RECT COrv_Panel::GetButtonRect(int id) const {
 COrv_ButtonEx* COrv_Panel::Control(int index) const {
   if (index < 0 || index >= static_cast<int>(controls_.size())) return nullptr;
   return controls_[static_cast<std::size_t>(index)].get();
+}
+
+void COrv_Panel::destroyControls() {
+  // The buttons' windows are gone with the panel's: their objects go too.
+  for (std::size_t i = 0; i < rows_.size(); ++i) {
+    if (rows_[i].id != 0) controls_[i].reset();
+  }
+}
+
+void COrv_Panel::UpdateFromCommands(const COrv_CommandTable& commands) {
+  for (std::size_t i = 0; i < rows_.size(); ++i) {
+    COrv_ButtonEx* b = controls_[i].get();
+    if (rows_[i].kind != COrv_PanelRow::kButton || !b || !IsWindow(b->GetSafeHwnd())) continue;
+    const COrv_CommandTable::State state = commands.Query(rows_[i].id);
+    if (!state.enabled) {
+      b->Disable();
+      continue;
+    }
+    b->Enable(1);
+    b->SetPressed(state.checked);
+  }
 }
 
 template <typename Op>
@@ -287,10 +316,7 @@ LRESULT COrv_Panel::message(UINT msg, WPARAM w, LPARAM l) {
       HWND h = hwnd_;
       SetWindowLongPtr(h, GWLP_USERDATA, 0);
       hwnd_ = nullptr;
-      // The buttons' windows are gone with the panel's: their objects go too.
-      for (std::size_t i = 0; i < rows_.size(); ++i) {
-        if (rows_[i].id != 0) controls_[i].reset();
-      }
+      destroyControls();
       return DefWindowProc(h, msg, w, l);
     }
     default:
@@ -373,12 +399,30 @@ COrv_SecondaryPanel::COrv_SecondaryPanel() : COrv_Panel(secondaryRows(), kTempla
 
 // ---- the Qt host ----
 
-PanelHost::PanelHost(COrv_Panel& panel, QWidget* parent) : HostWidget(parent), panel_(panel) {
-  setFillWithFirstChild(false);
+PanelHost::PanelHost(COrv_Panel& panel, QWidget* parent, bool fill) : HostWidget(parent), panel_(panel) {
+  setFillWithFirstChild(fill);
   setFocusPolicy(Qt::NoFocus);
+  // Where the bar is longer than the panel's rows, it goes on in the
+  // panel's colour.
+  setHandler([this](UINT msg, WPARAM w, LPARAM, LRESULT* result) {
+    if (msg != WM_ERASEBKGND) return false;
+    const COLORREF colour =
+        panel_.GetBackgroundMode() == COrv_Panel::kSolid ? panel_.GetBackgroundValue() : COrv_Panel::kDefaultColour;
+    RECT client;
+    GetClientRect(hostWindow(), &client);
+    if (HBRUSH brush = CreateSolidBrush(colour)) {
+      FillRect(reinterpret_cast<HDC>(w), &client, brush);
+      DeleteObject(brush);
+    }
+    *result = TRUE;
+    return true;
+  });
 }
 
-QSize PanelHost::sizeHint() const { return QSize(COrv_Panel::kWidth, panel_.RowsHeight()); }
+QSize PanelHost::sizeHint() const {
+  const SIZE s = panel_.PanelSize();
+  return QSize(s.cx, s.cy);
+}
 
 std::string PanelHost::ToolTipAt(QPoint pos) const {
   HWND p = panel_.GetSafeHwnd();

@@ -57,14 +57,25 @@ class COrv_Panel {
   plat::win::DWORD GetBackgroundValue() const { return backgroundValue_; }
   void SetCommandSink(CommandSink sink) { sink_ = std::move(sink); }
 
-  // Creates the panel window in `parent` (its id `barId`) at (0, 0), kWidth
-  // wide and as high as its rows, and builds the buttons. False when the
-  // window or its initial set-up fails.
+  // Creates the panel window in `parent` (its id `barId`) at (0, 0), as
+  // large as PanelSize(), and builds the buttons. False when the window or
+  // its initial set-up fails.
   bool Create(plat::win::HWND parent, int barId);
   plat::win::HWND GetSafeHwnd() const { return hwnd_; }
   int TemplateId() const { return templateId_; }
   // The stacked height of all rows.
   int RowsHeight() const;
+  // The panel's size when it is created: kWidth wide and as high as its
+  // rows, for the stacked panels.
+  virtual plat::win::SIZE PanelSize() const;
+
+  // Sets every button's look from its command's state in `commands`: a
+  // disabled command shows the disabled face, an enabled one the up face,
+  // or the down face while the command is checked. This is the one path by
+  // which the panels' buttons follow the commands; the frame calls it
+  // whenever the table says a state changed, and after every click (so a
+  // refused click leaves no button pressed).
+  void UpdateFromCommands(const class COrv_CommandTable& commands);
 
   // The first button row with `id` whose window exists. A control that is
   // not a button makes these fail (FALSE); an id no button has is a no-op
@@ -81,7 +92,7 @@ class COrv_Panel {
   // What context help a point (client coordinates) asks for: 0 for none,
   // 0x10000 + the template id on the panel, 0x10000 + the control's id on a
   // control.
-  int HelpHitTest(plat::win::POINT clientPoint) const;
+  virtual int HelpHitTest(plat::win::POINT clientPoint) const;
 
   const std::vector<COrv_PanelRow>& Rows() const { return rows_; }
   // The control of row `index`; null for a spacer or an index outside.
@@ -93,8 +104,12 @@ class COrv_Panel {
  protected:
   COrv_Panel(std::vector<COrv_PanelRow> rows, int templateId);
   // The initial-dialog handling: tooltips, then every button's window.
-  bool OnInitDialog();
+  virtual bool OnInitDialog();
   bool createButton(int index);
+  // Where the button of `id` is placed at creation.
+  virtual plat::win::RECT buttonRect(int id) const { return GetButtonRect(id); }
+  // The panel's window is gone: the controls go too.
+  virtual void destroyControls();
   void setToolTip(int index, int language);
 
   std::vector<COrv_PanelRow> rows_;
@@ -149,7 +164,8 @@ class COrv_SecondaryPanel : public COrv_Panel {
 // the button under the mouse.
 class PanelHost : public plat::win::HostWidget {
  public:
-  PanelHost(COrv_Panel& panel, QWidget* parent = nullptr);
+  // With `fill`, the panel's window takes the host's whole size.
+  PanelHost(COrv_Panel& panel, QWidget* parent = nullptr, bool fill = false);
   QSize sizeHint() const override;
   QSize minimumSizeHint() const override { return sizeHint(); }
   // The tooltip text at a point of the widget; empty when none.

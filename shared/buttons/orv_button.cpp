@@ -16,9 +16,7 @@ namespace tv::buttons {
 
 using namespace plat::win;
 
-namespace {
-
-QImage renderPicture(const tv::language::Picture& picture) {
+QImage RenderPicture(const tv::language::Picture& picture) {
   const plat::ui::Image& image = picture.image;
   const QByteArray bytes(reinterpret_cast<const char*>(image.bytes.data()),
                          static_cast<qsizetype>(image.bytes.size()));
@@ -43,6 +41,8 @@ QImage renderPicture(const tv::language::Picture& picture) {
   return {};
 }
 
+namespace {
+
 void ensureClass() {
   WNDCLASS wc;
   if (GetClassInfo(nullptr, kButtonClass, &wc)) return;
@@ -55,13 +55,18 @@ void ensureClass() {
 
 }  // namespace
 
-HBITMAP LoadResourceBitmap(int id, bool fromLanguage) {
+QImage LoadResourceImage(int id, bool fromLanguage) {
   const COrv_Language language(fromLanguage ? -1 : 0);
   const auto picture = language.LoadBitmap(id, 0, 0, fromLanguage ? -1 : 0);
-  if (!picture) return nullptr;
-  QImage image = renderPicture(*picture);
+  if (!picture) return {};
+  QImage image = RenderPicture(*picture);
+  if (image.isNull()) return {};
+  return image.convertToFormat(QImage::Format_RGB32);
+}
+
+HBITMAP LoadResourceBitmap(int id, bool fromLanguage) {
+  const QImage image = LoadResourceImage(id, fromLanguage);
   if (image.isNull()) return nullptr;
-  image = image.convertToFormat(QImage::Format_RGB32);
   // CreateBitmap takes tightly packed rows of 0x00RRGGBB.
   QImage packed(image.size(), QImage::Format_RGB32);
   for (int y = 0; y < image.height(); ++y)

@@ -15,9 +15,14 @@
 // control under the mouse.
 
 #include <array>
+#include <QImage>
 #include <string>
 
 #include "platform/win/win_types.h"
+
+namespace tv::language {
+struct Picture;
+}
 
 namespace tv::buttons {
 
@@ -36,6 +41,11 @@ inline constexpr const char* kButtonClass = "TvBitmapButton";
 // `fromLanguage`, else from the English module. Null when there is none or
 // it cannot be drawn. The caller owns it (DeleteObject).
 HBITMAP LoadResourceBitmap(int id, bool fromLanguage);
+// The same picture as an image (RGB32); null when there is none.
+QImage LoadResourceImage(int id, bool fromLanguage);
+// A picture of the language object drawn at its asked size (its own size
+// when none was asked); null when it cannot be drawn.
+QImage RenderPicture(const tv::language::Picture& picture);
 
 // What both buttons share: the window, the bitmap slots, the current face,
 // hovering and the tooltip text.
@@ -121,6 +131,7 @@ class COrv_Button : public COrv_BitmapButtonBase {
   int Toggle();
   void SetHoverEnable(bool normal, bool pressed);
   int GetState() const { return state_; }
+  int BitmapId(int slot) const { return ids_[static_cast<std::size_t>(slot)]; }
 
  protected:
   void loadForCreate() override;

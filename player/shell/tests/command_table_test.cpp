@@ -119,3 +119,45 @@ TEST(CommandTable, CheckedStateReachesTheAction) {
 }
 
 }  // namespace
+
+TEST(CommandTableListeners, ToldAfterCommandsAndOnRequestOnly) {
+  COrv_CommandTable table;
+  bool enabled = true;
+  table.Add(1, [] {}, [&] { return COrv_CommandTable::State{enabled, false}; });
+  int told = 0;
+  int nested = 0;
+  const int token = table.AddStateListener([&] { ++told; });
+  // A listener that asks for a notification while the listeners run gets
+  // one more round, not a recursion.
+  const int asking = table.AddStateListener([&] {
+    if (nested++ == 0) table.NotifyStateChanged();
+  });
+  EXPECT_TRUE(table.Execute(1));
+  EXPECT_EQ(told, 2);
+  EXPECT_EQ(nested, 2);
+  table.RemoveStateListener(asking);
+
+  // A refused command changes nothing and tells nobody.
+  enabled = false;
+  told = 0;
+  EXPECT_FALSE(table.Execute(1));
+  EXPECT_FALSE(table.Execute(99));
+  EXPECT_EQ(told, 0);
+  // Registering a command changes what there is to show.
+  table.Add(2, [] {});
+  EXPECT_EQ(told, 1);
+  table.NotifyStateChanged();
+  EXPECT_EQ(told, 2);
+
+  // A listener removed by another while they run is not called.
+  int late = 0;
+  int lateToken = 0;
+  const int remover = table.AddStateListener([&] { table.RemoveStateListener(lateToken); });
+  lateToken = table.AddStateListener([&] { ++late; });
+  table.NotifyStateChanged();
+  EXPECT_EQ(late, 0);
+  table.RemoveStateListener(remover);
+  table.RemoveStateListener(token);
+  table.NotifyStateChanged();
+  EXPECT_EQ(told, 3);
+}
