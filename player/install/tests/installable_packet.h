@@ -85,7 +85,9 @@ inline std::string s01Member() {
   record(9);
   record(9);
   record(3, scrambled("to be or not"));
+  // One dictionary reference: word 1, entry 1.
   std::string ref;
+  le16(ref, 1);
   le16(ref, 1);
   le16(ref, 1);
   record(8, ref);
