@@ -678,7 +678,11 @@ bool COrv_TvDocument::CheckUserText(const std::string& text, bool feedback) {
   return true;
 }
 
-bool COrv_TvDocument::RecheckUserText(bool feedback) { return CheckUserText(m_quoteInfo.GetUserText(), feedback); }
+bool COrv_TvDocument::RecheckUserText(bool feedback) {
+  // A copy: the check replaces the text it is given.
+  const std::string text = m_quoteInfo.GetUserText();
+  return CheckUserText(text, feedback);
+}
 
 bool COrv_TvDocument::CorrectWord(int n) {
   const bool done = m_quoteInfo.CorrectWord(n);

@@ -839,3 +839,29 @@ TEST_F(Document, HasNoSavedSession) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace tvtools::book;
+using WordTyping = doctest::DocumentTest;
+
+// The recheck hands the learner's own text back to the check that
+// replaces it: the comparison must still see that text.
+TEST_F(WordTyping, TypingTheLastWordLetterByLetterSolves) {
+  Book b;
+  b.code = "CAFE";
+  b.title = "Cafe";
+  Echomark e;
+  e.wordText = "The cat sat in the caf\u00e9.";
+  e.normalWav = makeWav(100, {});
+  b.echomarks = {e};
+  doctest::installBook(b);
+  COrv_TvDocument doc(around.services());
+  ASSERT_TRUE(doc.OnOpenDocument("cafe"));
+  ASSERT_TRUE(doc.CheckUserText("the cat sat in the ", true));
+  ASSERT_EQ(doc.SetWordMark(6, COrv_TvDocument::kMarkTyped, 4), 1);
+  ASSERT_TRUE(doc.RecheckUserText(true));
+  EXPECT_EQ(doc.GetQuoteStatus(0) & COrv_TvDocument::kSolved, COrv_TvDocument::kSolved) << doc.GetUserText();
+}
+
+}  // namespace
