@@ -9,12 +9,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
+#include "bench/common/large_book.h"
 #include "platform/fs/program_folder.h"
 #include "platform/testing/sandbox.h"
 #include "player/book/info_bundle.h"
@@ -28,7 +27,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace tvtools::book;
 
-constexpr int kEchomarks = 80;
+constexpr int kEchomarks = benchbook::kEchomarks;
 constexpr unsigned kFirst = 41;        // the move goes between these two
 constexpr unsigned kSecond = 42;
 constexpr uint32_t kSamples = 250000;  // 16-bit mono: about 0.5 MB per rendering
@@ -83,29 +82,7 @@ struct Fixture {
     folder = plat::fs::systemTempFolder() / ("bench_document_move_" + std::to_string(getpid()));
     tvtest::enterSandbox(folder);
     if (!orv::COrv_Environment().CreateDataPath()) return;
-    Book b;
-    b.code = "LARGE";
-    b.title = "A large book";
-    b.language = 1;
-    for (int i = 0; i < 40; ++i)
-      b.dictionary.push_back({"word" + std::to_string(i), "second", std::string(200, static_cast<char>('a' + i % 26))});
-    const std::string normal = makeWav(kSamples, std::vector<float>(12, 1.0f / 12));
-    const std::string slow = makeWav(kSamples + 20000, {});
-    const std::string fast = makeWav(kSamples - 20000, {});
-    for (int n = 1; n <= kEchomarks; ++n) {
-      Echomark e;
-      e.introduction = "Echomark " + std::to_string(n) + " begins with an introduction of a few words";
-      e.wordText = "and goes on with the words of the text that the learner reads and hears";
-      e.comment = "with a comment on the text";
-      e.fixedWords = {1, 4, 7};
-      e.keywords = {2, 3, 9, 11};
-      e.segmentStarts = {0, 3, 6, 9};
-      for (int16_t w = 1; w <= 8; ++w) e.dictionary.push_back({w, static_cast<int16_t>(1 + (n + w) % 40)});
-      e.normalWav = normal;
-      e.slowWav = slow;
-      e.fastWav = fast;
-      b.echomarks.push_back(std::move(e));
-    }
+    const Book b = benchbook::largeBook(kSamples, 20000);
     const fs::path content = folder / "large.tvb";
     std::string error;
     if (!writeBookFile(content, b, error)) return;
@@ -140,17 +117,8 @@ struct OpenDocument {
   }
 };
 
-double millisecondsOf(const std::function<bool()>& run, bool& ok) {
-  const auto t0 = std::chrono::steady_clock::now();
-  ok = run() && ok;
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-}
-
-double p95(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  return v[std::min(v.size() - 1, static_cast<size_t>(0.95 * static_cast<double>(v.size())))];
-}
+using benchbook::millisecondsOf;
+using benchbook::p95;
 
 // Loading alone: the bundle's earlier files go, every kind of the Echomark
 // comes, as the move loads it.
