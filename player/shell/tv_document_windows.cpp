@@ -110,23 +110,34 @@ void DocumentTextDialog::ShowText(const TvTextDialogRequest& request) {
 // --- Child window -------------------------------------------------------------------
 
 TvDocumentChild::TvDocumentChild(COrv_TvDocument& document, std::function<void(TvDocumentChild*)> onClose)
-    : document_(document), onClose_(std::move(onClose)) {
+    : document_(&document), onClose_(std::move(onClose)) {
   setAttribute(Qt::WA_DeleteOnClose);
   label_ = new QLabel(this);
   label_->setAlignment(Qt::AlignCenter);
   label_->setWordWrap(true);
   label_->setMargin(16);
   setWidget(label_);
+  resize(480, 300);
+  document_->AddView(this);
   UpdateText();
 }
 
+TvDocumentChild::~TvDocumentChild() { Detach(); }
+
+void TvDocumentChild::Detach() {
+  onClose_ = nullptr;
+  if (document_) document_->RemoveView(this);
+  document_ = nullptr;
+}
+
 void TvDocumentChild::UpdateText() {
-  setWindowTitle(QString::fromStdString(document_.GetTitle()));
+  if (!document_) return;
+  setWindowTitle(QString::fromStdString(document_->GetTitle()));
   label_->setText(QString("<h2>%1</h2><p>%2 / %3</p><p>%4</p>")
-                      .arg(QString::fromStdString(document_.GetTitle()).toHtmlEscaped())
-                      .arg(document_.GetCurrentQuote())
-                      .arg(document_.GetQuoteCount())
-                      .arg(QString::fromStdString(document_.GetQuoteInfo().GetQuoteText()).toHtmlEscaped()));
+                      .arg(QString::fromStdString(document_->GetTitle()).toHtmlEscaped())
+                      .arg(document_->GetCurrentQuote())
+                      .arg(document_->GetQuoteCount())
+                      .arg(QString::fromStdString(document_->GetQuoteInfo().GetQuoteText()).toHtmlEscaped()));
 }
 
 void TvDocumentChild::closeEvent(QCloseEvent* event) {

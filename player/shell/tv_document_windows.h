@@ -63,21 +63,31 @@ class DocumentTextDialog : public TvTextDialog {
   QWidget* parent_;
 };
 
-// The MDI child of one document; closing it closes the document.
-class TvDocumentChild : public QMdiSubWindow {
+// The MDI child of one document; closing it closes the document. It
+// stands in for the book-text pane: the document's refreshes show the
+// current Echomark in it.
+class TvDocumentChild : public QMdiSubWindow, public TvRichTextView {
  public:
   TvDocumentChild(COrv_TvDocument& document, std::function<void(TvDocumentChild*)> onClose);
-  COrv_TvDocument& Document() const { return document_; }
+  ~TvDocumentChild() override;
+  void BuildText() override { UpdateText(); }
+  int ScrollToQuote(unsigned) override {
+    UpdateText();
+    return 0;
+  }
+  void LoadButtonTexts() override {}
+  // Null once the document has gone.
+  COrv_TvDocument* Document() const { return document_; }
   // Shows the title and the current Echomark again.
   void UpdateText();
   // The document has gone: a later close of the window does nothing more.
-  void Detach() { onClose_ = nullptr; }
+  void Detach();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  COrv_TvDocument& document_;
+  COrv_TvDocument* document_;
   QLabel* label_ = nullptr;
   std::function<void(TvDocumentChild*)> onClose_;
 };

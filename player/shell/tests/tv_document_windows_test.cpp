@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QLabel>
 #include <QMdiSubWindow>
 
 #include "platform/testing/test_env.h"
@@ -67,6 +68,10 @@ TEST_F(BookWindows, OpenReplaceAndClose) {
   ASSERT_EQ(frame->Client()->subWindowList().size(), 1);
   EXPECT_EQ(frame->Client()->subWindowList()[0]->windowTitle(), "Demo book");
   ASSERT_TRUE(doc->GoToQuote(2, false, true));
+  // The window follows the move.
+  const auto* label = frame->Client()->subWindowList()[0]->findChild<QLabel*>();
+  ASSERT_NE(label, nullptr);
+  EXPECT_TRUE(label->text().contains("the second one.")) << label->text().toStdString();
 
   // A book that cannot be opened leaves the one before closed, its
   // progress kept.
