@@ -10,13 +10,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "bench/common/large_book.h"
 #include "platform/fs/program_folder.h"
 #include "player/book/book_file_writer.h"
 #include "player/book/byte_fields.h"
@@ -29,7 +29,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace tvtools::book;
 
-constexpr int kEchomarks = 80;
+constexpr int kEchomarks = benchbook::kEchomarks;
 constexpr int kLoaded = 42;            // the Echomark that is loaded
 constexpr uint32_t kSamples = 500000;  // 16-bit mono: about 1 MB per rendering
 
@@ -45,30 +45,7 @@ struct Fixture {
     folder = plat::fs::systemTempFolder() / ("bench_book_load_" + std::to_string(getpid()));
     fs::create_directories(folder);
     content = folder / "large.tvb";
-    Book b;
-    b.code = "LARGE";
-    b.title = "A large book";
-    b.language = 1;
-    for (int i = 0; i < 40; ++i)
-      b.dictionary.push_back({"word" + std::to_string(i), "second", std::string(200, static_cast<char>('a' + i % 26))});
-    const std::vector<float> shares(12, 1.0f / 12);
-    const std::string normal = makeWav(kSamples, shares);
-    const std::string slow = makeWav(kSamples + 40000, {});
-    const std::string fast = makeWav(kSamples - 40000, {});
-    for (int n = 1; n <= kEchomarks; ++n) {
-      Echomark e;
-      e.introduction = "Echomark " + std::to_string(n) + " begins with an introduction of a few words";
-      e.wordText = "and goes on with the words of the text that the learner reads and hears";
-      e.comment = "with a comment on the text";
-      e.fixedWords = {1, 4, 7};
-      e.keywords = {2, 3, 9, 11};
-      e.segmentStarts = {0, 3, 6, 9};
-      for (int16_t w = 1; w <= 8; ++w) e.dictionary.push_back({w, static_cast<int16_t>(1 + (n + w) % 40)});
-      e.normalWav = normal;
-      e.slowWav = slow;
-      e.fastWav = fast;
-      b.echomarks.push_back(std::move(e));
-    }
+    Book b = benchbook::largeBook(kSamples, 40000);
     std::string error;
     if (!writeBookFile(content, b, error)) return;
     b = Book{};
@@ -139,17 +116,8 @@ bool loadEchomark(COrv_Talvane& book, COrv_InfoBundle& bundle) {
          !bundle.Waves().GetWaveFile(1).empty() && bundle.Dictionary().GetWordCount() == 8;
 }
 
-double millisecondsOf(const std::function<bool()>& run, bool& ok) {
-  const auto t0 = std::chrono::steady_clock::now();
-  ok = run() && ok;
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-}
-
-double p95(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  return v[std::min(v.size() - 1, static_cast<size_t>(0.95 * static_cast<double>(v.size())))];
-}
+using benchbook::millisecondsOf;
+using benchbook::p95;
 
 struct OpenBook {
   COrv_Talvane book;

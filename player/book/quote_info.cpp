@@ -135,8 +135,11 @@ bool COrv_QuoteInfo::InitSegments() {
   return ok;
 }
 
-bool COrv_QuoteInfo::CompareUserText(std::string_view text, bool store) {
-  if (store) m_userText = std::string(text);
+bool COrv_QuoteInfo::CompareUserText(std::string_view view, bool store) {
+  // A copy first: the view may be of the learner's text itself, which the
+  // store replaces.
+  const std::string text(view);
+  if (store) m_userText = text;
   m_engine.SetText(COrv_WordEngine::kTyped, text);
   m_pairedWithUserText = false;
   if (!m_engine.Run()) {

@@ -1,5 +1,7 @@
 #include "player/shell/main_frame.h"
 
+#include "player/shell/tv_document_windows.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -42,12 +44,6 @@ void LogTestEvent(const std::string& name, const std::string& detail) {
   // names, so they are replaced rather than escaped.
   for (char c : detail) line += (c == '\t' || c == '\n' || c == '\r') ? ' ' : c;
   plat::ui::appendTestLogLine(log, line + "\n");
-}
-
-bool PendingDocuments::OpenDocumentFile(const std::string& code) {
-  LogTestEvent("open", code);
-  std::fprintf(stderr, "orvex: book \"%s\" asked for; this build has no book windows yet\n", code.c_str());
-  return false;
 }
 
 COrv_MDIClientWnd::COrv_MDIClientWnd(QWidget* parent) : QMdiArea(parent) {}
@@ -133,11 +129,14 @@ CMainFrame::CMainFrame(FrameServices services) : services_(std::move(services)) 
   setMinimumSize(kWidth, kHeight);
   setGeometry(InitialGeometry(screen));
   registerCommands();
+  if (!services_.documents) ownDocuments_ = std::make_unique<COrv_TvDocumentWindows>(*this, services_.play);
 }
 
 CMainFrame::~CMainFrame() {
   // The book windows close with the client area: nothing is told any more.
   if (client_ != nullptr) QObject::disconnect(client_, nullptr, this, nullptr);
+  // The books close first, while the frame and its state are whole.
+  ownDocuments_.reset();
   // The docks hold the panels' windows: they go before the panels do.
   delete audioDock_;
   delete secondaryDock_;
@@ -257,7 +256,7 @@ void CMainFrame::ApplySetting(int n, const void* value) {
 }
 
 bool CMainFrame::OpenTalvane(const std::string& code) {
-  TalvaneDocuments& documents = services_.documents ? *services_.documents : pendingDocuments_;
+  TalvaneDocuments& documents = this->documents();
   QApplication::setOverrideCursor(Qt::WaitCursor);
   if (documents.HasActiveDocument()) documents.CloseActiveDocument();
   const bool opened = documents.OpenDocumentFile(code);

@@ -29,6 +29,7 @@
 
 class C3WaySplitterFrame;
 class QDockWidget;
+class COrv_TvDocument;
 
 class COrv_MDIClientWnd : public QMdiArea {
  public:
@@ -59,6 +60,9 @@ class TalvaneDocuments {
   virtual bool OpenDocumentFile(const std::string& code) = 0;
   virtual bool HasActiveDocument() const = 0;
   virtual void CloseActiveDocument() = 0;
+  // The active book's document; null when none (or when the windows hold
+  // no documents of their own).
+  virtual COrv_TvDocument* ActiveTvDocument() const { return nullptr; }
 };
 
 // What a freshly opened book starts of the play commands, as its start-up
@@ -74,15 +78,6 @@ class StartPlay {
   virtual void RestartPlay() = 0;
 };
 
-// Until book windows exist: every open is refused, and reported on standard
-// error and, in test mode, as an "event open <code>" line of the test log.
-class PendingDocuments : public TalvaneDocuments {
- public:
-  bool OpenDocumentFile(const std::string& code) override;
-  bool HasActiveDocument() const override { return false; }
-  void CloseActiveDocument() override {}
-};
-
 // Appends "event <name> <detail>" to the test-mode log (TALVANE_TEST_LOG),
 // when the program runs in test mode; nothing otherwise.
 void LogTestEvent(const std::string& name, const std::string& detail = {});
@@ -95,7 +90,8 @@ struct FrameServices {
   std::function<bool()> createDdeServer;
   // The client area's picture (bitmap 393).
   std::function<QImage()> backgroundPicture;
-  // Not owned; none: PendingDocuments and no play commands.
+  // Not owned; none: the frame's own book windows (COrv_TvDocumentWindows)
+  // and no play commands.
   TalvaneDocuments* documents = nullptr;
   StartPlay* play = nullptr;
   // What the status bar shows of the active book; none: no book.
@@ -128,6 +124,9 @@ class CMainFrame : public QMainWindow {
   // left alone.
   int OnInterAppMessage(uint64_t wParam, uint16_t atom);
   bool BookJustOpened() const { return bookJustOpened_; }
+  // The document of the active book window; null when none.
+  COrv_TvDocument* GetActiveTvDocument() const { return documents().ActiveTvDocument(); }
+  bool HasActiveTvDocument() const { return GetActiveTvDocument() != nullptr; }
 
   COrv_FrameState& FrameState() { return state_; }
   COrv_CommandTable& Commands() { return commands_; }
@@ -153,12 +152,12 @@ class CMainFrame : public QMainWindow {
   void registerCommands();
   // Every panel button and status pane shows the commands' states now.
   void showCommandStates();
+  TalvaneDocuments& documents() const { return services_.documents ? *services_.documents : *ownDocuments_; }
   // Docks `panel` in a bar of its own; hidden unless frame-state value
   // `shownSetting` is present and not 0.
   QDockWidget* dockPanel(COrv_Panel& panel, int barId, Qt::DockWidgetArea area, int shownSetting);
 
   FrameServices services_;
-  PendingDocuments pendingDocuments_;
   COrv_FrameState state_;
   COrv_CommandTable commands_;
   COrv_MDIClientWnd* client_ = nullptr;
@@ -171,6 +170,9 @@ class CMainFrame : public QMainWindow {
   bool ddeReady_ = false;
   int currentMenu_ = 0;
   bool bookJustOpened_ = false;
+  // Last, so that the books close (and keep the learner's progress) while
+  // the frame's state is still there.
+  std::unique_ptr<TalvaneDocuments> ownDocuments_;
 };
 
 // The client area's picture as this program draws it.

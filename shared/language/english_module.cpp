@@ -211,6 +211,9 @@ const StringEntry kStrings[] = {
     {20261, "The Talvane Library containing the title you are looking for was not found in the directory path where it was originally installed:\n"},
     {20262, "\nPlease try adding the correct current pathname as one of the alternative Talvane pathnames (see the 'Administration tools' section in Preferences) or contact your Talvane Player Administrator."},
     {20263, "Warning: the only datapath which the Talvane Player can access in Windows Vista is the Users\\Public folder (generally c:\\Users\\Public).\n These default parameters cannot be changed."},
+    {20290, "The Talvane file was found but could not be read; it may be damaged:"},
+    {20291, "The text of this Talvane could not be read."},
+    {20292, "These Echomarks of the Talvane could not be loaded: %s.\nThe Talvane opens at Echomark %d."},
     // Why the load switch did not install a file (printed after its name).
     {20340, "the file was not found"},
     {20341, "this is a folder, not a file"},

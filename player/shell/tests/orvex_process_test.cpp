@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QThread>
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -143,6 +144,50 @@ TEST_F(OrvexProcesses, HandOverDuringTheLogInDialogIsOpenedAfterIt) {
 
   ASSERT_TRUE(plat::ipc::requestClose("Kestrelle", 10000));
   EXPECT_EQ(first.finished(), 0);
+}
+
+
+// Whether some event starts with `prefix`.
+bool startsAny(const std::vector<std::string>& events, const std::string& prefix) {
+  for (const std::string& e : events)
+    if (e.rfind(prefix, 0) == 0) return true;
+  return false;
+}
+
+TEST_F(OrvexProcesses, TheBookOfTheCommandLineOpensAsADocument) {
+  const fs::path packet = tvtest::sandbox().base / "hamlet.tpk";
+  ASSERT_TRUE(tvtools::writePacket(packet, installtest::packetSpec("HAMLET")));
+  Orvex install({"-load", QString::fromStdString(packet.string()), "-nostart"}, env);
+  ASSERT_EQ(install.finished(), 0);
+
+  Orvex first({"-tv", "hamlet"}, env);
+  ASSERT_TRUE(waitFor("ready"));
+  EXPECT_TRUE(has("opened HAMLET 1/2"));
+  EXPECT_LT(indexOf("opened HAMLET 1/2"), indexOf("ready"));
+  // A code that is not installed opens nothing, silently.
+  Orvex second({"-tv", "NOBOOK"}, env);
+  EXPECT_EQ(second.finished(), 0);
+  ASSERT_TRUE(waitFor("open NOBOOK"));
+  // The hand-over of an installed book opens it in the first instance,
+  // in place of the one open.
+  Orvex third({"-tv", "HAMLET"}, env);
+  EXPECT_EQ(third.finished(), 0);
+  QElapsedTimer t;
+  t.start();
+  auto opened = [this] {
+    const std::vector<std::string> all = events();
+    return std::count(all.begin(), all.end(), "opened HAMLET 1/2");
+  };
+  while (opened() < 2 && t.elapsed() < 60000) QThread::msleep(20);
+  const std::vector<std::string> e = events();
+  EXPECT_EQ(std::count(e.begin(), e.end(), "opened HAMLET 1/2"), 2);
+  EXPECT_EQ(std::count(e.begin(), e.end(), "closed HAMLET"), 1);
+  EXPECT_FALSE(startsAny(e, "opened NOBOOK"));
+
+  ASSERT_TRUE(plat::ipc::requestClose("Kestrelle", 10000));
+  EXPECT_EQ(first.finished(), 0);
+  const std::vector<std::string> last = events();
+  EXPECT_EQ(std::count(last.begin(), last.end(), "closed HAMLET"), 2);
 }
 
 }  // namespace
