@@ -38,16 +38,19 @@ void relayStep(LbxInstance* inst, HWND hwnd) {
   invalidateStep(inst, hwnd);
 }
 // The row height and average character width follow the list font.
+void measureFont(LbxInstance* inst, HWND hwnd) {
+  pw::HDC dc = pw::GetDC(hwnd);
+  if (!dc) return;
+  pw::HGDIOBJ old = inst->hfont ? pw::SelectObject(dc, inst->hfont) : nullptr;
+  pw::TEXTMETRIC tm;
+  pw::GetTextMetrics(dc, &tm);
+  if (old) pw::SelectObject(dc, old);
+  pw::ReleaseDC(hwnd, dc);
+  if (!(inst->style & LBS_OWNERDRAWFIXED)) inst->rowHeight = tm.tmHeight + tm.tmExternalLeading;
+  inst->columnWidth = tm.tmAveCharWidth;
+}
 void metricsStep(LbxInstance* inst, HWND hwnd) {
-  if (pw::HDC dc = pw::GetDC(hwnd)) {
-    pw::HGDIOBJ old = inst->hfont ? pw::SelectObject(dc, inst->hfont) : nullptr;
-    pw::TEXTMETRIC tm;
-    pw::GetTextMetrics(dc, &tm);
-    if (old) pw::SelectObject(dc, old);
-    pw::ReleaseDC(hwnd, dc);
-    if (!(inst->style & LBS_OWNERDRAWFIXED)) inst->rowHeight = tm.tmHeight + tm.tmExternalLeading;
-    inst->columnWidth = tm.tmAveCharWidth;
-  }
+  measureFont(inst, hwnd);
   relayStep(inst, hwnd);
 }
 
@@ -414,15 +417,7 @@ DispatchResult ListBoxDispatch(LbxInstance* inst, HWND hwnd, UINT msg, WPARAM wP
       return val(pw::MA_ACTIVATE);
     case pw::WM_SETFONT:
       inst->hfont = reinterpret_cast<pw::HFONT>(wParam);
-      if (pw::HDC dc = pw::GetDC(hwnd)) {
-        pw::HGDIOBJ old = inst->hfont ? pw::SelectObject(dc, inst->hfont) : nullptr;
-        pw::TEXTMETRIC tm;
-        pw::GetTextMetrics(dc, &tm);
-        if (old) pw::SelectObject(dc, old);
-        pw::ReleaseDC(hwnd, dc);
-        if (!(inst->style & LBS_OWNERDRAWFIXED)) inst->rowHeight = tm.tmHeight + tm.tmExternalLeading;
-        inst->columnWidth = tm.tmAveCharWidth;
-      }
+      measureFont(inst, hwnd);
       postPending(inst, 0x609);
       if (lParam) redraw(inst, hwnd);
       return val(0);

@@ -344,12 +344,11 @@ void frameFromEntry(const std::uint8_t* in, std::uint8_t* frame) {
   for (int i = 0; i < 4; ++i) putLE(frame + 40 + 2 * i, in[40 + i], 2);
 }
 
-void setting(StateWriter& out, std::vector<std::uint8_t>& data, LbxInstance* inst, int id) {
+void setting(std::vector<std::uint8_t>& data, LbxInstance* inst, int id) {
   std::uint8_t e[kSettingEntry];
   putLE(e, static_cast<std::uint32_t>(id), 2);
   putLE(e + 2, id == kScrollStyleSetting ? inst->scrollStyle : getField(inst, id), 4);
   data.insert(data.end(), e, e + kSettingEntry);
-  (void)out;
 }
 
 }  // namespace
@@ -600,17 +599,17 @@ bool saveState(LbxInstance* inst, StateWriter& out) {
   if (!places.empty()) out.record(kTagPlaces, places.data(), places.size());
 
   std::vector<std::uint8_t> settings;
-  for (int id : kEarlySettings) setting(out, settings, inst, id);
-  for (int id : kListSettings) setting(out, settings, inst, id);
+  for (int id : kEarlySettings) setting(settings, inst, id);
+  for (int id : kListSettings) setting(settings, inst, id);
   const std::uint32_t lineApplyTo = getField(inst, 195);
   for (int k = 0; k < 4; ++k) {
     propertySet(inst, inst->hwnd, 195, k);
-    setting(out, settings, inst, 195);
-    for (int id : kLineFields) setting(out, settings, inst, id);
+    setting(settings, inst, 195);
+    for (int id : kLineFields) setting(settings, inst, id);
   }
   propertySet(inst, inst->hwnd, 195, static_cast<LPARAM>(static_cast<std::int32_t>(lineApplyTo)));
-  setting(out, settings, inst, 195);
-  setting(out, settings, inst, 196);
+  setting(settings, inst, 195);
+  setting(settings, inst, 196);
   out.record(kTagSettings, settings.data(), settings.size());
   if (combo) {
     std::vector<std::uint8_t> data;

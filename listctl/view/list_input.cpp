@@ -202,7 +202,7 @@ void keyboard(LbxInstance* inst, HWND hwnd, unsigned key, unsigned shifts) {
   selectByUser(inst, target, extended(inst) && shift, false, extended(inst) && ctrl);
 }
 
-void typeAhead(LbxInstance* inst, HWND hwnd, char32_t ch) {
+void typeAhead(LbxInstance* inst, HWND, char32_t ch) {
   const int mode = viewValue(inst, kAutoSearch);
   if (mode == 0 || ch < 0x20 || ch == 0x7F || inst->itemCount <= 0) return;
   std::string utf8;
@@ -232,7 +232,6 @@ void typeAhead(LbxInstance* inst, HWND hwnd, char32_t ch) {
   if (found < 0) return;
   if (multiple(inst)) moveCaret(inst, found);
   else selectByUser(inst, found, false, false, false);
-  (void)hwnd;
 }
 
 void button(LbxInstance* inst, HWND hwnd, int which, bool doubleClick, LPARAM point) {
@@ -248,7 +247,6 @@ void button(LbxInstance* inst, HWND hwnd, int which, bool doubleClick, LPARAM po
   if (!doubleClick) {
     const int border = columnBorderAt(inst, g, pt);
     if (border >= 0) {
-      const std::vector<ViewColumn> cols = viewColumns(inst);
       inst->resizeColumn = border;
       inst->resizeStartX = pt.x;
       for (const Span& s : g.columns)

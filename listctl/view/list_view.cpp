@@ -120,25 +120,25 @@ Geometry geometry(LbxInstance* inst) {
 
   // The bars: each one's need depends on the room the other leaves.
   const int modeV = viewValue(inst, kScrollBarV), modeH = viewValue(inst, kScrollBarH);
-  for (int pass = 0; pass < 2; ++pass) {
+  // The rows area and the columns in it for the bars as they stand.
+  auto fitRows = [&] {
     pw::RECT r = g.client;
     r.top = g.rows.top;
     if (g.vBar) r.right = std::max(r.left, r.right - g.barWidth);
     if (g.hBar) r.bottom = std::max(r.top, r.bottom - g.barHeight);
     g.rows = r;
     layoutColumns(inst, &g);
+    return r;
+  };
+  for (int pass = 0; pass < 2; ++pass) {
+    const pw::RECT r = fitRows();
     const int room = static_cast<int>(r.bottom - r.top);
     const bool needV = inst->itemCount > 0 && fitting(inst, inst->itemCount - 1, -1, room, false) < inst->itemCount;
     const bool needH = g.contentWidth > r.right - r.left;
     g.vBar = barShown(inst, pw::WS_VSCROLL, modeV, needV);
     g.hBar = barShown(inst, pw::WS_HSCROLL, modeH, needH);
   }
-  pw::RECT r = g.client;
-  r.top = g.rows.top;
-  if (g.vBar) r.right = std::max(r.left, r.right - g.barWidth);
-  if (g.hBar) r.bottom = std::max(r.top, r.bottom - g.barHeight);
-  g.rows = r;
-  layoutColumns(inst, &g);
+  fitRows();
   return g;
 }
 
@@ -313,7 +313,7 @@ namespace {
 
 class Painter {
  public:
-  Painter(LbxInstance* inst, pw::HDC dc) : inst_(inst), dc_(dc) {}
+  explicit Painter(pw::HDC dc) : dc_(dc) {}
   ~Painter() {
     for (auto& [colour, brush] : brushes_) pw::DeleteObject(brush);
   }
@@ -359,7 +359,6 @@ class Painter {
   pw::HDC dc() const { return dc_; }
 
  private:
-  LbxInstance* inst_;
   pw::HDC dc_;
   std::vector<std::pair<pw::COLORREF, pw::HBRUSH>> brushes_;
 };
@@ -427,7 +426,7 @@ void drawOwnerRow(LbxInstance* inst, pw::HDC dc, int row, const pw::RECT& r) {
 
 void paint(LbxInstance* inst, HWND hwnd, pw::HDC dc) {
   const Geometry g = geometry(inst);
-  Painter p(inst, dc);
+  Painter p(dc);
   const int saved = pw::SaveDC(dc);
   if (inst->hfont) pw::SelectObject(dc, inst->hfont);
   pw::SetBkMode(dc, pw::TRANSPARENT);

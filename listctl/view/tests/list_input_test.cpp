@@ -381,11 +381,13 @@ TEST_F(ListInput, ATextTipAppearsAfterItsDelay) {
   clock_.advance(1);
   pumpMessages();
   ASSERT_EQ(g.tipRequests, 1);
-  EXPECT_EQ(g.lastTip.row, 3);
-  EXPECT_EQ(g.lastTip.column, -1);
+  // The record is packed: its fields are read by value.
+  const int row = g.lastTip.row, column = g.lastTip.column, result = g.lastTip.result, top = g.lastTip.top;
+  EXPECT_EQ(row, 3);
+  EXPECT_EQ(column, -1);
   EXPECT_STREQ(g.lastTip.text, "item 3");
-  EXPECT_EQ(g.lastTip.result, 0);  // "item 3" fits its row
-  EXPECT_EQ(g.lastTip.top, 3 * inst_->rowHeight);
+  EXPECT_EQ(result, 0);  // "item 3" fits its row
+  EXPECT_EQ(top, 3 * inst_->rowHeight);
   auto tip = reinterpret_cast<HWND>(SendMessage(h, lx::kMsgTipQuery1, 0, 0));
   ASSERT_TRUE(IsWindow(tip));
   EXPECT_TRUE(IsWindowVisible(tip));
