@@ -100,13 +100,16 @@ class BuiltInDefaultUserMaker final : public DefaultUserMaker {
     std::string pwd = trimRight(plat::profile::getString(index, kDefaultUser, "pwd", "", 201));
     if (!pwd.empty()) return true;
     const std::string block = encodeCredentialBlock(kDefaultUser, "");
-    int count = plat::profile::getInt(index, kDefaultUser, "Count", 0);
-    plat::profile::Batch batch;
-    batch.writeString(kDefaultUser, "pwd", block).writeString(kDefaultUser, "Count", std::to_string(count + 1));
-    if (batch.apply(index)) return false;
+    // The folder first, the index entry last (its count read under the
+    // index's lock): a crash never leaves a listed user without a folder.
     const std::string folder = dataPath + "/Users/" + kDefaultUser;
     if (!plat::fs::ensureFolder(folder)) return false;
-    return !plat::fs::writeFileAtomic(folder + "/General.ini", "");
+    if (plat::fs::writeFileAtomic(folder + "/General.ini", "")) return false;
+    return !plat::profile::update(index, [&](const plat::profile::Snapshot& current, plat::profile::Batch& batch) {
+      if (!trimRight(current.getString(kDefaultUser, "pwd", "", 201)).empty()) return;
+      const int count = current.getInt(kDefaultUser, "Count", 0);
+      batch.writeString(kDefaultUser, "pwd", block).writeString(kDefaultUser, "Count", std::to_string(count + 1));
+    });
   }
 };
 
