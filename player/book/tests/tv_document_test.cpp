@@ -13,6 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/audio/audio.h"
+#include "platform/audio/dispatcher.h"
+#include "platform/audio/virtual_device.h"
 #include "platform/fs/fault.h"
 #include "platform/profile/profile.h"
 #include "platform/testing/test_env.h"
@@ -862,6 +865,26 @@ TEST_F(WordTyping, TypingTheLastWordLetterByLetterSolves) {
   ASSERT_EQ(doc.SetWordMark(6, COrv_TvDocument::kMarkTyped, 4), 1);
   ASSERT_TRUE(doc.RecheckUserText(true));
   EXPECT_EQ(doc.GetQuoteStatus(0) & COrv_TvDocument::kSolved, COrv_TvDocument::kSolved) << doc.GetUserText();
+}
+
+
+// The shipped sounds: the chime and a learner's file play asynchronously
+// through the audio layer, the beep through the message layer.
+TEST_F(WordTyping, ThePlatformSounds) {
+  plat::audio::ManualDispatcher clock;
+  plat::audio::VirtualBackend backend{clock};
+  plat::audio::ScopedBackend use{backend};
+  const fs::path jingle = tvtest::sandbox().base / "jingle.wav";
+  tvtest::writeFile(jingle, makeWav(300, {}));
+  PlatformDocumentSound sound;
+  EXPECT_TRUE(sound.PlayResource("WAVE_TADA"));
+  EXPECT_TRUE(sound.PlayFile(jingle.string()));
+  EXPECT_FALSE(sound.PlayFile((tvtest::sandbox().base / "gone.wav").string()));
+  const auto calls = backend.calls("PlaySound");
+  ASSERT_EQ(calls.size(), 2u);
+  for (const auto& c : calls) EXPECT_NE(c.args.find("async"), std::string::npos) << c.args;
+  sound.Beep();
+  EXPECT_EQ(boxes.beeps(), (std::vector<std::uint32_t>{plat::ui::MB_ICONEXCLAMATION}));
 }
 
 }  // namespace
