@@ -219,6 +219,12 @@ void CMainFrame::RefreshLanguage() {
   plat::ui::Menu menu;
   audioPanel_.RefreshToolTips(state_.GetInterfaceLanguage());
   secondaryPanel_.RefreshToolTips(state_.GetInterfaceLanguage());
+  // The book windows' index panels speak the new language too.
+  if (client_ != nullptr) {
+    for (QMdiSubWindow* sub : client_->subWindowList())
+      if (auto* child = dynamic_cast<C3WaySplitterFrame*>(sub))
+        child->IndexPanel().RefreshToolTips(state_.GetInterfaceLanguage());
+  }
   if (language.LoadMenu(id, menu, state_.GetInterfaceLanguage())) {
     commands_.FillMenuBar(menuBar(), menu);
     currentMenu_ = id;

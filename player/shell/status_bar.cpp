@@ -169,7 +169,7 @@ void COrv_StatusBar::UpdatePanes() {
   setText(kUser, loggedIn, state_ != nullptr ? state_->GetUserName() : std::string());
   for (int id : {kDifficulty, kCategory, kLanguage}) updateIconPane(id, facts);
   for (std::size_t i = 0; i < kPanes.size(); ++i)
-    labels_[i]->setToolTip(QString::fromStdString(ToolTipText(kPanes[i])));
+    labels_[i]->setToolTip(QString::fromStdString(toolTip(kPanes[i], facts)));
 }
 
 void COrv_StatusBar::SetPaneIcons(int category, int difficulty, int language) {
@@ -184,7 +184,10 @@ void COrv_StatusBar::ClearPaneIcons() {
 }
 
 std::string COrv_StatusBar::ToolTipText(int id) const {
-  const std::optional<COrv_StatusFacts> facts = facts_ ? facts_() : std::nullopt;
+  return toolTip(id, facts_ ? facts_() : std::nullopt);
+}
+
+std::string COrv_StatusBar::toolTip(int id, const std::optional<COrv_StatusFacts>& facts) const {
   if (!facts) return {};
   const int index = state_ != nullptr ? state_->GetInterfaceLanguage() : -1;
   const COrv_Language language(index);

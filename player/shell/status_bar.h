@@ -86,6 +86,7 @@ class COrv_StatusBar : public QStatusBar {
   void updateIconPane(int id, const std::optional<COrv_StatusFacts>& facts);
   void setIcon(int id, int value);
   void setText(int id, bool enabled, const std::string& text);
+  std::string toolTip(int id, const std::optional<COrv_StatusFacts>& facts) const;
   int slot(int id) const;
 
   const COrv_FrameState* state_;

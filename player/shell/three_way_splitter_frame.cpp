@@ -1,12 +1,34 @@
 #include "player/shell/three_way_splitter_frame.h"
 
+#include <QIcon>
 #include <QMdiArea>
+#include <QPainter>
+#include <QPixmap>
 #include <QVBoxLayout>
 
 #include "player/shell/frame_state.h"
 #include "player/shell/panels.h"
 
 namespace {
+
+// The book window's icon: an open book in the window's colours.
+QIcon bookIcon() {
+  QPixmap pixmap(16, 16);
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(QColor(120, 70, 10), 1.2));
+  p.setBrush(QColor(255, 244, 214));
+  p.drawRoundedRect(QRectF(1.5, 3.5, 6, 10), 1.5, 1.5);
+  p.drawRoundedRect(QRectF(8.5, 3.5, 6, 10), 1.5, 1.5);
+  p.setPen(QPen(QColor(180, 40, 20), 1));
+  for (int y : {6, 8, 10}) {
+    p.drawLine(3, y, 6, y);
+    p.drawLine(10, y, 13, y);
+  }
+  return QIcon(pixmap);
+}
+
 COrv_QuoteIndexPanel::StripFactory stripFactoryOf(COrv_ChildViewFactory* factory) {
   if (factory == nullptr) return {};
   return [factory] { return factory->CreateQuoteStrip(); };
@@ -20,6 +42,7 @@ C3WaySplitterFrame::C3WaySplitterFrame(COrv_ChildViewFactory* factory, const COr
   // no minimise box.
   setWindowFlags(kWindowFlags);
   setSystemMenu(nullptr);
+  setWindowIcon(bookIcon());
   setAttribute(Qt::WA_DeleteOnClose, false);
   registerCommands();
 }

@@ -13,11 +13,9 @@
 #include <QResizeEvent>
 #include <QRubberBand>
 #include <QWidget>
-#include <cstring>
+#include <algorithm>
 
-#include "platform/win/gdi.h"
 #include "shared/buttons/button_host.h"
-#include "platform/win/window.h"
 #include "shared/language/orv_language.h"
 
 namespace tv::skin {
@@ -359,4 +357,7 @@ void COrv_SkinFrame::OnLButtonUp(int, int x, int y) {
 void COrv_SkinFrame::OnSize(int sizeType, int, int) {
   if (sizeType == kSizeMinimized || closeHost_ == nullptr) return;
   closeHost_->move(GetCloseButtonRect().topLeft());
+  // Whatever changed the size (a drag, or the owner itself), the corners
+  // are cut at the new size; a mask of the old size would cut the window.
+  ApplyWindowRegion();
 }

@@ -15,10 +15,12 @@
 #include <map>
 #include <set>
 
+#include "platform/testing/test_env.h"
 #include "platform/win/window.h"
 #include "player/shell/main_frame.h"
 #include "player/shell/tests/stand_ins.h"
 #include "player/shell/three_way_splitter_frame.h"
+#include "shared/language/orv_language.h"
 
 using tv::buttons::COrv_ButtonEx;
 
@@ -242,6 +244,28 @@ TEST_F(ButtonStates, BarSettingsShowAndHideAtOnce) {
   delete child;
   frame_->ApplySetting(22, &off);
   EXPECT_EQ(frame_->FrameState().GetInt(22, 9), 0);
+}
+
+TEST_F(ButtonStates, ALanguageChangeReachesTheBookWindowsIndexPanel) {
+  const auto module = tvtest::sandbox().base / "Orv_MLFRE.res";
+  tvtest::writeFile(module, "TVRES 1\nstring 25 Avancer\nstring 3 Lecture\n");
+  tv::language::setModuleLocator([module](std::string_view name) {
+    return name == "Orv_MLFRE.DLL" ? module : std::filesystem::path();
+  });
+  openBook();
+  const auto forward = [this]() -> std::string {
+    COrv_QuoteIndexPanel& panel = frame_->GetActiveChildFrame()->IndexPanel();
+    for (int i = 0; i < static_cast<int>(panel.Rows().size()); ++i)
+      if (panel.Rows()[static_cast<std::size_t>(i)].id == 1014) return panel.Control(i)->ToolTipText();
+    return {};
+  };
+  EXPECT_EQ(forward(), "Scroll forward");
+  frame_->SetInterfaceLanguage(1);
+  EXPECT_EQ(forward(), "Avancer");
+  EXPECT_EQ(button(115)->ToolTipText(), "Lecture");
+  frame_->SetInterfaceLanguage(0);
+  EXPECT_EQ(forward(), "Scroll forward");
+  tv::language::setModuleLocator({});
 }
 
 TEST_F(ButtonStates, MainWindowWithABookOpen) {

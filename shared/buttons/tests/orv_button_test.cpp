@@ -307,3 +307,39 @@ TEST_F(BitmapButton, SimpleButtonTogglesAndResizesToItsBitmap) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every button picture the program names is drawn, at its button's size;
+// the speed button's faces do not look like Play's.
+TEST(ButtonPictures, EveryFaceIsDrawnAndTheSpeedButtonIsNotPlay) {
+  struct Range {
+    int first, last, side;
+  };
+  const Range ranges[] = {{239, 317, 30}, {318, 337, 22}, {339, 358, 30}, {146, 153, 30}, {155, 158, 30}};
+  int drawn = 0;
+  for (const Range& r : ranges) {
+    for (int id = r.first; id <= r.last; ++id) {
+      const QImage image = tv::buttons::LoadResourceImage(id, false);
+      if (image.isNull() || id == 290) continue;
+      ++drawn;
+      EXPECT_EQ(image.size(), QSize(r.side, r.side)) << id;
+    }
+  }
+  // The faces of the two panels, the index panel's scroll buttons and the
+  // browser's bar; 290 (the dialog close button, 11 x 11) is not counted.
+  EXPECT_EQ(drawn, 116);
+  for (int id : {239, 268, 278, 300, 317, 318, 337, 339, 358, 146, 153, 155, 158})
+    EXPECT_FALSE(tv::buttons::LoadResourceImage(id, false).isNull()) << id;
+
+  const QImage play = tv::buttons::LoadResourceImage(278, false);
+  for (int speed : {352, 347, 357}) {
+    const QImage face = tv::buttons::LoadResourceImage(speed, false);
+    int differing = 0;
+    for (int y = 0; y < 30; ++y)
+      for (int x = 0; x < 30; ++x) differing += face.pixel(x, y) != play.pixel(x, y) ? 1 : 0;
+    EXPECT_GT(differing, 60) << speed;
+  }
+}
+
+}  // namespace

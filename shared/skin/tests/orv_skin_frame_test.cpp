@@ -197,6 +197,9 @@ TEST_F(SkinFrame, CloseButtonSendsItsCommandAndFollowsTheWidth) {
   dialog_->resize(260, 120);
   QApplication::processEvents();
   EXPECT_EQ(host->geometry(), QRect(260 - 18, 7, 11, 11));
+  // The corners are cut at the new size, not the first one.
+  EXPECT_TRUE(dialog_->mask().contains(QPoint(240, 110)));
+  EXPECT_FALSE(dialog_->mask().contains(QPoint(259, 119)));
 
   std::vector<int> commands;
   skin().SetCommandHandler([&](int id) { commands.push_back(id); });
