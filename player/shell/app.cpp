@@ -172,7 +172,10 @@ bool COrv_App::InitInstance(const std::vector<std::string>& args) {
   if (!CheckSetup(*setup)) return end(Step::kCheckSetup);
   setup.reset();
 
-  m_frame = std::make_unique<CMainFrame>(m_services.frame);
+  FrameServices frameServices = m_services.frame;
+  // The frame's help commands go to the application's help object.
+  if (frameServices.help == nullptr) frameServices.help = &m_help;
+  m_frame = std::make_unique<CMainFrame>(frameServices);
   if (!m_frame->OnCreate()) return end(Step::kFrame);
   m_frame->Commands().Add(kCmdAbout, [this] { OnAppAbout(); });
   m_frame->setWindowTitle(kFrameTitle);
@@ -180,6 +183,8 @@ bool COrv_App::InitInstance(const std::vector<std::string>& args) {
 
   if (m_cmd.m_bNumber) m_frame->FrameState().SetUserNumber(m_cmd.m_nNumber);
   InitHelp(m_help, kHelpLanguageStored);
+  // The Help button of a message box opens its topic.
+  plat::ui::setHelpHandler([this](uint32_t context) { WinHelp(m_help, context, kHelpContext); });
 
   TestModeLoginPrompt testPrompt;
   LoginDialogPrompt dialogPrompt;
@@ -284,6 +289,7 @@ int COrv_App::ExitInstance() {
     m_hListLibrary = nullptr;
   }
   if (m_step == Step::kNone) return 0;  // not started, or shut down already
+  plat::ui::setHelpHandler({});
   m_help.CloseAll();
   if (m_presence) {
     if (m_presence->isRegistered()) m_presence->unregisterClass();

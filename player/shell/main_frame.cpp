@@ -16,6 +16,9 @@
 #include "platform/ui/message_box.h"
 #include "platform/ui/test_mode.h"
 #include "player/env/environment.h"
+#include "player/env/help.h"
+#include "player/shell/login_dlg.h"
+#include "shared/dde/dde_server.h"
 #include "shared/language/english_module.h"
 #include "shared/language/orv_language.h"
 
@@ -29,6 +32,10 @@ constexpr int kSettingStatusBar = 23;
 constexpr int kSettingAudioPanel = 24;
 constexpr int kSettingSecondaryPanel = 25;
 constexpr int kCmdExit = 57665;
+constexpr int kSettingDataPath = 33;
+constexpr int kSettingCurrentUser = 35;
+// The DDE server's name: the application's.
+constexpr const char* kDdeServiceName = "Orvex";
 }  // namespace
 
 void LogTestEvent(const std::string& name, const std::string& detail) {
@@ -120,8 +127,15 @@ CMainFrame::CMainFrame(FrameServices services) : services_(std::move(services)) 
   tv::language::setFrameState(&state_);
   // The DDE server of the grammar-browser link; without it the frame
   // works on, without the browser.
-  ddeReady_ = services_.createDdeServer ? services_.createDdeServer() : true;
+  ddeReady_ = InitDDE();
   if (!ddeReady_) plat::ui::AppMessageBox("Failed to initialize DDE client", plat::ui::MB_OK);
+  GrammarDdeClient* dde = services_.grammarDde;
+  if (dde == nullptr && ddeServer_) {
+    ownDde_ = std::make_unique<ServerDdeClient>(*ddeServer_);
+    dde = ownDde_.get();
+  }
+  grammar_ = std::make_unique<COrv_GrammarLink>(services_.grammarBrowser ? *services_.grammarBrowser : ownBrowser_,
+                                                dde, [this] { return state_.GetInterfaceLanguage(); });
   delayMs_ = state_.GetInt(kSettingPlayWait) * 1000;
 
   const QRect screen = services_.screen ? services_.screen()
@@ -182,8 +196,23 @@ QDockWidget* CMainFrame::dockPanel(COrv_Panel& panel, int barId, Qt::DockWidgetA
   return dock;
 }
 
+bool CMainFrame::InitDDE() {
+  if (services_.createDdeServer) return services_.createDdeServer();
+  auto server = std::make_unique<CDDEServer>();
+  if (!server->Create(kDdeServiceName)) return false;
+  ddeServer_ = std::move(server);
+  return true;
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  grammar_->CloseGrammarBrowser();
+  if (services_.play != nullptr) services_.play->StopAll();
+  QMainWindow::closeEvent(event);
+}
+
 void CMainFrame::registerCommands() {
   commands_.Add(kCmdExit, [this] { close(); });
+  registerFrameCommands();
 }
 
 void CMainFrame::RefreshLanguage() {
@@ -206,6 +235,14 @@ void CMainFrame::SetInterfaceLanguage(int index) {
 
 void CMainFrame::ApplySetting(int n, const void* value) {
   state_.SetValue(n, value);
+  if (n == kSettingDataPath || n == kSettingCurrentUser) {
+    // A new data path or user: the learner logs in again, starting from
+    // no user.
+    orv::shell::LoginDialogPrompt dialog;
+    orv::shell::LoginPrompt& prompt = services_.login ? *services_.login : dialog;
+    state_.SetUserName(prompt.Run());
+    return;
+  }
   if (value == nullptr) return;
   const int32_t v = *static_cast<const int32_t*>(value);
   switch (n) {
