@@ -33,6 +33,9 @@ constexpr int kSettingAudioPanel = 24;
 constexpr int kSettingSecondaryPanel = 25;
 constexpr int kCmdExit = 57665;
 constexpr int kSettingDataPath = 33;
+// The book panes a new interface language redraws (so-far, scratch pad and
+// book text).
+constexpr unsigned kRefreshLanguageViews = 14;
 constexpr int kSettingCurrentUser = 35;
 // The DDE server's name: the application's.
 constexpr const char* kDdeServiceName = "Orvex";
@@ -148,6 +151,9 @@ CMainFrame::CMainFrame(FrameServices services) : services_(std::move(services)) 
 }
 
 CMainFrame::~CMainFrame() {
+  // A frame that goes without being closed (the program ends on a signal)
+  // still takes the grammar browser with it.
+  if (!closed_) grammar_->CloseGrammarBrowser();
   // The docks hold the panels' windows: they go before the panels do.
   delete audioDock_;
   delete secondaryDock_;
@@ -205,6 +211,7 @@ bool CMainFrame::InitDDE() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+  closed_ = true;
   grammar_->CloseGrammarBrowser();
   if (services_.play != nullptr) services_.play->StopAll();
   QMainWindow::closeEvent(event);
@@ -226,6 +233,10 @@ void CMainFrame::RefreshLanguage() {
     commands_.FillMenuBar(menuBar(), menu);
     currentMenu_ = id;
   }
+  if (HasActiveTvDocument()) Documents().RefreshViews(kRefreshLanguageViews);
+  // A running grammar browser follows the interface language.
+  if (grammar_->IsGrammarBrowserRunning())
+    grammar_->SendGrammarLanguage(static_cast<unsigned>(std::max(0, state_.GetInterfaceLanguage())));
 }
 
 void CMainFrame::SetInterfaceLanguage(int index) {

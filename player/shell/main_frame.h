@@ -317,6 +317,7 @@ class CMainFrame : public QMainWindow {
   std::unique_ptr<COrv_GrammarLink> grammar_;
   std::unique_ptr<COrv_HtmlHelp> ownHelp_;
   bool contextHelp_ = false;
+  bool closed_ = false;
   COrv_FrameState state_;
   COrv_CommandTable commands_;
   COrv_MDIClientWnd* client_ = nullptr;

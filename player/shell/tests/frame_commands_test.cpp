@@ -521,12 +521,36 @@ TEST_F(FrameCommands, GrammarKeysGoToMenuAndClose) {
   EXPECT_TRUE(f->GoToGrammar(CMainFrame::kGoToCurrentPage));
   EXPECT_EQ(browser.calls, (Calls{"GrammarPage", "activate", "activate"}));
 
+  // A new interface language goes to the running browser.
+  browser.calls.clear();
+  f->SetInterfaceLanguage(2);
+  EXPECT_EQ(browser.calls, Calls{"ChangeGUILang"});
+
   browser.calls.clear();
   book.calls.clear();
   f->show();
   f->close();
   EXPECT_EQ(browser.calls, Calls{"close"});
   EXPECT_EQ(book.calls, Calls{"stop"});
+  f.reset();
+  EXPECT_EQ(browser.calls, Calls{"close"});  // closed once
+
+  // A frame that goes without a close (the program ends on a signal) still
+  // closes the browser.
+  browser.running = true;
+  browser.calls.clear();
+  std::make_unique<CMainFrame>(s).reset();
+  EXPECT_EQ(browser.calls, Calls{"close"});
+}
+
+TEST_F(FrameCommands, ANewLanguageRedrawsTheBookPanes) {
+  book.calls.clear();
+  frame->SetInterfaceLanguage(1);
+  EXPECT_EQ(book.calls, Calls{"refresh 14"});
+}
+
+TEST_F(FrameCommands, MenuEntriesWithoutAHandlerStayGreyed) {
+  for (int id : {32803, 32804, 32805, 32808, 32811, 32812}) EXPECT_FALSE(state(id).enabled) << id;
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "platform/testing/test_env.h"
 #include "platform/ui/recording_sink.h"
+#include "shared/dde/dde_server.h"
 #include "shared/language/orv_language.h"
 
 namespace {
@@ -68,6 +69,30 @@ TEST(MainFrame, FailedDdeServerIsReportedAndTheFrameGoesOn) {
   ASSERT_EQ(sink.boxes().size(), 1u);
   EXPECT_EQ(sink.last().request.text, "Failed to initialize DDE client");
   EXPECT_FALSE(frame.HasDdeServer());
+  EXPECT_TRUE(frame.OnCreate());
+}
+
+TEST(MainFrame, MakesItsOwnDdeServerAndGoesOnWithoutOne) {
+  plat::ui::RecordingSink sink;
+  plat::ui::ScopedSink scoped(sink);
+  FrameServices s = servicesOn(QRect(0, 0, 1024, 768));
+  s.createDdeServer = nullptr;  // the real server, as the program makes it
+  {
+    CMainFrame frame(s);
+    EXPECT_TRUE(frame.HasDdeServer());
+    ASSERT_NE(CDDEServer::Current(), nullptr);
+    EXPECT_EQ(CDDEServer::Current()->GetServiceName(), "Orvex");
+  }
+  EXPECT_EQ(CDDEServer::Current(), nullptr);
+  EXPECT_TRUE(sink.boxes().empty());
+
+  // A process holds one server: a frame beside another server has none.
+  CDDEServer other;
+  ASSERT_TRUE(other.Create("Elsewhere"));
+  CMainFrame frame(s);
+  EXPECT_FALSE(frame.HasDdeServer());
+  ASSERT_EQ(sink.boxes().size(), 1u);
+  EXPECT_EQ(sink.last().request.text, "Failed to initialize DDE client");
   EXPECT_TRUE(frame.OnCreate());
 }
 
