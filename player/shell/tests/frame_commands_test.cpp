@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDockWidget>
+#include <QMenu>
 #include <QStatusBar>
 #include <QTest>
 
@@ -450,6 +451,18 @@ TEST_F(FrameCommands, HelpMenuAndF1OpenTheirPages) {
   viewer.clear();
   commands().Execute(57670);
   EXPECT_EQ(lastHelp(), "contents ");
+
+  // F1 on a highlighted menu entry: that entry's topic.
+  QAction* install = commands().ActionFor(32814);
+  ASSERT_NE(install, nullptr);
+  auto* fileMenu = qobject_cast<QMenu*>(install->parent());
+  ASSERT_NE(fileMenu, nullptr);
+  fileMenu->popup(QPoint(10, 10));
+  fileMenu->setActiveAction(install);
+  viewer.clear();
+  QTest::keyClick(fileMenu, Qt::Key_F1);
+  EXPECT_EQ(lastHelp(), "topic installtv.htm");
+  fileMenu->hide();
 
   // Shift+F1, then a click on a button: its topic, and the mode ends.
   const plat::win::RECT r = frame->AudioPanel().GetButtonRect(120);
