@@ -127,7 +127,7 @@ GrammarBrowserHost::Wait SystemGrammarBrowser::WaitUntilReady(int timeoutMs) {
     // The browser takes its class a moment after it starts; it is ready
     // once it answers the wait with "ready".
     if (plat::ipc::findClass(COrv_GrammarLink::kWindowClass) &&
-        plat::ipc::waitForReady(COrv_GrammarLink::kWindowClass, 50) == plat::ipc::WAIT_OBJECT_0)
+        plat::ipc::waitForReady(COrv_GrammarLink::kWindowClass, 250) == plat::ipc::WAIT_OBJECT_0)
       return Wait::Ready;
     if (pid_ > 0 && ::kill(static_cast<pid_t>(pid_), 0) != 0 && errno == ESRCH) return Wait::Ended;
     if (clock.elapsed() >= timeoutMs) return Wait::TimedOut;

@@ -270,4 +270,18 @@ TEST_F(OrvexWithBrowser, ABrowserThatNeverAnswersIsToldAndThePlayerGoesOn) {
   if (!pid.empty()) ::kill(std::stoi(pid), SIGKILL);
 }
 
+TEST_F(OrvexWithBrowser, ABrowserThatEndsWithItsOwnMessageGetsNoSecondOne) {
+  // Without its index page the browser tells the learner and ends.
+  fs::remove(pages.gramm / "0000.cht");
+  Orvex player({}, env);
+  ASSERT_TRUE(waitFor("ready"));
+  ASSERT_TRUE(command(229));
+  ASSERT_TRUE(waitFor("command 229 done"));
+  EXPECT_EQ(boxes(), (std::vector<std::string>{"I can't copy the file into Temp dir",
+                                               "An error occured copying the Index"}));
+  EXPECT_FALSE(plat::ipc::findClass("ClsBrindle"));
+  ASSERT_TRUE(plat::ipc::requestClose("Kestrelle", 10000));
+  EXPECT_EQ(player.finished(), 0);
+}
+
 }  // namespace
