@@ -33,10 +33,10 @@ constexpr int kSettingAudioPanel = 24;
 constexpr int kSettingSecondaryPanel = 25;
 constexpr int kCmdExit = 57665;
 constexpr int kSettingDataPath = 33;
+constexpr int kSettingCurrentUser = 35;
 // The book panes a new interface language redraws (so-far, scratch pad and
 // book text).
 constexpr unsigned kRefreshLanguageViews = 14;
-constexpr int kSettingCurrentUser = 35;
 // The DDE server's name: the application's.
 constexpr const char* kDdeServiceName = "Orvex";
 }  // namespace
