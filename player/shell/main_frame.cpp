@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDockWidget>
 #include <QGuiApplication>
+#include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QPainter>
 #include <QScreen>
@@ -170,6 +171,9 @@ bool CMainFrame::OnCreate() {
   statusBar()->setVisible(state_.GetInt(kSettingStatusBar) != 0);
   client_ = new COrv_MDIClientWnd(this);
   setCentralWidget(client_);
+  // The document menu while a book window is active, the main menu when
+  // none is.
+  connect(client_, &QMdiArea::subWindowActivated, this, [this] { updateMenu(false); });
   client_->SetBackground(COrv_MDIClientWnd::kCentred, QColor::fromRgb(kBackground),
                          services_.backgroundPicture ? services_.backgroundPicture() : DefaultBackgroundPicture());
   commands_.InstallShortcuts(this, *COrv_Language::GetAccelerators(tv::language::kAcceleratorTable));
@@ -222,17 +226,22 @@ void CMainFrame::registerCommands() {
   registerFrameCommands();
 }
 
-void CMainFrame::RefreshLanguage() {
-  const COrv_Language language(state_.GetInterfaceLanguage());
+void CMainFrame::updateMenu(bool reload) {
   const bool bookOpen = client_ != nullptr && client_->activeSubWindow() != nullptr;
   const int id = bookOpen ? tv::language::kMenuBook : tv::language::kMenuNoBook;
+  if (!reload && id == currentMenu_) return;
+  const COrv_Language language(state_.GetInterfaceLanguage());
   plat::ui::Menu menu;
-  audioPanel_.RefreshToolTips(state_.GetInterfaceLanguage());
-  secondaryPanel_.RefreshToolTips(state_.GetInterfaceLanguage());
   if (language.LoadMenu(id, menu, state_.GetInterfaceLanguage())) {
     commands_.FillMenuBar(menuBar(), menu);
     currentMenu_ = id;
   }
+}
+
+void CMainFrame::RefreshLanguage() {
+  audioPanel_.RefreshToolTips(state_.GetInterfaceLanguage());
+  secondaryPanel_.RefreshToolTips(state_.GetInterfaceLanguage());
+  updateMenu(true);
   if (HasActiveTvDocument()) Documents().RefreshViews(kRefreshLanguageViews);
   // A running grammar browser follows the interface language.
   if (grammar_->IsGrammarBrowserRunning())

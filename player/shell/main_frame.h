@@ -296,6 +296,9 @@ class CMainFrame : public QMainWindow {
   void registerTextCommands();
   void registerViewCommands();
   void registerFileAndHelpCommands();
+  // Puts the menu of the active window's kind in the bar (reload: also
+  // when it is there already, in the current language).
+  void updateMenu(bool reload);
   // Creates the DDE server under the application's name.
   bool InitDDE();
   bool withBook() const { return HasActiveTvDocument(); }

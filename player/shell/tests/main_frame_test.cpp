@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QStatusBar>
 
@@ -122,6 +123,19 @@ TEST(MainFrame, NoBookMenuAndRefreshLanguage) {
   frame.SetInterfaceLanguage(0);
   EXPECT_EQ(captions(), (QStringList{"&File", "&Help"}));
   tv::language::setModuleLocator({});
+
+  // A book window brings the document menu; when the last one goes, the
+  // main menu is back.
+  frame.show();
+  auto* child = frame.Client()->addSubWindow(new QWidget);
+  child->show();
+  frame.Client()->setActiveSubWindow(child);
+  EXPECT_EQ(frame.CurrentMenuId(), 130);
+  EXPECT_EQ(captions(), (QStringList{"&File", "&Text", "T&ools", "&Audio", "&Help"}));
+  child->close();
+  delete child;
+  QApplication::processEvents();
+  EXPECT_EQ(frame.CurrentMenuId(), 128);
 }
 
 // The client area at 200 x 100 with a 30 x 20 blue picture.
