@@ -19,6 +19,7 @@
 #include "platform/ui/recording_sink.h"
 #include "player/env/environment.h"
 #include "player/env/help.h"
+#include "player/shell/app_help.h"
 #include "player/shell/login_dlg.h"
 #include "player/shell/main_frame.h"
 
@@ -425,28 +426,27 @@ TEST_F(FrameCommands, HelpMenuAndF1OpenTheirPages) {
   frame->SecondaryDock()->show();
   frame->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
-  struct Button {
-    COrv_Panel* panel;
-    QDockWidget* dock;
-    int id;
-    std::string topic;
-  };
-  const Button buttons[] = {
-      {&frame->AudioPanel(), frame->AudioDock(), 119, "speechview.htm"},
-      {&frame->AudioPanel(), frame->AudioDock(), 193, "recording.htm"},
-      {&frame->SecondaryPanel(), frame->SecondaryDock(), 126, "volume.htm"},
-      {&frame->SecondaryPanel(), frame->SecondaryDock(), 125, "changephrase.htm"},
-  };
+  // Every button of both panels, with the page the topic table gives it
+  // (the contents for a button without a topic).
+  const std::pair<COrv_Panel*, QDockWidget*> panels[] = {{&frame->AudioPanel(), frame->AudioDock()},
+                                                         {&frame->SecondaryPanel(), frame->SecondaryDock()}};
   QApplication::processEvents();
-  for (const Button& b : buttons) {
-    const plat::win::RECT r = b.panel->GetButtonRect(b.id);
-    const QPoint at = b.dock->widget()->mapToGlobal(QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
-    EXPECT_EQ(frame->HelpContextAt(at), 0x10000u + static_cast<unsigned>(b.id)) << b.id;
-    QCursor::setPos(at);
-    viewer.clear();
-    commands().Execute(57670);
-    EXPECT_EQ(lastHelp(), "topic " + b.topic) << b.id;
+  int buttons = 0;
+  for (const auto& [panel, dock] : panels) {
+    for (const COrv_PanelRow& row : panel->Rows()) {
+      if (row.kind != COrv_PanelRow::kButton) continue;
+      ++buttons;
+      const plat::win::RECT r = panel->GetButtonRect(row.id);
+      const QPoint at = dock->widget()->mapToGlobal(QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
+      EXPECT_EQ(frame->HelpContextAt(at), 0x10000u + static_cast<unsigned>(row.id)) << row.id;
+      QCursor::setPos(at);
+      viewer.clear();
+      commands().Execute(57670);
+      const std::string_view topic = orv::shell::HelpTopicForId(static_cast<std::uint32_t>(row.id));
+      EXPECT_EQ(lastHelp(), topic.empty() ? "contents " : "topic " + std::string(topic)) << row.id;
+    }
   }
+  EXPECT_EQ(buttons, 24);
   QCursor::setPos(frame->Client()->mapToGlobal(QPoint(100, 100)));
   viewer.clear();
   commands().Execute(57670);
