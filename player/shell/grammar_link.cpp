@@ -43,11 +43,18 @@ bool COrv_GrammarLink::StartGrammarBrowser() {
     plat::ui::AppMessageBox(lang.LoadString(kStrNoBrowser), plat::ui::MB_OK);
     return false;
   }
+  // While the started browser is awaited, the event loop runs: a request
+  // that arrives meanwhile (from another program) must not start a second
+  // one.
+  if (starting_) return false;
   if (const std::optional<std::string> failure = host_.Start(program)) {
     plat::ui::MessageBox(*failure, kStartErrorCaption, plat::ui::MB_ICONINFORMATION);
     return false;
   }
-  switch (host_.WaitUntilReady(readyTimeoutMs_)) {
+  starting_ = true;
+  const GrammarBrowserHost::Wait wait = host_.WaitUntilReady(readyTimeoutMs_);
+  starting_ = false;
+  switch (wait) {
     case GrammarBrowserHost::Wait::Ready:
       break;
     case GrammarBrowserHost::Wait::Ended:

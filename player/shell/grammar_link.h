@@ -102,6 +102,7 @@ class COrv_GrammarLink : public orv::GrammarPageHost {
   GrammarDdeClient* dde_;
   std::function<int()> interfaceLanguage_;
   int readyTimeoutMs_ = kReadyTimeoutMs;
+  bool starting_ = false;
 };
 
 // The real system side: the class presence of the platform layer and a

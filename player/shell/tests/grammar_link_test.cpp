@@ -33,8 +33,10 @@ struct ScriptedBrowser : GrammarBrowserHost, GrammarDdeClient {
     calls.push_back("start " + program.filename().string());
     return startFailure;
   }
+  std::function<void()> whileWaiting;
   Wait WaitUntilReady(int) override {
     calls.push_back("wait");
+    if (whileWaiting) whileWaiting();
     if (wait == Wait::Ready) running = true;
     return wait;
   }
@@ -139,6 +141,13 @@ TEST_F(GrammarLinkTest, EachFailureEndsTheRequestWithItsMessage) {
       EXPECT_EQ(sink.last().request.icon, plat::ui::Icon::Information);
     }
   }
+}
+
+TEST_F(GrammarLinkTest, ARequestWhileTheBrowserStartsStartsNoSecondOne) {
+  browser.whileWaiting = [this] { EXPECT_FALSE(link.SendGrammarPage("/p.htm")); };
+  EXPECT_TRUE(link.SendGrammarPage(index));
+  EXPECT_EQ(browser.calls, (std::vector<std::string>{"start brindle", "wait", "exec Brindle ChangeGUILang 3",
+                                                      "exec Brindle GrammarPage " + index, "activate"}));
 }
 
 TEST_F(GrammarLinkTest, WithoutDdeNothingIsDelivered) {
