@@ -8,11 +8,14 @@
 #include <QTimer>
 #include <QToolBar>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <cstring>
 #include <functional>
 
 #include "grammar/brindle_browse.h"
 #include "platform/ui/message_box.h"
+#include "platform/ui/test_mode.h"
 #include "shared/language/orv_language.h"
 
 namespace {
@@ -239,14 +242,38 @@ bool CMainFrame::OnCreate(const char* service) {
   return true;
 }
 
+namespace {
+// In test mode, what the browser shows goes to the shared test log, so that
+// tests of the player and the browser together can follow it.
+void logShown(const std::string& what, const std::string& detail) {
+  if (!plat::ui::testMode()) return;
+  const char* log = std::getenv(plat::ui::kTestLogVariable);
+  if (log == nullptr || *log == '\0') return;
+  std::string line = "event\tbrowser " + what + "\t";
+  for (char c : detail) line += (c == '\t' || c == '\n' || c == '\r') ? ' ' : c;
+  plat::ui::appendTestLogLine(log, line + "\n");
+}
+}  // namespace
+
 void CMainFrame::ShowPage(const std::string& page) {
-  QTimer::singleShot(0, this, [this, page] { m_pView->Navigate(page); });
+  QTimer::singleShot(0, this, [this, page] {
+    m_pView->Navigate(page);
+    logShown("page", std::filesystem::path(page).filename().string());
+  });
 }
 
 void CMainFrame::SetLanguage(unsigned index) {
   m_nLanguage = index;
   setWindowTitle(languageString(IDS_TITLE, index));
   if (m_pBar != nullptr) m_pBar->LoadTooltips(index);
+  if (plat::ui::testMode()) {
+    std::string shown = windowTitle().toStdString();
+    for (const CBrindleButtonBar::Row& row : CBrindleButtonBar::kTable) {
+      if (row.kind != 1 || m_pBar == nullptr || m_pBar->Button(row.command) == nullptr) continue;
+      shown += "|" + m_pBar->Button(row.command)->toolTip().toStdString();
+    }
+    logShown("language", std::to_string(index) + " " + shown);
+  }
 }
 
 void CMainFrame::OnCommand(int id) {

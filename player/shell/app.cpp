@@ -43,6 +43,9 @@ constexpr const char* kFrameTitle = "Talvane Player";
 // closes as the anonymous user. Its opening and closing are logged, so that
 // tests can act while it is up.
 constexpr const char* kLoginReleaseVariable = "TALVANE_TEST_LOGIN_RELEASE";
+// In test mode, how long a started grammar browser has to announce itself
+// (milliseconds), so that tests of a browser that never answers end soon.
+constexpr const char* kBrowserWaitVariable = "TALVANE_TEST_BROWSER_WAIT_MS";
 
 class TestModeLoginPrompt : public LoginPrompt {
  public:
@@ -172,14 +175,21 @@ bool COrv_App::InitInstance(const std::vector<std::string>& args) {
   if (!CheckSetup(*setup)) return end(Step::kCheckSetup);
   setup.reset();
 
-  m_frame = std::make_unique<CMainFrame>(m_services.frame);
+  FrameServices frameServices = m_services.frame;
+  // The frame's help commands go to the application's help object.
+  if (frameServices.help == nullptr) frameServices.help = &m_help;
+  m_frame = std::make_unique<CMainFrame>(frameServices);
   if (!m_frame->OnCreate()) return end(Step::kFrame);
   m_frame->Commands().Add(kCmdAbout, [this] { OnAppAbout(); });
   m_frame->setWindowTitle(kFrameTitle);
+  if (const char* wait = std::getenv(kBrowserWaitVariable); plat::ui::testMode() && wait != nullptr)
+    m_frame->GrammarLink().SetReadyTimeout(std::atoi(wait));
   if (m_services.showFrame) m_frame->show();
 
   if (m_cmd.m_bNumber) m_frame->FrameState().SetUserNumber(m_cmd.m_nNumber);
   InitHelp(m_help, kHelpLanguageStored);
+  // The Help button of a message box opens its topic.
+  plat::ui::setHelpHandler([this](uint32_t context) { WinHelp(m_help, context, kHelpContext); });
 
   TestModeLoginPrompt testPrompt;
   LoginDialogPrompt dialogPrompt;
@@ -235,6 +245,7 @@ bool COrv_App::prepareDataPath() {
 
 int COrv_App::RegisterFrameClass() {
   m_nInterAppMessage = plat::ipc::RegisterWindowMessage(kInterAppMessage);
+  if (plat::ui::testMode()) m_nTestCommandMessage = plat::ipc::RegisterWindowMessage(kTestCommandMessage);
   m_presence = std::make_unique<plat::ipc::ClassPresence>(kFrameClass, this);
   switch (m_presence->registerClass()) {
     case plat::ipc::ClassPresence::Result::First:
@@ -284,6 +295,7 @@ int COrv_App::ExitInstance() {
     m_hListLibrary = nullptr;
   }
   if (m_step == Step::kNone) return 0;  // not started, or shut down already
+  plat::ui::setHelpHandler({});
   m_help.CloseAll();
   if (m_presence) {
     if (m_presence->isRegistered()) m_presence->unregisterClass();
@@ -310,6 +322,18 @@ void COrv_App::onClose() {
 }
 
 void COrv_App::onMessage(plat::ipc::UINT message, uint64_t wParam, plat::ipc::ATOM atom) {
+  if (m_nTestCommandMessage != 0 && message == m_nTestCommandMessage && m_frame) {
+    if (wParam != 0) {
+      LogTestEvent("command", std::to_string(wParam) + (m_frame->Commands().Execute(static_cast<int>(wParam))
+                                                            ? " done"
+                                                            : " refused"));
+    } else if (atom != 0) {
+      const std::string page = plat::ipc::globalAtomText(atom);
+      LogTestEvent("grammar page", m_frame->GrammarLink().SendGrammarPage(page) ? "delivered" : "refused");
+    }
+    if (atom != 0) plat::ipc::GlobalDeleteAtom(atom);
+    return;
+  }
   if (message != m_nInterAppMessage || !m_frame) {
     if (atom != 0) plat::ipc::GlobalDeleteAtom(atom);
     return;

@@ -40,6 +40,11 @@ class LoginPrompt;
 
 inline constexpr const char* kFrameClass = "Kestrelle";
 inline constexpr const char* kInterAppMessage = "Orvex_PRIVATEMSG_INTERAPP";
+// In test mode only: another program runs a command of the main window
+// (wParam: its id), as the learner's key or click would; wParam 0 with an
+// atom asks for the grammar page the atom names, as a word's grammar link
+// does.
+inline constexpr const char* kTestCommandMessage = "Orvex_TEST_COMMAND";
 // The one-time start-up entry that the first start removes from the user's
 // autostart folder.
 inline constexpr const char* kStartupShortcut = "Talvane Player first start.desktop";
@@ -160,6 +165,7 @@ class COrv_App : public plat::ipc::PresenceHandler {
   bool m_bMarked = false;
   Step m_step = Step::kNone;
   plat::ipc::UINT m_nInterAppMessage = 0;
+  plat::ipc::UINT m_nTestCommandMessage = 0;
 };
 
 }  // namespace orv::shell

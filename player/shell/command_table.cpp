@@ -1,6 +1,7 @@
 #include "player/shell/command_table.h"
 
 #include <QAction>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
@@ -77,8 +78,34 @@ void COrv_CommandTable::FillMenuBar(QMenuBar* bar, const plat::ui::Menu& menu) {
   UpdateActions();
 }
 
+namespace {
+// F1 inside an open menu: an open popup takes the keys, so the window's
+// shortcut never sees them.
+class MenuHelpFilter : public QObject {
+ public:
+  MenuHelpFilter(QMenu* menu, std::function<void(const QAction*)> onHelp) : QObject(menu), onHelp_(std::move(onHelp)) {
+    menu->installEventFilter(this);
+  }
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::KeyPress || static_cast<QKeyEvent*>(event)->key() != Qt::Key_F1) return false;
+    auto* menu = static_cast<QMenu*>(watched);
+    const QAction* action = menu->activeAction();
+    if (action == nullptr || action->menu() != nullptr) return false;
+    onHelp_(action);
+    return true;
+  }
+
+ private:
+  std::function<void(const QAction*)> onHelp_;
+};
+}  // namespace
+
 void COrv_CommandTable::fillMenu(QMenu* menu, const std::vector<plat::ui::MenuItem>& items) {
   QObject::connect(menu, &QMenu::aboutToShow, menu, [this] { UpdateActions(); });
+  new MenuHelpFilter(menu, [this](const QAction* action) {
+    const int id = IdOf(action);
+    if (id != 0 && menuHelp_) menuHelp_(id);
+  });
   for (const plat::ui::MenuItem& item : items) {
     switch (item.kind) {
       case plat::ui::MenuItem::Kind::Separator:
@@ -114,6 +141,14 @@ QAction* COrv_CommandTable::ActionFor(int id) const {
     if (actionId == id) return action;
   }
   return nullptr;
+}
+
+int COrv_CommandTable::IdOf(const QAction* action) const {
+  if (action == nullptr) return 0;
+  for (const auto& [id, a] : actions_) {
+    if (a == action) return id;
+  }
+  return 0;
 }
 
 void COrv_CommandTable::InstallShortcuts(QWidget* window, const std::vector<plat::ui::Accelerator>& table) {

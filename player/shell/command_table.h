@@ -56,6 +56,10 @@ class COrv_CommandTable {
   void UpdateActions();
   // The action built for a command id (the first one), or null.
   QAction* ActionFor(int id) const;
+  // The command id of an action built from the model; 0 for any other.
+  int IdOf(const QAction* action) const;
+  // What F1 on a highlighted menu entry does: called with the entry's id.
+  void SetMenuHelp(std::function<void(int id)> onHelp) { menuHelp_ = std::move(onHelp); }
 
   // One QShortcut per accelerator on `window`, replacing earlier ones.
   void InstallShortcuts(QWidget* window, const std::vector<plat::ui::Accelerator>& table);
@@ -75,4 +79,5 @@ class COrv_CommandTable {
   bool notifyAgain_ = false;
   std::vector<std::pair<int, QAction*>> actions_;
   std::vector<QShortcut*> shortcuts_;
+  std::function<void(int id)> menuHelp_;
 };

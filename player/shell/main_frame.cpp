@@ -1,5 +1,7 @@
 #include "player/shell/main_frame.h"
 
+#include "player/shell/document_commands.h"
+
 #include "player/shell/tv_document_windows.h"
 
 #include <algorithm>
@@ -9,6 +11,7 @@
 #include <QApplication>
 #include <QDockWidget>
 #include <QGuiApplication>
+#include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QPainter>
 #include <QScreen>
@@ -19,6 +22,9 @@
 #include "platform/ui/test_mode.h"
 #include "player/env/environment.h"
 #include "player/shell/three_way_splitter_frame.h"
+#include "player/env/help.h"
+#include "player/shell/login_dlg.h"
+#include "shared/dde/dde_server.h"
 #include "shared/language/english_module.h"
 #include "shared/language/orv_language.h"
 
@@ -33,6 +39,13 @@ constexpr int kSettingStatusBar = 23;
 constexpr int kSettingAudioPanel = 24;
 constexpr int kSettingSecondaryPanel = 25;
 constexpr int kCmdExit = 57665;
+constexpr int kSettingDataPath = 33;
+constexpr int kSettingCurrentUser = 35;
+// The book panes a new interface language redraws (so-far, scratch pad and
+// book text).
+constexpr unsigned kRefreshLanguageViews = 14;
+// The DDE server's name: the application's.
+constexpr const char* kDdeServiceName = "Orvex";
 }  // namespace
 
 void LogTestEvent(const std::string& name, const std::string& detail) {
@@ -118,8 +131,15 @@ CMainFrame::CMainFrame(FrameServices services) : services_(std::move(services)) 
   tv::language::setFrameState(&state_);
   // The DDE server of the grammar-browser link; without it the frame
   // works on, without the browser.
-  ddeReady_ = services_.createDdeServer ? services_.createDdeServer() : true;
+  ddeReady_ = InitDDE();
   if (!ddeReady_) plat::ui::AppMessageBox("Failed to initialize DDE client", plat::ui::MB_OK);
+  GrammarDdeClient* dde = services_.grammarDde;
+  if (dde == nullptr && ddeServer_) {
+    ownDde_ = std::make_unique<ServerDdeClient>(*ddeServer_);
+    dde = ownDde_.get();
+  }
+  grammar_ = std::make_unique<COrv_GrammarLink>(services_.grammarBrowser ? *services_.grammarBrowser : ownBrowser_,
+                                                dde, [this] { return state_.GetInterfaceLanguage(); });
   delayMs_ = state_.GetInt(kSettingPlayWait) * 1000;
 
   const QRect screen = services_.screen ? services_.screen()
@@ -129,13 +149,22 @@ CMainFrame::CMainFrame(FrameServices services) : services_(std::move(services)) 
   setMinimumSize(kWidth, kHeight);
   setGeometry(InitialGeometry(screen));
   registerCommands();
-  if (!services_.documents) ownDocuments_ = std::make_unique<COrv_TvDocumentWindows>(*this, services_.play);
+  if (!services_.documents) {
+    auto* windows = new COrv_TvDocumentWindows(*this, services_.play);
+    ownDocuments_.reset(windows);
+    documentCommands_ = std::make_unique<DocumentCommands<COrv_TvDocument>>(
+        *windows, [windows] { return windows->ActiveTvDocument(); });
+  }
 }
 
 CMainFrame::~CMainFrame() {
+  // A frame that goes without being closed (the program ends on a signal)
+  // still takes the grammar browser with it.
+  if (!closed_) grammar_->CloseGrammarBrowser();
   // The book windows close with the client area: nothing is told any more.
   if (client_ != nullptr) QObject::disconnect(client_, nullptr, this, nullptr);
   // The books close first, while the frame and its state are whole.
+  documentCommands_.reset();
   ownDocuments_.reset();
   // The docks hold the panels' windows: they go before the panels do.
   delete audioDock_;
@@ -161,6 +190,9 @@ bool CMainFrame::OnCreate() {
   setCentralWidget(client_);
   // Another book window in front changes what the commands can do.
   connect(client_, &QMdiArea::subWindowActivated, this, [this] { commands_.NotifyStateChanged(); });
+  // The document menu while a book window is active, the main menu when
+  // none is.
+  connect(client_, &QMdiArea::subWindowActivated, this, [this] { updateMenu(false); });
   client_->SetBackground(COrv_MDIClientWnd::kCentred, QColor::fromRgb(kBackground),
                          services_.backgroundPicture ? services_.backgroundPicture() : DefaultBackgroundPicture());
   commands_.InstallShortcuts(this, *COrv_Language::GetAccelerators(tv::language::kAcceleratorTable));
@@ -208,14 +240,31 @@ QDockWidget* CMainFrame::dockPanel(COrv_Panel& panel, int barId, Qt::DockWidgetA
   return dock;
 }
 
-void CMainFrame::registerCommands() {
-  commands_.Add(kCmdExit, [this] { close(); });
+bool CMainFrame::InitDDE() {
+  if (services_.createDdeServer) return services_.createDdeServer();
+  auto server = std::make_unique<CDDEServer>();
+  if (!server->Create(kDdeServiceName)) return false;
+  ddeServer_ = std::move(server);
+  return true;
 }
 
-void CMainFrame::RefreshLanguage() {
-  const COrv_Language language(state_.GetInterfaceLanguage());
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  closed_ = true;
+  grammar_->CloseGrammarBrowser();
+  if (services_.play != nullptr) services_.play->StopAll();
+  QMainWindow::closeEvent(event);
+}
+
+void CMainFrame::registerCommands() {
+  commands_.Add(kCmdExit, [this] { close(); });
+  registerFrameCommands();
+}
+
+void CMainFrame::updateMenu(bool reload) {
   const bool bookOpen = client_ != nullptr && client_->activeSubWindow() != nullptr;
   const int id = bookOpen ? tv::language::kMenuBook : tv::language::kMenuNoBook;
+  if (!reload && id == currentMenu_) return;
+  const COrv_Language language(state_.GetInterfaceLanguage());
   plat::ui::Menu menu;
   audioPanel_.RefreshToolTips(state_.GetInterfaceLanguage());
   secondaryPanel_.RefreshToolTips(state_.GetInterfaceLanguage());
@@ -231,6 +280,16 @@ void CMainFrame::RefreshLanguage() {
   }
 }
 
+void CMainFrame::RefreshLanguage() {
+  audioPanel_.RefreshToolTips(state_.GetInterfaceLanguage());
+  secondaryPanel_.RefreshToolTips(state_.GetInterfaceLanguage());
+  updateMenu(true);
+  if (HasActiveTvDocument()) Documents().RefreshViews(kRefreshLanguageViews);
+  // A running grammar browser follows the interface language.
+  if (grammar_->IsGrammarBrowserRunning())
+    grammar_->SendGrammarLanguage(static_cast<unsigned>(std::max(0, state_.GetInterfaceLanguage())));
+}
+
 void CMainFrame::SetInterfaceLanguage(int index) {
   state_.SetInterfaceLanguage(index);
   RefreshLanguage();
@@ -238,6 +297,14 @@ void CMainFrame::SetInterfaceLanguage(int index) {
 
 void CMainFrame::ApplySetting(int n, const void* value) {
   state_.SetValue(n, value);
+  if (n == kSettingDataPath || n == kSettingCurrentUser) {
+    // A new data path or user: the learner logs in again, starting from
+    // no user.
+    orv::shell::LoginDialogPrompt dialog;
+    orv::shell::LoginPrompt& prompt = services_.login ? *services_.login : dialog;
+    state_.SetUserName(prompt.Run());
+    return;
+  }
   if (value == nullptr) return;
   const int32_t v = *static_cast<const int32_t*>(value);
   switch (n) {

@@ -24,12 +24,18 @@
 
 #include "player/shell/command_table.h"
 #include "player/shell/frame_state.h"
+#include "player/shell/grammar_link.h"
 #include "player/shell/panels.h"
 #include "player/shell/status_bar.h"
 
 class C3WaySplitterFrame;
 class QDockWidget;
 class COrv_TvDocument;
+class CDDEServer;
+class COrv_HtmlHelp;
+namespace orv::shell {
+class LoginPrompt;
+}
 
 class COrv_MDIClientWnd : public QMdiArea {
  public:
@@ -52,7 +58,8 @@ class COrv_MDIClientWnd : public QMdiArea {
 
 // The book windows as the frame asks for them: the document template's
 // OpenDocumentFile and the active document. The document and its views are
-// reached only through here.
+// reached only through here. Without an active document every query
+// answers 0 or false and every operation is refused.
 class TalvaneDocuments {
  public:
   virtual ~TalvaneDocuments() = default;
@@ -63,6 +70,59 @@ class TalvaneDocuments {
   // The active book's document; null when none (or when the windows hold
   // no documents of their own).
   virtual COrv_TvDocument* ActiveTvDocument() const { return nullptr; }
+
+  // The active document's Echomarks, numbered 1..count.
+  virtual unsigned GetCurrentQuote() const { return 0; }
+  virtual unsigned GetQuoteCount() const { return 0; }
+  // Makes Echomark n current (see COrv_TvDocument::GoToQuote).
+  virtual bool GoToQuote(unsigned n, bool showIntroduction, bool full) {
+    (void)n, (void)showIntroduction, (void)full;
+    return false;
+  }
+  // The status word of Echomark n (0: the current one).
+  virtual std::uint32_t GetQuoteStatus(unsigned n) const {
+    (void)n;
+    return 0;
+  }
+  virtual bool SetQuoteStatus(std::uint32_t status, unsigned n) {
+    (void)status, (void)n;
+    return false;
+  }
+  // On the current Echomark, or on every one with `all`.
+  virtual bool SetQuoteStatusBits(std::uint32_t bits, bool all) {
+    (void)bits, (void)all;
+    return false;
+  }
+  virtual bool ClearQuoteStatusBits(std::uint32_t bits, bool all) {
+    (void)bits, (void)all;
+    return false;
+  }
+  virtual bool CheckAllQuotes() { return false; }
+  virtual bool RefreshViews(unsigned flags) {
+    (void)flags;
+    return false;
+  }
+  virtual bool ResetQuote(bool all) {
+    (void)all;
+    return false;
+  }
+  // The words of the current Echomark.
+  virtual bool HasWrongWords() const { return false; }
+  virtual bool HasCorrectWords() const { return false; }
+  virtual bool AnyWordHasFlag(std::uint32_t bits) const {
+    (void)bits;
+    return false;
+  }
+  virtual bool CorrectWrongWords() { return false; }
+  // Takes the lazy mark off every word and compares the learner's text
+  // again (without a new text).
+  virtual bool ClearLazyMarks() { return false; }
+
+  // The Echomark index panel of the active book window.
+  virtual bool HasActiveChild() const { return HasActiveDocument(); }
+  virtual bool IsQuoteIndexShown() const { return false; }
+  virtual void ShowQuoteIndex(bool show) { (void)show; }
+  virtual void SelectInQuoteIndex(unsigned n) { (void)n; }
 };
 
 // What a freshly opened book starts of the play commands, as its start-up
@@ -76,6 +136,35 @@ class StartPlay {
   virtual void PlayAll() = 0;
   // Plays the current Echomark again.
   virtual void RestartPlay() = 0;
+
+  // What moving between Echomarks and closing the frame ask of the play
+  // commands: stop whatever plays or records (no question), whether the
+  // current Echomark has a recording of the learner's voice, leave the
+  // sequence mode, and redraw the shown speech views.
+  virtual void StopAll() {}
+  virtual bool IsRecordingAvailable() const { return false; }
+  virtual void SetSequenceMode(bool on) { (void)on; }
+  virtual void RefreshSpeechViews() {}
+};
+
+// The four view windows and the Volume window, by their window ids, as the
+// panel buttons and HideViewWindows show and hide them.
+class ViewWindows {
+ public:
+  enum Window : int {
+    kRecSpeechView = 207,
+    kSpeechView = 208,
+    kFragmentSelector = 189,
+    kRecFragmentSelector = 202,
+    kVolume = 218,
+  };
+  virtual ~ViewWindows() = default;
+  virtual bool IsShown(int window) const = 0;
+  // Brings the window up to date before it shows: a speech view redraws
+  // its wave, a fragment selector takes the fragment (the audio one the
+  // document's, the recording one the recording's).
+  virtual void Show(int window) = 0;
+  virtual void Hide(int window) = 0;
 };
 
 // Appends "event <name> <detail>" to the test-mode log (TALVANE_TEST_LOG),
@@ -96,6 +185,22 @@ struct FrameServices {
   StartPlay* play = nullptr;
   // What the status bar shows of the active book; none: no book.
   COrv_StatusBar::FactsSource statusFacts;
+  // Not owned; none: no view windows to show.
+  ViewWindows* views = nullptr;
+  // The application's help object (not owned); none: one of the frame's.
+  COrv_HtmlHelp* help = nullptr;
+  // The grammar browser's process and DDE sides (not owned); none: the
+  // system's browser and conversations on the frame's DDE server.
+  GrammarBrowserHost* grammarBrowser = nullptr;
+  GrammarDdeClient* grammarDde = nullptr;
+  // The log-in that settings 33 and 35 open again (not owned); none: the
+  // log-in dialog.
+  orv::shell::LoginPrompt* login = nullptr;
+  // The dialogs of Open (the chosen book code, empty when cancelled),
+  // Install and Preferences; none: the command is refused with a message.
+  std::function<std::string()> openDialog;
+  std::function<void()> installDialog;
+  std::function<void()> preferencesDialog;
 };
 
 class CMainFrame : public QMainWindow {
@@ -126,7 +231,6 @@ class CMainFrame : public QMainWindow {
   bool BookJustOpened() const { return bookJustOpened_; }
   // The document of the active book window; null when none.
   COrv_TvDocument* GetActiveTvDocument() const { return documents().ActiveTvDocument(); }
-  bool HasActiveTvDocument() const { return GetActiveTvDocument() != nullptr; }
 
   COrv_FrameState& FrameState() { return state_; }
   COrv_CommandTable& Commands() { return commands_; }
@@ -148,16 +252,85 @@ class CMainFrame : public QMainWindow {
   // Where the frame opens on `screen`.
   static QRect InitialGeometry(const QRect& screen);
 
+  // --- The non-audio commands (frame_commands.cpp) -----------------------
+  // The mask character the so-far pane puts for hidden letters.
+  static constexpr char32_t kMaskChar = U'\u2022';
+  char32_t GetMaskChar() const { return kMaskChar; }
+  // Whether a book window with its document is active.
+  bool HasActiveTvDocument() const;
+  TalvaneDocuments& Documents();
+  // Goes to Echomark n (1..count) for the control `source`: stops every
+  // play, selects it in the Echomark index (unless the index asked), has
+  // the document make it current, leaves the sequence mode when it has no
+  // recording and redraws the speech views. False without a book or for
+  // n outside 1..count.
+  static constexpr int kSourceQuoteIndex = 209;
+  bool GoToQuote(unsigned n, int source);
+  // The so-far pane's go-to menu: which entries can be followed now
+  // (kGoToIndex: the grammar index; kGoToCurrentPage: the running
+  // browser), and following one.
+  static constexpr int kGoToIndex = 1;
+  static constexpr int kGoToCurrentPage = 2;
+  int GoToMenuState();
+  bool GoToGrammar(int entry);
+  // Hides the view windows and the Volume window (a book closes).
+  void HideViewWindows();
+  // The help language of this run: the help object takes its folder.
+  void SetHelpLanguage(int index);
+  COrv_HtmlHelp& Help();
+  COrv_GrammarLink& GrammarLink() { return *grammar_; }
+  // F1: the topic of the panel button under the mouse or of the menu entry
+  // highlighted, else the contents. Shift+F1: the next click on a button
+  // or menu entry opens its topic.
+  void OnHelp();
+  void OnContextHelp();
+  bool InContextHelpMode() const { return contextHelp_; }
+  // The help context a point of the screen asks for (0 for none).
+  std::uint32_t HelpContextAt(QPoint globalPos) const;
+
+ protected:
+  // Closes the grammar browser and stops every play before the window goes.
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   void registerCommands();
   // Every panel button and status pane shows the commands' states now.
   void showCommandStates();
   TalvaneDocuments& documents() const { return services_.documents ? *services_.documents : *ownDocuments_; }
+  // The commands of the Text, Tools, File and Help menus, the navigation
+  // keys, the panel and view buttons and the grammar browser.
+  void registerFrameCommands();
+  void registerTextCommands();
+  void registerViewCommands();
+  void registerFileAndHelpCommands();
+  // Puts the menu of the active window's kind in the bar (reload: also
+  // when it is there already, in the current language).
+  void updateMenu(bool reload);
+  // Creates the DDE server under the application's name.
+  bool InitDDE();
+  bool withBook() const { return HasActiveTvDocument(); }
+  void onNextQuote(bool skipSolved);
+  void onPreviousQuote(bool skipSolved);
+  void onClearLazyWords();
+  void toggleDock(QDockWidget* dock);
+  void toggleView(int window);
+  void refuse(int stringId);
   // Docks `panel` in a bar of its own; hidden unless frame-state value
   // `shownSetting` is present and not 0.
   QDockWidget* dockPanel(COrv_Panel& panel, int barId, Qt::DockWidgetArea area, int shownSetting);
 
   FrameServices services_;
+  // The frame's own book windows answering the commands' questions from
+  // their active document (when no documents were given).
+  std::unique_ptr<TalvaneDocuments> documentCommands_;
+  std::unique_ptr<CDDEServer> ddeServer_;
+  std::unique_ptr<GrammarDdeClient> ownDde_;
+  SystemGrammarBrowser ownBrowser_;
+  std::unique_ptr<COrv_GrammarLink> grammar_;
+  std::unique_ptr<COrv_HtmlHelp> ownHelp_;
+  bool contextHelp_ = false;
+  bool closed_ = false;
   COrv_FrameState state_;
   COrv_CommandTable commands_;
   COrv_MDIClientWnd* client_ = nullptr;

@@ -211,6 +211,11 @@ const StringEntry kStrings[] = {
     {20261, "The Talvane Library containing the title you are looking for was not found in the directory path where it was originally installed:\n"},
     {20262, "\nPlease try adding the correct current pathname as one of the alternative Talvane pathnames (see the 'Administration tools' section in Preferences) or contact your Talvane Player Administrator."},
     {20263, "Warning: the only datapath which the Talvane Player can access in Windows Vista is the Users\\Public folder (generally c:\\Users\\Public).\n These default parameters cannot be changed."},
+    // The File menu's dialogs that this build does not have yet: their
+    // commands say so rather than do nothing.
+    {20270, "The Open Talvane dialog is not available in this version of the Talvane Player."},
+    {20271, "The Install Talvane dialog is not available in this version of the Talvane Player."},
+    {20272, "The Preferences dialog is not available in this version of the Talvane Player."},
     {20290, "The Talvane file was found but could not be read; it may be damaged:"},
     {20291, "The text of this Talvane could not be read."},
     {20292, "These Echomarks of the Talvane could not be loaded: %s.\nThe Talvane opens at Echomark %d."},
@@ -271,7 +276,7 @@ std::vector<Accelerator> accelerators() {
   return {
       {"F1", 57670},     {"Shift+F1", 57669}, {"F2", 32780},     {"Ctrl+F2", 229},      {"Shift+F2", 228},
       {"F3", 32790},     {"F4", 213},         {"F5", 214},       {"F6", 140},           {"F7", 118},
-      {"F8", 115},       {"F10", 152},        {"F11", 193},      {"PgDown", 125},       {"Ctrl+PgDown", 230},
+      {"F8", 115},       {"F9", 116},         {"F10", 152},        {"F11", 193},      {"PgDown", 125},       {"Ctrl+PgDown", 230},
       {"PgUp", 124},     {"Ctrl+PgUp", 231},
   };
 }

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QStatusBar>
 
 #include "platform/testing/test_env.h"
 #include "platform/ui/recording_sink.h"
+#include "shared/dde/dde_server.h"
 #include "shared/language/orv_language.h"
 
 namespace {
@@ -71,6 +73,30 @@ TEST(MainFrame, FailedDdeServerIsReportedAndTheFrameGoesOn) {
   EXPECT_TRUE(frame.OnCreate());
 }
 
+TEST(MainFrame, MakesItsOwnDdeServerAndGoesOnWithoutOne) {
+  plat::ui::RecordingSink sink;
+  plat::ui::ScopedSink scoped(sink);
+  FrameServices s = servicesOn(QRect(0, 0, 1024, 768));
+  s.createDdeServer = nullptr;  // the real server, as the program makes it
+  {
+    CMainFrame frame(s);
+    EXPECT_TRUE(frame.HasDdeServer());
+    ASSERT_NE(CDDEServer::Current(), nullptr);
+    EXPECT_EQ(CDDEServer::Current()->GetServiceName(), "Orvex");
+  }
+  EXPECT_EQ(CDDEServer::Current(), nullptr);
+  EXPECT_TRUE(sink.boxes().empty());
+
+  // A process holds one server: a frame beside another server has none.
+  CDDEServer other;
+  ASSERT_TRUE(other.Create("Elsewhere"));
+  CMainFrame frame(s);
+  EXPECT_FALSE(frame.HasDdeServer());
+  ASSERT_EQ(sink.boxes().size(), 1u);
+  EXPECT_EQ(sink.last().request.text, "Failed to initialize DDE client");
+  EXPECT_TRUE(frame.OnCreate());
+}
+
 TEST(MainFrame, NoBookMenuAndRefreshLanguage) {
   // A French module holding only the "no book" menu's File caption change.
   const auto module = tvtest::sandbox().base / "Orv_MLFRE.res";
@@ -97,6 +123,19 @@ TEST(MainFrame, NoBookMenuAndRefreshLanguage) {
   frame.SetInterfaceLanguage(0);
   EXPECT_EQ(captions(), (QStringList{"&File", "&Help"}));
   tv::language::setModuleLocator({});
+
+  // A book window brings the document menu; when the last one goes, the
+  // main menu is back.
+  frame.show();
+  auto* child = frame.Client()->addSubWindow(new QWidget);
+  child->show();
+  frame.Client()->setActiveSubWindow(child);
+  EXPECT_EQ(frame.CurrentMenuId(), 130);
+  EXPECT_EQ(captions(), (QStringList{"&File", "&Text", "T&ools", "&Audio", "&Help"}));
+  child->close();
+  delete child;
+  QApplication::processEvents();
+  EXPECT_EQ(frame.CurrentMenuId(), 128);
 }
 
 // The client area at 200 x 100 with a 30 x 20 blue picture.

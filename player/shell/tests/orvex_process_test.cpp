@@ -9,11 +9,15 @@
 #include <QProcessEnvironment>
 #include <QThread>
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "grammar/tests/page_fixture.h"
+#include "platform/fs/program_folder.h"
+#include "platform/ipc/atoms.h"
 #include "platform/ipc/presence.h"
 #include "platform/ipc/tests/socket_folder_cleanup.h"
 #include "platform/testing/child_process.h"
@@ -21,7 +25,9 @@
 #include "player/book/talvane.h"
 #include "player/env/environment.h"
 #include "player/install/tests/installable_packet.h"
+#include "player/shell/app.h"
 #include "player/shell/login_dlg.h"
+#include "platform/ui/test_mode.h"
 
 namespace {
 
@@ -188,6 +194,137 @@ TEST_F(OrvexProcesses, TheBookOfTheCommandLineOpensAsADocument) {
   EXPECT_EQ(first.finished(), 0);
   const std::vector<std::string> last = events();
   EXPECT_EQ(std::count(last.begin(), last.end(), "closed HAMLET"), 2);
+// The player with the grammar browser beside it: a program folder that
+// holds the suite's files and the browser's packed pages, and a Spanish
+// module for the browser's title and buttons.
+struct OrvexWithBrowser : OrvexProcesses {
+  brindletest::PageFolder pages;
+
+  void SetUp() override {
+    const fs::path bin = fs::path(TV_ORVEX).parent_path();
+    for (const auto& entry : fs::directory_iterator(bin)) {
+      const fs::path link = pages.program / entry.path().filename();
+      if (!fs::exists(fs::symlink_status(link))) fs::create_symlink(entry.path(), link);
+    }
+    tvtest::writeFile(pages.program / "Orv_MLSPA.res",
+                      "TVRES 1\nstring 20101 Atrás\nstring 20102 Ir a la página de inicio\nstring 20103 Adelante\n"
+                      "string 20104 Actualizar\nstring 20105 Siempre visible\nstring 20106 Gramática\n");
+    env.insert(plat::fs::kProgramFolderVariable, QString::fromStdString(pages.program.string()));
+    OrvexProcesses::SetUp();
+  }
+  // A browser left by a failed test would hold the test's output open.
+  void TearDown() override {
+    if (plat::ipc::findClass("ClsBrindle")) plat::ipc::requestClose("ClsBrindle", 5000);
+    QElapsedTimer t;
+    t.start();
+    while (plat::ipc::findClass("ClsBrindle") && t.elapsed() < 10000) QThread::msleep(20);
+  }
+  bool waitForCount(const std::string& event, int n, int timeoutMs = 60000) const {
+    QElapsedTimer t;
+    t.start();
+    while (count(event) < n && t.elapsed() < timeoutMs) QThread::msleep(20);
+    return count(event) == n;
+  }
+  // Asks the running player to carry out command `id` (wParam 0 with a page:
+  // a word's grammar link).
+  static bool command(uint64_t id, const std::string& page = {}) {
+    const plat::ipc::UINT message = plat::ipc::RegisterWindowMessage(orv::shell::kTestCommandMessage);
+    const plat::ipc::ATOM atom = page.empty() ? 0 : plat::ipc::GlobalAddAtom(page.c_str());
+    const bool posted = plat::ipc::postRegisteredMessage("Kestrelle", message, id, atom, 10000);
+    if (atom != 0) plat::ipc::GlobalDeleteAtom(atom);
+    return posted;
+  }
+  int count(const std::string& prefix) const {
+    int n = 0;
+    for (const std::string& e : events()) n += e.rfind(prefix, 0) == 0 ? 1 : 0;
+    return n;
+  }
+  std::vector<std::string> boxes() const {
+    std::vector<std::string> out;
+    for (const auto& e : plat::ui::parseTestLog(tvtest::readFile(log)))
+      if (!e.text.empty()) out.push_back(e.text);
+    return out;
+  }
+};
+
+TEST_F(OrvexWithBrowser, CtrlF2StartsTheBrowserThatFollowsThePlayerAndClosesWithIt) {
+  orv::COrv_Environment().SetInterfaceLanguage(3);
+  Orvex player({}, env);
+  ASSERT_TRUE(waitFor("ready"));
+
+  // Shift+F2 with no browser: nothing.
+  ASSERT_TRUE(command(228));
+  ASSERT_TRUE(waitFor("command 228 done"));
+  EXPECT_FALSE(plat::ipc::findClass("ClsBrindle"));
+
+  // Ctrl+F2: the browser starts, takes the player's language, then shows
+  // the index.
+  ASSERT_TRUE(command(229));
+  ASSERT_TRUE(waitFor("browser page 0000.htm"));
+  const std::string spanish =
+      "browser language 3 Gramática|Atrás|Adelante|Actualizar|Ir a la página de inicio|Siempre visible";
+  ASSERT_TRUE(has(spanish));
+  EXPECT_LT(indexOf(spanish), indexOf("browser page 0000.htm"));
+  EXPECT_TRUE(plat::ipc::findClass("ClsBrindle"));
+
+  // A word's grammar page goes to the running browser, with its pictures.
+  ASSERT_TRUE(command(0, (pages.work / "0012.htm").string()));
+  ASSERT_TRUE(waitFor("grammar page delivered"));
+  ASSERT_TRUE(waitFor("browser page 0012.htm"));
+  EXPECT_TRUE(fs::exists(pages.work / "Images" / "0012a.png"));
+
+  // A second Ctrl+F2 and a Shift+F2 reach the same browser: it started once.
+  ASSERT_TRUE(command(229));
+  ASSERT_TRUE(command(228));
+  ASSERT_TRUE(waitForCount("command 228 done", 2));
+  EXPECT_EQ(count("browser language 0 "), 1);
+  EXPECT_EQ(count("browser page 0000.htm"), 2);
+
+  // Closing the player closes the browser, which cleans up its pages.
+  ASSERT_TRUE(plat::ipc::requestClose("Kestrelle", 10000));
+  EXPECT_EQ(player.finished(), 0);
+  QElapsedTimer t;
+  t.start();
+  while (plat::ipc::findClass("ClsBrindle") && t.elapsed() < 20000) QThread::msleep(20);
+  EXPECT_FALSE(plat::ipc::findClass("ClsBrindle"));
+  EXPECT_FALSE(fs::exists(pages.work / "0000.htm"));
+  EXPECT_TRUE(boxes().empty());
+}
+
+TEST_F(OrvexWithBrowser, ABrowserThatNeverAnswersIsToldAndThePlayerGoesOn) {
+  // A "browser" that starts and never takes its class.
+  const fs::path pidFile = tvtest::sandbox().base / "browser.pid";
+  fs::remove(pages.program / "brindle");
+  tvtest::writeFile(pages.program / "brindle", "#!/bin/sh\necho $$ > '" + pidFile.string() + "'\nexec sleep 60\n");
+  fs::permissions(pages.program / "brindle", fs::perms::owner_all);
+  env.insert("TALVANE_TEST_BROWSER_WAIT_MS", "1500");
+  Orvex player({}, env);
+  ASSERT_TRUE(waitFor("ready"));
+
+  ASSERT_TRUE(command(229));
+  ASSERT_TRUE(waitFor("command 229 done"));
+  EXPECT_EQ(boxes(), std::vector<std::string>{"Player Error !\n\nI can't find the Grammar Browser"});
+  // The player still answers.
+  ASSERT_TRUE(command(230));
+  EXPECT_TRUE(waitFor("command 230 done"));
+  ASSERT_TRUE(plat::ipc::requestClose("Kestrelle", 10000));
+  EXPECT_EQ(player.finished(), 0);
+  const std::string pid = tvtest::readFile(pidFile);
+  if (!pid.empty()) ::kill(std::stoi(pid), SIGKILL);
+}
+
+TEST_F(OrvexWithBrowser, ABrowserThatEndsWithItsOwnMessageGetsNoSecondOne) {
+  // Without its index page the browser tells the learner and ends.
+  fs::remove(pages.gramm / "0000.cht");
+  Orvex player({}, env);
+  ASSERT_TRUE(waitFor("ready"));
+  ASSERT_TRUE(command(229));
+  ASSERT_TRUE(waitFor("command 229 done"));
+  EXPECT_EQ(boxes(), (std::vector<std::string>{"I can't copy the file into Temp dir",
+                                               "An error occured copying the Index"}));
+  EXPECT_FALSE(plat::ipc::findClass("ClsBrindle"));
+  ASSERT_TRUE(plat::ipc::requestClose("Kestrelle", 10000));
+  EXPECT_EQ(player.finished(), 0);
 }
 
 }  // namespace
