@@ -270,7 +270,7 @@ void CMainFrame::SetLanguage(unsigned index) {
     std::string shown = windowTitle().toStdString();
     for (const CBrindleButtonBar::Row& row : CBrindleButtonBar::kTable) {
       if (row.kind != 1 || m_pBar == nullptr || m_pBar->Button(row.command) == nullptr) continue;
-      shown += "|" + m_pBar->Button(row.command)->toolTip().toStdString();
+      shown += "|" + m_pBar->Button(row.command)->ToolTipText();
     }
     logShown("language", std::to_string(index) + " " + shown);
   }

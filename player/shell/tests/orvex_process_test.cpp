@@ -194,6 +194,8 @@ TEST_F(OrvexProcesses, TheBookOfTheCommandLineOpensAsADocument) {
   EXPECT_EQ(first.finished(), 0);
   const std::vector<std::string> last = events();
   EXPECT_EQ(std::count(last.begin(), last.end(), "closed HAMLET"), 2);
+}
+
 // The player with the grammar browser beside it: a program folder that
 // holds the suite's files and the browser's packed pages, and a Spanish
 // module for the browser's title and buttons.
