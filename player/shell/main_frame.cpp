@@ -16,6 +16,8 @@
 #include "platform/ui/message_box.h"
 #include "platform/ui/test_mode.h"
 #include "player/env/environment.h"
+#include "player/shell/play_commands.h"
+#include "player/shell/speed_popup.h"
 #include "shared/language/english_module.h"
 #include "shared/language/orv_language.h"
 
@@ -130,10 +132,15 @@ CMainFrame::CMainFrame(FrameServices services) : services_(std::move(services)) 
                                                : QRect(0, 0, kWidth, kHeight));
   setMinimumSize(kWidth, kHeight);
   setGeometry(InitialGeometry(screen));
+  play_ = std::make_unique<COrv_PlayCommands>(waveOut_, recorder_, audioPanel_, secondaryPanel_, state_);
+  play_->SetBook(services_.playBook);
+  play_->SetDelayMs(delayMs_);
   registerCommands();
 }
 
 CMainFrame::~CMainFrame() {
+  // Nothing plays into a frame that goes.
+  play_.reset();
   // The docks hold the panels' windows: they go before the panels do.
   delete audioDock_;
   delete secondaryDock_;
@@ -159,6 +166,9 @@ bool CMainFrame::OnCreate() {
                              kSettingSecondaryPanel);
   audioDock_ = dockPanel(audioPanel_, COrv_AudioPanel::kBarId, Qt::LeftDockWidgetArea, kSettingAudioPanel);
   if (!secondaryDock_ || !audioDock_) return false;
+  play_->SetSpeedPopup([this](const std::vector<COrv_SpeedMenuItem>& items) {
+    return ShowSpeedPopup(audioDock_->widget(), audioPanel_, items);
+  });
   RefreshLanguage();
   return true;
 }
@@ -184,6 +194,7 @@ QDockWidget* CMainFrame::dockPanel(COrv_Panel& panel, int barId, Qt::DockWidgetA
 
 void CMainFrame::registerCommands() {
   commands_.Add(kCmdExit, [this] { close(); });
+  play_->Register(commands_);
 }
 
 void CMainFrame::RefreshLanguage() {
@@ -211,6 +222,7 @@ void CMainFrame::ApplySetting(int n, const void* value) {
   switch (n) {
     case kSettingPlayWait:
       delayMs_ = v * 1000;
+      play_->SetDelayMs(delayMs_);
       break;
     case kSettingStatusBar:
       statusBar()->setVisible(v == 1);
@@ -229,7 +241,7 @@ bool CMainFrame::OpenTalvane(const std::string& code) {
   QApplication::restoreOverrideCursor();
   if (!opened) return false;
   RefreshLanguage();
-  if (StartPlay* play = services_.play) {
+  if (StartPlay* play = services_.play ? services_.play : play_.get()) {
     play->SetLoopMode(state_.GetInt(kSettingInitPlayLoop) == 1);
     if (state_.GetInt(kSettingInitPlayAll) == 1) {
       play->SetPlaySpeed(0);
@@ -241,8 +253,13 @@ bool CMainFrame::OpenTalvane(const std::string& code) {
     }
   }
   bookJustOpened_ = true;
+  play_->SetBookJustOpened(true);
   return true;
 }
+
+void CMainFrame::StopAll(bool askToLoad) { play_->StopAll(askToLoad); }
+
+bool CMainFrame::SetVolume(double left, double right) { return play_->SetVolume(left, right); }
 
 int CMainFrame::OnInterAppMessage(uint64_t wParam, uint16_t atom) {
   if (wParam != 1) return 0;

@@ -22,11 +22,15 @@
 #include <QMdiArea>
 #include <QRect>
 
+#include "player/audio/mci_record.h"
+#include "player/audio/wave_out_wnd.h"
 #include "player/shell/command_table.h"
 #include "player/shell/frame_state.h"
 #include "player/shell/panels.h"
 
 class QDockWidget;
+class COrv_PlayBook;
+class COrv_PlayCommands;
 
 class COrv_MDIClientWnd : public QMdiArea {
  public:
@@ -95,7 +99,10 @@ struct FrameServices {
   std::function<QImage()> backgroundPicture;
   // Not owned; none: PendingDocuments and no play commands.
   TalvaneDocuments* documents = nullptr;
+  // None: the frame's own play commands.
   StartPlay* play = nullptr;
+  // The active book as the play commands see it; none: no book to play.
+  COrv_PlayBook* playBook = nullptr;
 };
 
 class CMainFrame : public QMainWindow {
@@ -139,6 +146,15 @@ class CMainFrame : public QMainWindow {
   // The id of the menu in the bar (128 or 130), 0 before RefreshLanguage.
   int CurrentMenuId() const { return currentMenu_; }
 
+  // The audio commands, the wave-out engine every play goes through and
+  // the voice recorder.
+  COrv_PlayCommands& PlayCommands() { return *play_; }
+  COrv_WaveOutWnd& WaveOut() { return waveOut_; }
+  // Stops every play and the recorder (a running take is saved).
+  void StopAll(bool askToLoad = false);
+  // Both volumes in [0, 1]; false otherwise.
+  bool SetVolume(double left, double right);
+
   // Where the frame opens on `screen`.
   static QRect InitialGeometry(const QRect& screen);
 
@@ -161,6 +177,9 @@ class CMainFrame : public QMainWindow {
   bool ddeReady_ = false;
   int currentMenu_ = 0;
   bool bookJustOpened_ = false;
+  COrv_WaveOutWnd waveOut_;
+  COrv_MCIRecord recorder_;
+  std::unique_ptr<COrv_PlayCommands> play_;
 };
 
 // The client area's picture as this program draws it.
