@@ -135,6 +135,8 @@ CMainFrame::CMainFrame(FrameServices services) : services_(std::move(services)) 
   play_ = std::make_unique<COrv_PlayCommands>(waveOut_, recorder_, audioPanel_, secondaryPanel_, state_);
   play_->SetBook(services_.playBook);
   play_->SetDelayMs(delayMs_);
+  // An end of play or a repetition changes what the menus show.
+  play_->SetStateListener([this] { commands_.UpdateActions(); });
   registerCommands();
 }
 

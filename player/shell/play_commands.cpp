@@ -102,36 +102,36 @@ COrv_PlayNotifyBase& COrv_PlayCommands::Notify(Kind kind) {
 
 void COrv_PlayCommands::Register(COrv_CommandTable& table) {
   using State = COrv_CommandTable::State;
-  auto withBook = [this] { return State{HasBook(), false}; };
-  auto whilePlaying = [this] { return State{HasBook() && m_playing, false}; };
-  auto withRecording = [this] { return State{RecordingAvailable(), false}; };
-
-  table.Add(kPlay, [this] { OnPlay(); }, withBook);
-  table.Add(kPause, [this] { OnPause(); }, whilePlaying);
-  table.Add(kPlayFragment, [this] { OnPlayFragment(); }, withBook);
-  table.Add(kPlayAll, [this] { OnPlayAll(); }, withBook);
-  table.Add(kPlayUpToEnd, [this] { OnPlayUpToEnd(); }, withBook);
-  table.Add(kPlayLoop, [this] { OnPlayLoop(); }, [this] { return State{HasBook(), m_loop}; });
-  table.Add(kPlaySequence, [this] { OnPlaySequence(); },
-            [this] { return State{RecordingAvailable(), m_sequence}; });
+  // A button's look follows its command's checked state: down while its
+  // play runs, while paused, in loop or sequence mode, while recording.
+  auto look = [this](int id, bool enabled) { return State{enabled, enabled && IsDown(id)}; };
+  auto withBook = [this, look](int id) { return [this, look, id] { return look(id, HasBook()); }; };
+  auto withRecording = [this, look](int id) { return [this, look, id] { return look(id, RecordingAvailable()); }; };
+  table.Add(kPlay, [this] { OnPlay(); }, withBook(kPlay));
+  table.Add(kPause, [this] { OnPause(); }, [this, look] { return look(kPause, HasBook() && m_playing); });
+  table.Add(kPlayFragment, [this] { OnPlayFragment(); }, withBook(kPlayFragment));
+  table.Add(kPlayAll, [this] { OnPlayAll(); }, withBook(kPlayAll));
+  table.Add(kPlayUpToEnd, [this] { OnPlayUpToEnd(); }, withBook(kPlayUpToEnd));
+  table.Add(kPlayLoop, [this] { OnPlayLoop(); }, withBook(kPlayLoop));
+  table.Add(kPlaySequence, [this] { OnPlaySequence(); }, withRecording(kPlaySequence));
   // The fragment keys take the position of the Echomark shown, never that
   // of a Play All run.
   auto whilePlayingShown = [this] { return State{HasBook() && m_playing && !m_playAllRunning, false}; };
   table.Add(kFragmentStart, [this] { OnSetFragmentStart(); }, whilePlayingShown);
   table.Add(kFragmentEnd, [this] { OnSetFragmentEnd(); }, whilePlayingShown);
-  table.Add(kSpeedNormal, [this] { OnSpeedNormal(); }, withBook);
-  table.Add(kSpeedFast, [this] { OnSpeedFast(); }, withBook);
-  table.Add(kSpeedSlow, [this] { OnSpeedSlow(); }, withBook);
+  table.Add(kSpeedNormal, [this] { OnSpeedNormal(); }, withBook(kSpeedNormal));
+  table.Add(kSpeedFast, [this] { OnSpeedFast(); }, withBook(kSpeedFast));
+  table.Add(kSpeedSlow, [this] { OnSpeedSlow(); }, withBook(kSpeedSlow));
   for (int id : {kSpeedButtonNormal, kSpeedButtonFast, kSpeedButtonSlow})
-    table.Add(id, [this] { OnSpeedButton(); }, withBook);
+    table.Add(id, [this] { OnSpeedButton(); }, withBook(id));
 
-  table.Add(kRecord, [this] { OnRecord(); }, [this] { return State{HasBook(), m_recording}; });
-  table.Add(kRecordingPlay, [this] { OnRecordingPlay(); }, withRecording);
-  table.Add(kRecordingFragment, [this] { OnRecordingFragment(); }, withRecording);
-  table.Add(kRecordingStop, [this] { OnStop(); }, withBook);
-  table.Add(kStop, [this] { OnStop(); }, withBook);
+  table.Add(kRecord, [this] { OnRecord(); }, withBook(kRecord));
+  table.Add(kRecordingPlay, [this] { OnRecordingPlay(); }, withRecording(kRecordingPlay));
+  table.Add(kRecordingFragment, [this] { OnRecordingFragment(); }, withRecording(kRecordingFragment));
+  table.Add(kRecordingStop, [this] { OnStop(); }, withBook(kRecordingStop));
+  table.Add(kStop, [this] { OnStop(); }, withBook(kStop));
   table.Add(kRecordingPause, [this] { OnRecordingPause(); },
-            [this] { return State{HasBook() && (m_recording || m_recordingPlaying), false}; });
+            [this, look] { return look(kRecordingPause, HasBook() && (m_recording || m_recordingPlaying)); });
 }
 
 // --- Helpers ----------------------------------------------------------------------
@@ -144,10 +144,32 @@ void COrv_PlayCommands::showError(int stringId) {
   plat::ui::MessageBox(text(stringId), text(kStrErrorCaption), plat::ui::MB_ICONHAND);
 }
 
-void COrv_PlayCommands::press(int id, bool down) {
+bool COrv_PlayCommands::IsDown(int id) const {
+  switch (id) {
+    case kPlay:
+    case kPlayFragment:
+    case kPlayAll:
+    case kPlayUpToEnd:
+    case kRecordingPlay:
+    case kRecordingFragment:
+      return m_activeButton == id;
+    case kPause: return m_playbackPaused;
+    case kPlayLoop: return m_loop;
+    case kPlaySequence: return m_sequence;
+    case kRecord: return m_recording;
+    case kRecordingPause: return m_recordingPaused || m_recordingPlaybackPaused;
+    default: return false;
+  }
+}
+
+void COrv_PlayCommands::changed() {
   // Each id stands on one panel only; the other panel ignores it.
-  m_audioPanel.SetButtonState(id, down);
-  m_secondaryPanel.SetButtonState(id, down);
+  for (int id : {kPlay, kPause, kPlayFragment, kPlayAll, kPlayUpToEnd, kPlayLoop, kPlaySequence, kRecord,
+                 kRecordingPlay, kRecordingFragment, kRecordingPause}) {
+    m_audioPanel.SetButtonState(id, IsDown(id));
+    m_secondaryPanel.SetButtonState(id, IsDown(id));
+  }
+  if (m_listener) m_listener();
 }
 
 bool COrv_PlayCommands::RecordingAvailable() const {
@@ -160,22 +182,20 @@ bool COrv_PlayCommands::RecordingAvailable() const {
 bool COrv_PlayCommands::startPlay(int button, bool fragment) {
   if (!HasBook()) return false;
   StopAll();
-  press(button, true);
   COrv_QuotePlayer& player = m_book->QuotePlayer();
   COrv_WaveNotifyObj* notify = fragment ? static_cast<COrv_WaveNotifyObj*>(&m_playFragNotify) : &m_playNotify;
   const bool ok = fragment ? player.PlayFragment(&m_engine, notify) : player.PlayRange(0.0f, 100.0f, &m_engine, notify);
-  if (!ok) {
-    press(button, false);
-    return false;
+  if (ok) {
+    m_playing = true;
+    m_activeButton = button;
   }
-  m_playing = true;
-  return true;
+  changed();
+  return ok;
 }
 
 bool COrv_PlayCommands::startRecordingPlay(int button, bool fragment) {
   if (!HasBook()) return false;
   StopAll();
-  press(button, true);
   COrv_RecordedVoice& voice = m_book->Voice();
   const int n = m_book->CurrentQuote();
   // The wave holds the take of the slot selected last: make it this
@@ -188,12 +208,12 @@ bool COrv_PlayCommands::startRecordingPlay(int button, bool fragment) {
     COrv_WaveNotifyObj* notify = fragment ? static_cast<COrv_WaveNotifyObj*>(&m_recFragNotify) : &m_recNotify;
     ok = fragment ? voice.PlayFragment(&m_engine, notify) : voice.PlayRange(0.0f, 100.0f, &m_engine, notify);
   }
-  if (!ok) {
-    press(button, false);
-    return false;
+  if (ok) {
+    m_recordingPlaying = true;
+    m_activeButton = button;
   }
-  m_recordingPlaying = true;
-  return true;
+  changed();
+  return ok;
 }
 
 void COrv_PlayCommands::OnPlay() {
@@ -225,26 +245,25 @@ void COrv_PlayCommands::OnPause() {
   if (!m_engine.IsOpen()) return;
   if (m_playbackPaused) {
     m_playbackPaused = false;
-    press(kPause, false);
     m_engine.Restart();
   } else {
     m_playbackPaused = true;
-    press(kPause, true);
     m_engine.Pause();
   }
+  changed();
 }
 
 void COrv_PlayCommands::OnPlayLoop() { SetLoopMode(!m_loop); }
 
 void COrv_PlayCommands::SetLoopMode(bool on) {
   m_loop = on;
-  press(kPlayLoop, on);
+  changed();
 }
 
 void COrv_PlayCommands::OnPlaySequence() {
   if (!RecordingAvailable()) return;
   m_sequence = !m_sequence;
-  press(kPlaySequence, m_sequence);
+  changed();
 }
 
 // --- The end of a play and the repetition timer -----------------------------------
@@ -265,6 +284,7 @@ void COrv_PlayCommands::OnPlayEnded(Kind kind, uint64_t play) {
   if (kind == Kind::PlayAll || kind == Kind::PlayUpToEnd) {
     StopAll();
     arm(kind == Kind::PlayAll ? Pending::PlayAllStep : Pending::PlayUpToEndStep);
+    changed();
     return;
   }
   Pending same = Pending::Play, other = Pending::RecordingPlay;
@@ -297,6 +317,7 @@ void COrv_PlayCommands::OnPlayEnded(Kind kind, uint64_t play) {
       --m_sequenceCounter;
     }
   }
+  changed();
 }
 
 void COrv_PlayCommands::arm(Pending action) {
@@ -329,16 +350,15 @@ void COrv_PlayCommands::onTimer() {
       startRecordingPlay(kRecordingFragment, true);
       break;
     case Pending::PlayAllStep:
-      press(kPlayAll, true);
       playAllStep(kPlayAll, 0);
       break;
     case Pending::PlayUpToEndStep:
-      press(kPlayUpToEnd, true);
       playAllStep(kPlayUpToEnd, 0);
       break;
     case Pending::None:
       break;
   }
+  changed();
 }
 
 // --- Play All and Play Up To End ----------------------------------------------
@@ -346,15 +366,15 @@ void COrv_PlayCommands::onTimer() {
 void COrv_PlayCommands::OnPlayAll() {
   if (!HasBook()) return;
   StopAll();
-  press(kPlayAll, true);
-  if (!playAllStep(kPlayAll, 1)) press(kPlayAll, false);
+  playAllStep(kPlayAll, 1);
+  changed();
 }
 
 void COrv_PlayCommands::OnPlayUpToEnd() {
   if (!HasBook()) return;
   StopAll();
-  press(kPlayUpToEnd, true);
-  if (!playAllStep(kPlayUpToEnd, m_book->CurrentQuote())) press(kPlayUpToEnd, false);
+  playAllStep(kPlayUpToEnd, m_book->CurrentQuote());
+  changed();
 }
 
 bool COrv_PlayCommands::playAllStep(int command, int startNumber) {
@@ -392,6 +412,7 @@ bool COrv_PlayCommands::playAllStep(int command, int startNumber) {
   }
   m_playing = true;
   m_playAllRunning = true;
+  m_activeButton = command;
   return true;
 }
 
@@ -428,14 +449,12 @@ void COrv_PlayCommands::StopPlayback(bool askToLoad) {
   releasePlayButtons();
   if (m_playAllRunning) endPlayAll(askToLoad);
   m_views->ResetPlayMarkers();
+  changed();
 }
 
 void COrv_PlayCommands::releasePlayButtons() {
-  for (int id : {kPlay, kPlayFragment, kPlayAll, kPlayUpToEnd}) press(id, false);
-  if (m_playbackPaused) {
-    press(kPause, false);
-    m_playbackPaused = false;
-  }
+  m_activeButton = 0;
+  m_playbackPaused = false;
 }
 
 void COrv_PlayCommands::StopRecording() {
@@ -445,17 +464,14 @@ void COrv_PlayCommands::StopRecording() {
   releaseRecordButtons();
   if (m_bookJustOpened && m_state.GetInt(kSettingInitPlayRecSequence) == 1 && RecordingAvailable()) {
     m_sequence = true;
-    press(kPlaySequence, true);
     m_bookJustOpened = false;
   }
+  changed();
 }
 
 void COrv_PlayCommands::releaseRecordButtons() {
-  for (int id : {kRecord, kRecordingPlay, kRecordingFragment}) press(id, false);
-  if (m_recordingPaused || m_recordingPlaybackPaused) {
-    press(kRecordingPause, false);
-    m_recordingPaused = m_recordingPlaybackPaused = false;
-  }
+  if (m_activeButton == kRecordingPlay || m_activeButton == kRecordingFragment) m_activeButton = 0;
+  m_recordingPaused = m_recordingPlaybackPaused = false;
 }
 
 // --- Recording ----------------------------------------------------------------------
@@ -463,7 +479,6 @@ void COrv_PlayCommands::releaseRecordButtons() {
 void COrv_PlayCommands::OnRecord() {
   if (!HasBook()) return;
   StopAll();
-  press(kRecord, true);
   if (!m_recorder.Open(0)) {
     // No input device (or none that records this format): say so, and
     // leave every command usable.
@@ -478,6 +493,7 @@ void COrv_PlayCommands::OnRecord() {
   }
   m_recording = true;
   m_takeQuote = m_book->CurrentQuote();
+  changed();
 }
 
 void COrv_PlayCommands::saveTake() {
@@ -524,6 +540,7 @@ void COrv_PlayCommands::OnRecordingPause() {
       m_engine.Pause();
     }
   }
+  changed();
 }
 
 // --- Fragment keys ------------------------------------------------------------------
@@ -568,6 +585,7 @@ void COrv_PlayCommands::SelectSpeed(int speed) {
   if (m_playing) StopAll(true);
   player.SelectSpeed(speed);
   m_views->RefreshSpeechView(COrv_PlayViews::kAudioSpeechView);
+  changed();
 }
 
 void COrv_PlayCommands::SetPlaySpeed(int speed) {
@@ -637,7 +655,6 @@ bool COrv_PlayCommands::RequestPlayFrom(int segment, int id) {
   if (!HasBook()) return false;
   // Whatever plays, the book audio or the learner's recording, stops.
   StopAll();
-  press(kPlayFragment, true);
   m_sequenceCounter = 1;
   if (m_book->SelectQuoteAudio(segment)) {
     float s = 0.0f, e = 100.0f;
@@ -645,11 +662,11 @@ bool COrv_PlayCommands::RequestPlayFrom(int segment, int id) {
     for (int view : {COrv_PlayViews::kAudioSelector, COrv_PlayViews::kAudioSpeechView})
       if (view != id) m_views->SetFragment(view, s, e);
   }
-  if (!m_book->QuotePlayer().PlaySegment(segment, &m_engine, &m_playFragNotify)) {
-    press(kPlayFragment, false);
-    return true;
+  if (m_book->QuotePlayer().PlaySegment(segment, &m_engine, &m_playFragNotify)) {
+    m_playing = true;
+    m_activeButton = kPlayFragment;
   }
-  m_playing = true;
+  changed();
   return true;
 }
 

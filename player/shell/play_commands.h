@@ -132,6 +132,10 @@ class COrv_PlayCommands : public StartPlay {
   // Not owned; null: no views.
   void SetViews(COrv_PlayViews* views) { m_views = views ? views : &m_noViews; }
   void SetSpeedPopup(SpeedPopup popup) { m_popup = std::move(popup); }
+  // Called whenever what the update predicates read has changed, also
+  // outside a command (the end of a play, the repetition timer), so that
+  // menus and buttons can follow.
+  void SetStateListener(std::function<void()> listener) { m_listener = std::move(listener); }
   // The pause before a repetition.
   void SetDelayMs(int ms) { m_delayMs = ms; }
   int DelayMs() const { return m_delayMs; }
@@ -209,6 +213,9 @@ class COrv_PlayCommands : public StartPlay {
   bool IsDelayedPlayPending() const { return m_pending != Pending::None; }
   int SequenceCounter() const { return m_sequenceCounter; }
   int PlayAllNumber() const { return m_playAllNumber; }
+  // Whether the button of a command shows as down: its play runs, the play
+  // is paused, loop or sequence mode is on, the voice is recording.
+  bool IsDown(int id) const;
   // Whether the current Echomark has a recording of the learner's voice.
   bool RecordingAvailable() const;
   bool HasBook() const { return m_book != nullptr && m_book->HasBook(); }
@@ -229,7 +236,7 @@ class COrv_PlayCommands : public StartPlay {
   void SelectSpeed(int speed);
   void setFragmentPosition(bool start);
   void showError(int stringId);
-  void press(int id, bool down);
+  void changed();
   std::string text(int id) const;
 
   COrv_WaveOutWnd& m_engine;
@@ -241,6 +248,9 @@ class COrv_PlayCommands : public StartPlay {
   COrv_PlayViews m_noViews;
   COrv_PlayViews* m_views = &m_noViews;
   SpeedPopup m_popup;
+  std::function<void()> m_listener;
+  // The button of the play that runs (0: none).
+  int m_activeButton = 0;
 
   bool m_playing = false;
   bool m_recording = false;

@@ -119,14 +119,20 @@ TEST_F(PlayCommands, EndOfAPlayFollowsTheLoopAndSequenceRule) {
     }
     ASSERT_TRUE(table.Execute(r.command));
     EXPECT_TRUE(down(r.command));
+    EXPECT_TRUE(table.Query(r.command).checked) << "the command's look is its button's";
     EXPECT_TRUE(cmds.IsPlaying() || cmds.IsRecordingPlaying());
     runFor(1000);  // the longest play is one second
     EXPECT_FALSE(cmds.IsPlaying() || cmds.IsRecordingPlaying());
     EXPECT_EQ(cmds.PendingAction(), r.armed);
     EXPECT_EQ(cmds.SequenceCounter(), r.counterAfter);
-    for (int id : {kPlay, kPlayFragment, kRecordingPlay, kRecordingFragment}) EXPECT_FALSE(down(id)) << id;
+    for (int id : {kPlay, kPlayFragment, kRecordingPlay, kRecordingFragment}) {
+      EXPECT_FALSE(down(id)) << id;
+      EXPECT_FALSE(table.Query(id).checked) << id;
+    }
     EXPECT_EQ(down(kPlayLoop), r.loop);
+    EXPECT_EQ(table.Query(kPlayLoop).checked, r.loop);
     EXPECT_EQ(down(kPlaySequence), r.sequence);
+    EXPECT_EQ(table.Query(kPlaySequence).checked, r.sequence);
     EXPECT_FALSE(engine.IsOpen());
   }
 }

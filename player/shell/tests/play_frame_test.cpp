@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QKeySequence>
+#include <QMdiSubWindow>
 #include <QShortcut>
 
 #include "platform/audio/dispatcher.h"
@@ -64,12 +65,24 @@ struct PlayFrame : ::testing::Test {
 TEST_F(PlayFrame, KeysAndCommandsPlayThroughTheFramesEngineAndPanels) {
   CMainFrame frame(services());
   ASSERT_TRUE(frame.OnCreate());
+  // A book window: the menu bar shows the book menu, with the Audio popup.
+  QMdiSubWindow* window = frame.Client()->addSubWindow(new QWidget);
+  window->show();
+  frame.Client()->setActiveSubWindow(window);
+  ASSERT_TRUE(frame.OpenTalvane("BOOK"));
   COrv_PlayCommands& play = frame.PlayCommands();
 
   press(frame, "F8");
   EXPECT_TRUE(play.IsPlaying());
+  ASSERT_NE(frame.Commands().ActionFor(play_cmd::kPause), nullptr);
+  EXPECT_TRUE(frame.Commands().ActionFor(play_cmd::kPause)->isEnabled());
   EXPECT_TRUE(frame.WaveOut().IsOpen());
   EXPECT_TRUE(down(frame.AudioPanel(), play_cmd::kPlay));
+  press(frame, "F8");
+  clock.advanceMs(2500);
+  EXPECT_FALSE(play.IsPlaying());
+  EXPECT_FALSE(frame.Commands().ActionFor(play_cmd::kPause)->isEnabled()) << "the menu follows the end of a play";
+  press(frame, "F8");
   press(frame, "F10");
   EXPECT_FALSE(play.IsPlaying());
   EXPECT_FALSE(down(frame.AudioPanel(), play_cmd::kPlay));
@@ -79,11 +92,12 @@ TEST_F(PlayFrame, KeysAndCommandsPlayThroughTheFramesEngineAndPanels) {
   frame.ApplySetting(COrv_PlayCommands::kSettingPlayWait, &none);
   press(frame, "F6");
   EXPECT_TRUE(down(frame.SecondaryPanel(), play_cmd::kPlayLoop));
+  const size_t before = backend.count("waveOutWrite");
   ASSERT_TRUE(frame.Commands().Execute(play_cmd::kPlayFragment));
   EXPECT_TRUE(down(frame.AudioPanel(), play_cmd::kPlayFragment));
   clock.advanceMs(1000);
   EXPECT_TRUE(play.IsPlaying()) << "a pause of 0 seconds replays at once";
-  EXPECT_EQ(backend.count("waveOutWrite"), 3u);
+  EXPECT_EQ(backend.count("waveOutWrite"), before + 2);
 
   frame.StopAll();
   EXPECT_FALSE(frame.WaveOut().IsOpen());
