@@ -746,3 +746,5 @@ bool COrv_PlayCommands::SetVolume(double left, double right) {
   if (!(left >= 0.0 && left <= 1.0 && right >= 0.0 && right <= 1.0)) return false;
   return m_engine.SetVolume(left, right);
 }
+
+void COrv_PlayCommands::GetVolume(double* left, double* right) const { m_engine.GetVolume(left, right); }

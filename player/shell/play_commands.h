@@ -195,6 +195,7 @@ class COrv_PlayCommands : public StartPlay {
   // The end of a play, as the notification object queued it.
   void OnPlayEnded(COrv_PlayNotifyBase::Kind kind, uint64_t play);
   bool SetVolume(double left, double right);
+  void GetVolume(double* left, double* right) const;
 
   // The entries of the speed popup for the speed button shown.
   std::vector<COrv_SpeedMenuItem> BuildSpeedMenu() const;
