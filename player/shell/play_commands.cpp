@@ -66,12 +66,9 @@ COrv_PlayCommands::COrv_PlayCommands(COrv_WaveOutWnd& engine, COrv_MCIRecord& re
       m_secondaryPanel(secondaryPanel),
       m_state(state) {
   m_delayMs = m_state.GetInt(kSettingPlayWait, 2) * 1000;
-  for (COrv_PlayNotifyBase* n : {static_cast<COrv_PlayNotifyBase*>(&m_playNotify), static_cast<COrv_PlayNotifyBase*>(&m_playFragNotify),
-                                 static_cast<COrv_PlayNotifyBase*>(&m_playAllNotify),
-                                 static_cast<COrv_PlayNotifyBase*>(&m_playUpToEndNotify),
-                                 static_cast<COrv_PlayNotifyBase*>(&m_recNotify),
-                                 static_cast<COrv_PlayNotifyBase*>(&m_recFragNotify)})
-    n->SetFrame(this);
+  const std::initializer_list<COrv_PlayNotifyBase*> objects = {&m_playNotify, &m_playFragNotify, &m_playAllNotify,
+                                                                &m_playUpToEndNotify, &m_recNotify, &m_recFragNotify};
+  for (COrv_PlayNotifyBase* n : objects) n->SetFrame(this);
 }
 
 COrv_PlayCommands::~COrv_PlayCommands() {
@@ -84,18 +81,6 @@ COrv_PlayCommands::~COrv_PlayCommands() {
     m_engine.UnprepareHeader();
     m_engine.Close();
   }
-}
-
-COrv_PlayNotifyBase& COrv_PlayCommands::Notify(Kind kind) {
-  switch (kind) {
-    case Kind::Play: return m_playNotify;
-    case Kind::PlayFragment: return m_playFragNotify;
-    case Kind::PlayAll: return m_playAllNotify;
-    case Kind::PlayUpToEnd: return m_playUpToEndNotify;
-    case Kind::Record: return m_recNotify;
-    case Kind::RecordFragment: break;
-  }
-  return m_recFragNotify;
 }
 
 // --- Registration ------------------------------------------------------------

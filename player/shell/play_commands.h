@@ -221,8 +221,6 @@ class COrv_PlayCommands : public StartPlay {
   bool RecordingAvailable() const;
   bool HasBook() const { return m_book != nullptr && m_book->HasBook(); }
 
-  COrv_PlayNotifyBase& Notify(COrv_PlayNotifyBase::Kind kind);
-
  private:
   using Kind = COrv_PlayNotifyBase::Kind;
   bool startPlay(int button, bool fragment);

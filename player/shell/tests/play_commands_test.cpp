@@ -410,6 +410,25 @@ TEST_F(PlayCommands, CommandsAreEnabledByTheBookAndThePlayState) {
   EXPECT_EQ(writes(), 1u);
 }
 
+// A device that cannot be opened (no sound server, or one taken away):
+// the engine says so, the button comes back up, and the next Play works.
+TEST_F(PlayCommands, ADeviceThatWillNotOpenIsReportedAndLeavesPlayUsable) {
+  for (int command : {kPlay, kPlayAll}) {
+    SCOPED_TRACE(command);
+    sink.clear();
+    backend.failCall("waveOutOpen", MMSYSERR_NODRIVER);
+    table.Execute(command);
+    EXPECT_FALSE(cmds.IsPlaying());
+    EXPECT_FALSE(down(command));
+    ASSERT_EQ(sink.boxes().size(), 1u);
+    EXPECT_EQ(sink.last().request.icon, plat::ui::Icon::Error);
+    EXPECT_TRUE(table.Query(command).enabled);
+    ASSERT_TRUE(table.Execute(command));
+    EXPECT_TRUE(cmds.IsPlaying());
+    cmds.StopAll();
+  }
+}
+
 TEST_F(PlayCommands, PauseHoldsThePlayAndAViewPlayStopsTheRecording) {
   table.Execute(kPlay);
   runFor(300);
