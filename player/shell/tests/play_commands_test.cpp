@@ -27,7 +27,7 @@ using Pending = COrv_PlayCommands::Pending;
 
 namespace {
 
-class PlayCommands : public ::testing::Test {
+class PlayCommands : public ::testing::Test, protected playtest::AudioRig {
  protected:
   void SetUp() override {
     plat::win::test::reset();
@@ -48,15 +48,7 @@ class PlayCommands : public ::testing::Test {
   void TearDown() override { plat::win::test::reset(); }
 
   // Whether the button of `id` on either panel is down.
-  bool down(int id) const {
-    for (const COrv_Panel* panel : {static_cast<const COrv_Panel*>(&audio), static_cast<const COrv_Panel*>(&secondary)}) {
-      const auto& rows = panel->Rows();
-      for (size_t i = 0; i < rows.size(); ++i)
-        if (rows[i].kind == COrv_PanelRow::kButton && rows[i].id == id) return panel->Control(static_cast<int>(i))->IsDown();
-    }
-    ADD_FAILURE() << "no button " << id;
-    return false;
-  }
+  bool down(int id) const { return playtest::buttonDown(audio, id) || playtest::buttonDown(secondary, id); }
   size_t writes() const { return backend.count("waveOutWrite"); }
   // Gives the current Echomark a recording of the learner's voice.
   void giveRecording(int n = 1) {
@@ -64,12 +56,6 @@ class PlayCommands : public ::testing::Test {
   }
   void runFor(int ms) { clock.advanceMs(ms); }
 
-  ManualDispatcher clock;
-  VirtualBackend backend{clock};
-  ScopedDispatcher d{clock};
-  ScopedBackend b{backend};
-  plat::ui::RecordingSink sink;
-  plat::ui::ScopedSink s{sink};
   plat::win::HWND parent_ = nullptr;
   COrv_AudioPanel audio;
   COrv_SecondaryPanel secondary;
@@ -205,7 +191,7 @@ TEST_F(PlayCommands, PlayAllWrapsOnlyInLoopModeAndPlayUpToEndWrapsToItsStart) {
   cmds.SetBook(&three);
   for (const Row& r : rows) {
     SCOPED_TRACE(testing::Message() << r.command << " loop " << r.loop);
-    three.GoToQuote(r.start);
+    three.Show(r.start);
     three.loaded.clear();
     cmds.SetLoopMode(r.loop);
     ASSERT_TRUE(table.Execute(r.command));
@@ -263,8 +249,7 @@ TEST_F(PlayCommands, PlayAllErrorsStopTheRunWithTheirOwnTexts) {
 TEST_F(PlayCommands, StopDuringARunOnAnotherEchomarkOffersToGoThere) {
   for (int answer : {plat::ui::IDYES, plat::ui::IDNO}) {
     SCOPED_TRACE(answer);
-    book.GoToQuote(3);
-    book.goTo.clear();
+    book.Show(3);
     sink.clear();
     sink.setScript({answer});
     cmds.SetDelayMs(0);
@@ -284,7 +269,7 @@ TEST_F(PlayCommands, StopDuringARunOnAnotherEchomarkOffersToGoThere) {
   // A run stopped on the Echomark shown asks nothing; nor does any other
   // stop than the Stop command.
   sink.clear();
-  book.GoToQuote(1);
+  book.Show(1);
   table.Execute(kPlayAll);
   table.Execute(kStop);
   table.Execute(kPlayAll);

@@ -11,10 +11,11 @@
 
 #include "platform/riff/wav.h"
 #include "platform/testing/test_env.h"
-#include "player/audio/quote_player.h"
-#include "player/audio/recorded_voice.h"
-#include "player/book/info_bundle.h"
-#include "player/shell/play_book.h"
+#include "platform/audio/dispatcher.h"
+#include "platform/audio/virtual_device.h"
+#include "platform/ui/recording_sink.h"
+#include "player/shell/panels.h"
+#include "player/shell/tests/player_book.h"
 
 namespace playtest {
 
@@ -24,81 +25,58 @@ inline std::filesystem::path writeWave(const std::string& name, uint32_t bytes =
   return p;
 }
 
-class StandInBook : public COrv_PlayBook {
+class StandInBook : public PlayerBook {
  public:
-  explicit StandInBook(int count = 10) : m_count(count), m_name("book" + std::to_string(++books()) + "-") {
+  explicit StandInBook(int count = 10) : m_name("book" + std::to_string(++books()) + "-") {
     for (int n = 1; n <= count; ++n) m_waves[n] = writeWave(m_name + std::to_string(n) + ".wav");
-    m_player.SetBook(&m_bundle);
-    m_voice.SetSlotCount(count);
-    GoToQuote(1);
-    goTo.clear();
+    setCount(count);
+    Show(1);
   }
 
-  bool open = true;
-  uint32_t status = 0x41;
   bool failWaveList = false;
+  // Every move asked for, and every Echomark whose waves a run loaded.
   std::vector<int> goTo;
-
-  bool HasBook() const override { return open; }
-  int CurrentQuote() const override { return m_current; }
-  int QuoteCount() const override { return m_count; }
-  uint32_t QuoteStatus() const override { return status; }
-  COrv_QuotePlayer& QuotePlayer() override { return m_player; }
-  COrv_RecordedVoice& Voice() override { return m_voice; }
-  void GetQuoteFragment(float* start, float* end) const override {
-    *start = m_player.GetFragmentStart();
-    *end = m_player.GetFragmentEnd();
-  }
-  bool SetQuoteFragment(float start, float end) override {
-    m_player.SetFragment(start, end);
-    return true;
-  }
-  bool SetRecordFragment(float start, float end) override { return m_voice.SetFragment(start, end); }
-  bool SelectQuoteAudio(int segment) override { return m_player.SetFragmentToSegment(segment); }
+  std::vector<int> loaded;
 
   // The run's bundle deletes what it is given: it gets a copy.
   bool LoadQuoteWaves(COrv_InfoBundle& bundle, int n) override {
     loaded.push_back(n);
     if (failWaveList || !m_waves.count(n)) return false;
     if (m_waves[n].empty()) return true;  // an Echomark without audio
-    const auto copy = tvtest::sandbox().tmp / (m_name + "run" + std::to_string(n) + "-" + std::to_string(++m_copies) + ".wav");
-    std::filesystem::copy_file(m_waves[n], copy);
-    bundle.Waves().SetWaveFile(0, copy);
+    bundle.Waves().SetWaveFile(0, copyOf(n, "run"));
     bundle.SetQuoteNumber(n);
     return true;
   }
   bool GoToQuote(int n) override {
     goTo.push_back(n);
-    if (n < 1 || n > m_count) return false;
-    m_current = n;
+    if (n < 1 || n > QuoteCount()) return false;
     m_bundle.Waves().Clear();
-    const auto copy = tvtest::sandbox().tmp / (m_name + "cur" + std::to_string(n) + "-" + std::to_string(++m_copies) + ".wav");
-    std::filesystem::copy_file(m_waves[n], copy);
-    m_bundle.Waves().SetWaveFile(0, copy);
+    m_bundle.Waves().SetWaveFile(0, copyOf(n, "cur"));
     for (int i = 1; i <= 4; ++i) m_bundle.Waves().SetSegmentShare(i, 25.0f);
-    m_player.LoadWave();
-    m_voice.SetCurrentSlot(n);
-    m_voice.SelectSlot(n);
-    return true;
+    return becomeCurrent(n);
+  }
+  // Moves to n and forgets the moves asked for so far.
+  void Show(int n) {
+    GoToQuote(n);
+    goTo.clear();
   }
 
   void SetWave(int n, const std::filesystem::path& p) { m_waves[n] = p; }
-  COrv_InfoBundle& Bundle() { return m_bundle; }
-  std::vector<int> loaded;
 
  private:
   static int& books() {
     static int n = 0;
     return n;
   }
-  int m_count;
+  std::filesystem::path copyOf(int n, const std::string& kind) {
+    const auto copy = tvtest::sandbox().tmp / (m_name + kind + std::to_string(n) + "-" + std::to_string(++m_copies) + ".wav");
+    std::filesystem::copy_file(m_waves[n], copy);
+    return copy;
+  }
+
   std::string m_name;
-  int m_current = 0;
   int m_copies = 0;
   std::map<int, std::filesystem::path> m_waves;
-  COrv_InfoBundle m_bundle;
-  COrv_QuotePlayer m_player;
-  COrv_RecordedVoice m_voice;
 };
 
 class LoggingViews : public COrv_PlayViews {
@@ -117,5 +95,23 @@ class LoggingViews : public COrv_PlayViews {
   std::vector<int> refreshed;
   int resets = 0;
 };
+
+// The virtual audio device on a manual clock, and message boxes recorded.
+struct AudioRig {
+  plat::audio::ManualDispatcher clock;
+  plat::audio::VirtualBackend backend{clock};
+  plat::audio::ScopedDispatcher d{clock};
+  plat::audio::ScopedBackend b{backend};
+  plat::ui::RecordingSink sink;
+  plat::ui::ScopedSink s{sink};
+};
+
+// Whether the button of `id` on `panel` is down; false when it has none.
+inline bool buttonDown(const COrv_Panel& panel, int id) {
+  const auto& rows = panel.Rows();
+  for (size_t i = 0; i < rows.size(); ++i)
+    if (rows[i].kind == COrv_PanelRow::kButton && rows[i].id == id) return panel.Control(static_cast<int>(i))->IsDown();
+  return false;
+}
 
 }  // namespace playtest

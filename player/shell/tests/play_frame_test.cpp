@@ -28,13 +28,7 @@ class OneBook : public TalvaneDocuments {
   bool open = false;
 };
 
-struct PlayFrame : ::testing::Test {
-  ManualDispatcher clock;
-  VirtualBackend backend{clock};
-  ScopedDispatcher d{clock};
-  ScopedBackend b{backend};
-  plat::ui::RecordingSink sink;
-  plat::ui::ScopedSink s{sink};
+struct PlayFrame : ::testing::Test, playtest::AudioRig {
   playtest::StandInBook book;
   OneBook documents;
 
@@ -54,12 +48,7 @@ struct PlayFrame : ::testing::Test {
       }
     ADD_FAILURE() << "no shortcut " << key;
   }
-  static bool down(COrv_Panel& panel, int id) {
-    const auto& rows = panel.Rows();
-    for (size_t i = 0; i < rows.size(); ++i)
-      if (rows[i].kind == COrv_PanelRow::kButton && rows[i].id == id) return panel.Control(static_cast<int>(i))->IsDown();
-    return false;
-  }
+  static bool down(const COrv_Panel& panel, int id) { return playtest::buttonDown(panel, id); }
 };
 
 TEST_F(PlayFrame, KeysAndCommandsPlayThroughTheFramesEngineAndPanels) {

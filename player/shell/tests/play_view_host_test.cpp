@@ -63,12 +63,7 @@ struct FrameHost : COrv_AudioViewHost {
 };
 
 TEST(PlayViewHost, ViewsAndCommandsReachEachOther) {
-  ManualDispatcher clock;
-  VirtualBackend backend{clock};
-  ScopedDispatcher d{clock};
-  ScopedBackend b{backend};
-  plat::ui::RecordingSink sink;
-  plat::ui::ScopedSink s{sink};
+  playtest::AudioRig rig;
   COrv_AudioPanel audio;
   COrv_SecondaryPanel secondary;
   COrv_FrameState state;
@@ -93,11 +88,11 @@ TEST(PlayViewHost, ViewsAndCommandsReachEachOther) {
   EXPECT_TRUE(host.IsAudioPlaying());
   EXPECT_EQ(audioView.start, 25.f);
   EXPECT_EQ(audioView.end, 50.f);
-  clock.advanceMs(100);
+  rig.clock.advanceMs(100);
   ASSERT_FALSE(audioSel.calls.empty());
   EXPECT_EQ(audioSel.calls.back().rfind("position ", 0), 0u) << audioSel.calls.back();
   EXPECT_TRUE(recSel.calls.empty() || recSel.calls.back() == "reset");
-  clock.advanceMs(1000);
+  rig.clock.advanceMs(1000);
   EXPECT_FALSE(host.IsAudioPlaying());
   EXPECT_EQ(audioSel.calls.back(), "reset");
 
