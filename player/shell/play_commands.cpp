@@ -251,6 +251,11 @@ void COrv_PlayCommands::OnPlaySequence() {
   changed();
 }
 
+void COrv_PlayCommands::OnQuoteChanged() {
+  if (!RecordingAvailable()) m_sequence = false;
+  changed();
+}
+
 // --- The end of a play and the repetition timer -----------------------------------
 
 void COrv_PlayCommands::queueEnd(Kind kind) {

@@ -180,6 +180,10 @@ class COrv_PlayCommands : public StartPlay {
   void StopPlayback(bool askToLoad = false);
   void StopRecording();
 
+  // After a move to another Echomark: sequence mode needs a recording of
+  // the Echomark shown, and goes off without one.
+  void OnQuoteChanged();
+
   // --- Requests of the views (their window id) ---
   bool RequestPlay(int id);
   bool RequestPlayFrom(int segment, int id);

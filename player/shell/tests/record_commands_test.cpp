@@ -214,7 +214,11 @@ TEST_F(RecordCommands, ATakeStoppedByAnyOtherCommandIsSaved) {
   table.Execute(kRecord);
   clock.advanceMs(400);
   cmds->StopAll();
+  table.Execute(kPlaySequence);
+  ASSERT_TRUE(cmds->IsSequence());
   book.GoToQuote(2);
+  cmds->OnQuoteChanged();
+  EXPECT_FALSE(cmds->IsSequence()) << "no recording, no sequence";
   EXPECT_FALSE(book.Voice().GetSlotFile(1).empty());
   EXPECT_FALSE(cmds->RecordingAvailable()) << "Echomark 2 has no take of its own";
   EXPECT_FALSE(table.Query(kRecordingPlay).enabled);
