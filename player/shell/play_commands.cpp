@@ -557,7 +557,7 @@ void COrv_PlayCommands::setFragmentPosition(bool start) {
 
 // --- Speeds ----------------------------------------------------------------------
 
-void COrv_PlayCommands::SelectSpeed(int speed) {
+void COrv_PlayCommands::selectSpeed(int speed) {
   if (!HasBook()) return;
   if (speed > 0)
     m_audioPanel.SetFastSpeedButton();
@@ -582,7 +582,7 @@ void COrv_PlayCommands::SetPlaySpeed(int speed) {
   if (!HasBook()) return;
   const uint32_t status = m_book->QuoteStatus();
   if (status == 0) return;
-  SelectSpeed((status & kStatusHasSpeeds) == 0 ? 0 : std::clamp(speed, -1, 1));
+  selectSpeed((status & kStatusHasSpeeds) == 0 ? 0 : std::clamp(speed, -1, 1));
 }
 
 std::vector<COrv_SpeedMenuItem> COrv_PlayCommands::BuildSpeedMenu() const {

@@ -156,9 +156,9 @@ class COrv_PlayCommands : public StartPlay {
   void OnPlaySequence();
   void OnSetFragmentStart();
   void OnSetFragmentEnd();
-  void OnSpeedNormal() { SelectSpeed(0); }
-  void OnSpeedFast() { SelectSpeed(1); }
-  void OnSpeedSlow() { SelectSpeed(-1); }
+  void OnSpeedNormal() { selectSpeed(0); }
+  void OnSpeedFast() { selectSpeed(1); }
+  void OnSpeedSlow() { selectSpeed(-1); }
   void OnSpeedButton();
   void OnRecord();
   void OnRecordingPlay();
@@ -236,7 +236,7 @@ class COrv_PlayCommands : public StartPlay {
   void arm(Pending action);
   void onTimer();
   void saveTake();
-  void SelectSpeed(int speed);
+  void selectSpeed(int speed);
   void setFragmentPosition(bool start);
   void showError(int stringId);
   void changed();
