@@ -21,6 +21,7 @@ namespace {
 constexpr int kStrPlayUpToEndError = 20006, kStrPlayUpToEndNoFile = 20007, kStrPlayUpToEndNoLoad = 20008;
 constexpr int kStrLoadPlayedQuote = 20009;
 constexpr int kStrNoSpeeds = 20010;
+constexpr int kStrNoAudioDevice = 20058;
 constexpr int kStrErrorCaption = 9002, kStrWarningCaption = 9003;
 constexpr int kStrNormal = 9991, kStrSlow = 9992, kStrFast = 9993;
 
@@ -74,6 +75,7 @@ COrv_PlayCommands::COrv_PlayCommands(COrv_WaveOutWnd& engine, COrv_MCIRecord& re
 COrv_PlayCommands::~COrv_PlayCommands() {
   *m_alive = false;
   if (m_timer) plat::audio::uiDispatcher().cancel(m_timer);
+  unwatch();
   // No play may report to objects that are going.
   m_engine.Forget(&m_playAllWave);
   if (m_engine.IsOpen()) {
@@ -173,6 +175,7 @@ bool COrv_PlayCommands::startPlay(int button, bool fragment) {
   if (ok) {
     m_playing = true;
     m_activeButton = button;
+    watch(player.Wave().GetDurationSeconds());
   }
   changed();
   return ok;
@@ -196,6 +199,7 @@ bool COrv_PlayCommands::startRecordingPlay(int button, bool fragment) {
   if (ok) {
     m_recordingPlaying = true;
     m_activeButton = button;
+    watch(voice.GetWave().GetDurationSeconds());
   }
   changed();
   return ok;
@@ -231,9 +235,11 @@ void COrv_PlayCommands::OnPause() {
   if (m_playbackPaused) {
     m_playbackPaused = false;
     m_engine.Restart();
+    watch(m_watchSeconds);
   } else {
     m_playbackPaused = true;
     m_engine.Pause();
+    unwatch();
   }
   changed();
 }
@@ -351,6 +357,33 @@ void COrv_PlayCommands::onTimer() {
   changed();
 }
 
+void COrv_PlayCommands::watch(double seconds) {
+  unwatch();
+  m_watchSeconds = seconds;
+  std::weak_ptr<bool> alive = m_alive;
+  const uint64_t play = m_play;
+  const int64_t us = static_cast<int64_t>(std::max(0.0, seconds) * 1e6) + int64_t{kStallMarginMs} * 1000;
+  m_watchdog = plat::audio::uiDispatcher().post(
+      [this, alive, play] {
+        if (alive.lock()) onStalled(play);
+      },
+      us);
+}
+
+void COrv_PlayCommands::unwatch() {
+  if (m_watchdog) plat::audio::uiDispatcher().cancel(m_watchdog);
+  m_watchdog = 0;
+}
+
+void COrv_PlayCommands::onStalled(uint64_t play) {
+  m_watchdog = 0;
+  if (play != m_play) return;
+  // The device took the play and never handed it back: whatever it was,
+  // nothing would end it, and every command must be usable again.
+  StopAll();
+  plat::ui::MessageBox(text(kStrNoAudioDevice), text(kStrErrorCaption), plat::ui::MB_ICONHAND);
+}
+
 // --- Play All and Play Up To End ----------------------------------------------
 
 void COrv_PlayCommands::OnPlayAll() {
@@ -403,6 +436,7 @@ bool COrv_PlayCommands::playAllStep(int command, int startNumber) {
   m_playing = true;
   m_playAllRunning = true;
   m_activeButton = command;
+  watch(m_playAllWave.GetDurationSeconds());
   return true;
 }
 
@@ -431,6 +465,7 @@ void COrv_PlayCommands::StopPlayback(bool askToLoad) {
     m_engine.Close();
   }
   ++m_play;
+  unwatch();
   m_playing = false;
   m_recordingPlaying = false;
   if (m_timer) plat::audio::uiDispatcher().cancel(m_timer);
@@ -525,9 +560,11 @@ void COrv_PlayCommands::OnRecordingPause() {
     if (m_recordingPlaybackPaused) {
       m_recordingPlaybackPaused = false;
       m_engine.Restart();
+      watch(m_watchSeconds);
     } else {
       m_recordingPlaybackPaused = true;
       m_engine.Pause();
+      unwatch();
     }
   }
   changed();
@@ -655,6 +692,7 @@ bool COrv_PlayCommands::RequestPlayFrom(int segment, int id) {
   if (m_book->QuotePlayer().PlaySegment(segment, &m_engine, &m_playFragNotify)) {
     m_playing = true;
     m_activeButton = kPlayFragment;
+    watch(m_book->QuotePlayer().Wave().GetDurationSeconds());
   }
   changed();
   return true;

@@ -114,6 +114,9 @@ class COrv_PlayCommands : public StartPlay {
   using SpeedPopup = std::function<int(const std::vector<COrv_SpeedMenuItem>& items)>;
 
   static constexpr uint32_t kStatusHasSpeeds = 0x40;
+  // A play still running this long after its wave should have ended has
+  // lost its device (a sound server that went away): it is stopped.
+  static constexpr int kStallMarginMs = 3000;
   static constexpr int kSettingInitPlayRecSequence = 15;
   static constexpr int kSettingPlayWait = 16;
   // Texts of a failed Play All step (those of Play Up To End are 20006 to
@@ -235,6 +238,11 @@ class COrv_PlayCommands : public StartPlay {
   void releaseRecordButtons();
   void arm(Pending action);
   void onTimer();
+  // Watches the play that just started (`seconds` long, at most) for a
+  // device that stops answering; unwatch() while it is paused or stopped.
+  void watch(double seconds);
+  void unwatch();
+  void onStalled(uint64_t play);
   void saveTake();
   void selectSpeed(int speed);
   void setFragmentPosition(bool start);
@@ -270,6 +278,8 @@ class COrv_PlayCommands : public StartPlay {
 
   Pending m_pending = Pending::None;
   plat::audio::Dispatcher::Id m_timer = 0;
+  plat::audio::Dispatcher::Id m_watchdog = 0;
+  double m_watchSeconds = 0.0;
   // Numbers every play started, so an end queued for an earlier play (one
   // that a stop or a new play has replaced) is dropped.
   uint64_t m_play = 0;

@@ -414,6 +414,33 @@ TEST_F(PlayCommands, ADeviceThatWillNotOpenIsReportedAndLeavesPlayUsable) {
   }
 }
 
+// A device that takes a play and never hands it back (a sound server
+// that went away mid-play) is given up after the wave's length and a
+// margin; a pause by the learner is not such a stall.
+TEST_F(PlayCommands, APlayTheDeviceNeverEndsIsStoppedWithAMessage) {
+  table.Execute(kPlayLoop);
+  table.Execute(kPlay);
+  runFor(300);
+  table.Execute(kPause);
+  runFor(20000);
+  EXPECT_TRUE(cmds.IsPlaying());
+  EXPECT_TRUE(sink.boxes().empty());
+  table.Execute(kPause);
+
+  engine.Pause();  // the device stops behind the commands' back
+  runFor(700 + COrv_PlayCommands::kStallMarginMs - 100);
+  EXPECT_TRUE(cmds.IsPlaying());
+  runFor(400);
+  EXPECT_FALSE(cmds.IsPlaying());
+  EXPECT_FALSE(cmds.IsDelayedPlayPending()) << "a lost device ends the loop too";
+  ASSERT_EQ(sink.boxes().size(), 1u);
+  EXPECT_EQ(sink.last().request.text, "Audio device not available");
+  EXPECT_FALSE(down(kPlay));
+  ASSERT_TRUE(table.Execute(kPlay));
+  runFor(1000);
+  EXPECT_EQ(cmds.PendingAction(), Pending::Play) << "the next play ends as usual";
+}
+
 TEST_F(PlayCommands, PauseHoldsThePlayAndAViewPlayStopsTheRecording) {
   table.Execute(kPlay);
   runFor(300);
