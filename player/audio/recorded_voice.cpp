@@ -119,6 +119,7 @@ COrv_RecordedVoice::TakeResult COrv_RecordedVoice::ReplaceTake(const std::string
   plat::fs::removeFile(newPath);
   if (old.empty()) return TakeResult::Lost;
   if (LoadSlot(old, slot)) return TakeResult::Restored;
-  DeleteSlotFile(slot);
+  // The old take may be the learner's only copy: it stays on disk and
+  // listed, and a later selection of the slot tries it again.
   return TakeResult::Lost;
 }

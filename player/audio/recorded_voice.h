@@ -75,9 +75,10 @@ class COrv_RecordedVoice {
   //   loaded                  Kept: the slot's old file is deleted;
   //   not loaded, old file    the new file is deleted and the old one
   //                           loaded again: Restored, or, when that fails
-  //                           too, Lost with the old file deleted;
+  //                           too, Lost, with the old file kept on disk
+  //                           and listed (it is never thrown away);
   //   not loaded, no old file the new file is deleted: Lost.
-  // After Kept and Restored a recording is available; after Lost none.
+  // After Kept and Restored the slot's take is loaded.
   TakeResult ReplaceTake(const std::string& newPath, int n);
 
   const COrv_WavePlay& GetWave() const { return m_wave; }

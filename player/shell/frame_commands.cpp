@@ -103,14 +103,14 @@ void CMainFrame::SetHelpLanguage(int index) {
 }
 
 bool CMainFrame::GoToQuote(unsigned n, int source) {
-  if (services_.play != nullptr) services_.play->StopAll();
+  if (StartPlay* play = playControl()) play->StopAll();
   TalvaneDocuments& doc = Documents();
   if (!HasActiveTvDocument() || n == 0 || n > doc.GetQuoteCount()) return false;
   if (source != kSourceQuoteIndex) doc.SelectInQuoteIndex(n);
   doc.GoToQuote(n, true, true);
-  if (services_.play != nullptr) {
-    if (!services_.play->IsRecordingAvailable()) services_.play->SetSequenceMode(false);
-    services_.play->RefreshSpeechViews();
+  if (StartPlay* play = playControl()) {
+    if (!play->IsRecordingAvailable()) play->SetSequenceMode(false);
+    play->RefreshSpeechViews();
   }
   return true;
 }
@@ -203,7 +203,7 @@ void CMainFrame::registerFrameCommands() {
   commands_.Add(kPreviousQuote,
                 [this] {
                   // Stops the play first, also on Echomark 1.
-                  if (services_.play != nullptr) services_.play->StopAll();
+                  if (StartPlay* play = playControl()) play->StopAll();
                   onPreviousQuote(false);
                 },
                 // Enabled on Echomark 1 as well, so that the key still stops
@@ -333,7 +333,7 @@ void CMainFrame::registerViewCommands() {
                     ViewWindows* views = services_.views;
                     const bool shown = views != nullptr && views->IsShown(v.window);
                     if (!HasActiveTvDocument()) return State{false, shown};
-                    if (v.recording && (services_.play == nullptr || !services_.play->IsRecordingAvailable())) {
+                    if (v.recording && (playControl() == nullptr || !playControl()->IsRecordingAvailable())) {
                       if (shown) {
                         views->Hide(v.window);
                         audioPanel_.SetButtonState(v.id, false);

@@ -25,6 +25,8 @@
 #include "player/env/help.h"
 #include "player/shell/login_dlg.h"
 #include "shared/dde/dde_server.h"
+#include "player/shell/play_commands.h"
+#include "player/shell/speed_popup.h"
 #include "shared/language/english_module.h"
 #include "shared/language/orv_language.h"
 
@@ -148,9 +150,14 @@ CMainFrame::CMainFrame(FrameServices services) : services_(std::move(services)) 
                                                : QRect(0, 0, kWidth, kHeight));
   setMinimumSize(kWidth, kHeight);
   setGeometry(InitialGeometry(screen));
+  play_ = std::make_unique<COrv_PlayCommands>(waveOut_, recorder_, audioPanel_, secondaryPanel_, state_);
+  play_->SetBook(services_.playBook);
+  play_->SetDelayMs(delayMs_);
+  // An end of play or a repetition changes what the menus show.
+  play_->SetStateListener([this] { commands_.UpdateActions(); });
   registerCommands();
   if (!services_.documents) {
-    auto* windows = new COrv_TvDocumentWindows(*this, services_.play);
+    auto* windows = new COrv_TvDocumentWindows(*this, playControl());
     ownDocuments_.reset(windows);
     documentCommands_ = std::make_unique<DocumentCommands<COrv_TvDocument>>(
         *windows, [windows] { return windows->ActiveTvDocument(); });
@@ -158,6 +165,8 @@ CMainFrame::CMainFrame(FrameServices services) : services_(std::move(services)) 
 }
 
 CMainFrame::~CMainFrame() {
+  // Nothing plays into a frame that goes.
+  play_.reset();
   // A frame that goes without being closed (the program ends on a signal)
   // still takes the grammar browser with it.
   if (!closed_) grammar_->CloseGrammarBrowser();
@@ -203,6 +212,9 @@ bool CMainFrame::OnCreate() {
   audioDock_ = dockPanel(audioPanel_, COrv_AudioPanel::kBarId, Qt::LeftDockWidgetArea, kSettingAudioPanel);
   if (!secondaryDock_ || !audioDock_) return false;
   commands_.AddStateListener([this] { showCommandStates(); });
+  play_->SetSpeedPopup([this](const std::vector<COrv_SpeedMenuItem>& items) {
+    return ShowSpeedPopup(audioDock_->widget(), audioPanel_, items);
+  });
   RefreshLanguage();
   showCommandStates();
   return true;
@@ -251,12 +263,17 @@ bool CMainFrame::InitDDE() {
 void CMainFrame::closeEvent(QCloseEvent* event) {
   closed_ = true;
   grammar_->CloseGrammarBrowser();
-  if (services_.play != nullptr) services_.play->StopAll();
+  if (StartPlay* play = playControl()) play->StopAll();
   QMainWindow::closeEvent(event);
+}
+
+StartPlay* CMainFrame::playControl() const {
+  return services_.play != nullptr ? services_.play : static_cast<StartPlay*>(play_.get());
 }
 
 void CMainFrame::registerCommands() {
   commands_.Add(kCmdExit, [this] { close(); });
+  play_->Register(commands_);
   registerFrameCommands();
 }
 
@@ -310,6 +327,7 @@ void CMainFrame::ApplySetting(int n, const void* value) {
   switch (n) {
     case kSettingPlayWait:
       delayMs_ = v * 1000;
+      play_->SetDelayMs(delayMs_);
       break;
     case kSettingIndexPanel:
       if (C3WaySplitterFrame* child = GetActiveChildFrame()) child->ShowIndexPanel(v == 1);
@@ -338,7 +356,7 @@ bool CMainFrame::OpenTalvane(const std::string& code) {
   commands_.NotifyStateChanged();
   if (!opened) return false;
   RefreshLanguage();
-  if (StartPlay* play = services_.play) {
+  if (StartPlay* play = playControl()) {
     play->SetLoopMode(state_.GetInt(kSettingInitPlayLoop) == 1);
     if (state_.GetInt(kSettingInitPlayAll) == 1) {
       play->SetPlaySpeed(0);
@@ -351,8 +369,13 @@ bool CMainFrame::OpenTalvane(const std::string& code) {
   }
   bookJustOpened_ = true;
   commands_.NotifyStateChanged();
+  play_->SetBookJustOpened(true);
   return true;
 }
+
+void CMainFrame::StopAll(bool askToLoad) { play_->StopAll(askToLoad); }
+
+bool CMainFrame::SetVolume(double left, double right) { return play_->SetVolume(left, right); }
 
 int CMainFrame::OnInterAppMessage(uint64_t wParam, uint16_t atom) {
   if (wParam != 1) return 0;

@@ -22,6 +22,8 @@
 #include <QMdiArea>
 #include <QRect>
 
+#include "player/audio/mci_record.h"
+#include "player/audio/wave_out_wnd.h"
 #include "player/shell/command_table.h"
 #include "player/shell/frame_state.h"
 #include "player/shell/grammar_link.h"
@@ -36,6 +38,8 @@ class COrv_HtmlHelp;
 namespace orv::shell {
 class LoginPrompt;
 }
+class COrv_PlayBook;
+class COrv_PlayCommands;
 
 class COrv_MDIClientWnd : public QMdiArea {
  public:
@@ -182,6 +186,7 @@ struct FrameServices {
   // Not owned; none: the frame's own book windows (COrv_TvDocumentWindows)
   // and no play commands.
   TalvaneDocuments* documents = nullptr;
+  // None: the frame's own play commands.
   StartPlay* play = nullptr;
   // What the status bar shows of the active book; none: no book.
   COrv_StatusBar::FactsSource statusFacts;
@@ -201,6 +206,8 @@ struct FrameServices {
   std::function<std::string()> openDialog;
   std::function<void()> installDialog;
   std::function<void()> preferencesDialog;
+  // The active book as the play commands see it; none: no book to play.
+  COrv_PlayBook* playBook = nullptr;
 };
 
 class CMainFrame : public QMainWindow {
@@ -249,6 +256,15 @@ class CMainFrame : public QMainWindow {
   // The id of the menu in the bar (128 or 130), 0 before RefreshLanguage.
   int CurrentMenuId() const { return currentMenu_; }
 
+  // The audio commands, the wave-out engine every play goes through and
+  // the voice recorder.
+  COrv_PlayCommands& PlayCommands() { return *play_; }
+  COrv_WaveOutWnd& WaveOut() { return waveOut_; }
+  // Stops every play and the recorder (a running take is saved).
+  void StopAll(bool askToLoad = false);
+  // Both volumes in [0, 1]; false otherwise.
+  bool SetVolume(double left, double right);
+
   // Where the frame opens on `screen`.
   static QRect InitialGeometry(const QRect& screen);
 
@@ -295,6 +311,9 @@ class CMainFrame : public QMainWindow {
 
  private:
   void registerCommands();
+  // The play commands the frame's commands drive: the given ones, else the
+  // frame's own.
+  StartPlay* playControl() const;
   // Every panel button and status pane shows the commands' states now.
   void showCommandStates();
   TalvaneDocuments& documents() const { return services_.documents ? *services_.documents : *ownDocuments_; }
@@ -343,6 +362,9 @@ class CMainFrame : public QMainWindow {
   bool ddeReady_ = false;
   int currentMenu_ = 0;
   bool bookJustOpened_ = false;
+  COrv_WaveOutWnd waveOut_;
+  COrv_MCIRecord recorder_;
+  std::unique_ptr<COrv_PlayCommands> play_;
   // Last, so that the books close (and keep the learner's progress) while
   // the frame's state is still there.
   std::unique_ptr<TalvaneDocuments> ownDocuments_;
