@@ -1,0 +1,47 @@
+#include "player/audio/audio_view_pictures.h"
+
+#include <QPainter>
+
+namespace orv::audioviews {
+namespace {
+
+QImage makeMarker(QRgb face, QRgb light, QRgb dark, QRgb core) {
+  QImage image(kMarkerWidth, kMarkerHeight, QImage::Format_RGB32);
+  image.fill(face);
+  for (int y = 0; y < kMarkerHeight; ++y) {
+    image.setPixel(0, y, light);
+    image.setPixel(kMarkerWidth - 1, y, dark);
+  }
+  for (int x = 0; x < kMarkerWidth; ++x) {
+    image.setPixel(x, 0, light);
+    image.setPixel(x, kMarkerHeight - 1, dark);
+  }
+  for (int y = 3; y < kMarkerHeight - 3; ++y) image.setPixel(kMarkerWidth / 2, y, core);
+  return image;
+}
+
+}  // namespace
+
+const QImage& PositionMarker() {
+  static const QImage image = makeMarker(qRgb(220, 0, 0), qRgb(255, 140, 140), qRgb(120, 0, 0), qRgb(255, 255, 0));
+  return image;
+}
+
+const QImage& FragmentMarker() {
+  static const QImage image = makeMarker(qRgb(192, 192, 192), qRgb(255, 255, 255), qRgb(64, 64, 64), qRgb(0, 0, 128));
+  return image;
+}
+
+const QImage& BackgroundPattern() {
+  static const QImage image = [] {
+    QImage p(kPatternSize, kPatternSize, QImage::Format_RGB32);
+    p.fill(qRgb(252, 204, 36));
+    for (int y = 0; y < kPatternSize; ++y)
+      for (int x = 0; x < kPatternSize; ++x)
+        if ((x + y) % 4 == 0) p.setPixel(x, y, qRgb(230, 170, 20));
+    return p;
+  }();
+  return image;
+}
+
+}  // namespace orv::audioviews

@@ -1,0 +1,21 @@
+#pragma once
+// The small pictures of the audio view windows, drawn by this program: the
+// fragment selector's markers (5 x 15) and the 8 x 8 pattern behind its
+// strip.
+
+#include <QImage>
+
+namespace orv::audioviews {
+
+inline constexpr int kMarkerWidth = 5;
+inline constexpr int kMarkerHeight = 15;
+inline constexpr int kPatternSize = 8;
+
+// The play-position marker (bitmap 208): a red needle.
+const QImage& PositionMarker();
+// A fragment marker (bitmap 207): a raised grey thumb with a dark core.
+const QImage& FragmentMarker();
+// The background pattern (bitmap 204).
+const QImage& BackgroundPattern();
+
+}  // namespace orv::audioviews

@@ -1,0 +1,46 @@
+#include "player/audio/view_dialog.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+
+#include "shared/language/orv_language.h"
+
+COrv_ViewDialog::COrv_ViewDialog(COrv_AudioViewHost* host, int captionId, std::string helpPage, QWidget* parent)
+    : QWidget(parent, Qt::Tool), host_(host), captionId_(captionId), helpPage_(std::move(helpPage)) {
+  setFocusPolicy(Qt::StrongFocus);
+  UpdateCaption();
+}
+
+void COrv_ViewDialog::SetTitleId(int id) {
+  titleId_ = id;
+  UpdateCaption();
+}
+
+void COrv_ViewDialog::UpdateCaption() {
+  const COrv_Language language;
+  const std::string caption = language.LoadString(captionId_);
+  std::string title = titleId_ != 0 ? language.LoadString(titleId_) : std::string();
+  if (title.empty()) title = caption;
+  setWindowTitle(QString::fromStdString(title));
+  update();
+}
+
+void COrv_ViewDialog::closeEvent(QCloseEvent* event) {
+  if (host_ != nullptr && ctrlId_ != 0) host_->OnViewClosed(ctrlId_);
+  // The windows live as long as the main frame: closing only hides.
+  hide();
+  event->ignore();
+}
+
+void COrv_ViewDialog::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
+    if (host_ != nullptr) host_->ShowHelp(helpPage_);
+    event->accept();
+    return;
+  }
+  if (host_ != nullptr && host_->TranslateAccelerator(event->keyCombination())) {
+    event->accept();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
