@@ -55,13 +55,18 @@ void ensureClass() {
 
 }  // namespace
 
-HBITMAP LoadResourceBitmap(int id, bool fromLanguage) {
+QImage LoadResourceImage(int id, bool fromLanguage) {
   const COrv_Language language(fromLanguage ? -1 : 0);
   const auto picture = language.LoadBitmap(id, 0, 0, fromLanguage ? -1 : 0);
-  if (!picture) return nullptr;
+  if (!picture) return {};
   QImage image = renderPicture(*picture);
+  if (image.isNull()) return {};
+  return image.convertToFormat(QImage::Format_RGB32);
+}
+
+HBITMAP LoadResourceBitmap(int id, bool fromLanguage) {
+  const QImage image = LoadResourceImage(id, fromLanguage);
   if (image.isNull()) return nullptr;
-  image = image.convertToFormat(QImage::Format_RGB32);
   // CreateBitmap takes tightly packed rows of 0x00RRGGBB.
   QImage packed(image.size(), QImage::Format_RGB32);
   for (int y = 0; y < image.height(); ++y)

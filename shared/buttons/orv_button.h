@@ -15,6 +15,7 @@
 // control under the mouse.
 
 #include <array>
+#include <QImage>
 #include <string>
 
 #include "platform/win/win_types.h"
@@ -36,6 +37,8 @@ inline constexpr const char* kButtonClass = "TvBitmapButton";
 // `fromLanguage`, else from the English module. Null when there is none or
 // it cannot be drawn. The caller owns it (DeleteObject).
 HBITMAP LoadResourceBitmap(int id, bool fromLanguage);
+// The same picture as an image (RGB32); null when there is none.
+QImage LoadResourceImage(int id, bool fromLanguage);
 
 // What both buttons share: the window, the bitmap slots, the current face,
 // hovering and the tooltip text.
@@ -121,6 +124,7 @@ class COrv_Button : public COrv_BitmapButtonBase {
   int Toggle();
   void SetHoverEnable(bool normal, bool pressed);
   int GetState() const { return state_; }
+  int BitmapId(int slot) const { return ids_[static_cast<std::size_t>(slot)]; }
 
  protected:
   void loadForCreate() override;

@@ -1,5 +1,6 @@
 #include "shared/buttons/panel_pictures.h"
 
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -30,10 +31,17 @@ const Family kFamilies[] = {
     {{308, 309, 306, 307, 314}, "<path d='M12 10l9 5l-9 5z'/><path d='M8 8h-2v14h2M22 8h2v14h-2' fill='none' stroke-width='1.5'/>"},
     {{283, 284, 280, 282, 281}, "<path d='M11 7h-4v16h4M19 7h4v16h-4' fill='none' stroke-width='2'/>"},
     {{313, 305, 311, 312, 310}, "<path d='M5 15l3-5l3 10l3-12l3 14l3-10l3 6l2-3' fill='none' stroke-width='1.8'/>"},
-    // Speed: normal, fast, slow.
-    {{352, 353, 350, 351, 349}, "<path d='M11 9l9 6l-9 6z'/>"},
-    {{347, 348, 345, 346, 358}, "<path d='M6 9l9 6l-9 6zM15 9l9 6l-9 6z'/>"},
-    {{357, 344, 355, 356, 354}, "<rect x='8' y='9' width='3' height='12'/><path d='M14 9l9 6l-9 6z'/>"},
+    // Speed: a gauge whose needle stands upright (normal), to the right
+    // (fast) or to the left (slow), so that it never reads as Play.
+    {{352, 353, 350, 351, 349}, "<path d='M6 20a9 9 0 0 1 18 0' fill='none' stroke-width='2.5'/>"
+                                "<path d='M15 20l0-9' fill='none' stroke-width='2.5'/><circle cx='15' cy='20' r='2.5'/>"
+                                "<rect x='6' y='23' width='18' height='1.5'/>"},
+    {{347, 348, 345, 346, 358}, "<path d='M6 20a9 9 0 0 1 18 0' fill='none' stroke-width='2.5'/>"
+                                "<path d='M15 20l6-6' fill='none' stroke-width='2.5'/><circle cx='15' cy='20' r='2.5'/>"
+                                "<path d='M20 23l4 1.5l-4 1.5z'/><path d='M23 23l4 1.5l-4 1.5z'/>"},
+    {{357, 344, 355, 356, 354}, "<path d='M6 20a9 9 0 0 1 18 0' fill='none' stroke-width='2.5'/>"
+                                "<path d='M15 20l-6-6' fill='none' stroke-width='2.5'/><circle cx='15' cy='20' r='2.5'/>"
+                                "<path d='M10 23l-4 1.5l4 1.5z'/>"},
     // Record.
     {{288, 285, 286, 287, 289}, "<circle cx='15' cy='15' r='6'/>"},
     // Next and previous Echomark.
@@ -45,6 +53,26 @@ const Family kFamilies[] = {
     {{263, 264, 261, 262, 260}, "<path d='M12 8l10 7l-10 7z'/><rect x='6' y='8' width='2' height='14'/>"},
     {{342, 343, 340, 341, 339}, "<path d='M7 8l10 7l-10 7z'/><rect x='19' y='8' width='2' height='14'/><rect x='23' y='8' width='2' height='14'/>"},
     {{254, 258, 255, 256, 257}, "<path d='M7 12h4l5-4v14l-5-4h-4z'/><path d='M19 11a5 5 0 0 1 0 8' fill='none' stroke-width='2'/>"},
+};
+
+// The Echomark index panel's scroll buttons (22 x 22; no hover-down face).
+const Family kIndexFamilies[] = {
+    {{324, 318, 322, 0, 327}, "<path d='M15 8l-8 7l8 7zM24 8l-8 7l8 7z'/>"},
+    {{320, 321, 325, 0, 326}, "<path d='M19 8l-9 7l9 7z'/>"},
+    {{331, 328, 329, 0, 332}, "<path d='M11 8l9 7l-9 7z'/>"},
+    {{336, 333, 334, 0, 337}, "<path d='M6 8l8 7l-8 7zM15 8l8 7l-8 7z'/>"},
+};
+
+// The grammar browser's bar. Ids in the order up, hover up, down, hover
+// down, disabled, as above; the browser hands them to its buttons as up,
+// down (pressed or checked), hover up, hover down.
+const Family kBrowserFamilies[] = {
+    {{146, 0, 147, 0, 0}, "<path d='M6 15l8-7v4h9v6h-9v4z'/>"},
+    {{150, 0, 151, 0, 0}, "<path d='M24 15l-8-7v4h-9v6h9v4z'/>"},
+    {{152, 0, 153, 0, 0}, "<path d='M21 10a8 8 0 1 0 2 7' fill='none' stroke-width='2.5'/><path d='M18 5l6 4l-7 3z'/>"},
+    {{148, 0, 149, 0, 0}, "<path d='M5 15l10-9l10 9h-3v8h-5v-5h-4v5h-5v-8z'/>"},
+    // Always on top: a pin; checked, it is pushed in.
+    {{157, 158, 155, 156, 0}, "<path d='M11 6h8l-1 6l4 4h-14l4-4z'/><rect x='14' y='16' width='2' height='8'/>"},
 };
 
 // Face and symbol colours per state: up, hover up, down, hover down,
@@ -63,10 +91,11 @@ const Look kLooks[5] = {
     {"#c8c8c8", "#909090", "#9a9a9a"},
 };
 
-Image face(const Look& look, const char* symbol) {
-  std::string svg =
-      "<svg xmlns='http://www.w3.org/2000/svg' width='30' height='30' viewBox='0 0 30 30'>"
-      "<rect x='0' y='0' width='30' height='30' fill='#fccc24'/>"
+Image face(const Look& look, const char* symbol, int size, const char* background) {
+  const std::string side = std::to_string(size);
+  std::string svg = "<svg xmlns='http://www.w3.org/2000/svg' width='" + side + "' height='" + side +
+                    "' viewBox='0 0 30 30'>"
+      "<rect x='0' y='0' width='30' height='30' fill='" + std::string(background) + "'/>"
       "<rect x='1' y='1' width='28' height='28' rx='5' fill='";
   svg += look.face;
   svg += "' stroke='";
@@ -81,14 +110,23 @@ Image face(const Look& look, const char* symbol) {
   return Image{Image::Kind::Svg, "", std::vector<uint8_t>(svg.begin(), svg.end())};
 }
 
+// `background` is the colour of the bar the buttons stand on, seen at the
+// rounded corners.
+void addFamilies(plat::ui::ResourceModule& module, const Family* first, const Family* last, int size,
+                 const char* background) {
+  for (const Family* f = first; f != last; ++f) {
+    for (int k = 0; k < 5; ++k) {
+      if (f->ids[k] != 0) module.addImage(f->ids[k], face(kLooks[k], f->symbol, size, background));
+    }
+  }
+}
+
 }  // namespace
 
 void addPanelPictures(plat::ui::ResourceModule& module) {
-  for (const Family& f : kFamilies) {
-    for (int k = 0; k < 5; ++k) {
-      if (f.ids[k] != 0) module.addImage(f.ids[k], face(kLooks[k], f.symbol));
-    }
-  }
+  addFamilies(module, std::begin(kFamilies), std::end(kFamilies), 30, "#fccc24");
+  addFamilies(module, std::begin(kIndexFamilies), std::end(kIndexFamilies), 22, "#fccc24");
+  addFamilies(module, std::begin(kBrowserFamilies), std::end(kBrowserFamilies), 30, "#c0c0c0");
 }
 
 }  // namespace tv::buttons

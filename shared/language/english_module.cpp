@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "shared/buttons/panel_pictures.h"
+#include "shared/skin/frame_pictures.h"
 
 namespace tv::language {
 namespace {
@@ -25,6 +26,7 @@ struct StringEntry {
 // Every string of the program by id, in id order. Ids are unique (the
 // module refuses a second text for an id, and a test checks the table).
 const StringEntry kStrings[] = {
+    {1, "Close"},
     {2, "Stop"},
     {3, "Play"},
     {4, "Pause"},
@@ -316,6 +318,7 @@ ResourceModule build() {
     }
   }
   tv::buttons::addPanelPictures(m);
+  tv::skin::addFramePictures(m);
   return m;
 }
 
