@@ -1,6 +1,6 @@
 #include "player/audio/audio_view_pictures.h"
 
-#include <QPainter>
+#include "shared/buttons/orv_button.h"
 
 namespace orv::audioviews {
 namespace {
@@ -33,12 +33,14 @@ const QImage& FragmentMarker() {
 }
 
 const QImage& BackgroundPattern() {
+  // The texture of the skinned frames' insides, so that the strip sits on
+  // the same ground as the window around it.
   static const QImage image = [] {
-    QImage p(kPatternSize, kPatternSize, QImage::Format_RGB32);
-    p.fill(qRgb(252, 204, 36));
-    for (int y = 0; y < kPatternSize; ++y)
-      for (int x = 0; x < kPatternSize; ++x)
-        if ((x + y) % 4 == 0) p.setPixel(x, y, qRgb(230, 170, 20));
+    QImage p = tv::buttons::LoadResourceImage(kPatternPicture, false);
+    if (p.isNull()) {
+      p = QImage(kPatternSize, kPatternSize, QImage::Format_RGB32);
+      p.fill(qRgb(255, 244, 214));
+    }
     return p;
   }();
   return image;

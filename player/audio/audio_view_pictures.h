@@ -1,7 +1,7 @@
 #pragma once
 // The small pictures of the audio view windows, drawn by this program: the
-// fragment selector's markers (5 x 15) and the 8 x 8 pattern behind its
-// strip.
+// fragment selector's markers (5 x 15); the 8 x 8 pattern behind its strip
+// is the program's picture 204.
 
 #include <QImage>
 
@@ -10,12 +10,13 @@ namespace orv::audioviews {
 inline constexpr int kMarkerWidth = 5;
 inline constexpr int kMarkerHeight = 15;
 inline constexpr int kPatternSize = 8;
+inline constexpr int kPatternPicture = 204;
 
 // The play-position marker (bitmap 208): a red needle.
 const QImage& PositionMarker();
 // A fragment marker (bitmap 207): a raised grey thumb with a dark core.
 const QImage& FragmentMarker();
-// The background pattern (bitmap 204).
+// The background pattern (picture 204).
 const QImage& BackgroundPattern();
 
 }  // namespace orv::audioviews

@@ -26,9 +26,6 @@ class COrv_FragSelectorDlg : public COrv_ViewDialog {
   bool ResetPlayPosition() { return bar_.ResetPlayPosition(); }
   COrv_FragSelectorBar& Bar() { return bar_; }
 
- protected:
-  void paintEvent(QPaintEvent* event) override;
-
  private:
   COrv_FragSelectorBar bar_;
 };

@@ -37,6 +37,8 @@ COrv_SpeechViewDlg::COrv_SpeechViewDlg(COrv_AudioViewHost* host, QWidget* parent
       zoom_(this),
       overview_(this),
       segmentBar_(this) {
+  resize(kMinWidth, kMinHeight);
+  AttachSkin(true);
   setMinimumSize(kMinWidth, kMinHeight);
   resize(DialogUnitsX(286), DialogUnitsY(158));
   overview_.SetZoom(false);

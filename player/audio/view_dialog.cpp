@@ -11,6 +11,12 @@ COrv_ViewDialog::COrv_ViewDialog(COrv_AudioViewHost* host, int captionId, std::s
   UpdateCaption();
 }
 
+void COrv_ViewDialog::AttachSkin(bool resizable) {
+  skin_.Attach(this);
+  skin_.SetResizable(resizable);
+  UpdateCaption();
+}
+
 void COrv_ViewDialog::SetTitleId(int id) {
   titleId_ = id;
   UpdateCaption();
@@ -22,6 +28,8 @@ void COrv_ViewDialog::UpdateCaption() {
   std::string title = titleId_ != 0 ? language.LoadString(titleId_) : std::string();
   if (title.empty()) title = caption;
   setWindowTitle(QString::fromStdString(title));
+  skin_.SetCaption(QString::fromStdString(caption));
+  skin_.UpdateLanguage();
   update();
 }
 

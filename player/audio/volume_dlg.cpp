@@ -8,6 +8,7 @@
 COrv_VolumeDlg::COrv_VolumeDlg(COrv_AudioViewHost* host, QWidget* parent)
     : COrv_ViewDialog(host, kCaptionId, "volume.htm", parent) {
   setFixedSize(DialogUnitsX(118), DialogUnitsY(50));
+  AttachSkin(false);
 }
 
 void COrv_VolumeDlg::SetLevel(double left, double right) {
@@ -40,7 +41,6 @@ std::vector<QRect> COrv_VolumeDlg::Bars(const QRect& area, double level) {
 
 void COrv_VolumeDlg::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  painter.fillRect(rect(), palette().window());
   const QColor light(192, 192, 192), dark(128, 128, 128);
   for (const QRect& bar : Bars(LevelArea(), level_)) {
     painter.fillRect(bar, light);

@@ -143,7 +143,8 @@ TEST(FragSelectorWindow, ClosingHelpAndKeysGoToTheHost) {
   dlg.SetTitleId(40);
   EXPECT_EQ(dlg.windowTitle(), "Fragment selector (Rec)");
   EXPECT_TRUE(dlg.Bar().isVisible() || !dlg.isVisible());
-  EXPECT_EQ(dlg.Bar().geometry(), dlg.rect().adjusted(5, 15, -5, -15));
+  EXPECT_EQ(dlg.Bar().geometry(), dlg.InnerRect().adjusted(5, 15, -5, -15)) << "inside the frame";
+  EXPECT_EQ(dlg.Skin().Caption(), "Fragment selection");
   dlg.show();
   ASSERT_TRUE(dlg.isVisible());
 
@@ -164,10 +165,11 @@ TEST(FragSelectorWindow, PatternBehindTheStripLinesUpWithTheWindows) {
   ASSERT_TRUE(dlg.Create());
   const QImage image = dlg.grab().toImage();
   const QImage& pattern = orv::audioviews::BackgroundPattern();
-  // Above the track inside the strip, and outside the strip: both show the
-  // pattern at the window's own coordinates.
+  // Above the track inside the strip, and around the strip inside the
+  // frame: both show the pattern at the window's own coordinates.
   const QPoint inStrip = dlg.Bar().geometry().topLeft() + QPoint(3, 2);
-  for (QPoint p : {QPoint(1, 1), QPoint(2, 7), inStrip, inStrip + QPoint(1, 5), inStrip + QPoint(7, 3)})
+  const QPoint inFrame = dlg.InnerRect().topLeft() + QPoint(1, 1);
+  for (QPoint p : {inFrame, inFrame + QPoint(2, 7), inStrip, inStrip + QPoint(1, 5), inStrip + QPoint(7, 3)})
     EXPECT_EQ(image.pixel(p) & 0xFFFFFF, pattern.pixel(p.x() % 8, p.y() % 8) & 0xFFFFFF) << p.x() << "," << p.y();
 }
 

@@ -55,7 +55,7 @@ TEST(VolumeWindow, BarsRiseToTheLevelWithinTheArea) {
 TEST(VolumeWindow, PaintsTheBarsUpToTheLevel) {
   RecordingViewHost host;
   COrv_VolumeDlg dlg(&host);
-  dlg.setFixedSize(140, 81);  // a level area 120 pixels wide
+  dlg.setFixedSize(144, 100);  // a level area 120 pixels wide
   ASSERT_EQ(dlg.LevelArea().width(), 120);
   dlg.SetLevel(0.5, 0.5);
   const QImage image = dlg.grab().toImage();
@@ -65,8 +65,8 @@ TEST(VolumeWindow, PaintsTheBarsUpToTheLevel) {
   const int y = area.bottom() - 1;
   for (int i = 1; i <= area.width() / 6; ++i) {  // the first bar is too low to have an inside
     const int x = area.left() + 6 * i + 2;
-    const QRgb want = i < static_cast<int>(bars.size()) ? 0x000000u : (image.pixel(2, 2) & 0xFFFFFF);
-    EXPECT_EQ(image.pixel(x, y) & 0xFFFFFF, want) << "bar " << i;
+    const bool drawn = i < static_cast<int>(bars.size());
+    EXPECT_EQ((image.pixel(x, y) & 0xFFFFFF) == 0, drawn) << "bar " << i;
   }
   EXPECT_EQ(image.pixel(bars[3].left(), bars[3].top() + 2) & 0xFFFFFF, 0xC0C0C0u) << "the light edge";
 }
@@ -80,7 +80,7 @@ TEST(VolumeWindow, AClickSetsTheLevelAndTheDeviceVolume) {
   RecordingViewHost host;
   host.forwardVolume = [&engine](double l, double r) { engine.SetVolume(l, r); };
   COrv_VolumeDlg dlg(&host);
-  dlg.setFixedSize(140, 81);
+  dlg.setFixedSize(144, 100);
   const QRect area = dlg.LevelArea();
   const int y = area.center().y();
 
