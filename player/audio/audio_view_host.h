@@ -26,6 +26,8 @@ class COrv_AudioViewHost {
   virtual void OnViewClosed(int id) = 0;
   // The volume the learner set in the Volume window, 0..1 per channel.
   virtual void SetVolume(double left, double right) = 0;
+  // The volume the player plays at now (the Volume window starts with it).
+  virtual void GetVolume(double* left, double* right) const = 0;
   // Whether the Echomark audio or a recording is playing now; the
   // fragment selectors show the play position only then.
   virtual bool IsAudioPlaying() const = 0;

@@ -173,6 +173,7 @@ bool COrv_App::InitInstance(const std::vector<std::string>& args) {
   setup.reset();
 
   m_frame = std::make_unique<CMainFrame>(m_services.frame);
+  m_frame->SetHelp(&m_help);
   if (!m_frame->OnCreate()) return end(Step::kFrame);
   m_frame->Commands().Add(kCmdAbout, [this] { OnAppAbout(); });
   m_frame->setWindowTitle(kFrameTitle);

@@ -27,6 +27,11 @@
 #include "player/shell/panels.h"
 
 class QDockWidget;
+class COrv_AudioViewHost;
+class COrv_FragSelectorDlg;
+class COrv_HtmlHelp;
+class COrv_SpeechViewDlg;
+class COrv_VolumeDlg;
 
 class COrv_MDIClientWnd : public QMdiArea {
  public:
@@ -96,6 +101,10 @@ struct FrameServices {
   // Not owned; none: PendingDocuments and no play commands.
   TalvaneDocuments* documents = nullptr;
   StartPlay* play = nullptr;
+  // What the fragment selectors, speech views and the Volume window ask of
+  // the play commands (not owned). None: the frame's own host, which runs
+  // the shortcuts and shows help, and logs what it cannot play.
+  COrv_AudioViewHost* audioViews = nullptr;
 };
 
 class CMainFrame : public QMainWindow {
@@ -142,11 +151,26 @@ class CMainFrame : public QMainWindow {
   // Where the frame opens on `screen`.
   static QRect InitialGeometry(const QRect& screen);
 
+  // The audio view windows, made hidden by OnCreate (null before): the
+  // fragment selectors by id (189 audio, 202 recording), the speech views
+  // by id (208 audio, 207 recording), the Volume window.
+  COrv_FragSelectorDlg* FragSelector(int id) const;
+  COrv_SpeechViewDlg* SpeechView(int id) const;
+  COrv_VolumeDlg* VolumeWindow() const { return volume_; }
+  // Points the audio view windows at another host (null: the frame's own).
+  void SetAudioViewHost(COrv_AudioViewHost* host);
+  // The application's help, which the frame's own view host shows pages of.
+  void SetHelp(COrv_HtmlHelp* help) { help_ = help; }
+  COrv_HtmlHelp* Help() const { return help_; }
+  // Runs the command of the player's shortcut `key`; false when none has it.
+  bool RunShortcut(int key);
+
  private:
   void registerCommands();
   // Docks `panel` in a bar of its own; hidden unless frame-state value
   // `shownSetting` is present and not 0.
   QDockWidget* dockPanel(COrv_Panel& panel, int barId, Qt::DockWidgetArea area, int shownSetting);
+  bool createAudioViews();
 
   FrameServices services_;
   PendingDocuments pendingDocuments_;
@@ -161,6 +185,14 @@ class CMainFrame : public QMainWindow {
   bool ddeReady_ = false;
   int currentMenu_ = 0;
   bool bookJustOpened_ = false;
+  std::unique_ptr<COrv_AudioViewHost> ownViewHost_;
+  COrv_AudioViewHost* viewHost_ = nullptr;
+  COrv_HtmlHelp* help_ = nullptr;
+  COrv_FragSelectorDlg* fragAudio_ = nullptr;
+  COrv_FragSelectorDlg* fragRecording_ = nullptr;
+  COrv_SpeechViewDlg* speechAudio_ = nullptr;
+  COrv_SpeechViewDlg* speechRecording_ = nullptr;
+  COrv_VolumeDlg* volume_ = nullptr;
 };
 
 // The client area's picture as this program draws it.

@@ -35,6 +35,10 @@ class RecordingViewHost : public COrv_AudioViewHost {
     volumes.push_back(left);
     if (forwardVolume) forwardVolume(left, right);
   }
+  void GetVolume(double* left, double* right) const override {
+    *left = volumeLeft;
+    *right = volumeRight;
+  }
   bool IsAudioPlaying() const override { return playing; }
   void ShowHelp(const std::string& page) override { calls.push_back("help " + page); }
   bool TranslateAccelerator(QKeyCombination key) override {
@@ -48,6 +52,7 @@ class RecordingViewHost : public COrv_AudioViewHost {
   std::vector<double> volumes;
   float lastStart = -1, lastEnd = -1;
   bool playing = false;
+  double volumeLeft = 1.0, volumeRight = 1.0;
   std::function<void(double, double)> forwardVolume;
 
  private:
