@@ -22,6 +22,7 @@ bool COrv_WaveformView::LoadWave(const std::filesystem::path& path, int count, c
   pressed_ = false;
   boundaries_.assign(1, 100.0f);
   cache_ = PeakCache{};
+  picture_ = QImage();
   path_ = path;
   bool ok = data_.Open(path) && data_.ReadData() && data_.FrameCount() > 0;
   if (!ok) {
@@ -43,6 +44,7 @@ void COrv_WaveformView::SetSelection(float start, float end) {
   selStart_ = first;
   selLength_ = last - first;
   if (zoom_) {
+    picture_ = QImage();
     displayFirst_ = selStart_;
     displayLength_ = selLength_;
     selStart_ = 0;
@@ -71,6 +73,7 @@ const std::vector<uint8_t>* COrv_WaveformView::Peaks() {
     cache_.length = displayLength_;
     cache_.width = Columns();
     ++peakReads_;
+    picture_ = QImage();
     if (!data_.GetPeaks(displayFirst_, displayLength_, Columns(), cache_.peaks)) cache_.peaks.clear();
   }
   return cache_.peaks.empty() ? nullptr : &cache_.peaks;
@@ -78,31 +81,49 @@ const std::vector<uint8_t>* COrv_WaveformView::Peaks() {
 
 void COrv_WaveformView::InvertColumns(QPainter& painter, int from, int to) {
   if (to < from) std::swap(from, to);
-  painter.setCompositionMode(QPainter::RasterOp_NotDestination);
-  painter.fillRect(QRect(from, 0, to - from + 1, height()), Qt::black);
-  painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+  const QRect band = QRect(from, 0, to - from + 1, height()).intersected(picture_.rect());
+  if (band.isEmpty()) return;
+  // The band shows the kept picture inverted; the inverted copy is kept
+  // while the band stays where it is.
+  if (band != invertedBand_ || inverted_.isNull()) {
+    inverted_ = picture_.copy(band);
+    inverted_.invertPixels();
+    invertedBand_ = band;
+  }
+  painter.drawImage(band.topLeft(), inverted_);
+}
+
+const QImage& COrv_WaveformView::Picture() {
+  const std::vector<uint8_t>* peaks = Peaks();
+  if (!picture_.isNull() && picture_.size() == size()) return picture_;
+  picture_ = QImage(size(), QImage::Format_RGB32);
+  picture_.fill(Qt::white);
+  QPainter painter(&picture_);
+  const int bottom = height() - 1;
+  if (peaks != nullptr) {
+    for (int x = 0; x < Columns(); ++x) {
+      const int top = (*peaks)[2 * static_cast<size_t>(x)] * bottom / 256;
+      const int low = (*peaks)[2 * static_cast<size_t>(x) + 1] * bottom / 256;
+      painter.fillRect(QRect(x, top, 1, low - top + 1), Qt::black);
+    }
+  }
+  float sum = 0.0f;
+  for (size_t k = 0; k + 1 < boundaries_.size(); ++k) {
+    sum += boundaries_[k];
+    const int64_t frame = data_.PercentToFrame(std::min(sum, 100.0f));
+    if (frame < displayFirst_ || frame >= displayFirst_ + displayLength_) continue;
+    const int x = COrv_WaveData::FrameToColumn(frame, displayFirst_, displayLength_, Columns());
+    painter.fillRect(QRect(x, 0, 1, height()), kBoundary);
+  }
+  painter.end();
+  inverted_ = QImage();
+  return picture_;
 }
 
 void COrv_WaveformView::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  painter.fillRect(rect(), Qt::white);
-  const int bottom = height() - 1;
   if (HasWave() && displayLength_ > 0 && Columns() > 0) {
-    if (const std::vector<uint8_t>* peaks = Peaks()) {
-      for (int x = 0; x < Columns(); ++x) {
-        const int top = (*peaks)[2 * static_cast<size_t>(x)] * bottom / 256;
-        const int low = (*peaks)[2 * static_cast<size_t>(x) + 1] * bottom / 256;
-        painter.fillRect(QRect(x, top, 1, low - top + 1), Qt::black);
-      }
-    }
-    float sum = 0.0f;
-    for (size_t k = 0; k + 1 < boundaries_.size(); ++k) {
-      sum += boundaries_[k];
-      const int64_t frame = data_.PercentToFrame(std::min(sum, 100.0f));
-      if (frame < displayFirst_ || frame >= displayFirst_ + displayLength_) continue;
-      const int x = COrv_WaveData::FrameToColumn(frame, displayFirst_, displayLength_, Columns());
-      painter.fillRect(QRect(x, 0, 1, height()), kBoundary);
-    }
+    painter.drawImage(0, 0, Picture());
     if (pressed_ && moved_) {
       if (lastX_ != anchor_) InvertColumns(painter, anchor_, lastX_);
     } else if (!zoom_ && selLength_ > 0) {
@@ -110,6 +131,8 @@ void COrv_WaveformView::paintEvent(QPaintEvent*) {
       const int to = COrv_WaveData::FrameToColumn(selStart_ + selLength_ - 1, displayFirst_, displayLength_, Columns());
       InvertColumns(painter, from, to);
     }
+  } else {
+    painter.fillRect(rect(), Qt::white);
   }
   // The sunken edge.
   painter.fillRect(QRect(0, 0, width(), 1), kEdgeDark);

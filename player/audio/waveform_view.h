@@ -9,9 +9,11 @@
 // range; a double-click asks for a play. The pane reports both through
 // callbacks in per cent of the whole wave.
 //
-// The samples are read once when the file is loaded, and the peaks of the
-// last range and width drawn are kept, so a repaint walks no samples.
+// The samples are read once when the file is loaded, and the peaks and the
+// picture of the last range and size drawn are kept, so a repaint walks no
+// samples and draws no waveform anew.
 
+#include <QImage>
 #include <QWidget>
 #include <cstdint>
 #include <filesystem>
@@ -65,6 +67,9 @@ class COrv_WaveformView : public QWidget {
 
  private:
   const std::vector<uint8_t>* Peaks();
+  // The waveform and the boundaries of the displayed range at the pane's
+  // size, drawn when either has changed.
+  const QImage& Picture();
   int ClampColumn(int x) const;
   void InvertColumns(class QPainter& painter, int from, int to);
 
@@ -91,6 +96,9 @@ class COrv_WaveformView : public QWidget {
     int width = -1;
     std::vector<uint8_t> peaks;
   } cache_;
+  QImage picture_;  // null when it must be drawn again
+  QImage inverted_;      // the picture's columns in invertedBand_, inverted
+  QRect invertedBand_;
   int peakReads_ = 0;
 
   SelectionCallback onSelection_;
