@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QScreen>
 
 #include "shared/language/orv_language.h"
 
@@ -38,6 +39,19 @@ void COrv_ViewDialog::closeEvent(QCloseEvent* event) {
   // The windows live as long as the main frame: closing only hides.
   hide();
   event->ignore();
+}
+
+void COrv_ViewDialog::showEvent(QShowEvent* event) {
+  if (!placed_) {
+    placed_ = true;
+    QRect over;
+    if (parentWidget() != nullptr)
+      over = parentWidget()->window()->frameGeometry();
+    else if (screen() != nullptr)
+      over = screen()->availableGeometry();
+    if (over.isValid()) move(over.center() - rect().center());
+  }
+  QWidget::showEvent(event);
 }
 
 void COrv_ViewDialog::keyPressEvent(QKeyEvent* event) {

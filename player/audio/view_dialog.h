@@ -41,6 +41,9 @@ class COrv_ViewDialog : public QWidget {
   // its minimum size.
   void AttachSkin(bool resizable);
   void closeEvent(QCloseEvent* event) override;
+  // The first showing centres the window over the main frame (over the
+  // screen without one); later ones keep where the learner put it.
+  void showEvent(QShowEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
@@ -49,5 +52,6 @@ class COrv_ViewDialog : public QWidget {
   int captionId_;
   int titleId_ = 0;
   int ctrlId_ = 0;
+  bool placed_ = false;
   std::string helpPage_;
 };
