@@ -1,5 +1,7 @@
 #include "player/audio/audio_view_pictures.h"
 
+#include <QPainter>
+
 #include "shared/buttons/orv_button.h"
 
 namespace orv::audioviews {
@@ -44,6 +46,13 @@ const QImage& BackgroundPattern() {
     return p;
   }();
   return image;
+}
+
+void DrawEdge(QPainter& painter, const QRect& r, QColor topLeft, QColor bottomRight) {
+  painter.fillRect(QRect(r.left(), r.top(), r.width(), 1), topLeft);
+  painter.fillRect(QRect(r.left(), r.top(), 1, r.height()), topLeft);
+  painter.fillRect(QRect(r.left() + 1, r.bottom(), r.width() - 1, 1), bottomRight);
+  painter.fillRect(QRect(r.right(), r.top() + 1, 1, r.height() - 1), bottomRight);
 }
 
 }  // namespace orv::audioviews

@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "player/audio/audio_view_pictures.h"
+
 COrv_SegmentBar::COrv_SegmentBar(QWidget* parent) : QWidget(parent) {}
 
 void COrv_SegmentBar::SetShares(const std::vector<float>& shares) {
@@ -63,11 +65,7 @@ void COrv_SegmentBar::paintEvent(QPaintEvent*) {
     const auto [from, to] = CellColumns(i);
     painter.fillRect(QRect(from, 1, to - from, height() - 2), CellColour(i));
   }
-  const QColor dark(128, 128, 128);
-  painter.fillRect(QRect(0, 0, width(), 1), dark);
-  painter.fillRect(QRect(0, 0, 1, height()), dark);
-  painter.fillRect(QRect(0, height() - 1, width(), 1), Qt::white);
-  painter.fillRect(QRect(width() - 1, 0, 1, height()), Qt::white);
+  orv::audioviews::DrawSunkenEdge(painter, rect());
 }
 
 void COrv_SegmentBar::mousePressEvent(QMouseEvent* event) {

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "player/audio/audio_view_pictures.h"
+
 COrv_VolumeDlg::COrv_VolumeDlg(COrv_AudioViewHost* host, QWidget* parent)
     : COrv_ViewDialog(host, kCaptionId, "volume.htm", parent) {
   setFixedSize(DialogUnitsX(118), DialogUnitsY(50));
@@ -43,9 +45,7 @@ void COrv_VolumeDlg::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   const QColor light(192, 192, 192), dark(128, 128, 128);
   for (const QRect& bar : Bars(LevelArea(), level_)) {
-    painter.fillRect(bar, light);
-    painter.fillRect(QRect(bar.left() + 1, bar.bottom(), bar.width() - 1, 1), dark);
-    painter.fillRect(QRect(bar.right(), bar.top() + 1, 1, bar.height() - 1), dark);
+    orv::audioviews::DrawEdge(painter, bar, light, dark);
     painter.fillRect(bar.adjusted(1, 1, -1, -1), Qt::black);
   }
 }

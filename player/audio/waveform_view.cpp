@@ -4,8 +4,9 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "player/audio/audio_view_pictures.h"
+
 namespace {
-const QColor kEdgeDark(128, 128, 128);
 const QColor kBoundary(0, 255, 0);
 
 bool isPercent(float p) { return p >= 0.0f && p <= 100.0f; }  // false for NaN
@@ -134,11 +135,7 @@ void COrv_WaveformView::paintEvent(QPaintEvent*) {
   } else {
     painter.fillRect(rect(), Qt::white);
   }
-  // The sunken edge.
-  painter.fillRect(QRect(0, 0, width(), 1), kEdgeDark);
-  painter.fillRect(QRect(0, 0, 1, height()), kEdgeDark);
-  painter.fillRect(QRect(0, height() - 1, width(), 1), Qt::white);
-  painter.fillRect(QRect(width() - 1, 0, 1, height()), Qt::white);
+  orv::audioviews::DrawSunkenEdge(painter, rect());
 }
 
 int COrv_WaveformView::ClampColumn(int x) const { return std::clamp(x, 0, std::max(0, Columns() - 1)); }
