@@ -37,10 +37,10 @@ COrv_SpeechViewDlg::COrv_SpeechViewDlg(COrv_AudioViewHost* host, QWidget* parent
       zoom_(this),
       overview_(this),
       segmentBar_(this) {
-  resize(kMinWidth, kMinHeight);
-  AttachSkin(true);
-  setMinimumSize(kMinWidth, kMinHeight);
   resize(DialogUnitsX(286), DialogUnitsY(158));
+  AttachSkin(true);
+  Skin().SetMinSize(kMinWidth, kMinHeight);
+  setMinimumSize(kMinWidth, kMinHeight);
   overview_.SetZoom(false);
   zoom_.SetZoom(true);
   for (COrv_WaveformView* pane : {&zoom_, &overview_}) {

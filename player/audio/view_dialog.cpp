@@ -24,12 +24,13 @@ void COrv_ViewDialog::SetTitleId(int id) {
 }
 
 void COrv_ViewDialog::UpdateCaption() {
+  // The frame's caption is the title the main frame gave (the audio and
+  // the recording windows look alike otherwise), else the window's own.
   const COrv_Language language;
-  const std::string caption = language.LoadString(captionId_);
   std::string title = titleId_ != 0 ? language.LoadString(titleId_) : std::string();
-  if (title.empty()) title = caption;
+  if (title.empty()) title = language.LoadString(captionId_);
   setWindowTitle(QString::fromStdString(title));
-  skin_.SetCaption(QString::fromStdString(caption));
+  skin_.SetCaption(QString::fromStdString(title));
   skin_.UpdateLanguage();
   update();
 }

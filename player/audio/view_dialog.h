@@ -18,8 +18,8 @@ class COrv_ViewDialog : public QWidget {
   static int DialogUnitsX(int du) { return du * 6 / 4; }
   static int DialogUnitsY(int du) { return du * 16 / 8; }
 
-  // `captionId` is the string the caption shows; `helpPage` the page of
-  // the help folder that F1 opens.
+  // `captionId` is the string the caption shows unless the main frame
+  // gives a title; `helpPage` the page of the help folder that F1 opens.
   COrv_ViewDialog(COrv_AudioViewHost* host, int captionId, std::string helpPage, QWidget* parent);
 
   void SetHost(COrv_AudioViewHost* host) { host_ = host; }
@@ -27,8 +27,9 @@ class COrv_ViewDialog : public QWidget {
   // The control id carried by every report to the host; 0 sends nothing.
   void SetCtrlId(int id) { ctrlId_ = id; }
   int CtrlId() const { return ctrlId_; }
-  // The string of the window's title, by which the main frame names its
-  // audio and recording windows apart; 0 shows the caption string.
+  // The string of the window's title and caption, by which the main frame
+  // names its audio and recording windows apart; 0 shows the caption
+  // string.
   void SetTitleId(int id);
   // Reloads the caption in the current interface language.
   void UpdateCaption();

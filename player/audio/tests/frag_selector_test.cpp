@@ -140,11 +140,12 @@ TEST(FragSelectorWindow, ClosingHelpAndKeysGoToTheHost) {
   dlg.SetCtrlId(COrv_FragSelectorDlg::kAudioId);
   ASSERT_TRUE(dlg.Create());
   EXPECT_EQ(dlg.windowTitle(), "Fragment selection");
+  EXPECT_EQ(dlg.Skin().Caption(), "Fragment selection");
   dlg.SetTitleId(40);
   EXPECT_EQ(dlg.windowTitle(), "Fragment selector (Rec)");
+  EXPECT_EQ(dlg.Skin().Caption(), "Fragment selector (Rec)") << "the recording's selector says so";
   EXPECT_TRUE(dlg.Bar().isVisible() || !dlg.isVisible());
   EXPECT_EQ(dlg.Bar().geometry(), dlg.InnerRect().adjusted(5, 15, -5, -15)) << "inside the frame";
-  EXPECT_EQ(dlg.Skin().Caption(), "Fragment selection");
   dlg.show();
   ASSERT_TRUE(dlg.isVisible());
 

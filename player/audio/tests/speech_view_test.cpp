@@ -326,6 +326,8 @@ TEST(SpeechView, LayoutFollowsTheSegmentCount) {
   RecordingViewHost host;
   COrv_SpeechViewDlg dlg(&host);
   EXPECT_EQ(dlg.minimumSize(), QSize(250, 150));
+  EXPECT_EQ(dlg.Skin().MinWidth(), 250);
+  EXPECT_GT(dlg.width(), 250) << "it opens larger than its minimum";
   EXPECT_EQ(dlg.windowTitle(), "SpeechView");
 }
 
