@@ -37,9 +37,10 @@ void COrv_ViewDialog::UpdateCaption() {
 
 void COrv_ViewDialog::closeEvent(QCloseEvent* event) {
   if (host_ != nullptr && ctrlId_ != 0) host_->OnViewClosed(ctrlId_);
-  // The windows live as long as the main frame: closing only hides.
-  hide();
-  event->ignore();
+  // Accepted, a close only hides the window (it is never deleted on
+  // close), and the application's quit, which asks every window to close,
+  // is not held up by a view that is showing.
+  event->accept();
 }
 
 void COrv_ViewDialog::showEvent(QShowEvent* event) {
