@@ -16,6 +16,10 @@ class COrv_FragSelectorDlg : public COrv_ViewDialog {
 
   explicit COrv_FragSelectorDlg(COrv_AudioViewHost* host, QWidget* parent = nullptr);
 
+  void SetHost(COrv_AudioViewHost* host) override {
+    COrv_ViewDialog::SetHost(host);
+    bar_.SetHost(host);
+  }
   // Before Create.
   void SetCtrlId(int id) { COrv_ViewDialog::SetCtrlId(id); }
   // Builds the strip inside the window; true when it was made.

@@ -22,7 +22,7 @@ class COrv_ViewDialog : public QWidget {
   // gives a title; `helpPage` the page of the help folder that F1 opens.
   COrv_ViewDialog(COrv_AudioViewHost* host, int captionId, std::string helpPage, QWidget* parent);
 
-  void SetHost(COrv_AudioViewHost* host) { host_ = host; }
+  virtual void SetHost(COrv_AudioViewHost* host) { host_ = host; }
   COrv_AudioViewHost* Host() const { return host_; }
   // The control id carried by every report to the host; 0 sends nothing.
   void SetCtrlId(int id) { ctrlId_ = id; }

@@ -1,6 +1,7 @@
 #include "player/shell/main_frame.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 
@@ -182,11 +183,7 @@ CMainFrame::~CMainFrame() {
   delete audioDock_;
   delete secondaryDock_;
   // The view windows hold the view host, which goes with the members.
-  delete fragAudio_;
-  delete fragRecording_;
-  delete speechAudio_;
-  delete speechRecording_;
-  delete volume_;
+  for (COrv_ViewDialog* view : audioViews()) delete view;
   if (tv::language::frameState() == &state_) tv::language::setFrameState(nullptr);
 }
 
@@ -254,14 +251,12 @@ COrv_SpeechViewDlg* CMainFrame::SpeechView(int id) const {
 
 void CMainFrame::SetAudioViewHost(COrv_AudioViewHost* host) {
   viewHost_ = host != nullptr ? host : ownViewHost_.get();
-  for (COrv_FragSelectorDlg* dlg : {fragAudio_, fragRecording_})
-    if (dlg != nullptr) {
-      dlg->SetHost(viewHost_);
-      dlg->Bar().SetHost(viewHost_);
-    }
-  for (COrv_SpeechViewDlg* dlg : {speechAudio_, speechRecording_})
-    if (dlg != nullptr) dlg->SetHost(viewHost_);
-  if (volume_ != nullptr) volume_->SetHost(viewHost_);
+  for (COrv_ViewDialog* view : audioViews())
+    if (view != nullptr) view->SetHost(viewHost_);
+}
+
+std::array<COrv_ViewDialog*, 5> CMainFrame::audioViews() const {
+  return {fragAudio_, fragRecording_, speechAudio_, speechRecording_, volume_};
 }
 
 bool CMainFrame::RunShortcut(int key) {
@@ -303,8 +298,7 @@ void CMainFrame::RefreshLanguage() {
   plat::ui::Menu menu;
   audioPanel_.RefreshToolTips(state_.GetInterfaceLanguage());
   secondaryPanel_.RefreshToolTips(state_.GetInterfaceLanguage());
-  for (COrv_ViewDialog* view : std::initializer_list<COrv_ViewDialog*>{fragAudio_, fragRecording_, speechAudio_,
-                                                                      speechRecording_, volume_})
+  for (COrv_ViewDialog* view : audioViews())
     if (view != nullptr) view->UpdateCaption();
   if (language.LoadMenu(id, menu, state_.GetInterfaceLanguage())) {
     commands_.FillMenuBar(menuBar(), menu);

@@ -11,6 +11,7 @@
 // the DDE server, the book windows and the play commands) comes through
 // FrameServices so that tests can stand in for it.
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -31,6 +32,7 @@ class COrv_AudioViewHost;
 class COrv_FragSelectorDlg;
 class COrv_HtmlHelp;
 class COrv_SpeechViewDlg;
+class COrv_ViewDialog;
 class COrv_VolumeDlg;
 
 class COrv_MDIClientWnd : public QMdiArea {
@@ -171,6 +173,7 @@ class CMainFrame : public QMainWindow {
   // `shownSetting` is present and not 0.
   QDockWidget* dockPanel(COrv_Panel& panel, int barId, Qt::DockWidgetArea area, int shownSetting);
   bool createAudioViews();
+  std::array<COrv_ViewDialog*, 5> audioViews() const;
 
   FrameServices services_;
   PendingDocuments pendingDocuments_;
