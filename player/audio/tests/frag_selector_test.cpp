@@ -166,12 +166,18 @@ TEST(FragSelectorWindow, PatternBehindTheStripLinesUpWithTheWindows) {
   ASSERT_TRUE(dlg.Create());
   const QImage image = dlg.grab().toImage();
   const QImage& pattern = orv::audioviews::BackgroundPattern();
-  // Above the track inside the strip, and around the strip inside the
-  // frame: both show the pattern at the window's own coordinates.
-  const QPoint inStrip = dlg.Bar().geometry().topLeft() + QPoint(3, 2);
-  const QPoint inFrame = dlg.InnerRect().topLeft() + QPoint(1, 1);
-  for (QPoint p : {inFrame, inFrame + QPoint(2, 7), inStrip, inStrip + QPoint(1, 5), inStrip + QPoint(7, 3)})
-    EXPECT_EQ(image.pixel(p) & 0xFFFFFF, pattern.pixel(p.x() % 8, p.y() % 8) & 0xFFFFFF) << p.x() << "," << p.y();
+  // Every pixel above the markers inside the strip, and a band of the
+  // frame's inside left of the strip: both show the pattern at the
+  // window's own coordinates, so the strip's ground joins the window's.
+  const QRect strip = dlg.Bar().geometry();
+  const int aboveMarkers = dlg.Bar().MarkerRect(0).top();
+  ASSERT_GE(aboveMarkers, 8) << "room for a whole period of the pattern";
+  const QRect inStrip(strip.left(), strip.top(), strip.width(), aboveMarkers);
+  const QRect leftOfStrip(dlg.InnerRect().left(), strip.top(), strip.left() - dlg.InnerRect().left(), 8);
+  for (const QRect& area : {inStrip, leftOfStrip})
+    for (int y = area.top(); y <= area.bottom(); ++y)
+      for (int x = area.left(); x <= area.right(); ++x)
+        ASSERT_EQ(image.pixel(x, y) & 0xFFFFFF, pattern.pixel(x % 8, y % 8) & 0xFFFFFF) << x << "," << y;
 }
 
 }  // namespace
