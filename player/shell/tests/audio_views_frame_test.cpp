@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QKeyEvent>
+#include <filesystem>
+
+#include "platform/ui/help_viewer.h"
+#include "player/env/help.h"
 
 #include "player/audio/frag_selector_dlg.h"
 #include "player/audio/speech_view_dlg.h"
@@ -68,6 +72,32 @@ TEST(FrameAudioViews, WithoutPlayCommandsKeysInAViewStillRunTheFramesShortcuts) 
   QApplication::sendEvent(frame.FragSelector(189), &f4);
   EXPECT_EQ(host.last(), "key F4") << "another host takes the keys over";
   EXPECT_EQ(runs, 1);
+}
+
+TEST(FrameAudioViews, F1InAViewShowsItsPageOfTheEnglishHelp) {
+  plat::ui::RecordingHelpViewer viewer;
+  plat::ui::ScopedHelpViewer scoped(viewer);
+  COrv_HtmlHelp help;
+  help.SetHelpFile(TV_TEST_ENGLISH_HELP);
+  CMainFrame frame(services(nullptr));
+  ASSERT_TRUE(frame.OnCreate());
+  frame.SetHelp(&help);
+  struct Row {
+    QWidget* window;
+    const char* page;
+  } rows[] = {{frame.FragSelector(202), "fragment.htm"},
+              {frame.SpeechView(207), "usingspeechview.htm"},
+              {frame.VolumeWindow(), "volume.htm"}};
+  for (const Row& r : rows) {
+    viewer.clear();
+    QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
+    QApplication::sendEvent(r.window, &f1);
+    ASSERT_EQ(viewer.requests().size(), 1u) << r.page;
+    EXPECT_EQ(viewer.requests()[0].command, plat::ui::HelpCommand::Topic);
+    EXPECT_EQ(plat::ui::parseHelpAddress(viewer.requests()[0].target).topic, r.page);
+    EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::path(TV_TEST_ENGLISH_HELP) / r.page))
+        << r.page << " is missing from the English help";
+  }
 }
 
 }  // namespace
