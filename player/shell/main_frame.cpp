@@ -5,6 +5,7 @@
 #include "player/shell/tv_document_windows.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 
@@ -20,6 +21,10 @@
 #include "platform/ipc/atoms.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/test_mode.h"
+#include "player/audio/audio_view_host.h"
+#include "player/audio/frag_selector_dlg.h"
+#include "player/audio/speech_view_dlg.h"
+#include "player/audio/volume_dlg.h"
 #include "player/env/environment.h"
 #include "player/shell/three_way_splitter_frame.h"
 #include "player/env/help.h"
@@ -60,6 +65,45 @@ void LogTestEvent(const std::string& name, const std::string& detail) {
   for (char c : detail) line += (c == '\t' || c == '\n' || c == '\r') ? ' ' : c;
   plat::ui::appendTestLogLine(log, line + "\n");
 }
+
+namespace {
+// The frame's own host of the audio view windows until the play commands
+// provide theirs: shortcuts and help work; what only the play commands can
+// do is logged in test mode.
+class FrameViewHost : public COrv_AudioViewHost {
+ public:
+  explicit FrameViewHost(CMainFrame& frame) : frame_(frame) {}
+  void SetFragmentFromView(float start, float end, int id) override {
+    LogTestEvent("fragment", std::to_string(id) + " " + std::to_string(start) + " " + std::to_string(end));
+  }
+  void SetPositionFromView(int segment, int id) override {
+    LogTestEvent("segment", std::to_string(id) + " " + std::to_string(segment));
+  }
+  void RequestPlay(int id) override { LogTestEvent("play", std::to_string(id)); }
+  void RequestPlayFragment(int id) override { LogTestEvent("playFragment", std::to_string(id)); }
+  void RequestPlayFrom(int segment, int id) override {
+    LogTestEvent("playFrom", std::to_string(id) + " " + std::to_string(segment));
+  }
+  void OnViewClosed(int) override {}
+  void SetVolume(double left, double right) override {
+    left_ = left;
+    right_ = right;
+  }
+  void GetVolume(double* left, double* right) const override {
+    *left = left_;
+    *right = right_;
+  }
+  bool IsAudioPlaying() const override { return false; }
+  void ShowHelp(const std::string& page) override {
+    frame_.Help().ShowTopic(page);
+  }
+  bool TranslateAccelerator(QKeyCombination key) override { return frame_.RunShortcut(key.toCombined()); }
+
+ private:
+  CMainFrame& frame_;
+  double left_ = 1.0, right_ = 1.0;
+};
+}  // namespace
 
 COrv_MDIClientWnd::COrv_MDIClientWnd(QWidget* parent) : QMdiArea(parent) {}
 
@@ -178,6 +222,8 @@ CMainFrame::~CMainFrame() {
   // The docks hold the panels' windows: they go before the panels do.
   delete audioDock_;
   delete secondaryDock_;
+  // The view windows hold the view host, which goes with the members.
+  for (COrv_ViewDialog* view : audioViews()) delete view;
   if (tv::language::frameState() == &state_) tv::language::setFrameState(nullptr);
 }
 
@@ -215,6 +261,7 @@ bool CMainFrame::OnCreate() {
   play_->SetSpeedPopup([this](const std::vector<COrv_SpeedMenuItem>& items) {
     return ShowSpeedPopup(audioDock_->widget(), audioPanel_, items);
   });
+  if (!createAudioViews()) return false;
   RefreshLanguage();
   showCommandStates();
   return true;
@@ -228,6 +275,63 @@ void CMainFrame::showCommandStates() {
 
 C3WaySplitterFrame* CMainFrame::GetActiveChildFrame() const {
   return client_ != nullptr ? dynamic_cast<C3WaySplitterFrame*>(client_->activeSubWindow()) : nullptr;
+}
+
+bool CMainFrame::createAudioViews() {
+  ownViewHost_ = std::make_unique<FrameViewHost>(*this);
+  viewHost_ = services_.audioViews != nullptr ? services_.audioViews : ownViewHost_.get();
+  const auto selector = [this](int id, int titleId) {
+    auto* dlg = new COrv_FragSelectorDlg(viewHost_, this);
+    dlg->SetCtrlId(id);
+    dlg->SetTitleId(titleId);
+    return dlg->Create() ? dlg : nullptr;
+  };
+  const auto speechView = [this](int id, int titleId) {
+    auto* dlg = new COrv_SpeechViewDlg(viewHost_, this);
+    dlg->SetTitleId(titleId);
+    return dlg->Create(id) ? dlg : nullptr;
+  };
+  fragAudio_ = selector(COrv_FragSelectorDlg::kAudioId, 39);
+  fragRecording_ = selector(COrv_FragSelectorDlg::kRecordingId, 40);
+  speechAudio_ = speechView(COrv_SpeechViewDlg::kAudioId, 41);
+  speechRecording_ = speechView(COrv_SpeechViewDlg::kRecordingId, 42);
+  volume_ = new COrv_VolumeDlg(viewHost_, this);
+  volume_->SetTitleId(43);
+  double left = 1.0, right = 1.0;
+  viewHost_->GetVolume(&left, &right);
+  volume_->SetLevel(left, right);
+  return fragAudio_ && fragRecording_ && speechAudio_ && speechRecording_;
+}
+
+COrv_FragSelectorDlg* CMainFrame::FragSelector(int id) const {
+  return id == COrv_FragSelectorDlg::kAudioId ? fragAudio_
+         : id == COrv_FragSelectorDlg::kRecordingId ? fragRecording_
+                                                    : nullptr;
+}
+
+COrv_SpeechViewDlg* CMainFrame::SpeechView(int id) const {
+  return id == COrv_SpeechViewDlg::kAudioId ? speechAudio_
+         : id == COrv_SpeechViewDlg::kRecordingId ? speechRecording_
+                                                  : nullptr;
+}
+
+void CMainFrame::SetAudioViewHost(COrv_AudioViewHost* host) {
+  viewHost_ = host != nullptr ? host : ownViewHost_.get();
+  for (COrv_ViewDialog* view : audioViews())
+    if (view != nullptr) view->SetHost(viewHost_);
+}
+
+std::array<COrv_ViewDialog*, 5> CMainFrame::audioViews() const {
+  return {fragAudio_, fragRecording_, speechAudio_, speechRecording_, volume_};
+}
+
+bool CMainFrame::RunShortcut(int key) {
+  const auto* table = COrv_Language::GetAccelerators(tv::language::kAcceleratorTable);
+  if (table == nullptr) return false;
+  const QKeySequence pressed(key);
+  for (const plat::ui::Accelerator& accel : *table)
+    if (QKeySequence(QString::fromStdString(accel.key)) == pressed) return commands_.Execute(accel.command);
+  return false;
 }
 
 QDockWidget* CMainFrame::dockPanel(COrv_Panel& panel, int barId, Qt::DockWidgetArea area, int shownSetting) {
@@ -291,6 +395,8 @@ void CMainFrame::updateMenu(bool reload) {
       if (auto* child = dynamic_cast<C3WaySplitterFrame*>(sub))
         child->IndexPanel().RefreshToolTips(state_.GetInterfaceLanguage());
   }
+  for (COrv_ViewDialog* view : audioViews())
+    if (view != nullptr) view->UpdateCaption();
   if (language.LoadMenu(id, menu, state_.GetInterfaceLanguage())) {
     commands_.FillMenuBar(menuBar(), menu);
     currentMenu_ = id;

@@ -11,6 +11,7 @@
 // the DDE server, the book windows and the play commands) comes through
 // FrameServices so that tests can stand in for it.
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -40,6 +41,12 @@ class LoginPrompt;
 }
 class COrv_PlayBook;
 class COrv_PlayCommands;
+class COrv_AudioViewHost;
+class COrv_FragSelectorDlg;
+class COrv_HtmlHelp;
+class COrv_SpeechViewDlg;
+class COrv_ViewDialog;
+class COrv_VolumeDlg;
 
 class COrv_MDIClientWnd : public QMdiArea {
  public:
@@ -208,6 +215,10 @@ struct FrameServices {
   std::function<void()> preferencesDialog;
   // The active book as the play commands see it; none: no book to play.
   COrv_PlayBook* playBook = nullptr;
+  // What the fragment selectors, speech views and the Volume window ask of
+  // the play commands (not owned). None: the frame's own host, which runs
+  // the shortcuts and shows help, and logs what it cannot play.
+  COrv_AudioViewHost* audioViews = nullptr;
 };
 
 class CMainFrame : public QMainWindow {
@@ -304,6 +315,17 @@ class CMainFrame : public QMainWindow {
   // The help context a point of the screen asks for (0 for none).
   std::uint32_t HelpContextAt(QPoint globalPos) const;
 
+  // The audio view windows, made hidden by OnCreate (null before): the
+  // fragment selectors by id (189 audio, 202 recording), the speech views
+  // by id (208 audio, 207 recording), the Volume window.
+  COrv_FragSelectorDlg* FragSelector(int id) const;
+  COrv_SpeechViewDlg* SpeechView(int id) const;
+  COrv_VolumeDlg* VolumeWindow() const { return volume_; }
+  // Points the audio view windows at another host (null: the frame's own).
+  void SetAudioViewHost(COrv_AudioViewHost* host);
+  // Runs the command of the player's shortcut `key`; false when none has it.
+  bool RunShortcut(int key);
+
  protected:
   // Closes the grammar browser and stops every play before the window goes.
   void closeEvent(QCloseEvent* event) override;
@@ -338,6 +360,8 @@ class CMainFrame : public QMainWindow {
   // Docks `panel` in a bar of its own; hidden unless frame-state value
   // `shownSetting` is present and not 0.
   QDockWidget* dockPanel(COrv_Panel& panel, int barId, Qt::DockWidgetArea area, int shownSetting);
+  bool createAudioViews();
+  std::array<COrv_ViewDialog*, 5> audioViews() const;
 
   FrameServices services_;
   // The frame's own book windows answering the commands' questions from
@@ -362,6 +386,13 @@ class CMainFrame : public QMainWindow {
   bool ddeReady_ = false;
   int currentMenu_ = 0;
   bool bookJustOpened_ = false;
+  std::unique_ptr<COrv_AudioViewHost> ownViewHost_;
+  COrv_AudioViewHost* viewHost_ = nullptr;
+  COrv_FragSelectorDlg* fragAudio_ = nullptr;
+  COrv_FragSelectorDlg* fragRecording_ = nullptr;
+  COrv_SpeechViewDlg* speechAudio_ = nullptr;
+  COrv_SpeechViewDlg* speechRecording_ = nullptr;
+  COrv_VolumeDlg* volume_ = nullptr;
   COrv_WaveOutWnd waveOut_;
   COrv_MCIRecord recorder_;
   std::unique_ptr<COrv_PlayCommands> play_;
