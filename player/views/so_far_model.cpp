@@ -257,7 +257,7 @@ int COrv_SoFarModel::NearestSlot(int pos) const {
 
 void COrv_SoFarModel::beep() {
   if (m_beep) m_beep();
-  else QApplication::beep();
+  else if (qApp) QApplication::beep();
 }
 
 bool COrv_SoFarModel::acceptLetter(int pos, char32_t letter) {
