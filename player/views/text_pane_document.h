@@ -12,26 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "player/book/text_format.h"
+
 namespace orv {
-
-// A text format of the panes: the character look and the paragraph indents
-// of one of the document's format records. Colours are 0xRRGGBB; indents
-// are in twips (1/1440 inch).
-struct PaneTextFormat {
-  bool bold = false;
-  bool italic = false;
-  bool underline = false;
-  bool strikeOut = false;
-  std::uint32_t colour = 0x000000;
-  int startIndent = 0;
-  int rightIndent = 0;
-  int firstLineOffset = 0;
-  // Empty: the pane's own font.
-  std::string fontFamily;
-  int pointSize = 0;  // 0: the pane's own size
-
-  bool operator==(const PaneTextFormat&) const = default;
-};
 
 // The current Echomark as the so-far pane shows it. Words are numbered
 // from 1 (entry 0 of each per-word array belongs to no word); positions
@@ -79,6 +62,8 @@ class TextPaneDocument {
 
   // So-far pane.
   virtual SoFarState GetSoFarState() const = 0;
+  // The current Echomark's status word.
+  virtual std::uint32_t GetCurrentStatus() const = 0;
   virtual bool SetWordMark(int n, std::uint32_t mark, int flags) = 0;
   virtual bool RecheckUserText(bool feedback) = 0;
   virtual bool ShowDictionaryDefinition(int n) = 0;
@@ -103,7 +88,7 @@ class TextPaneDocument {
   virtual std::string GetUserText() const = 0;
   virtual bool CheckUserText(const std::string& text, bool feedback) = 0;
 
-  virtual PaneTextFormat GetTextFormat(int record) const = 0;
+  virtual COrv_TextFormat GetTextFormat(int record) const = 0;
 };
 
 }  // namespace orv

@@ -63,6 +63,7 @@ class RecordingDocument : public TextPaneDocument {
   std::function<void()> onChange;
 
   SoFarState GetSoFarState() const override { return soFar; }
+  std::uint32_t GetCurrentStatus() const override { return soFar.flags; }
   bool SetWordMark(int n, std::uint32_t mark, int flags) override {
     calls.push_back("SetWordMark(" + std::to_string(n) + ",0x" + hex(mark) + "," +
                     std::to_string(flags) + ")");
@@ -108,11 +109,13 @@ class RecordingDocument : public TextPaneDocument {
     if (onChange) onChange();
     return true;
   }
-  PaneTextFormat GetTextFormat(int record) const override {
-    PaneTextFormat f;
-    if (record == kIntroductionFormat) f.colour = 0x0000FF;
-    if (record == kTextFormat) f.italic = true;
-    if (record == kCommentFormat) f.colour = 0xFF0000;
+  // Blue introductions, italic texts, red comments, as the document's.
+  COrv_TextFormat GetTextFormat(int record) const override {
+    COrv_TextFormat f;
+    f.chars.mask = COrv_CharFormat::kColour | COrv_CharFormat::kItalic | COrv_CharFormat::kBold;
+    if (record == kIntroductionFormat) f.chars.colour = COrv_CharFormat::Rgb(0, 0, 255);
+    if (record == kTextFormat) f.chars.effects = COrv_CharFormat::kEffectItalic;
+    if (record == kCommentFormat) f.chars.colour = COrv_CharFormat::Rgb(255, 0, 0);
     return f;
   }
 

@@ -1,0 +1,17 @@
+#pragma once
+// The pictures of the text panes' buttons, by the resource ids the panes
+// name: the interface language's picture when it has one, else a face
+// drawn here (a rounded button with the button's symbol), with a pressed
+// form for toggle buttons.
+
+#include <QIcon>
+#include <QPixmap>
+
+namespace orv::views {
+
+// One face: `pressed` draws the darker, sunken form.
+QPixmap PanePicture(int id, bool pressed = false);
+// Normal face for the off state, pressed face for the on state.
+QIcon PaneIcon(int id);
+
+}  // namespace orv::views
