@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <system_error>
 
+#include <QApplication>
 #include <QFileInfo>
 #include <QTimer>
 
@@ -176,6 +177,9 @@ bool COrv_App::InitInstance(const std::vector<std::string>& args) {
   if (!m_frame->OnCreate()) return end(Step::kFrame);
   m_frame->Commands().Add(kCmdAbout, [this] { OnAppAbout(); });
   m_frame->setWindowTitle(kFrameTitle);
+  // Typed characters go to the typing pane of the active Talvane window.
+  m_charRouter = std::make_unique<orv::views::TypedCharRouter>();
+  if (qApp) qApp->installEventFilter(m_charRouter.get());
   if (m_services.showFrame) m_frame->show();
 
   if (m_cmd.m_bNumber) m_frame->FrameState().SetUserNumber(m_cmd.m_nNumber);

@@ -7,6 +7,8 @@
 #include <QTextEdit>
 #include <QWidget>
 
+#include <memory>
+
 #include "player/book/tv_document_views.h"
 #include "player/views/rich_text_layout.h"
 #include "player/views/text_pane_document.h"
@@ -37,6 +39,11 @@ class COrv_FrmRichView : public QWidget, public TvRichTextView {
   explicit COrv_FrmRichView(QWidget* parent = nullptr);
 
   void SetDocument(orv::TextPaneDocument* doc) { m_doc = doc; }
+  // Shows `doc` and keeps it for as long as the pane lives.
+  void AdoptDocument(std::unique_ptr<orv::TextPaneDocument> doc) {
+    SetDocument(doc.get());
+    m_ownedDoc = std::move(doc);
+  }
   COrv_RichViewEdit* Edit() { return m_edit; }
   QToolButton* Button(int command) const;
   void OnCommand(int command);
@@ -57,4 +64,5 @@ class COrv_FrmRichView : public QWidget, public TvRichTextView {
   bool m_showComments = true;
   bool m_showIntroductions = true;
   orv::views::RichTextLayout m_layout;
+  std::unique_ptr<orv::TextPaneDocument> m_ownedDoc;
 };

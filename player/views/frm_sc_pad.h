@@ -4,6 +4,8 @@
 
 #include <QWidget>
 
+#include <memory>
+
 #include "player/book/tv_document_views.h"
 #include "player/views/sc_pad_edit.h"
 
@@ -17,6 +19,11 @@ class COrv_Frm_ScPad : public QWidget, public TvScratchPadView {
   explicit COrv_Frm_ScPad(QWidget* parent = nullptr);
 
   void SetDocument(orv::TextPaneDocument* doc) { m_edit->SetDocument(doc); }
+  // Shows `doc` and keeps it for as long as the pane lives.
+  void AdoptDocument(std::unique_ptr<orv::TextPaneDocument> doc) {
+    SetDocument(doc.get());
+    m_ownedDoc = std::move(doc);
+  }
   COrv_ScPadEdit* Edit() { return m_edit; }
   QToolButton* Button() { return m_button; }
 
@@ -26,4 +33,5 @@ class COrv_Frm_ScPad : public QWidget, public TvScratchPadView {
  private:
   COrv_ScPadEdit* m_edit = nullptr;
   QToolButton* m_button = nullptr;
+  std::unique_ptr<orv::TextPaneDocument> m_ownedDoc;
 };

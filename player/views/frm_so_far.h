@@ -7,6 +7,8 @@
 
 #include <QWidget>
 
+#include <memory>
+
 #include <map>
 
 #include "player/book/tv_document_views.h"
@@ -32,6 +34,11 @@ class COrv_Frm_SoFar : public QWidget, public TvSoFarView {
   explicit COrv_Frm_SoFar(QWidget* parent = nullptr);
 
   void SetDocument(orv::TextPaneDocument* doc);
+  // Shows `doc` and keeps it for as long as the pane lives.
+  void AdoptDocument(std::unique_ptr<orv::TextPaneDocument> doc) {
+    SetDocument(doc.get());
+    m_ownedDoc = std::move(doc);
+  }
   COrv_SoFarEdit* Edit() { return m_edit; }
   QToolButton* Button(int command) const;
   // Runs a command as its button would.
@@ -51,4 +58,5 @@ class COrv_Frm_SoFar : public QWidget, public TvSoFarView {
   orv::TextPaneDocument* m_doc = nullptr;
   std::map<int, QToolButton*> m_buttons;
   int m_pressedMode = kDictionaryMode;
+  std::unique_ptr<orv::TextPaneDocument> m_ownedDoc;
 };
