@@ -22,7 +22,8 @@ QWidget* COrv_TextPaneFactory::CreateRichView(QWidget* parent, const CCreateCont
 QWidget* COrv_TextPaneFactory::CreateSoFarView(QWidget* parent, const CCreateContext& context) {
   auto* pane = new COrv_Frm_SoFar(parent);
   if (COrv_TvDocument* doc = context.m_pCurrentDoc) {
-    pane->AdoptDocument(std::make_unique<TvDocumentPanes>(*doc, pane));
+    pane->AdoptDocument(std::make_unique<TvDocumentPanes>(
+        *doc, pane, TvDocumentPanes::GoToMenu{m_goToMenuState, m_goToGrammar}));
     pane->Refresh();
   }
   return pane;

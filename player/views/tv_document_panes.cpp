@@ -7,7 +7,8 @@
 
 namespace orv::views {
 
-TvDocumentPanes::TvDocumentPanes(COrv_TvDocument& doc, TvDocumentView* view) : m_doc(doc), m_view(view) {
+TvDocumentPanes::TvDocumentPanes(COrv_TvDocument& doc, TvDocumentView* view, GoToMenu goToMenu)
+    : m_doc(doc), m_view(view), m_goTo(std::move(goToMenu)) {
   if (m_view) m_doc.AddView(m_view);
 }
 

@@ -119,6 +119,28 @@ TEST_F(PanesOverDocument, LazyClicksRevealWordsThroughTheDocument) {
   EXPECT_NE(doc_->GetQuoteInfo().GetWordFlag(2) & COrv_QuoteInfo::kLazyMark, 0u);
 }
 
+TEST_F(PanesOverDocument, TheGoToMenuAsksTheMainWindow) {
+  std::vector<int> followed;
+  COrv_TextPaneFactory factory({}, [] { return 3; }, [&](int entry) {
+    followed.push_back(entry);
+    return true;
+  });
+  std::unique_ptr<QWidget> widget(factory.CreateSoFarView(&window_, CCreateContext{doc_.get()}));
+  auto* pane = static_cast<COrv_Frm_SoFar*>(widget.get());
+  pane->setGeometry(0, 0, 400, 300);
+  pane->show();
+  std::vector<std::string> offered;
+  pane->Edit()->SetMenuRunner([&](const std::vector<std::string>& entries, QPoint) {
+    offered = entries;
+    return 2;
+  });
+  pane->OnCommand(COrv_Frm_SoFar::kGrammarMode);
+  ASSERT_EQ(pane->GetMode(), COrv_SoFarModel::kGrammar);
+  QTest::mouseClick(pane->Edit()->viewport(), Qt::LeftButton, {}, QPoint(380, 250));
+  EXPECT_EQ(offered, (std::vector<std::string>{"Go to Index", "Go to current page"}));
+  EXPECT_EQ(followed, std::vector<int>{2});
+}
+
 TEST_F(PanesOverDocument, TheFactorysStripGoesToTheClickedEchomark) {
   std::vector<std::pair<int, int>> moves;
   COrv_TextPaneFactory factory([&](int n, int id) { moves.emplace_back(n, id); });
