@@ -71,6 +71,7 @@ QToolButton* COrv_FrmRichView::Button(int command) const {
 
 void COrv_FrmRichView::LoadButtonTexts() {
   const COrv_Language language;
+  m_label->setIcon(orv::views::PaneIcon(kPicture));
   const QString comments = QString::fromStdString(language.LoadString(30));
   const QString intros = QString::fromStdString(language.LoadString(31));
   m_comments->setToolTip(comments);

@@ -11,7 +11,6 @@ COrv_Frm_ScPad::COrv_Frm_ScPad(QWidget* parent) : QWidget(parent) {
   layout->setContentsMargins(2, 2, 2, 2);
   layout->setSpacing(2);
   m_button = new QToolButton(this);
-  m_button->setIcon(orv::views::PaneIcon(kPicture));
   m_button->setIconSize(QSize(24, 24));
   m_button->setAutoRaise(true);
   m_button->setFocusPolicy(Qt::NoFocus);
@@ -25,5 +24,6 @@ COrv_Frm_ScPad::COrv_Frm_ScPad(QWidget* parent) : QWidget(parent) {
 }
 
 void COrv_Frm_ScPad::LoadButtonTexts() {
+  m_button->setIcon(orv::views::PaneIcon(kPicture));
   m_button->setToolTip(QString::fromStdString(COrv_Language().LoadString(kTooltip)));
 }

@@ -34,7 +34,6 @@ COrv_Frm_SoFar::COrv_Frm_SoFar(QWidget* parent) : QWidget(parent) {
   bar->setSpacing(1);
   for (const ButtonRow& row : kButtons) {
     auto* b = new QToolButton(this);
-    b->setIcon(orv::views::PaneIcon(row.picture));
     b->setIconSize(QSize(24, 24));
     b->setCheckable(true);
     b->setAutoRaise(true);
@@ -70,8 +69,11 @@ QToolButton* COrv_Frm_SoFar::Button(int command) const {
 
 void COrv_Frm_SoFar::LoadButtonTexts() {
   const COrv_Language language;
-  for (const ButtonRow& row : kButtons)
-    if (row.tooltip) m_buttons[row.command]->setToolTip(QString::fromStdString(language.LoadString(row.tooltip)));
+  for (const ButtonRow& row : kButtons) {
+    QToolButton* b = m_buttons[row.command];
+    b->setIcon(orv::views::PaneIcon(row.picture));
+    if (row.tooltip) b->setToolTip(QString::fromStdString(language.LoadString(row.tooltip)));
+  }
 }
 
 void COrv_Frm_SoFar::pressModeButton(int command) {

@@ -74,4 +74,40 @@ QIcon PaneIcon(int id) {
   return icon;
 }
 
+QCursor PaneCursor(int id) {
+  if (id == 183) return QCursor(Qt::ArrowCursor);
+  QPixmap pm(24, 24);
+  pm.fill(Qt::transparent);
+  QPainter p(&pm);
+  p.setRenderHint(QPainter::Antialiasing);
+  // The arrow, hot spot at its tip.
+  const QPointF arrow[] = {{1, 1}, {1, 15}, {5, 11}, {8, 17}, {10, 16}, {7, 10}, {12, 10}};
+  p.setPen(QPen(Qt::white, 1.2));
+  p.setBrush(Qt::black);
+  p.drawPolygon(arrow, 7);
+  // A badge that says what a click does.
+  const QRectF badge(11, 11, 12, 12);
+  const QColor colour = id == 182 ? QColor(30, 90, 200)
+                        : id == 184 ? QColor(252, 156, 4)
+                        : id == 185 ? QColor(40, 150, 60)
+                        : id == 186 ? QColor(120, 120, 120)
+                                    : QColor(200, 40, 40);
+  p.setPen(QPen(Qt::white, 1));
+  p.setBrush(colour);
+  p.drawEllipse(badge);
+  QFont font(QStringLiteral("DejaVu Sans"));
+  font.setBold(true);
+  font.setPixelSize(8);
+  p.setFont(font);
+  p.setPen(Qt::white);
+  const QString mark = id == 182 ? QStringLiteral("D")
+                       : id == 184 ? QStringLiteral("G")
+                       : id == 185 ? QStringLiteral("+")
+                       : id == 186 ? QStringLiteral("=")
+                                   : QStringLiteral("\u00d7");
+  p.drawText(badge, Qt::AlignCenter, mark);
+  p.end();
+  return QCursor(pm, 1, 1);
+}
+
 }  // namespace orv::views

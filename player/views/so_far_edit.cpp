@@ -14,6 +14,7 @@
 #include <cmath>
 #include <limits>
 
+#include "player/views/pane_pictures.h"
 #include "player/views/text_format_qt.h"
 #include "shared/language/orv_language.h"
 
@@ -79,7 +80,6 @@ void COrv_SoFarEdit::applyModeLook() {
 }
 
 void COrv_SoFarEdit::Recolour() {
-  m_rendering = true;
   const int scroll = verticalScrollBar()->value();
   QTextDocument* doc = document();
   doc->clear();
@@ -120,7 +120,6 @@ void COrv_SoFarEdit::Recolour() {
     c.insertText(ch == U'\n' ? QString(QChar::ParagraphSeparator) : QString::fromUcs4(&ch, 1), f);
   }
   verticalScrollBar()->setValue(scroll);
-  m_rendering = false;
   placeCaret();
 }
 
@@ -342,33 +341,31 @@ void COrv_SoFarEdit::grammarMenu(int word) {
     m_doc->ShowGrammarPage(remembered, chosen);
 }
 
-void COrv_SoFarEdit::updateCursorShape(QPoint p) {
+int COrv_SoFarEdit::CursorAt(QPoint p) const {
   const int word = WordAtPoint(p);
   const std::uint32_t status = word > 0 ? m_model.WordStatus(word) : 0;
-  Qt::CursorShape shape = Qt::ArrowCursor;
   switch (GetMode()) {
     case Model::kDictionary:
-      if (word > 0 && (status & Model::kHasDefinition)) shape = Qt::WhatsThisCursor;
-      break;
+      return word > 0 && (status & Model::kHasDefinition) ? 182 : 183;
     case Model::kGrammar:
-      shape = word > 0 && (status & Model::kHasLinks) && (status & 1) ? Qt::PointingHandCursor
-                                                                      : Qt::ForbiddenCursor;
-      break;
+      return word > 0 && (status & Model::kHasLinks) && (status & 1) ? 184 : 187;
     case Model::kLazy:
     case Model::kLazyAlt:
-      if (word > 0 && m_model.HasWork(word))
-        shape = m_model.GetRevealFlag() ? Qt::OpenHandCursor : Qt::PointingHandCursor;
-      break;
-    case Model::kLetterByLetter:
-      shape = Qt::IBeamCursor;
-      break;
+      if (word > 0 && m_model.HasWork(word)) return m_model.GetRevealFlag() ? 186 : 185;
+      return 183;
     case Model::kGrammarUnavailable:
-      shape = Qt::ForbiddenCursor;
-      break;
+      return 182;
     default:
-      break;
+      return 183;
   }
-  viewport()->setCursor(shape);
+}
+
+void COrv_SoFarEdit::updateCursorShape(QPoint p) {
+  const int id = CursorAt(p);
+  if (id == m_cursorId) return;
+  m_cursorId = id;
+  if (GetMode() == Model::kLetterByLetter) viewport()->setCursor(Qt::IBeamCursor);
+  else viewport()->setCursor(orv::views::PaneCursor(id));
 }
 
 void COrv_SoFarEdit::mouseMoveEvent(QMouseEvent* e) { updateCursorShape(e->position().toPoint()); }

@@ -61,6 +61,8 @@ class COrv_SoFarEdit : public QTextEdit {
   QRect WordRect(int n) const;
   QRect CharRect(int pos) const;
   bool PointInText(QPoint p) const;
+  // The cursor the control shows over a point (see PaneCursor).
+  int CursorAt(QPoint p) const;
 
   COrv_SoFarModel& Model() { return m_model; }
   const COrv_SoFarModel& Model() const { return m_model; }
@@ -94,5 +96,5 @@ class COrv_SoFarEdit : public QTextEdit {
   std::vector<int> m_highlight;
   int m_grammarWord = 0;
   MenuRunner m_menu;
-  bool m_rendering = false;
+  int m_cursorId = 0;
 };

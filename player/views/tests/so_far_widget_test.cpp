@@ -15,6 +15,7 @@
 #include <QToolButton>
 
 #include "player/views/frm_so_far.h"
+#include "player/views/pane_pictures.h"
 #include "player/views/tests/pane_test_support.h"
 
 namespace {
@@ -131,6 +132,35 @@ TEST_F(SoFarWidget, ClicksByMode) {
   // Double and right clicks are swallowed.
   QTest::mouseClick(edit().viewport(), Qt::RightButton, {}, edit().WordRect(1).center());
   EXPECT_TRUE(doc_.calls.empty());
+}
+
+TEST_F(SoFarWidget, CursorsByModeAndWord) {
+  // Word 1 has a definition and grammar pages and is done, word 2 has work.
+  auto s = MakeState(U"cat d\u2022g", "... ._.", U"cat dog", 0x80);
+  s.status[1] |= 0x3000;
+  load(s);
+  show();
+  const QPoint done = edit().WordRect(1).center(), open = edit().WordRect(2).center(), off(380, 180);
+  struct Case {
+    int command;
+    QPoint at;
+    int cursor;
+  };
+  const Case cases[] = {
+      {COrv_Frm_SoFar::kDictionaryMode, done, 182}, {COrv_Frm_SoFar::kDictionaryMode, open, 183},
+      {COrv_Frm_SoFar::kGrammarMode, done, 184},    {COrv_Frm_SoFar::kGrammarMode, open, 187},
+      {COrv_Frm_SoFar::kLazyMode, open, 185},       {COrv_Frm_SoFar::kLazyMode, done, 183},
+      {COrv_Frm_SoFar::kLazyMode, off, 183},        {COrv_Frm_SoFar::kLetterMode, open, 183},
+  };
+  for (const Case& c : cases) {
+    pane_.OnCommand(c.command);
+    EXPECT_EQ(edit().CursorAt(c.at), c.cursor) << c.command << " " << c.at.x();
+  }
+  pane_.OnCommand(COrv_Frm_SoFar::kLazyMode);
+  edit().Model().SetRevealFlag(true);
+  EXPECT_EQ(edit().CursorAt(open), 186);
+  // Every cursor but the arrow is a picture of its own.
+  for (int id : {182, 184, 185, 186, 187}) EXPECT_FALSE(orv::views::PaneCursor(id).pixmap().isNull()) << id;
 }
 
 TEST_F(SoFarWidget, GrammarMenuOffersAtMostItsCommandsAndOpensThePage) {
