@@ -48,6 +48,12 @@ void COrv_ScPadEdit::inputMethodEvent(QInputMethodEvent* e) {
   if (!e->commitString().isEmpty()) typed(e->commitString());
 }
 
+void COrv_ScPadEdit::insertFromMimeData(const QMimeData* source) {
+  QTextEdit::insertFromMimeData(source);
+  m_formatted = false;
+  m_timer.start(m_idleDelay);
+}
+
 void COrv_ScPadEdit::Reformat() {
   if (!m_doc || m_checking) return;
   m_checking = true;

@@ -34,6 +34,8 @@ class COrv_ScPadEdit : public QTextEdit {
  protected:
   void keyPressEvent(QKeyEvent* e) override;
   void inputMethodEvent(QInputMethodEvent* e) override;
+  // Pasted or dropped text is checked like typed letters, after the delay.
+  void insertFromMimeData(const QMimeData* source) override;
 
  private:
   void typed(const QString& text);

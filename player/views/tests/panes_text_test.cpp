@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QInputMethodEvent>
 #include <QScrollBar>
 #include <QTest>
@@ -196,6 +197,14 @@ TEST_F(ScratchPad, ABlankChecksAtOnceLettersAfterTheIdleDelay) {
   QApplication::sendEvent(pane_.Edit(), &commit);
   QTest::qWait(150);
   EXPECT_EQ(doc_.calls.back(), "Check(the cat\n\u00e9,1)");
+}
+
+TEST_F(ScratchPad, PastedTextIsCheckedAfterTheDelay) {
+  QApplication::clipboard()->setText(QStringLiteral("a dog"));
+  pane_.Edit()->paste();
+  EXPECT_EQ(checks(), 0);
+  QTest::qWait(150);
+  EXPECT_EQ(doc_.calls, std::vector<std::string>{"Check(a dog,1)"});
 }
 
 TEST_F(ScratchPad, ApplyFormatWithReloadSelectsWhatTheDocumentAdded) {
