@@ -87,6 +87,24 @@ TEST_F(SoFarWidget, EachKindHasItsFormatAndSlotsShowTheBullet) {
   }
 }
 
+TEST_F(SoFarWidget, SearchHighlightUnderlinesPlainAndSlotPositionsOnly) {
+  load(MakeState(U"cxat d\u2022g fox", ".s.. ._. ...", U"cat dog fox"));
+  edit().HighlightWords({1, 2});
+  auto underlinedOrange = [&](int pos) {
+    const QTextCharFormat f = formatAt(pos);
+    return f.fontUnderline() && (f.foreground().color().rgb() & 0xFFFFFF) == COrv_SoFarEdit::kGrammarColour;
+  };
+  EXPECT_TRUE(underlinedOrange(0));
+  EXPECT_FALSE(underlinedOrange(1));  // struck keeps its own look
+  EXPECT_TRUE(formatAt(1).fontStrikeOut());
+  EXPECT_TRUE(underlinedOrange(6));   // a slot
+  EXPECT_FALSE(underlinedOrange(9));  // word 3 is not found
+  // The next search undoes the last one.
+  edit().HighlightWords({3});
+  EXPECT_FALSE(underlinedOrange(0));
+  EXPECT_TRUE(underlinedOrange(9));
+}
+
 TEST_F(SoFarWidget, GrammarModeColoursLinkedWordsOrange) {
   load(MakeState(U"c\u2022t dog", "._. ...", U"cat dog", 0x80, 0x2000));
   pane_.OnCommand(COrv_Frm_SoFar::kGrammarMode);
