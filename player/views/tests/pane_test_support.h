@@ -2,6 +2,8 @@
 // A recording stand-in of the document the text panes talk to, and a
 // compact way to write down a so-far state.
 
+#include <gtest/gtest.h>
+
 #include <QString>
 
 #include <functional>
@@ -24,6 +26,7 @@ inline SoFarState MakeState(const std::u32string& shown, const std::string& kind
   s.reference = reference;
   s.flags = flags;
   s.quote = quote;
+  EXPECT_EQ(kinds.size(), shown.size()) << "one kind per shown character";
   for (char k : kinds)
     s.kinds.push_back(k == 's' ? 18 : k == '_' ? 20 : k == 'w' ? 24 : k == 'x' ? -1 : 0);
   s.status.push_back(0);

@@ -181,6 +181,25 @@ TEST_F(SoFarWidget, CursorsByModeAndWord) {
   for (int id : {182, 184, 185, 186, 187}) EXPECT_FALSE(orv::views::PaneCursor(id).pixmap().isNull()) << id;
 }
 
+TEST_F(SoFarWidget, ALetterByLetterClickPutsTheCaretOnTheNearestSlot) {
+  load(MakeState(U"ab\u2022\u2022e fgh\u2022", "..__. ..._", U"abcde fghi"));
+  show();
+  pane_.OnCommand(COrv_Frm_SoFar::kLetterMode);
+  const struct {
+    int clickedChar;
+    int wantCaret;
+  } cases[] = {{0, 2}, {4, 3}, {6, 9}, {8, 9}};
+  for (const auto& c : cases) {
+    QTest::mouseClick(edit().viewport(), Qt::LeftButton, {}, edit().CharRect(c.clickedChar).center());
+    EXPECT_EQ(edit().textCursor().position(), c.wantCaret) << c.clickedChar;
+  }
+  // A press off the text goes back to the last slot.
+  edit().Model().SetCaret(3);
+  QTest::mousePress(edit().viewport(), Qt::LeftButton, {}, QPoint(380, 180));
+  EXPECT_EQ(edit().textCursor().position(), 3);
+  EXPECT_TRUE(doc_.calls.empty());
+}
+
 TEST_F(SoFarWidget, GrammarMenuOffersAtMostItsCommandsAndOpensThePage) {
   load(MakeState(U"cat dog", "... ...", U"cat dog", 0x80, 0x2000));
   show();
