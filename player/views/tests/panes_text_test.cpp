@@ -6,6 +6,10 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QInputMethodEvent>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QVBoxLayout>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
@@ -366,6 +370,42 @@ TEST_F(Routing, LetterByLetterModeKeepsItsCharacters) {
   QTest::keyClick(soFar_.Edit(), Qt::Key_A);
   EXPECT_EQ(soFar_.Edit()->toPlainText().toStdString(), "cat");
   EXPECT_TRUE(pad_.Edit()->toPlainText().isEmpty());
+}
+
+TEST(RoutingInTheMainWindow, TheActiveBookWindowsScratchPadTakesTheCharacter) {
+  // As the program wires it: the application's router with its own way of
+  // finding the active book window's panes.
+  orv::views::TypedCharRouter router;
+  qApp->installEventFilter(&router);
+  RecordingDocument doc;
+  QMainWindow frame;
+  auto* area = new QMdiArea(&frame);
+  frame.setCentralWidget(area);
+  // Two book windows; the second one is active.
+  COrv_Frm_ScPad* pads[2] = {};
+  COrv_Frm_SoFar* soFars[2] = {};
+  for (int i = 0; i < 2; ++i) {
+    auto* child = new QWidget;
+    auto* layout = new QVBoxLayout(child);
+    soFars[i] = new COrv_Frm_SoFar(child);
+    pads[i] = new COrv_Frm_ScPad(child);
+    soFars[i]->SetDocument(&doc);
+    pads[i]->SetDocument(&doc);
+    pads[i]->Edit()->SetIdleDelay(10000);
+    layout->addWidget(soFars[i]);
+    layout->addWidget(pads[i]);
+    area->addSubWindow(child)->show();
+  }
+  frame.resize(700, 500);
+  frame.show();
+  frame.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+  area->setActiveSubWindow(area->subWindowList().at(1));
+  soFars[1]->Edit()->setFocus();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Q);
+  qApp->removeEventFilter(&router);
+  EXPECT_EQ(pads[1]->Edit()->toPlainText().toStdString(), "q");
+  EXPECT_TRUE(pads[0]->Edit()->toPlainText().isEmpty());
 }
 
 }  // namespace
