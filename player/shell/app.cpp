@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <system_error>
 
+#include <QApplication>
 #include <QFileInfo>
 #include <QTimer>
 
@@ -184,6 +185,9 @@ bool COrv_App::InitInstance(const std::vector<std::string>& args) {
   m_frame->setWindowTitle(kFrameTitle);
   if (const char* wait = std::getenv(kBrowserWaitVariable); plat::ui::testMode() && wait != nullptr)
     m_frame->GrammarLink().SetReadyTimeout(std::atoi(wait));
+  // Typed characters go to the typing pane of the active Talvane window.
+  m_charRouter = std::make_unique<orv::views::TypedCharRouter>();
+  if (qApp) qApp->installEventFilter(m_charRouter.get());
   if (m_services.showFrame) m_frame->show();
 
   if (m_cmd.m_bNumber) m_frame->FrameState().SetUserNumber(m_cmd.m_nNumber);

@@ -30,6 +30,7 @@
 #include "player/env/help.h"
 #include "player/shell/command_line.h"
 #include "player/shell/main_frame.h"
+#include "player/views/typed_char_router.h"
 
 namespace orv::shell {
 
@@ -161,6 +162,7 @@ class COrv_App : public plat::ipc::PresenceHandler {
   COrv_HtmlHelp m_help;
   std::unique_ptr<plat::ipc::ClassPresence> m_presence;
   std::unique_ptr<CMainFrame> m_frame;
+  std::unique_ptr<orv::views::TypedCharRouter> m_charRouter;
   void* m_hListLibrary = nullptr;
   bool m_bMarked = false;
   Step m_step = Step::kNone;
