@@ -1,5 +1,8 @@
 #include "listctl/core/library.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "listctl/combo/combo.h"
 #include "listctl/pool/pool.h"
 #include "listctl/pool/pool_debug.h"
@@ -42,6 +45,43 @@ LRESULT ownVScrollProc(HWND h, UINT m, WPARAM w, LPARAM l) {
   if (m == pw::WM_NCCREATE)
     pw::SetWindowLong(h, pw::GWL_STYLE, pw::GetWindowLong(h, pw::GWL_STYLE) | static_cast<pw::LONG>(pw::SBS_VERT));
   return pw::detail::scrollBarProc(h, m, w, l);
+}
+
+// The two resize cursors of the library, drawn here: a double bar with
+// arrows to the left and right (column borders, 9001) and the same under a
+// bracket (group borders, 9002), black with a white outline, 32 x 32 with
+// the hot spot between the bars.
+pw::HCURSOR makeResizeCursor(bool group) {
+  constexpr int kSize = 32, kStride = kSize / 8;
+  bool black[kSize][kSize] = {};
+  auto line = [&](int x0, int y0, int x1, int y1) {
+    for (int y = std::min(y0, y1); y <= std::max(y0, y1); ++y)
+      for (int x = std::min(x0, x1); x <= std::max(x0, x1); ++x) black[y][x] = true;
+  };
+  line(14, 8, 14, 24);
+  line(17, 8, 17, 24);
+  line(6, 16, 12, 16);
+  line(19, 16, 25, 16);
+  for (int k = 1; k <= 3; ++k) {
+    line(6 + k, 16 - k, 6 + k, 16 + k);    // left arrow head
+    line(25 - k, 16 - k, 25 - k, 16 + k);  // right arrow head
+  }
+  if (group) line(11, 6, 20, 6);
+  std::uint8_t andPlane[kSize * kStride], xorPlane[kSize * kStride];
+  for (int y = 0; y < kSize; ++y)
+    for (int x = 0; x < kSize; ++x) {
+      bool edge = false;
+      for (auto [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) {
+        const int nx = x + dx, ny = y + dy;
+        edge = edge || (nx >= 0 && ny >= 0 && nx < kSize && ny < kSize && black[ny][nx]);
+      }
+      const int at = y * kStride + x / 8, bit = 0x80 >> (x % 8);
+      if (x % 8 == 0) andPlane[at] = xorPlane[at] = 0;
+      if (black[y][x]) continue;                     // AND 0, XOR 0: black
+      if (edge) xorPlane[at] = static_cast<std::uint8_t>(xorPlane[at] | bit);  // white outline
+      else andPlane[at] = static_cast<std::uint8_t>(andPlane[at] | bit);       // transparent
+    }
+  return pw::CreateCursor(S().module, 16, 16, kSize, kSize, andPlane, xorPlane);
 }
 
 struct ClassEntry {
@@ -132,8 +172,8 @@ void countInstance() {
   LibraryState& s = S();
   if (s.instances++ == 0) {
     // Column-border and group-border resize cursors.
-    s.columnCursor = pw::LoadCursor(nullptr, pw::MAKEINTRESOURCE(pw::IDC_SIZEWE));
-    s.groupCursor = pw::LoadCursor(nullptr, pw::MAKEINTRESOURCE(pw::IDC_SIZENS));
+    s.columnCursor = makeResizeCursor(false);
+    s.groupCursor = makeResizeCursor(true);
     // Read here, not at load: no display need exist while libraries load.
     s.dpiX = s.dpiY = pw::screenDpi();
   }
@@ -143,6 +183,8 @@ void uncountInstance() {
   LibraryState& s = S();
   if (s.instances == 0) return;
   if (--s.instances == 0) {
+    pw::DestroyCursor(s.columnCursor);
+    pw::DestroyCursor(s.groupCursor);
     s.columnCursor = s.groupCursor = nullptr;
     if (s.focusBrush) pw::DeleteObject(s.focusBrush);
     if (s.focusBits) pw::DeleteObject(s.focusBits);

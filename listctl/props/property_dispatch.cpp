@@ -1502,8 +1502,8 @@ namespace {
 // Fills the fields of `out` still unset from the records in `handles`, in
 // order; a zero handle or an unset field passes on to the next record.
 struct LookMerge {
-  std::uint16_t back = 0, fore = 0;
-  std::uint8_t alignH = 0, ellipsis = 0;
+  std::uint16_t back = 0, fore = 0, picture = 0, pictureSel = 0;
+  std::uint8_t alignH = 0, ellipsis = 0, pictureAlignH = 0;
   void from(const AttrPool& pool, std::uint16_t h) {
     const CellLook* l = pool.lookOf(h);
     if (!l) return;
@@ -1511,6 +1511,19 @@ struct LookMerge {
     if (!fore) fore = l->fore;
     if (!alignH) alignH = l->alignH;
     if (!ellipsis) ellipsis = l->ellipsis;
+    if (!picture) picture = l->picture;
+    if (!pictureSel) pictureSel = l->pictureSel;
+    if (!pictureAlignH) pictureAlignH = l->pictureAlignH;
+  }
+  // The picture a cell shows: the selected one on a selected row when set.
+  void pictureInto(const AttrPool& pool, bool selected, ViewLook* v) const {
+    const std::uint16_t h = selected && pictureSel ? pictureSel : picture;
+    if (!h) return;
+    const PictureBlock pic = pool.pictureOf(h);
+    v->pictureKind = pic.kind;
+    v->picture = pic.value;
+    // PictureAlignH is kept as value + 1: 1 Default, 2 Left, 3 Center, 4 Right, 5/6 of the text.
+    v->pictureAlignH = pictureAlignH == 3 ? 1 : pictureAlignH == 4 ? 2 : 0;
   }
   ViewLook result(const AttrPool& pool, std::uint32_t defBack, std::uint32_t defFore) const {
     ViewLook v;
@@ -1591,6 +1604,7 @@ ViewLook viewCellLook(LbxInstance* inst, int row, int colPos, bool selected) {
   if (c) m.from(st.pool, st.levels[2]);
   m.from(st.pool, st.levels[0]);
   ViewLook v = m.result(st.pool, kSysWindow, kSysWindowText);
+  m.pictureInto(st.pool, selected, &v);
   if (selected) {
     // A selected row shows the selection's colours whatever the levels below say.
     LookMerge sel;

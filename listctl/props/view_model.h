@@ -42,6 +42,11 @@ struct ViewLook {
   std::uint32_t back = 0, fore = 0;
   int alignH = 0;         // 0 left, 1 centre, 2 right
   bool ellipsis = false;
+  // The picture (the selected picture on a selected row when one is set):
+  // storage kind 0 a bitmap handle, 1 a resource number; -1 none.
+  int pictureKind = -1;
+  std::uint32_t picture = 0;
+  int pictureAlignH = 0;  // 0 left of the text, 1 centre, 2 right
 };
 
 // The grid lines between rows (h) and columns (v): 0 none, 1 solid,

@@ -289,8 +289,20 @@ TEST_F(ListBoxTest, LastDestroyFreesCursorsBrushAndPool) {
   ASSERT_TRUE(a && b);
   EXPECT_EQ(lx::liveInstances(), 2);
   EXPECT_EQ(lx::poolUsers(), 2);
-  EXPECT_NE(lx::columnBorderCursor(), nullptr);
-  EXPECT_NE(lx::groupBorderCursor(), nullptr);
+  // The two resize cursors are pictures of the library's own, not system cursors.
+  const HCURSOR cursors[2] = {lx::columnBorderCursor(), lx::groupBorderCursor()};
+  EXPECT_NE(cursors[0], cursors[1]);
+  for (HCURSOR c : cursors) {
+    const detail::CursorImage* img = detail::cursorImage(c);
+    ASSERT_NE(img, nullptr);
+    EXPECT_EQ(img->width, 32);
+    EXPECT_EQ(img->xHot, 16);
+    int black = 0;
+    for (std::size_t i = 0; i < img->andPlane.size(); ++i)
+      for (int bit = 0; bit < 8; ++bit) black += !((img->andPlane[i] | img->xorPlane[i]) >> bit & 1);
+    EXPECT_GT(black, 40);
+  }
+  EXPECT_NE(detail::cursorImage(cursors[0])->andPlane, detail::cursorImage(cursors[1])->andPlane);
   EXPECT_FALSE(lx::hasFocusBrush());  // made only when first drawn
   ASSERT_NE(lx::focusPatternBrush(), nullptr);
   EXPECT_EQ(lx::focusPatternBrush(), lx::focusPatternBrush());
@@ -306,6 +318,7 @@ TEST_F(ListBoxTest, LastDestroyFreesCursorsBrushAndPool) {
   EXPECT_FALSE(lx::hasFocusBrush());
   EXPECT_EQ(lx::columnBorderCursor(), nullptr);
   EXPECT_EQ(lx::groupBorderCursor(), nullptr);
+  EXPECT_EQ(detail::cursorImage(cursors[0]), nullptr);
   EXPECT_EQ(lx::libraryPool(), nullptr);
   EXPECT_EQ(test::liveGdiObjectCount(), gdiBefore);
 }

@@ -363,6 +363,30 @@ class Painter {
   std::vector<std::pair<pw::COLORREF, pw::HBRUSH>> brushes_;
 };
 
+// Draws a cell's bitmap picture (storage kind 0) and answers the part of
+// the cell left for the text. Resource-number pictures (kind 1) name
+// resources this library does not hold: they draw nothing.
+pw::RECT drawPicture(pw::HDC dc, pw::RECT cell, const ViewLook& look) {
+  if (look.pictureKind != 0 || !look.picture) return cell;
+  const auto bitmap = reinterpret_cast<pw::HBITMAP>(static_cast<std::uintptr_t>(look.picture));
+  pw::BITMAP bm;
+  if (pw::GetObject(bitmap, sizeof bm, &bm) == 0 || bm.bmWidth <= 0 || bm.bmHeight <= 0) return cell;
+  const int w = static_cast<int>(bm.bmWidth), h = static_cast<int>(bm.bmHeight);
+  const int cellW = static_cast<int>(cell.right - cell.left);
+  int x = static_cast<int>(cell.left) + kCellPadding;
+  if (look.pictureAlignH == 1) x = static_cast<int>(cell.left) + (cellW - w) / 2;
+  if (look.pictureAlignH == 2) x = static_cast<int>(cell.right) - kCellPadding - w;
+  const int y = static_cast<int>(cell.top) + (static_cast<int>(cell.bottom - cell.top) - h) / 2;
+  pw::HDC mem = pw::CreateCompatibleDC(dc);
+  if (!mem) return cell;
+  pw::HGDIOBJ old = pw::SelectObject(mem, bitmap);
+  pw::BitBlt(dc, x, y, w, h, mem, 0, 0, pw::SRCCOPY);
+  pw::SelectObject(mem, old);
+  pw::DeleteDC(mem);
+  if (look.pictureAlignH == 0) cell.left = x + w;  // the text follows the picture
+  return cell;
+}
+
 void paintHeaderCell(Painter& p, pw::RECT r, const std::string& text, const ViewLook& look) {
   p.fill(r, look.back);
   pw::DrawEdge(p.dc(), &r, pw::EDGE_RAISED, pw::BF_RECT);
@@ -451,11 +475,10 @@ void paint(LbxInstance* inst, HWND hwnd, pw::HDC dc) {
     } else if (g.columns.empty()) {
       const ViewLook look = viewCellLook(inst, row, -1, selected);
       p.fill(rowRect, look.back);
-      if (lbxItemText(inst, row, -1, &text)) {
-        pw::RECT tr = rowRect;
-        tr.left = dx;
-        p.text(text, tr, look.fore, look.alignH, look.ellipsis);
-      }
+      pw::RECT tr = rowRect;
+      tr.left = dx;
+      tr = drawPicture(dc, tr, look);
+      if (lbxItemText(inst, row, -1, &text)) p.text(text, tr, look.fore, look.alignH, look.ellipsis);
     } else {
       // The part of the row beyond the last column.
       const int end = dx + g.contentWidth;
@@ -465,7 +488,8 @@ void paint(LbxInstance* inst, HWND hwnd, pw::HDC dc) {
         if (cell.right <= g.rows.left || cell.left >= g.rows.right) continue;
         const ViewLook look = viewCellLook(inst, row, s.index, selected);
         p.fill(cell, look.back);
-        if (lbxItemText(inst, row, s.index, &text)) p.text(text, cell, look.fore, look.alignH, look.ellipsis);
+        const pw::RECT textRect = drawPicture(dc, cell, look);
+        if (lbxItemText(inst, row, s.index, &text)) p.text(text, textRect, look.fore, look.alignH, look.ellipsis);
         if (lines.v) p.gridLine(lines.v, true, cell.right - 1, y, y + h, lines.colour);
       }
     }

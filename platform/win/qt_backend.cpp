@@ -11,6 +11,9 @@
 #include <QPointer>
 #include <QScreen>
 #include <QThread>
+#include <QBitmap>
+#include <QCursor>
+#include <QImage>
 #include <QTimer>
 #include <QWheelEvent>
 
@@ -94,6 +97,41 @@ class QtBackend : public QObject, public Backend {
     LayerView* v = view(GetAncestorTop(now));
     if (v && v->isVisible() && !v->hasFocus() && v->focusPolicy() != Qt::NoFocus)
       v->setFocus(Qt::OtherFocusReason);
+  }
+
+  // The cursor the layer chose shows over every view of the layer.
+  void cursorChanged(HCURSOR c) override {
+    const QCursor cursor = qtCursor(c);
+    for (auto& [h, v] : views_)
+      if (v) v->setCursor(cursor);
+  }
+
+  static QCursor qtCursor(HCURSOR c) {
+    if (const detail::CursorImage* img = detail::cursorImage(c)) {
+      // Win32 planes: AND 1 is transparent; elsewhere XOR 0 black, 1 white.
+      QImage bits(img->width, img->height, QImage::Format_Mono), mask(img->width, img->height, QImage::Format_Mono);
+      const int stride = (img->width + 15) / 16 * 2;
+      for (int y = 0; y < img->height; ++y)
+        for (int x = 0; x < img->width; ++x) {
+          const std::size_t at = static_cast<std::size_t>(y * stride + x / 8);
+          const int bit = 0x80 >> (x % 8);
+          const bool transparent = (img->andPlane[at] & bit) && !(img->xorPlane[at] & bit);
+          const bool white = !(img->andPlane[at] & bit) && (img->xorPlane[at] & bit);
+          // QCursor: mask 1 shows the pixel, bitmap 1 paints it black.
+          mask.setPixel(x, y, transparent ? 0 : 1);
+          bits.setPixel(x, y, transparent || white ? 0 : 1);
+        }
+      return QCursor(QBitmap::fromImage(bits), QBitmap::fromImage(mask), img->xHot, img->yHot);
+    }
+    switch (reinterpret_cast<std::uintptr_t>(c)) {
+      case IDC_IBEAM: return QCursor(Qt::IBeamCursor);
+      case IDC_WAIT: return QCursor(Qt::WaitCursor);
+      case IDC_CROSS: return QCursor(Qt::CrossCursor);
+      case IDC_SIZEWE: return QCursor(Qt::SizeHorCursor);
+      case IDC_SIZENS: return QCursor(Qt::SizeVerCursor);
+      case IDC_HAND: return QCursor(Qt::PointingHandCursor);
+      default: return QCursor(Qt::ArrowCursor);
+    }
   }
 
   LayerView* view(HWND h) {

@@ -1504,7 +1504,47 @@ BOOL GetCursorPos(POINT* pt) {
 HCURSOR SetCursor(HCURSOR c) {
   HCURSOR old = S().cursor;
   S().cursor = c;
+  if (c != old)
+    if (Backend* b = backend()) b->cursorChanged(c);
   return old;
+}
+
+namespace {
+// Cursors the program draws, by handle; their handles lie above the ids of
+// the system cursors.
+std::map<std::uintptr_t, detail::CursorImage>& drawnCursors() {
+  static std::map<std::uintptr_t, detail::CursorImage> m;
+  return m;
+}
+}  // namespace
+
+HCURSOR CreateCursor(HINSTANCE, int xHot, int yHot, int width, int height, const void* andPlane,
+                     const void* xorPlane) {
+  if (width <= 0 || height <= 0 || width > 256 || height > 256 || !andPlane || !xorPlane) return nullptr;
+  static std::uintptr_t next = 0x20000;
+  detail::CursorImage img;
+  img.width = width;
+  img.height = height;
+  img.xHot = std::clamp(xHot, 0, width - 1);
+  img.yHot = std::clamp(yHot, 0, height - 1);
+  const std::size_t bytes = static_cast<std::size_t>((width + 15) / 16 * 2) * static_cast<std::size_t>(height);
+  const auto* a = static_cast<const std::uint8_t*>(andPlane);
+  const auto* x = static_cast<const std::uint8_t*>(xorPlane);
+  img.andPlane.assign(a, a + bytes);
+  img.xorPlane.assign(x, x + bytes);
+  const std::uintptr_t h = next++;
+  drawnCursors()[h] = std::move(img);
+  return reinterpret_cast<HCURSOR>(h);
+}
+
+BOOL DestroyCursor(HCURSOR cursor) {
+  if (S().cursor == cursor) SetCursor(LoadCursor(nullptr, MAKEINTRESOURCE(IDC_ARROW)));
+  return drawnCursors().erase(reinterpret_cast<std::uintptr_t>(cursor)) ? TRUE : FALSE;
+}
+
+const detail::CursorImage* detail::cursorImage(HCURSOR cursor) {
+  auto it = drawnCursors().find(reinterpret_cast<std::uintptr_t>(cursor));
+  return it == drawnCursors().end() ? nullptr : &it->second;
 }
 
 HCURSOR GetCursor() { return S().cursor; }

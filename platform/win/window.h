@@ -125,6 +125,13 @@ HCURSOR GetCursor();
 constexpr int IDC_ARROW = 32512, IDC_IBEAM = 32513, IDC_WAIT = 32514, IDC_CROSS = 32515,
               IDC_SIZEWE = 32644, IDC_SIZENS = 32645, IDC_HAND = 32649;
 HCURSOR LoadCursor(HINSTANCE hInstance, const char* name);  // system cursors by IDC_ id
+// A cursor drawn by the program: two 1-bit planes of width x height pixels,
+// rows padded to 16 bits, most significant bit first. AND 1 / XOR 0 is
+// transparent, AND 0 / XOR 0 black, AND 0 / XOR 1 white (AND 1 / XOR 1,
+// the inverted screen, shows black).
+HCURSOR CreateCursor(HINSTANCE hInstance, int xHotSpot, int yHotSpot, int width, int height, const void* andPlane,
+                     const void* xorPlane);
+BOOL DestroyCursor(HCURSOR cursor);  // system cursors are not destroyed
 UINT GetDoubleClickTime();
 void MessageBeep(UINT type);
 
@@ -185,6 +192,7 @@ class Backend {
   virtual void imageChanged(HWND) {}   // something was painted into the window's image
   virtual void focusChanged(HWND /*oldFocus*/, HWND /*newFocus*/) {}
   virtual void captureChanged(HWND /*newCapture*/) {}
+  virtual void cursorChanged(HCURSOR /*cursor*/) {}  // SetCursor chose another cursor
 };
 void setBackend(Backend* backend);
 Backend* backend();
@@ -264,6 +272,12 @@ bool queryQtScreen(int* width, int* height, int* dpi);
 void installQtBackendIfPossible();
 // Defined by gdi.cpp: the frame drawn by DefWindowProc's WM_NCPAINT.
 void drawDefaultFrame(HWND hwnd);
+// The picture of a cursor made by CreateCursor, or null (system cursors).
+struct CursorImage {
+  int width = 0, height = 0, xHot = 0, yHot = 0;
+  std::vector<std::uint8_t> andPlane, xorPlane;  // rows padded to 16 bits
+};
+const CursorImage* cursorImage(HCURSOR cursor);
 }  // namespace detail
 
 }  // namespace plat::win

@@ -424,6 +424,35 @@ TEST_F(ListInput, ATextTipAppearsAfterItsDelay) {
 
 namespace {
 
+TEST_F(ListInput, ABorderUnderTheMouseShowsTheResizeCursorAndDragsTheWidth) {
+  HWND h = makeList(0, 20);
+  SendMessage(h, lx::kMsgSetProperty, 71, 1);  // pixels
+  SendMessage(h, lx::kMsgSetProperty, 32, 2);
+  SendMessage(h, lx::kMsgSetProperty, 28, 0);
+  float w = 60;
+  SendMessage(h, lx::kMsgSetProperty, 73, reinterpret_cast<LPARAM>(&w));
+  SendMessage(h, lx::kMsgSetProperty, 58, 1);   // HeaderShow
+  SendMessage(h, lx::kMsgSetProperty, 142, 1);  // AllowColResize: in the header
+  struct Case {
+    int x, y;
+    bool resize;
+  } cases[] = {{60, 3, true}, {61, 3, true}, {30, 3, false}, {60, 40, false}};  // a row is no header
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.x << "," << c.y);
+    POINT pt{c.x, c.y};
+    ClientToScreen(h, &pt);
+    injectMouse(nullptr, pt, 0, false);  // WM_NCHITTEST, then WM_SETCURSOR
+    EXPECT_EQ(GetCursor() == lx::columnBorderCursor(), c.resize);
+  }
+  // Dragging the border makes the column wider.
+  SendMessage(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(60, 3));
+  SendMessage(h, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(85, 3));
+  SendMessage(h, WM_LBUTTONUP, 0, MAKELPARAM(85, 3));
+  SendMessage(h, lx::kMsgSetProperty, 28, 0);
+  SendMessage(h, lx::kMsgGetProperty, 73, reinterpret_cast<LPARAM>(&w));
+  EXPECT_FLOAT_EQ(w, 85.0f);
+}
+
 TEST_F(ListInput, MouseOverPropertiesAnswerWhatLiesUnderTheCursor) {
   HWND h = makeList(0, 20);
   SendMessage(h, lx::kMsgSetProperty, 71, 1);  // pixels

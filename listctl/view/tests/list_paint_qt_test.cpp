@@ -17,6 +17,7 @@
 #include "listctl/core/dispatch.h"
 #include "listctl/core/library.h"
 #include "listctl/core/messages.h"
+#include "listctl/props/exports.h"
 #include "listctl/view/list_view.h"
 #include "platform/win/gdi.h"
 #include "platform/win/host_widget.h"
@@ -96,6 +97,14 @@ TEST_F(ListPaint, ThreeColumnsWithHeaderGroupsSelectionFocusAndBackColour) {
   propText(list, 199, "Grade");
   prop(list, 58, 1);    // HeaderShow
   prop(list, 2, static_cast<LPARAM>(back));  // BackColor, Default(All)
+  // A red 6 x 6 picture in front of the texts of column 1.
+  std::uint32_t redBits[36];
+  for (auto& px : redBits) px = 0x00FF0000;
+  HBITMAP red = CreateBitmap(6, 6, 1, 32, redBits);
+  ASSERT_TRUE(red);
+  prop(list, 28, 1);
+  lindra::props::PictureBlock pic{1, 0, static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(red)), 0, 0};
+  prop(list, 139, reinterpret_cast<LPARAM>(&pic));  // ColPicture
   for (int i = 0; i < 10000; ++i) {
     const std::string row = "Row " + std::to_string(i) + "\tfr\tB" + std::to_string(i % 3);
     SendMessage(list, lx::LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row.c_str()));
@@ -138,6 +147,9 @@ TEST_F(ListPaint, ThreeColumnsWithHeaderGroupsSelectionFocusAndBackColour) {
   EXPECT_GT(inkIn(img, cell(0, 120, headerH, headerH + rowH), backRgb), 5);
   EXPECT_GT(inkIn(img, cell(120, 190, headerH, headerH + rowH), backRgb), 5);
   EXPECT_GT(inkIn(img, cell(190, 260, headerH, headerH + rowH), backRgb), 5);
+  // Column 1's picture sits at its left, its text after it.
+  EXPECT_EQ(at(img, o.x() + 120 + 2 + 3, o.y() + headerH + rowH / 2), qRgb(0xFF, 0, 0) & 0xFFFFFF);
+  EXPECT_GT(inkIn(img, cell(120 + 10, 190, headerH, headerH + rowH), backRgb), 5);
   // Beyond the last column the row keeps the list's back colour.
   EXPECT_EQ(at(img, o.x() + 270, o.y() + headerH + rowH / 2), backRgb);
 
@@ -162,6 +174,7 @@ TEST_F(ListPaint, ThreeColumnsWithHeaderGroupsSelectionFocusAndBackColour) {
   EXPECT_NE(at(img, o.x() - 1, o.y() + cr.bottom / 2), at(img, o.x() - 2, o.y() + cr.bottom / 2))
       << "two edges of the frame";
   DestroyWindow(list);
+  DeleteObject(red);
   EXPECT_EQ(lx::liveInstances(), 0);
 }
 
