@@ -160,3 +160,32 @@ TEST(ProfileFile, RemovingAFileLeavesItsFolderEmpty) {
 }
 
 }  // namespace
+
+namespace {
+
+// Lines an ini reader cannot make sense of (a header without its ']', a
+// stray line, bytes that are no text) survive every write as they stood,
+// and so does everything after them; an update reads its count under the
+// lock and writes it back with the rest.
+TEST(ProfileFile, UnreadableLinesAndWhatFollowsThemSurviveAWrite) {
+  const fs::path file = tvtest::sandbox().base / "odd.ini";
+  const std::string odd =
+      "[General\r\n"
+      "\x01\x02 binary \xff\r\n"
+      "stray line\r\n"
+      "[Default]\r\n"
+      "Count=2\r\n"
+      "[Bob]\r\n"
+      "pwd=1234\r\n";
+  tvtest::writeFile(file, odd);
+  ASSERT_FALSE(profile::update(file, [](const profile::Snapshot& now, profile::Batch& batch) {
+    batch.writeString("Default", "Count", std::to_string(now.getInt("Default", "Count", 0) + 1));
+  }));
+  const std::string after = tvtest::readFile(file);
+  for (const char* line : {"[General\r\n", "\x01\x02 binary \xff\r\n", "stray line\r\n", "[Bob]\r\n", "pwd=1234\r\n"})
+    EXPECT_NE(after.find(line), std::string::npos) << line;
+  EXPECT_EQ(profile::getInt(file, "Default", "Count", 0), 3);
+  EXPECT_EQ(profile::getString(file, "Bob", "pwd", "", 10), "1234");
+}
+
+}  // namespace
