@@ -151,7 +151,7 @@ bool CMainFrame::GoToGrammar(int entry) {
 }
 
 void CMainFrame::HideViewWindows() {
-  if (ViewWindows* views = services_.views) {
+  if (ViewWindows* views = viewWindows()) {
     for (int w : {ViewWindows::kSpeechView, ViewWindows::kFragmentSelector, ViewWindows::kRecSpeechView,
                   ViewWindows::kRecFragmentSelector, ViewWindows::kVolume})
       views->Hide(w);
@@ -170,7 +170,7 @@ void CMainFrame::toggleDock(QDockWidget* dock) {
 }
 
 void CMainFrame::toggleView(int window) {
-  ViewWindows* views = services_.views;
+  ViewWindows* views = viewWindows();
   if (views == nullptr) return;
   if (views->IsShown(window))
     views->Hide(window);
@@ -330,7 +330,7 @@ void CMainFrame::registerViewCommands() {
                        View{kRecFragmentButton, ViewWindows::kRecFragmentSelector, true}}) {
     commands_.Add(v.id, [this, v] { toggleView(v.window); },
                   [this, v] {
-                    ViewWindows* views = services_.views;
+                    ViewWindows* views = viewWindows();
                     const bool shown = views != nullptr && views->IsShown(v.window);
                     if (!HasActiveTvDocument()) return State{false, shown};
                     if (v.recording && (playControl() == nullptr || !playControl()->IsRecordingAvailable())) {

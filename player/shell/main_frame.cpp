@@ -103,6 +103,32 @@ class FrameViewHost : public COrv_AudioViewHost {
   CMainFrame& frame_;
   double left_ = 1.0, right_ = 1.0;
 };
+// The frame's own view windows as the panel buttons show and hide them. A
+// speech view that shows is redrawn by the play commands, which know the
+// wave of the current Echomark and of the recording.
+class FrameViewWindows : public ViewWindows {
+ public:
+  explicit FrameViewWindows(CMainFrame& frame) : frame_(frame) {}
+  bool IsShown(int window) const override {
+    const QWidget* w = frame_.AudioViewWindow(window);
+    return w != nullptr && w->isVisible();
+  }
+  void Show(int window) override {
+    QWidget* w = frame_.AudioViewWindow(window);
+    if (w == nullptr) return;
+    w->show();
+    w->raise();
+    if ((window == kSpeechView || window == kRecSpeechView) && frame_.PlayControl() != nullptr)
+      frame_.PlayControl()->RefreshSpeechViews();
+  }
+  void Hide(int window) override {
+    if (QWidget* w = frame_.AudioViewWindow(window)) w->hide();
+  }
+
+ private:
+  CMainFrame& frame_;
+};
+
 }  // namespace
 
 COrv_MDIClientWnd::COrv_MDIClientWnd(QWidget* parent) : QMdiArea(parent) {}
@@ -278,6 +304,7 @@ C3WaySplitterFrame* CMainFrame::GetActiveChildFrame() const {
 }
 
 bool CMainFrame::createAudioViews() {
+  ownViewWindows_ = std::make_unique<FrameViewWindows>(*this);
   ownViewHost_ = std::make_unique<FrameViewHost>(*this);
   viewHost_ = services_.audioViews != nullptr ? services_.audioViews : ownViewHost_.get();
   const auto selector = [this](int id, int titleId) {
@@ -307,6 +334,12 @@ COrv_FragSelectorDlg* CMainFrame::FragSelector(int id) const {
   return id == COrv_FragSelectorDlg::kAudioId ? fragAudio_
          : id == COrv_FragSelectorDlg::kRecordingId ? fragRecording_
                                                     : nullptr;
+}
+
+QWidget* CMainFrame::AudioViewWindow(int id) const {
+  if (id == ViewWindows::kVolume) return volume_;
+  if (COrv_FragSelectorDlg* selector = FragSelector(id)) return selector;
+  return SpeechView(id);
 }
 
 COrv_SpeechViewDlg* CMainFrame::SpeechView(int id) const {

@@ -197,7 +197,8 @@ struct FrameServices {
   StartPlay* play = nullptr;
   // What the status bar shows of the active book; none: no book.
   COrv_StatusBar::FactsSource statusFacts;
-  // Not owned; none: no view windows to show.
+  // Not owned; none: the frame's own fragment selectors, speech views and
+  // Volume window.
   ViewWindows* views = nullptr;
   // The application's help object (not owned); none: one of the frame's.
   COrv_HtmlHelp* help = nullptr;
@@ -321,6 +322,11 @@ class CMainFrame : public QMainWindow {
   COrv_FragSelectorDlg* FragSelector(int id) const;
   COrv_SpeechViewDlg* SpeechView(int id) const;
   COrv_VolumeDlg* VolumeWindow() const { return volume_; }
+  // Any of the five by its window id (218 the Volume window); null for
+  // another id.
+  QWidget* AudioViewWindow(int id) const;
+  // The play commands (the given ones or the frame's own); null without.
+  StartPlay* PlayControl() const { return playControl(); }
   // Points the audio view windows at another host (null: the frame's own).
   void SetAudioViewHost(COrv_AudioViewHost* host);
   // Runs the command of the player's shortcut `key`; false when none has it.
@@ -386,6 +392,9 @@ class CMainFrame : public QMainWindow {
   bool ddeReady_ = false;
   int currentMenu_ = 0;
   bool bookJustOpened_ = false;
+  // The view windows the panel buttons show and hide.
+  ViewWindows* viewWindows() const { return services_.views != nullptr ? services_.views : ownViewWindows_.get(); }
+  std::unique_ptr<ViewWindows> ownViewWindows_;
   std::unique_ptr<COrv_AudioViewHost> ownViewHost_;
   COrv_AudioViewHost* viewHost_ = nullptr;
   COrv_FragSelectorDlg* fragAudio_ = nullptr;

@@ -13,6 +13,8 @@
 #include <QVBoxLayout>
 
 #include "platform/ui/test_mode.h"
+#include "player/audio/frag_selector_dlg.h"
+#include "player/audio/speech_view_dlg.h"
 #include "player/shell/frame_state.h"
 
 // --- Host ----------------------------------------------------------------------
@@ -215,4 +217,38 @@ void COrv_TvDocumentWindows::closeChild(TvDocumentChild* child) {
     gone.child->hide();
     gone.child->deleteLater();
   }
+}
+
+void MainFrameDocumentHost::HideViewWindows() { frame_.HideViewWindows(); }
+
+namespace {
+void showOrHide(QWidget* window, bool show) {
+  if (window == nullptr) return;
+  if (show) {
+    window->show();
+    window->raise();
+  } else {
+    window->hide();
+  }
+}
+}  // namespace
+
+void MainFrameDocumentHost::ShowFragmentSelector(bool show, float start, float end) {
+  COrv_FragSelectorDlg* selector = frame_.FragSelector(COrv_FragSelectorDlg::kAudioId);
+  if (selector != nullptr) selector->SetFragment(start, end);
+  showOrHide(selector, show);
+}
+
+void MainFrameDocumentHost::ShowSpeechView(bool show, const std::filesystem::path& wave,
+                                           const std::vector<float>& shares, float start, float end) {
+  COrv_SpeechViewDlg* view = frame_.SpeechView(COrv_SpeechViewDlg::kAudioId);
+  if (view != nullptr) {
+    view->SetWave(wave, &shares);
+    view->SetSelection(start, end);
+  }
+  showOrHide(view, show);
+}
+
+void MainFrameDocumentHost::ShowVolumeWindow(bool show) {
+  showOrHide(frame_.AudioViewWindow(ViewWindows::kVolume), show);
 }

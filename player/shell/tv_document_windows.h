@@ -34,12 +34,16 @@ class MainFrameDocumentHost : public TvDocumentHost {
   void BeginWaitCursor() override;
   void EndWaitCursor() override;
   void StopAll() override {}
-  void HideViewWindows() override {}
+  void HideViewWindows() override;
   void ResetSpeedButton() override {}
   void SetRecordingAvailable(bool) override {}
-  void ShowFragmentSelector(bool, float, float) override {}
-  void ShowSpeechView(bool, const std::filesystem::path&, const std::vector<float>&, float, float) override {}
-  void ShowVolumeWindow(bool) override {}
+  // The frame's audio fragment selector, audio speech view and Volume
+  // window take the Echomark's fragment and wave even while hidden, so
+  // that a panel button shows them up to date.
+  void ShowFragmentSelector(bool show, float start, float end) override;
+  void ShowSpeechView(bool show, const std::filesystem::path& wave, const std::vector<float>& shares, float start,
+                      float end) override;
+  void ShowVolumeWindow(bool show) override;
   void SelectPlaySpeed(int speed) override;
   void PlayCurrentQuote() override;
 

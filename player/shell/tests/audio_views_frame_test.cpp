@@ -10,7 +10,10 @@
 #include "player/audio/speech_view_dlg.h"
 #include "player/audio/tests/recording_view_host.h"
 #include "player/audio/volume_dlg.h"
+#include "platform/riff/wav.h"
+#include "platform/testing/test_env.h"
 #include "player/shell/main_frame.h"
+#include "player/shell/tv_document_windows.h"
 
 namespace {
 
@@ -72,6 +75,34 @@ TEST(FrameAudioViews, WithoutPlayCommandsKeysInAViewStillRunTheFramesShortcuts) 
   QApplication::sendEvent(frame.FragSelector(189), &f4);
   EXPECT_EQ(host.last(), "key F4") << "another host takes the keys over";
   EXPECT_EQ(runs, 1);
+}
+
+TEST(FrameAudioViews, TheDocumentShowsAndFillsTheFramesWindows) {
+  RecordingViewHost host;
+  CMainFrame frame(services(&host));
+  ASSERT_TRUE(frame.OnCreate());
+  const std::filesystem::path wave = tvtest::sandbox().base / "mark.wav";
+  ASSERT_FALSE(plat::riff::writeWavFile(wave, plat::riff::WavFormat::pcm(11025, 16, 1), std::string(4000, '\x20')));
+  MainFrameDocumentHost doc(frame, nullptr);
+
+  doc.ShowSpeechView(true, wave, {40, 60}, 40, 100);
+  COrv_SpeechViewDlg* view = frame.SpeechView(208);
+  EXPECT_TRUE(view->isVisible());
+  EXPECT_EQ(view->Path(), wave);
+  EXPECT_EQ(view->SegmentCount(), 2);
+  EXPECT_EQ(view->OverviewPane().SelectionStart(), 800);
+  doc.ShowFragmentSelector(false, 25, 75);
+  EXPECT_FALSE(frame.FragSelector(189)->isVisible());
+  float start = 0, end = 0;
+  frame.FragSelector(189)->Bar().GetFragmentPercent(&start, &end);
+  EXPECT_NEAR(start, 25, 0.5) << "the fragment is taken while hidden";
+  EXPECT_NEAR(end, 75, 0.5);
+  doc.ShowVolumeWindow(true);
+  EXPECT_TRUE(frame.VolumeWindow()->isVisible());
+
+  doc.HideViewWindows();
+  for (int id : {189, 202, 207, 208, 218}) EXPECT_FALSE(frame.AudioViewWindow(id)->isVisible()) << id;
+  EXPECT_EQ(frame.AudioViewWindow(5), nullptr);
 }
 
 TEST(FrameAudioViews, F1InAViewShowsItsPageOfTheEnglishHelp) {
