@@ -45,7 +45,23 @@ void MainFrameDocumentHost::PlayCurrentQuote() {
 
 // --- Text dialog and index ------------------------------------------------------------
 
+void DocumentTextDialog::Release() {
+  held_ = false;
+  std::vector<TvTextDialogRequest> waiting;
+  waiting.swap(waiting_);
+  for (const TvTextDialogRequest& r : waiting) ShowText(r);
+}
+
+void DocumentTextDialog::Discard() {
+  held_ = false;
+  waiting_.clear();
+}
+
 void DocumentTextDialog::ShowText(const TvTextDialogRequest& request) {
+  if (held_) {
+    waiting_.push_back(request);
+    return;
+  }
   if (plat::ui::testMode()) {
     LogTestEvent("dialog", std::to_string(request.dialogNumber));
     return;
@@ -89,13 +105,18 @@ bool COrv_TvDocumentWindows::OpenDocumentFile(const std::string& code) {
   services.displayLanguage = frame_.FrameState().GetInterfaceLanguage();
   Open o;
   o.document = std::make_unique<COrv_TvDocument>(services);
-  if (!o.document->OnOpenDocument(code)) return false;
+  dialog_.Hold();
+  if (!o.document->OnOpenDocument(code)) {
+    dialog_.Discard();
+    return false;
+  }
 
   // The window comes once the book is open, so that its panes show it from
   // the start; its index is then filled.
   auto* window = new C3WaySplitterFrame(&factory_, &frame_.FrameState());
   if (!window->Create(frame_.Client(), CCreateContext{o.document.get()})) {
     delete window;
+    dialog_.Discard();
     o.document->OnCloseDocument();
     return false;
   }
@@ -111,6 +132,7 @@ bool COrv_TvDocumentWindows::OpenDocumentFile(const std::string& code) {
   const COrv_TvDocument& opened = *open_.back().document;
   LogTestEvent("opened", opened.GetBookCode() + " " + std::to_string(opened.GetCurrentQuote()) + "/" +
                              std::to_string(opened.GetQuoteCount()));
+  dialog_.Release();
   return true;
 }
 

@@ -53,6 +53,16 @@ class MainFrameDocumentHost : public TvDocumentHost {
 class DocumentTextDialog : public TvTextDialog {
  public:
   void ShowText(const TvTextDialogRequest& request) override;
+  // While held, texts wait (a book's introduction asked for while it opens
+  // is shown once its window is there); Release shows them, Discard drops
+  // them.
+  void Hold() { held_ = true; }
+  void Release();
+  void Discard();
+
+ private:
+  bool held_ = false;
+  std::vector<TvTextDialogRequest> waiting_;
 };
 
 // The child frame's Echomark index as the document refreshes it.
