@@ -126,6 +126,10 @@ bool COrv_TvDocumentWindows::OpenDocumentFile(const std::string& code) {
   o.index = std::make_unique<SplitterQuoteIndex>(*window);
   o.document->SetSplitterFrame(o.index.get());
   o.document->UpdateQuoteIndex(o.document->GetCurrentQuote(), true);
+  // The book text scrolls to the current Echomark once the window has its
+  // size (it opens maximised).
+  COrv_TvDocument* shown = o.document.get();
+  QTimer::singleShot(0, window, [shown] { shown->RefreshViews(COrv_TvDocument::kRefreshScroll); });
   if (QMdiArea* client = frame_.Client()) client->setActiveSubWindow(window);
   open_.push_back(std::move(o));
 
