@@ -260,6 +260,14 @@ QRect CMainFrame::InitialGeometry(const QRect& screen) {
 }
 
 bool CMainFrame::OnCreate() {
+  // Without a source of its own the status bar shows the active book.
+  if (!services_.statusFacts)
+    services_.statusFacts = [this]() -> std::optional<COrv_StatusFacts> {
+      const COrv_TvDocument* doc = GetActiveTvDocument();
+      if (doc == nullptr) return std::nullopt;
+      return COrv_StatusFacts{doc->GetTitle(),         doc->GetOrigLanguage(), doc->GetDifficulty(),
+                              doc->GetCategory(),      doc->GetQuoteCount(),   doc->GetCurrentQuote()};
+    };
   statusBar_ = new COrv_StatusBar(&state_, services_.statusFacts, this);
   statusBar_->setObjectName(QString::number(COrv_StatusBar::kBarId));
   // 24-pixel icons, and a bar at least 32 pixels high.

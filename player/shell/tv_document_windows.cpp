@@ -4,18 +4,14 @@
 #include <utility>
 
 #include <QApplication>
-#include <QCloseEvent>
-#include <QDialog>
-#include <QDialogButtonBox>
-#include <QLabel>
-#include <QMdiArea>
-#include <QTextBrowser>
-#include <QVBoxLayout>
+#include <QEvent>
+#include <QTimer>
 
 #include "platform/ui/test_mode.h"
 #include "player/audio/frag_selector_dlg.h"
 #include "player/audio/speech_view_dlg.h"
 #include "player/shell/frame_state.h"
+#include "player/views/dlg_show_text.h"
 
 // --- Host ----------------------------------------------------------------------
 
@@ -49,147 +45,111 @@ void MainFrameDocumentHost::PlayCurrentQuote() {
   if (play_) play_->RestartPlay();
 }
 
-// --- Text dialog ------------------------------------------------------------------
+// --- Text dialog and index ------------------------------------------------------------
 
-namespace {
-
-QString colourName(std::uint32_t bgr) {
-  return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF), static_cast<int>((bgr >> 16) & 0xFF))
-      .name();
+void DocumentTextDialog::Release() {
+  held_ = false;
+  std::vector<TvTextDialogRequest> waiting;
+  waiting.swap(waiting_);
+  for (const TvTextDialogRequest& r : waiting) ShowText(r);
 }
 
-}  // namespace
-
-QString DocumentTextDialog::ToHtml(const TvTextDialogRequest& request) {
-  const COrv_CharFormat& c = request.format.chars;
-  const COrv_ParaFormat& p = request.format.para;
-  // Twips to pixels at 96 per inch.
-  auto px = [](int twips) { return twips * 96 / 1440; };
-  QString style = QString("color:%1;").arg(colourName(c.colour));
-  if (!c.face.empty()) style += QString("font-family:'%1';").arg(QString::fromStdString(c.face));
-  if (c.height > 0) style += QString("font-size:%1pt;").arg(c.height / 20.0);
-  if (c.effects & COrv_CharFormat::kEffectItalic) style += "font-style:italic;";
-  if (c.effects & COrv_CharFormat::kEffectBold) style += "font-weight:bold;";
-  style += QString("margin-left:%1px;margin-right:%2px;").arg(px(p.startIndent)).arg(px(p.rightIndent));
-
-  QString body;
-  const QString text = QString::fromStdString(request.text);
-  for (qsizetype i = 0; i < text.size(); ++i) {
-    const QChar ch = text[i];
-    const QChar close = ch == '[' ? QChar(']') : ch == '<' ? QChar('>') : QChar();
-    const qsizetype end = close.isNull() || !request.markup ? -1 : text.indexOf(close, i + 1);
-    if (end > i) {
-      const QString colour = ch == '[' ? "#ff0000" : "#008000";
-      body += QString("<b style=\"color:%1\">%2</b>").arg(colour, text.mid(i + 1, end - i - 1).toHtmlEscaped());
-      i = end;
-    } else if (ch == '\n') {
-      body += "<br>";
-    } else {
-      body += QString(ch).toHtmlEscaped();
-    }
-  }
-  return QString("<div style=\"%1\">%2</div>").arg(style, body);
+void DocumentTextDialog::Discard() {
+  held_ = false;
+  waiting_.clear();
 }
 
 void DocumentTextDialog::ShowText(const TvTextDialogRequest& request) {
+  if (held_) {
+    waiting_.push_back(request);
+    return;
+  }
   if (plat::ui::testMode()) {
     LogTestEvent("dialog", std::to_string(request.dialogNumber));
     return;
   }
-  QDialog dialog(parent_);
-  dialog.setWindowTitle(QString::fromStdString(request.caption));
-  auto* layout = new QVBoxLayout(&dialog);
-  auto* view = new QTextBrowser(&dialog);
-  view->setHtml(ToHtml(request));
-  layout->addWidget(view);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &dialog);
-  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-  layout->addWidget(buttons);
-  dialog.resize(420, 260);
-  dialog.exec();
+  orv::views::ModalTextDialog().ShowText(request);
 }
 
-// --- Child window -------------------------------------------------------------------
-
-TvDocumentChild::TvDocumentChild(COrv_TvDocument& document, std::function<void(TvDocumentChild*)> onClose)
-    : document_(&document), onClose_(std::move(onClose)) {
-  setAttribute(Qt::WA_DeleteOnClose);
-  label_ = new QLabel(this);
-  label_->setAlignment(Qt::AlignCenter);
-  label_->setWordWrap(true);
-  label_->setMargin(16);
-  setWidget(label_);
-  resize(480, 300);
-  document_->AddView(this);
-  UpdateText();
+void SplitterQuoteIndex::SetQuoteIndex(const std::vector<std::uint32_t>& status, unsigned current, bool fill) {
+  const int n = static_cast<int>(current);
+  if (fill)
+    frame_.FillQuoteIndex(status, n);
+  else
+    frame_.RefillQuoteIndex(status, n);
 }
 
-TvDocumentChild::~TvDocumentChild() { Detach(); }
-
-void TvDocumentChild::Detach() {
-  onClose_ = nullptr;
-  if (document_) document_->RemoveView(this);
-  document_ = nullptr;
-}
-
-void TvDocumentChild::UpdateText() {
-  if (!document_) return;
-  setWindowTitle(QString::fromStdString(document_->GetTitle()));
-  label_->setText(QString("<h2>%1</h2><p>%2 / %3</p><p>%4</p>")
-                      .arg(QString::fromStdString(document_->GetTitle()).toHtmlEscaped())
-                      .arg(document_->GetCurrentQuote())
-                      .arg(document_->GetQuoteCount())
-                      .arg(QString::fromStdString(document_->GetQuoteInfo().GetQuoteText()).toHtmlEscaped()));
-}
-
-void TvDocumentChild::closeEvent(QCloseEvent* event) {
-  // The callback closes the document and forgets it: nothing of it is
-  // touched afterwards.
-  if (auto onClose = std::exchange(onClose_, nullptr)) onClose(this);
-  event->accept();
-}
+void SplitterQuoteIndex::SelectQuote(unsigned n) { frame_.ShowQuoteInIndex(static_cast<int>(n)); }
 
 // --- Windows ------------------------------------------------------------------------
 
 COrv_TvDocumentWindows::COrv_TvDocumentWindows(CMainFrame& frame, StartPlay* play)
-    : frame_(frame), host_(frame, play), dialog_(&frame) {}
+    : frame_(frame),
+      host_(frame, play),
+      factory_([&frame](int n, int sourceId) { frame.GoToQuote(n, sourceId); }) {}
 
 COrv_TvDocumentWindows::~COrv_TvDocumentWindows() {
   // The frame is going: every book is closed as its window would close it,
-  // so that the learner's progress is kept.
-  while (!open_.empty()) closeChild(open_.back().child);
+  // so that the learner's progress is kept; then the windows (and their
+  // panes) go before the documents they show.
+  while (!open_.empty()) closeWindow(open_.back().window);
+  for (Open& o : closed_) delete o.window.data();
+  closed_.clear();
 }
 
 bool COrv_TvDocumentWindows::OpenDocumentFile(const std::string& code) {
+  purgeClosed();
   LogTestEvent("open", code);
   TvDocumentServices services;
   services.host = &host_;
   services.sound = &sound_;
   services.textDialog = &dialog_;
   services.displayLanguage = frame_.FrameState().GetInterfaceLanguage();
-  auto document = std::make_unique<COrv_TvDocument>(services);
-  if (!document->OnOpenDocument(code)) return false;
-  auto* child = new TvDocumentChild(*document, [this](TvDocumentChild* c) { closeChild(c); });
-  open_.push_back({std::move(document), child});
-  if (QMdiArea* client = frame_.Client()) {
-    client->addSubWindow(child);
-    child->show();
-    client->setActiveSubWindow(child);
+  Open o;
+  o.document = std::make_unique<COrv_TvDocument>(services);
+  dialog_.Hold();
+  if (!o.document->OnOpenDocument(code)) {
+    dialog_.Discard();
+    return false;
   }
+
+  // The window comes once the book is open, so that its panes show it from
+  // the start; its index is then filled.
+  auto* window = new C3WaySplitterFrame(&factory_, &frame_.FrameState());
+  if (!window->Create(frame_.Client(), CCreateContext{o.document.get()})) {
+    delete window;
+    dialog_.Discard();
+    o.document->OnCloseDocument();
+    return false;
+  }
+  window->setWindowTitle(QString::fromStdString(o.document->GetTitle()));
+  window->installEventFilter(this);
+  o.window = window;
+  o.index = std::make_unique<SplitterQuoteIndex>(*window);
+  o.document->SetSplitterFrame(o.index.get());
+  o.document->UpdateQuoteIndex(o.document->GetCurrentQuote(), true);
+  // The book text scrolls to the current Echomark once the window has its
+  // size (it opens maximised).
+  COrv_TvDocument* shown = o.document.get();
+  QTimer::singleShot(0, window, [shown] { shown->RefreshViews(COrv_TvDocument::kRefreshScroll); });
+  if (QMdiArea* client = frame_.Client()) client->setActiveSubWindow(window);
+  open_.push_back(std::move(o));
+
   const COrv_TvDocument& opened = *open_.back().document;
   LogTestEvent("opened", opened.GetBookCode() + " " + std::to_string(opened.GetCurrentQuote()) + "/" +
                              std::to_string(opened.GetQuoteCount()));
+  dialog_.Release();
   return true;
 }
 
 COrv_TvDocument* COrv_TvDocumentWindows::ActiveTvDocument() const {
   if (open_.empty()) return nullptr;
-  // The active child's document; with no child active (a frame not shown),
-  // the one opened last.
+  // The active window's document; with no window active (a frame not
+  // shown), the one opened last.
   const QMdiArea* client = frame_.Client();
   const QMdiSubWindow* active = client ? client->activeSubWindow() : nullptr;
   for (const Open& o : open_)
-    if (o.child == active) return o.document.get();
+    if (o.window == active) return o.document.get();
   return open_.back().document.get();
 }
 
@@ -197,26 +157,43 @@ void COrv_TvDocumentWindows::CloseActiveDocument() {
   const COrv_TvDocument* active = ActiveTvDocument();
   for (const Open& o : open_)
     if (o.document.get() == active) {
-      o.child->close();
+      closeWindow(o.window);
       return;
     }
 }
 
-void COrv_TvDocumentWindows::closeChild(TvDocumentChild* child) {
-  const auto it = std::find_if(open_.begin(), open_.end(), [child](const Open& o) { return o.child == child; });
+bool COrv_TvDocumentWindows::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Close) {
+    for (const Open& o : open_)
+      if (o.window == watched) {
+        closeWindow(o.window);
+        break;
+      }
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+void COrv_TvDocumentWindows::closeWindow(C3WaySplitterFrame* window) {
+  const auto it = std::find_if(open_.begin(), open_.end(), [window](const Open& o) { return o.window == window; });
   if (it == open_.end()) return;
   Open gone = std::move(*it);
   open_.erase(it);
-  gone.child->Detach();
   const std::string code = gone.document->GetBookCode();
+  gone.document->SetSplitterFrame(nullptr);
   gone.document->OnCloseDocument();
   LogTestEvent("closed", code);
-  // A child still shown goes with its document (its own close is under way
-  // otherwise).
-  if (gone.child->isVisible()) {
-    gone.child->hide();
-    gone.child->deleteLater();
+  if (gone.window) {
+    gone.window->removeEventFilter(this);
+    gone.window->hide();
+    gone.window->deleteLater();
   }
+  closed_.push_back(std::move(gone));
+  QTimer::singleShot(0, this, [this] { purgeClosed(); });
+}
+
+void COrv_TvDocumentWindows::purgeClosed() {
+  closed_.erase(std::remove_if(closed_.begin(), closed_.end(), [](const Open& o) { return o.window.isNull(); }),
+                closed_.end());
 }
 
 void MainFrameDocumentHost::HideViewWindows() { frame_.HideViewWindows(); }

@@ -1,27 +1,26 @@
 #pragma once
 // The book windows of the main frame: COrv_TvDocumentWindows opens a
-// Talvane as a COrv_TvDocument in an MDI child of its own, keeps the open
-// documents and closes them, and MainFrameDocumentHost gives each document
+// Talvane as a COrv_TvDocument in a three-way child frame of its own (book
+// text, so-far pane, scratch pad and the Echomark index), keeps the open
+// documents and closes them; MainFrameDocumentHost gives each document
 // what it asks of the main window (settings, user, start-up play, busy
-// cursor). Until the text panes take its place, the child shows the book's
-// title and the current Echomark's text.
+// cursor).
 
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include <QMdiSubWindow>
+#include <QObject>
+#include <QPointer>
 
 #include "player/book/tv_document.h"
 #include "player/shell/main_frame.h"
-
-class QLabel;
+#include "player/shell/text_pane_factory.h"
+#include "player/shell/three_way_splitter_frame.h"
 
 // What the document asks of the main window, answered from the frame's
 // state and its play commands. The audio windows, the stop of every play
-// and the recording state belong to the frame's audio side, which has no
-// windows of its own yet: those calls change nothing here.
+// and the recording state belong to the frame's audio side.
 class MainFrameDocumentHost : public TvDocumentHost {
  public:
   MainFrameDocumentHost(CMainFrame& frame, StartPlay* play) : frame_(frame), play_(play) {}
@@ -52,74 +51,70 @@ class MainFrameDocumentHost : public TvDocumentHost {
   StartPlay* play_;
 };
 
-// The modal text dialog of the introduction, comment and dictionary
-// texts: the text in its record's colour, style and indents, with the
-// dictionary's [red] and <green> spans. In test mode it is logged
-// ("event dialog <number>") and not shown, since nobody could close it.
+// The text dialog of the introduction, comment and dictionary texts. In
+// test mode it is logged ("event dialog <number>") and not shown, since
+// nobody could close it.
 class DocumentTextDialog : public TvTextDialog {
  public:
-  explicit DocumentTextDialog(QWidget* parent) : parent_(parent) {}
   void ShowText(const TvTextDialogRequest& request) override;
-  // The text as the dialog shows it, as rich text.
-  static QString ToHtml(const TvTextDialogRequest& request);
+  // While held, texts wait (a book's introduction asked for while it opens
+  // is shown once its window is there); Release shows them, Discard drops
+  // them.
+  void Hold() { held_ = true; }
+  void Release();
+  void Discard();
 
  private:
-  QWidget* parent_;
+  bool held_ = false;
+  std::vector<TvTextDialogRequest> waiting_;
 };
 
-// The MDI child of one document; closing it closes the document. It
-// stands in for the book-text pane: the document's refreshes show the
-// current Echomark in it.
-class TvDocumentChild : public QMdiSubWindow, public TvRichTextView {
+// The child frame's Echomark index as the document refreshes it.
+class SplitterQuoteIndex : public TvDocumentFrame {
  public:
-  TvDocumentChild(COrv_TvDocument& document, std::function<void(TvDocumentChild*)> onClose);
-  ~TvDocumentChild() override;
-  void BuildText() override { UpdateText(); }
-  int ScrollToQuote(unsigned) override {
-    UpdateText();
-    return 0;
-  }
-  void LoadButtonTexts() override {}
-  // Null once the document has gone.
-  COrv_TvDocument* Document() const { return document_; }
-  // Shows the title and the current Echomark again.
-  void UpdateText();
-  // The document has gone: a later close of the window does nothing more.
-  void Detach();
-
- protected:
-  void closeEvent(QCloseEvent* event) override;
+  explicit SplitterQuoteIndex(C3WaySplitterFrame& frame) : frame_(frame) {}
+  void SetQuoteIndex(const std::vector<std::uint32_t>& status, unsigned current, bool fill) override;
+  void SelectQuote(unsigned n) override;
 
  private:
-  COrv_TvDocument* document_;
-  QLabel* label_ = nullptr;
-  std::function<void(TvDocumentChild*)> onClose_;
+  C3WaySplitterFrame& frame_;
 };
 
-class COrv_TvDocumentWindows : public TalvaneDocuments {
+class COrv_TvDocumentWindows : public QObject, public TalvaneDocuments {
  public:
   COrv_TvDocumentWindows(CMainFrame& frame, StartPlay* play);
   ~COrv_TvDocumentWindows() override;
 
-  // Opens the book of a code or path in a new child; false (nothing left
-  // open) when the document cannot open it.
+  // Opens the book of a code or path in a new child frame; false (nothing
+  // left open) when the document cannot open it.
   bool OpenDocumentFile(const std::string& code) override;
   bool HasActiveDocument() const override { return ActiveTvDocument() != nullptr; }
   void CloseActiveDocument() override;
   COrv_TvDocument* ActiveTvDocument() const override;
   int DocumentCount() const { return static_cast<int>(open_.size()); }
 
+ protected:
+  // A book window that closes closes its document.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   struct Open {
     std::unique_ptr<COrv_TvDocument> document;
-    TvDocumentChild* child = nullptr;
+    std::unique_ptr<SplitterQuoteIndex> index;
+    QPointer<C3WaySplitterFrame> window;
   };
-  // Closes the document of a child and forgets both.
-  void closeChild(TvDocumentChild* child);
+  // Closes the document of a window. The window goes later (it may be in
+  // the middle of its own event); its document, which its panes still
+  // hold, goes with it.
+  void closeWindow(C3WaySplitterFrame* window);
+  // Frees the documents whose windows have gone.
+  void purgeClosed();
 
   CMainFrame& frame_;
   MainFrameDocumentHost host_;
   PlatformDocumentSound sound_;
   DocumentTextDialog dialog_;
+  COrv_TextPaneFactory factory_;
   std::vector<Open> open_;
+  std::vector<Open> closed_;
 };

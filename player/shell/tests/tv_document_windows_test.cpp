@@ -7,13 +7,13 @@
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QLabel>
 #include <QMdiSubWindow>
 
 #include "platform/testing/test_env.h"
 #include "player/book/tests/document_fixture.h"
 #include "player/env/users.h"
 #include "player/shell/main_frame.h"
+#include "player/shell/three_way_splitter_frame.h"
 
 namespace {
 
@@ -68,10 +68,16 @@ TEST_F(BookWindows, OpenReplaceAndClose) {
   ASSERT_EQ(frame->Client()->subWindowList().size(), 1);
   EXPECT_EQ(frame->Client()->subWindowList()[0]->windowTitle(), "Demo book");
   ASSERT_TRUE(doc->GoToQuote(2, false, true));
-  // The window follows the move.
-  const auto* label = frame->Client()->subWindowList()[0]->findChild<QLabel*>();
-  ASSERT_NE(label, nullptr);
-  EXPECT_TRUE(label->text().contains("the second one.")) << label->text().toStdString();
+  // The book window is the three-way frame with the panes over the document.
+  auto* window = dynamic_cast<C3WaySplitterFrame*>(frame->Client()->subWindowList()[0]);
+  ASSERT_NE(window, nullptr);
+  EXPECT_NE(window->RichView(), nullptr);
+  EXPECT_NE(window->SoFarView(), nullptr);
+  EXPECT_NE(window->ScratchPadView(), nullptr);
+  EXPECT_NE(doc->GetTextView(TvDocumentView::kRichText), nullptr);
+  EXPECT_NE(doc->GetTextView(TvDocumentView::kSoFar), nullptr);
+  EXPECT_NE(doc->GetTextView(TvDocumentView::kScratchPad), nullptr);
+  EXPECT_NE(doc->GetSplitterFrame(), nullptr);
 
   // A book that cannot be opened leaves the one before closed, its
   // progress kept.
@@ -87,29 +93,14 @@ TEST_F(BookWindows, OpenReplaceAndClose) {
   frame->Client()->subWindowList()[0]->close();
   EXPECT_FALSE(frame->HasActiveTvDocument());
   EXPECT_EQ(lastQuote(), "1");
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(frame->Client()->subWindowList().isEmpty());
 
   // So does the frame's end.
   ASSERT_TRUE(frame->OpenTalvane("DEMO"));
   ASSERT_TRUE(frame->GetActiveTvDocument()->GoToQuote(2, false, true));
   frame.reset();
   EXPECT_EQ(lastQuote(), "2");
-}
-
-TEST(DocumentTextDialog, MarkupAndFormat) {
-  TvTextDialogRequest r;
-  r.format.chars.colour = COrv_CharFormat::Rgb(0, 0, 255);
-  r.format.chars.effects = COrv_CharFormat::kEffectItalic;
-  r.text = "a [red] and <green> & [unclosed\nline";
-  r.markup = true;
-  const QString html = DocumentTextDialog::ToHtml(r);
-  EXPECT_TRUE(html.contains("color:#0000ff")) << html.toStdString();
-  EXPECT_TRUE(html.contains("font-style:italic"));
-  EXPECT_TRUE(html.contains("<b style=\"color:#ff0000\">red</b>")) << html.toStdString();
-  EXPECT_TRUE(html.contains("<b style=\"color:#008000\">green</b>"));
-  EXPECT_TRUE(html.contains("&amp; [unclosed<br>line"));
-  r.markup = false;
-  const QString plain = DocumentTextDialog::ToHtml(r);
-  EXPECT_TRUE(plain.contains("a [red] and &lt;green&gt;")) << plain.toStdString();
 }
 
 }  // namespace
