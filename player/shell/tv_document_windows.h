@@ -33,9 +33,11 @@ class MainFrameDocumentHost : public TvDocumentHost {
   COrv_CharFormat GetDefaultCharFormat() const override { return DefaultCharFormat(); }
   void BeginWaitCursor() override;
   void EndWaitCursor() override;
-  void StopAll() override {}
+  void StopAll() override {
+    if (play_) play_->StopAll();
+  }
   void HideViewWindows() override {}
-  void ResetSpeedButton() override {}
+  void ResetSpeedButton() override { frame_.AudioPanel().ResetSpeedButton(); }
   void SetRecordingAvailable(bool) override {}
   void ShowFragmentSelector(bool, float, float) override {}
   void ShowSpeechView(bool, const std::filesystem::path&, const std::vector<float>&, float, float) override {}
