@@ -220,11 +220,9 @@ CMainFrame::CMainFrame(FrameServices services) : services_(std::move(services)) 
 }
 
 CMainFrame::~CMainFrame() {
-  // Nothing plays into a frame that goes, and the view windows, which go
-  // last, ask the frame's own host from here on.
-  if (playViewHost_) SetAudioViewHost(nullptr);
-  play_->SetViews(nullptr);
-  play_.reset();
+  // A frame that goes updates no menus: the books' closing below stops the
+  // audio, and the predicates would ask documents that are half gone.
+  play_->SetStateListener({});
   // A frame that goes without being closed (the program ends on a signal)
   // still takes the grammar browser with it.
   if (!closed_) grammar_->CloseGrammarBrowser();
@@ -233,6 +231,11 @@ CMainFrame::~CMainFrame() {
   // The books close first, while the frame and its state are whole.
   documentCommands_.reset();
   ownDocuments_.reset();
+  // Then nothing plays into a frame that goes, and the view windows, which
+  // go last, ask the frame's own host from here on.
+  if (playViewHost_) SetAudioViewHost(nullptr);
+  play_->SetViews(nullptr);
+  play_.reset();
   // The docks hold the panels' windows: they go before the panels do.
   delete audioDock_;
   delete secondaryDock_;
