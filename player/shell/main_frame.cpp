@@ -30,7 +30,9 @@
 #include "player/env/help.h"
 #include "player/shell/login_dlg.h"
 #include "shared/dde/dde_server.h"
+#include "player/shell/document_play_book.h"
 #include "player/shell/play_commands.h"
+#include "player/shell/play_view_host.h"
 #include "player/shell/speed_popup.h"
 #include "shared/language/english_module.h"
 #include "shared/language/orv_language.h"
@@ -224,7 +226,10 @@ CMainFrame::CMainFrame(FrameServices services) : services_(std::move(services)) 
   play_->SetBook(services_.playBook);
   play_->SetDelayMs(delayMs_);
   // An end of play or a repetition changes what the menus show.
-  play_->SetStateListener([this] { commands_.UpdateActions(); });
+  play_->SetStateListener([this] {
+    commands_.UpdateActions();
+    commands_.NotifyStateChanged();
+  });
   registerCommands();
   if (!services_.documents) {
     auto* windows = new COrv_TvDocumentWindows(*this, playControl());
@@ -232,11 +237,18 @@ CMainFrame::CMainFrame(FrameServices services) : services_(std::move(services)) 
     documentCommands_ = std::make_unique<DocumentCommands<COrv_TvDocument>>(
         *windows, [windows] { return windows->ActiveTvDocument(); });
   }
+  if (!services_.playBook) {
+    ownPlayBook_ = std::make_unique<COrv_DocumentPlayBook<COrv_TvDocument>>(
+        [this] { return documents().ActiveTvDocument(); },
+        [this](int n) { return n > 0 && GoToQuote(static_cast<unsigned>(n), 0); });
+    play_->SetBook(ownPlayBook_.get());
+  }
 }
 
 CMainFrame::~CMainFrame() {
-  // Nothing plays into a frame that goes.
-  play_.reset();
+  // A frame that goes updates no menus: the books' closing below stops the
+  // audio, and the predicates would ask documents that are half gone.
+  play_->SetStateListener({});
   // A frame that goes without being closed (the program ends on a signal)
   // still takes the grammar browser with it.
   if (!closed_) grammar_->CloseGrammarBrowser();
@@ -245,6 +257,11 @@ CMainFrame::~CMainFrame() {
   // The books close first, while the frame and its state are whole.
   documentCommands_.reset();
   ownDocuments_.reset();
+  // Then nothing plays into a frame that goes, and the view windows, which
+  // go last, ask the frame's own host from here on.
+  if (playViewHost_) SetAudioViewHost(nullptr);
+  play_->SetViews(nullptr);
+  play_.reset();
   // The docks hold the panels' windows: they go before the panels do.
   delete audioDock_;
   delete secondaryDock_;
@@ -296,6 +313,15 @@ bool CMainFrame::OnCreate() {
     return ShowSpeedPopup(audioDock_->widget(), audioPanel_, items);
   });
   if (!createAudioViews()) return false;
+  if (services_.audioViews == nullptr) {
+    // The audio view windows ask the play commands, and the play commands
+    // move their markers, fragments and waves.
+    playViewHost_ = std::make_unique<COrv_PlayViewHost>(*play_, ownViewHost_.get());
+    SetAudioViewHost(playViewHost_.get());
+    playViews_ = std::make_unique<COrv_WindowPlayViews<COrv_FragSelectorDlg, COrv_SpeechViewDlg>>(
+        [this](int id) { return FragSelector(id); }, [this](int id) { return SpeechView(id); }, play_->Book());
+    play_->SetViews(playViews_.get());
+  }
   RefreshLanguage();
   showCommandStates();
   return true;

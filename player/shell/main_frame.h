@@ -41,6 +41,7 @@ class LoginPrompt;
 }
 class COrv_PlayBook;
 class COrv_PlayCommands;
+class COrv_PlayViews;
 class COrv_AudioViewHost;
 class COrv_FragSelectorDlg;
 class COrv_HtmlHelp;
@@ -405,6 +406,12 @@ class CMainFrame : public QMainWindow {
   COrv_WaveOutWnd waveOut_;
   COrv_MCIRecord recorder_;
   std::unique_ptr<COrv_PlayCommands> play_;
+  // The active document as the play commands see it, the play commands as
+  // the audio view windows see them, and those windows as the play
+  // commands drive them (each made only when no service stands in).
+  std::unique_ptr<COrv_PlayBook> ownPlayBook_;
+  std::unique_ptr<COrv_AudioViewHost> playViewHost_;
+  std::unique_ptr<COrv_PlayViews> playViews_;
   // Last, so that the books close (and keep the learner's progress) while
   // the frame's state is still there.
   std::unique_ptr<TalvaneDocuments> ownDocuments_;

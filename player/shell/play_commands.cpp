@@ -257,6 +257,16 @@ void COrv_PlayCommands::OnPlaySequence() {
   changed();
 }
 
+void COrv_PlayCommands::SetSequenceMode(bool on) {
+  m_sequence = on && RecordingAvailable();
+  changed();
+}
+
+void COrv_PlayCommands::RefreshSpeechViews() {
+  m_views->RefreshSpeechView(COrv_PlayViews::kAudioSpeechView);
+  m_views->RefreshSpeechView(COrv_PlayViews::kRecordSpeechView);
+}
+
 void COrv_PlayCommands::OnQuoteChanged() {
   if (!RecordingAvailable()) m_sequence = false;
   changed();

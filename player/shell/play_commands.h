@@ -174,12 +174,17 @@ class COrv_PlayCommands : public StartPlay {
   void SetPlaySpeed(int speed) override;
   void PlayAll() override { OnPlayAll(); }
   void RestartPlay() override;
+  bool IsRecordingAvailable() const override { return RecordingAvailable(); }
+  // Sequence mode goes on only with a recording of the Echomark shown.
+  void SetSequenceMode(bool on) override;
+  void RefreshSpeechViews() override;
 
   // --- Stopping ---
   // Stops the book audio and the recording playback, then the recorder
   // (saving a running take). With askToLoad a Play All run that stopped on
   // another Echomark than the current one offers to go there.
-  void StopAll(bool askToLoad = false);
+  void StopAll(bool askToLoad);
+  void StopAll() override { StopAll(false); }
   void StopPlayback(bool askToLoad = false);
   void StopRecording();
 

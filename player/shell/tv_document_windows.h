@@ -32,9 +32,11 @@ class MainFrameDocumentHost : public TvDocumentHost {
   COrv_CharFormat GetDefaultCharFormat() const override { return DefaultCharFormat(); }
   void BeginWaitCursor() override;
   void EndWaitCursor() override;
-  void StopAll() override {}
+  void StopAll() override {
+    if (play_) play_->StopAll();
+  }
   void HideViewWindows() override;
-  void ResetSpeedButton() override {}
+  void ResetSpeedButton() override { frame_.AudioPanel().ResetSpeedButton(); }
   void SetRecordingAvailable(bool) override {}
   // The frame's audio fragment selector, audio speech view and Volume
   // window take the Echomark's fragment and wave even while hidden, so
