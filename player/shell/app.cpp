@@ -25,6 +25,7 @@
 #include "player/shell/load_switch.h"
 #include "player/shell/login_dlg.h"
 #include "player/shell/setup.h"
+#include "player/views/open_tv_dlg.h"
 #include "shared/language/orv_language.h"
 
 namespace orv::shell {
@@ -179,6 +180,9 @@ bool COrv_App::InitInstance(const std::vector<std::string>& args) {
   FrameServices frameServices = m_services.frame;
   // The frame's help commands go to the application's help object.
   if (frameServices.help == nullptr) frameServices.help = &m_help;
+  // File > Open shows the catalogue of installed Talvanes.
+  if (!frameServices.openDialog)
+    frameServices.openDialog = [this] { return orv::views::RunOpenTvDlg(m_frame.get()); };
   m_frame = std::make_unique<CMainFrame>(frameServices);
   if (!m_frame->OnCreate()) return end(Step::kFrame);
   m_frame->Commands().Add(kCmdAbout, [this] { OnAppAbout(); });

@@ -13,6 +13,7 @@
 #include <system_error>
 
 #include "listctl/core/lbx_instance.h"
+#include "listctl/core/library.h"
 #include "listctl/core/messages.h"
 #include "platform/ui/message_box.h"
 #include "platform/win/host_widget.h"
@@ -466,6 +467,22 @@ bool COrv_OpenTvDlg::onHostMessage(unsigned msg, pw::WPARAM wParam, pw::LPARAM l
     default:
       return false;
   }
+}
+
+std::string RunOpenTvDlg(QWidget* parent) {
+  // The list controls' window classes live in this program's window layer.
+  static int module;
+  static const bool registered =
+      lx::LibraryEntry(reinterpret_cast<pw::HINSTANCE>(&module), lx::DLL_PROCESS_ATTACH) == 1;
+  if (!registered) return {};
+  COrv_OpenTvDlg dlg(parent);
+  // The command that opens the catalogue waits with a busy cursor; the
+  // learner picks the title with the normal one.
+  QApplication::setOverrideCursor(Qt::ArrowCursor);
+  const int answer = dlg.exec();
+  QApplication::restoreOverrideCursor();
+  if (answer != QDialog::Accepted) return {};
+  return dlg.GetBookCode();
 }
 
 }  // namespace orv::views

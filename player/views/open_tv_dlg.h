@@ -107,4 +107,9 @@ class COrv_OpenTvDlg : public QDialog {
   QPushButton* remove_ = nullptr;
 };
 
+// Runs the catalogue modally over the installed books (the list controls
+// are registered in this program at first use) and answers the chosen book
+// code, or an empty string when the learner chose none.
+std::string RunOpenTvDlg(QWidget* parent);
+
 }  // namespace orv::views
