@@ -32,7 +32,7 @@ namespace {
 constexpr int kStrCaption = 12010, kStrDescription = 12011, kStrQuotes = 12012, kStrCategoryFilter = 12013,
               kStrDifficultyFilter = 12014, kStrLanguageFilter = 12015, kStrTitles = 12016, kStrOpenTip = 12017,
               kStrRemoveTip = 12018, kStrTitleListTip = 12019, kStrSelectTitle = 20021, kStrConfirmRemove = 20023,
-              kStrRemoveFailed = 20024;
+              kStrRemoveFailed = 20024, kStrNoCatalogue = 20270;
 constexpr int kEnableRemoveBooks = 1;
 constexpr int kInterfaceLanguageSetting = 1;
 
@@ -470,11 +470,18 @@ bool COrv_OpenTvDlg::onHostMessage(unsigned msg, pw::WPARAM wParam, pw::LPARAM l
 }
 
 std::string RunOpenTvDlg(QWidget* parent) {
-  // The list controls' window classes live in this program's window layer.
+  // The list controls' window classes: those of the loaded list library
+  // when it registered them in this program's window layer, else the
+  // library's code linked into the program registers them once.
   static int module;
+  pw::WNDCLASS wc{};
   static const bool registered =
+      pw::GetClassInfo(nullptr, lx::kListClass, &wc) ||
       lx::LibraryEntry(reinterpret_cast<pw::HINSTANCE>(&module), lx::DLL_PROCESS_ATTACH) == 1;
-  if (!registered) return {};
+  if (!registered) {
+    plat::ui::AppMessageBox(COrv_Language().LoadString(kStrNoCatalogue), plat::ui::MB_ICONEXCLAMATION);
+    return {};
+  }
   COrv_OpenTvDlg dlg(parent);
   // The command that opens the catalogue waits with a busy cursor; the
   // learner picks the title with the normal one.
