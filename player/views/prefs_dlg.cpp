@@ -195,7 +195,11 @@ void COrv_PrefsDlg::save() {
           host_->FrameHelpLanguage(static_cast<int>(v));
           continue;
         case 32:
+          continue;
         case kAltPaths:
+          // After a new data path (33 comes first), so the list lands
+          // beside it.
+          if (COrv_PrefsPage* p = Page(12)) host_->StoreAltSources(p->Folders());
           continue;
         case kUser: {
           // A new data path brings its own log-in, which chooses the user.

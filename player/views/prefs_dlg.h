@@ -64,6 +64,7 @@ class COrv_PrefsDlg : public QDialog {
   int PagesMade() const { return pagesMade_; }
   int CurrentPage() const { return current_; }
   QPushButton* ApplyButton() const { return apply_; }
+  std::vector<std::string> AltSources() const { return host_->AltSources(); }
 
   void OnApply();
   void accept() override;

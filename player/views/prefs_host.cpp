@@ -14,6 +14,14 @@ void EnvironmentPrefsHost::StoreInterfaceLanguage(int i) { COrv_Environment().Se
 void EnvironmentPrefsHost::StoreHelpLanguage(int i) { COrv_Environment().SetHelpLanguage(i); }
 bool EnvironmentPrefsHost::MarkDataPathInUse(bool on) { return COrv_Environment().MarkDataPathInUse(on); }
 bool EnvironmentPrefsHost::HasAdminAccount() { return COrv_Environment().HasAdminAccount(); }
+std::vector<std::string> EnvironmentPrefsHost::AltSources() {
+  std::vector<std::string> list;
+  COrv_Environment().ReadAltSources(list, false);
+  return list;
+}
+bool EnvironmentPrefsHost::StoreAltSources(const std::vector<std::string>& folders) {
+  return COrv_Environment().WriteAltSources(folders);
+}
 void EnvironmentPrefsHost::FrameInterfaceLanguage(int i) {
   if (frame_.setInterfaceLanguage) frame_.setInterfaceLanguage(i);
 }

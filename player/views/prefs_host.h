@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace orv::views {
 
@@ -24,6 +25,9 @@ class PrefsHost {
   virtual void StoreHelpLanguage(int index) = 0;
   virtual bool MarkDataPathInUse(bool on) = 0;
   virtual bool HasAdminAccount() = 0;
+  // The alternative folders where Talvane sources are looked for.
+  virtual std::vector<std::string> AltSources() = 0;
+  virtual bool StoreAltSources(const std::vector<std::string>& folders) = 0;
   // The frame.
   virtual void FrameInterfaceLanguage(int index) = 0;
   virtual void FrameHelpLanguage(int index) = 0;
@@ -53,6 +57,8 @@ class EnvironmentPrefsHost : public PrefsHost {
   void StoreHelpLanguage(int index) override;
   bool MarkDataPathInUse(bool on) override;
   bool HasAdminAccount() override;
+  std::vector<std::string> AltSources() override;
+  bool StoreAltSources(const std::vector<std::string>& folders) override;
   void FrameInterfaceLanguage(int index) override;
   void FrameHelpLanguage(int index) override;
   void ApplySetting(int n, const void* value) override;

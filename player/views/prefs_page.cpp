@@ -5,6 +5,7 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QSpinBox>
 
 #include <filesystem>
@@ -44,6 +45,7 @@ std::vector<COrv_PrefsPage::Control> PrefsPageControls(int number) {
     case 4: return {{K::kLanguage, 1, 20411}};
     case 3: return {{K::kLanguage, 2, 20412}};
     case 11: return {{K::kFolder, 33, 20414}, {K::kShowText, 36, 20447}};
+    case 12: return {{K::kFolderList, 34, 20415}};
     case 13: {
       std::vector<COrv_PrefsPage::Control> c;
       for (int key = 26; key <= 31; ++key) c.push_back({K::kCheck, key, 20446});
@@ -121,6 +123,16 @@ COrv_PrefsPage::COrv_PrefsPage(COrv_PrefsDlg* dlg, int number, std::vector<Contr
       case K::kShowText:
         w = new QLabel(this);
         break;
+      case K::kFolderList: {
+        auto* edit = new QPlainTextEdit(this);
+        QStringList lines;
+        for (const std::string& f : dlg_->AltSources()) lines << QString::fromStdString(f);
+        edit->setPlainText(lines.join('\n'));
+        connect(edit, &QPlainTextEdit::textChanged, this,
+                [this, key] { dlg_->SetSetting(key, std::uint32_t{1}, true); });
+        w = edit;
+        break;
+      }
     }
     auto* label = new QLabel(this);
     form->addRow(label, w);
@@ -135,6 +147,17 @@ QWidget* COrv_PrefsPage::ControlOf(int key) const {
   for (size_t i = 0; i < controls_.size(); ++i)
     if (controls_[i].key == key) return widgets_[i];
   return nullptr;
+}
+
+std::vector<std::string> COrv_PrefsPage::Folders() const {
+  std::vector<std::string> folders;
+  for (size_t i = 0; i < controls_.size(); ++i) {
+    if (controls_[i].kind != K::kFolderList) continue;
+    const QString all = static_cast<QPlainTextEdit*>(widgets_[i])->toPlainText();
+    for (const QString& line : all.split('\n'))
+      if (!line.trimmed().isEmpty()) folders.push_back(line.toStdString());
+  }
+  return folders;
 }
 
 void COrv_PrefsPage::Refresh() {
@@ -154,6 +177,7 @@ void COrv_PrefsPage::Refresh() {
       case K::kSoundFile:
       case K::kFolder: static_cast<QLineEdit*>(w)->setText(QString::fromStdString(dlg_->GetText(c.key))); break;
       case K::kShowText: static_cast<QLabel*>(w)->setText(QString::fromStdString(dlg_->GetText(c.key))); break;
+      case K::kFolderList: break;  // the page keeps its own list
     }
   }
 }

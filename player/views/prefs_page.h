@@ -8,6 +8,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace orv::views {
@@ -16,7 +17,7 @@ class COrv_PrefsDlg;
 
 class COrv_PrefsPage : public QWidget {
  public:
-  enum class Kind { kCheck, kNumber, kSpeed, kSoundFile, kLanguage, kFolder, kShowText };
+  enum class Kind { kCheck, kNumber, kSpeed, kSoundFile, kLanguage, kFolder, kShowText, kFolderList };
   struct Control {
     Kind kind;
     int key;
@@ -32,6 +33,9 @@ class COrv_PrefsPage : public QWidget {
   void RetranslateUi();
   // The control bound to key n, for tests and shortcuts.
   QWidget* ControlOf(int key) const;
+  // The folder list as the learner left it: one folder a line, blank
+  // lines dropped.
+  std::vector<std::string> Folders() const;
 
  private:
   COrv_PrefsDlg* dlg_;

@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
 
@@ -49,6 +50,15 @@ class RecordingHost : public PrefsHost {
     return !on || markWorks || dataPath == "/data/old";
   }
   bool HasAdminAccount() override { return admin; }
+  std::vector<std::string> alternatives{"/media/books"};
+  std::vector<std::string> AltSources() override { return alternatives; }
+  bool StoreAltSources(const std::vector<std::string>& folders) override {
+    std::string all;
+    for (const auto& f : folders) all += (all.empty() ? "" : ",") + f;
+    log("store 34=" + all + " beside " + dataPath);
+    alternatives = folders;
+    return true;
+  }
   void FrameInterfaceLanguage(int i) override { log("frame interface " + std::to_string(i)); }
   void FrameHelpLanguage(int i) override { log("frame help " + std::to_string(i)); }
   void ApplySetting(int n, const void* v) override {
@@ -224,6 +234,20 @@ TEST(PrefsDlg, TheJingleFileMustExistAndFit) {
   EXPECT_EQ(dlg.GetText(5), file.string());
   EXPECT_TRUE(dlg.ApplyButton()->isEnabled());
   std::filesystem::remove(file);
+}
+
+TEST(PrefsDlg, TheAlternativePathsPageSavesItsListAfterTheNewDataPath) {
+  RecordingHost host;
+  COrv_PrefsDlg dlg(nullptr, &host);
+  ASSERT_TRUE(dlg.SelectPage(12));
+  auto* list = qobject_cast<QPlainTextEdit*>(dlg.Page(12)->ControlOf(34));
+  ASSERT_TRUE(list);
+  EXPECT_EQ(list->toPlainText(), "/media/books");
+  list->setPlainText("/media/books\n\n /net/share \n");
+  dlg.SetSetting(33, V{std::string("/data/new")}, true);
+  dlg.accept();
+  ASSERT_FALSE(host.calls.empty());
+  EXPECT_EQ(host.calls.back(), "store 34=/media/books, /net/share  beside /data/new");
 }
 
 }  // namespace
