@@ -25,6 +25,8 @@
 #include "player/shell/load_switch.h"
 #include "player/shell/login_dlg.h"
 #include "player/shell/setup.h"
+#include "player/views/open_tv_dlg.h"
+#include "player/views/prefs_dlg.h"
 #include "shared/language/orv_language.h"
 
 namespace orv::shell {
@@ -179,6 +181,21 @@ bool COrv_App::InitInstance(const std::vector<std::string>& args) {
   FrameServices frameServices = m_services.frame;
   // The frame's help commands go to the application's help object.
   if (frameServices.help == nullptr) frameServices.help = &m_help;
+  // File > Open shows the catalogue of installed Talvanes.
+  if (!frameServices.openDialog)
+    frameServices.openDialog = [this] { return orv::views::RunOpenTvDlg(m_frame.get()); };
+  // Tools > Preferences edits the settings through the store and this frame.
+  if (!frameServices.preferencesDialog)
+    frameServices.preferencesDialog = [this] {
+      CMainFrame& f = *m_frame;
+      orv::views::EnvironmentPrefsHost host({[&f](int i) { f.SetInterfaceLanguage(i); },
+                                             [&f](int i) { f.SetHelpLanguage(i); },
+                                             [&f](int n, const void* v) { f.ApplySetting(n, v); },
+                                             [&f] { return f.FrameState().GetUserName(); },
+                                             [&f] { return f.HasActiveTvDocument(); }});
+      orv::views::COrv_PrefsDlg dlg(&f, &host);
+      dlg.exec();
+    };
   m_frame = std::make_unique<CMainFrame>(frameServices);
   if (!m_frame->OnCreate()) return end(Step::kFrame);
   m_frame->Commands().Add(kCmdAbout, [this] { OnAppAbout(); });

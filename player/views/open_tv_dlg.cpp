@@ -1,0 +1,495 @@
+#include "player/views/open_tv_dlg.h"
+
+#include <QApplication>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "listctl/core/lbx_instance.h"
+#include "listctl/core/library.h"
+#include "listctl/core/messages.h"
+#include "platform/ui/message_box.h"
+#include "platform/win/host_widget.h"
+#include "platform/win/window.h"
+#include "player/book/book_info.h"
+#include "shared/language/orv_language.h"
+#include "shared/skin/orv_skin_frame.h"
+
+namespace orv::views {
+
+namespace pw = plat::win;
+namespace lx = lindra;
+
+namespace {
+
+constexpr int kStrCaption = 12010, kStrDescription = 12011, kStrQuotes = 12012, kStrCategoryFilter = 12013,
+              kStrDifficultyFilter = 12014, kStrLanguageFilter = 12015, kStrTitles = 12016, kStrOpenTip = 12017,
+              kStrRemoveTip = 12018, kStrTitleListTip = 12019, kStrSelectTitle = 20021, kStrConfirmRemove = 20023,
+              kStrRemoveFailed = 20024, kStrNoCatalogue = 20270;
+constexpr int kEnableRemoveBooks = 1;
+constexpr int kInterfaceLanguageSetting = 1;
+
+// Lindra property ids the catalogue sets.
+enum Prop : int {
+  kCol = 28,
+  kColumns = 32,
+  kSelDrawFocusRect = 48,
+  kColAlignH = 61,
+  kColumnWidthScale = 71,
+  kColWidth = 73,
+  kRowHeight = 78,
+  kColsFrozen = 129,
+  kNoIntegralHeight = 131,
+  kAllowColResize = 142,
+  kEnableKeyEvents = 156,
+  kEnableMouseEvents = 157,
+  kLineStyle = 194,
+  kLineApplyTo = 195,
+  kTextTip = 263,
+  kTextTipDelay = 264,
+};
+
+void prop(pw::HWND h, int id, pw::LPARAM v) { pw::SendMessage(h, lx::kMsgSetProperty, static_cast<pw::WPARAM>(id), v); }
+void propFloat(pw::HWND h, int id, float f) { prop(h, id, reinterpret_cast<pw::LPARAM>(&f)); }
+
+QString text(int id) { return QString::fromStdString(COrv_Language().LoadString(id)); }
+
+// The name of a book value in resource list `list`; empty when the list has
+// no such entry.
+std::string tableName(int list, int entry) { return COrv_Language().LoadTableString(list, entry); }
+
+// Values the filter lists offer: categories 1-21, difficulties 1-5,
+// languages 0-7 (row r stands for r + first).
+struct FilterRows {
+  int kind;
+  int list;
+  int first;
+  int count;
+  int labelId;
+};
+constexpr FilterRows kFilterRows[] = {
+    {COrv_CatalogueFilter::kCategory, 1, 1, 21, kStrCategoryFilter},
+    {COrv_CatalogueFilter::kDifficulty, 2, 1, 5, kStrDifficultyFilter},
+    {COrv_CatalogueFilter::kLanguage, 3, 0, 8, kStrLanguageFilter},
+};
+
+const FilterRows* rowsOf(int kind) {
+  for (const auto& r : kFilterRows)
+    if (r.kind == kind) return &r;
+  return nullptr;
+}
+
+int interfaceLanguage() { return static_cast<int>(COrv_Environment().GetSettingValue(kInterfaceLanguageSetting)); }
+
+}  // namespace
+
+// --- The installed books ------------------------------------------------------
+
+std::vector<CatalogueBook> InstalledCatalogue::ReadBooks() {
+  std::vector<CatalogueBook> books;
+  COrv_BookInfo info;
+  std::vector<std::string> codes;
+  info.GetInstalledBooks(codes);
+  const int language = interfaceLanguage();
+  books.reserve(codes.size());
+  for (const auto& code : codes) {
+    if (!info.SelectBook(code)) continue;
+    CatalogueBook b;
+    b.code = code;
+    b.title = info.GetTitle(language);
+    if (b.title.empty()) b.title = info.GetTitle(-1);
+    if (b.title.empty()) b.title = code;
+    b.description = info.GetDescription(language);
+    if (b.description.empty()) b.description = info.GetDescription(-1);
+    b.category = info.GetCategory();
+    b.difficulty = info.GetDifficulty();
+    b.language = info.GetOrigLanguage();
+    b.sourceType = info.GetSourceType(-1);
+    b.quotes = info.GetNumQuotes();
+    books.push_back(std::move(b));
+  }
+  return books;
+}
+
+bool InstalledCatalogue::RemoveBook(const std::string& code) {
+  COrv_BookInfo info;
+  if (!info.SelectBook(code)) return false;
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const std::string content = info.GetSourceFile(-1, false);
+  if (!content.empty()) {
+    // Only a copy the installation made is deleted: one in the book's
+    // folder or anywhere under the data path.
+    const fs::path file = fs::weakly_canonical(content, ec);
+    const auto inside = [&](const std::string& folder) {
+      if (folder.empty()) return false;
+      const fs::path base = fs::weakly_canonical(folder, ec);
+      const auto rel = file.lexically_relative(base);
+      return !rel.empty() && *rel.begin() != "..";
+    };
+    if (!ec && (inside(info.GetBookFolder(false)) || inside(info.GetDataPath())) && fs::is_regular_file(file, ec))
+      if (!fs::remove(file, ec)) return false;
+  }
+  return info.Unregister();
+}
+
+bool InstalledCatalogue::CanRemove() { return COrv_Environment().IsEnabled(kEnableRemoveBooks); }
+
+// --- The dialog ------------------------------------------------------------------
+
+COrv_OpenTvDlg::COrv_OpenTvDlg(QWidget* parent, CatalogueSource* source)
+    : QDialog(parent), source_(source), m_skin(std::make_unique<COrv_SkinFrame>()) {
+  if (source_ == nullptr) {
+    ownSource_ = std::make_unique<InstalledCatalogue>();
+    source_ = ownSource_.get();
+  }
+  setWindowTitle(text(kStrCaption));
+  auto* grid = new QGridLayout(this);
+  grid->setContentsMargins(16, 36, 16, 16);
+  auto label = [&](int id, int row, int col) {
+    auto* l = new QLabel(text(id), this);
+    grid->addWidget(l, row, col);
+    return l;
+  };
+  label(kStrCategoryFilter, 0, 0);
+  label(kStrDifficultyFilter, 0, 1);
+  label(kStrLanguageFilter, 0, 2);
+  label(kStrTitles, 2, 0);
+  label(kStrDescription, 2, 2);
+
+  auto addHost = [&](int row, int col, int rowSpan, int colSpan) {
+    auto* host = new pw::HostWidget(this);
+    host->setHandler([this](pw::UINT m, pw::WPARAM w, pw::LPARAM l, pw::LRESULT* r) { return onHostMessage(m, w, l, r); });
+    host->setMinimumSize(180, 120);
+    grid->addWidget(host, row, col, rowSpan, colSpan);
+    hosts_.push_back(host);
+    return host;
+  };
+  const std::pair<int, int> filterPlaces[] = {{kCategoryList, 0}, {kDifficultyList, 1}, {kLanguageList, 2}};
+  const int filterKinds[] = {COrv_CatalogueFilter::kCategory, COrv_CatalogueFilter::kDifficulty,
+                             COrv_CatalogueFilter::kLanguage};
+  for (int i = 0; i < 3; ++i) {
+    auto* host = addHost(1, filterPlaces[i].second, 1, 1);
+    filters_[filterKinds[i]] = pw::CreateWindow(
+        lx::kListClass, "", pw::WS_CHILD | pw::WS_VISIBLE | pw::WS_VSCROLL | pw::WS_TABSTOP | lx::LBS_NOTIFY, 0, 0,
+        180, 120, host->hostWindow(), reinterpret_cast<pw::HMENU>(static_cast<pw::INT_PTR>(filterPlaces[i].first)),
+        nullptr, nullptr);
+  }
+  auto* titleHost = addHost(3, 0, 3, 2);
+  titleHost->setMinimumSize(340, 220);
+  titles_ = pw::CreateWindow(lx::kListClass, "",
+                             pw::WS_CHILD | pw::WS_VISIBLE | pw::WS_VSCROLL | pw::WS_TABSTOP | lx::LBS_NOTIFY, 0, 0,
+                             340, 220, titleHost->hostWindow(),
+                             reinterpret_cast<pw::HMENU>(static_cast<pw::INT_PTR>(kTitles)), nullptr, nullptr);
+
+  description_ = new QPlainTextEdit(this);
+  description_->setReadOnly(true);
+  grid->addWidget(description_, 3, 2);
+  auto* quotesRow = new QHBoxLayout;
+  quotesRow->addWidget(new QLabel(text(kStrQuotes), this));
+  count_ = new QLabel(this);
+  count_->setStyleSheet("background: white; padding: 1px 4px;");
+  count_->setMinimumWidth(50);
+  quotesRow->addWidget(count_);
+  quotesRow->addStretch();
+  grid->addLayout(quotesRow, 4, 2);
+
+  auto* buttons = new QHBoxLayout;
+  // The buttons read the first word of their tooltips ("Open", "Remove").
+  open_ = new QPushButton(text(kStrOpenTip).section(' ', 0, 0), this);
+  open_->setToolTip(text(kStrOpenTip));
+  open_->setDefault(true);
+  remove_ = new QPushButton(this);
+  remove_->setText(text(kStrRemoveTip).section(' ', 0, 0));
+  remove_->setToolTip(text(kStrRemoveTip));
+  remove_->setEnabled(source_->CanRemove());
+  buttons->addStretch();
+  buttons->addWidget(open_);
+  buttons->addWidget(remove_);
+  grid->addLayout(buttons, 5, 2);
+  connect(open_, &QPushButton::clicked, this, [this] { OnOpen(); });
+  connect(remove_, &QPushButton::clicked, this, [this] { OnRemove(); });
+
+  resize(720, 520);
+  m_skin->Attach(this);
+  m_skin->SetCaption(text(kStrCaption));
+
+  buildLists();
+}
+
+COrv_OpenTvDlg::~COrv_OpenTvDlg() {
+  // The list windows go before the hosts they live in.
+  for (pw::HWND h : {titles_, filters_[1], filters_[2], filters_[3]})
+    if (h && pw::IsWindow(h)) pw::DestroyWindow(h);
+}
+
+pw::HWND COrv_OpenTvDlg::FilterList(int kind) const {
+  return kind >= COrv_CatalogueFilter::kCategory && kind <= COrv_CatalogueFilter::kLanguage ? filters_[kind] : nullptr;
+}
+
+void COrv_OpenTvDlg::setUpList(pw::HWND list, int frozen, const std::vector<std::pair<int, int>>& columns) {
+  if (!list) return;
+  prop(list, kTextTip, 2);
+  prop(list, kTextTipDelay, 500);
+  prop(list, kAllowColResize, 0);
+  prop(list, kNoIntegralHeight, 1);
+  prop(list, kLineApplyTo, 2);
+  prop(list, kLineStyle, 1);
+  prop(list, kRowHeight, 21);
+  prop(list, kColumnWidthScale, 1);
+  prop(list, kColsFrozen, frozen);
+  prop(list, kSelDrawFocusRect, 1);
+  prop(list, kEnableKeyEvents, 1);
+  prop(list, kEnableMouseEvents, 1);
+  prop(list, kColumns, static_cast<pw::LPARAM>(columns.size()));
+  for (size_t c = 0; c < columns.size(); ++c) {
+    prop(list, kCol, static_cast<pw::LPARAM>(c));
+    propFloat(list, kColWidth, static_cast<float>(columns[c].first));
+    prop(list, kColAlignH, columns[c].second);
+  }
+}
+
+void COrv_OpenTvDlg::buildLists() {
+  books_ = source_->ReadBooks();
+  filtered_ = filter_.Apply(books_);
+  setUpList(titles_, 4, {{21, 2}, {21, 2}, {21, 2}, {21, 2}, {300, 1}});
+  fillTitles();
+  for (int kind : {1, 2, 3}) {
+    setUpList(filters_[kind], 2, {{17, 2}, {21, 2}, {180, 1}});
+    fillFilterList(kind);
+  }
+}
+
+// The marks stand in the first column: "[x]" ticked, "[ ]" not.
+static const char* tickMark(bool ticked) { return ticked ? "[x]" : "[ ]"; }
+
+void COrv_OpenTvDlg::fillFilterList(int kind) {
+  const pw::HWND list = filters_[kind];
+  const FilterRows* rows = rowsOf(kind);
+  if (!list || !rows) return;
+  pw::SendMessage(list, lx::LB_RESETCONTENT, 0, 0);
+  for (int r = 0; r < rows->count; ++r) {
+    const std::string row = std::string(tickMark(filter_.IsTicked(kind, r))) + "\t\t" +
+                            tableName(rows->list, r + rows->first);
+    pw::SendMessage(list, lx::LB_ADDSTRING, 0, reinterpret_cast<pw::LPARAM>(row.c_str()));
+  }
+}
+
+void COrv_OpenTvDlg::fillTitles() {
+  pw::SendMessage(titles_, lx::LB_RESETCONTENT, 0, 0);
+  if (filtered_.empty()) {
+    // Nothing listed: nothing is selected, so no details either.
+    showDetails(-1);
+    return;
+  }
+  for (size_t i = 0; i < filtered_.size(); ++i) {
+    const CatalogueBook& b = books_[static_cast<size_t>(filtered_[i])];
+    const std::string row = "\t\t\t\t" + b.title;
+    const auto at = pw::SendMessage(titles_, lx::LB_ADDSTRING, 0, reinterpret_cast<pw::LPARAM>(row.c_str()));
+    if (at >= 0) pw::SendMessage(titles_, lx::LB_SETITEMDATA, static_cast<pw::WPARAM>(at), static_cast<pw::LPARAM>(i));
+  }
+  pw::SendMessage(titles_, lx::LB_SETCURSEL, 0, 0);
+  showDetails(0);
+}
+
+void COrv_OpenTvDlg::showDetails(int index) {
+  if (index < 0 || index >= static_cast<int>(filtered_.size())) {
+    description_->setPlainText(QString());
+    count_->setText(QString());
+    return;
+  }
+  const CatalogueBook& b = books_[static_cast<size_t>(filtered_[static_cast<size_t>(index)])];
+  description_->setPlainText(QString::fromStdString(b.description));
+  count_->setText(QString::number(b.quotes));
+}
+
+int COrv_OpenTvDlg::selectedIndex() const {
+  const auto row = pw::SendMessage(titles_, lx::LB_GETCURSEL, 0, 0);
+  if (row < 0) return -1;
+  const auto data = pw::SendMessage(titles_, lx::LB_GETITEMDATA, static_cast<pw::WPARAM>(row), 0);
+  return data >= 0 && data < static_cast<pw::LRESULT>(filtered_.size()) ? static_cast<int>(data) : -1;
+}
+
+std::vector<std::string> COrv_OpenTvDlg::ListedCodes() const {
+  std::vector<std::string> codes;
+  const auto n = pw::SendMessage(titles_, lx::LB_GETCOUNT, 0, 0);
+  for (pw::LRESULT r = 0; r < n; ++r) {
+    const auto data = pw::SendMessage(titles_, lx::LB_GETITEMDATA, static_cast<pw::WPARAM>(r), 0);
+    if (data >= 0 && data < static_cast<pw::LRESULT>(filtered_.size()))
+      codes.push_back(books_[static_cast<size_t>(filtered_[static_cast<size_t>(data)])].code);
+  }
+  return codes;
+}
+
+QString COrv_OpenTvDlg::DescriptionText() const { return description_->toPlainText(); }
+QString COrv_OpenTvDlg::QuoteCountText() const { return count_->text(); }
+
+void COrv_OpenTvDlg::OnOpen() {
+  const int i = selectedIndex();
+  if (i < 0) {
+    plat::ui::AppMessageBox(COrv_Language().LoadString(kStrSelectTitle), plat::ui::MB_OK);
+    return;
+  }
+  m_bookCode = books_[static_cast<size_t>(filtered_[static_cast<size_t>(i)])].code;
+  accept();
+}
+
+void COrv_OpenTvDlg::OnRemove() {
+  // Open and Remove both act on the selected title.
+  const int i = selectedIndex();
+  if (i < 0) {
+    plat::ui::AppMessageBox(COrv_Language().LoadString(kStrSelectTitle), plat::ui::MB_OK);
+    return;
+  }
+  const CatalogueBook book = books_[static_cast<size_t>(filtered_[static_cast<size_t>(i)])];
+  std::string question = COrv_Language().LoadString(kStrConfirmRemove);
+  if (const auto at = question.find("%s"); at != std::string::npos) question.replace(at, 2, book.title);
+  if (plat::ui::AppMessageBox(question, plat::ui::MB_YESNO | plat::ui::MB_ICONQUESTION) != plat::ui::IDYES) return;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const bool removed = source_->RemoveBook(book.code);
+  QApplication::restoreOverrideCursor();
+  if (!removed) {
+    plat::ui::AppMessageBox(COrv_Language().LoadString(kStrRemoveFailed), plat::ui::MB_OK);
+    return;
+  }
+  books_ = source_->ReadBooks();
+  filtered_ = filter_.Apply(books_);
+  fillTitles();
+}
+
+int COrv_OpenTvDlg::kindOfList(int controlId) {
+  switch (controlId) {
+    case kCategoryList: return COrv_CatalogueFilter::kCategory;
+    case kDifficultyList: return COrv_CatalogueFilter::kDifficulty;
+    case kLanguageList: return COrv_CatalogueFilter::kLanguage;
+    default: return 0;
+  }
+}
+
+void COrv_OpenTvDlg::toggleRow(int kind) {
+  const pw::HWND list = filters_[kind];
+  const auto row = pw::SendMessage(list, lx::LB_GETCURSEL, 0, 0);
+  if (row < 0) return;
+  filter_.Toggle(kind, static_cast<int>(row));
+  fillFilterList(kind);
+  pw::SendMessage(list, lx::LB_SETCURSEL, static_cast<pw::WPARAM>(row), 0);
+  filtered_ = filter_.Apply(books_);
+  fillTitles();
+}
+
+void COrv_OpenTvDlg::clearFilter(int kind) {
+  const pw::HWND list = filters_[kind];
+  const auto n = pw::SendMessage(list, lx::LB_GETCOUNT, 0, 0);
+  if (n <= 0) return;
+  filter_.Clear(kind);
+  fillFilterList(kind);
+  pw::SendMessage(list, lx::LB_SETCURSEL, 0, 0);
+  filtered_ = filter_.Apply(books_);
+  fillTitles();
+}
+
+void COrv_OpenTvDlg::answerTip(int controlId, void* record) {
+  auto* req = static_cast<lx::LbxTipRequest*>(record);
+  std::string tip;
+  bool known = false;
+  if (const int kind = kindOfList(controlId)) {
+    tip = COrv_Language().LoadString(rowsOf(kind)->labelId);
+    known = true;
+  } else if (controlId == kTitles) {
+    if (req->row < 0 || req->column < 0) return;
+    const auto data = pw::SendMessage(titles_, lx::LB_GETITEMDATA, static_cast<pw::WPARAM>(req->row), 0);
+    if (data < 0 || data >= static_cast<pw::LRESULT>(filtered_.size())) return;
+    const CatalogueBook& b = books_[static_cast<size_t>(filtered_[static_cast<size_t>(data)])];
+    known = true;
+    switch (req->column) {
+      case 0: tip = b.category >= 1 ? tableName(1, b.category) : std::string(); break;
+      case 1: tip = b.difficulty >= 1 ? tableName(2, b.difficulty) : std::string(); break;
+      case 2: tip = b.language >= 0 ? tableName(3, b.language == 32 ? 0 : b.language) : std::string(); break;
+      case 3: {
+        const int k = COrv_CatalogueFilter::SourceKind(b.sourceType);
+        tip = k <= 3 ? tableName(4, k) : std::string();
+        break;
+      }
+      case 4: tip = COrv_Language().LoadString(kStrTitleListTip); break;
+      default: return;  // the record stays as the list made it
+    }
+  }
+  if (!known) return;
+  if (tip.empty()) {
+    req->result = 0;
+    return;
+  }
+  // The record's buffer is fixed: a longer text is cut, never overrun.
+  const size_t n = std::min(tip.size(), lx::kTipTextSize - 1);
+  std::memcpy(req->text, tip.data(), n);
+  req->text[n] = '\0';
+  req->result = 1;
+}
+
+bool COrv_OpenTvDlg::onHostMessage(unsigned msg, pw::WPARAM wParam, pw::LPARAM lParam, pw::LRESULT* result) {
+  *result = 0;
+  const int id = static_cast<int>(pw::LOWORD(static_cast<pw::ULONG_PTR>(wParam)));
+  switch (msg) {
+    case pw::WM_COMMAND: {
+      if (id != kTitles) return false;
+      const unsigned code = pw::HIWORD(static_cast<pw::ULONG_PTR>(wParam));
+      if (code == lx::LBN_SELCHANGE) {
+        showDetails(selectedIndex());
+      } else if (code == lx::LBN_DBLCLK) {
+        OnOpen();
+      }
+      return true;
+    }
+    case lx::kNotifyLButtonDown:
+      if (const int kind = kindOfList(id)) toggleRow(kind);
+      return true;
+    case lx::kNotifyKeyDown: {
+      const int kind = kindOfList(id);
+      auto* key = reinterpret_cast<lx::LbxKeyNotify*>(lParam);
+      if (!kind || key == nullptr) return true;
+      if (key->key == 32) {
+        toggleRow(kind);
+      } else if (key->key == 46 && (key->shifts & 1)) {
+        clearFilter(kind);
+      }
+      return true;
+    }
+    case lx::kNotifyTipText:
+      if (lParam) answerTip(id, reinterpret_cast<void*>(lParam));
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::string RunOpenTvDlg(QWidget* parent) {
+  // The list controls' window classes: those of the loaded list library
+  // when it registered them in this program's window layer, else the
+  // library's code linked into the program registers them once.
+  static int module;
+  pw::WNDCLASS wc{};
+  static const bool registered =
+      pw::GetClassInfo(nullptr, lx::kListClass, &wc) ||
+      lx::LibraryEntry(reinterpret_cast<pw::HINSTANCE>(&module), lx::DLL_PROCESS_ATTACH) == 1;
+  if (!registered) {
+    plat::ui::AppMessageBox(COrv_Language().LoadString(kStrNoCatalogue), plat::ui::MB_ICONEXCLAMATION);
+    return {};
+  }
+  COrv_OpenTvDlg dlg(parent);
+  // The command that opens the catalogue waits with a busy cursor; the
+  // learner picks the title with the normal one.
+  QApplication::setOverrideCursor(Qt::ArrowCursor);
+  const int answer = dlg.exec();
+  QApplication::restoreOverrideCursor();
+  if (answer != QDialog::Accepted) return {};
+  return dlg.GetBookCode();
+}
+
+}  // namespace orv::views

@@ -1,0 +1,260 @@
+#include "player/views/prefs_dlg.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "platform/ui/message_box.h"
+#include "player/views/prefs_page.h"
+#include "shared/language/orv_language.h"
+#include "shared/skin/orv_skin_frame.h"
+
+namespace orv::views {
+
+namespace {
+
+constexpr int kStrCaption = 20400, kStrOkTip = 20401, kStrApplyTip = 20402, kStrAdminLock = 20237,
+              kStrTalvaneOpen = 20242, kStrDataPathNotUsable = 20448, kStrCancel = 20449;
+
+QString text(int id) { return QString::fromStdString(COrv_Language().LoadString(id)); }
+
+// The tree: page number, parent page (-1: a root), text.
+struct TreeRow {
+  int page;
+  int parent;
+  int textId;
+};
+constexpr TreeRow kTree[] = {
+    {5, -1, 20403}, {0, -1, 20404}, {6, 0, 20405},   {7, 0, 20406},   {1, -1, 20407},
+    {8, 1, 20408},  {9, 1, 20409},  {2, -1, 20410},  {4, 2, 20411},   {3, 2, 20412},
+    {10, -1, 20413}, {11, 10, 20414}, {12, 10, 20415}, {13, 10, 20416},
+};
+
+bool isText(int n) {
+  return n == COrv_PrefsDlg::kJingleFile || n == COrv_PrefsDlg::kDataPath || n == COrv_PrefsDlg::kUserName;
+}
+
+}  // namespace
+
+COrv_PrefsDlg::COrv_PrefsDlg(QWidget* parent, PrefsHost* host)
+    : QDialog(parent), host_(host), m_skin(std::make_unique<COrv_SkinFrame>()) {
+  adminLocked_ = host_->HasAdminAccount();
+  talvaneOpen_ = host_->IsTalvaneOpen();
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(16, 36, 16, 16);
+  auto* body = new QHBoxLayout;
+  tree_ = new QTreeWidget(this);
+  tree_->setHeaderHidden(true);
+  tree_->setMinimumWidth(230);
+  stack_ = new QStackedWidget(this);
+  stack_->addWidget(new QWidget(stack_));  // shown for the groups
+  body->addWidget(tree_);
+  body->addWidget(stack_, 1);
+  outer->addLayout(body, 1);
+  auto* buttons = new QHBoxLayout;
+  ok_ = new QPushButton(QStringLiteral("OK"), this);
+  ok_->setDefault(true);
+  apply_ = new QPushButton(this);
+  apply_->setEnabled(false);
+  auto* cancel = new QPushButton(text(kStrCancel), this);
+  buttons->addStretch();
+  buttons->addWidget(ok_);
+  buttons->addWidget(apply_);
+  buttons->addWidget(cancel);
+  outer->addLayout(buttons);
+  connect(ok_, &QPushButton::clicked, this, [this] { accept(); });
+  connect(apply_, &QPushButton::clicked, this, [this] { OnApply(); });
+  connect(cancel, &QPushButton::clicked, this, [this] { reject(); });
+
+  buildTree();
+  load();
+  retranslate();
+  resize(640, 440);
+  m_skin->Attach(this);
+  m_skin->SetCaption(text(kStrCaption));
+  connect(tree_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item, QTreeWidgetItem*) {
+    if (item == nullptr) return;
+    const int page = item->data(0, Qt::UserRole).toInt();
+    if (!SelectPage(page)) stack_->setCurrentIndex(0);
+  });
+}
+
+COrv_PrefsDlg::~COrv_PrefsDlg() = default;
+
+void COrv_PrefsDlg::buildTree() {
+  for (const TreeRow& r : kTree) {
+    QTreeWidgetItem* item =
+        r.parent < 0 ? new QTreeWidgetItem(tree_) : new QTreeWidgetItem(items_.at(r.parent));
+    item->setData(0, Qt::UserRole, r.page);
+    items_[r.page] = item;
+  }
+  tree_->expandAll();
+}
+
+void COrv_PrefsDlg::load() {
+  // Every setting is in the map, with the store's default when it holds
+  // none, so that a change to any of them is kept.
+  for (int n = 1; n <= kLastSetting; ++n) {
+    Value v = std::uint32_t{0};
+    if (n == kInterfaceLanguage) v = static_cast<std::uint32_t>(host_->InterfaceLanguage());
+    else if (n == kHelpLanguage) v = static_cast<std::uint32_t>(host_->HelpLanguage());
+    else if (isText(n)) v = host_->Text(n);
+    else if (n != 32 && n != kAltPaths && n != kUser) v = host_->Value(n);
+    settings_[n] = Entry{std::move(v), false};
+  }
+}
+
+bool COrv_PrefsDlg::SetSetting(int n, const Value& value, bool mark) {
+  const auto it = settings_.find(n);
+  if (it == settings_.end()) return false;
+  // A text key keeps a text, a number key a number.
+  if (isText(n) != std::holds_alternative<std::string>(value)) return false;
+  it->second.value = value;
+  if (mark && n != kUserName) {
+    it->second.changed = true;
+    apply_->setEnabled(true);
+  }
+  return true;
+}
+
+const COrv_PrefsDlg::Value* COrv_PrefsDlg::GetSetting(int n) const {
+  const auto it = settings_.find(n);
+  return it == settings_.end() ? nullptr : &it->second.value;
+}
+
+std::uint32_t COrv_PrefsDlg::GetValue(int n) const {
+  const Value* v = GetSetting(n);
+  return v && std::holds_alternative<std::uint32_t>(*v) ? std::get<std::uint32_t>(*v) : 0;
+}
+
+std::string COrv_PrefsDlg::GetText(int n) const {
+  const Value* v = GetSetting(n);
+  return v && std::holds_alternative<std::string>(*v) ? std::get<std::string>(*v) : std::string();
+}
+
+bool COrv_PrefsDlg::locked(int page) {
+  if (page >= 11 && page <= 13 && adminLocked_) {
+    plat::ui::AppMessageBox(COrv_Language().LoadString(kStrAdminLock), plat::ui::MB_ICONINFORMATION);
+    return true;
+  }
+  if ((page == 11 || page == 12) && talvaneOpen_) {
+    plat::ui::AppMessageBox(COrv_Language().LoadString(kStrTalvaneOpen), plat::ui::MB_ICONINFORMATION);
+    return true;
+  }
+  return false;
+}
+
+COrv_PrefsPage* COrv_PrefsDlg::makePage(int page) {
+  if (const auto it = pages_.find(page); it != pages_.end()) return it->second;
+  auto controls = PrefsPageControls(page);
+  if (controls.empty()) return nullptr;
+  auto* p = new COrv_PrefsPage(this, page, std::move(controls));
+  stack_->addWidget(p);
+  pages_[page] = p;
+  ++pagesMade_;
+  return p;
+}
+
+bool COrv_PrefsDlg::SelectPage(int page) {
+  if (page == current_) return pages_.count(page) != 0;
+  if (locked(page) || PrefsPageControls(page).empty()) return false;
+  COrv_PrefsPage* p = makePage(page);
+  if (!p) return false;
+  stack_->setCurrentWidget(p);
+  current_ = page;
+  if (auto it = items_.find(page); it != items_.end() && tree_->currentItem() != it->second) {
+    const QSignalBlocker quiet(tree_);
+    tree_->setCurrentItem(it->second);
+  }
+  return true;
+}
+
+COrv_PrefsPage* COrv_PrefsDlg::Page(int page) const {
+  const auto it = pages_.find(page);
+  return it == pages_.end() ? nullptr : it->second;
+}
+
+void COrv_PrefsDlg::save() {
+  const bool pathChanged = settings_[kDataPath].changed;
+  for (auto& [n, e] : settings_) {
+    if (!e.changed) continue;
+    e.changed = false;
+    if (std::holds_alternative<std::uint32_t>(e.value)) {
+      const std::uint32_t v = std::get<std::uint32_t>(e.value);
+      switch (n) {
+        case kInterfaceLanguage:
+          host_->StoreInterfaceLanguage(static_cast<int>(v));
+          host_->FrameInterfaceLanguage(static_cast<int>(v));
+          retranslate();
+          continue;
+        case kHelpLanguage:
+          host_->StoreHelpLanguage(static_cast<int>(v));
+          host_->FrameHelpLanguage(static_cast<int>(v));
+          continue;
+        case 32:
+          continue;
+        case kAltPaths:
+          // After a new data path (33 comes first), so the list lands
+          // beside it.
+          if (COrv_PrefsPage* p = Page(12)) host_->StoreAltSources(p->Folders());
+          continue;
+        case kUser: {
+          // A new data path brings its own log-in, which chooses the user.
+          if (pathChanged) continue;
+          host_->ApplySetting(kUser, &v);
+          settings_[kUserName].value = host_->CurrentUser();
+          if (COrv_PrefsPage* p = Page(11)) p->Refresh();
+          continue;
+        }
+        default:
+          host_->StoreValue(n, v);
+          host_->ApplySetting(n, &v);
+          continue;
+      }
+    }
+    const std::string& t = std::get<std::string>(e.value);
+    if (n == kJingleFile) {
+      host_->StoreText(n, t);
+    } else if (n == kDataPath) {
+      const std::string old = host_->Text(kDataPath);
+      host_->MarkDataPathInUse(false);
+      host_->StoreText(kDataPath, t);
+      if (!host_->MarkDataPathInUse(true)) {
+        // The new folder cannot be taken into use: the old one stays.
+        host_->StoreText(kDataPath, old);
+        host_->MarkDataPathInUse(true);
+        e.value = old;
+        plat::ui::AppMessageBox(COrv_Language().LoadString(kStrDataPathNotUsable), plat::ui::MB_ICONEXCLAMATION);
+      } else {
+        host_->ApplySetting(kDataPath, t.c_str());
+        settings_[kUserName].value = host_->CurrentUser();
+      }
+      if (COrv_PrefsPage* p = Page(11)) p->Refresh();
+    }
+  }
+}
+
+void COrv_PrefsDlg::OnApply() {
+  save();
+  apply_->setEnabled(false);
+}
+
+void COrv_PrefsDlg::accept() {
+  save();
+  QDialog::accept();
+}
+
+void COrv_PrefsDlg::retranslate() {
+  setWindowTitle(text(kStrCaption));
+  m_skin->SetCaption(text(kStrCaption));
+  ok_->setToolTip(text(kStrOkTip));
+  apply_->setText(text(kStrApplyTip));
+  apply_->setToolTip(text(kStrApplyTip));
+  for (const TreeRow& r : kTree) items_.at(r.page)->setText(0, text(r.textId));
+  for (auto& [n, p] : pages_) p->RetranslateUi();
+}
+
+}  // namespace orv::views

@@ -1,0 +1,99 @@
+#pragma once
+// COrv_PrefsDlg: the preferences in one dialog. A tree of groups and pages
+// on the left, the selected page on the right. Every page reads its
+// controls from the dialog's settings map (GetSetting) and reports each
+// change at once (SetSetting with mark); OK and Apply write the changed
+// settings to the store in ascending setting order and tell the main frame
+// one at a time (PrefsHost). Cancel drops the changes.
+//
+// Pages are made when first selected and kept. The administration pages
+// (11, 12, 13) stay closed while an administrator account exists; the data
+// path pages (11, 12) while a Talvane is open.
+
+#include <QDialog>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "player/views/prefs_host.h"
+
+class QPushButton;
+class QStackedWidget;
+class QTreeWidget;
+class QTreeWidgetItem;
+class COrv_SkinFrame;
+
+namespace orv::views {
+
+class COrv_PrefsPage;
+
+class COrv_PrefsDlg : public QDialog {
+ public:
+  // Setting numbers with a meaning of their own.
+  enum : int {
+    kInterfaceLanguage = 1,
+    kHelpLanguage = 2,
+    kJingleFile = 5,
+    kDataPath = 33,
+    kAltPaths = 34,
+    kUser = 35,
+    kUserName = 36,
+    kLastSetting = 36
+  };
+  using Value = std::variant<std::uint32_t, std::string>;
+
+  // `host` is not owned and outlives the dialog.
+  COrv_PrefsDlg(QWidget* parent, PrefsHost* host);
+  ~COrv_PrefsDlg() override;
+
+  // Replaces the value of key n (1-36); with mark the key is saved on OK or
+  // Apply (36 never is). False for any other key.
+  bool SetSetting(int n, const Value& value, bool mark);
+  // The value of key n, or null.
+  const Value* GetSetting(int n) const;
+  std::uint32_t GetValue(int n) const;
+  std::string GetText(int n) const;
+
+  // Selects the page (as a click on its tree item does); false when it is
+  // locked or has no page.
+  bool SelectPage(int page);
+  COrv_PrefsPage* Page(int page) const;
+  int PagesMade() const { return pagesMade_; }
+  int CurrentPage() const { return current_; }
+  QPushButton* ApplyButton() const { return apply_; }
+  std::vector<std::string> AltSources() const { return host_->AltSources(); }
+
+  void OnApply();
+  void accept() override;
+
+ private:
+  struct Entry {
+    Value value;
+    bool changed = false;
+  };
+  void load();
+  void save();
+  void retranslate();
+  void buildTree();
+  bool locked(int page);
+  COrv_PrefsPage* makePage(int page);
+
+  PrefsHost* host_;
+  std::unique_ptr<COrv_SkinFrame> m_skin;
+  std::map<int, Entry> settings_;  // ordered: saved in ascending key order
+  std::map<int, COrv_PrefsPage*> pages_;
+  std::map<int, QTreeWidgetItem*> items_;
+  bool adminLocked_ = false;
+  bool talvaneOpen_ = false;
+  int pagesMade_ = 0;
+  int current_ = -1;
+  QTreeWidget* tree_ = nullptr;
+  QStackedWidget* stack_ = nullptr;
+  QPushButton* ok_ = nullptr;
+  QPushButton* apply_ = nullptr;
+};
+
+}  // namespace orv::views

@@ -1,0 +1,253 @@
+// The preferences dialog over a recording host: what each set of changed
+// settings writes and tells the frame, and in which order; the locks of the
+// administration and data-path pages; pages made once; page controls that
+// change their settings.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/ui/message_box.h"
+#include "platform/ui/recording_sink.h"
+#include "player/views/prefs_dlg.h"
+#include "player/views/prefs_page.h"
+
+using namespace orv::views;
+
+namespace {
+
+class RecordingHost : public PrefsHost {
+ public:
+  std::vector<std::string> calls;
+  std::string dataPath = "/data/old";
+  std::string user = "anna";
+  bool admin = false;
+  bool open = false;
+  bool markWorks = true;
+
+  int InterfaceLanguage() override { return 0; }
+  int HelpLanguage() override { return 0; }
+  std::uint32_t Value(int n) override { return n == 16 ? 3 : n == 19 ? 1 : 0; }
+  std::string Text(int n) override { return n == 33 ? dataPath : n == 36 ? user : std::string(); }
+  void StoreValue(int n, std::uint32_t v) override { log("store " + std::to_string(n) + "=" + std::to_string(v)); }
+  void StoreText(int n, const std::string& t) override {
+    if (n == 33) dataPath = t;
+    log("store " + std::to_string(n) + "=" + t);
+  }
+  void StoreInterfaceLanguage(int i) override { log("store interface " + std::to_string(i)); }
+  void StoreHelpLanguage(int i) override { log("store help " + std::to_string(i)); }
+  bool MarkDataPathInUse(bool on) override {
+    log(std::string("mark ") + (on ? "on " : "off ") + dataPath);
+    return !on || markWorks || dataPath == "/data/old";
+  }
+  bool HasAdminAccount() override { return admin; }
+  std::vector<std::string> alternatives{"/media/books"};
+  std::vector<std::string> AltSources() override { return alternatives; }
+  bool StoreAltSources(const std::vector<std::string>& folders) override {
+    std::string all;
+    for (const auto& f : folders) all += (all.empty() ? "" : ",") + f;
+    log("store 34=" + all + " beside " + dataPath);
+    alternatives = folders;
+    return true;
+  }
+  void FrameInterfaceLanguage(int i) override { log("frame interface " + std::to_string(i)); }
+  void FrameHelpLanguage(int i) override { log("frame help " + std::to_string(i)); }
+  void ApplySetting(int n, const void* v) override {
+    if (n == 33) {
+      log("apply 33 " + std::string(static_cast<const char*>(v)));
+      user = "";  // the log-in after a new data path
+    } else {
+      log("apply " + std::to_string(n) + " " + std::to_string(*static_cast<const std::uint32_t*>(v)));
+      if (n == 35) user = "bert";
+    }
+  }
+  std::string CurrentUser() override { return user; }
+  bool IsTalvaneOpen() override { return open; }
+
+ private:
+  void log(std::string s) { calls.push_back(std::move(s)); }
+};
+
+using V = COrv_PrefsDlg::Value;
+
+TEST(PrefsDlg, EachMarkedSetWritesAndTellsTheFrameInKeyOrder) {
+  struct Case {
+    const char* name;
+    std::vector<std::pair<int, V>> changes;
+    bool cancel;
+    std::vector<std::string> calls;
+  } cases[] = {
+      {"data path and user: the path only, in order",
+       {{35, V{std::uint32_t{4}}}, {33, V{std::string("/data/new")}}},
+       false,
+       {"mark off /data/old", "store 33=/data/new", "mark on /data/new", "apply 33 /data/new"}},
+      {"user", {{35, V{std::uint32_t{4}}}}, false, {"apply 35 4"}},
+      {"interface language",
+       {{1, V{std::uint32_t{2}}}},
+       false,
+       {"store interface 2", "frame interface 2"}},
+      {"jingle file: the store only", {{5, V{std::string("/s/j.wav")}}}, false, {"store 5=/s/j.wav"}},
+      {"32: nothing", {{32, V{std::uint32_t{1}}}}, false, {}},
+      {"a numbered setting", {{7, V{std::uint32_t{1}}}}, false, {"store 7=1", "apply 7 1"}},
+      {"two numbered settings: ascending", {{25, V{std::uint32_t{0}}}, {3, V{std::uint32_t{1}}}}, false,
+       {"store 3=1", "apply 3 1", "store 25=0", "apply 25 0"}},
+      {"nothing", {}, false, {}},
+      {"cancel", {{7, V{std::uint32_t{1}}}, {33, V{std::string("/x")}}}, true, {}},
+  };
+  for (const auto& c : cases) {
+    RecordingHost host;
+    COrv_PrefsDlg dlg(nullptr, &host);
+    for (const auto& [n, v] : c.changes) ASSERT_TRUE(dlg.SetSetting(n, v, true)) << c.name << " " << n;
+    if (c.cancel) dlg.reject();
+    else dlg.accept();
+    EXPECT_EQ(host.calls, c.calls) << c.name;
+  }
+}
+
+TEST(PrefsDlg, TheUserNameFollowsTheFrameAfterASave) {
+  RecordingHost host;
+  COrv_PrefsDlg dlg(nullptr, &host);
+  EXPECT_EQ(dlg.GetText(36), "anna");
+  dlg.SetSetting(35, V{std::uint32_t{4}}, true);
+  dlg.OnApply();
+  EXPECT_EQ(dlg.GetText(36), "bert");
+  EXPECT_FALSE(dlg.ApplyButton()->isEnabled());
+  host.calls.clear();
+  dlg.OnApply();
+  EXPECT_TRUE(host.calls.empty()) << "each handled entry is unmarked";
+  EXPECT_TRUE(dlg.SetSetting(36, V{std::string("x")}, true));
+  dlg.OnApply();
+  EXPECT_TRUE(host.calls.empty()) << "36 is never saved";
+}
+
+TEST(PrefsDlg, ADataPathThatCannotBeUsedKeepsTheOldOne) {
+  RecordingHost host;
+  host.markWorks = false;
+  plat::ui::RecordingSink boxes{std::vector<int>{}};
+  plat::ui::ScopedSink sink(boxes);
+  COrv_PrefsDlg dlg(nullptr, &host);
+  dlg.SetSetting(33, V{std::string("/data/new")}, true);
+  dlg.OnApply();
+  EXPECT_EQ(host.dataPath, "/data/old");
+  EXPECT_EQ(dlg.GetText(33), "/data/old");
+  EXPECT_EQ(boxes.boxes().size(), 1u);
+  for (const auto& call : host.calls) EXPECT_EQ(call.find("apply 33"), std::string::npos) << call;
+}
+
+TEST(PrefsDlg, SettingsOutsideTheMapOrOfTheWrongKindAreRefused) {
+  RecordingHost host;
+  COrv_PrefsDlg dlg(nullptr, &host);
+  EXPECT_FALSE(dlg.SetSetting(0, V{std::uint32_t{1}}, true));
+  EXPECT_FALSE(dlg.SetSetting(37, V{std::uint32_t{1}}, true));
+  EXPECT_FALSE(dlg.SetSetting(33, V{std::uint32_t{1}}, true));
+  EXPECT_FALSE(dlg.SetSetting(7, V{std::string("1")}, true));
+  EXPECT_FALSE(dlg.ApplyButton()->isEnabled());
+  // A setting the store never held is loaded with its default and kept.
+  ASSERT_NE(dlg.GetSetting(30), nullptr);
+  EXPECT_TRUE(dlg.SetSetting(30, V{std::uint32_t{1}}, true));
+  EXPECT_TRUE(dlg.ApplyButton()->isEnabled());
+}
+
+TEST(PrefsDlg, LockedGroupsShowWhyAndStayClosed) {
+  struct Case {
+    bool admin, open;
+    int page;
+    bool shown;
+    std::string message;
+  } cases[] = {
+      {true, false, 11, false, "This Player is currently under the control"},
+      {true, false, 13, false, "This Player is currently under the control"},
+      {false, true, 11, false, "This settings group cannot be modified while a Talvane is still open"},
+      {false, true, 12, false, "This settings group cannot be modified while a Talvane is still open"},
+      {false, true, 13, true, ""},
+      {true, true, 5, true, ""},
+  };
+  for (const auto& c : cases) {
+    RecordingHost host;
+    host.admin = c.admin;
+    host.open = c.open;
+    plat::ui::RecordingSink boxes{std::vector<int>{}};
+    plat::ui::ScopedSink sink(boxes);
+    COrv_PrefsDlg dlg(nullptr, &host);
+    EXPECT_EQ(dlg.SelectPage(c.page), c.shown) << c.page;
+    if (c.message.empty()) {
+      EXPECT_TRUE(boxes.boxes().empty()) << c.page;
+    } else {
+      ASSERT_EQ(boxes.boxes().size(), 1u) << c.page;
+      EXPECT_EQ(boxes.last().request.text.rfind(c.message, 0), 0u) << boxes.last().request.text;
+    }
+  }
+}
+
+TEST(PrefsDlg, APageIsMadeOnceAndItsControlsChangeTheirSettings) {
+  RecordingHost host;
+  COrv_PrefsDlg dlg(nullptr, &host);
+  EXPECT_EQ(dlg.PagesMade(), 0);
+  ASSERT_TRUE(dlg.SelectPage(5));
+  ASSERT_TRUE(dlg.SelectPage(6));
+  ASSERT_TRUE(dlg.SelectPage(5));
+  EXPECT_EQ(dlg.PagesMade(), 2);
+  EXPECT_FALSE(dlg.SelectPage(0)) << "a group has no page";
+
+  COrv_PrefsPage* general = dlg.Page(5);
+  auto* pause = qobject_cast<QSpinBox*>(general->ControlOf(16));
+  auto* speech = qobject_cast<QCheckBox*>(general->ControlOf(19));
+  ASSERT_TRUE(pause && speech);
+  EXPECT_EQ(pause->value(), 3);
+  EXPECT_TRUE(speech->isChecked());
+  pause->setValue(75);  // beyond the range: held at 60
+  speech->setChecked(false);
+  auto* speed = qobject_cast<QComboBox*>(dlg.Page(6)->ControlOf(8));
+  ASSERT_TRUE(speed);
+  speed->setCurrentIndex(0);
+  emit speed->activated(0);
+  dlg.accept();
+  EXPECT_EQ(host.calls, (std::vector<std::string>{"store 8=4294967295", "apply 8 4294967295", "store 16=60",
+                                                   "apply 16 60", "store 19=0", "apply 19 0"}));
+}
+
+TEST(PrefsDlg, TheJingleFileMustExistAndFit) {
+  RecordingHost host;
+  COrv_PrefsDlg dlg(nullptr, &host);
+  ASSERT_TRUE(dlg.SelectPage(7));
+  auto* edit = qobject_cast<QLineEdit*>(dlg.Page(7)->ControlOf(5));
+  ASSERT_TRUE(edit);
+  edit->setText("/no/such/file.wav");
+  emit edit->editingFinished();
+  EXPECT_EQ(dlg.GetText(5), "");
+  EXPECT_FALSE(dlg.ApplyButton()->isEnabled());
+  const auto file = std::filesystem::temp_directory_path() / "prefs_jingle.wav";
+  std::FILE* f = std::fopen(file.c_str(), "w");
+  ASSERT_TRUE(f);
+  std::fclose(f);
+  edit->setText(QString::fromStdString(file.string()));
+  emit edit->editingFinished();
+  EXPECT_EQ(dlg.GetText(5), file.string());
+  EXPECT_TRUE(dlg.ApplyButton()->isEnabled());
+  std::filesystem::remove(file);
+}
+
+TEST(PrefsDlg, TheAlternativePathsPageSavesItsListAfterTheNewDataPath) {
+  RecordingHost host;
+  COrv_PrefsDlg dlg(nullptr, &host);
+  ASSERT_TRUE(dlg.SelectPage(12));
+  auto* list = qobject_cast<QPlainTextEdit*>(dlg.Page(12)->ControlOf(34));
+  ASSERT_TRUE(list);
+  EXPECT_EQ(list->toPlainText(), "/media/books");
+  list->setPlainText("/media/books\n\n /net/share \n");
+  dlg.SetSetting(33, V{std::string("/data/new")}, true);
+  dlg.accept();
+  ASSERT_FALSE(host.calls.empty());
+  EXPECT_EQ(host.calls.back(), "store 34=/media/books, /net/share  beside /data/new");
+}
+
+}  // namespace
