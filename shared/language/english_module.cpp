@@ -238,6 +238,8 @@ const StringEntry kStrings[] = {
     {20348, "This packet holds more members than a Talvane can keep !"},
     {20349, "This library is damaged: a part of it cannot be read !"},
     {20350, "The media spots of this packet are damaged !"},
+    {20400, "The speech of this Talvane cannot be converted !"},
+    {20401, "speech kind"},
 };
 
 MenuItem cmd(int id, const char* caption) { return MenuItem::command(id, caption); }
