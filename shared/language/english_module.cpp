@@ -240,6 +240,11 @@ const StringEntry kStrings[] = {
     {20350, "The media spots of this packet are damaged !"},
     {20400, "The speech of this Talvane cannot be converted !"},
     {20401, "speech kind"},
+    {20402, "The Talvane Player was installed in another folder. Register this copy in its place?"},
+    {20403, "Talvane packets and libraries already open with the Talvane Player. Register them again?"},
+    {20405, "Install the demo Talvanes now?"},
+    {20406, "The Talvane Player's registrations for this user have been removed. The program folder is read-only: "
+            "it is removed by the system's package tools."},
 };
 
 MenuItem cmd(int id, const char* caption) { return MenuItem::command(id, caption); }
