@@ -26,10 +26,10 @@ constexpr int kStrInstallationCorrupted = 20066;
 constexpr int kStrErrorCaption = 9002;
 constexpr int kStrQuestionCaption = 9004;
 constexpr int kStrInformationCaption = 9006;
-constexpr int kAskOtherFolder = 20402;
-constexpr int kAskFileTypes = 20403;
-constexpr int kAskDemoPackets = 20405;
-constexpr int kStrUninstalled = 20406;
+constexpr int kAskOtherFolder = 20462;
+constexpr int kAskFileTypes = 20463;
+constexpr int kAskDemoPackets = 20465;
+constexpr int kStrUninstalled = 20466;
 
 // The file a support name stands for, in `folder`.
 fs::path supportPath(const fs::path& folder, const std::string& name) {

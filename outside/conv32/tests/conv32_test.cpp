@@ -210,7 +210,7 @@ TEST_F(CompressedPacket, PlainKindsNeverLoadTheDecoderAndAFailedOneNamesBookAndK
       // One box only, naming the book and the kind.
       ASSERT_EQ(sink.boxes().size(), boxes + 1);
       const auto& shown = sink.last().request;
-      EXPECT_NE(shown.text.find(text(20400)), std::string::npos) << shown.text;
+      EXPECT_NE(shown.text.find(text(20460)), std::string::npos) << shown.text;
       EXPECT_NE(shown.text.find("'Hamlet'"), std::string::npos) << shown.text;
       EXPECT_NE(shown.text.find(std::string("'") + char(c.kind) + "'"), std::string::npos) << shown.text;
       EXPECT_FALSE(fs::exists(talvanes / "Hamlet.tvl"));
