@@ -3,6 +3,7 @@
 // libconv32.so, loaded by name only while a recording is converted (the
 // program's own folder is on its search path) and freed afterwards.
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -30,14 +31,14 @@ class COrv_Conv32Library : public AudioConverter {
 
   // How many times the library was loaded (for checks that a kind never
   // loads it).
-  int Loads() const { return m_loads; }
+  int Loads() const { return m_loads.load(); }
 
  private:
   std::filesystem::path scratchFolder() const;
 
   std::filesystem::path m_scratch;
   std::string m_name;
-  int m_loads = 0;
+  std::atomic<int> m_loads{0};  // installers may convert on several threads
 };
 
 }  // namespace orv::install
