@@ -13,7 +13,9 @@ packages=(
   zlib1g-dev libsoundtouch-dev libsndfile1-dev
   # fonts for rendering, headless audio and screenshots
   fontconfig fonts-dejavu-core
-  pulseaudio pulseaudio-utils sox espeak-ng
+  pulseaudio pulseaudio-utils sox libsox-fmt-base espeak-ng
+  # registering file types for the user (and checking them in tests)
+  shared-mime-info xdg-utils libfile-mimeinfo-perl
   xvfb xauth imagemagick
 )
 

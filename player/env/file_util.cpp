@@ -16,6 +16,7 @@
 #include "platform/fs/special_folders.h"
 #include "platform/ui/message_box.h"
 #include "player/env/msg_box.h"
+#include "shared/language/orv_language.h"
 
 namespace orv {
 
@@ -299,6 +300,33 @@ std::string COrv_FileUtil::CreateShellFolder(const std::string& parent, const st
 
 bool COrv_FileUtil::GetDiskFreeSpace(const std::string& path, fs::DiskSpace& out) const {
   return !fs::diskSpace(path, out);
+}
+
+bool COrv_FileUtil::HasRoomFor(std::uint64_t available, std::uint32_t partSize, std::uint32_t factor) {
+  return available > static_cast<std::uint64_t>(partSize) * factor;
+}
+
+bool COrv_FileUtil::CheckSpaceForPart(const std::string& destinationFolder, const std::string& packetFolder,
+                                      std::uint32_t partSize) const {
+  struct Drive {
+    const std::string& folder;
+    std::uint32_t factor;
+    int errorNumber;
+  };
+  for (const Drive d : {Drive{destinationFolder, 26, 622}, Drive{packetFolder, 2, 645}}) {
+    fs::DiskSpace space;
+    const std::uint64_t available = GetDiskFreeSpace(d.folder, space) ? space.availableBytes : 0;
+    if (HasRoomFor(available, partSize, d.factor)) continue;
+    COrv_MsgBox box;
+    box.m_nMessageId = 9117;
+    box.m_nErrorNumber = d.errorNumber;
+    box.m_nSubNumber = 750;
+    box.m_nKind = 1;
+    box.m_strExtraText = std::to_string(available / 1024) + " Kb  " + COrv_Language().LoadString(9116);
+    box.Show();
+    return false;
+  }
+  return true;
 }
 
 // --- Special folders and shortcuts ------------------------------------------------

@@ -151,6 +151,17 @@ class COrv_FileUtil {
   // The space of the drive holding `path`; false when the query fails.
   bool GetDiskFreeSpace(const std::string& path, plat::fs::DiskSpace& out) const;
 
+  // Whether `available` bytes are more than `factor` times `partSize`
+  // (a 64-bit product: a part of a few hundred megabytes times 26 does not
+  // fit 32 bits).
+  static bool HasRoomFor(std::uint64_t available, std::uint32_t partSize, std::uint32_t factor);
+  // The room one packet part of `partSize` bytes needs: more than 26 times
+  // it on the destination's drive (the installed book and its working
+  // space) and more than twice it on the packet's drive. A drive that
+  // falls short is told in the error box with its free kilobytes; false.
+  bool CheckSpaceForPart(const std::string& destinationFolder, const std::string& packetFolder,
+                         std::uint32_t partSize) const;
+
   // --- Special folders and shortcuts ---------------------------------------------
   // The menu folder for .desktop entries, the desktop, and the autostart
   // folder; empty when unknown.

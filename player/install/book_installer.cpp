@@ -14,6 +14,7 @@
 #include "player/book/packet_file.h"
 #include "player/env/msg_box.h"
 #include "player/env/segment_chunk.h"
+#include "player/install/conv32_library.h"
 #include "player/install/wave_stretch.h"
 #include "shared/language/orv_language.h"
 #include "shared/scrambler/scrambler.h"
@@ -47,6 +48,14 @@ std::uint16_t le16(const std::string& s, std::size_t at) {
 void report(int message, int line, const std::string& detail = {}) { ReportInstallError(message, line, detail); }
 
 std::string text(int id) { return COrv_Language().LoadString(id); }
+
+// "'Title': speech kind 'F' (70)": the book and the packet's audio byte,
+// printable or not.
+std::string conversionDetail(const std::string& title, std::uint8_t kind) {
+  std::string k = std::to_string(kind);
+  if (kind > 32 && kind < 127) k = "'" + std::string(1, static_cast<char>(kind)) + "' (" + k + ")";
+  return "'" + title + "': " + text(COrv_BookInstaller::kStrSpeechKind) + " " + k;
+}
 
 struct Member {
   std::string name;  // upper case
@@ -272,11 +281,14 @@ bool Run::installAudio(const Member& m) {
   const std::uint8_t kind = m_packet.GetAudioFlag();
   if (kind == 0 || kind == '+') {
     normal = std::move(data);
-  } else if (!m_converter) {
+  } else if (!m_converter || !m_converter->Available()) {
     report(COrv_BookInstaller::kMsgCompression, __LINE__, m_packet.GetPath());
     return false;
   } else if (!m_converter->Convert(data, kind, normal)) {
-    return bad(__LINE__);
+    // One box that names the book and the kind its speech could not be
+    // decoded from.
+    report(COrv_BookInstaller::kMsgConversion, __LINE__, conversionDetail(m_packet.GetSlotTitle(), kind));
+    return false;
   }
   // A recording that is no readable PCM WAV is the packet's fault, told as
   // such before anything is made from it.
@@ -480,6 +492,8 @@ void ReportInstallError(int message, int line, const std::string& detail) {
   box.m_strExtraText = detail;
   box.Show();
 }
+
+COrv_BookInstaller::COrv_BookInstaller() : m_converter(&COrv_Conv32Library::Shared()) {}
 
 std::string COrv_BookInstaller::ContentFileName(const std::string& title, const std::string& code) {
   return (title.empty() ? code : title) + ".tvl";

@@ -57,6 +57,8 @@ class AudioConverter {
   // `kind` is the packet's audio byte (never 0 or '+'). False when the data
   // cannot be converted.
   virtual bool Convert(std::string_view source, std::uint8_t kind, std::string& wav) = 0;
+  // False when the converter itself is missing (its library not found).
+  virtual bool Available() { return true; }
 };
 
 // Shows an installation error through the player's error box: message
@@ -75,6 +77,8 @@ class COrv_BookInstaller {
     kMsgFragmentTable = 9110,
     kMsgTooManyMembers = 20348,
     kMsgDamagedSpots = 20350,
+    kMsgConversion = 20460,
+    kStrSpeechKind = 20461,
     kStrInstalling = 9300,
     kStrDecompressing = 9301,
     kStrConverting = 9302,
@@ -95,8 +99,9 @@ class COrv_BookInstaller {
   int Install(const std::string& packetName, const std::string& packetFolder, const std::string& destinationFolder,
               std::string& contentPath, int slot, InstallProgress& progress);
 
-  // The converter for audio kinds other than 0 and '+' (not owned; none:
-  // such packets are refused with "Compression format not supported !").
+  // The converter for audio kinds other than 0 and '+' (not owned; by
+  // default the decoder library; none: such packets are refused with
+  // "Compression format not supported !").
   void SetAudioConverter(AudioConverter* converter) { m_converter = converter; }
   // Where the packet's tail is unpacked and its ceiling (defaults: those of
   // COrv_PacketFile).
@@ -107,8 +112,10 @@ class COrv_BookInstaller {
   // code when the title is empty.
   static std::string ContentFileName(const std::string& title, const std::string& code);
 
+  COrv_BookInstaller();
+
  private:
-  AudioConverter* m_converter = nullptr;
+  AudioConverter* m_converter;
   std::filesystem::path m_workFolder;
   std::uint64_t m_tailLimit = 0;
 };

@@ -171,6 +171,8 @@ bool COrv_App::InitInstance(const std::vector<std::string>& args) {
     return end(Step::kUninstall);
   }
   if (m_cmd.m_bInstal) {
+    orv::install::PacketInstaller packetInstaller;
+    setup->SetInstaller(m_services.installer ? m_services.installer : &packetInstaller);
     setup->CheckInstallation(kInstallAllChecks);
     return end(Step::kInstall);
   }

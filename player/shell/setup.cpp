@@ -1,11 +1,16 @@
 #include "player/shell/setup.h"
 
 #include <algorithm>
+#include <functional>
 #include <system_error>
 
 #include "platform/fs/module_names.h"
 #include "platform/ui/message_box.h"
 #include "player/env/environment.h"
+#include "platform/fs/file_io.h"
+#include "player/env/file_util.h"
+#include "player/shell/app.h"
+#include "player/shell/file_types.h"
 #include "player/shell/load_switch.h"
 #include "shared/language/orv_language.h"
 
@@ -19,6 +24,12 @@ namespace {
 
 constexpr int kStrInstallationCorrupted = 20066;
 constexpr int kStrErrorCaption = 9002;
+constexpr int kStrQuestionCaption = 9004;
+constexpr int kStrInformationCaption = 9006;
+constexpr int kAskOtherFolder = 20462;
+constexpr int kAskFileTypes = 20463;
+constexpr int kAskDemoPackets = 20465;
+constexpr int kStrUninstalled = 20466;
 
 // The file a support name stands for, in `folder`.
 fs::path supportPath(const fs::path& folder, const std::string& name) {
@@ -39,6 +50,7 @@ bool sameFolder(const fs::path& a, const fs::path& b) {
 COrv_Setup::COrv_Setup(fs::path programFolder, std::vector<std::string> supportFiles)
     : m_programFolder(std::move(programFolder)),
       m_supportFiles(std::move(supportFiles)),
+      m_program(m_programFolder / "orvex"),
       m_nWindowsLanguage(COrv_Language::GetWindowsLanguage()) {}
 
 std::vector<std::string> COrv_Setup::DefaultSupportFiles() {
@@ -68,22 +80,76 @@ void COrv_Setup::Unregister() {
                       kRegDeleteKey);
 }
 
-int COrv_Setup::CheckInstallation(int) {
-  Register();
+int COrv_Setup::ask(int id, const std::string& detail) const {
+  const COrv_Language lang;
+  std::string text = lang.LoadString(id);
+  if (!detail.empty()) text += "\n\n" + detail;
+  return plat::ui::MessageBox(text, lang.LoadString(kStrQuestionCaption),
+                              plat::ui::MB_YESNOCANCEL | plat::ui::MB_ICONQUESTION);
+}
+
+int COrv_Setup::CheckInstallation(int flags) {
+  COrv_Environment env;
+  char stored[4096] = {};
+  const int size = env.RegistryValue(plat::registry::HKEY_LOCAL_MACHINE, kPlayerKey, "AppPath", plat::registry::REG_SZ,
+                                     stored, sizeof stored, kRegQuery);
+  const std::string storedFolder = size > 0 ? std::string(stored) : std::string();
+  const bool reinstall = !storedFolder.empty();
+  const COrv_FileTypes types(m_program);
+  std::error_code ec;
+  const fs::path demo = env.GetDemoPath();
+  const bool haveDemo = !demo.empty() && fs::is_directory(demo, ec);
+
+  // Each check: whether it applies, whether a reinstallation asks first,
+  // the question and what it does.
+  struct Check {
+    int bit;
+    bool asks;
+    int question;
+    std::string detail;
+    std::function<void()> run;
+  };
+  const Check checks[] = {
+      {kCheckProgramFolder, !sameFolder(storedFolder, m_programFolder), kAskOtherFolder,
+       storedFolder + "\n->\n" + m_programFolder.string(), [this] { Register(); }},
+      {kCheckFileTypes, types.IsRegistered(), kAskFileTypes, {}, [&] { types.Register(); }},
+      // Making a missing data folder changes nothing that is there.
+      {kCheckDataFolder, false, 0, {}, [&] { env.CreateDataPath(); }},
+      {kCheckDemoPackets, true, kAskDemoPackets, demo.string(), [this] {
+         if (m_installer) InstallDemoPackets(*m_installer);
+       }},
+  };
+  for (const Check& c : checks) {
+    if (!(flags & c.bit)) continue;
+    if (c.bit == kCheckDemoPackets && (!haveDemo || !m_installer)) continue;
+    if (reinstall && c.asks) {
+      const int answer = ask(c.question, c.detail);
+      if (answer == plat::ui::IDCANCEL) return 0;
+      if (answer != plat::ui::IDYES) continue;
+    }
+    c.run();
+  }
   return 1;
 }
 
 int COrv_Setup::Uninstall() {
   Unregister();
+  COrv_FileTypes(m_program).Unregister();
+  const std::string startup = COrv_FileUtil().GetStartupFolder();
+  if (!startup.empty()) plat::fs::removeFile(fs::path(startup) / kStartupShortcut);
+  const COrv_Language lang;
+  plat::ui::MessageBox(lang.LoadString(kStrUninstalled) + "\n\n" + m_programFolder.string(),
+                       lang.LoadString(kStrInformationCaption), plat::ui::MB_ICONINFORMATION);
   return 1;
 }
 
 bool COrv_Setup::CheckSupportFiles() {
   std::error_code ec;
   for (const std::string& name : m_supportFiles) {
-    if (fs::exists(supportPath(m_programFolder, name), ec)) continue;
+    const fs::path file = supportPath(m_programFolder, name);
+    if (fs::exists(file, ec)) continue;
     const COrv_Language lang;
-    plat::ui::MessageBox(lang.LoadString(kStrInstallationCorrupted) + "\n\n" + name,
+    plat::ui::MessageBox(lang.LoadString(kStrInstallationCorrupted) + "\n\n" + file.filename().string(),
                          lang.LoadString(kStrErrorCaption), plat::ui::MB_ICONEXCLAMATION);
     return false;
   }
@@ -122,11 +188,7 @@ bool CheckSetup(COrv_Setup& setup, const fs::path& programFolder, BookInstaller&
     plat::ui::AppMessageBox(lang.LoadString(kStrInstallationCorrupted), plat::ui::MB_ICONEXCLAMATION);
     return false;
   }
-  if (!setup.CheckSupportFiles()) {
-    const COrv_Language lang;
-    plat::ui::AppMessageBox(lang.LoadString(kStrInstallationCorrupted), plat::ui::MB_ICONEXCLAMATION);
-    return false;
-  }
+  if (!setup.CheckSupportFiles()) return false;
   setup.InstallDemoPackets(installer);
   return true;
 }

@@ -32,16 +32,34 @@ class COrv_Setup {
   // the classes root and from Software\CLASSES of the machine.
   void Unregister();
 
-  // The -instal switch: the first-run registration (Register); the start
-  // ends afterwards. `flags` selects the checks (15: all); the questions of
-  // a reinstallation come with the installer. 1 when done, 0 when cancelled.
+  // Bits of CheckInstallation's flags.
+  enum : int {
+    kCheckProgramFolder = 1,  // store this program's folder (Register)
+    kCheckFileTypes = 2,      // register .tpk/.tvl with the desktop
+    kCheckDataFolder = 4,     // make the data folder
+    kCheckDemoPackets = 8,    // install the demo packets
+    kCheckAll = 15,
+  };
+
+  // The -instal switch; the start ends afterwards. At first run (no program
+  // folder stored) every check that `flags` selects is done without a
+  // question; at a reinstallation each one that would change what is there
+  // is asked first (Yes does it, No skips it, Cancel stops). 1 when done,
+  // 0 when cancelled.
   virtual int CheckInstallation(int flags);
-  // The -uninstal switch: removes the registrations (Unregister); the start
-  // ends afterwards. 1.
+  // The -uninstal switch: removes the registrations, the file types and the
+  // autostart entry, and tells that the program folder itself is removed by
+  // the system's package tools; the start ends afterwards. 1.
   virtual int Uninstall();
 
-  // True when every support file lies beside the program; else shows a
-  // box naming the first missing one and answers false.
+  // The installer CheckInstallation installs the demo packets with (not
+  // owned; none: they are left for the first start).
+  void SetInstaller(BookInstaller* installer) { m_installer = installer; }
+  // The program the file types open (default: orvex in the program folder).
+  void SetProgram(std::filesystem::path program) { m_program = std::move(program); }
+
+  // True when every support file lies beside the program; else shows one
+  // box naming the file that is missing and answers false.
   virtual bool CheckSupportFiles();
   // Installs every packet of the demo folder through `installer` and
   // removes the folder; a folder holding a packet that did not install is
@@ -50,14 +68,21 @@ class COrv_Setup {
 
  private:
   std::filesystem::path m_programFolder;
+  // Yes/No/Cancel question `id` (with `detail` below): IDYES, IDNO or
+  // IDCANCEL.
+  int ask(int id, const std::string& detail = {}) const;
+
   std::vector<std::string> m_supportFiles;
+  std::filesystem::path m_program;
+  BookInstaller* m_installer = nullptr;
   int m_nWindowsLanguage;
 };
 
 // The installation check of the start-up: string 20066 (exclamation icon)
 // and false when the stored program folder is empty or is not the running
 // program's folder (canonical paths compared exactly), the data path is
-// empty, or a support file is missing. Otherwise the demo packets are
+// empty; a missing support file is told by CheckSupportFiles's own box
+// alone. Otherwise the demo packets are
 // installed and the answer is true.
 bool CheckSetup(COrv_Setup& setup, const std::filesystem::path& programFolder, BookInstaller& installer);
 

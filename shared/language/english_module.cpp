@@ -285,6 +285,13 @@ const StringEntry kStrings[] = {
     {20348, "This packet holds more members than a Talvane can keep !"},
     {20349, "This library is damaged: a part of it cannot be read !"},
     {20350, "The media spots of this packet are damaged !"},
+    {20460, "The speech of this Talvane cannot be converted !"},
+    {20461, "speech kind"},
+    {20462, "The Talvane Player was installed in another folder. Register this copy in its place?"},
+    {20463, "Talvane packets and libraries already open with the Talvane Player. Register them again?"},
+    {20465, "Install the demo Talvanes now?"},
+    {20466, "The Talvane Player's registrations for this user have been removed. The program folder is read-only: "
+            "it is removed by the system's package tools."},
 };
 
 MenuItem cmd(int id, const char* caption) { return MenuItem::command(id, caption); }

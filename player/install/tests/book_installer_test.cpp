@@ -277,7 +277,7 @@ TEST_F(Installing, HostilePacketsAreRefusedAndLeaveNothing) {
       {"speech of Echomark 0", [](auto& s) { member(s, "002")->name = "000"; }, 9103},
       {"speech that is not a WAV", [](auto& s) { member(s, "002")->data = "RIFF junk"; }, 9103},
       {"member named twice", [](auto& s) { s.books[0].members.push_back({"INI", "again"}); }, 9103},
-      {"unknown audio kind", [](auto& s) { s.audioFlag = 7; }, 9106},
+      {"unknown audio kind", [](auto& s) { s.audioFlag = 7; }, 20460},
       {"content version 4", [](auto& s) { s.contentVersion = 4; }, 9103},
       {"book code with a dash", [](auto& s) { s.books[0].code = "HAM-LET"; }, 9103},
       {"tail cut short",
@@ -527,7 +527,7 @@ TEST_F(Installing, AudioKindsAndTheConverter) {
       {'+', true, true, {}, 0},
       {'+', false, true, {}, 0},
       {5, true, true, {5, 5}, 0},
-      {5, true, false, {5}, 9103},
+      {5, true, false, {5}, 20460},
       {5, false, true, {}, 9106},
   };
   for (const Case& c : cases) {

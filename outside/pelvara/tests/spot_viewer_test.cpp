@@ -1,0 +1,85 @@
+#include "outside/pelvara/spot_viewer.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTest>
+
+#include "platform/testing/test_env.h"
+
+namespace {
+
+using pelvara::parseArguments;
+
+TEST(ViewerArguments, FileRectangleAndTime) {
+  const auto ok = parseArguments({"a.png", "10", "20", "110", "70", "10000"});
+  ASSERT_TRUE(ok);
+  EXPECT_EQ(ok->file, "a.png");
+  EXPECT_EQ(ok->rect, QRect(10, 20, 100, 50));
+  EXPECT_EQ(ok->milliseconds, 10000);
+  // Centred on a screen smaller than the picture, the corner is negative.
+  EXPECT_TRUE(parseArguments({"a.png", "-40", "-30", "360", "370", "0"}));
+  const QStringList bad[] = {
+      {},
+      {"a.png", "10", "20", "110", "70"},
+      {"", "10", "20", "110", "70", "1"},
+      {"a.png", "x", "20", "110", "70", "1"},
+      {"a.png", "110", "20", "10", "70", "1"},
+      {"a.png", "10", "20", "10", "70", "1"},
+      {"a.png", "10", "20", "110", "70", "-1"},
+      {"a.png", "10", "20", "99999999", "70", "1"},
+      {"a.png", "10", "20", "110", "70", "1", "extra"},
+  };
+  for (const QStringList& args : bad) EXPECT_FALSE(parseArguments(args)) << args.join(' ').toStdString();
+}
+
+TEST(SpotViewer, FramelessOverTheRectangleShowsThePictureAndCloses) {
+  QImage picture(40, 20, QImage::Format_RGB32);
+  picture.fill(Qt::red);
+  pelvara::SpotViewer viewer(picture, {"a.png", QRect(30, 40, 200, 100), 150});
+  viewer.show();
+  EXPECT_TRUE(viewer.windowFlags().testFlag(Qt::FramelessWindowHint));
+  EXPECT_EQ(viewer.geometry(), QRect(30, 40, 200, 100));
+  const QImage shot = viewer.grab().toImage();
+  EXPECT_EQ(QColor(shot.pixel(100, 50)), QColor(Qt::red));  // scaled to 200x100
+  EXPECT_TRUE(viewer.isVisible());
+  QElapsedTimer t;
+  t.start();
+  while (viewer.isVisible() && t.elapsed() < 3000) QTest::qWait(20);
+  EXPECT_FALSE(viewer.isVisible());
+}
+
+// The program itself: its exit codes, and a shown spot ends by itself.
+TEST(SpotViewerProgram, ExitCodes) {
+  const QString dir = QString::fromStdString(tvtest::sandbox().base.string());
+  QImage picture(8, 8, QImage::Format_RGB32);
+  picture.fill(Qt::blue);
+  ASSERT_TRUE(picture.save(dir + "/spot.png"));
+  tvtest::writeFile(tvtest::sandbox().base / "broken.png", "\x89PNG\r\n\x1a\n not a picture");
+  struct Case {
+    QStringList args;
+    int exit;
+  };
+  const Case cases[] = {
+      {{dir + "/spot.png", "0", "0", "100", "100", "200"}, pelvara::kShown},
+      {{dir + "/broken.png", "0", "0", "100", "100", "200"}, pelvara::kUnreadable},
+      {{dir + "/missing.png", "0", "0", "100", "100", "200"}, pelvara::kUnreadable},
+      {{dir + "/spot.png", "0", "0"}, pelvara::kBadArguments},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.join(' ').toStdString());
+    QProcess p;
+    p.start(TV_PELVARA, c.args);
+    QElapsedTimer t;
+    t.start();
+    ASSERT_TRUE(p.waitForFinished(20000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), c.exit);
+    if (c.exit == pelvara::kShown) {
+      EXPECT_GE(t.elapsed(), 150);
+    }
+  }
+}
+
+}  // namespace

@@ -1,0 +1,104 @@
+#include "player/install/packet_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <limits>
+
+#include "platform/testing/test_env.h"
+#include "platform/ui/recording_sink.h"
+#include "player/book/book_info.h"
+#include "player/env/environment.h"
+#include "player/env/file_util.h"
+#include "player/install/packet_installer.h"
+#include "player/install/tests/installable_packet.h"
+#include "shared/language/orv_language.h"
+#include "tools/packet/packet_writer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using orv::COrv_FileUtil;
+using orv::install::COrv_PacketFolder;
+
+TEST(PacketSpace, ProductsDoNotWrapAt32Bits) {
+  constexpr std::uint32_t maxPart = std::numeric_limits<std::uint32_t>::max();
+  struct Case {
+    std::uint64_t available;
+    std::uint32_t part, factor;
+    bool room;
+  } const cases[] = {
+      {1, 0, 26, true},
+      {0, 0, 26, false},
+      {26 * 100, 100, 26, false},  // strictly more
+      {26 * 100 + 1, 100, 26, true},
+      // 200 MB times 26 is 5.2 GB: a 32-bit product wraps to under 1 GB.
+      {1ull << 30, 200u << 20, 26, false},
+      {6ull << 30, 200u << 20, 26, true},
+      {std::uint64_t{maxPart} * 26, maxPart, 26, false},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(COrv_FileUtil::HasRoomFor(c.available, c.part, c.factor), c.room) << c.available << " " << c.part;
+}
+
+struct Folder : ::testing::Test {
+  plat::ui::RecordingSink sink;
+  plat::ui::ScopedSink scoped{sink};
+  fs::path packets = tvtest::sandbox().base / "packets";
+  fs::path talvanes;
+  void SetUp() override {
+    ASSERT_TRUE(orv::COrv_Environment().CreateDataPath());
+    talvanes = orv::COrv_Environment().GetTalvanesPath(false);
+    fs::create_directories(packets);
+  }
+  void writePacket(const std::string& file, const std::string& code) {
+    tvtools::PacketSpec spec = installtest::packetSpec(code);
+    spec.books[0].title = code;
+    ASSERT_TRUE(tvtools::writePacket(packets / file, spec));
+  }
+};
+
+TEST_F(Folder, SpaceBoxShowsTheFreeKilobytes) {
+  writePacket("a.tpk", "HAMLET");
+  EXPECT_TRUE(COrv_PacketFolder::CheckSpaceForPacket(talvanes.string(), packets.string(), "a.tpk", 1));
+  EXPECT_TRUE(sink.boxes().empty());
+  EXPECT_FALSE(COrv_PacketFolder::CheckSpaceForPacket(talvanes.string(), packets.string(), "a.tpk", 2));
+  EXPECT_TRUE(sink.boxes().empty());
+  // A part no disk here holds four times over.
+  EXPECT_FALSE(COrv_FileUtil().CheckSpaceForPart(talvanes.string(), packets.string(), 0xFFFFFFFFu));
+  ASSERT_EQ(sink.boxes().size(), 1u);
+  const std::string shown = sink.last().request.text;
+  EXPECT_NE(shown.find(COrv_Language().LoadString(9117)), std::string::npos) << shown;
+  EXPECT_NE(shown.find(" Kb  " + COrv_Language().LoadString(9116)), std::string::npos) << shown;
+  EXPECT_NE(shown.find("622"), std::string::npos) << shown;
+}
+
+TEST_F(Folder, InstallsEveryGoodPacketAndNamesTheDamagedOne) {
+  writePacket("a.tpk", "HAMLET");
+  writePacket("b.tpk", "OTHELLO");
+  tvtest::writeFile(packets / "c.tpk", std::string(3000, 'x'));
+  orv::install::PacketInstaller installer;
+  EXPECT_EQ(COrv_PacketFolder::InstallPacketsInFolder(packets, talvanes, installer, false), 2);
+  ASSERT_EQ(sink.boxes().size(), 1u);
+  EXPECT_NE(sink.last().request.text.find("c.tpk"), std::string::npos) << sink.last().request.text;
+  EXPECT_TRUE(fs::exists(talvanes / "HAMLET.tvl"));
+  EXPECT_TRUE(fs::exists(talvanes / "OTHELLO.tvl"));
+  // The installed packets went to the backup folder; the damaged one stays.
+  EXPECT_FALSE(fs::exists(packets / "a.tpk"));
+  EXPECT_TRUE(fs::exists(packets / "c.tpk"));
+  EXPECT_EQ(orv::COrv_BookInfo("OTHELLO").GetSelectedCode(), "OTHELLO");
+}
+
+TEST_F(Folder, LibrariesNoBookNamesAreFound) {
+  const fs::path libs = tvtest::sandbox().base / "libs";
+  tvtest::writeFile(libs / "Known.TVL", "x");
+  tvtest::writeFile(libs / "stray.tvl", "x");
+  tvtest::writeFile(libs / "notes.txt", "x");
+  ASSERT_TRUE(orv::COrv_BookInfo().Register("HAMLET", (libs / "known.tvl").string(), 3, false));
+  const auto unnamed = COrv_PacketFolder::ScanLibraries(libs);
+  ASSERT_EQ(unnamed.size(), 1u);
+  EXPECT_EQ(unnamed[0].filename(), "stray.tvl");
+  EXPECT_TRUE(fs::exists(libs / "stray.tvl"));
+}
+
+}  // namespace
