@@ -387,7 +387,9 @@ ParseReport parse(std::string_view text, Key& root) {
     std::string_view line = text.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos);
     pos = end == std::string_view::npos ? text.size() : end + 1;
     ++lineNo;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    // CR LF ends a line, and so do any CRs before the LF: a kept line then
+    // never ends in a CR that the next read would take for its line end.
+    while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (line.empty()) continue;
 
     if (!headerSeen) {
