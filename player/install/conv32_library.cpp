@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "platform/fs/file_io.h"
+#include "platform/fs/program_folder.h"
 #include "player/book/packet_file.h"
 
 namespace orv::install {
@@ -50,9 +51,23 @@ std::filesystem::path COrv_Conv32Library::scratchFolder() const {
   return m_scratch.empty() ? COrv_PacketFile().GetWorkFolder() : m_scratch;
 }
 
+void* COrv_Conv32Library::open() const {
+  // The library lies beside the program. It is opened by its full path:
+  // a bare name is looked up through the run path of whoever calls
+  // dlopen, which is not the program when the call is intercepted (as the
+  // address sanitizer does).
+  std::error_code ec;
+  const std::filesystem::path self = std::filesystem::canonical("/proc/self/exe", ec).parent_path();
+  for (const std::filesystem::path& folder : {plat::fs::programFolder(), self}) {
+    if (folder.empty() || !std::filesystem::is_regular_file(folder / m_name, ec)) continue;
+    if (void* handle = dlopen((folder / m_name).c_str(), RTLD_NOW | RTLD_LOCAL)) return handle;
+  }
+  return dlopen(m_name.c_str(), RTLD_NOW | RTLD_LOCAL);
+}
+
 bool COrv_Conv32Library::Available() {
   Library lib;
-  lib.handle = dlopen(m_name.c_str(), RTLD_NOW | RTLD_LOCAL);
+  lib.handle = open();
   if (!lib.handle) return false;
   ++m_loads;
   return dlsym(lib.handle, kEntryPoint) != nullptr;
@@ -68,7 +83,7 @@ bool COrv_Conv32Library::Convert(std::string_view source, std::uint8_t kind, std
   if (plat::fs::writeFileAtomic(in.path, source)) return false;
 
   Library lib;
-  lib.handle = dlopen(m_name.c_str(), RTLD_NOW | RTLD_LOCAL);
+  lib.handle = open();
   if (!lib.handle) return false;
   ++m_loads;
   const auto decode = reinterpret_cast<Decode>(dlsym(lib.handle, kEntryPoint));

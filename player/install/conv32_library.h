@@ -34,6 +34,8 @@ class COrv_Conv32Library : public AudioConverter {
   int Loads() const { return m_loads.load(); }
 
  private:
+  // The library, loaded; null when it cannot be.
+  void* open() const;
   std::filesystem::path scratchFolder() const;
 
   std::filesystem::path m_scratch;

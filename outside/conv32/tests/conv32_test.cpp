@@ -66,7 +66,10 @@ using Decode = int (*)(const char*, int, const char*, int);
 class Decoder : public ::testing::Test {
  protected:
   void SetUp() override {
-    lib = dlopen(COrv_Conv32Library::kLibraryName, RTLD_NOW | RTLD_LOCAL);
+    // By its full path beside the test: a bare name would be looked up
+    // through the sanitizer's run path in the sanitizer build.
+    const std::filesystem::path self = std::filesystem::canonical("/proc/self/exe").parent_path();
+    lib = dlopen((self / COrv_Conv32Library::kLibraryName).c_str(), RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(lib, nullptr) << dlerror();
     decode = reinterpret_cast<Decode>(dlsym(lib, COrv_Conv32Library::kEntryPoint));
     ASSERT_NE(decode, nullptr);
