@@ -225,6 +225,9 @@ COrv_OpenTvDlg::COrv_OpenTvDlg(QWidget* parent, CatalogueSource* source)
 }
 
 COrv_OpenTvDlg::~COrv_OpenTvDlg() {
+  // What the hosts report from here on (their windows going, hidden with
+  // the dialog) finds no dialog to handle it.
+  for (pw::HostWidget* host : hosts_) host->setHandler({});
   // The list windows go before the hosts they live in.
   for (pw::HWND h : {titles_, filters_[1], filters_[2], filters_[3]})
     if (h && pw::IsWindow(h)) pw::DestroyWindow(h);
