@@ -161,18 +161,10 @@ std::string unescapeText(std::string_view stored) {
   return out;
 }
 
-std::string protectValue(std::string_view value) {
-  if (value.empty()) return {};
-  const bool blankAtEnd = profile::text::isBlank(value.front()) || profile::text::isBlank(value.back());
-  const bool quoted = value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front();
-  if (!blankAtEnd && !quoted) return std::string(value);
-  return "\"" + std::string(value) + "\"";
-}
-
 }  // namespace bookinfo_detail
 
 using bookinfo_detail::escapeText;
-using bookinfo_detail::protectValue;
+using plat::profile::protectValue;
 using bookinfo_detail::unescapeText;
 
 // --- Construction and codes ----------------------------------------------------------

@@ -192,9 +192,6 @@ namespace bookinfo_detail {
 // The stored form of a free text and back (escapes, see above).
 std::string escapeText(std::string_view text);
 std::string unescapeText(std::string_view stored);
-// The value as an ini line keeps it: quoted when reading would otherwise
-// trim blanks or strip quotes from it.
-std::string protectValue(std::string_view value);
 }  // namespace bookinfo_detail
 
 // Makes the installed-book information the source of every book's number
