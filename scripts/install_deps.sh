@@ -16,7 +16,9 @@ packages=(
   pulseaudio pulseaudio-utils sox libsox-fmt-base espeak-ng
   # registering file types for the user (and checking them in tests)
   shared-mime-info xdg-utils libfile-mimeinfo-perl
-  xvfb xauth imagemagick
+  xvfb xauth imagemagick xdotool
+  # the install benchmark's command-line baseline
+  soundstretch
 )
 
 missing=()
