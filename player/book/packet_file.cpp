@@ -17,6 +17,7 @@
 #include "platform/ui/message_box.h"
 #include "player/env/msg_box.h"
 #include "shared/gzip/strict_gzip.h"
+#include "shared/language/orv_language.h"
 #include "shared/scrambler/scrambler.h"
 
 namespace {
@@ -25,24 +26,8 @@ using tvgzip::Inflate;
 using tvgzip::inflateGzip;
 
 constexpr std::size_t kCopyBlock = 64 * 1024;
-constexpr const char* kErrorCodeLabel = "Error code: ";
 
 }  // namespace
-
-std::string COrv_PacketFile::Text(int id) {
-  switch (id) {
-    case kCaptionError: return "Talvane Player: Error Window";
-    case kCaptionQuestion: return "Talvane Player: Question Window";
-    case kMsgCantOpen: return "Can't open file !";
-    case kMsgBadFormat: return "This file has an incorrect format !";
-    case kMsgBadDownload: return "This file was incorrectly downloaded !";
-    case kMsgSlotMissing: return "This file does not contain the selected Talvane !";
-    case kMsgCompression: return "Compression format not supported !";
-    case kMsgAlreadyInstalled:
-      return "The Talvane:\n\n%s\n\nhas already been installed. Do you want to install it anyway?";
-    default: return {};
-  }
-}
 
 COrv_PacketFile::COrv_PacketFile() = default;
 
@@ -229,14 +214,16 @@ bool COrv_PacketFile::CheckDirectorySize() const {
 
 void COrv_PacketFile::Report(int kind, int message, const std::string& path, int first, int second) {
   Fail(message, first, second);
-  const std::string file = orv::ShownFileName::Apply(path);
-  std::string text;
-  if (kind == 1)
-    text = file.empty() ? Text(message) : Text(message) + "\n" + file;
-  else
-    text = file.empty() ? Text(message) : file + "\n" + Text(message);
-  text += "\n\n" + std::string(kErrorCodeLabel) + std::to_string(first) + "." + std::to_string(second);
-  plat::ui::MessageBox(text, Text(kCaptionError), plat::ui::MB_OK | plat::ui::MB_ICONEXCLAMATION);
+  // Kind 1 names the message before the file, kind 2 the file first; with
+  // no file to name the box shows the message alone.
+  COrv_MsgBox box;
+  box.m_nCaptionId = kCaptionError;
+  box.m_nMessageId = message;
+  box.m_nErrorNumber = first;
+  box.m_nSubNumber = second;
+  box.m_nKind = path.empty() ? 0 : kind;
+  box.m_strExtraText = path;
+  box.Show();
 }
 
 // --- File-level operations ---------------------------------------------------------
@@ -318,10 +305,14 @@ int COrv_PacketFile::ConfirmReinstall(const std::string& first, const std::strin
   }
   if (!m_isInstalled || !m_isInstalled(GetSlotCode())) return 1;
   if (!ask) return 0;
-  std::string text = Text(kMsgAlreadyInstalled);
-  text.replace(text.find("%s"), 2, GetSlotTitle());
+  const COrv_Language language;
+  // The title takes the place of the first %s; a translation without one
+  // is shown as it stands.
+  std::string text = language.LoadString(kMsgAlreadyInstalled);
+  if (const std::size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, GetSlotTitle());
   plat::ui::MessageBoxRequest box = plat::ui::MessageBoxRequest::fromFlags(
-      text, Text(kCaptionQuestion), plat::ui::MB_YESNO | plat::ui::MB_ICONQUESTION | plat::ui::MB_TASKMODAL);
+      text, language.LoadString(kCaptionQuestion),
+      plat::ui::MB_YESNO | plat::ui::MB_ICONQUESTION | plat::ui::MB_TASKMODAL);
   return plat::ui::MessageBox(box) == plat::ui::IDYES ? 1 : 0;
 }
 

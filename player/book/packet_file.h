@@ -26,8 +26,10 @@
 // data) with a ceiling on the unpacked size. A failed unpacking leaves no
 // file behind.
 //
-// Messages for the learner go through plat::ui's message box with the
-// caption "Talvane Player: Error Window" and an error-code pair.
+// Errors for the learner go through COrv_MsgBox in the interface language:
+// the error-window caption, the error-code pair, the message and the file
+// it concerns. The question before a book is installed again is a Yes/No
+// box under the question-window caption.
 
 #include <array>
 #include <cstddef>
@@ -49,7 +51,7 @@ class COrv_PacketFile {
   static constexpr std::size_t kPartHeaderSize = 16;
   static constexpr std::size_t kMemberRecordSize = 12;
 
-  // Message ids.
+  // String ids of the messages and captions.
   enum : int {
     kCaptionError = 9002,
     kCaptionQuestion = 9004,
@@ -60,9 +62,6 @@ class COrv_PacketFile {
     kMsgCompression = 9106,
     kMsgAlreadyInstalled = 9203,
   };
-
-  // The English text of a message id (empty for an unknown id).
-  static std::string Text(int id);
 
   // The last error reported (or that would have been reported without the
   // report flag): message id and code pair; all 0 after a success.

@@ -9,8 +9,12 @@
 #include <vector>
 
 #include "platform/fs/fault.h"
+#include "platform/fs/program_folder.h"
 #include "platform/testing/test_env.h"
 #include "platform/ui/recording_sink.h"
+#include "player/env/environment.h"
+#include "player/env/registry_language_settings.h"
+#include "shared/language/language_settings.h"
 #include "shared/scrambler/scrambler.h"
 #include "tools/packet/packet_writer.h"
 
@@ -158,21 +162,24 @@ TEST_F(PacketFileTest, ValidateChecksLengthDirectoryAndTag) {
   std::string hugeA = good;
   hugeA[11] = '\x7F';
 
+  constexpr const char* kDownload = "This file was incorrectly downloaded !";
+  constexpr const char* kFormat = "This file has an incorrect format !";
   struct Case {
     const char* what;
     std::string bytes;
     int result;
     int message;
     const char* code;
+    const char* text;
   } cases[] = {
-      {"exact", good, 1, 0, "0.0"},
-      {"one byte more", good + "x", 0, 9104, "798.750"},
-      {"one byte less", good.substr(0, good.size() - 1), 0, 9104, "798.750"},
-      {"entry area past the end", hugeA, 0, 9104, "798.750"},
-      {"wrong directory size", wrongT, 0, 9103, "818.750"},
-      {"bad tag", badTag, 0, 9103, "776.750"},
-      {"short file", "TP", 0, 9103, "776.750"},
-      {"book content file", std::string("CD\x03\0\1\0\0\0", 8) + pattern(100), 1, 0, "0.0"},
+      {"exact", good, 1, 0, "0.0", ""},
+      {"one byte more", good + "x", 0, 9104, "798.750", kDownload},
+      {"one byte less", good.substr(0, good.size() - 1), 0, 9104, "798.750", kDownload},
+      {"entry area past the end", hugeA, 0, 9104, "798.750", kDownload},
+      {"wrong directory size", wrongT, 0, 9103, "818.750", kFormat},
+      {"bad tag", badTag, 0, 9103, "776.750", kFormat},
+      {"short file", "TP", 0, 9103, "776.750", kFormat},
+      {"book content file", std::string("CD\x03\0\1\0\0\0", 8) + pattern(100), 1, 0, "0.0", ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -186,8 +193,9 @@ TEST_F(PacketFileTest, ValidateChecksLengthDirectoryAndTag) {
     if (!c.result) {
       const auto& box = sink.last().request;
       EXPECT_EQ(box.caption, "Talvane Player: Error Window");
-      // The file name first, then the message, then the code.
-      EXPECT_EQ(box.text, path + "\n" + COrv_PacketFile::Text(c.message) + "\n\nError code: " + c.code);
+      EXPECT_EQ(box.icon, plat::ui::Icon::Error);
+      // The code, then the file name, then the message.
+      EXPECT_EQ(box.text, std::string("Error Code:  ") + c.code + "\n\n" + path + " \n\n " + c.text);
     }
     // Without reporting nothing is shown but the error is the same.
     sink.clear();
@@ -202,7 +210,52 @@ TEST_F(PacketFileTest, ValidateReportsAMissingFileWithTheMessageFirst) {
   COrv_PacketFile p;
   const std::string path = (media() / "none.tpk").string();
   EXPECT_EQ(p.Validate(path, "", true), 0);
-  EXPECT_EQ(sink.last().request.text, "Can't open file !\n" + path + "\n\nError code: 739.750");
+  EXPECT_EQ(sink.last().request.text, "Error Code:  739.750\n\nCan't open file ! \n\n " + path);
+}
+
+// The boxes speak the interface language the learner chose, found as the
+// program finds it before its main window exists: the choice stored in the
+// registry and the language's module in the program folder. What the
+// module lacks comes in English.
+TEST_F(PacketFileTest, BoxesComeInTheStoredInterfaceLanguage) {
+  const fs::path program = tvtest::sandbox().base / "program";
+  tvtest::writeFile(program / "Orv_MLGER.res",
+                    "TVRES 1\n"
+                    "string 9002 Talvane Player: Fehlerfenster\n"
+                    "string 9004 Talvane Player: Fragefenster\n"
+                    "string 9007 Fehlercode: \n"
+                    "string 9104 Diese Datei wurde fehlerhaft heruntergeladen !\n"
+                    "string 9203 Der Talvane\\n\\n%s\\n\\nist schon installiert. Trotzdem installieren?\n");
+  ::setenv(plat::fs::kProgramFolderVariable, program.c_str(), 1);
+  orv::InstallRegistryLanguageSettings();
+  orv::COrv_Environment().SetInterfaceLanguage(4);
+
+  const std::string good = tvtools::buildPacket(twoBooks());
+  std::string wrongT = good;
+  putU32(wrongT, 12 + 5, u32At(good, 12 + 5) - 1);
+  putU32(wrongT, 12 + 9, u32At(good, 12 + 9) + 1);
+  const std::string shortPath = write("short.tpk", good.substr(0, good.size() - 1));
+  const std::string wrongPath = write("wrong.tpk", wrongT);
+  EXPECT_EQ(COrv_PacketFile().Validate(shortPath, "", true), 0);
+  EXPECT_EQ(COrv_PacketFile().Validate(wrongPath, "", true), 0);
+  const std::string goodPath = write("good.tpk", good);
+  sink.setScript({plat::ui::IDYES});
+  COrv_PacketFile asking;
+  asking.SetInstalledCheck([](const std::string&) { return true; });
+  EXPECT_EQ(asking.ConfirmReinstall(goodPath, "", 1, true), 1);
+
+  ::unsetenv(plat::fs::kProgramFolderVariable);
+  tv::language::setLanguageSettings(nullptr);
+  const auto boxes = sink.boxes();
+  ASSERT_EQ(boxes.size(), 3u);
+  const auto& download = boxes[0].request;
+  EXPECT_EQ(download.caption, "Talvane Player: Fehlerfenster");
+  EXPECT_EQ(download.text, "Fehlercode:  798.750\n\n" + shortPath + " \n\n Diese Datei wurde fehlerhaft heruntergeladen !");
+  EXPECT_EQ(boxes[1].request.text,
+            "Fehlercode:  818.750\n\n" + wrongPath + " \n\n This file has an incorrect format !");
+  const auto& question = boxes[2].request;
+  EXPECT_EQ(question.caption, "Talvane Player: Fragefenster");
+  EXPECT_EQ(question.text, "Der Talvane\n\nFirst book\n\nist schon installiert. Trotzdem installieren?");
 }
 
 TEST_F(PacketFileTest, BookContentFileGetsALibraryCopy) {
@@ -340,7 +393,7 @@ TEST_F(PacketFileTest, ConfirmReinstallRefusesSlotsOutsideTheDirectory) {
     EXPECT_EQ(errorCode(p), "993.750");
     ASSERT_EQ(sink.boxes().size(), 1u);
     EXPECT_EQ(sink.last().request.text,
-              path + "\nThis file does not contain the selected Talvane !\n\nError code: 993.750");
+              "Error Code:  993.750\n\n" + path + " \n\n This file does not contain the selected Talvane !");
     sink.clear();
     EXPECT_EQ(p.ConfirmReinstall(path, "", n, false), 0);
     EXPECT_TRUE(sink.boxes().empty());
@@ -551,6 +604,11 @@ TEST_F(PacketFileTest, DamagedTailsFailAndLeaveNothing) {
       {"empty gzip tail", 1, "", 9104, "545.550"},
       {"unknown compression", 2, gz, 9106, "561.550"},
   };
+  // A damaged download names the packet; an unknown compression names no file.
+  auto shown = [](int message, const std::string& code, const std::string& path) {
+    return message == 9106 ? "Error Code:  " + code + "\n\nCompression format not supported !"
+                           : "Error Code:  " + code + "\n\n" + path + " \n\n This file was incorrectly downloaded !";
+  };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     sink.clear();
@@ -567,7 +625,7 @@ TEST_F(PacketFileTest, DamagedTailsFailAndLeaveNothing) {
     EXPECT_TRUE(p.GetContentPath().empty());
     EXPECT_EQ(filesIn(work()), 0u);
     ASSERT_EQ(sink.boxes().size(), 1u);
-    EXPECT_NE(sink.last().request.text.find(COrv_PacketFile::Text(c.message)), std::string::npos);
+    EXPECT_EQ(sink.last().request.text, shown(c.message, c.code, path));
   }
 }
 

@@ -445,7 +445,7 @@ TEST_F(Installing, MissingSlotAndMissingPacket) {
   EXPECT_EQ(inst.InstallSlot(packet, 2, content), 0);
   EXPECT_TRUE(content.empty());
   ASSERT_EQ(sink.boxes().size(), 1u);
-  EXPECT_NE(sink.last().request.text.find(COrv_PacketFile::Text(9105)), std::string::npos);
+  EXPECT_NE(sink.last().request.text.find("This file does not contain the selected Talvane !"), std::string::npos);
   EXPECT_EQ(inst.InstallFile(tvtest::sandbox().base / "missing.tpk"), 0);
   EXPECT_EQ(sink.boxes().size(), 2u);
   expectOnly({});
