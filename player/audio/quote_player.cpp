@@ -2,13 +2,13 @@
 
 #include "player/book/info_bundle.h"
 
-bool COrv_QuotePlayer::LoadPath(const std::filesystem::path& path) {
+bool COrv_QuotePlayer::LoadPath(const std::filesystem::path& path, bool showErrors) {
   m_path = path;
   if (path.empty()) {
     m_wave.Clear();
     return true;
   }
-  return m_wave.LoadFile(path);
+  return m_wave.LoadFile(path, false, showErrors);
 }
 
 bool COrv_QuotePlayer::LoadWave() {
@@ -75,7 +75,9 @@ bool COrv_QuotePlayer::PlaySegment(int n, COrv_WaveOutWnd* engine, COrv_WaveNoti
 
 bool COrv_QuotePlayer::PlayFile(const std::filesystem::path& path, COrv_WaveOutWnd* engine,
                                 COrv_WaveNotifyObj* notify) {
-  if (!LoadPath(path) || path.empty()) return false;
+  // A file the caller names is not the Echomark's own rendering: its
+  // failure to load is told.
+  if (!LoadPath(path, true) || path.empty()) return false;
   return PlayRange(0.0f, 100.0f, engine, notify);
 }
 

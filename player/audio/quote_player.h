@@ -61,7 +61,9 @@ class COrv_QuotePlayer {
   COrv_WavePlay& Wave() { return m_wave; }
 
  private:
-  bool LoadPath(const std::filesystem::path& path);
+  // The Echomark's own renderings load silently: a missing or broken one
+  // leaves nothing to play and no message.
+  bool LoadPath(const std::filesystem::path& path, bool showErrors = false);
 
   COrv_InfoBundle* m_book = nullptr;
   int m_speed = 0;

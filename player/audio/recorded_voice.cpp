@@ -38,7 +38,7 @@ bool COrv_RecordedVoice::LoadSlot(const std::string& path, int n) {
   // deleted.
   if (slot == 0) return false;
   ReleaseWave();
-  if (!m_wave.LoadFile(path)) return false;
+  if (!m_wave.LoadFile(path, false, true)) return false;
   m_files[static_cast<size_t>(slot)] = path;
   return true;
 }
@@ -54,7 +54,7 @@ bool COrv_RecordedVoice::SelectSlot(int n) {
     m_wave.Clear();
     return false;
   }
-  return m_wave.LoadFile(file);
+  return m_wave.LoadFile(file, false, true);
 }
 
 std::string COrv_RecordedVoice::GetSlotFile(int n) const {

@@ -40,7 +40,9 @@ class COrv_RecordedVoice {
   // slot 0 while no slot is current; n != 0 becomes the current slot.
   bool LoadSlot(const std::string& path, int n);
   // Makes n (when not 0) the current slot and loads its file; false when
-  // n lies outside 0..N, the slot has no file or the load fails.
+  // n lies outside 0..N, the slot has no file or the load fails. A listed
+  // file that fails to open or decode is told, here and in LoadSlot, with
+  // the wave's own "Failed to open file" or "Failed to load file".
   bool SelectSlot(int n);
   // "" for a slot outside 0..N; slot 0 answers the current slot's file.
   std::string GetSlotFile(int n) const;

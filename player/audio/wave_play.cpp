@@ -4,10 +4,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/riff/riff.h"
 #include "platform/riff/wav.h"
-#include "platform/ui/message_box.h"
 #include "player/audio/sound_resources.h"
 #include "player/audio/wave_out_wnd.h"
+#include "player/env/msg_box.h"
 
 namespace {
 
@@ -113,23 +114,43 @@ bool COrv_WavePlay::LoadBytes(const std::string& bytes) {
   return !plat::riff::readWav(bytes, wav) && TakeWav(wav);
 }
 
-bool COrv_WavePlay::LoadFile(const std::filesystem::path& path, bool /*browse*/, bool showErrors) {
+const std::vector<COrv_WaveFileDialog::Filter>& COrv_WavePlay::BrowseFilters() {
+  static const std::vector<COrv_WaveFileDialog::Filter> filters = {{"Wave files", "*.WAV"}, {"All files", "*.*"}};
+  return filters;
+}
+
+bool COrv_WavePlay::LoadFile(const std::filesystem::path& path, bool browse, bool showErrors) {
   Clear();
-  if (path.empty()) return false;
-  plat::riff::Wav wav;
-  const std::error_code ec = plat::riff::readWavFile(path, wav);
-  if (ec && ec.category() != plat::riff::riffCategory()) {
-    if (showErrors) plat::ui::MessageBox("Failed to open file", "", plat::ui::MB_OK);
+  std::filesystem::path file = path;
+  if (file.empty()) {
+    COrv_WaveFileDialog* dialog = COrv_WaveFileDialog::Current();
+    if (!browse || !dialog) return false;
+    file = dialog->ChooseFile(BrowseFilters());
+    if (file.empty()) return false;  // cancelled
+  }
+  auto tell = [showErrors](int message) {
+    if (!showErrors) return;
+    COrv_MsgBox box;
+    box.m_nKind = 3;  // the message alone
+    box.m_nMessageId = message;
+    box.Show();
+  };
+  // A file that does not open, and one that opens but cannot be read or
+  // decoded, are told apart.
+  plat::riff::FileSource source;
+  if (source.open(file)) {
+    tell(kStrOpenFailed);
     return false;
   }
-  if (ec || !TakeWav(wav)) {
-    if (showErrors) plat::ui::MessageBox("Failed to load file", "", plat::ui::MB_OK);
+  plat::riff::Wav wav;
+  if (plat::riff::readWav(source, wav) || !TakeWav(wav)) {
+    tell(kStrLoadFailed);
     const bool usable = m_usable;
     Clear();
     m_usable = usable;
     return false;
   }
-  m_path = path;
+  m_path = file;
   return true;
 }
 

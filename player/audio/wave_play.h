@@ -10,8 +10,10 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/audio/audio.h"
+#include "player/audio/wave_file_dialog.h"
 
 namespace plat::riff {
 struct Wav;
@@ -78,13 +80,20 @@ class COrv_WavePlay {
   COrv_WavePlay(const COrv_WavePlay&) = delete;
   COrv_WavePlay& operator=(const COrv_WavePlay&) = delete;
 
+  // String ids of the load failures shown with showErrors.
+  static constexpr int kStrOpenFailed = 20293;  // "Failed to open file"
+  static constexpr int kStrLoadFailed = 20294;  // "Failed to load file"
+
   // Clears, then loads a PCM WAV file (8 or 16 bits, 1 or 2 channels, a
   // rate above 0, at least one frame of data). False on any failure, with
-  // the object left clear; no file dialog is ever offered here (`browse` is
-  // kept for the callers' shape). Opening failures show "Failed to open
-  // file", reading failures of a file that opened "Failed to load file"
-  // only when `showErrors` is set.
+  // the object left clear. An empty path offers the installed wave file
+  // dialog when `browse` is set (false when it is cancelled) and answers
+  // false otherwise. With `showErrors`, a file that cannot be opened shows
+  // "Failed to open file" and one that opened but does not decode "Failed
+  // to load file" in the error box.
   bool LoadFile(const std::filesystem::path& path, bool browse = false, bool showErrors = false);
+  // The file types the dialog of LoadFile offers: wave files, then all.
+  static const std::vector<COrv_WaveFileDialog::Filter>& BrowseFilters();
   // Loads WAV bytes held in memory.
   bool LoadBytes(const std::string& bytes);
 

@@ -10,6 +10,7 @@
 
 #include "iconlib/client/glyphary_library.h"
 #include "platform/ui/quit_on_signal.h"
+#include "player/audio/wave_file_dialog_qt.h"
 #include "player/env/registry_language_settings.h"
 #include "player/shell/app.h"
 #include "shared/language/orv_language.h"
@@ -30,6 +31,8 @@ int main(int argc, char** argv) {
   // Messages shown before the main window exists come in the stored
   // interface language.
   orv::InstallRegistryLanguageSettings();
+  // A wave load that names no file lets the learner choose one.
+  COrv_QtWaveFileDialog::InstallForProgram();
 
   orv::shell::COrv_App app;
   const bool started = app.InitInstance(args);

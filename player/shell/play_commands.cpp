@@ -437,7 +437,7 @@ bool COrv_PlayCommands::playAllStep(int command, int startNumber) {
   std::filesystem::path path = m_playAllBundle.Waves().GetWaveFile(m_playAllSpeed);
   if (path.empty()) path = m_playAllBundle.Waves().GetWaveFile(0);
   if (path.empty()) return fail(kStrPlayAllNoFile, kStrPlayUpToEndNoFile);
-  if (!m_playAllWave.LoadFile(path)) return fail(kStrPlayAllNoLoad, kStrPlayUpToEndNoLoad);
+  if (!m_playAllWave.LoadFile(path, false, true)) return fail(kStrPlayAllNoLoad, kStrPlayUpToEndNoLoad);
   COrv_WaveNotifyObj* notify = all ? static_cast<COrv_WaveNotifyObj*>(&m_playAllNotify) : &m_playUpToEndNotify;
   if (!m_playAllWave.PlayAll(&m_engine, notify, true)) {
     StopAll();

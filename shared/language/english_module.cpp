@@ -225,6 +225,9 @@ const StringEntry kStrings[] = {
     {20290, "The Talvane file was found but could not be read; it may be damaged:"},
     {20291, "The text of this Talvane could not be read."},
     {20292, "These Echomarks of the Talvane could not be loaded: %s.\nThe Talvane opens at Echomark %d."},
+    // A wave file named for playing that cannot be opened or decoded.
+    {20293, "Failed to open file"},
+    {20294, "Failed to load file"},
     {20400, "Preferences"},
     {20401, "Apply changes and close window"},
     {20402, "Apply changes"},

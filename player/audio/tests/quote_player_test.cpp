@@ -8,6 +8,7 @@
 #include "platform/audio/virtual_device.h"
 #include "platform/riff/wav.h"
 #include "platform/testing/test_env.h"
+#include "platform/ui/recording_sink.h"
 #include "player/audio/wave_out_wnd.h"
 #include "player/book/info_bundle.h"
 
@@ -117,6 +118,29 @@ TEST_F(Player, LoadWaveAnswers) {
   tvtest::writeFile(broken, "RIFF\x04\0\0\0WAVE");
   bundle.Waves().SetWaveFile(0, broken);
   EXPECT_FALSE(player.LoadWave()) << "a file that exists and fails to load";
+}
+
+// The Echomark's own renderings load without a word; a file handed to
+// PlayFile that does not load is told.
+TEST_F(Player, OnlyAFileHandedToPlayFileTellsItsLoadFailure) {
+  plat::ui::RecordingSink sink;
+  plat::ui::ScopedSink scoped(sink);
+  const auto broken = tvtest::sandbox().tmp / "broken.wav";
+  tvtest::writeFile(broken, "RIFF\x04\0\0\0WAVE");
+  bundle.Waves().SetWaveFile(0, broken);
+  EXPECT_FALSE(player.LoadWave());
+  EXPECT_FALSE(player.SelectSpeed(0));
+  EXPECT_FALSE(player.ReloadWave());
+  EXPECT_TRUE(sink.boxes().empty());
+  COrv_WaveOutWnd engine;
+  EXPECT_FALSE(player.PlayFile(tvtest::sandbox().tmp / "gone.wav", &engine, nullptr));
+  EXPECT_FALSE(player.PlayFile(broken, &engine, nullptr));
+  const auto boxes = sink.boxes();
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[0].request.text, "Failed to open file");
+  EXPECT_EQ(boxes[1].request.text, "Failed to load file");
+  EXPECT_TRUE(player.PlayFile(wav("good.wav"), &engine, nullptr));
+  EXPECT_EQ(sink.boxes().size(), 2u);
 }
 
 }  // namespace

@@ -369,18 +369,20 @@ TEST_F(Recorder, ANewTakeReplacesTheOldOneOnlyWhenItLoads) {
     Take old, fresh;
     R result;
     int message;
-    Take kept;  // whose file the slot lists afterwards
+    Take kept;         // whose file the slot lists afterwards
+    size_t loadBoxes;  // "Failed to load file", once per take that does not decode
   } rows[] = {
-      {"first take", Take::None, Take::Good, R::Kept, 0, Take::Good},
-      {"second take", Take::Good, Take::Good, R::Kept, 0, Take::Good},
-      {"not saved, old kept", Take::Good, Take::Unsaved, R::NotSaved, 20001, Take::Good},
-      {"not saved, none", Take::None, Take::Unsaved, R::NotSaved, 20001, Take::None},
-      {"unloadable, old restored", Take::Good, Take::Bad, R::Restored, 20002, Take::Good},
-      {"unloadable, no old", Take::None, Take::Bad, R::Lost, 20003, Take::None},
+      {"first take", Take::None, Take::Good, R::Kept, 0, Take::Good, 0},
+      {"second take", Take::Good, Take::Good, R::Kept, 0, Take::Good, 0},
+      {"not saved, old kept", Take::Good, Take::Unsaved, R::NotSaved, 20001, Take::Good, 0},
+      {"not saved, none", Take::None, Take::Unsaved, R::NotSaved, 20001, Take::None, 0},
+      {"unloadable, old restored", Take::Good, Take::Bad, R::Restored, 20002, Take::Good, 1},
+      {"unloadable, no old", Take::None, Take::Bad, R::Lost, 20003, Take::None, 1},
       // The old take may be the learner's only copy: it is never deleted.
-      {"unloadable, old broken too", Take::Bad, Take::Bad, R::Lost, 20003, Take::Bad},
+      {"unloadable, old broken too", Take::Bad, Take::Bad, R::Lost, 20003, Take::Bad, 2},
   };
   for (const Row& r : rows) {
+    sink.clear();
     COrv_RecordedVoice voice;
     voice.SetSlotCount(2);
     ASSERT_TRUE(voice.SetCurrentSlot(2));
@@ -394,6 +396,9 @@ TEST_F(Recorder, ANewTakeReplacesTheOldOneOnlyWhenItLoads) {
         r.fresh == Take::Unsaved ? "" : takeFile(r.fresh == Take::Good ? wavOf(300) : std::string("junk"));
     const R result = voice.ReplaceTake(fresh, 0);
     EXPECT_EQ(result, r.result) << r.name;
+    const auto boxes = sink.boxes();
+    ASSERT_EQ(boxes.size(), r.loadBoxes) << r.name;
+    for (const auto& box : boxes) EXPECT_EQ(box.request.text, "Failed to load file") << r.name;
     EXPECT_EQ(COrv_RecordedVoice::MessageFor(result), r.message) << r.name;
     const std::string expected = r.kept == Take::None ? "" : r.fresh == Take::Good ? fresh : old;
     EXPECT_EQ(voice.GetSlotFile(2), expected) << r.name;

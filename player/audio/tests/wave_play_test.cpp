@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
+#include <filesystem>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include "platform/audio/dispatcher.h"
 #include "platform/audio/virtual_device.h"
+#include "platform/fs/fault.h"
 #include "platform/riff/wav.h"
 #include "platform/testing/test_env.h"
 #include "platform/ui/recording_sink.h"
@@ -118,6 +121,101 @@ TEST(WaveLoad, AcceptsWellFormedFilesAndRefusesBrokenOnes) {
   COrv_WavePlay wave;
   EXPECT_FALSE(wave.LoadFile(tvtest::sandbox().tmp / "missing.wav"));
   EXPECT_FALSE(wave.LoadFile(""));
+}
+
+// Stands in for the program's file dialog: answers a prepared choice and
+// records what it was shown.
+struct FakeWaveDialog : COrv_WaveFileDialog {
+  std::filesystem::path answer;
+  int shown = 0;
+  std::vector<Filter> filters;
+  std::filesystem::path ChooseFile(const std::vector<Filter>& f) override {
+    ++shown;
+    filters = f;
+    return answer;
+  }
+};
+
+struct WaveLoadBoxes : ::testing::Test {
+  void SetUp() override {
+    tvtest::writeFile(good, wavBytes(11025, 16, 1, 200));
+    tvtest::writeFile(junk, "RIFF....WAVEjunk");
+    std::filesystem::create_directories(folder);
+  }
+  void TearDown() override { COrv_WaveFileDialog::Install(nullptr); }
+  const std::filesystem::path good = tvtest::sandbox().tmp / "good.wav";
+  const std::filesystem::path junk = tvtest::sandbox().tmp / "junk.wav";
+  const std::filesystem::path folder = tvtest::sandbox().tmp / "a folder.wav";
+  plat::ui::RecordingSink sink;
+  plat::ui::ScopedSink scoped{sink};
+};
+
+TEST_F(WaveLoadBoxes, FailuresAreToldOnlyWhenAsked) {
+  struct Row {
+    const char* name;
+    std::filesystem::path path;
+    bool readFails;  // the file opens, its reading fails
+    const char* text;
+  } rows[] = {
+      {"missing", tvtest::sandbox().tmp / "missing.wav", false, "Failed to open file"},
+      {"a folder", folder, false, "Failed to open file"},
+      {"not a wave", junk, false, "Failed to load file"},
+      {"unreadable", good, true, "Failed to load file"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    sink.clear();
+    COrv_WavePlay wave;
+    ASSERT_TRUE(wave.LoadFile(good));
+    if (r.readFails) plat::fs::injectFault(plat::fs::FaultOp::Read, "good.wav", EIO, 2);
+    EXPECT_FALSE(wave.LoadFile(r.path));
+    EXPECT_TRUE(sink.boxes().empty());
+    EXPECT_FALSE(wave.LoadFile(r.path, false, true));
+    plat::fs::clearFaults();
+    EXPECT_FALSE(wave.IsLoaded());
+    EXPECT_TRUE(wave.GetPath().empty());
+    const auto boxes = sink.boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].request.text, r.text);
+    EXPECT_EQ(boxes[0].request.caption, "Talvane Player: Error Window");
+    EXPECT_EQ(boxes[0].request.icon, plat::ui::Icon::Warning);
+  }
+  sink.clear();
+  COrv_WavePlay wave;
+  EXPECT_TRUE(wave.LoadFile(good, false, true));
+  EXPECT_TRUE(sink.boxes().empty()) << "a good file says nothing";
+}
+
+TEST_F(WaveLoadBoxes, AnEmptyPathOffersTheDialogOnlyWhenBrowsing) {
+  FakeWaveDialog dialog;
+  COrv_WaveFileDialog::Install(&dialog);
+  COrv_WavePlay wave;
+
+  EXPECT_FALSE(wave.LoadFile("", false, true));
+  EXPECT_EQ(dialog.shown, 0);
+
+  dialog.answer = good;
+  ASSERT_TRUE(wave.LoadFile("", true));
+  EXPECT_EQ(dialog.shown, 1);
+  EXPECT_EQ(dialog.filters, (std::vector<COrv_WaveFileDialog::Filter>{{"Wave files", "*.WAV"}, {"All files", "*.*"}}));
+  EXPECT_EQ(wave.GetPath(), good);
+  EXPECT_EQ(wave.GetBlock().Bytes(), 200u);
+
+  // Cancelled: nothing loaded, nothing told.
+  dialog.answer.clear();
+  EXPECT_FALSE(wave.LoadFile("", true, true));
+  EXPECT_FALSE(wave.IsLoaded());
+  // A chosen file that does not decode is told like a named one.
+  dialog.answer = junk;
+  EXPECT_FALSE(wave.LoadFile("", true, true));
+  EXPECT_EQ(dialog.shown, 3);
+  ASSERT_EQ(sink.boxes().size(), 1u);
+  EXPECT_EQ(sink.last().request.text, "Failed to load file");
+
+  // Without a dialog the choice is cancelled.
+  COrv_WaveFileDialog::Install(nullptr);
+  EXPECT_FALSE(wave.LoadFile("", true, true));
+  EXPECT_EQ(sink.boxes().size(), 1u);
 }
 
 struct Notify : COrv_WaveNotifyObj {
