@@ -124,7 +124,10 @@ class COrv_BookInfo : public COrv_Environment {
   // case), or an empty string when none exists.
   std::string GetSourceFile(int language, bool search);
 
-  int GetOrigLanguage();  // -1 for none
+  // The original language as stored; -1 when it is unset: stored as 9999 (the
+  // value that means none), absent, negative, or no book selected. Readers
+  // take every negative value as "no language".
+  int GetOrigLanguage();
 
   bool SetTitle(std::string_view title, int language);
   std::string GetTitle(int language);  // at most 199 characters

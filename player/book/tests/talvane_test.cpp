@@ -112,22 +112,31 @@ TEST_F(LoadedBook, WrittenInformationOpensTheBookAgain) {
   EXPECT_EQ(COrv_BookInfo().GetInstalledCount(), 1);
 }
 
+// An unset original language, however the information file holds it,
+// reads -1 from the installed-book information and is "not set" in the
+// loaded book, whose content file then names the language.
 TEST_F(LoadedBook, MissingOriginalLanguageIsNotSet) {
   const fs::path content = booktest::writeBook(fullBook());
-  COrv_BookInfo info;
-  ASSERT_TRUE(info.Register("DEMO", content.string(), 3, false));
-  ASSERT_FALSE(plat::profile::deleteKey(info.GetIniPath(2), "Settings", "OrigLanguage"));
+  for (const char* stored : {"", "9999", "-3"}) {
+    SCOPED_TRACE(*stored ? stored : "absent");
+    COrv_BookInfo info;
+    ASSERT_TRUE(info.Register("DEMO", content.string(), 3, true));
+    if (*stored)
+      ASSERT_FALSE(plat::profile::writeString(info.GetIniPath(2), "Settings", "OrigLanguage", stored));
+    else
+      ASSERT_FALSE(plat::profile::deleteKey(info.GetIniPath(2), "Settings", "OrigLanguage"));
+    EXPECT_EQ(COrv_BookInfo("DEMO").GetOrigLanguage(), -1);
 
-  COrv_Talvane book;
-  book.SetErrorSink(&sink);
-  ASSERT_EQ(book.LoadBookInfo("DEMO"), 1);
-  EXPECT_EQ(book.GetOrigLanguage(), COrv_Talvane::kNoLanguage);
-  EXPECT_EQ(book.GetSourceFile(-1), content.string());
-  // The content file names the language; then the information can be written.
-  ASSERT_EQ(book.Open("DEMO", COrv_Talvane::kOpenFilled), 1);
-  EXPECT_EQ(book.GetOrigLanguage(), 3);
-  EXPECT_EQ(book.WriteBookInfo(), 1);
-  EXPECT_EQ(COrv_BookInfo("DEMO").GetOrigLanguage(), 3);
+    COrv_Talvane book;
+    book.SetErrorSink(&sink);
+    ASSERT_EQ(book.LoadBookInfo("DEMO"), 1);
+    EXPECT_EQ(book.GetOrigLanguage(), COrv_Talvane::kNoLanguage);
+    EXPECT_EQ(book.GetSourceFile(-1), content.string());
+    ASSERT_EQ(book.Open("DEMO", COrv_Talvane::kOpenFilled), 1);
+    EXPECT_EQ(book.GetOrigLanguage(), 3);
+    EXPECT_EQ(book.WriteBookInfo(), 1);
+    EXPECT_EQ(COrv_BookInfo("DEMO").GetOrigLanguage(), 3);
+  }
 }
 
 TEST_F(LoadedBook, WriteBookInfoWithoutALanguageRegistersNothing) {
