@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
+#include "platform/fs/program_folder.h"
 #include "platform/testing/test_env.h"
 #include "player/env/environment.h"
 #include "player/env/file_util.h"
@@ -17,11 +19,17 @@ struct RegistryLanguage : ::testing::Test {
 };
 
 TEST_F(RegistryLanguage, TheLanguageObjectReadsTheStoredChoiceBeforeTheMainWindow) {
+  // A Spanish module in the program folder, where the program looks.
+  const std::filesystem::path program = tvtest::sandbox().base / "program";
+  tvtest::writeFile(program / "Orv_MLSPA.res", "TVRES 1\nstring 9800 Inglés\n");
+  ::setenv(plat::fs::kProgramFolderVariable, program.c_str(), 1);
   ASSERT_EQ(tv::language::frameState(), nullptr);
   EXPECT_EQ(COrv_Language(-1).GetLanguage(), 0) << "nothing stored: English";
+  EXPECT_EQ(COrv_Language(-1).LoadString(9800), "English");
   orv::COrv_Environment().SetInterfaceLanguage(3);
   EXPECT_EQ(COrv_Language(-1).GetLanguage(), 3);
-  EXPECT_EQ(COrv_Language(-1).LoadString(9800), COrv_Language(3).LoadString(9800));
+  EXPECT_EQ(COrv_Language(-1).LoadString(9800), "Inglés");
+  ::unsetenv(plat::fs::kProgramFolderVariable);
   // Changes through the language object land in the store.
   tv::language::languageSettings().setLastHelpLanguage(2);
   EXPECT_EQ(orv::COrv_Environment().GetHelpLanguage(), 2);
