@@ -9,11 +9,10 @@
 #include "platform/fs/temp_files.h"
 #include "platform/riff/riff.h"
 #include "platform/riff/wav.h"
-#include "platform/ui/message_box.h"
-#include "player/env/credential_block.h"
-#include "shared/language/orv_language.h"
-#include "shared/scrambler/scrambler.h"
 #include "platform/text/utf8.h"
+#include "player/env/credential_block.h"
+#include "player/env/msg_box.h"
+#include "shared/scrambler/scrambler.h"
 
 namespace {
 
@@ -311,13 +310,14 @@ int COrv_BookFileWriter::AppendBufferEntry(std::string_view name, const void* da
 }
 
 void COrv_BookFileWriter::Report(int messageId, int errorNumber, int subNumber, const std::string& detail) {
-  const COrv_Language language;
-  const std::string prefix = language.LoadString(9007);
-  const std::string message = language.LoadString(messageId);
-  const std::string text = prefix + " " + std::to_string(errorNumber) + "." + std::to_string(subNumber) + "\n\n" +
-                           message + " \n\n " + detail;
-  plat::ui::MessageBox(text, language.LoadString(kCaptionError),
-                       plat::ui::MB_ICONSTOP | plat::ui::MB_TASKMODAL | plat::ui::MB_OK);
+  COrv_MsgBox box;
+  box.m_nCaptionId = kCaptionError;
+  box.m_nMessageId = messageId;
+  box.m_nErrorNumber = errorNumber;
+  box.m_nSubNumber = subNumber;
+  box.m_nKind = 1;  // the message, then what it concerns
+  box.m_strExtraText = detail;
+  box.Show();
 }
 
 int COrv_BookFileWriter::AppendAudioFile(const std::filesystem::path& wavPath, std::string_view name,
