@@ -158,8 +158,9 @@ TEST_F(DataPathTest, FileUtilitiesUseTheDataPathInUse) {
   COrv_Environment env;
   ASSERT_TRUE(env.SetDataPath(d, true));
   env.SetInstallMenuFolder(folder("menu"));
+  env.SetAppPath(folder("program") + "/");
   EXPECT_EQ(orv::fileUtilServices().installMenuFolder(), folder("menu"));
-  EXPECT_EQ(orv::fileUtilServices().programFolder(), COrv_Environment().GetAppPath());
+  EXPECT_EQ(orv::fileUtilServices().programFolder(), folder("program"));
   ASSERT_TRUE(util.MoveToBackUp(file));
   EXPECT_EQ(tvtest::readFile(d + "/BackUp/a.tpk"), "packet");
   EXPECT_FALSE(fs::exists(file));
