@@ -152,6 +152,28 @@ TEST_F(OrvexProcesses, HandOverDuringTheLogInDialogIsOpenedAfterIt) {
   EXPECT_EQ(first.finished(), 0);
 }
 
+// Setting 36 as the running program's store answers it, after each log-in.
+TEST_F(OrvexProcesses, TheStoreAnswersTheLoggedInUserAsSettingThirtySix) {
+  struct Case {
+    const char* what;
+    QStringList args;
+    const char* user;
+  } cases[] = {
+      {"a new user made from the command line", {"-us", "Ann", "-pwd", "secret", "-usfc"}, "Ann"},
+      {"the same user again", {"-us", "ann", "-pwd", "secret"}, "ann"},
+      {"a wrong password", {"-us", "Ann", "-pwd", "wrong"}, "Default"},
+      {"nobody", {}, "Default"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove(log);
+    Orvex run(c.args, env);
+    ASSERT_TRUE(waitFor("ready"));
+    EXPECT_TRUE(has(std::string("user ") + c.user)) << tvtest::readFile(log);
+    ASSERT_TRUE(plat::ipc::requestClose("Kestrelle", 10000));
+    EXPECT_EQ(run.finished(), 0);
+  }
+}
 
 // Whether some event starts with `prefix`.
 bool startsAny(const std::vector<std::string>& events, const std::string& prefix) {
