@@ -231,7 +231,7 @@ bool COrv_App::InitInstance(const std::vector<std::string>& args) {
   m_frame->FrameState().SetUserName(LogIn(m_cmd, prompt));
   m_frame->FrameState().SetLoggedIn(1);
   // Who is logged in, as every reader of setting 36 sees it.
-  LogTestEvent("user", orv::COrv_Environment().GetSettingText(36));
+  if (plat::ui::testMode()) LogTestEvent("user", orv::COrv_Environment().GetSettingText(36));
 
   // The book goes through the same open as a hand-over, so that its
   // start-up settings apply.
