@@ -197,10 +197,12 @@ bool COrv_App::InitInstance(const std::vector<std::string>& args) {
   if (!frameServices.preferencesDialog)
     frameServices.preferencesDialog = [this] {
       CMainFrame& f = *m_frame;
+      // The current user is read as setting 36 through the store, which
+      // reaches this frame's state ("Default" for nobody).
       orv::views::EnvironmentPrefsHost host({[&f](int i) { f.SetInterfaceLanguage(i); },
                                              [&f](int i) { f.SetHelpLanguage(i); },
                                              [&f](int n, const void* v) { f.ApplySetting(n, v); },
-                                             [&f] { return f.FrameState().GetUserName(); },
+                                             {},
                                              [&f] { return f.HasActiveTvDocument(); }});
       orv::views::COrv_PrefsDlg dlg(&f, &host);
       dlg.exec();
