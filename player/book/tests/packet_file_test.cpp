@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/fs/fault.h"
 #include "platform/fs/file_io.h"
+#include "platform/fs/fault.h"
 #include "platform/testing/test_env.h"
 #include "platform/ui/recording_sink.h"
 #include "shared/scrambler/scrambler.h"
