@@ -44,6 +44,12 @@ char32_t decodeNext(std::string_view s, std::size_t& i) {
 }
 
 
+bool isValidUtf8(std::string_view s) {
+  for (std::size_t i = 0; i < s.size();)
+    if (decodeNext(s, i) & kRawByte) return false;
+  return true;
+}
+
 std::size_t countChars(std::string_view s) {
   std::size_t n = 0;
   for (std::size_t i = 0; i < s.size(); ++n) decodeNext(s, i);

@@ -37,6 +37,10 @@ inline void appendUtf8(std::string& out, char32_t c) {
 inline constexpr char32_t kRawByte = 0x80000000u;
 char32_t decodeNext(std::string_view s, std::size_t& i);
 
+// Whether every byte of `s` belongs to a well-formed UTF-8 sequence (no
+// raw byte in the decoder's sense).
+bool isValidUtf8(std::string_view s);
+
 // The number of characters of `s` (a raw byte counts as one).
 std::size_t countChars(std::string_view s);
 

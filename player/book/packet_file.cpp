@@ -142,6 +142,7 @@ bool COrv_PacketFile::Open(const std::string& first, const std::string& second) 
 }
 
 void COrv_PacketFile::Close() {
+  AbandonUpdate();
   if (m_file.isOpen()) m_file.close();
   if (m_content.isOpen()) m_content.close();
 }
@@ -198,6 +199,19 @@ bool COrv_PacketFile::ReadNextSlot() {
 bool COrv_PacketFile::IsBookFile() {
   m_isBookFile = m_headerGot >= 2 && m_header[0] == 'C' && m_header[1] == 'D';
   return m_isBookFile;
+}
+
+bool COrv_PacketFile::SetEntryAreaSize(std::int32_t v) {
+  if (!IsUpdating()) {
+    put32(m_header.data() + 8, v);
+    return true;
+  }
+  if (v < 0 || static_cast<std::uint64_t>(v) + kHeaderSize + kTrailerSize > m_length) return false;
+  const auto kept = m_header;
+  put32(m_header.data() + 8, v);
+  if (WriteHeader()) return true;
+  m_header = kept;
+  return false;
 }
 
 bool COrv_PacketFile::CheckLength() const {
@@ -643,4 +657,99 @@ std::string COrv_PacketFile::MakeLibraryCopy(const std::string& path) {
     }
   }
   return copy;
+}
+
+// --- Updating ---------------------------------------------------------------------
+
+namespace {
+
+// The working copy of an update: ".<name>.~up<unique>.tmp" beside the file.
+std::string updatePrefix(const std::string& name) { return "." + name + ".~up"; }
+
+}  // namespace
+
+int COrv_PacketFile::BeginUpdate(const std::string& first, const std::string& second) {
+  m_lastError = {};
+  SetPathParts(first, second);
+  if (!OpenPath()) return 0;
+  const std::filesystem::path target = m_path;
+  const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
+  // Copies that killed updates left behind (nobody holds their lock) go.
+  const std::string prefix = updatePrefix(GetName());
+  plat::fs::removeUnheldFiles(folder, [&](std::string_view n) {
+    return n.size() > prefix.size() && n.substr(0, prefix.size()) == prefix && n.ends_with(".tmp");
+  });
+
+  plat::fs::TempFile temp;
+  if (plat::fs::createTempFile(folder, prefix, temp)) {
+    Close();
+    return 0;
+  }
+  plat::fs::File copy;
+  bool ok = !copy.open(temp.path, plat::fs::File::Mode::ReadWrite) && copy.holdLock();
+  std::vector<unsigned char> buf(kCopyBlock);
+  for (std::uint64_t pos = 0; ok && pos < m_length;) {
+    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(m_length - pos, buf.size()));
+    ok = ReadAt(pos, n, buf.data()) && !copy.write(buf.data(), n);
+    pos += n;
+  }
+  std::error_code ec;
+  if (ok) std::filesystem::permissions(temp.path, std::filesystem::status(target, ec).permissions(), ec);
+  if (!ok || ec) {
+    copy.close();
+    plat::fs::removeFile(temp.path);
+    Close();
+    return 0;
+  }
+  m_file.close();
+  m_file = std::move(copy);
+  m_updatePath = temp.path;
+  if (!ReadHeader()) {
+    Close();
+    return 0;
+  }
+  if (TrailerInFile()) ReadTrailer();
+  return 1;
+}
+
+void COrv_PacketFile::AbandonUpdate() {
+  if (m_updatePath.empty()) return;
+  m_file.close();
+  plat::fs::removeFile(m_updatePath);
+  m_updatePath.clear();
+}
+
+bool COrv_PacketFile::WriteAt(std::uint64_t position, const void* data, std::size_t count) {
+  if (!IsUpdating() || !m_file.isOpen() || position > m_length || count > m_length - position) return false;
+  return !m_file.seek(position) && !m_file.write(data, count);
+}
+
+bool COrv_PacketFile::WriteHeader() { return WriteAt(0, m_header.data(), kHeaderSize); }
+
+bool COrv_PacketFile::WriteTrailer() {
+  if (!TrailerInFile()) return false;
+  return WriteAt(kHeaderSize + static_cast<std::uint64_t>(GetEntryAreaSize()), m_trailer.data(), kTrailerSize);
+}
+
+bool COrv_PacketFile::WriteSlot(int n) {
+  // Slot n lies inside the directory that the trailer in memory announces.
+  if (n < 1 || n > GetTrailerSlotCount() || !TrailerInFile()) return false;
+  const std::int64_t t = GetDirectorySize();
+  if (t < static_cast<std::int64_t>(kTrailerSize)) return false;
+  const std::uint64_t dirEnd = kHeaderSize + static_cast<std::uint64_t>(GetEntryAreaSize()) + static_cast<std::uint64_t>(t);
+  const std::uint64_t at = SlotPosition(n);
+  if (at + kSlotSize > dirEnd) return false;
+  return WriteAt(at, m_slot.data(), kSlotSize);
+}
+
+int COrv_PacketFile::CommitUpdate() {
+  if (!IsUpdating()) return 0;
+  // Renamed while still open and locked, so that no cleaner of another
+  // update takes it for a leftover on the way.
+  if (m_file.sync() || plat::fs::renameFile(m_updatePath, m_path)) {
+    AbandonUpdate();
+    return 0;
+  }
+  m_updatePath.clear();
+  return m_file.close() ? 0 : 1;
 }

@@ -129,6 +129,26 @@ class COrv_PacketFile {
   bool ReadNextSlot();
   bool ReadAt(std::uint64_t position, std::size_t count, void* buffer);
 
+  // --- Updating a container ------------------------------------------------
+  // The records of an existing container are rewritten through a working
+  // copy beside it, so that a reader (or a crash) sees the old file or the
+  // new one, never a mix: BeginUpdate copies the file and reads its header
+  // and trailer from the copy; the writes below go to the copy (reads then
+  // see what was written); CommitUpdate renames the copy over the file.
+  // Close(), another file-level operation or the destructor before the
+  // commit drops the copy and leaves the file as it was.
+  //
+  // Each write lands only where the record lies inside the file as it is,
+  // at the sizes in memory: the file never grows, and a damaged or
+  // mistaken size writes nothing. False then, and for a file not opened
+  // for update.
+  int BeginUpdate(const std::string& first, const std::string& second);
+  bool IsUpdating() const { return !m_updatePath.empty(); }
+  bool WriteHeader();   // the 12 header bytes at 0
+  bool WriteTrailer();  // the 20 trailer bytes at 12 + A
+  bool WriteSlot(int n);  // the slot in memory as slot n, 1..slot count, at 32 + A + 457 x (n - 1)
+  int CommitUpdate();
+
   bool IsHeaderTag(std::string_view text) const { return GetTag() == text; }
   bool IsBookFile();  // the tag begins with "CD" (sets the book-file flag)
   bool GetBookFileFlag() const { return m_isBookFile; }
@@ -164,7 +184,10 @@ class COrv_PacketFile {
   std::uint8_t GetMemberFlag() const { return m_memberFlag; }
 
   void SetHeaderValue(std::int32_t v) { put32(m_header.data() + 4, v); }
-  void SetEntryAreaSize(std::int32_t v) { put32(m_header.data() + 8, v); }
+  // Sets A and, on a file opened for update, writes the header back. A
+  // size that puts the trailer outside the file (negative, or past its end)
+  // is refused there: false, the header in memory and on disk unchanged.
+  bool SetEntryAreaSize(std::int32_t v);
   void SetTrailerSlotCount(std::uint8_t v) { m_trailer[17] = v; }
   void SetTrailerByte15(std::uint8_t v) { m_trailer[15] = v; }
   void SetAudioFlag(std::uint8_t v) { m_trailer[19] = v; }
@@ -229,6 +252,10 @@ class COrv_PacketFile {
   static std::string field(const std::uint8_t* p, std::size_t width);
 
   bool OpenPath();
+  // Drops the working copy of an update that was not committed.
+  void AbandonUpdate();
+  // Writes `count` bytes at `position` of the working copy, inside the file.
+  bool WriteAt(std::uint64_t position, const void* data, std::size_t count);
   bool TrailerInFile() const;
   std::uint64_t SlotPosition(int n) const;
   Walk WalkEntries(const std::string& name, EntryInfo* found);
@@ -255,6 +282,7 @@ class COrv_PacketFile {
   std::error_code m_openError;
   std::uint64_t m_length = 0;
   std::uint64_t m_nextSlot = 0;  // position of the next slot to read
+  std::filesystem::path m_updatePath;  // the working copy of an update, else empty
 
   std::filesystem::path m_workFolder;
   std::filesystem::path m_contentPath;

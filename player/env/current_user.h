@@ -1,9 +1,10 @@
 #pragma once
 // Who is logged in is held by the main frame's state; the environment store
 // reads and writes that name (setting 36) through this interface, so that
-// the store builds and tests without the frame. The owner of the name
-// installs its provider for as long as it lives; none is installed at
-// start.
+// the store builds and tests without the frame. This is the one interface
+// for that name: the frame state implements it, and the application
+// installs the frame's state for as long as its main frame lives. None is
+// installed at start (the store then answers "Default" and drops writes).
 
 #include <string>
 

@@ -10,6 +10,7 @@
 #include "platform/fs/folder_listing.h"
 #include "platform/profile/ini_text.h"
 #include "platform/profile/profile.h"
+#include "platform/text/utf8.h"
 #include "player/env/credential_block.h"
 
 namespace orv {
@@ -27,7 +28,10 @@ constexpr const char* kSecStatus = "EMStatus";
 constexpr const char* kSecGeneral = "General";
 constexpr const char* kKeyLastEM = "LastEM";
 constexpr size_t kPwdBuffer = 201;    // the block is read as at most 200 characters
-constexpr size_t kStatusBuffer = 5;   // status values: at most four digits
+// Status values are read as at most four digits; the buffer is wider so
+// that a longer stored value is seen whole and refused, not cut.
+constexpr size_t kStatusDigits = 4;
+constexpr size_t kStatusBuffer = 64;
 constexpr size_t kMaxBookCode = 8;
 
 std::string trimRight(std::string s) {
@@ -55,14 +59,23 @@ std::string bookFileStem(std::string_view code) {
   return out;
 }
 
-// A plain decimal conversion of a status value: optional sign, leading digits.
+// A plain decimal conversion of a stored status value: optional sign,
+// leading digits. More than four digits is not a value this store wrote:
+// it reads as 0.
 int decimalValue(std::string_view s) {
   s = text::trim(s);
-  if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+  if (!s.empty() && (s.front() == '+' || s.front() == '-')) {
+    if (s.front() == '-') return 0;  // never written: status values are not negative
+    s.remove_prefix(1);
+  }
+  const size_t digits = std::min(s.find_first_not_of("0123456789"), s.size());
+  if (digits > kStatusDigits) return 0;
   int value = 0;
-  std::from_chars(s.data(), s.data() + s.size(), value);
+  std::from_chars(s.data(), s.data() + digits, value);
   return value;
 }
+
+bool storableStatus(int value) { return value >= 0 && value <= COrv_Users::kMaxStatusValue; }
 
 // `folder`/`name`, or when that is missing an entry of `folder` whose name
 // differs only in case (files that other programs named), else
@@ -152,6 +165,7 @@ std::string COrv_Users::GetSectionName(std::string_view name) {
 
 bool COrv_Users::IsValidUserName(std::string_view name) {
   if (name.find_first_of(std::string_view("\r\n\0=]", 5)) != std::string_view::npos) return false;
+  if (!plat::text::isValidUtf8(name)) return false;
   const std::string section = GetSectionName(name);
   if (section.find_first_not_of('.') == std::string::npos) return false;
   return plat::profile::isValidSectionName(section);
@@ -398,16 +412,18 @@ bool COrv_Users::ReadQuoteStatusList(std::string_view bookCode, std::vector<int>
   return true;
 }
 
-void COrv_Users::WriteQuoteStatusList(std::string_view bookCode, const std::vector<int>& status) {
+bool COrv_Users::WriteQuoteStatusList(std::string_view bookCode, const std::vector<int>& status) {
   std::string file;
   int n = 0;
-  if (!statusFile(bookCode, file, n)) return;
+  if (!statusFile(bookCode, file, n)) return false;
   plat::profile::Batch batch;
   for (int i = 0; i < n; ++i) {
     const size_t at = static_cast<size_t>(i);
-    batch.writeString(kSecStatus, emKey(i + 1), std::to_string(at < status.size() ? status[at] : 0));
+    const int value = at < status.size() ? status[at] : 0;
+    if (!storableStatus(value)) return false;
+    batch.writeString(kSecStatus, emKey(i + 1), std::to_string(value));
   }
-  if (!batch.empty()) batch.apply(file);
+  return batch.empty() || !batch.apply(file);
 }
 
 int COrv_Users::ReadQuoteStatus(std::string_view bookCode, int number) {
@@ -417,11 +433,11 @@ int COrv_Users::ReadQuoteStatus(std::string_view bookCode, int number) {
   return decimalValue(plat::profile::getString(file, kSecStatus, emKey(number), "0", kStatusBuffer));
 }
 
-void COrv_Users::WriteQuoteStatus(std::string_view bookCode, int number, int value) {
+bool COrv_Users::WriteQuoteStatus(std::string_view bookCode, int number, int value) {
   std::string file;
   int n = 0;
-  if (!statusFile(bookCode, file, n) || number < 1 || number > n) return;
-  plat::profile::writeString(file, kSecStatus, emKey(number), std::to_string(value));
+  if (!storableStatus(value) || !statusFile(bookCode, file, n) || number < 1 || number > n) return false;
+  return !plat::profile::writeString(file, kSecStatus, emKey(number), std::to_string(value));
 }
 
 int COrv_Users::ReadLastQuote(std::string_view bookCode) {
@@ -431,11 +447,11 @@ int COrv_Users::ReadLastQuote(std::string_view bookCode) {
   return decimalValue(plat::profile::getString(file, kSecGeneral, kKeyLastEM, "0", kStatusBuffer));
 }
 
-void COrv_Users::WriteLastQuote(std::string_view bookCode, int number) {
+bool COrv_Users::WriteLastQuote(std::string_view bookCode, int number) {
   std::string file;
   int n = 0;
-  if (!statusFile(bookCode, file, n) || number < 0 || number > n) return;
-  plat::profile::writeString(file, kSecGeneral, kKeyLastEM, std::to_string(number));
+  if (!storableStatus(number) || !statusFile(bookCode, file, n) || number > n) return false;
+  return !plat::profile::writeString(file, kSecGeneral, kKeyLastEM, std::to_string(number));
 }
 
 }  // namespace orv

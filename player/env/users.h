@@ -15,9 +15,12 @@
 //   to case, and a user's folder takes the spelling stored in the index, so
 //   "bob" finds the folder of "Bob". A folder or status file that another
 //   program named in another case is found and used as it is.
-// - Names holding CR, LF, NUL, '=' or ']' (they would break the index) and
+// - Names holding CR, LF, NUL, '=' or ']' (they would break the index),
 //   names made only of dots (they would name the users folder or its parent)
-//   are refused: AddUser answers false, the lookups find no user.
+//   and names that are not valid UTF-8 (they would name a folder no other
+//   program can show, and a cut of the 30-byte field could split a byte
+//   sequence nobody can tell apart) are refused: AddUser answers false, the
+//   lookups find no user.
 // - Passwords are cut to their 10-byte field both when stored and when
 //   compared, so a longer password logs in as typed.
 // - Book codes are 1 to 8 ASCII letters, digits or underscores, kept upper
@@ -133,16 +136,24 @@ class COrv_Users : public COrv_Environment {
   // --- Echomark status of the current user ------------------------------------
   // Each needs a current user and an installed book of n Echomarks (else
   // false, 0 or nothing). Missing files, sections and keys read as 0.
+  //
+  // Stored values are read as at most four digits, so only 0 to
+  // kMaxStatusValue round-trip: a write of any other value is refused
+  // (false, nothing written), and a stored value of more than four digits
+  // (written by hand or by another program) reads as 0, as a missing one
+  // does, never as its first four digits.
+  static constexpr int kMaxStatusValue = 9999;
   // The status words of Echomarks 1..n into positions 0..n-1.
   bool ReadQuoteStatusList(std::string_view bookCode, std::vector<int>& status);
-  // Writes Echomarks 1..n from positions 0..n-1 (0 past the end of `status`).
-  void WriteQuoteStatusList(std::string_view bookCode, const std::vector<int>& status);
+  // Writes Echomarks 1..n from positions 0..n-1 (0 past the end of
+  // `status`); one value out of range refuses the whole list.
+  bool WriteQuoteStatusList(std::string_view bookCode, const std::vector<int>& status);
   // Echomark number 1..n (0 names no Echomark: 0, nothing written).
   int ReadQuoteStatus(std::string_view bookCode, int number);
-  void WriteQuoteStatus(std::string_view bookCode, int number, int value);
+  bool WriteQuoteStatus(std::string_view bookCode, int number, int value);
   // The last Echomark reached, 0..n (0: none).
   int ReadLastQuote(std::string_view bookCode);
-  void WriteLastQuote(std::string_view bookCode, int number);
+  bool WriteLastQuote(std::string_view bookCode, int number);
 
  private:
   // The index's spelling of a user (found without regard to case), or the

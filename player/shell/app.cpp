@@ -16,6 +16,8 @@
 #include "platform/ipc/atoms.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/test_mode.h"
+#include "player/env/current_user.h"
+#include "player/env/environment.h"
 #include "player/env/file_util.h"
 #include "player/install/packet_installer.h"
 #include "player/shell/about_dlg.h"
@@ -101,6 +103,11 @@ COrv_App::COrv_App(AppServices services) : m_services(std::move(services)) {}
 
 COrv_App::~COrv_App() {
   ExitInstance();
+  dropFrame();
+}
+
+void COrv_App::dropFrame() {
+  if (m_frame && orv::currentUserNameProvider() == &m_frame->FrameState()) orv::setCurrentUserNameProvider(nullptr);
   m_frame.reset();
 }
 
@@ -111,7 +118,7 @@ fs::path COrv_App::programFolder() const {
 bool COrv_App::end(Step step) {
   m_step = step;
   LogTestEvent("end", stepName(step));
-  m_frame.reset();
+  dropFrame();
   return false;
 }
 
@@ -190,15 +197,19 @@ bool COrv_App::InitInstance(const std::vector<std::string>& args) {
   if (!frameServices.preferencesDialog)
     frameServices.preferencesDialog = [this] {
       CMainFrame& f = *m_frame;
+      // The current user is read as setting 36 through the store, which
+      // reaches this frame's state ("Default" for nobody).
       orv::views::EnvironmentPrefsHost host({[&f](int i) { f.SetInterfaceLanguage(i); },
                                              [&f](int i) { f.SetHelpLanguage(i); },
                                              [&f](int n, const void* v) { f.ApplySetting(n, v); },
-                                             [&f] { return f.FrameState().GetUserName(); },
+                                             {},
                                              [&f] { return f.HasActiveTvDocument(); }});
       orv::views::COrv_PrefsDlg dlg(&f, &host);
       dlg.exec();
     };
   m_frame = std::make_unique<CMainFrame>(frameServices);
+  // Setting 36 of the environment store is the frame's logged-in name.
+  orv::setCurrentUserNameProvider(&m_frame->FrameState());
   if (!m_frame->OnCreate()) return end(Step::kFrame);
   m_frame->Commands().Add(kCmdAbout, [this] { OnAppAbout(); });
   m_frame->setWindowTitle(kFrameTitle);
@@ -221,6 +232,8 @@ bool COrv_App::InitInstance(const std::vector<std::string>& args) {
                                                : static_cast<LoginPrompt&>(dialogPrompt);
   m_frame->FrameState().SetUserName(LogIn(m_cmd, prompt));
   m_frame->FrameState().SetLoggedIn(1);
+  // Who is logged in, as every reader of setting 36 sees it.
+  if (plat::ui::testMode()) LogTestEvent("user", orv::COrv_Environment().GetSettingText(36));
 
   // The book goes through the same open as a hand-over, so that its
   // start-up settings apply.

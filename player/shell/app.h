@@ -153,6 +153,9 @@ class COrv_App : public plat::ipc::PresenceHandler {
 
  private:
   bool end(Step step);
+  // Destroys the main frame, uninstalling its state as the holder of the
+  // current user's name first.
+  void dropFrame();
   bool prepareDataPath();
   bool handOver();
   std::filesystem::path programFolder() const;

@@ -55,7 +55,3 @@ int32_t COrv_FrameState::GetInt(int n, int32_t fallback) const {
 void COrv_FrameState::SetUserName(std::string_view name) {
   m_strUserName = std::string(plat::profile::text::cutChars(name, kMaxUserNameChars));
 }
-
-std::string COrv_FrameState::currentUserName() const {
-  return m_strUserName.empty() ? std::string("Default") : m_strUserName;
-}

@@ -16,13 +16,17 @@
 #include <string_view>
 #include <vector>
 
+#include "player/env/current_user.h"
 #include "shared/language/language_settings.h"
 
 namespace orv {
 class COrv_Environment;
 }
 
-class COrv_FrameState : public tv::language::FrameState {
+// It is also the one holder of the logged-in name that the environment
+// store reads and writes as setting 36: the program installs it as the
+// current-user provider for as long as the main frame lives.
+class COrv_FrameState : public tv::language::FrameState, public orv::CurrentUserNameProvider {
  public:
   static constexpr int kFirstCached = 3;
   static constexpr int kLastCached = 25;
@@ -63,7 +67,10 @@ class COrv_FrameState : public tv::language::FrameState {
 
   // What the language object asks of the main window.
   int interfaceLanguage() const override { return m_nInterfaceLanguage; }
-  std::string currentUserName() const override;
+  // Setting 36 as the store sees it: the held name (empty for the default
+  // user), and a name to hold, cut as SetUserName cuts it.
+  std::string currentUserName() const override { return m_strUserName; }
+  void setCurrentUserName(const std::string& name) override { SetUserName(name); }
 
   std::size_t CachedCount() const { return m_values.size(); }
 

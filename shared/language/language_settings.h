@@ -27,14 +27,13 @@ class LanguageSettings {
   virtual std::string systemLanguageCode() const { return {}; }
 };
 
-// The main window's state, as far as other objects ask it.
+// The main window's state, as far as the language object asks it. (Who is
+// logged in is the environment store's concern: player/env/current_user.h.)
 class FrameState {
  public:
   virtual ~FrameState() = default;
   // The interface language the main window shows now.
   virtual int interfaceLanguage() const = 0;
-  // The name of the user who is logged in ("Default" when nobody is).
-  virtual std::string currentUserName() const = 0;
 };
 
 class InMemoryLanguageSettings : public LanguageSettings {

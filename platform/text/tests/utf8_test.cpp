@@ -26,18 +26,22 @@ TEST(Utf8Text, CountsAndCutsCharactersAsTheDecoderSeesThem) {
   struct Case {
     std::string text;
     size_t chars;
+    bool valid;
   };
   const Case cases[] = {
-      {"", 0},
-      {"abc", 3},
-      {"L'été", 5},
-      {"\xF0\x9F\x98\x80", 1},
-      {"\xE2\x82", 2},          // a cut sequence: two raw bytes
-      {"\xC0\xAF", 2},          // overlong form
-      {"\xED\xA0\x80", 3},      // surrogate
+      {"", 0, true},
+      {"abc", 3, true},
+      {"L'été", 5, true},
+      {"\xF0\x9F\x98\x80", 1, true},
+      {"\xE2\x82", 2, false},          // a cut sequence: two raw bytes
+      {"\xC0\xAF", 2, false},          // overlong form
+      {"\xED\xA0\x80", 3, false},      // surrogate
+      {"Br\xFC" "cke", 6, false},          // CP1252 text
+      {"\xF4\x90\x80\x80", 4, false},  // past U+10FFFF
   };
   for (const Case& c : cases) {
     EXPECT_EQ(plat::text::countChars(c.text), c.chars) << c.text;
+    EXPECT_EQ(plat::text::isValidUtf8(c.text), c.valid) << c.text;
     EXPECT_EQ(plat::text::cutChars(c.text, c.chars), c.text);
     if (c.chars > 0) {
       EXPECT_EQ(plat::text::countChars(plat::text::cutChars(c.text, c.chars - 1)), c.chars - 1);

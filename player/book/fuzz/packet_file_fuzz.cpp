@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the container reader as a file: validation, the
 // slot and entry walks, entry reads and the unpacking of the tail with the
-// part and member records of the result.
+// part and member records of the result, and an update that rewrites the
+// records it read.
 
 #include <cstddef>
 #include <cstdint>
@@ -60,5 +61,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     packet.RemoveContent();
   }
   packet.Close();
+
+  // Rewriting the records of the same bytes through an update: every write
+  // stays inside the file, whatever its sizes say.
+  if (packet.BeginUpdate(path, "")) {
+    packet.WriteHeader();
+    packet.WriteTrailer();
+    for (int n = 1; n <= 3 && packet.ReadNextSlot(); ++n) packet.WriteSlot(n);
+    packet.WriteSlot(packet.GetTrailerSlotCount());
+    packet.SetEntryAreaSize(packet.GetEntryAreaSize());
+    packet.CommitUpdate();
+  }
   return 0;
 }

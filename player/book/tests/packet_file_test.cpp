@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "platform/fs/file_io.h"
 #include "platform/fs/fault.h"
 #include "platform/fs/program_folder.h"
 #include "platform/testing/test_env.h"
@@ -756,6 +758,191 @@ TEST_F(PacketFileTest, MemberRecordsPointingOutsideTheContentAreRefused) {
     ASSERT_TRUE(p.ReadPartHeader(0));
     EXPECT_EQ(p.ReadMemberRecord(0, 1), c.ok);
   }
+}
+
+// --- Updating records ------------------------------------------------------------
+
+class PacketUpdateTest : public PacketFileTest {
+ protected:
+  // Two books behind one entry, so that every record lies past an entry area.
+  static PacketSpec withEntry() {
+    PacketSpec spec = twoBooks();
+    spec.entries.push_back({"NOTE", "entry data", false, false});
+    return spec;
+  }
+  // Where two contents first differ ("same" when they do not), so that a
+  // failure names an offset rather than printing a whole container.
+  static std::string firstDifference(const std::string& a, const std::string& b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i)
+      if (a[i] != b[i]) return "offset " + std::to_string(i);
+    return a.size() == b.size() ? "same" : "sizes " + std::to_string(a.size()) + " and " + std::to_string(b.size());
+  }
+  std::string bytesOf(const std::string& path) const {
+    std::string out;
+    EXPECT_FALSE(plat::fs::readFile(path, out));
+    return out;
+  }
+};
+
+TEST_F(PacketUpdateTest, CommittedRecordsAreReadBackByAFreshReader) {
+  const std::string path = write("upd.tpk", withEntry());
+  const std::string before = bytesOf(path);
+  const std::size_t a = 16 + 10;
+  const std::size_t tr = 12 + a, s2 = tr + 20 + 457;
+
+  COrv_PacketFile p;
+  ASSERT_EQ(p.BeginUpdate(path, ""), 1);
+  EXPECT_EQ(p.GetEntryAreaSize(), static_cast<std::int32_t>(a));
+  p.SetHeaderValue(0x0A0B0C0D);
+  ASSERT_TRUE(p.WriteHeader());
+  p.SetTrailerByte15(0x5A);
+  p.SetAudioFlag('-');
+  ASSERT_TRUE(p.WriteTrailer());
+  ASSERT_TRUE(p.ReadNextSlot());
+  ASSERT_TRUE(p.ReadNextSlot());
+  p.SetSlotCode("NEWCODE");
+  ASSERT_TRUE(p.WriteSlot(2));
+  // Nothing reaches the file before the commit; reads see what was written.
+  EXPECT_EQ(firstDifference(bytesOf(path), before), "same");
+  std::uint8_t header[12];
+  ASSERT_TRUE(p.ReadAt(0, 12, header));
+  EXPECT_EQ(header[4], 0x0D);
+  ASSERT_EQ(p.CommitUpdate(), 1);
+  EXPECT_FALSE(p.IsUpdating());
+
+  std::string expected = before;
+  putU32(expected, 4, 0x0A0B0C0D);
+  expected[tr + 15] = 0x5A;
+  expected[tr + 19] = '-';
+  expected.replace(s2, 9, std::string("NEWCODE\0\0", 9));
+  EXPECT_EQ(firstDifference(bytesOf(path), expected), "same");
+  EXPECT_EQ(filesIn(media()), 1u);  // no working copy left
+
+  COrv_PacketFile fresh;
+  EXPECT_EQ(fresh.Validate(path, "", false), 1);
+  std::uint8_t slot[457];
+  ASSERT_EQ(fresh.ReadSlot(path, "", slot, 2), 1);
+  EXPECT_EQ(fresh.GetSlotCode(), "NEWCODE");
+  EXPECT_EQ(fresh.GetSlotTitle(), "Second");
+  ASSERT_EQ(fresh.ReadSlot(path, "", slot, 1), 1);
+  EXPECT_EQ(fresh.GetSlotCode(), "ABC");
+  ASSERT_TRUE(fresh.Open(path, ""));
+  EXPECT_EQ(fresh.GetHeaderValue(), 0x0A0B0C0D);
+  EXPECT_EQ(fresh.GetTrailerByte15(), 0x5A);
+  EXPECT_EQ(fresh.GetAudioFlag(), '-');
+  EXPECT_EQ(fresh.GetTrailerWord(), 0xBEEF);
+  std::size_t size = 0;
+  EXPECT_EQ(fresh.ReadEntry(path, "", "NOTE", nullptr, size), 1);
+  EXPECT_EQ(size, 10u);
+}
+
+TEST_F(PacketUpdateTest, AnUpdateThatIsNotCommittedLeavesTheFileAsItWas) {
+  const std::string path = write("keep.tpk", withEntry());
+  const std::string before = bytesOf(path);
+  struct Case {
+    const char* what;
+    void (*end)(COrv_PacketFile&, const std::string&);
+  } cases[] = {
+      {"closed", [](COrv_PacketFile& p, const std::string&) { p.Close(); }},
+      {"another operation", [](COrv_PacketFile& p, const std::string& f) { p.Validate(f, "", false); }},
+      {"a second update", [](COrv_PacketFile& p, const std::string& f) { p.BeginUpdate(f, ""); p.Close(); }},
+      {"destroyed", nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    {
+      COrv_PacketFile p;
+      ASSERT_EQ(p.BeginUpdate(path, ""), 1);
+      p.SetHeaderValue(7);
+      ASSERT_TRUE(p.WriteHeader());
+      if (c.end != nullptr) {
+        c.end(p, path);
+        EXPECT_EQ(p.CommitUpdate(), 0);
+      }
+    }
+    EXPECT_EQ(firstDifference(bytesOf(path), before), "same");
+    EXPECT_EQ(filesIn(media()), 1u);
+  }
+
+  // A failed rename at the commit keeps the old file and drops the copy.
+  COrv_PacketFile p;
+  ASSERT_EQ(p.BeginUpdate(path, ""), 1);
+  p.SetHeaderValue(7);
+  ASSERT_TRUE(p.WriteHeader());
+  plat::fs::injectFault(plat::fs::FaultOp::Rename, "keep.tpk", EIO);
+  EXPECT_EQ(p.CommitUpdate(), 0);
+  EXPECT_EQ(firstDifference(bytesOf(path), before), "same");
+  EXPECT_EQ(filesIn(media()), 1u);
+
+  // A copy that a killed update left behind goes with the next update.
+  tvtest::writeFile(media() / ".keep.tpk.~up1234ABCD.tmp", "stale");
+  ASSERT_EQ(p.BeginUpdate(path, ""), 1);
+  p.Close();
+  EXPECT_EQ(filesIn(media()), 1u);
+}
+
+TEST_F(PacketUpdateTest, DamagedOrMistakenSizesWriteNothing) {
+  const std::string good = bytesOf(write("ref.tpk", withEntry()));
+  const std::size_t tr = 12 + 16 + 10;
+  std::string farArea = good;
+  putU32(farArea, 8, static_cast<std::uint32_t>(good.size()));  // the trailer would lie past the end
+  std::string negativeArea = good;
+  putU32(negativeArea, 8, 0xFFFFFFF0u);
+  std::string shortDirectory = good;
+  putU32(shortDirectory, tr + 5, 20 + 457);  // two slots announced, room for one
+  struct Case {
+    const char* what;
+    std::string bytes;
+    bool trailer, slot1, slot2;
+  } cases[] = {
+      {"sound file", good, true, true, true},
+      {"entry area past the end", farArea, false, false, false},
+      {"negative entry area", negativeArea, false, false, false},
+      {"directory too short for its slots", shortDirectory, true, true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = write("d.tpk", c.bytes);
+    COrv_PacketFile p;
+    ASSERT_EQ(p.BeginUpdate(path, ""), 1);
+    EXPECT_EQ(p.WriteTrailer(), c.trailer);
+    p.ReadNextSlot();
+    EXPECT_EQ(p.WriteSlot(1), c.slot1);
+    p.ReadNextSlot();
+    EXPECT_EQ(p.WriteSlot(2), c.slot2);
+    EXPECT_FALSE(p.WriteSlot(0));
+    EXPECT_FALSE(p.WriteSlot(3));
+    // A size that puts the trailer outside the file is refused, in memory too.
+    const std::int32_t area = p.GetEntryAreaSize();
+    for (std::int64_t bad : {std::int64_t{-1}, static_cast<std::int64_t>(c.bytes.size()) - 31,
+                             static_cast<std::int64_t>(c.bytes.size())}) {
+      EXPECT_FALSE(p.SetEntryAreaSize(static_cast<std::int32_t>(bad))) << bad;
+      EXPECT_EQ(p.GetEntryAreaSize(), area);
+    }
+    ASSERT_EQ(p.CommitUpdate(), 1);
+    // Rewriting records with the values read changes no byte.
+    EXPECT_EQ(firstDifference(bytesOf(path), c.bytes), "same");
+  }
+
+  // The largest size that leaves the trailer inside the file is written back.
+  const std::string path = write("d.tpk", good);
+  COrv_PacketFile p;
+  ASSERT_EQ(p.BeginUpdate(path, ""), 1);
+  const std::int32_t last = static_cast<std::int32_t>(good.size() - 32);
+  ASSERT_TRUE(p.SetEntryAreaSize(last));
+  ASSERT_EQ(p.CommitUpdate(), 1);
+  std::string expected = good;
+  putU32(expected, 8, static_cast<std::uint32_t>(last));
+  EXPECT_EQ(firstDifference(bytesOf(path), expected), "same");
+
+  // Without an update nothing is written.
+  COrv_PacketFile reader;
+  ASSERT_TRUE(reader.Open(path, ""));
+  EXPECT_FALSE(reader.WriteHeader());
+  EXPECT_FALSE(reader.WriteTrailer());
+  EXPECT_EQ(reader.BeginUpdate((media() / "missing.tpk").string(), ""), 0);
+  EXPECT_EQ(firstDifference(bytesOf(path), expected), "same");
 }
 
 }  // namespace

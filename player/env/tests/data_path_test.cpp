@@ -251,10 +251,20 @@ TEST_F(DataPathTest, SetDataPathWithWriteBuildsTheNewFolder) {
 TEST_F(DataPathTest, FolderNamesWithBlanksAndQuotesReadBackExactly) {
   // The settings files trim values and strip a pair of quotes: such folder
   // names are stored protected, and a later start finds the same folder.
-  for (const std::string name : {"ends in a blank ", " begins with one", "\"quoted\"", "'single'"}) {
+  // Only the whole value's edges count: a folder's own leading blank or
+  // quotes lie inside the path and need no protection.
+  struct Case {
+    std::string name;
+    bool quoted;  // the stored value stands inside a pair of double quotes
+  } cases[] = {{"ends in a blank ", true}, {" begins with one", false}, {"\"quoted\"", false},
+               {"'single'", false},        {"in the middle", false}};
+  for (const Case& c : cases) {
+    const std::string& name = c.name;
     SCOPED_TRACE(name);
     const std::string d = folder(name);
     ASSERT_TRUE(COrv_Environment().SetDataPath(d, true));
+    const std::string line = "DataPath=" + (c.quoted ? "\"" + d + "\"" : d) + "\r\n";
+    EXPECT_NE(tvtest::readFile(settingsFile()).find(line), std::string::npos) << tvtest::readFile(settingsFile());
     EXPECT_EQ(COrv_Environment().GetDataPath(), d);
 
     COrv_Environment env;

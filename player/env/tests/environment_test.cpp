@@ -37,39 +37,66 @@ bool keyExists(HKEY root, std::string_view path) {
   return true;
 }
 
+// What the user's hive holds under the player's key, read without the store:
+// a DWORD (or -1 when there is none of that type), a string (or "<none>").
+long long storedDword(std::string_view name) {
+  HKEY key = nullptr;
+  if (RegOpenKeyEx(HKEY_CURRENT_USER, orv::kPlayerKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return -1;
+  DWORD value = 0, size = sizeof value, type = 0;
+  const LONG rc = RegQueryValueEx(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+  RegCloseKey(key);
+  return rc == ERROR_SUCCESS && type == REG_DWORD ? static_cast<long long>(value) : -1;
+}
+
+std::string storedString(std::string_view name) {
+  HKEY key = nullptr;
+  if (RegOpenKeyEx(HKEY_CURRENT_USER, orv::kPlayerKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return "<none>";
+  char buffer[256] = {};
+  DWORD size = sizeof buffer - 1, type = 0;
+  const LONG rc = RegQueryValueEx(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+  RegCloseKey(key);
+  return rc == ERROR_SUCCESS && type == REG_SZ ? std::string(buffer) : "<none>";
+}
+
 // --- Numbered settings -------------------------------------------------------------
 
 using SettingsTest = EnvTest;
 
-TEST_F(SettingsTest, NumberedValuesReadTheirDefaultWhenMissingAndTheStoredValueOtherwise) {
-  const std::vector<std::pair<int, DWORD>> defaults = {
-      {3, 1},  {4, 0},  {6, 1},  {7, 1},  {8, 0},  {9, 0},  {10, 0}, {11, 1}, {12, 0}, {13, 1}, {14, 0},
-      {15, 0}, {16, 2}, {17, 1}, {18, 1}, {19, 0}, {20, 0}, {21, 0}, {22, 1}, {23, 1}, {24, 1}, {25, 1}};
-  COrv_Environment env;
-  for (auto [n, def] : defaults) {
-    SCOPED_TRACE(n);
+// Each 4-byte setting lives in the user's hive under its own name, reads
+// its default while missing, and reads what another writer stored there.
+TEST_F(SettingsTest, NumberedValuesLiveUnderTheirNamesWithTheirDefaults) {
+  struct Case {
+    int n;
+    const char* name;
+    DWORD def;
+  };
+  const Case cases[] = {
+      {3, "ShowProlog", 1},         {4, "AltJingle", 0},           {6, "ShowComment", 1},
+      {7, "InitEMPlay", 1},         {8, "InitSpeed", 0},           {9, "InitPlayAll", 0},
+      {10, "LoadTvStatusQuery", 0}, {11, "SaveTvStatus", 1},       {12, "ShowNonKey", 0},
+      {13, "ShowFixed", 1},         {14, "InitPlayLoop", 0},       {15, "InitPlayRecSequence", 0},
+      {16, "PlayWaitSeconds", 2},   {17, "ShowHitsProlog", 1},     {18, "ShowHitsComment", 1},
+      {19, "ShowSpvu", 0},          {20, "ShowVolume", 0},         {21, "ShowFrgmtSelector", 0},
+      {22, "ShowEMIndex", 1},       {23, "ShowStatusbar", 1},      {24, "ShowAudioPanel", 1},
+      {25, "ShowCommandPanel", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(COrv_Environment::GetSettingName(c.n), c.name);
+    EXPECT_EQ(COrv_Environment::GetSettingDefault(c.n), static_cast<int>(c.def));
     DWORD value = 77, size = sizeof value;
-    EXPECT_TRUE(env.GetSetting(n, &value, &size));
-    EXPECT_EQ(value, def);
+    EXPECT_TRUE(COrv_Environment().GetSetting(c.n, &value, &size));
+    EXPECT_EQ(value, c.def);
     EXPECT_EQ(size, 4u);
-    EXPECT_EQ(COrv_Environment::GetSettingDefault(n), static_cast<int>(def));
-
     DWORD measured = 0;
-    EXPECT_TRUE(env.GetSetting(n, nullptr, &measured));
+    EXPECT_TRUE(COrv_Environment().GetSetting(c.n, nullptr, &measured));
     EXPECT_EQ(measured, 4u);
 
-    env.SetSettingValue(n, 100 + n);
-    EXPECT_EQ(env.GetSettingValue(n), static_cast<DWORD>(100 + n));
+    COrv_Environment().SetSettingValue(c.n, 200 + c.n);
+    EXPECT_EQ(storedDword(c.name), 200 + c.n);
+    putUserDword(c.name, 100 + c.n);
+    EXPECT_EQ(COrv_Environment().GetSettingValue(c.n), static_cast<DWORD>(100 + c.n));
   }
-  // The values sit under their names in the user's hive.
-  HKEY key = nullptr;
-  ASSERT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, orv::kPlayerKey, 0, KEY_READ, &key), ERROR_SUCCESS);
-  DWORD value = 0, size = sizeof value, type = 0;
-  EXPECT_EQ(RegQueryValueEx(key, "PlayWaitSeconds", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size),
-            ERROR_SUCCESS);
-  EXPECT_EQ(type, REG_DWORD);
-  EXPECT_EQ(value, 116u);
-  RegCloseKey(key);
 }
 
 TEST_F(SettingsTest, UnstoredNumbersAnswerFalseWithSizeZero) {
@@ -92,6 +119,7 @@ TEST_F(SettingsTest, ValuesOfTheWrongSizeAreNeitherStoredNorCopiedIntoShortBuffe
   COrv_Environment env;
   std::uint16_t small = 5;
   env.SetSetting(16, &small, sizeof small);
+  EXPECT_EQ(storedDword("PlayWaitSeconds"), -1);
   EXPECT_EQ(env.GetSettingValue(16), 2u);
   DWORD value = 0, size = 2;
   EXPECT_FALSE(env.GetSetting(16, &value, &size));
@@ -111,13 +139,15 @@ TEST_F(SettingsTest, AlternativeJingleNameMeasuresAndReadsItsText) {
   EXPECT_STREQ(buffer, "");
 
   env.SetSettingText(5, "bells.wav");
+  EXPECT_EQ(storedString("AltJingleName"), "bells.wav");
+  putString(HKEY_CURRENT_USER, "AltJingleName", "gong.wav");
   size = 0;
   EXPECT_TRUE(env.GetSetting(5, nullptr, &size));
-  EXPECT_EQ(size, 10u);
-  EXPECT_EQ(env.GetSettingText(5), "bells.wav");
+  EXPECT_EQ(size, 9u);
+  EXPECT_EQ(env.GetSettingText(5), "gong.wav");
   size = 4;
   EXPECT_TRUE(env.GetSetting(5, buffer, &size));
-  EXPECT_STREQ(buffer, "bel");
+  EXPECT_STREQ(buffer, "gon");
 }
 
 // Texts of 33 and 36 are cut to the caller's buffer, never past it, and
@@ -167,12 +197,12 @@ TEST_F(SettingsTest, CurrentUserNameGoesThroughTheProviderWithDefaultAsEmpty) {
   orvtest::StubUserName user;
   orv::setCurrentUserNameProvider(&user);
   EXPECT_EQ(env.GetSettingText(36), "Default");
+  user.name = "Bea";
+  EXPECT_EQ(env.GetSettingText(36), "Bea");
   env.SetSettingText(36, "Ann");
   EXPECT_EQ(user.name, "Ann");
-  EXPECT_EQ(env.GetSettingText(36), "Ann");
   env.SetSettingText(36, "Default");
   EXPECT_EQ(user.name, "");
-  EXPECT_EQ(env.GetSettingText(36), "Default");
 }
 
 // --- Registry values ------------------------------------------------------------------
@@ -198,22 +228,37 @@ TEST_F(SettingsTest, AppPathComesFromTheMachineTheUserOrTheProgram) {
   EXPECT_EQ(env.GetAppPath(), "/usr/lib/talvane");
 }
 
-TEST_F(SettingsTest, StringValuesAndLanguagesReadBackWhatWasWritten) {
+// The languages and folders live under their own names in the user's hive.
+TEST_F(SettingsTest, StringValuesAndLanguagesLiveUnderTheirNames) {
   COrv_Environment env;
   EXPECT_EQ(env.GetInterfaceLanguage(), 0);
   EXPECT_EQ(env.GetHelpLanguage(), 0);
   EXPECT_EQ(env.GetStartMenuFolder(), "");
   EXPECT_EQ(env.GetLastInstPath(), "");
+  EXPECT_EQ(env.GetInstallMenuFolder(), "");
   env.SetInterfaceLanguage(4);
   env.SetHelpLanguage(7);
   env.SetStartMenuFolder("Talvane");
   env.SetLastInstPath("/media/cd/");
   env.SetInstallMenuFolder("Talvane Books");
-  EXPECT_EQ(env.GetInterfaceLanguage(), 4);
-  EXPECT_EQ(env.GetHelpLanguage(), 7);
-  EXPECT_EQ(env.GetStartMenuFolder(), "Talvane");
-  EXPECT_EQ(env.GetLastInstPath(), "/media/cd");
-  EXPECT_EQ(env.GetInstallMenuFolder(), "Talvane Books");
+  EXPECT_EQ(storedDword("LastInterfaceLanguage"), 4);
+  EXPECT_EQ(storedDword("LastHelpLanguage"), 7);
+  EXPECT_EQ(storedString("StartMenuFolder"), "Talvane");
+  EXPECT_EQ(storedString("LastInstPath"), "/media/cd");  // one trailing separator removed
+  EXPECT_EQ(storedString("InstallMenuFolder"), "Talvane Books");
+
+  // And what other writers stored there is what the getters answer.
+  putUserDword("LastInterfaceLanguage", 2);
+  putUserDword("LastHelpLanguage", 5);
+  putString(HKEY_CURRENT_USER, "StartMenuFolder", "Books");
+  putString(HKEY_CURRENT_USER, "LastInstPath", "/mnt/usb");
+  putString(HKEY_CURRENT_USER, "InstallMenuFolder", "Courses");
+  COrv_Environment fresh;
+  EXPECT_EQ(fresh.GetInterfaceLanguage(), 2);
+  EXPECT_EQ(fresh.GetHelpLanguage(), 5);
+  EXPECT_EQ(fresh.GetStartMenuFolder(), "Books");
+  EXPECT_EQ(fresh.GetLastInstPath(), "/mnt/usb");
+  EXPECT_EQ(fresh.GetInstallMenuFolder(), "Courses");
 
   EXPECT_TRUE(env.RegisterPacketContentType());
   char type[64] = {};

@@ -252,7 +252,9 @@ TEST_F(UsersTest, ChangePasswordNeedsTheCurrentUsersOldPassword) {
 
 TEST_F(UsersTest, NamesThatWouldBreakTheIndexOrEscapeTheFolderAreRefused) {
   const std::string refused[] = {"a\nb", "a\rb", "bob\r\n", std::string("a\0b", 3), "a=b", "a]b", "a]",
-                                 ".",    "..",   "...",      "  ..  "};
+                                 ".",    "..",   "...",      "  ..  ",
+                                 // Not UTF-8: CP1252 text, a cut sequence, an overlong form.
+                                 "Br\xFC" "cke", "Ann\xC3", "a\xC0\xAF"};
   COrv_Users u;
   for (const std::string& name : refused) {
     SCOPED_TRACE(name);
@@ -372,7 +374,8 @@ TEST_F(UsersTest, StatusOfATwelveEchomarkBookReadsMissingKeysAsZero) {
   tvtest::writeFile(users() + "/Default/TALV12.ST",
                     "[EMStatus]\r\nEM1=3\r\nEM5=7\r\nEM12=12345\r\nEM13=9\r\nEM0=4\r\n[General]\r\nLastEM=5\r\n");
   ASSERT_TRUE(u.ReadQuoteStatusList("talv12", status));
-  EXPECT_EQ(status, (std::vector<int>{3, 0, 0, 0, 7, 0, 0, 0, 0, 0, 0, 1234}));
+  // EM12 holds more than four digits: not a value of this store, read as 0.
+  EXPECT_EQ(status, (std::vector<int>{3, 0, 0, 0, 7, 0, 0, 0, 0, 0, 0, 0}));
   EXPECT_EQ(u.ReadQuoteStatus("TALV12", 5), 7);
   EXPECT_EQ(u.ReadQuoteStatus("TALV12", 13), 0);  // past the count
   EXPECT_EQ(u.ReadQuoteStatus("TALV12", 0), 0);   // names no Echomark
@@ -409,12 +412,62 @@ TEST_F(UsersTest, LastQuoteIsBoundedByTheEchomarkCount) {
   installBook("EIGHT", 8);
   COrv_Users u;
   u.SetCurrentUser("");
+  const std::string file = users() + "/Default/EIGHT.ST";
+  // Each row follows the one before: a refused write leaves the last stored text.
   struct Case {
-    int write, read;
-  } cases[] = {{8, 8}, {9, 8}, {0, 0}, {-1, 0}, {3, 3}, {100000, 3}};
+    int write;
+    bool accepted;
+    const char* stored;
+  } cases[] = {{8, true, "8"}, {9, false, "8"}, {0, true, "0"}, {-1, false, "0"}, {3, true, "3"}, {100000, false, "3"}};
   for (const Case& c : cases) {
-    u.WriteLastQuote("EIGHT", c.write);
-    EXPECT_EQ(u.ReadLastQuote("EIGHT"), c.read) << c.write;
+    EXPECT_EQ(u.WriteLastQuote("EIGHT", c.write), c.accepted) << c.write;
+    EXPECT_EQ(plat::profile::getString(file, "General", "LastEM", "-", 64), c.stored) << c.write;
+  }
+}
+
+TEST_F(UsersTest, StatusValuesThatWouldNotReadBackAreRefused) {
+  class Counts : public orv::EchomarkCountSource {
+   public:
+    int echomarkCount(std::string_view) override { return 20000; }
+  } counts;
+  orv::setEchomarkCountSource(&counts);
+  COrv_Users u;
+  u.SetCurrentUser("");
+  const std::string file = users() + "/Default/BIG.ST";
+  struct Write {
+    int value;
+    bool accepted;
+    const char* stored;  // "-": nothing stored
+  } writes[] = {{0, true, "0"},         {3, true, "3"},         {9999, true, "9999"},
+                {10000, false, "-"},    {123456, false, "-"},   {-1, false, "-"}};
+  for (const Write& w : writes) {
+    SCOPED_TRACE(w.value);
+    fs::remove(file);
+    EXPECT_EQ(u.WriteQuoteStatus("BIG", 7, w.value), w.accepted);
+    EXPECT_EQ(plat::profile::getString(file, "EMStatus", "EM7", "-", 64), w.stored);
+    fs::remove(file);
+    // The book has 20000 Echomarks, but numbers past 9999 cannot be stored.
+    EXPECT_EQ(u.WriteLastQuote("BIG", w.value), w.accepted);
+    EXPECT_EQ(plat::profile::getString(file, "General", "LastEM", "-", 64), w.stored);
+  }
+
+  // One value out of range refuses the whole list.
+  fs::remove(file);
+  EXPECT_FALSE(u.WriteQuoteStatusList("BIG", {3, 10000, 3}));
+  EXPECT_FALSE(fs::exists(file));
+
+  // What other programs may have left: more than four digits is never cut.
+  struct Read {
+    const char* stored;
+    int value;
+  } reads[] = {{"12345", 0}, {"123456", 0}, {"9999", 9999}, {" 42 ", 42}, {"+7", 7},
+               {"0012", 12}, {"7x", 7},     {"-5", 0},      {"", 0},      {"x1", 0}};
+  for (const Read& r : reads) {
+    SCOPED_TRACE(r.stored);
+    tvtest::writeFile(file, std::string("[EMStatus]\r\nEM7=") + r.stored + "\r\n[General]\r\nLastEM=" + r.stored +
+                                "\r\n");
+    EXPECT_EQ(u.ReadQuoteStatus("BIG", 7), r.value);
+    EXPECT_EQ(u.ReadLastQuote("BIG"), r.value);
   }
 }
 

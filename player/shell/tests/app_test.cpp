@@ -330,6 +330,7 @@ TEST_F(App, LogInAndBookOfTheCommandLine) {
   CMainFrame& frame = *app.MainFrame();
   EXPECT_EQ(prompt.runs, 1);
   EXPECT_EQ(frame.FrameState().GetUserName(), std::string(30, 'n'));
+  EXPECT_EQ(env.GetSettingText(36), std::string(30, 'n'));
   EXPECT_EQ(frame.FrameState().GetLoggedIn(), 1);
   EXPECT_EQ(frame.FrameState().GetUserNumber(), 7);
   // The book of the command line goes through the same open as a hand-over:
@@ -339,6 +340,28 @@ TEST_F(App, LogInAndBookOfTheCommandLine) {
   EXPECT_TRUE(frame.BookJustOpened());
   EXPECT_EQ(frame.windowTitle(), "Talvane Player");
   EXPECT_EQ(frame.geometry(), QRect(112, 84, 800, 600));
+}
+
+TEST_F(App, SettingThirtySixIsTheFramesUserForAsLongAsTheFrameLives) {
+  orv::COrv_Environment env;
+  env.SetEnabled(orv::shell::kEnableLoginDialog, true);
+  {
+    COrv_App app(services());
+    ASSERT_TRUE(app.InitInstance({}));
+    COrv_FrameState& state = app.MainFrame()->FrameState();
+    EXPECT_EQ(env.GetSettingText(36), "Ann");
+    env.SetSettingText(36, "Bob");
+    EXPECT_EQ(state.GetUserName(), "Bob");
+    env.SetSettingText(36, "Default");
+    EXPECT_EQ(state.GetUserName(), "");
+    EXPECT_EQ(env.GetSettingText(36), "Default");
+    state.SetUserName("Cy");
+    EXPECT_EQ(env.GetSettingText(36), "Cy");
+  }
+  // The frame is gone: the store answers the default and reaches nothing.
+  EXPECT_EQ(env.GetSettingText(36), "Default");
+  env.SetSettingText(36, "Dan");
+  EXPECT_EQ(env.GetSettingText(36), "Default");
 }
 
 TEST_F(App, OpenTalvaneStartsWhatTheSettingsAsk) {

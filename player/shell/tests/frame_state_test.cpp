@@ -5,13 +5,13 @@
 #include <cstring>
 #include <string>
 
+#include "player/env/current_user.h"
 #include "player/env/environment.h"
 
 namespace {
 
 TEST(FrameState, UserNameIsCutToThirtyCharacters) {
   COrv_FrameState state;
-  EXPECT_EQ(state.currentUserName(), "Default");
   state.SetUserName(std::string(40, 'u'));
   EXPECT_EQ(state.GetUserName(), std::string(30, 'u'));
   // Characters, not bytes: 35 two-byte letters keep 30 letters.
@@ -19,6 +19,37 @@ TEST(FrameState, UserNameIsCutToThirtyCharacters) {
   for (int i = 0; i < 35; ++i) accented += "\xC3\xA9";
   state.SetUserName(accented);
   EXPECT_EQ(state.GetUserName().size(), 60u);
+}
+
+// Setting 36 of the environment store, with the state installed as the
+// holder of the name; each row follows the one before.
+TEST(FrameState, IsSettingThirtySixOfTheStoreWhileInstalled) {
+  COrv_FrameState state;
+  orv::COrv_Environment env;
+  EXPECT_EQ(env.GetSettingText(36), "Default");  // nothing installed
+  ASSERT_EQ(orv::setCurrentUserNameProvider(&state), nullptr);
+  EXPECT_EQ(env.GetSettingText(36), "Default");  // nobody logged in
+  state.SetUserName("Eve");
+  EXPECT_EQ(env.GetSettingText(36), "Eve");
+  struct Case {
+    std::string written, held, read;
+  } cases[] = {
+      {"Ann", "Ann", "Ann"},
+      {"Default", "", "Default"},
+      {std::string(40, 'u'), std::string(30, 'u'), std::string(30, 'u')},
+      {"", "", "Default"},
+      {"Zoë", "Zoë", "Zoë"},
+  };
+  for (const Case& c : cases) {
+    env.SetSettingText(36, c.written);
+    EXPECT_EQ(state.GetUserName(), c.held) << c.written;
+    EXPECT_EQ(env.GetSettingText(36), c.read) << c.written;
+  }
+  // Uninstalled, the store neither reads nor changes the state.
+  orv::setCurrentUserNameProvider(nullptr);
+  env.SetSettingText(36, "Mallory");
+  EXPECT_EQ(state.GetUserName(), "Zoë");
+  EXPECT_EQ(env.GetSettingText(36), "Default");
 }
 
 TEST(FrameState, EmptyMapAnswersZeroEverywhere) {

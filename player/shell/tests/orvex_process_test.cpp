@@ -152,6 +152,70 @@ TEST_F(OrvexProcesses, HandOverDuringTheLogInDialogIsOpenedAfterIt) {
   EXPECT_EQ(first.finished(), 0);
 }
 
+// Setting 36 as the running program's store answers it, after each log-in.
+TEST_F(OrvexProcesses, TheStoreAnswersTheLoggedInUserAsSettingThirtySix) {
+  struct Case {
+    const char* what;
+    QStringList args;
+    const char* user;
+  } cases[] = {
+      {"a new user made from the command line", {"-us", "Ann", "-pwd", "secret", "-usfc"}, "Ann"},
+      {"the same user again", {"-us", "ann", "-pwd", "secret"}, "ann"},
+      {"a wrong password", {"-us", "Ann", "-pwd", "wrong"}, "Default"},
+      {"nobody", {}, "Default"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove(log);
+    Orvex run(c.args, env);
+    ASSERT_TRUE(waitFor("ready"));
+    EXPECT_TRUE(has(std::string("user ") + c.user)) << tvtest::readFile(log);
+    ASSERT_TRUE(plat::ipc::requestClose("Kestrelle", 10000));
+    EXPECT_EQ(run.finished(), 0);
+  }
+}
+
+// A data path whose folder name begins or ends with a blank or holds quotes,
+// set through the store, is the folder a fresh program uses, twice over:
+// its in-use mark and a new user land there, never in a folder of the
+// trimmed or unquoted name.
+TEST_F(OrvexProcesses, ADataPathWithEdgeBlanksOrQuotesIsTheOneTheNextStartsUse) {
+  const fs::path base = tvtest::sandbox().base;
+  struct Case {
+    std::string folder;
+    std::string lookalike;  // what a store that trims or unquotes would read
+  } cases[] = {
+      {"Lessons ", "Lessons"},
+      {" Lessons", "Lessons"},
+      {"\"Lessons\"", "Lessons"},
+      {"Les \"sons\" ", "Les \"sons\""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("[" + c.folder + "]");
+    const std::string wanted = (base / c.folder).string();
+    fs::create_directories(wanted);
+    {
+      orv::COrv_Environment env;
+      ASSERT_TRUE(env.SetDataPath(&wanted, true));
+    }
+    for (int run = 1; run <= 2; ++run) {
+      SCOPED_TRACE(run);
+      std::filesystem::remove(log);
+      Orvex orvex({"-us", QString("User%1").arg(run), "-pwd", "pw", "-usfc"}, env);
+      ASSERT_TRUE(waitFor("ready"));
+      EXPECT_TRUE(fs::exists(base / c.folder / "active.log"));
+      EXPECT_TRUE(has("user User" + std::to_string(run)));
+      ASSERT_TRUE(plat::ipc::requestClose("Kestrelle", 10000));
+      EXPECT_EQ(orvex.finished(), 0);
+      EXPECT_FALSE(fs::exists(base / c.folder / "active.log"));
+    }
+    EXPECT_FALSE(fs::exists(base / c.lookalike));
+    EXPECT_EQ(orv::COrv_Environment().ReadDataPath(true), wanted);
+    const std::string index = tvtest::readFile(base / c.folder / "Users" / "Index.usr");
+    EXPECT_NE(index.find("[User1]"), std::string::npos);
+    EXPECT_NE(index.find("[User2]"), std::string::npos);
+  }
+}
 
 // Whether some event starts with `prefix`.
 bool startsAny(const std::vector<std::string>& events, const std::string& prefix) {
