@@ -89,10 +89,21 @@ std::string lowerExtension(const fs::path& path) {
   return ext;
 }
 
+// Digits in groups of three, parted by a narrow no-break space (readable
+// in every language).
+std::string grouped(std::uint64_t n) {
+  std::string digits = std::to_string(n), out;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += "\u202F";
+    out += digits[i];
+  }
+  return out;
+}
+
 // Kilobytes as the space box counts them: what is free rounded down, what
 // is needed rounded up, so that the figures never contradict the refusal.
-std::string freeKb(std::uint64_t bytes) { return std::to_string(bytes / 1024); }
-std::string neededKb(std::uint64_t bytes) { return std::to_string(bytes / 1024 + (bytes % 1024 != 0 ? 1 : 0)); }
+std::string freeKb(std::uint64_t bytes) { return grouped(bytes / 1024); }
+std::string neededKb(std::uint64_t bytes) { return grouped(bytes / 1024 + (bytes % 1024 != 0 ? 1 : 0)); }
 
 std::string stateText(InstallItem::State state) {
   switch (state) {
@@ -308,7 +319,11 @@ int COrv_InstallDlg::AddFiles(const std::vector<fs::path>& files) {
     }
   }
   refresh();
-  if (added > 0) m_list->setCurrentRow(static_cast<int>(m_items.size()) - 1);
+  if (added > 0) {
+    m_list->setCurrentRow(static_cast<int>(m_items.size()) - 1);
+    // Enter now installs what was chosen.
+    m_install->setFocus();
+  }
   return added;
 }
 
@@ -317,7 +332,6 @@ void COrv_InstallDlg::OnRemove() {
   if (m_running || row < 0 || row >= static_cast<int>(m_items.size())) return;
   m_items.erase(m_items.begin() + row);
   refresh();
-  if (!m_items.empty()) m_list->setCurrentRow(std::min(row, static_cast<int>(m_items.size()) - 1));
 }
 
 std::vector<SpaceNeed> COrv_InstallDlg::SpaceNeeds() const {
@@ -483,7 +497,8 @@ void COrv_InstallDlg::refresh() {
               stateText(item.state);
       m_list->addItem(q(line));
     }
-    if (row >= 0 && row < m_list->count()) m_list->setCurrentRow(row);
+    // The row that took the place of a removed last one stays selected.
+    if (std::min(row, m_list->count() - 1) >= 0) m_list->setCurrentRow(std::min(row, m_list->count() - 1));
   }
 
   const std::vector<SpaceNeed> needs = SpaceNeeds();

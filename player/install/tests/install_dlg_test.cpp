@@ -45,6 +45,12 @@ class FakeChooser : public orv::install::InstallFileChooser {
 };
 
 // Whether the name is one the installation may leave only while it runs.
+// A figure as shown, without the spaces that group its digits.
+std::string ungrouped(const QString& shown) {
+  return QString(shown).remove(QChar(0x202F)).toStdString();
+}
+std::string ungrouped(const std::string& shown) { return ungrouped(QString::fromStdString(shown)); }
+
 bool isScratchName(const fs::path& p) {
   const std::string ext = p.extension().string();
   return ext == ".~dt" || ext == ".~gz" || ext == ".~tp" || ext == ".~ft" ||
@@ -172,9 +178,8 @@ TEST_F(InstallDialog, ADriveTooSmallRefusesWithItsFigures) {
     free = {{talvanes.string(), c.destination}, {packets.string(), c.packetDrive}};
     COrv_InstallDlg dlg(nullptr, &chooser, probe());
     dlg.AddFiles({packet});
-    EXPECT_EQ(dlg.FreeSpaceText().toStdString(), "Free space on its disk: " + kb(c.destination) + " Kb") << c.name;
-    EXPECT_EQ(dlg.NeededSpaceText().toStdString(), "The chosen Talvanes need: " + kbUp(26 * parts) + " Kb")
-        << c.name;
+    EXPECT_EQ(ungrouped(dlg.FreeSpaceText()), "Free space on its disk: " + kb(c.destination) + " Kb") << c.name;
+    EXPECT_EQ(ungrouped(dlg.NeededSpaceText()), "The chosen Talvanes need: " + kbUp(26 * parts) + " Kb") << c.name;
     const bool started = dlg.OnInstall();
     EXPECT_EQ(started, c.errorNumber == 0) << c.name;
     if (started) {
@@ -183,7 +188,7 @@ TEST_F(InstallDialog, ADriveTooSmallRefusesWithItsFigures) {
       continue;
     }
     ASSERT_EQ(sink.boxes().size(), 1u) << c.name;
-    const std::string& shown = sink.last().request.text;
+    const std::string shown = ungrouped(sink.last().request.text);
     EXPECT_NE(shown.find("There isn't enough free space on the disk"), std::string::npos) << c.name;
     EXPECT_NE(shown.find(std::to_string(c.errorNumber) + ".750"), std::string::npos) << shown;
     EXPECT_NE(shown.find("Free space on its disk: " + c.freeShown + " Kb"), std::string::npos) << shown;
@@ -198,7 +203,7 @@ TEST_F(InstallDialog, FiguresBeyondFourGigabytesAreShownWhole) {
   free = {{talvanes.string(), (5ull << 30) + 4096}};
   COrv_InstallDlg dlg(nullptr, &chooser, probe());
   dlg.AddFiles({packet});
-  EXPECT_EQ(dlg.FreeSpaceText().toStdString(), "Free space on its disk: " + std::to_string((5ull << 20) + 4) + " Kb");
+  EXPECT_EQ(dlg.FreeSpaceText().toStdString(), "Free space on its disk: 5\u202F242\u202F884 Kb");
 }
 
 TEST_F(InstallDialog, ARunShowsEachStepAndEndsWithTheResult) {
@@ -337,12 +342,13 @@ TEST_F(InstallDialog, TheKeyboardAloneChoosesRemovesInstallsAndCloses) {
   // The Add button has the focus at first.
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
   ASSERT_EQ(dlg.Items().size(), 2u);
-  // The last row added is selected; Delete in the list removes it.
-  QTest::keyClick(&dlg, Qt::Key_Tab, Qt::ShiftModifier);
-  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
+  // The last row added is selected and Install has the focus: Shift+Tab
+  // and Space remove the row, Tab and Enter install the rest.
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
   ASSERT_EQ(dlg.Items().size(), 1u);
   EXPECT_EQ(dlg.Items()[0].code, "ALPHA");
-  // Enter presses Install, the default button.
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
   EXPECT_TRUE(dlg.IsInstalling());
   waitForEnd(dlg);
