@@ -29,6 +29,7 @@
 #include "player/install/packet_folder.h"
 #include "player/install/progress_window.h"
 #include "shared/language/orv_language.h"
+#include "shared/skin/orv_skin_frame.h"
 
 namespace orv::install {
 namespace fs = std::filesystem;
@@ -194,7 +195,8 @@ COrv_InstallDlg::COrv_InstallDlg(QWidget* parent, InstallFileChooser* chooser, C
       m_add(new QPushButton(q(text(kStrAdd)), this)),
       m_remove(new QPushButton(q(text(kStrRemove)), this)),
       m_install(new QPushButton(q(text(kStrInstall)), this)),
-      m_close(new QPushButton(q(text(kStrClose)), this)) {
+      m_close(new QPushButton(q(text(kStrClose)), this)),
+      m_skin(std::make_unique<COrv_SkinFrame>()) {
   if (!m_chooser) {
     m_ownChooser = std::make_unique<QtInstallFileChooser>();
     m_chooser = m_ownChooser.get();
@@ -205,6 +207,8 @@ COrv_InstallDlg::COrv_InstallDlg(QWidget* parent, InstallFileChooser* chooser, C
   m_list->setMinimumSize(460, 180);
 
   auto* grid = new QGridLayout(this);
+  // Room for the skinned frame's caption band and border.
+  grid->setContentsMargins(16, COrv_SkinFrame::kCaptionHeight + 11, 16, 16);
   grid->addWidget(m_folderLabel, 0, 0, 1, 2);
   grid->addWidget(m_list, 1, 0, 3, 1);
   grid->addWidget(m_add, 1, 1);
@@ -231,6 +235,8 @@ COrv_InstallDlg::COrv_InstallDlg(QWidget* parent, InstallFileChooser* chooser, C
   connect(m_list, &QListWidget::currentRowChanged, this, [this] { updateButtons(); });
   auto* del = new QShortcut(QKeySequence::Delete, m_list, nullptr, nullptr, Qt::WidgetShortcut);
   connect(del, &QShortcut::activated, this, [this] { OnRemove(); });
+  m_skin->Attach(this);
+  m_skin->SetCaption(q(text(kStrTitle)));
   refresh();
   m_add->setFocus();
 }

@@ -26,6 +26,7 @@
 #include "player/env/file_util.h"
 #include "player/install/packet_installer.h"
 
+class COrv_SkinFrame;
 class QLabel;
 class QListWidget;
 class QPushButton;
@@ -159,6 +160,7 @@ class COrv_InstallDlg : public QDialog {
   QPushButton* m_remove;
   QPushButton* m_install;
   QPushButton* m_close;
+  std::unique_ptr<COrv_SkinFrame> m_skin;
 };
 
 // Shows the install dialog modally over `parent` (the Install command).
