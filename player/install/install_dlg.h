@@ -118,6 +118,8 @@ class COrv_InstallDlg : public QDialog {
   void SetProgressObserver(ProgressObserver observer) { m_observer = std::move(observer); }
   // Where content files go (default: the data path's Talvanes folder).
   void SetDestinationFolder(std::filesystem::path folder);
+  // The converter of compressed speech (default: the decoder library).
+  void SetAudioConverter(AudioConverter* converter) { m_installer.SetAudioConverter(converter); }
 
   void reject() override;
 

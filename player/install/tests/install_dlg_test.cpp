@@ -311,6 +311,57 @@ TEST_F(InstallDialog, ADamagedPacketIsNamedAndTheOthersInstall) {
   EXPECT_TRUE(scratchFiles().empty());
 }
 
+TEST_F(InstallDialog, SpeechThatCannotBeConvertedIsToldOnceWithTheBookAndItsKind) {
+  struct Refusing : orv::install::AudioConverter {
+    int calls = 0;
+    bool Convert(std::string_view, std::uint8_t, std::string&) override {
+      ++calls;
+      return false;
+    }
+  } converter;
+  tvtools::PacketSpec spec = installtest::packetSpec("ALPHA");
+  spec.books[0].title = "Alpha Book";
+  spec.audioFlag = 'F';
+  const fs::path packet = packets / "Flac.tpk";
+  ASSERT_TRUE(tvtools::writePacket(packet, spec));
+
+  COrv_InstallDlg dlg(nullptr, &chooser, probe());
+  dlg.SetAudioConverter(&converter);
+  dlg.AddFiles({packet});
+  ASSERT_TRUE(dlg.OnInstall());
+  waitForEnd(dlg);
+  EXPECT_GE(converter.calls, 1);
+  // One box for the failure, then the result of the run.
+  ASSERT_EQ(sink.boxes().size(), 2u);
+  const std::string told = sink.boxes()[0].request.text;
+  EXPECT_NE(told.find("The speech of this Talvane cannot be converted !"), std::string::npos) << told;
+  EXPECT_NE(told.find("'Alpha Book': speech kind 'F' (70)"), std::string::npos) << told;
+  EXPECT_EQ(sink.last().request.text, "Some of the selected Talvanes could not be installed");
+  EXPECT_FALSE(installed("ALPHA"));
+  EXPECT_TRUE(contentFiles().empty());
+  EXPECT_TRUE(scratchFiles().empty());
+}
+
+TEST_F(InstallDialog, ALibraryIsOneRowThatInstallsEachOfItsTalvanes) {
+  std::string error;
+  const fs::path library = packets / "Shelf.tvl";
+  ASSERT_TRUE(tvtools::book::writeLibraryFile(
+      library, {installtest::referenceBook("LIMA"), installtest::referenceBook("MIKE")}, error))
+      << error;
+  const fs::path packet = writePacket("A.tpk", {"ALPHA"});
+  COrv_InstallDlg dlg(nullptr, &chooser, probe());
+  ASSERT_EQ(dlg.AddFiles({library, packet}), 2);
+  EXPECT_TRUE(dlg.Items()[0].IsLibrary());
+  EXPECT_EQ(dlg.Items()[0].books, (std::vector<std::string>{"LIMA", "MIKE"}));
+  // The library is kept whole, the packet's part 26 times over.
+  EXPECT_EQ(dlg.SpaceNeeds().front().needed, fs::file_size(library) + 26 * partSize(packet, 1));
+  ASSERT_TRUE(dlg.OnInstall());
+  waitForEnd(dlg);
+  EXPECT_EQ(states(dlg), (std::vector<State>{State::Installed, State::Installed}));
+  for (const char* code : {"LIMA", "MIKE", "ALPHA"}) EXPECT_TRUE(installed(code)) << code;
+  EXPECT_EQ(sink.last().request.text, "The selected Talvanes have been correctly installed");
+}
+
 TEST_F(InstallDialog, AnInstalledTalvaneIsReinstalledOnlyWhenTheLearnerSaysSo) {
   const fs::path a = writePacket("A.tpk", {"ALPHA"});
   {
