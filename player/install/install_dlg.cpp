@@ -159,6 +159,8 @@ class InstallRunWindow : public COrv_InstallProgressDlg {
   void reject() override { m_owner->RequestCancel(); }
 
  protected:
+  // The dialog lets the event loop run at every step, input included.
+  void pump() override {}
   void closeEvent(QCloseEvent* event) override {
     event->ignore();
     m_owner->RequestCancel();
