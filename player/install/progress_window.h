@@ -30,7 +30,6 @@ class COrv_InstallProgressDlg : public QDialog, public orv::install::InstallProg
   virtual void pump();
 
  private:
-
   QLineEdit* m_line1;
   QLineEdit* m_line2;
   QProgressBar* m_bar;
