@@ -306,16 +306,22 @@ bool COrv_FileUtil::HasRoomFor(std::uint64_t available, std::uint32_t partSize, 
   return available > static_cast<std::uint64_t>(partSize) * factor;
 }
 
+std::uint64_t COrv_FileUtil::AvailableSpace(const std::string& folder, const SpaceProbe& probe) const {
+  std::uint64_t available = 0;
+  if (probe) return probe(folder, available) ? available : 0;
+  fs::DiskSpace space;
+  return GetDiskFreeSpace(folder, space) ? space.availableBytes : 0;
+}
+
 bool COrv_FileUtil::CheckSpaceForPart(const std::string& destinationFolder, const std::string& packetFolder,
-                                      std::uint32_t partSize) const {
+                                      std::uint32_t partSize, const SpaceProbe& probe) const {
   struct Drive {
     const std::string& folder;
     std::uint32_t factor;
     int errorNumber;
   };
   for (const Drive d : {Drive{destinationFolder, 26, 622}, Drive{packetFolder, 2, 645}}) {
-    fs::DiskSpace space;
-    const std::uint64_t available = GetDiskFreeSpace(d.folder, space) ? space.availableBytes : 0;
+    const std::uint64_t available = AvailableSpace(d.folder, probe);
     if (HasRoomFor(available, partSize, d.factor)) continue;
     COrv_MsgBox box;
     box.m_nMessageId = 9117;

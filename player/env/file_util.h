@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -159,8 +160,14 @@ class COrv_FileUtil {
   // it on the destination's drive (the installed book and its working
   // space) and more than twice it on the packet's drive. A drive that
   // falls short is told in the error box with its free kilobytes; false.
+  // `probe` answers the bytes free to this user on a folder's drive (none:
+  // the drive itself is asked); a drive it cannot answer for has no room.
+  using SpaceProbe = std::function<bool(const std::string& folder, std::uint64_t& available)>;
   bool CheckSpaceForPart(const std::string& destinationFolder, const std::string& packetFolder,
-                         std::uint32_t partSize) const;
+                         std::uint32_t partSize, const SpaceProbe& probe = {}) const;
+  // The bytes free to this user on a folder's drive through `probe` (none:
+  // the drive itself); 0 when unknown.
+  std::uint64_t AvailableSpace(const std::string& folder, const SpaceProbe& probe = {}) const;
 
   // --- Special folders and shortcuts ---------------------------------------------
   // The menu folder for .desktop entries, the desktop, and the autostart

@@ -31,7 +31,8 @@ std::vector<fs::path> filesWith(const fs::path& folder, const std::string& ext) 
 }  // namespace
 
 bool COrv_PacketFolder::CheckSpaceForPacket(const std::string& destinationFolder, const std::string& packetFolder,
-                                            const std::string& packetName, int slot) {
+                                            const std::string& packetName, int slot,
+                                            const orv::COrv_FileUtil::SpaceProbe& probe) {
   COrv_PacketFile packet;
   std::uint8_t record[COrv_PacketFile::kSlotSize];
   // An empty packet folder means the name is a full path.
@@ -40,7 +41,7 @@ bool COrv_PacketFolder::CheckSpaceForPacket(const std::string& destinationFolder
   if (slot < 1 || !read) return false;
   const std::int32_t size = packet.GetSlotSize();
   return orv::COrv_FileUtil().CheckSpaceForPart(destinationFolder, packetFolder,
-                                                static_cast<std::uint32_t>(std::max<std::int32_t>(size, 0)));
+                                                static_cast<std::uint32_t>(std::max<std::int32_t>(size, 0)), probe);
 }
 
 std::vector<fs::path> COrv_PacketFolder::ScanLibraries(const fs::path& folder) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "player/env/file_util.h"
+
 namespace orv::install {
 
 class PacketInstaller;
@@ -17,8 +19,10 @@ class COrv_PacketFolder {
   // both drives (COrv_FileUtil::CheckSpaceForPart). False without a
   // message when the slot cannot be read; false after the space box when
   // a drive is too small.
+  // `probe` answers the free bytes of a folder's drive (none: the drive).
   static bool CheckSpaceForPacket(const std::string& destinationFolder, const std::string& packetFolder,
-                                  const std::string& packetName, int slot);
+                                  const std::string& packetName, int slot,
+                                  const orv::COrv_FileUtil::SpaceProbe& probe = {});
 
   // The ".tvl" files of `folder` that no installed Talvane records as its
   // source (paths compared without regard to case). Nothing is changed.

@@ -23,9 +23,13 @@ class COrv_InstallProgressDlg : public QDialog, public orv::install::InstallProg
   QString Line2() const;
   int Position() const;
 
- private:
-  void pump();
+ protected:
+  // Lets the event loop paint the window while user input waits. A window
+  // that takes input during the installation (a Cancel button) replaces
+  // it: input held back at every step would never reach it.
+  virtual void pump();
 
+ private:
   QLineEdit* m_line1;
   QLineEdit* m_line2;
   QProgressBar* m_bar;

@@ -19,6 +19,7 @@
 #include "player/env/current_user.h"
 #include "player/env/environment.h"
 #include "player/env/file_util.h"
+#include "player/install/install_dlg.h"
 #include "player/install/packet_installer.h"
 #include "player/shell/about_dlg.h"
 #include "player/shell/app_help.h"
@@ -193,6 +194,9 @@ bool COrv_App::InitInstance(const std::vector<std::string>& args) {
   // File > Open shows the catalogue of installed Talvanes.
   if (!frameServices.openDialog)
     frameServices.openDialog = [this] { return orv::views::RunOpenTvDlg(m_frame.get()); };
+  // File > Install installs packets and libraries the learner chooses.
+  if (!frameServices.installDialog)
+    frameServices.installDialog = [this] { orv::install::RunInstallDlg(m_frame.get()); };
   // Tools > Preferences edits the settings through the store and this frame.
   if (!frameServices.preferencesDialog)
     frameServices.preferencesDialog = [this] {

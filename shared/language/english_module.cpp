@@ -295,6 +295,27 @@ const StringEntry kStrings[] = {
     {20465, "Install the demo Talvanes now?"},
     {20466, "The Talvane Player's registrations for this user have been removed. The program folder is read-only: "
             "it is removed by the system's package tools."},
+    // The install dialog.
+    {20490, "Install Talvanes"},
+    {20491, "&Add files..."},
+    {20492, "&Remove"},
+    {20493, "&Install"},
+    {20494, "Close"},
+    {20495, "Talvane packets and libraries (*.tpk *.tvl *.TPK *.TVL)"},
+    {20496, "Choose Talvane packets or libraries"},
+    {20497, "Talvanes folder: %s"},
+    {20498, "Free space on its disk: %s Kb"},
+    {20499, "The chosen Talvanes need: %s Kb"},
+    {20500, "Packet folder: %s"},
+    {20501, "to install"},
+    {20502, "installed"},
+    {20503, "not installed"},
+    {20504, "library of %d Talvanes"},
+    {20505, "cancelled"},
+    {20506, "Cancel"},
+    {20507, "Stopping after this Talvane..."},
+    {20508, "The installation was cancelled: %d of %d Talvanes are installed."},
+    {20509, "This file is neither a Talvane packet (.tpk) nor a Talvane library (.tvl):"},
 };
 
 MenuItem cmd(int id, const char* caption) { return MenuItem::command(id, caption); }

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QStatusBar>
+#include <QTimer>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -24,6 +26,7 @@
 #include "player/env/environment.h"
 #include "player/book/book_info.h"
 #include "player/env/file_util.h"
+#include "player/install/install_dlg.h"
 #include "player/shell/auto_install.h"
 #include "player/shell/load_switch.h"
 #include "player/shell/login_dlg.h"
@@ -340,6 +343,28 @@ TEST_F(App, LogInAndBookOfTheCommandLine) {
   EXPECT_TRUE(frame.BookJustOpened());
   EXPECT_EQ(frame.windowTitle(), "Talvane Player");
   EXPECT_EQ(frame.geometry(), QRect(112, 84, 800, 600));
+}
+
+TEST_F(App, InstallCommandShowsTheInstallDialogWithTheNormalCursor) {
+  orv::COrv_Environment().SetEnabled(0, true);
+  COrv_App app(services());
+  ASSERT_TRUE(app.InitInstance({}));
+  sink.clear();
+  bool shown = false;
+  const QCursor* cursor = nullptr;
+  QTimer::singleShot(0, [&] {
+    QWidget* modal = QApplication::activeModalWidget();
+    shown = dynamic_cast<orv::install::COrv_InstallDlg*>(modal) != nullptr;
+    cursor = QApplication::overrideCursor();
+    if (modal) modal->close();
+  });
+  EXPECT_TRUE(app.MainFrame()->Commands().Execute(32814));
+  EXPECT_TRUE(shown);
+  // The command's wait cursor is not left over the dialog, nor after it.
+  ASSERT_NE(cursor, nullptr);
+  EXPECT_EQ(cursor->shape(), Qt::ArrowCursor);
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  EXPECT_TRUE(boxTexts().empty());
 }
 
 TEST_F(App, SettingThirtySixIsTheFramesUserForAsLongAsTheFrameLives) {
