@@ -99,6 +99,13 @@ bool Desktop::focus(const QString& name) {
   return true;
 }
 
+bool Desktop::move(const QString& name, int x, int y) {
+  const auto ids = windowsNamed(name);
+  if (ids.empty()) return false;
+  xdotool({"windowmove", "--sync", ids.front(), QString::number(x), QString::number(y)});
+  return true;
+}
+
 bool Desktop::waitForWindow(const QString& name, int timeoutMs) {
   QElapsedTimer t;
   t.start();

@@ -37,6 +37,8 @@ class Desktop {
   void key(const QString& keys);
   void type(const QString& text);
   void click(int x, int y);
+  // Moves the visible window of that exact name, as a drag of it would.
+  bool move(const QString& name, int x, int y);
   // Gives the keyboard focus to the visible window of that exact name.
   bool focus(const QString& name);
   // The ids of the visible windows whose name is exactly `name`.

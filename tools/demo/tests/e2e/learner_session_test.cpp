@@ -42,6 +42,13 @@ constexpr int kPlayWaitSetting = 16;
 constexpr double kHeard = 300.0;
 constexpr double kSilent = 60.0;
 constexpr double kToneHz = 660.0;
+// The face of a pressed panel button, and where the audio panel puts its
+// Play, Record and recording Play buttons (a point of each button's face
+// beside its picture, from the book window's top-left corner).
+constexpr unsigned kPressedFace = 0x8A5A20;
+const QPoint kPlayButton(17, 100);
+const QPoint kRecordButton(17, 359);
+const QPoint kRecordingPlayButton(17, 390);
 
 void pump(int ms) {
   QElapsedTimer t;
@@ -164,10 +171,34 @@ class LearnerSession : public ::testing::Test {
 
   void TearDown() override { sink.stop(); }
 
-  void shot(const std::string& step) {
+  fs::path shot(const std::string& step) {
     char name[64];
     std::snprintf(name, sizeof name, "%02d-%s.png", ++shotNumber, step.c_str());
     EXPECT_TRUE(desktop.screenshot(shots / name)) << name;
+    return shots / name;
+  }
+
+  // Whether the audio panel's button at `button` (its place in the panel,
+  // from the book window's corner) is drawn pressed in a screenshot; the
+  // buttons are drawn by the panel itself, so only their pixels tell.
+  bool drawnPressed(const fs::path& picture, QPoint button) {
+    const auto shown = screen.probe(player->pid());
+    const auto window = PlayerScreen::find(shown, "window", kMainTitle);
+    if (!window) return false;
+    const unsigned c = desktop.pixel(picture, window->x + button.x(), window->y + button.y());
+    return c == kPressedFace;
+  }
+
+  // Whether a screenshot shows the wrong-letter colour near a point.
+  bool drawnWrong(const fs::path& picture, QPoint at) {
+    for (int dy = -7; dy <= 7; ++dy)
+      for (int dx = -4; dx <= 4; ++dx) {
+        const unsigned c = desktop.pixel(picture, at.x() + dx, at.y() + dy);
+        const int r = static_cast<int>(c >> 16 & 0xFF), g = static_cast<int>(c >> 8 & 0xFF),
+                  b = static_cast<int>(c & 0xFF);
+        if (r > 200 && b > 200 && g < 90) return true;
+      }
+    return false;
   }
 
   int runOffscreen(const QStringList& args) {
@@ -340,8 +371,9 @@ TEST_F(LearnerSession, InstallsLogsInListensTypesRecordsAndComesBack) {
     const std::size_t pressed = e2e::envelope(monitor.sofar()).size();
     desktop.key("F8");
     monitor.waitUntil([&](const auto& env) { return firstLoud(env, pressed) >= 0; }, 5000);
-    shot("playing");
+    EXPECT_TRUE(drawnPressed(shot("playing"), kPlayButton)) << "Play is not shown pressed while playing";
     const std::vector<double> heard = e2e::envelope(listen(monitor, 1000));
+    EXPECT_FALSE(drawnPressed(shot("played"), kPlayButton)) << "Play is still shown pressed";
     const e2e::Match m = e2e::findModel(heard, modelEnv, pressed);
     EXPECT_GT(m.correlation, 0.8) << "the Echomark's speech is not what was heard";
     EXPECT_LT(m.frame, pressed + 100) << "the play starts late";
@@ -412,8 +444,9 @@ TEST_F(LearnerSession, InstallsLogsInListensTypesRecordsAndComesBack) {
     EXPECT_EQ(pane->text, t.text) << t.keys;
     for (int i = 5; i < 10; ++i)
       EXPECT_EQ(pane->marks.mid(i, 1), i == t.marked ? "u" : ".") << t.keys << " at " << i;
+    // The wrong letter is drawn in its own colour, and only while it is wrong.
+    EXPECT_EQ(drawnWrong(shot(std::string("typed-") + t.keys[0]), pane->places[6]), t.marked == 6) << t.keys;
   }
-  shot("typed-back");
 
   // --- Lazy mode: a click reveals "in", the last hidden word; the Echomark
   // is then complete and its comment is shown.
@@ -452,6 +485,8 @@ TEST_F(LearnerSession, InstallsLogsInListensTypesRecordsAndComesBack) {
   ASSERT_TRUE(screen.waitFor("browser page 0001.htm"));
   EXPECT_TRUE(screen.has("browser title Verbs in the present tense"));
   shot("grammar-page");
+  // The learner moves the browser aside to see the player's panel again.
+  desktop.move("Grammar", 760, 60);
 
   // --- Record (F11) while a tone sounds, stop (F10), and hear the take
   // played back (Audio > Recording commands > Play).
@@ -463,7 +498,7 @@ TEST_F(LearnerSession, InstallsLogsInListensTypesRecordsAndComesBack) {
     pump(400);
     ASSERT_TRUE(e2e::playIntoSink(toneFile));
     pump(300);
-    shot("recording");
+    EXPECT_TRUE(drawnPressed(shot("recording"), kRecordButton)) << "Record is not shown pressed while recording";
     desktop.key("F10");
     pump(300);
     e2e::Monitor monitor(base / "take.raw");
@@ -473,7 +508,7 @@ TEST_F(LearnerSession, InstallsLogsInListensTypesRecordsAndComesBack) {
     desktop.key("c");
     desktop.key("p");
     monitor.waitUntil([](const auto& env) { return firstLoud(env) >= 0; }, 5000);
-    shot("take-playing");
+    EXPECT_TRUE(drawnPressed(shot("take-playing"), kRecordingPlayButton)) << "the take's Play is not shown pressed";
     const e2e::Sound take = listen(monitor, 1000);
     const std::vector<double> heard = e2e::envelope(take);
     const long from = firstLoud(heard), to = lastLoud(heard);
