@@ -22,6 +22,7 @@
 #include "platform/testing/child_process.h"
 #include "platform/testing/test_env.h"
 #include "player/env/environment.h"
+#include "player/book/tv_document.h"
 #include "player/env/users.h"
 #include "tools/demo/tests/e2e/desktop.h"
 #include "tools/demo/tests/e2e/player_screen.h"
@@ -536,7 +537,10 @@ TEST_F(LearnerSession, InstallsLogsInListensTypesRecordsAndComesBack) {
     orv::COrv_Users users;
     ASSERT_TRUE(users.SetCurrentUser(kUser));
     EXPECT_EQ(users.ReadLastQuote("DEMO"), 2);
-    EXPECT_NE(users.ReadQuoteStatus("DEMO", 1), 0);
+    // The first Echomark is stored as solved (all its words found), the
+    // second, only seen, as not.
+    EXPECT_EQ(users.ReadQuoteStatus("DEMO", 1), COrv_TvDocument::kStoredSolved);
+    EXPECT_EQ(users.ReadQuoteStatus("DEMO", 2), 0);
   }
 
   // --- Open again as the same user: the second Echomark is current, and the
