@@ -11,18 +11,20 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QPoint>
 #include <QProcessEnvironment>
 #include <QThread>
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/testing/child_process.h"
 #include "platform/testing/test_env.h"
-#include "player/env/environment.h"
 #include "player/book/tv_document.h"
+#include "player/env/environment.h"
 #include "player/env/users.h"
 #include "tools/demo/tests/e2e/desktop.h"
 #include "tools/demo/tests/e2e/player_screen.h"
@@ -73,6 +75,21 @@ std::optional<Shown> soFarPane(const std::vector<Shown>& shown) {
   return pane;
 }
 
+// The book text pane: the text control that holds the introductions.
+QString bookText(const std::vector<Shown>& shown) {
+  for (const Shown& s : shown)
+    if (s.kind == "text" && s.window == kMainTitle && s.text.startsWith("Prolog:")) return s.text;
+  return {};
+}
+
+// The scratch pad: the lowest text control of the book window.
+std::optional<Shown> scratchPad(const std::vector<Shown>& shown) {
+  std::optional<Shown> pad;
+  for (const Shown& s : shown)
+    if (s.kind == "text" && s.window == kMainTitle && (!pad || s.y > pad->y)) pad = s;
+  return pad;
+}
+
 QString soFarText(const std::vector<Shown>& shown) {
   const auto pane = soFarPane(shown);
   return pane ? pane->text : QString();
@@ -86,7 +103,13 @@ QString hidden(const QString& text) {
   return out;
 }
 
-QStringList labelsOf(const std::vector<Shown>& shown, const QString& window);
+// The texts of a window's labels (the status bar's panes among them).
+QStringList labelsOf(const std::vector<Shown>& shown, const QString& window) {
+  QStringList out;
+  for (const Shown& s : shown)
+    if (s.kind == "label" && s.window == window && !s.text.trimmed().isEmpty()) out << s.text.trimmed();
+  return out;
+}
 
 // The status bar shows Echomark `n` of 12.
 bool showsEchomark(const std::vector<Shown>& shown, int n) {
@@ -97,13 +120,6 @@ bool showsEchomark(const std::vector<Shown>& shown, int n) {
 // A dialog over the book window that shows a text: an introduction, a
 // comment, a dictionary entry.
 bool isTextDialog(const Shown& w) { return w.kind == "window" && w.extra == "QDialog" && w.window != "Log in"; }
-
-QStringList labelsOf(const std::vector<Shown>& shown, const QString& window) {
-  QStringList out;
-  for (const Shown& s : shown)
-    if (s.kind == "label" && s.window == window && !s.text.trimmed().isEmpty()) out << s.text.trimmed();
-  return out;
-}
 
 // The last loud frame of an envelope, -1 when none.
 long lastLoud(const std::vector<double>& env) {
@@ -369,6 +385,9 @@ TEST_F(LearnerSession, InstallsLogsInListensTypesRecordsAndComesBack) {
   auto shown = probeUntil([](const auto& s) { return soFarPane(s).has_value(); });
   ASSERT_TRUE(soFarPane(shown));
   EXPECT_EQ(soFarText(shown), "Anna ••••• •• Berlin.");
+  // The book text holds the Echomarks not yet found as placeholders.
+  EXPECT_TRUE(bookText(shown).contains("Meet Anna. She lives in the capital of Germany.\nQuote 1\n[...]\nQuote 2"))
+      << bookText(shown).left(200).toStdString();
   {
     const QStringList labels = labelsOf(shown, kMainTitle);
     EXPECT_TRUE(labels.contains(kUser)) << labels.join('|').toStdString();
@@ -476,6 +495,9 @@ TEST_F(LearnerSession, InstallsLogsInListensTypesRecordsAndComesBack) {
     return pane && pane->text == "Anna wohnt in Berlin.";
   });
   EXPECT_EQ(soFarText(shown), "Anna wohnt in Berlin.");
+  // The book text now shows the Echomark and its comment.
+  EXPECT_TRUE(bookText(shown).contains("Anna wohnt in Berlin.\nIn a German statement the verb stands in second place"))
+      << bookText(shown).left(300).toStdString();
   shot("revealed");
 
   // --- Dictionary mode: a click on "wohnt" shows its entry.
@@ -541,6 +563,32 @@ TEST_F(LearnerSession, InstallsLogsInListensTypesRecordsAndComesBack) {
   EXPECT_TRUE(showsEchomark(shown, 2)) << labelsOf(shown, kMainTitle).join('|').toStdString();
   EXPECT_EQ(soFarText(shown), hidden(second));
   shot("second-echomark");
+
+  // --- The scratch pad: two words typed in it (a space checks at once)
+  // are found in the Echomark.
+  {
+    const auto pad = scratchPad(shown);
+    ASSERT_TRUE(pad);
+    clickOn(*pad);
+    desktop.type("Jeden Morgen ");
+    const QString found = "Jeden Morgen " + hidden("trinkt sie einen Kaffee.");
+    shown = probeUntil([&](const auto& s) { return soFarText(s) == found; });
+    EXPECT_EQ(soFarText(shown), found);
+    EXPECT_EQ(scratchPad(shown)->text.trimmed(), "Jeden Morgen");
+    shot("scratch-pad");
+
+    // Show non-keywords (F2) shows the words that are not keywords; F2
+    // again hides them.
+    ASSERT_TRUE(desktop.focus(kMainTitle));
+    desktop.key("F2");
+    const QString withNonKeywords = "Jeden Morgen " + hidden("trinkt") + " sie einen " + hidden("Kaffee") + ".";
+    shown = probeUntil([&](const auto& s) { return soFarText(s) == withNonKeywords; });
+    EXPECT_EQ(soFarText(shown), withNonKeywords);
+    shot("non-keywords");
+    desktop.key("F2");
+    shown = probeUntil([&](const auto& s) { return soFarText(s) == found; });
+    EXPECT_EQ(soFarText(shown), found);
+  }
 
   // --- Close the player (File > Exit): the status is stored.
   ASSERT_TRUE(desktop.focus(kMainTitle));
