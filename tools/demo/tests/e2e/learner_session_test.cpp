@@ -52,6 +52,8 @@ constexpr unsigned kPressedFace = 0x8A5A20;
 const QPoint kPlayButton(17, 100);
 const QPoint kRecordButton(17, 359);
 const QPoint kRecordingPlayButton(17, 390);
+// The centre of the audio panel's speed button.
+const QPoint kSpeedButton(27, 201);
 
 void pump(int ms) {
   QElapsedTimer t;
@@ -276,6 +278,25 @@ class LearnerSession : public ::testing::Test {
     ASSERT_TRUE(PlayerScreen::find(after, "button", kMainTitle, tooltip)->state.contains('c')) << tooltip.toStdString();
   }
 
+  // Opens a menu by `keys` (or a click at `at`) and clicks its entry.
+  void choose(const QString& keys, const QString& entry, std::optional<QPoint> at = std::nullopt) {
+    if (at)
+      desktop.click(at->x(), at->y());
+    else
+      desktop.key(keys);
+    const auto shown = probeUntil([&](const auto& s) { return PlayerScreen::find(s, "menu entry", {}, {}, entry).has_value(); });
+    const auto item = PlayerScreen::find(shown, "menu entry", {}, {}, entry);
+    ASSERT_TRUE(item) << entry.toStdString() << " is not in the menu";
+    EXPECT_NE(item->state, "d") << entry.toStdString() << " is disabled";
+    clickOn(*item);
+  }
+
+  // A point of the book window, from its top-left corner.
+  QPoint inMainWindow(QPoint offset) {
+    const auto window = PlayerScreen::find(screen.probe(player->pid()), "window", kMainTitle);
+    return window ? QPoint(window->x, window->y) + offset : offset;
+  }
+
   // The text dialog shown over the book: its title and text, after the
   // learner has read it and closed it with Escape.
   struct TextDialog {
@@ -450,6 +471,25 @@ TEST_F(LearnerSession, InstallsLogsInListensTypesRecordsAndComesBack) {
     EXPECT_EQ(noisyFrames(heard, second.frame + modelFrames + 5, SIZE_MAX), 0) << "a third play";
   }
 
+  // --- Slow speed (the panel's speed button, then "Slow"): the slower
+  // rendering is heard, longer than the normal one; then back to normal.
+  {
+    const long modelSound = lastLoud(modelEnv) - firstLoud(modelEnv);
+    choose({}, "Slow", inMainWindow(kSpeedButton));
+    e2e::Monitor monitor(base / "slow.raw");
+    ASSERT_TRUE(monitor.start());
+    ASSERT_TRUE(desktop.focus(kMainTitle));
+    const std::size_t pressed = e2e::envelope(monitor.sofar()).size();
+    desktop.key("F8");
+    monitor.waitUntil([&](const auto& env) { return firstLoud(env, pressed) >= 0; }, 5000);
+    shot("slow");
+    const std::vector<double> heard = e2e::envelope(listen(monitor, 1000));
+    const long heardSound = lastLoud(heard) - firstLoud(heard, pressed);
+    EXPECT_GT(heardSound, modelSound * 6 / 5) << "the slow rendering is not slower: " << heardSound << " frames against "
+                                              << modelSound;
+    choose({}, "Normal", inMainWindow(kSpeedButton));
+  }
+
   // --- Letter by letter: "wohnt" typed back with one wrong letter, which
   // is marked, then corrected.
   pressPaneButton("Letter By Letter mode");
@@ -553,6 +593,30 @@ TEST_F(LearnerSession, InstallsLogsInListensTypesRecordsAndComesBack) {
     EXPECT_NEAR(static_cast<double>(to - from), 100.0, 20.0) << "the take is not the one-second tone";
     EXPECT_GT(e2e::toneShare(take, kToneHz, static_cast<std::size_t>(from), static_cast<std::size_t>(to)), 0.8);
   }
+
+  // --- Play Sequence (Audio menu), then Play: the model, and right after it
+  // (no pause) the learner's take, once; then silence.
+  ASSERT_TRUE(desktop.focus(kMainTitle));
+  choose("alt+a", "Play &Sequence");
+  {
+    e2e::Monitor monitor(base / "sequence.raw");
+    ASSERT_TRUE(monitor.start());
+    ASSERT_TRUE(desktop.focus(kMainTitle));
+    const std::size_t pressed = e2e::envelope(monitor.sofar()).size();
+    desktop.key("F8");
+    monitor.waitUntil([&](const auto& env) { return firstLoud(env, pressed) >= 0; }, 5000);
+    const e2e::Sound sound = listen(monitor, 1500);
+    const std::vector<double> heard = e2e::envelope(sound);
+    const e2e::Match m = e2e::findModel(heard, modelEnv, pressed);
+    EXPECT_GT(m.correlation, 0.8) << "the model is not heard first";
+    const long takeFrom = firstLoud(heard, m.frame + modelFrames), takeTo = lastLoud(heard);
+    ASSERT_GE(takeFrom, 0) << "the take is not heard after the model";
+    EXPECT_LT(takeFrom - static_cast<long>(m.frame + modelFrames), 100) << "the take comes late";
+    EXPECT_NEAR(static_cast<double>(takeTo - takeFrom), 100.0, 20.0);
+    EXPECT_GT(e2e::toneShare(sound, kToneHz, static_cast<std::size_t>(takeFrom), static_cast<std::size_t>(takeTo)),
+              0.8);
+  }
+  choose("alt+a", "Play &Sequence");
 
   // --- Next Echomark (Page Down): its introduction, then its words, all
   // hidden, and "2 / 12" in the status bar.
