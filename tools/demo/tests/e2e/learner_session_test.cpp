@@ -187,6 +187,13 @@ class LearnerSession : public ::testing::Test {
     // dialogs are shown.
     env.insert("TALVANE_TEST_LOGIN_RELEASE", QString::fromStdString((base / "never").string()));
     env.insert("TALVANE_TEST_SHOW_DIALOGS", "1");
+    // The first session's one question (go to the Echomark that was
+    // playing when Stop was pressed?) is answered no.
+    {
+      std::ofstream answers(base / "answers");
+      answers << "no\n";
+    }
+    env.insert("TALVANE_TEST_ANSWERS", QString::fromStdString((base / "answers").string()));
     qputenv("PULSE_SERVER", server.toUtf8());
 #ifdef TV_SANITIZE
     // The system's X11 keyboard library reads its strings past their ends
@@ -681,6 +688,46 @@ TEST_F(LearnerSession, InstallsLogsInListensTypesRecordsAndComesBack) {
     EXPECT_EQ(soFarText(shown), found);
   }
 
+  // --- Play Up To End (Audio menu): the second Echomark, then the third;
+  // Stop (F10) during the third asks whether to go to it, and the learner
+  // says no (the scripted answer).
+  {
+    e2e::Sound second1, second2, third;
+    ASSERT_TRUE(e2e::readWav(fs::path(TV_DEMO_SPEECH) / "echomark2-1.wav", second1));
+    ASSERT_TRUE(e2e::readWav(fs::path(TV_DEMO_SPEECH) / "echomark2-2.wav", second2));
+    ASSERT_TRUE(e2e::readWav(fs::path(TV_DEMO_SPEECH) / "echomark3-1.wav", third));
+    std::vector<double> secondEnv = e2e::envelope(second1);
+    for (double v : e2e::envelope(second2)) secondEnv.push_back(v);
+    // The first 0.8 s of the third Echomark.
+    std::vector<double> thirdStart = e2e::envelope(third);
+    thirdStart.resize(std::min<std::size_t>(thirdStart.size(), 80));
+    e2e::Monitor monitor(base / "up-to-end.raw");
+    ASSERT_TRUE(monitor.start());
+    const std::size_t pressed = e2e::envelope(monitor.sofar()).size();
+    ASSERT_TRUE(desktop.focus(kMainTitle));
+    choose("alt+a", "Play Up &To End");
+    // Until the third Echomark has been heard for a while.
+    const std::size_t enough = pressed + secondEnv.size() + thirdStart.size() + 50;
+    ASSERT_TRUE(monitor.waitUntil([&](const auto& env) { return env.size() > enough; }, 20000));
+    ASSERT_TRUE(desktop.focus(kMainTitle));
+    desktop.key("F10");
+    // The question goes to the test log (test mode answers it from the
+    // script).
+    const std::string question = "Echomark no.3 was playing.\\nWould you like to load it now ?";
+    QElapsedTimer asked;
+    asked.start();
+    while (tvtest::readFile(log).find(question) == std::string::npos && asked.elapsed() < 10000) pump(50);
+    EXPECT_NE(tvtest::readFile(log).find(question), std::string::npos) << "no question after the stop";
+    const std::vector<double> heard = e2e::envelope(listen(monitor, 1000));
+    const e2e::Match m2 = e2e::findModel(heard, secondEnv, pressed);
+    const e2e::Match m3 = e2e::findModel(heard, thirdStart, m2.frame + secondEnv.size() / 2);
+    EXPECT_GT(m2.correlation, 0.8) << "the second Echomark is not heard";
+    EXPECT_GT(m3.correlation, 0.8) << "the third Echomark is not heard after it";
+    EXPECT_NEAR(static_cast<double>(m3.frame), static_cast<double>(m2.frame + secondEnv.size()), 100.0);
+    shown = probeUntil([&](const auto& s) { return showsEchomark(s, 2); });
+    EXPECT_TRUE(showsEchomark(shown, 2)) << "the answer no still went to the third Echomark";
+  }
+
   // --- Close the player (File > Exit): the status is stored.
   ASSERT_TRUE(desktop.focus(kMainTitle));
   desktop.key("alt+f");
@@ -698,9 +745,15 @@ TEST_F(LearnerSession, InstallsLogsInListensTypesRecordsAndComesBack) {
 
   // --- Open again as the same user: the second Echomark is current, and the
   // first one shows its words as they were left.
+  // The player asks whether to restore the last session: yes.
+  {
+    std::ofstream answers(base / "answers", std::ios::trunc);
+    answers << "yes\n";
+  }
   player = startPlayer();
   logIn(false);
   ASSERT_TRUE(screen.waitFor("opened DEMO 2/12", 30000));
+  EXPECT_NE(tvtest::readFile(log).find("Do you want to restore the last session for this Talvane ?"), std::string::npos);
   EXPECT_EQ(readAndCloseTextDialog("reopened-introduction").text, "Her day begins the same way every morning.");
   shown = probeUntil([&](const auto& s) { return showsEchomark(s, 2) && soFarText(s) == hidden(second); });
   EXPECT_TRUE(showsEchomark(shown, 2)) << labelsOf(shown, kMainTitle).join('|').toStdString();
