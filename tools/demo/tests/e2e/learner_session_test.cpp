@@ -173,8 +173,8 @@ class LearnerSession : public ::testing::Test {
     std::string why;
     ASSERT_TRUE(desktop.start(&why)) << why;
     // A server of the test's own (not the build folder's shared one), so
-    // that no other test's sound is heard. Its socket path must stay short.
-    // (The sandbox's own folders are too deep for a socket's path.)
+    // that no other test's sound is heard; under /tmp, since the sandbox's
+    // folders are too deep for a socket's path.
     pulse = fs::path("/tmp") / ("tv-e2e-" + std::to_string(::getpid()));
     const QString server = sink.start(pulse, fs::path(TV_SOURCE_DIR) / "scripts" / "null_sink.sh");
     ASSERT_FALSE(server.isEmpty()) << "no PulseAudio server could be started";
@@ -216,15 +216,18 @@ class LearnerSession : public ::testing::Test {
     return shots / name;
   }
 
+  // A point of the book window, from its top-left corner.
+  QPoint inMainWindow(QPoint offset) {
+    const auto window = PlayerScreen::find(screen.probe(player->pid()), "window", kMainTitle);
+    return window ? QPoint(window->x, window->y) + offset : offset;
+  }
+
   // Whether the audio panel's button at `button` (its place in the panel,
   // from the book window's corner) is drawn pressed in a screenshot; the
   // buttons are drawn by the panel itself, so only their pixels tell.
   bool drawnPressed(const fs::path& picture, QPoint button) {
-    const auto shown = screen.probe(player->pid());
-    const auto window = PlayerScreen::find(shown, "window", kMainTitle);
-    if (!window) return false;
-    const unsigned c = desktop.pixel(picture, window->x + button.x(), window->y + button.y());
-    return c == kPressedFace;
+    const QPoint at = inMainWindow(button);
+    return desktop.pixel(picture, at.x(), at.y()) == kPressedFace;
   }
 
   // Whether a screenshot shows the wrong-letter colour near a point.
@@ -296,12 +299,6 @@ class LearnerSession : public ::testing::Test {
     ASSERT_TRUE(item) << entry.toStdString() << " is not in the menu";
     EXPECT_NE(item->state, "d") << entry.toStdString() << " is disabled";
     clickOn(*item);
-  }
-
-  // A point of the book window, from its top-left corner.
-  QPoint inMainWindow(QPoint offset) {
-    const auto window = PlayerScreen::find(screen.probe(player->pid()), "window", kMainTitle);
-    return window ? QPoint(window->x, window->y) + offset : offset;
   }
 
   // The text dialog shown over the book: its title and text, after the
