@@ -594,7 +594,7 @@ TEST_F(LearnerSession, InstallsLogsInListensTypesRecordsAndComesBack) {
   EXPECT_TRUE(screen.has("browser title Verbs in the present tense"));
   shot("grammar-page");
   // The learner moves the browser aside to see the player's panel again.
-  desktop.move("Grammar", 760, 60);
+  desktop.move("Grammar", 1040, 60);
 
   // --- Record (F11) while a tone sounds, stop (F10), and hear the take
   // played back (Audio > Recording commands > Play).
@@ -683,6 +683,24 @@ TEST_F(LearnerSession, InstallsLogsInListensTypesRecordsAndComesBack) {
     desktop.key("F2");
     shown = probeUntil([&](const auto& s) { return soFarText(s) == found; });
     EXPECT_EQ(soFarText(shown), found);
+
+    // Spelling: "Kafee" typed finds the word with its missing letter as a
+    // slot; the spelling corrector (F3) puts the right word in, in both
+    // panes.
+    clickOn(*scratchPad(shown));
+    desktop.key("End");
+    desktop.type("Kafee ");
+    const QString misspelt = found.chopped(7) + "Kaf\u2022ee.";
+    shown = probeUntil([&](const auto& s) { return soFarText(s) == misspelt; });
+    EXPECT_EQ(soFarText(shown).toStdString(), misspelt.toStdString());
+    shot("misspelt");
+    ASSERT_TRUE(desktop.focus(kMainTitle));
+    desktop.key("F3");
+    const QString corrected = found.chopped(7) + "Kaffee.";
+    shown = probeUntil([&](const auto& s) { return soFarText(s) == corrected; });
+    EXPECT_EQ(soFarText(shown).toStdString(), corrected.toStdString());
+    EXPECT_EQ(scratchPad(shown)->text.trimmed().toStdString(), "Jeden Morgen Kaffee");
+    shot("corrected");
   }
 
   // --- Play Up To End (Audio menu): the second Echomark, then the third;
