@@ -288,6 +288,16 @@ class LearnerSession : public ::testing::Test {
     ASSERT_TRUE(PlayerScreen::find(after, "button", kMainTitle, tooltip)->state.contains('c')) << tooltip.toStdString();
   }
 
+  // Presses `keys` on the book window while the monitor records; answers
+  // the frame of the press, once a sound has followed it (or 5 s passed).
+  std::size_t pressAndHear(e2e::Monitor& monitor, const QString& keys) {
+    desktop.focus(kMainTitle);
+    const std::size_t pressed = e2e::envelope(monitor.sofar()).size();
+    desktop.key(keys);
+    monitor.waitUntil([&](const auto& env) { return firstLoud(env, pressed) >= 0; }, 5000);
+    return pressed;
+  }
+
   // Opens a menu by `keys` (or a click at `at`) and clicks its entry.
   void choose(const QString& keys, const QString& entry, std::optional<QPoint> at = std::nullopt) {
     if (at)
@@ -427,9 +437,7 @@ TEST_F(LearnerSession, InstallsLogsInListensTypesRecordsAndComesBack) {
     e2e::Monitor monitor(base / "play.raw");
     ASSERT_TRUE(monitor.start());
     ASSERT_TRUE(monitor.waitUntil([](const auto& env) { return quietFor(env, 800); }, 15000));
-    const std::size_t pressed = e2e::envelope(monitor.sofar()).size();
-    desktop.key("F8");
-    monitor.waitUntil([&](const auto& env) { return firstLoud(env, pressed) >= 0; }, 5000);
+    const std::size_t pressed = pressAndHear(monitor, "F8");
     EXPECT_TRUE(drawnPressed(shot("playing"), kPlayButton)) << "Play is not shown pressed while playing";
     const std::vector<double> heard = e2e::envelope(listen(monitor, 1000));
     EXPECT_FALSE(drawnPressed(shot("played"), kPlayButton)) << "Play is still shown pressed";
@@ -482,10 +490,7 @@ TEST_F(LearnerSession, InstallsLogsInListensTypesRecordsAndComesBack) {
     choose({}, "Slow", inMainWindow(kSpeedButton));
     e2e::Monitor monitor(base / "slow.raw");
     ASSERT_TRUE(monitor.start());
-    ASSERT_TRUE(desktop.focus(kMainTitle));
-    const std::size_t pressed = e2e::envelope(monitor.sofar()).size();
-    desktop.key("F8");
-    monitor.waitUntil([&](const auto& env) { return firstLoud(env, pressed) >= 0; }, 5000);
+    const std::size_t pressed = pressAndHear(monitor, "F8");
     shot("slow");
     const std::vector<double> heard = e2e::envelope(listen(monitor, 1000));
     const long heardSound = lastLoud(heard) - firstLoud(heard, pressed);
@@ -508,9 +513,7 @@ TEST_F(LearnerSession, InstallsLogsInListensTypesRecordsAndComesBack) {
     monitor.waitUntil([&](const auto& env) { return env.size() > mark; }, 10000);
     desktop.key("F4");
     monitor.waitUntil([&](const auto& env) { return heardThenQuiet(env, 800); }, 10000);
-    const std::size_t pressed = e2e::envelope(monitor.sofar()).size();
-    desktop.key("F7");
-    monitor.waitUntil([&](const auto& env) { return firstLoud(env, pressed) >= 0; }, 5000);
+    const std::size_t pressed = pressAndHear(monitor, "F7");
     const std::vector<double> heard = e2e::envelope(listen(monitor, 1000));
     const long from = firstLoud(heard, pressed), to = lastLoud(heard);
     ASSERT_GT(from, 0) << "the fragment is not heard";
@@ -632,10 +635,7 @@ TEST_F(LearnerSession, InstallsLogsInListensTypesRecordsAndComesBack) {
   {
     e2e::Monitor monitor(base / "sequence.raw");
     ASSERT_TRUE(monitor.start());
-    ASSERT_TRUE(desktop.focus(kMainTitle));
-    const std::size_t pressed = e2e::envelope(monitor.sofar()).size();
-    desktop.key("F8");
-    monitor.waitUntil([&](const auto& env) { return firstLoud(env, pressed) >= 0; }, 5000);
+    const std::size_t pressed = pressAndHear(monitor, "F8");
     const e2e::Sound sound = listen(monitor, 1500);
     const std::vector<double> heard = e2e::envelope(sound);
     const e2e::Match m = e2e::findModel(heard, modelEnv, pressed);
