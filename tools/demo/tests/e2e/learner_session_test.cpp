@@ -483,19 +483,27 @@ TEST_F(LearnerSession, InstallsLogsInListensTypesRecordsAndComesBack) {
     EXPECT_EQ(noisyFrames(heard, second.frame + modelFrames + 5, SIZE_MAX), 0) << "a third play";
   }
 
-  // --- Slow speed (the panel's speed button, then "Slow"): the slower
-  // rendering is heard, longer than the normal one; then back to normal.
+  // --- The speeds (the panel's speed button, then an entry of its menu):
+  // the slow rendering is heard longer than the normal one (the installer
+  // stretches it by 1.2), the fast one shorter (0.8); then back to normal.
   {
     const long modelSound = lastLoud(modelEnv) - firstLoud(modelEnv);
-    choose({}, "Slow", inMainWindow(kSpeedButton));
-    e2e::Monitor monitor(base / "slow.raw");
-    ASSERT_TRUE(monitor.start());
-    const std::size_t pressed = pressAndHear(monitor, "F8");
-    shot("slow");
-    const std::vector<double> heard = e2e::envelope(listen(monitor, 1000));
-    const long heardSound = lastLoud(heard) - firstLoud(heard, pressed);
-    EXPECT_GT(heardSound, modelSound * 11 / 10) << "the slow rendering is not slower: " << heardSound << " frames against "
-                                              << modelSound;
+    struct Speed {
+      const char* entry;
+      double least, most;  // the heard length against the normal one
+    };
+    for (const Speed& speed : {Speed{"Slow", 1.1, 1.35}, Speed{"Fast", 0.65, 0.9}}) {
+      choose({}, speed.entry, inMainWindow(kSpeedButton));
+      e2e::Monitor monitor(base / (std::string(speed.entry) + ".raw"));
+      ASSERT_TRUE(monitor.start());
+      const std::size_t pressed = pressAndHear(monitor, "F8");
+      shot(speed.entry);
+      const std::vector<double> heard = e2e::envelope(listen(monitor, 1000));
+      const double ratio =
+          static_cast<double>(lastLoud(heard) - firstLoud(heard, pressed)) / static_cast<double>(modelSound);
+      EXPECT_GT(ratio, speed.least) << speed.entry;
+      EXPECT_LT(ratio, speed.most) << speed.entry;
+    }
     choose({}, "Normal", inMainWindow(kSpeedButton));
   }
 
