@@ -259,6 +259,7 @@ void CMainFrame::ShowPage(const std::string& page) {
   QTimer::singleShot(0, this, [this, page] {
     m_pView->Navigate(page);
     logShown("page", std::filesystem::path(page).filename().string());
+    logShown("title", m_pView->documentTitle().toStdString());
   });
 }
 

@@ -28,6 +28,7 @@
 #include "player/shell/load_switch.h"
 #include "player/shell/login_dlg.h"
 #include "player/shell/setup.h"
+#include "player/shell/shown_widgets_probe.h"
 #include "player/views/open_tv_dlg.h"
 #include "player/views/prefs_dlg.h"
 #include "shared/language/orv_language.h"
@@ -285,7 +286,10 @@ bool COrv_App::prepareDataPath() {
 
 int COrv_App::RegisterFrameClass() {
   m_nInterAppMessage = plat::ipc::RegisterWindowMessage(kInterAppMessage);
-  if (plat::ui::testMode()) m_nTestCommandMessage = plat::ipc::RegisterWindowMessage(kTestCommandMessage);
+  if (plat::ui::testMode()) {
+    m_nTestCommandMessage = plat::ipc::RegisterWindowMessage(kTestCommandMessage);
+    InstallShownWidgetsProbe();
+  }
   m_presence = std::make_unique<plat::ipc::ClassPresence>(kFrameClass, this);
   switch (m_presence->registerClass()) {
     case plat::ipc::ClassPresence::Result::First:

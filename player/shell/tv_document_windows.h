@@ -53,9 +53,13 @@ class MainFrameDocumentHost : public TvDocumentHost {
   StartPlay* play_;
 };
 
+// In test mode, set to a non-empty value: the text dialogs are shown as
+// well as logged, for a test that closes them as the learner would.
+inline constexpr const char* kShowDialogsVariable = "TALVANE_TEST_SHOW_DIALOGS";
+
 // The text dialog of the introduction, comment and dictionary texts. In
-// test mode it is logged ("event dialog <number>") and not shown, since
-// nobody could close it.
+// test mode it is logged ("event dialog <number>") and, unless
+// kShowDialogsVariable asks for it, not shown, since nobody could close it.
 class DocumentTextDialog : public TvTextDialog {
  public:
   void ShowText(const TvTextDialogRequest& request) override;

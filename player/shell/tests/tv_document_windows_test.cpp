@@ -30,8 +30,25 @@ Book twoEchomarks() {
     e.normalWav = makeWav(100, {});
     b.echomarks.push_back(e);
   }
+  // The second word of the first Echomark links to grammar page 7.
+  b.echomarks[0].links.push_back(Link{"7", 2});
   return b;
 }
+
+// A grammar browser that runs already and takes every request.
+struct RunningBrowser : GrammarBrowserHost, GrammarDdeClient {
+  std::vector<std::string> requests;
+  bool IsRunning() override { return true; }
+  fs::path ProgramFolder() override { return {}; }
+  std::optional<std::string> Start(const fs::path&) override { return std::nullopt; }
+  Wait WaitUntilReady(int) override { return Wait::Ready; }
+  bool Activate() override { return true; }
+  bool Close() override { return true; }
+  Result Execute(const char*, const char* topic, const std::string& command) override {
+    requests.push_back(std::string(topic) + " " + fs::path(command).filename().string());
+    return Result::Done;
+  }
+};
 
 FrameServices quietFrame() {
   FrameServices s;
@@ -101,6 +118,21 @@ TEST_F(BookWindows, OpenReplaceAndClose) {
   ASSERT_TRUE(frame->GetActiveTvDocument()->GoToQuote(2, false, true));
   frame.reset();
   EXPECT_EQ(lastQuote(), "2");
+}
+
+TEST_F(BookWindows, AWordsGrammarLinkReachesTheFramesBrowser) {
+  RunningBrowser browser;
+  FrameServices services = quietFrame();
+  services.grammarBrowser = &browser;
+  services.grammarDde = &browser;
+  CMainFrame frame(services);
+  ASSERT_TRUE(frame.OnCreate());
+  ASSERT_TRUE(frame.OpenTalvane("DEMO"));
+  COrv_TvDocument* doc = frame.GetActiveTvDocument();
+  ASSERT_NE(doc, nullptr);
+  EXPECT_TRUE(doc->GetQuoteInfo().ShowGrammarPage(2, 1));
+  ASSERT_FALSE(browser.requests.empty());
+  EXPECT_EQ(browser.requests.back(), "GrammarPage 0007.htm");
 }
 
 }  // namespace
