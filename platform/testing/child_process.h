@@ -51,6 +51,7 @@ class ChildProcess {
     if (!finished(timeoutMs)) return -1;
     return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
   }
+  qint64 pid() const { return process_.processId(); }
   // SIGTERM: the program may shut down in its own way.
   void terminate() { process_.terminate(); }
   void kill() {
