@@ -54,12 +54,9 @@ bool processGone(long long pid, int timeoutMs) {
 
 struct SpotViewerAtOpen : ::testing::Test {
   fs::path log = tvtest::sandbox().base / "events.log";
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  QProcessEnvironment env = tvtest::testModeEnvironment(log.string());
 
   void SetUp() override {
-    env.insert("TALVANE_TEST_MODE", "silent");
-    env.insert("TALVANE_TEST_LOG", QString::fromStdString(log.string()));
-    env.insert("QT_QPA_PLATFORM", "offscreen");
     ASSERT_EQ(run({"-instal"}), 0);
     const fs::path packet = tvtest::sandbox().base / "spots.tpk";
     std::string error;
