@@ -26,6 +26,10 @@ struct ViewerRequest {
 // 0 (stay until clicked) to one hour.
 std::optional<ViewerRequest> parseArguments(const QStringList& args);
 
+// The window class a viewer holds while it shows a spot (the player waits
+// for it to be ready, and may ask it to close).
+inline constexpr const char* kWindowClass = "ClsPelvara";
+
 // Exit codes of the program.
 enum Exit { kShown = 0, kBadArguments = 1, kUnreadable = 2 };
 

@@ -207,6 +207,14 @@ std::filesystem::path FileLock::lockPathFor(const std::filesystem::path& target)
 }
 
 FileLock::FileLock(const std::filesystem::path& target) {
+  // Only a file can be locked: an empty name, or one that names a folder
+  // ("dir/", ".", ".."), would make a lock file "..lock" or "...lock" that
+  // guards nothing.
+  const std::filesystem::path name = target.filename();
+  if (name.empty() || name == "." || name == "..") {
+    error_ = std::make_error_code(std::errc::invalid_argument);
+    return;
+  }
   const std::string lp = lockPathFor(target).string();
   if (int f = takeFault(FaultOp::Open, lp)) {
     error_ = fromErrno(f);

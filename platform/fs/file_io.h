@@ -53,7 +53,9 @@ std::error_code renameFile(const std::filesystem::path& from, const std::filesys
 // An exclusive advisory lock that serialises the read-modify-write cycles of
 // every process on one file. It locks a companion file ".<name>.lock" in the
 // same folder (the target itself is replaced by rename, so its inode cannot
-// carry the lock). The lock is released by the destructor.
+// carry the lock). The lock is released by the destructor. A target that
+// names no file (empty, ending in '/', "." or "..") is refused with
+// invalid_argument and creates nothing.
 class FileLock {
  public:
   explicit FileLock(const std::filesystem::path& target);

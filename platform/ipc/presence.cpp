@@ -1,6 +1,7 @@
 #include "platform/ipc/presence.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <QLocalSocket>
 #include <QPointer>
 #include <QVariant>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <thread>
@@ -258,6 +260,19 @@ uint32_t waitForReady(const std::string& className, int timeoutMs) {
   if (exchange(className, FrameWriter().u8(kWaitReady).frame(), kReady, timeoutMs, &connected))
     return WAIT_OBJECT_0;
   return connected ? WAIT_TIMEOUT : WAIT_FAILED;
+}
+
+uint32_t waitForStartedProgram(const std::string& className, int64_t pid, int timeoutMs,
+                               const std::function<void()>& between) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(0, timeoutMs));
+  for (;;) {
+    // The program takes its class a moment after it starts.
+    if (findClass(className) && waitForReady(className, 250) == WAIT_OBJECT_0) return WAIT_OBJECT_0;
+    if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) return WAIT_FAILED;
+    if (std::chrono::steady_clock::now() >= deadline) return WAIT_TIMEOUT;
+    if (between) between();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
 }
 
 bool requestActivate(const std::string& className, int timeoutMs) {

@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -109,6 +110,14 @@ bool findClass(const std::string& className);
 // WaitForInputIdle: waits until the holder has announced "ready".
 // WAIT_OBJECT_0, WAIT_TIMEOUT, or WAIT_FAILED when nobody holds the class.
 uint32_t waitForReady(const std::string& className, int timeoutMs);
+
+// WaitForInputIdle of a program just started (process `pid`, 0 when
+// unknown) that takes `className` once it runs: WAIT_OBJECT_0 when it has
+// announced "ready", WAIT_FAILED when the process has ended first,
+// WAIT_TIMEOUT after `timeoutMs`. `between`, when given, runs between the
+// tries (a caller's event processing).
+uint32_t waitForStartedProgram(const std::string& className, int64_t pid, int timeoutMs,
+                               const std::function<void()>& between = {});
 
 // Requests, each true when the holder acknowledged it within `timeoutMs`.
 bool requestActivate(const std::string& className, int timeoutMs = 2000);

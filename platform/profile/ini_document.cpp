@@ -17,7 +17,18 @@ std::string_view unquote(std::string_view v) {
 
 // Ends `out` with a line break unless it is empty or ends with one already.
 void endLine(std::string& out) {
-  if (!out.empty() && out.back() != '\n') out += "\r\n";
+  if (!out.empty() && out.back() != '\n' && out.back() != '\r') out += "\r\n";
+}
+
+// Where the line starting at `pos` ends: its first CR or LF, or the end.
+size_t lineEndAt(std::string_view t, size_t pos) {
+  const char* p = t.data() + pos;
+  const char* end = t.data() + t.size();
+  // memchr for LF is fast; a CR can only come before it.
+  const void* nl = std::memchr(p, '\n', static_cast<size_t>(end - p));
+  const char* stop = nl ? static_cast<const char*>(nl) : end;
+  const void* cr = std::memchr(p, '\r', static_cast<size_t>(stop - p));
+  return static_cast<size_t>((cr ? static_cast<const char*>(cr) : stop) - t.data());
 }
 }  // namespace
 
@@ -40,11 +51,13 @@ void IniDocument::parse() {
   long current = -1;
   size_t pos = 0;
   while (pos < t.size()) {
-    const void* nl = std::memchr(t.data() + pos, '\n', t.size() - pos);
-    const size_t lineEnd = nl ? static_cast<size_t>(static_cast<const char*>(nl) - t.data()) : t.size();
+    // A line ends at LF, CRLF or a CR alone (files written on old Macs or
+    // by hand read as Windows reads them).
+    const size_t lineEnd = lineEndAt(t, pos);
     Line line;
     line.begin = pos;
-    line.next = nl ? lineEnd + 1 : lineEnd;
+    line.next = lineEnd;
+    if (lineEnd < t.size()) line.next += (t[lineEnd] == '\r' && lineEnd + 1 < t.size() && t[lineEnd + 1] == '\n') ? 2 : 1;
     size_t b = pos, e = lineEnd;
     while (b < e && text::isBlank(t[b])) ++b;
     while (e > b && text::isBlank(t[e - 1])) --e;
@@ -71,9 +84,11 @@ void IniDocument::parse() {
       sections_.push_back(std::move(s));
     } else {
       const size_t eq = t.substr(b, e - b).find('=');
+      // A line without '=' is no key: it is kept as it stands and read as
+      // nothing.
       const std::string_view key = text::trim(t.substr(b, eq == std::string_view::npos ? e - b : eq));
       const std::string_view val = eq == std::string_view::npos ? std::string_view() : text::trim(t.substr(b + eq + 1, e - b - eq - 1));
-      line.kind = key.empty() ? Kind::Nameless : Kind::Key;
+      line.kind = (key.empty() || eq == std::string_view::npos) ? Kind::Nameless : Kind::Key;
       line.nameBegin = static_cast<size_t>(key.data() - t.data());
       line.nameEnd = line.nameBegin + key.size();
       line.valueBegin = val.empty() ? e : static_cast<size_t>(val.data() - t.data());

@@ -7,17 +7,17 @@
 // writes the result once, every untouched line byte for byte.
 //
 // The rules:
-// - A line ends at LF; a CR before the LF belongs to the line end. Leading
-//   white space of a line is ignored.
+// - A line ends at LF, at CRLF or at a CR alone. Leading white space of a
+//   line is ignored.
 // - A line whose first character is ';' is a comment; an empty line is
 //   blank. '[' opens a section header: the name runs to the first ']' (or
 //   the end of the line when there is none) and is trimmed.
 // - Any other line is a key line: the key is the trimmed text before the
 //   first '=', the value the trimmed text after it; one pair of matching
 //   double or single quotes around the value is stripped on reading. A line
-//   without '=' is a key with an empty value; a line with nothing before
-//   the '=' is kept but names no key. Key lines before the first header
-//   belong to no section.
+//   without '=', or with nothing before the '=', is kept but names no key
+//   (a stray line in a hand-written file never becomes a setting). Key
+//   lines before the first header belong to no section.
 // - Names match without regard to case (ini_text.h). Only the first
 //   occurrence of a section counts, and within it the first occurrence of a
 //   key. Deleting a section removes every occurrence of it and deleting a
@@ -79,7 +79,7 @@ class IniDocument {
   std::string serialise() const;
 
  private:
-  enum class Kind : uint8_t { Blank, Comment, Header, Key, Nameless };
+  enum class Kind : uint8_t { Blank, Comment, Header, Key, Nameless };  // Nameless: no key, kept
   enum class State : uint8_t { Kept, Replaced, Deleted };
 
   struct Line {

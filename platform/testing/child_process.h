@@ -15,6 +15,17 @@
 
 namespace tvtest {
 
+// The environment of a real program in test mode, on top of this process's:
+// the silent audio backend, the offscreen platform, and `log` (when given)
+// as the log of boxes and events that the programs share.
+inline QProcessEnvironment testModeEnvironment(const std::string& log = {}) {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("TALVANE_TEST_MODE", "silent");
+  if (!log.empty()) env.insert("TALVANE_TEST_LOG", QString::fromStdString(log));
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  return env;
+}
+
 class ChildProcess {
  public:
   ChildProcess(const QString& program, const QStringList& args,

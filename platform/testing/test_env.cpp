@@ -48,15 +48,21 @@ void makeSandbox(const std::string& name) {
   current = enterSandbox(fs::path(TV_TEST_SANDBOX_BASE) / (safeName(name) + "-" + std::to_string(::getpid())));
 }
 
+// Removes the set-up sandbox. A run that only lists its tests (as CTest's
+// discovery does after every build) ends without the listener's end of
+// program, so this also runs at exit.
+void removeSetupSandbox() {
+  std::error_code ec;
+  if (!setupBase.empty()) fs::remove_all(setupBase, ec);
+  setupBase.clear();
+}
+
 class SandboxListener : public ::testing::EmptyTestEventListener {
   void OnTestStart(const ::testing::TestInfo& info) override {
     if (deathTestChild) return;
     makeSandbox(std::string(info.test_suite_name()) + "." + info.name());
   }
-  void OnTestProgramEnd(const ::testing::UnitTest&) override {
-    std::error_code ec;
-    if (!setupBase.empty()) fs::remove_all(setupBase, ec);
-  }
+  void OnTestProgramEnd(const ::testing::UnitTest&) override { removeSetupSandbox(); }
   void OnTestEnd(const ::testing::TestInfo& info) override {
     if (deathTestChild) return;
     std::error_code ec;
@@ -83,6 +89,7 @@ void installTestEnvironment(int* argc, char** argv) {
   } else {
     makeSandbox("_setup");
     setupBase = current.base;
+    std::atexit(removeSetupSandbox);
   }
   ::testing::UnitTest::GetInstance()->listeners().Append(new SandboxListener);
 }

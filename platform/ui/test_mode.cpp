@@ -119,6 +119,20 @@ void appendTestLogLine(const std::filesystem::path& path, const std::string& lin
   ::close(fd);
 }
 
+void logTestEvent(std::string_view name, std::string_view detail) {
+  if (!testMode()) return;
+  const char* log = env(kTestLogVariable);
+  if (log == nullptr) return;
+  std::string line = "event\t";
+  line += name;
+  line += '\t';
+  // Tabs and line breaks would split the line: the details are codes,
+  // names and numbers, so they are replaced rather than escaped.
+  for (char c : detail) line += (c == '\t' || c == '\n' || c == '\r') ? ' ' : c;
+  line += '\n';
+  appendTestLogLine(log, line);
+}
+
 bool testMode() { return env(kTestModeVariable) != nullptr; }
 
 std::string testModeValue() {

@@ -67,6 +67,10 @@ std::string formatHelpLine(std::string_view command, std::string_view target, st
 // the log never interleave inside a line. A log that cannot be written is
 // not the program's failure: the line is dropped.
 void appendTestLogLine(const std::filesystem::path& path, const std::string& line);
+// In test mode with a log, appends "event <name> <detail>" (tab-separated;
+// tabs and line breaks in the detail become blanks): how the programs tell
+// tests what they did. Nothing otherwise.
+void logTestEvent(std::string_view name, std::string_view detail = {});
 // Every well-formed line of a log, in order.
 std::vector<LoggedEvent> parseTestLog(std::string_view text);
 

@@ -3,6 +3,7 @@
 #include "platform/win/window.h"
 
 #include <algorithm>
+#include <bitset>
 #include <chrono>
 #include <cstring>
 #include <deque>
@@ -100,11 +101,18 @@ const COLORREF kClassicColors[COLOR_COUNT] = {
     RGB(255, 255, 225), RGB(181, 181, 181), RGB(0, 0, 128),     RGB(166, 202, 240),
     RGB(192, 192, 192), RGB(49, 106, 197),  RGB(236, 233, 216)};
 
+constexpr ATOM kFirstClassAtom = 0xC000;
+constexpr std::size_t kClassAtomCount = 0x10000 - kFirstClassAtom;
+
 struct State {
   detail::HandleTable<Window> windows;
   std::vector<HWND> topLevels;  // bottom to top
   std::vector<std::shared_ptr<WindowClass>> classes;
-  ATOM nextAtom = 0xC000;
+  // Class atoms come from 0xC000..0xFFFF, as on Windows. A number is given
+  // again once its class is unregistered, the search going on from the last
+  // one given, so that a freed number is not handed out again at once.
+  std::bitset<kClassAtomCount> atomsInUse;
+  std::size_t nextAtom = 0;
   std::mutex queueMutex;
   std::deque<MSG> queue;
   bool quitPosted = false;
@@ -398,6 +406,23 @@ WPARAM mouseKeyFlags() {
   return k;
 }
 
+// A free class atom, or 0 when all 16,384 are taken.
+ATOM takeClassAtom() {
+  auto& st = S();
+  for (std::size_t tried = 0; tried < kClassAtomCount; ++tried) {
+    const std::size_t i = (st.nextAtom + tried) % kClassAtomCount;
+    if (st.atomsInUse.test(i)) continue;
+    st.atomsInUse.set(i);
+    st.nextAtom = (i + 1) % kClassAtomCount;
+    return static_cast<ATOM>(kFirstClassAtom + i);
+  }
+  return 0;
+}
+
+void releaseClassAtom(ATOM atom) {
+  if (atom >= kFirstClassAtom) S().atomsInUse.reset(atom - kFirstClassAtom);
+}
+
 void ensureSystemClasses() {
   auto& st = S();
   static bool done = false;
@@ -409,7 +434,7 @@ void ensureSystemClasses() {
   c->proc = detail::scrollBarProc;
   c->wndExtra = sizeof(void*);
   c->system = true;
-  c->atom = st.nextAtom++;
+  c->atom = takeClassAtom();
   st.classes.push_back(c);
   auto e = std::make_shared<WindowClass>();
   e->name = "Edit";
@@ -417,7 +442,7 @@ void ensureSystemClasses() {
   e->proc = detail::editProc;
   e->wndExtra = sizeof(void*);
   e->system = true;
-  e->atom = st.nextAtom++;
+  e->atom = takeClassAtom();
   st.classes.push_back(e);
 }
 
@@ -448,6 +473,11 @@ ATOM RegisterClass(const WNDCLASS* wc) {
       return 0;
     }
   }
+  const ATOM atom = takeClassAtom();
+  if (atom == 0) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return 0;
+  }
   auto c = std::make_shared<WindowClass>();
   c->name = wc->lpszClassName;
   c->style = wc->style;
@@ -458,7 +488,7 @@ ATOM RegisterClass(const WNDCLASS* wc) {
   c->cursor = wc->hCursor;
   c->background = wc->hbrBackground;
   c->extra.assign(static_cast<std::size_t>(wc->cbClsExtra), 0);
-  c->atom = st.nextAtom++;
+  c->atom = atom;
   st.classes.push_back(c);
   return c->atom;
 }
@@ -476,6 +506,7 @@ BOOL UnregisterClass(const char* className, HINSTANCE hInstance) {
       SetLastError(ERROR_CLASS_HAS_WINDOWS);
       return FALSE;
     }
+    releaseClassAtom(c->atom);
     st.classes.erase(it);
     return TRUE;
   }
@@ -2148,6 +2179,8 @@ void reset() {
   // messages.
   for (auto h : st.windows.handles()) freeWindow(toHwnd(h));
   st.topLevels.clear();
+  for (const auto& c : st.classes)
+    if (!c->system) releaseClassAtom(c->atom);
   st.classes.erase(std::remove_if(st.classes.begin(), st.classes.end(),
                                   [](const std::shared_ptr<WindowClass>& c) { return !c->system; }),
                    st.classes.end());

@@ -10,6 +10,8 @@
 #include "platform/fs/file.h"
 #include "platform/fs/file_io.h"
 #include "platform/fs/module_names.h"
+#include "platform/ipc/presence.h"
+#include "platform/win/window.h"
 #include "player/book/byte_fields.h"
 
 // --- Texts by language ------------------------------------------------------
@@ -190,8 +192,8 @@ COrv_SpotDate COrv_SystemSpotHost::Today() const {
 }
 
 void COrv_SystemSpotHost::ScreenSize(int& width, int& height) const {
-  width = m_width;
-  height = m_height;
+  width = plat::win::GetSystemMetrics(plat::win::SM_CXSCREEN);
+  height = plat::win::GetSystemMetrics(plat::win::SM_CYSCREEN);
 }
 
 std::filesystem::path COrv_SystemSpotHost::ViewerProgram(int kind) const {
@@ -200,11 +202,20 @@ std::filesystem::path COrv_SystemSpotHost::ViewerProgram(int kind) const {
 }
 
 bool COrv_SystemSpotHost::Start(const std::filesystem::path& program,
-                                const std::vector<std::string>& args, int /*idleWaitMs*/) {
-  // The viewer announces nothing to wait for; it is started detached.
+                                const std::vector<std::string>& args, int idleWaitMs) {
+  // Detached: the spot stays up for its time even when the player ends.
   QStringList list;
   for (const std::string& a : args) list << QString::fromStdString(a);
-  return QProcess::startDetached(QString::fromStdString(program.string()), list);
+  QProcess process;
+  process.setProgram(QString::fromStdString(program.string()));
+  process.setArguments(list);
+  process.setWorkingDirectory(QString::fromStdString(program.parent_path().string()));
+  qint64 pid = 0;
+  if (!process.startDetached(&pid)) return false;
+  // The viewer takes its window class and says "ready" once its window is
+  // up. Whether it does so in time or not, it has been started.
+  (void)plat::ipc::waitForStartedProgram(COrv_SpotInfo::kViewerClass, pid, idleWaitMs);
+  return true;
 }
 
 COrv_SpotInfo::COrv_SpotInfo(COrv_SpotHost* host) : m_host(host ? host : &m_systemHost) {}

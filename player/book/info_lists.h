@@ -148,9 +148,10 @@ class COrv_SpotHost {
                      int idleWaitMs) = 0;
 };
 
-// The system's date (local time), the program folder's "Pelvara.exe" and a
-// detached process. The screen size is the one the shell sets (1024 x 768
-// until then): the book model has no windowing of its own.
+// The system's date (local time), the primary screen's size as the window
+// layer reads it (1024 x 768 in a program without a display), the program
+// folder's "Pelvara.exe", and a detached process waited for until its
+// window is up.
 class COrv_SystemSpotHost : public COrv_SpotHost {
  public:
   COrv_SpotDate Today() const override;
@@ -158,10 +159,6 @@ class COrv_SystemSpotHost : public COrv_SpotHost {
   std::filesystem::path ViewerProgram(int kind) const override;
   bool Start(const std::filesystem::path& program, const std::vector<std::string>& args,
              int idleWaitMs) override;
-  void SetScreenSize(int width, int height) { m_width = width; m_height = height; }
-
- private:
-  int m_width = 1024, m_height = 768;
 };
 
 class COrv_SpotInfo : public COrv_InfoBase {
@@ -171,6 +168,8 @@ class COrv_SpotInfo : public COrv_InfoBase {
   static constexpr size_t kItemSize = 266;
   static constexpr int kDefaultWindowSize = 400;
   static constexpr int kIdleWaitMs = 2000;
+  // The window class the viewer program takes while it shows a spot.
+  static constexpr const char* kViewerClass = "ClsPelvara";
 
   // Without a host, the system's.
   explicit COrv_SpotInfo(COrv_SpotHost* host = nullptr);

@@ -1,15 +1,9 @@
 #include "player/shell/grammar_link.h"
 
-#include <signal.h>
-
-#include <cerrno>
-#include <chrono>
 #include <system_error>
-#include <thread>
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QProcess>
 
@@ -128,19 +122,13 @@ std::optional<std::string> SystemGrammarBrowser::Start(const fs::path& program) 
 }
 
 GrammarBrowserHost::Wait SystemGrammarBrowser::WaitUntilReady(int timeoutMs) {
-  QElapsedTimer clock;
-  clock.start();
-  for (;;) {
-    // The browser takes its class a moment after it starts; it is ready
-    // once it answers the wait with "ready".
-    if (plat::ipc::findClass(COrv_GrammarLink::kWindowClass) &&
-        plat::ipc::waitForReady(COrv_GrammarLink::kWindowClass, 250) == plat::ipc::WAIT_OBJECT_0)
-      return Wait::Ready;
-    if (pid_ > 0 && ::kill(static_cast<pid_t>(pid_), 0) != 0 && errno == ESRCH) return Wait::Ended;
-    if (clock.elapsed() >= timeoutMs) return Wait::TimedOut;
-    // Timers and other programs' requests go on; the learner's input waits.
+  // Timers and other programs' requests go on meanwhile; the learner's input waits.
+  switch (plat::ipc::waitForStartedProgram(COrv_GrammarLink::kWindowClass, pid_, timeoutMs, [] {
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  })) {
+    case plat::ipc::WAIT_OBJECT_0: return Wait::Ready;
+    case plat::ipc::WAIT_FAILED: return Wait::Ended;
+    default: return Wait::TimedOut;
   }
 }
 

@@ -57,16 +57,7 @@ constexpr unsigned kRefreshLanguageViews = 14;
 constexpr const char* kDdeServiceName = "Orvex";
 }  // namespace
 
-void LogTestEvent(const std::string& name, const std::string& detail) {
-  if (!plat::ui::testMode()) return;
-  const char* log = std::getenv(plat::ui::kTestLogVariable);
-  if (log == nullptr || *log == '\0') return;
-  std::string line = "event\t" + name + "\t";
-  // Tabs and line breaks would split the line: the details are codes and
-  // names, so they are replaced rather than escaped.
-  for (char c : detail) line += (c == '\t' || c == '\n' || c == '\r') ? ' ' : c;
-  plat::ui::appendTestLogLine(log, line + "\n");
-}
+void LogTestEvent(const std::string& name, const std::string& detail) { plat::ui::logTestEvent(name, detail); }
 
 namespace {
 // The frame's own host of the audio view windows until the play commands

@@ -497,6 +497,7 @@ bool packetBook(const Book& book, tvtools::PacketBook& out, std::string& error) 
   std::string head;
   appendLe32(head, waves);
   out.members.push_back({"VFT", head + vft});
+  if (!book.spots.empty()) out.members.push_back({"MF1", book.spots});
   for (size_t i = 0; i < book.echomarks.size(); ++i)
     if (!book.echomarks[i].normalWav.empty())
       out.members.push_back({memberName('0', static_cast<int>(i + 1)), book.echomarks[i].normalWav});

@@ -79,7 +79,7 @@ struct Book {
   std::string description;
   std::vector<Echomark> echomarks;
   std::vector<DictionaryEntry> dictionary;
-  std::string spots;  // member "MF1"; empty: none
+  std::string spots;  // member "MF1" (spot_file.h); empty: none
 };
 
 // Writes `book` as a book content file at `target` (atomically). False with
@@ -92,8 +92,8 @@ bool writeLibraryFile(const std::filesystem::path& target, const std::vector<Boo
 // and the members "ID ", "INI", "S01" (header records zero; every Echomark
 // with normal speech asks for its slower and faster renderings, which the
 // installation makes), "DCI" and "DCT" as plain pieces, "Gnn", "VFT" (the
-// speech shares of each normal speech) and "0nn" (the normal speech as
-// given, without a segment chunk). Slower and faster speech given in the
+// speech shares of each normal speech), "MF1" (the spots, when there are
+// any) and "0nn" (the normal speech as given, without a segment chunk). Slower and faster speech given in the
 // book is not carried. False with a reason when the book cannot be carried.
 bool packetBook(const Book& book, tvtools::PacketBook& out, std::string& error);
 

@@ -6,6 +6,8 @@
 #include <QProcess>
 #include <QTest>
 
+#include "platform/ipc/presence.h"
+#include "platform/testing/child_process.h"
 #include "platform/testing/test_env.h"
 
 namespace {
@@ -80,6 +82,26 @@ TEST(SpotViewerProgram, ExitCodes) {
       EXPECT_GE(t.elapsed(), 150);
     }
   }
+}
+
+// A viewer says when its window is up; a second spot takes the place of
+// the one showing, and a viewer closes when asked.
+TEST(SpotViewerProgram, ANewSpotReplacesTheOneShowing) {
+  const QString dir = QString::fromStdString(tvtest::sandbox().base.string());
+  QImage picture(8, 8, QImage::Format_RGB32);
+  picture.fill(Qt::green);
+  ASSERT_TRUE(picture.save(dir + "/spot.png"));
+  const QStringList stay = {dir + "/spot.png", "0", "0", "100", "100", "0"};
+  const auto serve = [] { QCoreApplication::processEvents(); };
+  tvtest::ChildProcess first(TV_PELVARA, stay);
+  ASSERT_EQ(plat::ipc::waitForStartedProgram(pelvara::kWindowClass, first.pid(), 20000, serve),
+            plat::ipc::WAIT_OBJECT_0);
+  tvtest::ChildProcess second(TV_PELVARA, stay);
+  EXPECT_EQ(first.exitCode(20000), pelvara::kShown);
+  ASSERT_EQ(plat::ipc::waitForStartedProgram(pelvara::kWindowClass, second.pid(), 20000, serve),
+            plat::ipc::WAIT_OBJECT_0);
+  ASSERT_TRUE(plat::ipc::requestClose(pelvara::kWindowClass, 10000));
+  EXPECT_EQ(second.exitCode(20000), pelvara::kShown);
 }
 
 }  // namespace

@@ -84,6 +84,34 @@ TEST(Presence, RequestsBeforeReadyArriveAfterIt) {
   EXPECT_EQ(waitForReady("Kestrelle", 10000), WAIT_OBJECT_0);
 }
 
+// A program just started is waited for until it has taken its class and
+// said "ready"; one that ends first, or stays silent, is not waited for
+// beyond that.
+TEST(Presence, WaitForAStartedProgram) {
+  const auto serve = [] { QCoreApplication::processEvents(); };
+  {
+    Peer late({"hold", "ClsPelvara", "300"});
+    EXPECT_EQ(waitForStartedProgram("ClsPelvara", late.pid(), 10000, serve), WAIT_OBJECT_0);
+    EXPECT_EQ(late.line(), "first");
+    EXPECT_EQ(late.line(), "ready");
+    ASSERT_TRUE(requestClose("ClsPelvara"));
+    ASSERT_TRUE(late.finished());
+  }
+  {
+    Peer silent({"hold", "ClsPelvara", "20000"});
+    ASSERT_EQ(silent.line(), "first");
+    QElapsedTimer t;
+    t.start();
+    EXPECT_EQ(waitForStartedProgram("ClsPelvara", silent.pid(), 300, serve), WAIT_TIMEOUT);
+    EXPECT_GE(t.elapsed(), 300);
+    // Another program holds the class: this one says so and ends.
+    Peer second({"hold", "ClsPelvara", "0"});
+    const qint64 pid = second.pid();
+    EXPECT_EQ(second.line(), "exists");
+    EXPECT_EQ(waitForStartedProgram("ClsNobody", pid, 10000, serve), WAIT_FAILED);
+  }
+}
+
 TEST(Presence, ProgramsStartedAtOnceGiveExactlyOneFirst) {
   for (int round = 0; round < 4; ++round) {
     std::vector<std::unique_ptr<Peer>> peers;

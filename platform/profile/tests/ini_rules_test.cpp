@@ -47,7 +47,8 @@ TEST(IniRead, ValuesDefaultsAndTruncation) {
       {"default is cut too", plain, "T", "k", "dflt", 3, "df"},
       {"size 0 gives no default", plain, "T", "k", "dflt", 0, ""},
       {"present empty value is not the default", "[S]\nk=\n", "S", "k", "dflt", 100, ""},
-      {"key without '=' is present and empty", "[S]\nflag\n", "S", "flag", "dflt", 100, ""},
+      {"a line without '=' is no key", "[S]\nflag\n", "S", "flag", "dflt", 100, "dflt"},
+      {"a line without '=' hides no key after it", "[S]\nstray text\nk=v\n", "S", "k", "d", 100, "v"},
       {"first of the same key twice", "[S]\nk=1\nK=2\n", "S", "k", "d", 100, "1"},
       {"first of a duplicate section", "[S]\na=1\n[T]\n[s]\na=3\nc=4\n", "S", "a", "d", 100, "1"},
       {"keys of a hidden duplicate section are not seen", "[S]\na=1\n[T]\n[s]\na=3\nc=4\n", "S", "c", "d", 100, "d"},
@@ -60,6 +61,9 @@ TEST(IniRead, ValuesDefaultsAndTruncation) {
       {"names and values trimmed", "  [ S ]  \n  k \t=  v v \t\n", "S", "k", "d", 100, "v v"},
       {"CRLF file", "[S]\r\na=1\r\nb=2\r\n", "S", "a", "d", 100, "1"},
       {"LF file", "[S]\na=1\nb=2", "S", "b", "d", 100, "2"},
+      {"CR-only file", "[S]\ra=1\rb=2\r[T]\rc=3\r", "S", "b", "d", 100, "2"},
+      {"CR-only file, a later section", "[S]\ra=1\rb=2\r[T]\rc=3\r", "T", "c", "d", 100, "3"},
+      {"mixed line ends", "[S]\ra=1\r\nb=2\nc=3\r", "S", "c", "d", 100, "3"},
       {"value holds '=' after the first", "[S]\nk=a=b\n", "S", "k", "d", 100, "a=b"},
       {"sections match without regard to case", "[SeTTings]\nDataPath=x\n", "settings", "DATAPATH", "d", 100, "x"},
       {"Latin-1 names fold", "[Zo\xC3\xAB]\npwd=1\n", "ZO\xC3\x8B", "PWD", "d", 100, "1"},
@@ -102,7 +106,8 @@ TEST(IniRead, Integers) {
 TEST(IniRead, SectionAndKeyListsInFileOrder) {
   const Snapshot s("k0=outside\n[b]\nx=1\n[A]\n; c=0\nz=1\nflag\nZ=2\n=nameless\ny=3\n[c]\n[B]\nw=1\n[]\n");
   EXPECT_EQ(s.sectionNames(), (std::vector<std::string>{"b", "A", "c"}));
-  EXPECT_EQ(s.keyNames("a"), (std::vector<std::string>{"z", "flag", "y"}));
+  EXPECT_EQ(s.keyNames("a"), (std::vector<std::string>{"z", "y"}));  // "flag" has no '='
+  EXPECT_EQ(Snapshot("[S]\rk=1\rj=2\r").keyNames("S"), (std::vector<std::string>{"k", "j"}));
   EXPECT_EQ(s.keyNames("B"), (std::vector<std::string>{"x"}));  // the first [b] only
   EXPECT_TRUE(s.keyNames("c").empty());
   EXPECT_TRUE(s.keyNames("missing").empty());
@@ -178,6 +183,12 @@ TEST(IniEdit, WritesKeepEveryUnrelatedLine) {
        [](Batch& b) { b.writeString("ZO\xC3\x8B", "PWD", "2"); }, "[Zo\xC3\xAB]\npwd=2\r\n"},
       {"keys before the first header stay", "k=v\n[S]\n",
        [](Batch& b) { b.writeString("S", "k", "w"); }, "k=v\n[S]\nk=w\r\n"},
+      {"a line without '=' stays and a key of its name is added", "[S]\nflag\n",
+       [](Batch& b) { b.writeString("S", "flag", "1"); }, "[S]\nflag=1\r\nflag\n"},
+      {"a CR-only file keeps its line ends", "[S]\ra=1\rb=2\r",
+       [](Batch& b) { b.writeString("S", "a", "3"); }, "[S]\ra=3\r\nb=2\r"},
+      {"a new section after a CR-only last line", "[S]\ra=1\r",
+       [](Batch& b) { b.writeString("T", "x", "y"); }, "[S]\ra=1\r[T]\r\nx=y\r\n"},
   };
   for (const EditCase& c : cases) {
     Batch b;

@@ -53,6 +53,26 @@ TEST(ProfileFile, WriteCreatesTheFileButNotItsFolder) {
   EXPECT_FALSE(fs::exists(deep.parent_path()));
 }
 
+// A name that is no file fails every write and leaves nothing behind in
+// the folder it points at, the current one included.
+TEST(ProfileFile, WritesToANameThatIsNoFileFailAndCreateNothing) {
+  const fs::path folder = tvtest::sandbox().tmp / "cwd";
+  fs::create_directory(folder);
+  const fs::path before = fs::current_path();
+  fs::current_path(folder);
+  for (const fs::path& name : {fs::path(), fs::path("."), fs::path(".."), folder / "", folder / "."}) {
+    SCOPED_TRACE(name.string());
+    EXPECT_EQ(profile::writeString(name, "S", "k", "v"), std::errc::invalid_argument);
+    EXPECT_EQ(profile::update(name, [](const profile::Snapshot&, profile::Batch& b) { b.writeString("S", "k", "v"); }),
+              std::errc::invalid_argument);
+    EXPECT_EQ(profile::replaceFile(name, "[S]\r\n"), std::errc::invalid_argument);
+  }
+  fs::current_path(before);
+  EXPECT_TRUE(folderEntries(folder).empty());
+  for (const char* lock : {"..lock", "...lock", "....lock"})
+    EXPECT_FALSE(folderEntries(folder.parent_path()).count(lock)) << lock;
+}
+
 TEST(ProfileFile, DeletesFromMissingFilesCreateNothing) {
   const fs::path folder = tvtest::sandbox().tmp / "user";
   fs::create_directory(folder);

@@ -52,18 +52,22 @@ TEST(TestSandbox, DeathTestChildrenWorkInTheirTestsSandbox) {
 }
 
 TEST(TestSandbox, ARunRemovesItsSetUpFolder) {
-  char self[] = "/proc/self/exe";
-  char filter[] = "--gtest_filter=TestSandbox.EveryTestHasItsOwnFoldersAndVariables";
-  char* argv[] = {self, filter, nullptr};
-  pid_t pid = 0;
-  ASSERT_EQ(posix_spawn(&pid, self, nullptr, nullptr, argv, environ), 0);
-  int status = 0;
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  const std::filesystem::path folders = tvtest::sandbox().base.parent_path();
-  EXPECT_FALSE(std::filesystem::exists(folders / ("_setup-" + std::to_string(pid))));
-  EXPECT_FALSE(std::filesystem::exists(
-      folders / ("TestSandbox.EveryTestHasItsOwnFoldersAndVariables-" + std::to_string(pid))));
+  // A run of one test, and a run that only lists the tests (CTest's
+  // discovery after each build).
+  for (std::string flag : {"--gtest_filter=TestSandbox.EveryTestHasItsOwnFoldersAndVariables", "--gtest_list_tests"}) {
+    SCOPED_TRACE(flag);
+    char self[] = "/proc/self/exe";
+    char* argv[] = {self, flag.data(), nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, self, nullptr, nullptr, argv, environ), 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const std::filesystem::path folders = tvtest::sandbox().base.parent_path();
+    EXPECT_FALSE(std::filesystem::exists(folders / ("_setup-" + std::to_string(pid))));
+    EXPECT_FALSE(std::filesystem::exists(
+        folders / ("TestSandbox.EveryTestHasItsOwnFoldersAndVariables-" + std::to_string(pid))));
+  }
 }
 
 }  // namespace

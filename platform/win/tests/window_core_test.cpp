@@ -299,6 +299,38 @@ TEST_F(Core, ClassRegistryRules) {
   EXPECT_TRUE(top);
 }
 
+// Class numbers are 16-bit: a program that registers and unregisters classes
+// for a long time (a library loaded again and again) must get freed numbers
+// back, and a number still in use never goes to another class.
+TEST_F(Core, ClassNumbersComeBackOnceFreed) {
+  const auto byNumber = [](ATOM atom) { return reinterpret_cast<const char*>(static_cast<std::uintptr_t>(atom)); };
+  WNDCLASS wc;
+  wc.lpfnWndProc = CALLBACK_Record;
+  wc.lpszClassName = "Kept";
+  const ATOM kept = RegisterClass(&wc);
+  ASSERT_NE(kept, 0);
+  wc.lpszClassName = "Cycled";
+  ATOM previous = 0;
+  for (int i = 0; i < 100000; ++i) {
+    const ATOM atom = RegisterClass(&wc);
+    ASSERT_NE(atom, 0) << "registration " << i;
+    ASSERT_NE(atom, kept) << "registration " << i;
+    ASSERT_NE(atom, previous) << "registration " << i;  // not handed out again at once
+    previous = atom;
+    if (i % 1000 == 0) {
+      HWND h = CreateWindowEx(0, "Cycled", "w", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+      ASSERT_TRUE(h) << "registration " << i;
+      DestroyWindow(h);
+    }
+    // Every other time by number, as a caller holding only the atom does.
+    ASSERT_TRUE(UnregisterClass(i % 2 ? byNumber(atom) : "Cycled", nullptr)) << "registration " << i;
+  }
+  // The class registered before the loop still owns its number.
+  EXPECT_TRUE(UnregisterClass(byNumber(kept), nullptr));
+  WNDCLASS gone;
+  EXPECT_FALSE(GetClassInfo(nullptr, "Kept", &gone));
+}
+
 TEST_F(Core, TimersFireInDueOrderOnTheManualClock) {
   HWND h = make("t");
   SetTimer(h, 1, 30, nullptr);

@@ -119,23 +119,14 @@ TEST(WordInfo, SortedAndPlainLists) {
 #include "platform/fs/program_folder.h"
 #include "platform/testing/test_env.h"
 #include "player/book/talvane.h"
+#include "tools/book/spot_file.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct SpotItem {
-  std::string name;
-  std::uint16_t width = 0, height = 0;
-  std::string contents;
-};
-
-struct SpotGroup {
-  std::vector<SpotItem> items;
-  std::uint16_t main = 1, trigger = 0, viewer = 0;
-  std::uint8_t day = 0, month = 0;
-  std::uint16_t year = 0;
-};
+using tvtools::book::SpotGroup;
+using tvtools::book::spotFile;
 
 void put16(std::string& s, size_t at, std::uint32_t v) {
   s[at] = static_cast<char>(v & 0xFF);
@@ -144,39 +135,6 @@ void put16(std::string& s, size_t at, std::uint32_t v) {
 void put32(std::string& s, size_t at, std::uint32_t v) {
   put16(s, at, v & 0xFFFF);
   put16(s, at + 2, v >> 16);
-}
-
-// A spot file laid out as the list reads it: header, then each group
-// record followed by its items.
-std::string spotFile(const std::vector<SpotGroup>& groups) {
-  std::string out(20, '\0');
-  put32(out, 4, 16);  // first group at 20
-  put16(out, 10, static_cast<std::uint32_t>(groups.size()));
-  for (const SpotGroup& g : groups) {
-    std::string rec(32, '\0');
-    size_t span = 32;
-    for (const SpotItem& i : g.items) span += 266 + i.contents.size();
-    put32(rec, 0, static_cast<std::uint32_t>(span));
-    put32(rec, 4, 32);
-    put16(rec, 8, static_cast<std::uint32_t>(g.items.size()));
-    put16(rec, 10, g.main);
-    put16(rec, 12, g.trigger);
-    put16(rec, 14, g.viewer);
-    rec[24] = static_cast<char>(g.day);
-    rec[25] = static_cast<char>(g.month);
-    put16(rec, 26, g.year);
-    out += rec;
-    for (const SpotItem& i : g.items) {
-      std::string item(266, '\0');
-      put32(item, 0, static_cast<std::uint32_t>(266 + i.contents.size()));
-      put16(item, 4, i.width);
-      put16(item, 6, i.height);
-      item.replace(8, i.name.size(), i.name);
-      out += item + i.contents;
-    }
-  }
-  put32(out, 0, static_cast<std::uint32_t>(out.size()));
-  return out;
 }
 
 class FakeSpotHost : public COrv_SpotHost {

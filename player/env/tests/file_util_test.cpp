@@ -8,7 +8,6 @@
 
 #include "platform/fs/fault.h"
 #include "platform/fs/file_ops.h"
-#include "platform/fs/special_folders.h"
 #include "platform/testing/test_env.h"
 #include "platform/ui/recording_sink.h"
 #include "player/env/file_util.h"
@@ -305,12 +304,24 @@ TEST(FileUtilFolders, DiskSpace) {
   EXPECT_LE(space.availableBytes, space.freeBytes);
 }
 
+// The menu, desktop and autostart folders of a known HOME and XDG set-up,
+// first the defaults, then folders of the user's own.
 TEST(FileUtilFolders, SpecialFoldersFollowXdg) {
   const COrv_FileUtil u;
-  EXPECT_EQ(u.GetProgramsFolder(), plat::fs::specialFolder(plat::fs::SpecialFolder::ApplicationsMenu).string());
-  EXPECT_EQ(u.GetDesktopFolder(), plat::fs::specialFolder(plat::fs::SpecialFolder::Desktop).string());
-  EXPECT_EQ(u.GetStartupFolder(), plat::fs::specialFolder(plat::fs::SpecialFolder::Autostart).string());
-  EXPECT_FALSE(u.GetStartupFolder().empty());
+  const stdfs::path home = tvtest::sandbox().home;
+  ::unsetenv("XDG_DATA_HOME");
+  ::unsetenv("XDG_CONFIG_HOME");
+  EXPECT_EQ(u.GetProgramsFolder(), (home / ".local/share/applications").string());
+  EXPECT_EQ(u.GetDesktopFolder(), (home / "Desktop").string());
+  EXPECT_EQ(u.GetStartupFolder(), (home / ".config/autostart").string());
+
+  const stdfs::path own = tvtest::sandbox().base / "own";
+  ::setenv("XDG_DATA_HOME", (own / "data").c_str(), 1);
+  ::setenv("XDG_CONFIG_HOME", (own / "config").c_str(), 1);
+  tvtest::writeFile(own / "config" / "user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/Bureau\"\n");
+  EXPECT_EQ(u.GetProgramsFolder(), (own / "data/applications").string());
+  EXPECT_EQ(u.GetDesktopFolder(), (home / "Bureau").string());
+  EXPECT_EQ(u.GetStartupFolder(), (own / "config/autostart").string());
 }
 
 TEST_F(WithServices, CopyToSystemFolderWhenMissingOrOlder) {

@@ -43,12 +43,9 @@ struct Orvex : tvtest::ChildProcess {
 
 struct OrvexProcesses : ::testing::Test {
   fs::path log = tvtest::sandbox().base / "events.log";
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  QProcessEnvironment env = tvtest::testModeEnvironment(log.string());
 
   void SetUp() override {
-    env.insert("TALVANE_TEST_MODE", "silent");
-    env.insert("TALVANE_TEST_LOG", QString::fromStdString(log.string()));
-    env.insert("QT_QPA_PLATFORM", "offscreen");
     // The installation beside the program, as its own -instal leaves it.
     Orvex instal({"-instal"}, env);
     ASSERT_EQ(instal.finished(), 0);
