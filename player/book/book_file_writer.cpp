@@ -329,8 +329,21 @@ int COrv_BookFileWriter::AppendAudioFile(const std::filesystem::path& wavPath, s
     Report(kMsgCantOpen, kErrorOpen, kErrorSubNumber, wavPath.string());
     return 0;
   }
+  return appendAudio(bytes, wavPath.string(), name, dataPos, tablePos, headerPos, headerStep, outLength);
+}
+
+int COrv_BookFileWriter::AppendAudioData(std::string_view wavBytes, std::string_view name, uint32_t& dataPos,
+                                         uint32_t& tablePos, uint32_t headerPos, uint32_t headerStep,
+                                         uint32_t& outLength) {
+  return appendAudio(wavBytes, "member " + std::string(name), name, dataPos, tablePos, headerPos, headerStep,
+                     outLength);
+}
+
+int COrv_BookFileWriter::appendAudio(std::string_view bytes, const std::string& source, std::string_view name,
+                                     uint32_t& dataPos, uint32_t& tablePos, uint32_t headerPos, uint32_t headerStep,
+                                     uint32_t& outLength) {
   auto refuse = [&](int errorNumber, const std::string& why) {
-    m_lastError = wavPath.string() + ": " + why;
+    m_lastError = source + ": " + why;
     Report(kMsgAppendAudio, errorNumber, kErrorSubNumber, m_lastError);
     return 0;
   };
@@ -347,10 +360,8 @@ int COrv_BookFileWriter::AppendAudioFile(const std::filesystem::path& wavPath, s
   if (const plat::riff::Chunk* chunk = wav.layout.findLast(kSegmentChunkId)) {
     const uint64_t end = chunk->bodyEnd();
     if (end > bytes.size()) return refuse(kErrorHeader, "truncated segment chunk");
-    segmentChunk = plat::riff::chunkBytes(kSegmentChunkId,
-                                          std::string_view(bytes).substr(chunk->bodyOffset(), chunk->size));
+    segmentChunk = plat::riff::chunkBytes(kSegmentChunkId, bytes.substr(chunk->bodyOffset(), chunk->size));
   }
-  bytes.clear();
   const uint64_t memberLength = canonical.size() - kWavHeaderSize + segmentChunk.size();
   if (canonical.size() - 8 + segmentChunk.size() > std::numeric_limits<uint32_t>::max())
     return refuse(kErrorHeader, "the WAV file is too large");

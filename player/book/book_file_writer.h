@@ -160,6 +160,9 @@ class COrv_BookFileWriter {
   // too large, or a member that is refused) and answer 0.
   int AppendAudioFile(const std::filesystem::path& wavPath, std::string_view name, uint32_t& dataPos,
                       uint32_t& tablePos, uint32_t headerPos, uint32_t headerStep, uint32_t& outLength);
+  // The same for a WAV file held in memory (its reports name the member).
+  int AppendAudioData(std::string_view wavBytes, std::string_view name, uint32_t& dataPos, uint32_t& tablePos,
+                      uint32_t headerPos, uint32_t headerStep, uint32_t& outLength);
 
   // The 3 stored (scrambled) name bytes of member `name`, blank-padded.
   static std::string ScrambledMemberName(std::string_view name);
@@ -172,6 +175,8 @@ class COrv_BookFileWriter {
  private:
   bool Fail(std::string text);
   bool CheckMemberSlot(std::string_view name, uint32_t dataPos, uint32_t tablePos, uint64_t length);
+  int appendAudio(std::string_view wavBytes, const std::string& source, std::string_view name, uint32_t& dataPos,
+                  uint32_t& tablePos, uint32_t headerPos, uint32_t headerStep, uint32_t& outLength);
   void Report(int messageId, int errorNumber, int subNumber, const std::string& detail);
 
   std::string m_folder;

@@ -101,13 +101,17 @@ inline std::string s01Member() {
   return s;
 }
 
-inline std::string idMember(const tvtools::book::Book& b) {
+inline std::string idMember(const std::string& title, int category, int language, std::size_t echomarks) {
   std::string id(58, '\0');
-  id[18] = static_cast<char>(b.category);
-  id[20] = static_cast<char>(b.language);
-  id.replace(24, 30, padded(b.title, 30));
-  id[56] = static_cast<char>(b.echomarks.size());
+  id[18] = static_cast<char>(category);
+  id[20] = static_cast<char>(language);
+  id.replace(24, 30, padded(title, 30));
+  id[56] = static_cast<char>(echomarks);
   return id;
+}
+
+inline std::string idMember(const tvtools::book::Book& b) {
+  return idMember(b.title, b.category, b.language, b.echomarks.size());
 }
 
 inline std::string dciMember() {
@@ -161,6 +165,54 @@ inline tvtools::PacketSpec packetSpec(const std::string& code = "HAMLET") {
   tvtools::PacketSpec spec;
   spec.headerValue = 0x01020304;
   spec.trailerWord = 0x0506;
+  spec.contentVersion = 2;
+  spec.books = {book};
+  return spec;
+}
+
+// A packet of book "SPEECH" whose Echomark n (from 1) has `recordings`[n-1]
+// as its stored speech (a WAV, or what the packet's audio kind names), each
+// with slower and faster headers and two segments of 40 and 60 per cent.
+inline tvtools::PacketSpec speechPacketSpec(const std::vector<std::string>& recordings) {
+  std::string s01(512, '\0');
+  s01[0] = 32;
+  auto record = [&](std::uint8_t type, std::string payload = {}) {
+    s01.push_back(static_cast<char>(type));
+    payload.resize(32, '\0');
+    s01 += payload;
+  };
+  std::vector<std::vector<float>> shares;
+  tvtools::PacketBook book;
+  book.code = "SPEECH";
+  book.title = "Speech";
+  book.description = "Spoken";
+  book.category = 1;
+  book.difficulty = 1;
+  book.language = 1;
+  for (std::size_t n = 1; n <= recordings.size(); ++n) {
+    std::string intro = padded("Part " + std::to_string(n), 32);
+    COrv_Scrambler().ScrambleMod255(intro.data(), intro.size(), 1, 0);
+    record(1, intro);
+    const std::size_t rec = (s01.size() - 512) / 33 + 1;  // the next record: the first header
+    s01[10 + 2 * n] = static_cast<char>(rec & 0xFF);
+    s01[11 + 2 * n] = static_cast<char>(rec >> 8);
+    record(9);
+    record(9);
+    for (int i = 0; i < 7; ++i) record(12);
+    for (int i = 0; i < 7; ++i) record(13);
+    shares.push_back({0.4f, 0.6f});
+  }
+  book.members = {
+      {"ID ", idMember(book.title, book.category, book.language, recordings.size())},
+      {"INI", "[SPEECH]\r\nLevel=1\r\n"},
+      {"S01", s01},
+      {"VFT", vftMember(shares)},
+  };
+  for (std::size_t n = 1; n <= recordings.size(); ++n) {
+    std::string name = std::to_string(n);
+    book.members.push_back({"0" + std::string(2 - name.size(), '0') + name, recordings[n - 1]});
+  }
+  tvtools::PacketSpec spec;
   spec.contentVersion = 2;
   spec.books = {book};
   return spec;
