@@ -96,7 +96,8 @@ struct Recording {
   Refusal before;  // found while preparing: nothing is rendered
   Refusal after;   // the segment shares: told after a rendering fault
   Refusal rendering;
-  std::string normal, fast, slow;
+  // Each rendering ready to be written (none: not made).
+  std::optional<W::PreparedAudio> normal, fast, slow;
 };
 
 class Run {
@@ -135,7 +136,7 @@ class Run {
   void renderAudio(Recording& r) const;
   bool storeAudio(Recording& r);
   bool installRecordings(const std::vector<Member>& members);
-  bool storeWave(const std::string& name, const std::string& wav, std::size_t record);
+  bool storeWave(const std::string& name, const W::PreparedAudio& wav, std::size_t record);
   std::string chooseName(const std::string& folder, const std::string& title, const std::string& code);
 
   InstallProgress& m_progress;
@@ -284,11 +285,12 @@ Refusal Run::nextShares(std::vector<float>& shares) {
   return {};
 }
 
-bool Run::storeWave(const std::string& name, const std::string& wav, std::size_t record) {
+bool Run::storeWave(const std::string& name, const W::PreparedAudio& wav, std::size_t record) {
   const auto headerPos = static_cast<std::uint32_t>(*m_s01Pos + kS01RecordsAt + (record - 1) * kS01Width);
   std::uint32_t length = 0;
   // The writer shows its own message when it refuses the rendering.
-  return m_writer.AppendAudioData(wav, name, m_dataPos, m_tablePos, headerPos, kHeaderStep, length) == 1;
+  return m_writer.AppendPreparedAudio(wav, "member " + name, name, m_dataPos, m_tablePos, headerPos, kHeaderStep,
+                                      length) == 1;
 }
 
 bool Run::prepareAudio(Recording& r) {
@@ -304,6 +306,8 @@ bool Run::prepareAudio(Recording& r) {
   if (!m_s01Pos) return (r.before = badFormat(__LINE__), false);
   if (!m_shares) return (r.before = {COrv_BookInstaller::kMsgFragmentTable, __LINE__, {}}, false);
   if (int line = 0; !findGroups(echomark, r.groups, line)) return (r.before = badFormat(line), false);
+  // Room for the segment table that the rendering step appends.
+  r.data.reserve(std::size_t{m.length} + 4096);
   if ((r.before = readInto(m, r.data))) return false;
   if (m_kind != 0 && m_kind != '+' && (!m_converter || !m_converter->Available()))
     return (r.before = {COrv_BookInstaller::kMsgCompression, __LINE__, m_packet.GetPath()}, false);
@@ -313,10 +317,10 @@ bool Run::prepareAudio(Recording& r) {
 // Pure work on the recording alone: it may run on a worker thread.
 void Run::renderAudio(Recording& r) const {
   if (r.before) return;
-  std::string data = std::move(r.data);
+  std::string data = std::move(r.data), normal;
   if (m_kind == 0 || m_kind == '+') {
-    r.normal = std::move(data);
-  } else if (!m_converter->Convert(data, m_kind, r.normal)) {
+    normal = std::move(data);
+  } else if (!m_converter->Convert(data, m_kind, normal)) {
     // The box names the book and the kind; its text is made when told.
     r.rendering = {COrv_BookInstaller::kMsgConversion, __LINE__, {}};
     return;
@@ -324,14 +328,22 @@ void Run::renderAudio(Recording& r) const {
   data = {};
   // A recording that is no readable PCM WAV is the packet's fault, told as
   // such before anything is made from it.
-  if (plat::riff::Wav check; plat::riff::readWav(r.normal, check)) return void(r.rendering = badFormat(__LINE__));
-  if (r.groups.fast != 0 && stretchWave(r.normal, kFastFactor, r.fast)) return void(r.rendering = badFormat(__LINE__));
-  if (r.groups.slow != 0 && stretchWave(r.normal, kSlowFactor, r.slow)) return void(r.rendering = badFormat(__LINE__));
+  if (plat::riff::WavInfo check; plat::riff::readWavInfo(plat::riff::MemorySource(normal), check))
+    return void(r.rendering = badFormat(__LINE__));
+  std::string fast, slow;
+  if (r.groups.fast != 0 && stretchWave(normal, kFastFactor, fast)) return void(r.rendering = badFormat(__LINE__));
+  if (r.groups.slow != 0 && stretchWave(normal, kSlowFactor, slow)) return void(r.rendering = badFormat(__LINE__));
   if (r.after) return;
   const int count = static_cast<int>(r.shares.size());
-  for (std::string* wav : {&r.normal, &r.fast, &r.slow})
-    if (!wav->empty() && appendSegmentChunk(*wav, count, r.shares.data()))
-      return void(r.rendering = {COrv_BookInstaller::kMsgFragmentTable, __LINE__, {}});
+  const auto prepare = [&](std::string& wav, std::optional<W::PreparedAudio>& out) {
+    if (wav.empty()) return true;
+    if (appendSegmentChunk(wav, count, r.shares.data())) return false;
+    // A rendering the writer would refuse is told when it is stored.
+    W::PrepareAudio(std::move(wav), out.emplace());
+    return true;
+  };
+  if (!prepare(normal, r.normal) || !prepare(fast, r.fast) || !prepare(slow, r.slow))
+    r.rendering = {COrv_BookInstaller::kMsgFragmentTable, __LINE__, {}};
 }
 
 bool Run::storeAudio(Recording& r) {
@@ -340,9 +352,9 @@ bool Run::storeAudio(Recording& r) {
     r.rendering.detail = conversionDetail(m_packet.GetSlotTitle(), m_kind);
   if (r.rendering) return r.rendering.tell();
   if (r.after) return r.after.tell();
-  const bool stored = storeWave("0" + r.digits, r.normal, r.groups.normal) &&
-                      (r.fast.empty() || storeWave("6" + r.digits, r.fast, r.groups.fast)) &&
-                      (r.slow.empty() || storeWave("2" + r.digits, r.slow, r.groups.slow));
+  const bool stored = storeWave("0" + r.digits, *r.normal, r.groups.normal) &&
+                      (!r.fast || storeWave("6" + r.digits, *r.fast, r.groups.fast)) &&
+                      (!r.slow || storeWave("2" + r.digits, *r.slow, r.groups.slow));
   r = Recording();
   return stored;
 }
