@@ -36,6 +36,7 @@ constexpr std::uint32_t kHeaderStep = 32;  // K: the second header piece
 constexpr std::uint8_t kRecIntro = 1, kRecNormal = 9, kRecSlow = 12, kRecFast = 13;
 constexpr double kFastFactor = 0.8, kSlowFactor = 1.2;
 constexpr std::uint16_t kIndexUsed = 1;  // one book per installed content file
+constexpr std::size_t kSpareBuffers = 4;
 
 std::string upper(std::string s) {
   for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -152,6 +153,9 @@ class Run {
   std::string m_s01;
   std::optional<std::uint32_t> m_s01Pos;  // where "S01" lies in the content file
   std::optional<std::string> m_shares;    // "VFT"
+  // Buffers of recordings already stored, taken again for the next ones:
+  // fresh memory of that size costs more to touch than to read into.
+  std::vector<std::string> m_spare;
   std::size_t m_sharesAt = 4;             // the head is skipped
 };
 
@@ -306,6 +310,11 @@ bool Run::prepareAudio(Recording& r) {
   if (!m_s01Pos) return (r.before = badFormat(__LINE__), false);
   if (!m_shares) return (r.before = {COrv_BookInstaller::kMsgFragmentTable, __LINE__, {}}, false);
   if (int line = 0; !findGroups(echomark, r.groups, line)) return (r.before = badFormat(line), false);
+  if (!m_spare.empty()) {
+    r.data = std::move(m_spare.back());
+    m_spare.pop_back();
+    r.data.clear();
+  }
   // Room for the segment table that the rendering step appends.
   r.data.reserve(std::size_t{m.length} + 4096);
   if ((r.before = readInto(m, r.data))) return false;
@@ -355,6 +364,7 @@ bool Run::storeAudio(Recording& r) {
   const bool stored = storeWave("0" + r.digits, *r.normal, r.groups.normal) &&
                       (!r.fast || storeWave("6" + r.digits, *r.fast, r.groups.fast)) &&
                       (!r.slow || storeWave("2" + r.digits, *r.slow, r.groups.slow));
+  if (m_spare.size() < kSpareBuffers) m_spare.push_back(std::move(r.normal->bytes));
   r = Recording();
   return stored;
 }
