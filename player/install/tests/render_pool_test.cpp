@@ -144,6 +144,28 @@ TEST(RenderPool, JobsInFlightStayWithinTheBudget) {
   }
 }
 
+// While the calling thread waits for a long rendering it is called back
+// now and then (a progress window keeps painting), on its own thread.
+TEST(RenderPool, TheWaitingThreadIsCalledBackWhileARenderingTakesLong) {
+  RenderPool pool(4);
+  const std::thread::id caller = std::this_thread::get_id();
+  int calls = 0;
+  bool elsewhere = false;
+  RenderPool::Steps steps;
+  steps.prepare = [](std::size_t) { return true; };
+  steps.render = [](std::size_t i) {
+    if (i == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5 * RenderPool::kWaitingStepMs));
+  };
+  steps.finish = [](std::size_t) { return true; };
+  steps.waiting = [&] {
+    ++calls;
+    elsewhere |= std::this_thread::get_id() != caller;
+  };
+  ASSERT_TRUE(pool.run(3, steps));
+  EXPECT_GE(calls, 2);
+  EXPECT_FALSE(elsewhere);
+}
+
 TEST(RenderPool, ARenderingsExceptionComesOutOnTheCallingThreadInItsTurn) {
   for (const unsigned threads : {1u, 8u}) {
     SCOPED_TRACE(threads);
