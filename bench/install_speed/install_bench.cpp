@@ -16,7 +16,6 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -28,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/common/large_book.h"
 #include "platform/fs/program_folder.h"
 #include "platform/riff/wav.h"
 #include "platform/testing/sandbox.h"
@@ -120,11 +120,7 @@ Fixture& fixture() {
   return f;
 }
 
-double secondsOf(const std::function<bool()>& work, bool& ok) {
-  const auto t0 = std::chrono::steady_clock::now();
-  ok = work() && ok;
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
+double secondsOf(const std::function<bool()>& work, bool& ok) { return benchbook::millisecondsOf(work, ok) / 1000; }
 
 bool install(unsigned threads) {
   orv::install::PacketInstaller installer;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "shared/scrambler/scrambler.h"
@@ -61,21 +62,31 @@ inline tvtools::book::Book referenceBook(const std::string& code = "HAMLET") {
   return b;
 }
 
+// "S01" records are 33 bytes: the kind, then 32 bytes of payload; they
+// start at 512, after the width byte and the table of record numbers.
+inline std::string s01Head() {
+  std::string s(512, '\0');
+  s[0] = 32;
+  return s;
+}
+inline void appendS01Record(std::string& s, std::uint8_t type, std::string payload = {}) {
+  s.push_back(static_cast<char>(type));
+  payload.resize(32, '\0');
+  s += payload;
+}
+// A text as "S01" keeps it: blank-padded to 32 bytes, scrambled.
+inline std::string s01Text(std::string t) {
+  t = padded(t, 32);
+  COrv_Scrambler().ScrambleMod255(t.data(), t.size(), 1, 0);
+  return t;
+}
+
 // The "S01" of referenceBook as the book fixture lays it out (records of 33
 // bytes; the header records are zero until the installation fills them).
 inline std::string s01Member() {
-  std::string s(512, '\0');
-  s[0] = 32;
-  auto record = [&](std::uint8_t type, std::string payload = {}) {
-    s.push_back(static_cast<char>(type));
-    payload.resize(32, '\0');
-    s += payload;
-  };
-  auto scrambled = [](std::string t) {
-    t = padded(t, 32);
-    COrv_Scrambler().ScrambleMod255(t.data(), t.size(), 1, 0);
-    return t;
-  };
+  std::string s = s01Head();
+  auto record = [&](std::uint8_t type, std::string payload = {}) { appendS01Record(s, type, std::move(payload)); };
+  auto scrambled = s01Text;
   auto table = [&](int n) {
     const std::size_t rec = (s.size() - 512) / 33 + 1;
     s[10 + 2 * static_cast<std::size_t>(n)] = static_cast<char>(rec);
@@ -174,13 +185,8 @@ inline tvtools::PacketSpec packetSpec(const std::string& code = "HAMLET") {
 // as its stored speech (a WAV, or what the packet's audio kind names), each
 // with slower and faster headers and two segments of 40 and 60 per cent.
 inline tvtools::PacketSpec speechPacketSpec(const std::vector<std::string>& recordings) {
-  std::string s01(512, '\0');
-  s01[0] = 32;
-  auto record = [&](std::uint8_t type, std::string payload = {}) {
-    s01.push_back(static_cast<char>(type));
-    payload.resize(32, '\0');
-    s01 += payload;
-  };
+  std::string s01 = s01Head();
+  auto record = [&](std::uint8_t type, std::string payload = {}) { appendS01Record(s01, type, std::move(payload)); };
   std::vector<std::vector<float>> shares;
   tvtools::PacketBook book;
   book.code = "SPEECH";
@@ -190,9 +196,7 @@ inline tvtools::PacketSpec speechPacketSpec(const std::vector<std::string>& reco
   book.difficulty = 1;
   book.language = 1;
   for (std::size_t n = 1; n <= recordings.size(); ++n) {
-    std::string intro = padded("Part " + std::to_string(n), 32);
-    COrv_Scrambler().ScrambleMod255(intro.data(), intro.size(), 1, 0);
-    record(1, intro);
+    record(1, s01Text("Part " + std::to_string(n)));
     const std::size_t rec = (s01.size() - 512) / 33 + 1;  // the next record: the first header
     s01[10 + 2 * n] = static_cast<char>(rec & 0xFF);
     s01[11 + 2 * n] = static_cast<char>(rec >> 8);
