@@ -329,33 +329,76 @@ int COrv_BookFileWriter::AppendAudioFile(const std::filesystem::path& wavPath, s
     Report(kMsgCantOpen, kErrorOpen, kErrorSubNumber, wavPath.string());
     return 0;
   }
-  auto refuse = [&](int errorNumber, const std::string& why) {
-    m_lastError = wavPath.string() + ": " + why;
-    Report(kMsgAppendAudio, errorNumber, kErrorSubNumber, m_lastError);
-    return 0;
-  };
+  return appendAudio(bytes, wavPath.string(), name, dataPos, tablePos, headerPos, headerStep, outLength);
+}
 
+int COrv_BookFileWriter::AppendAudioData(std::string_view wavBytes, std::string_view name, uint32_t& dataPos,
+                                         uint32_t& tablePos, uint32_t headerPos, uint32_t headerStep,
+                                         uint32_t& outLength) {
+  return appendAudio(wavBytes, "member " + std::string(name), name, dataPos, tablePos, headerPos, headerStep,
+                     outLength);
+}
+
+int COrv_BookFileWriter::appendAudio(std::string_view bytes, const std::string& source, std::string_view name,
+                                     uint32_t& dataPos, uint32_t& tablePos, uint32_t headerPos, uint32_t headerStep,
+                                     uint32_t& outLength) {
+  PreparedAudio audio;
+  PrepareAudio(std::string(bytes), audio);
+  return AppendPreparedAudio(audio, source, name, dataPos, tablePos, headerPos, headerStep, outLength);
+}
+
+bool COrv_BookFileWriter::PrepareAudio(std::string bytes, PreparedAudio& out) {
+  out = PreparedAudio();
+  auto refuse = [&](const std::string& why) {
+    out = PreparedAudio();
+    out.error = why;
+    return false;
+  };
   // Whatever layout the WAV has, the member holds the canonical form: the
   // 44-byte header, the samples (with their pad byte), then the segment
   // chunk, so that the reader's rebuilt file is a plain canonical WAV that
   // still carries its segments.
-  plat::riff::Wav wav;
-  if (std::error_code ec = plat::riff::readWav(bytes, wav)) return refuse(kErrorHeader, ec.message());
-  std::string canonical;
-  if (std::error_code ec = plat::riff::canonicalWav(bytes, canonical)) return refuse(kErrorHeader, ec.message());
-  std::string segmentChunk;
+  plat::riff::WavInfo wav;
+  if (std::error_code ec = plat::riff::readWavInfo(plat::riff::MemorySource(bytes), wav)) return refuse(ec.message());
   if (const plat::riff::Chunk* chunk = wav.layout.findLast(kSegmentChunkId)) {
     const uint64_t end = chunk->bodyEnd();
-    if (end > bytes.size()) return refuse(kErrorHeader, "truncated segment chunk");
-    segmentChunk = plat::riff::chunkBytes(kSegmentChunkId,
-                                          std::string_view(bytes).substr(chunk->bodyOffset(), chunk->size));
+    if (end > bytes.size()) return refuse("truncated segment chunk");
+    out.segmentChunk =
+        plat::riff::chunkBytes(kSegmentChunkId, std::string_view(bytes).substr(chunk->bodyOffset(), chunk->size));
   }
-  bytes.clear();
-  const uint64_t memberLength = canonical.size() - kWavHeaderSize + segmentChunk.size();
-  if (canonical.size() - 8 + segmentChunk.size() > std::numeric_limits<uint32_t>::max())
-    return refuse(kErrorHeader, "the WAV file is too large");
-  std::string header = canonical.substr(0, kWavHeaderSize);
-  plat::riff::putU32(header.data() + 4, static_cast<uint32_t>(canonical.size() - 8 + segmentChunk.size()));
+  const uint64_t size = wav.data.size, padded = size + (size & 1u);
+  if (36 + padded + out.segmentChunk.size() > std::numeric_limits<uint32_t>::max())
+    return refuse("the WAV file is too large");
+  const auto dataSize = static_cast<uint32_t>(size);
+  const std::string canonicalStart = plat::riff::canonicalHeader(wav.format, dataSize);
+  // A file in the canonical layout already (as the renderings are) keeps
+  // its samples where they lie; any other is rewritten.
+  if (wav.data.bodyOffset() == kWavHeaderSize && kWavHeaderSize + padded <= bytes.size() &&
+      bytes.compare(0, 4, canonicalStart, 0, 4) == 0 && bytes.compare(8, 36, canonicalStart, 8, 36) == 0) {
+    if (padded != size) bytes[kWavHeaderSize + size] = '\0';
+    out.bytes = std::move(bytes);
+  } else if (std::error_code ec = plat::riff::canonicalWav(bytes, out.bytes)) {
+    return refuse(ec.message());
+  }
+  out.samplesAt = kWavHeaderSize;
+  out.samplesLength = padded;
+  out.header = out.bytes.substr(0, kWavHeaderSize);
+  plat::riff::putU32(out.header.data() + 4, static_cast<uint32_t>(36 + padded + out.segmentChunk.size()));
+  return true;
+}
+
+int COrv_BookFileWriter::AppendPreparedAudio(const PreparedAudio& audio, std::string_view source, std::string_view name,
+                                             uint32_t& dataPos, uint32_t& tablePos, uint32_t headerPos,
+                                             uint32_t headerStep, uint32_t& outLength) {
+  auto refuse = [&](int errorNumber, const std::string& why) {
+    m_lastError = std::string(source) + ": " + why;
+    Report(kMsgAppendAudio, errorNumber, kErrorSubNumber, m_lastError);
+    return 0;
+  };
+  if (audio.header.size() != kWavHeaderSize || audio.samplesAt + audio.samplesLength > audio.bytes.size())
+    return refuse(kErrorHeader, audio.error);
+  const uint64_t memberLength = audio.samplesLength + audio.segmentChunk.size();
+  std::string header = audio.header;
 
   if (!CheckMemberSlot(name, dataPos, tablePos, memberLength)) return refuse(kErrorHeader, m_lastError);
   const uint32_t length = static_cast<uint32_t>(memberLength);
@@ -388,8 +431,8 @@ int COrv_BookFileWriter::AppendAudioFile(const std::filesystem::path& wavPath, s
         !Write(header.data() + firstPiece, kWavHeaderSize - firstPiece))
       return refuse(kErrorCopy, m_lastError);
   }
-  if (!Seek(dataPos) || !Write(canonical.data() + kWavHeaderSize, canonical.size() - kWavHeaderSize) ||
-      !Write(segmentChunk.data(), segmentChunk.size()))
+  if (!Seek(dataPos) || !Write(audio.bytes.data() + audio.samplesAt, audio.samplesLength) ||
+      !Write(audio.segmentChunk.data(), audio.segmentChunk.size()))
     return refuse(kErrorCopy, m_lastError);
 
   m_memberNames.insert(paddedName(name, kMemberNameSize));

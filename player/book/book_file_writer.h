@@ -160,6 +160,29 @@ class COrv_BookFileWriter {
   // too large, or a member that is refused) and answer 0.
   int AppendAudioFile(const std::filesystem::path& wavPath, std::string_view name, uint32_t& dataPos,
                       uint32_t& tablePos, uint32_t headerPos, uint32_t headerStep, uint32_t& outLength);
+  // The same for a WAV file held in memory (its reports name the member).
+  int AppendAudioData(std::string_view wavBytes, std::string_view name, uint32_t& dataPos, uint32_t& tablePos,
+                      uint32_t headerPos, uint32_t headerStep, uint32_t& outLength);
+
+  // A WAV file made ready to be stored as an audio member: its canonical
+  // form, the RIFF header as the member keeps it and its segment chunk.
+  struct PreparedAudio {
+    std::string bytes;  // holds the canonical header, the samples and their pad byte
+    std::size_t samplesAt = 0, samplesLength = 0;  // the samples and pad byte within `bytes`
+    std::string header;        // 44 bytes as the member keeps them; empty when refused
+    std::string segmentChunk;  // the whole chunk, or empty
+    std::string error;         // why it was refused
+  };
+  // Pure work on the bytes alone (no file, no box): any thread may do it,
+  // so that only the writing is left to the writer's thread. A WAV in the
+  // canonical layout is taken as it is, without a copy. False when the WAV
+  // is not PCM, malformed or too large (`out.error` says which).
+  static bool PrepareAudio(std::string wavBytes, PreparedAudio& out);
+  // Appends a prepared WAV as AppendAudioFile does; a refused one is
+  // reported (9108) naming `source`.
+  int AppendPreparedAudio(const PreparedAudio& audio, std::string_view source, std::string_view name,
+                          uint32_t& dataPos, uint32_t& tablePos, uint32_t headerPos, uint32_t headerStep,
+                          uint32_t& outLength);
 
   // The 3 stored (scrambled) name bytes of member `name`, blank-padded.
   static std::string ScrambledMemberName(std::string_view name);
@@ -172,6 +195,8 @@ class COrv_BookFileWriter {
  private:
   bool Fail(std::string text);
   bool CheckMemberSlot(std::string_view name, uint32_t dataPos, uint32_t tablePos, uint64_t length);
+  int appendAudio(std::string_view wavBytes, const std::string& source, std::string_view name, uint32_t& dataPos,
+                  uint32_t& tablePos, uint32_t headerPos, uint32_t headerStep, uint32_t& outLength);
   void Report(int messageId, int errorNumber, int subNumber, const std::string& detail);
 
   std::string m_folder;

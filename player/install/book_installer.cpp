@@ -15,6 +15,7 @@
 #include "player/env/msg_box.h"
 #include "player/env/segment_chunk.h"
 #include "player/install/conv32_library.h"
+#include "player/install/render_pool.h"
 #include "player/install/wave_stretch.h"
 #include "shared/language/orv_language.h"
 #include "shared/scrambler/scrambler.h"
@@ -35,6 +36,7 @@ constexpr std::uint32_t kHeaderStep = 32;  // K: the second header piece
 constexpr std::uint8_t kRecIntro = 1, kRecNormal = 9, kRecSlow = 12, kRecFast = 13;
 constexpr double kFastFactor = 0.8, kSlowFactor = 1.2;
 constexpr std::uint16_t kIndexUsed = 1;  // one book per installed content file
+constexpr std::size_t kSpareBuffers = 4;
 
 std::string upper(std::string s) {
   for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -46,6 +48,20 @@ std::uint16_t le16(const std::string& s, std::size_t at) {
 }
 
 void report(int message, int line, const std::string& detail = {}) { ReportInstallError(message, line, detail); }
+
+// A fault found away from where it is told: a recording prepared or
+// rendered ahead of its turn is refused only when its turn comes, so that a
+// packet gets the same one message whatever order the work ran in.
+struct Refusal {
+  int message = 0;
+  int line = 0;
+  std::string detail;
+  explicit operator bool() const { return message != 0; }
+  bool tell() const {
+    report(message, line, detail);
+    return false;
+  }
+};
 
 std::string text(int id) { return COrv_Language().LoadString(id); }
 
@@ -63,17 +79,26 @@ struct Member {
   std::uint32_t length = 0;
 };
 
-// A scratch WAV file beside the content file, removed when it goes.
-struct ScratchWave {
-  fs::path path;
-  ~ScratchWave() {
-    if (!path.empty()) plat::fs::removeFile(path);
-  }
-};
-
 // The Echomark's header groups in "S01": absolute record numbers (from 1).
 struct HeaderGroups {
   std::size_t normal = 0, slow = 0, fast = 0;
+};
+
+// One recording of the audio pass. The calling thread prepares it (reads
+// the member, its header groups and segment shares), a worker renders it
+// (decodes it and makes its faster and slower renderings, each with its
+// segment chunk) and the calling thread stores the renderings in turn.
+struct Recording {
+  const Member* member = nullptr;
+  std::string digits;
+  HeaderGroups groups;
+  std::string data;  // the member as the packet holds it
+  std::vector<float> shares;
+  Refusal before;  // found while preparing: nothing is rendered
+  Refusal after;   // the segment shares: told after a rendering fault
+  Refusal rendering;
+  // Each rendering ready to be written (none: not made).
+  std::optional<W::PreparedAudio> normal, fast, slow;
 };
 
 class Run {
@@ -84,9 +109,10 @@ class Run {
     m_packet.RemoveContent();
   }
 
-  void limit(const fs::path& workFolder, std::uint64_t tailLimit) {
+  void limit(const fs::path& workFolder, std::uint64_t tailLimit, unsigned threads) {
     if (!workFolder.empty()) m_packet.SetWorkFolder(workFolder);
     if (tailLimit != 0) m_packet.SetTailLimit(tailLimit);
+    m_threads = threads;
   }
   int install(const std::string& name, const std::string& folder, const std::string& destination,
               std::string& contentPath, int slot);
@@ -96,19 +122,28 @@ class Run {
     report(COrv_BookInstaller::kMsgBadFormat, line, m_packet.GetPath());
     return false;
   }
+  Refusal badFormat(int line) const { return {COrv_BookInstaller::kMsgBadFormat, line, m_packet.GetPath()}; }
+  Refusal readInto(const Member& m, std::string& out);
   bool readMember(const Member& m, std::string& out);
   bool fitsMemberTable(const std::vector<Member>& members, bool addon);
   bool storeBuffer(const std::string& name, const std::string& data);
   bool copyDictionary(const std::string& data);
-  // False (told when `tell`) when the Echomark's header records are wrong.
-  bool findGroups(int echomark, HeaderGroups& groups, bool tell = true);
-  bool nextShares(std::vector<float>& shares);
-  bool installAudio(const Member& m);
-  bool storeWave(const std::string& name, const std::string& wav, std::size_t record);
+  // False when the Echomark's header records are wrong (`line` says where
+  // that was found).
+  bool findGroups(int echomark, HeaderGroups& groups, int& line);
+  Refusal nextShares(std::vector<float>& shares);
+  // The three steps of a recording (see Recording).
+  bool prepareAudio(Recording& r);
+  void renderAudio(Recording& r) const;
+  bool storeAudio(Recording& r);
+  bool installRecordings(const std::vector<Member>& members);
+  bool storeWave(const std::string& name, const W::PreparedAudio& wav, std::size_t record);
   std::string chooseName(const std::string& folder, const std::string& title, const std::string& code);
 
   InstallProgress& m_progress;
   AudioConverter* m_converter;
+  unsigned m_threads = 0;
+  std::uint8_t m_kind = 0;  // the packet's audio kind
   COrv_PacketFile m_packet;
   W m_writer;
   std::uint64_t m_partStart = 0;
@@ -118,14 +153,22 @@ class Run {
   std::string m_s01;
   std::optional<std::uint32_t> m_s01Pos;  // where "S01" lies in the content file
   std::optional<std::string> m_shares;    // "VFT"
+  // Buffers of recordings already stored, taken again for the next ones:
+  // fresh memory of that size costs more to touch than to read into.
+  std::vector<std::string> m_spare;
   std::size_t m_sharesAt = 4;             // the head is skipped
 };
 
-bool Run::readMember(const Member& m, std::string& out) {
-  if (m.length > COrv_BookInstaller::kMaxMemberBytes) return bad(__LINE__);
+Refusal Run::readInto(const Member& m, std::string& out) {
+  if (m.length > COrv_BookInstaller::kMaxMemberBytes) return badFormat(__LINE__);
   out.resize(m.length);
-  if (m.length > 0 && !m_packet.ReadContentAt(m.position, m.length, out.data())) return bad(__LINE__);
-  return true;
+  if (m.length > 0 && !m_packet.ReadContentAt(m.position, m.length, out.data())) return badFormat(__LINE__);
+  return {};
+}
+
+bool Run::readMember(const Member& m, std::string& out) {
+  const Refusal r = readInto(m, out);
+  return r ? r.tell() : true;
 }
 
 // The members the content file will hold (every recording with its faster
@@ -159,7 +202,8 @@ bool Run::fitsMemberTable(const std::vector<Member>& members, bool addon) {
   std::swap(m_s01, records);
   for (const int echomark : recordings) {
     HeaderGroups groups;
-    if (echomark >= 1 && findGroups(echomark, groups, false)) stored += (groups.fast != 0) + (groups.slow != 0);
+    int line = 0;
+    if (echomark >= 1 && findGroups(echomark, groups, line)) stored += (groups.fast != 0) + (groups.slow != 0);
   }
   std::swap(m_s01, records);
   if (stored > static_cast<std::size_t>(W::kMemberRecords)) {
@@ -201,8 +245,11 @@ bool Run::copyDictionary(const std::string& data) {
   return storeBuffer("DCT", out);
 }
 
-bool Run::findGroups(int echomark, HeaderGroups& groups, bool tell) {
-  const auto fail = [&](int line) { return tell ? bad(line) : false; };
+bool Run::findGroups(int echomark, HeaderGroups& groups, int& line) {
+  const auto fail = [&](int at) {
+    line = at;
+    return false;
+  };
   const std::size_t records = (m_s01.size() - kS01RecordsAt) / kS01Width;
   auto type = [&](std::size_t record) {  // record from 1
     return static_cast<std::uint8_t>(m_s01[kS01RecordsAt + (record - 1) * kS01Width]);
@@ -231,83 +278,119 @@ bool Run::findGroups(int echomark, HeaderGroups& groups, bool tell) {
   return true;
 }
 
-bool Run::nextShares(std::vector<float>& shares) {
+Refusal Run::nextShares(std::vector<float>& shares) {
   const std::string& v = *m_shares;
-  if (v.size() - m_sharesAt < 2) return (report(COrv_BookInstaller::kMsgFragmentTable, __LINE__), false);
+  if (v.size() - m_sharesAt < 2) return {COrv_BookInstaller::kMsgFragmentTable, __LINE__, {}};
   const std::uint16_t count = le16(v, m_sharesAt);
-  if ((v.size() - m_sharesAt - 2) / 4 < count) return (report(COrv_BookInstaller::kMsgFragmentTable, __LINE__), false);
+  if ((v.size() - m_sharesAt - 2) / 4 < count) return {COrv_BookInstaller::kMsgFragmentTable, __LINE__, {}};
   shares.resize(count);
   if (count > 0) std::memcpy(shares.data(), v.data() + m_sharesAt + 2, 4u * count);
   m_sharesAt += 2u + 4u * count;
-  return true;
+  return {};
 }
 
-bool Run::storeWave(const std::string& name, const std::string& wav, std::size_t record) {
-  ScratchWave scratch;
-  plat::fs::TempFile temp;
-  const fs::path folder = fs::path(m_writer.GetPath()).parent_path();
-  if (plat::fs::createTempFile(folder, "~tvw", temp))
-    return (report(COrv_BookInstaller::kMsgCantOpen, __LINE__, folder.string()), false);
-  scratch.path = temp.path;
-  plat::fs::File file;
-  std::error_code ec = file.open(temp.path, plat::fs::File::Mode::Create);
-  if (!ec) file.holdLock();
-  if (!ec) ec = file.write(wav.data(), wav.size());
-  // Kept open (and held) until it is stored: flushed, not closed.
-  if (!ec) ec = file.sync();
-  if (ec) return (report(COrv_BookInstaller::kMsgCantOpen, __LINE__, temp.path.string()), false);
+bool Run::storeWave(const std::string& name, const W::PreparedAudio& wav, std::size_t record) {
   const auto headerPos = static_cast<std::uint32_t>(*m_s01Pos + kS01RecordsAt + (record - 1) * kS01Width);
   std::uint32_t length = 0;
-  // The writer shows its own message when it refuses the file.
-  return m_writer.AppendAudioFile(temp.path, name, m_dataPos, m_tablePos, headerPos, kHeaderStep, length) == 1;
+  // The writer shows its own message when it refuses the rendering.
+  return m_writer.AppendPreparedAudio(wav, "member " + name, name, m_dataPos, m_tablePos, headerPos, kHeaderStep,
+                                      length) == 1;
 }
 
-bool Run::installAudio(const Member& m) {
-  const std::string digits = m.name.substr(1);
-  if (digits.size() != 2 || !std::isdigit(static_cast<unsigned char>(digits[0])) ||
-      !std::isdigit(static_cast<unsigned char>(digits[1])))
-    return bad(__LINE__);
-  const int echomark = (digits[0] - '0') * 10 + (digits[1] - '0');
-  if (echomark < 1) return bad(__LINE__);
+bool Run::prepareAudio(Recording& r) {
+  const Member& m = *r.member;
+  r.digits = m.name.substr(1);
+  if (r.digits.size() != 2 || !std::isdigit(static_cast<unsigned char>(r.digits[0])) ||
+      !std::isdigit(static_cast<unsigned char>(r.digits[1])))
+    return (r.before = badFormat(__LINE__), false);
+  const int echomark = (r.digits[0] - '0') * 10 + (r.digits[1] - '0');
+  if (echomark < 1) return (r.before = badFormat(__LINE__), false);
   // The headers of every rendering go into "S01" records, and the segment
   // shares come from "VFT": a recording without them cannot be stored.
-  if (!m_s01Pos) return bad(__LINE__);
-  if (!m_shares) return (report(COrv_BookInstaller::kMsgFragmentTable, __LINE__), false);
-  HeaderGroups groups;
-  if (!findGroups(echomark, groups)) return false;
-
-  std::string data, normal;
-  if (!readMember(m, data)) return false;
-  const std::uint8_t kind = m_packet.GetAudioFlag();
-  if (kind == 0 || kind == '+') {
-    normal = std::move(data);
-  } else if (!m_converter || !m_converter->Available()) {
-    report(COrv_BookInstaller::kMsgCompression, __LINE__, m_packet.GetPath());
-    return false;
-  } else if (!m_converter->Convert(data, kind, normal)) {
-    // One box that names the book and the kind its speech could not be
-    // decoded from.
-    report(COrv_BookInstaller::kMsgConversion, __LINE__, conversionDetail(m_packet.GetSlotTitle(), kind));
-    return false;
+  if (!m_s01Pos) return (r.before = badFormat(__LINE__), false);
+  if (!m_shares) return (r.before = {COrv_BookInstaller::kMsgFragmentTable, __LINE__, {}}, false);
+  if (int line = 0; !findGroups(echomark, r.groups, line)) return (r.before = badFormat(line), false);
+  if (!m_spare.empty()) {
+    r.data = std::move(m_spare.back());
+    m_spare.pop_back();
+    r.data.clear();
   }
+  // Room for the segment table that the rendering step appends.
+  r.data.reserve(std::size_t{m.length} + 4096);
+  if ((r.before = readInto(m, r.data))) return false;
+  if (m_kind != 0 && m_kind != '+' && (!m_converter || !m_converter->Available()))
+    return (r.before = {COrv_BookInstaller::kMsgCompression, __LINE__, m_packet.GetPath()}, false);
+  return !(r.after = nextShares(r.shares));
+}
+
+// Pure work on the recording alone: it may run on a worker thread.
+void Run::renderAudio(Recording& r) const {
+  if (r.before) return;
+  std::string data = std::move(r.data), normal;
+  if (m_kind == 0 || m_kind == '+') {
+    normal = std::move(data);
+  } else if (!m_converter->Convert(data, m_kind, normal)) {
+    // The box names the book and the kind; its text is made when told.
+    r.rendering = {COrv_BookInstaller::kMsgConversion, __LINE__, {}};
+    return;
+  }
+  data = {};
   // A recording that is no readable PCM WAV is the packet's fault, told as
   // such before anything is made from it.
-  if (plat::riff::Wav check; plat::riff::readWav(normal, check)) return bad(__LINE__);
+  if (plat::riff::WavInfo check; plat::riff::readWavInfo(plat::riff::MemorySource(normal), check))
+    return void(r.rendering = badFormat(__LINE__));
   std::string fast, slow;
-  if (groups.fast != 0 && stretchWave(normal, kFastFactor, fast)) return bad(__LINE__);
-  if (groups.slow != 0 && stretchWave(normal, kSlowFactor, slow)) return bad(__LINE__);
+  if (r.groups.fast != 0 && stretchWave(normal, kFastFactor, fast)) return void(r.rendering = badFormat(__LINE__));
+  if (r.groups.slow != 0 && stretchWave(normal, kSlowFactor, slow)) return void(r.rendering = badFormat(__LINE__));
+  if (r.after) return;
+  const int count = static_cast<int>(r.shares.size());
+  const auto prepare = [&](std::string& wav, std::optional<W::PreparedAudio>& out) {
+    if (wav.empty()) return true;
+    if (appendSegmentChunk(wav, count, r.shares.data())) return false;
+    // A rendering the writer would refuse is told when it is stored.
+    W::PrepareAudio(std::move(wav), out.emplace());
+    return true;
+  };
+  if (!prepare(normal, r.normal) || !prepare(fast, r.fast) || !prepare(slow, r.slow))
+    r.rendering = {COrv_BookInstaller::kMsgFragmentTable, __LINE__, {}};
+}
 
-  std::vector<float> shares;
-  if (!nextShares(shares)) return false;
-  const int count = static_cast<int>(shares.size());
-  for (std::string* wav : {&normal, &fast, &slow})
-    if (!wav->empty() && appendSegmentChunk(*wav, count, shares.data()))
-      return (report(COrv_BookInstaller::kMsgFragmentTable, __LINE__), false);
+bool Run::storeAudio(Recording& r) {
+  if (r.before) return r.before.tell();
+  if (r.rendering.message == COrv_BookInstaller::kMsgConversion)
+    r.rendering.detail = conversionDetail(m_packet.GetSlotTitle(), m_kind);
+  if (r.rendering) return r.rendering.tell();
+  if (r.after) return r.after.tell();
+  const bool stored = storeWave("0" + r.digits, *r.normal, r.groups.normal) &&
+                      (!r.fast || storeWave("6" + r.digits, *r.fast, r.groups.fast)) &&
+                      (!r.slow || storeWave("2" + r.digits, *r.slow, r.groups.slow));
+  if (m_spare.size() < kSpareBuffers) m_spare.push_back(std::move(r.normal->bytes));
+  r = Recording();
+  return stored;
+}
 
-  if (!storeWave("0" + digits, normal, groups.normal)) return false;
-  if (!fast.empty() && !storeWave("6" + digits, fast, groups.fast)) return false;
-  if (!slow.empty() && !storeWave("2" + digits, slow, groups.slow)) return false;
-  return true;
+// The recordings in member order: their renderings are made on the
+// machine's cores, and stored one after the other as they come in.
+bool Run::installRecordings(const std::vector<Member>& members) {
+  std::vector<Recording> recordings;
+  for (const Member& m : members)
+    if (!m.name.empty() && m.name[0] == '0') recordings.emplace_back().member = &m;
+  const bool plain = m_kind == 0 || m_kind == '+';
+  int position = 50;
+  RenderPool::Steps steps;
+  steps.prepare = [&](std::size_t i) { return prepareAudio(recordings[i]); };
+  steps.render = [&](std::size_t i) { renderAudio(recordings[i]); };
+  steps.finish = [&](std::size_t i) {
+    if (!storeAudio(recordings[i])) return false;
+    position = 50 + static_cast<int>(40 * (i + 1) / recordings.size());
+    m_progress.SetPosition(position);
+    return true;
+  };
+  // The member, the decoded recording and its two renderings are held
+  // until stored; compressed speech grows on decoding.
+  steps.weight = [&](std::size_t i) { return std::uint64_t{recordings[i].member->length} * (plain ? 4 : 16); };
+  steps.waiting = [&] { m_progress.KeepAlive(); };
+  return RenderPool(m_threads).run(recordings.size(), steps);
 }
 
 std::string Run::chooseName(const std::string& folder, const std::string& title, const std::string& code) {
@@ -418,7 +501,6 @@ int Run::install(const std::string& name, const std::string& folder, const std::
 
   // The bar runs from 10 to 50 over the records and on to 90 over the
   // recordings, so that it moves forward at every step.
-  std::size_t audioCount = 0;
   for (int i = 0; i < count; ++i) {
     const Member& m = members[static_cast<std::size_t>(i)];
     const char lead = m.name.empty() ? '\0' : m.name[0];
@@ -441,19 +523,12 @@ int Run::install(const std::string& name, const std::string& folder, const std::
       if (!readMember(m, data)) return 0;
       if (data.size() < 4) return (report(COrv_BookInstaller::kMsgFragmentTable, __LINE__), 0);
       m_shares = std::move(data);
-    } else if (lead == '0') {
-      ++audioCount;
     }
     m_progress.SetPosition(10 + 40 * (i + 1) / count);
   }
 
-  std::size_t done = 0;
-  for (const Member& m : members) {
-    if (m.name.empty() || m.name[0] != '0') continue;
-    if (!installAudio(m)) return 0;
-    ++done;
-    m_progress.SetPosition(50 + static_cast<int>(40 * done / audioCount));
-  }
+  m_kind = m_packet.GetAudioFlag();
+  if (!installRecordings(members)) return 0;
 
   if (addon) {
     std::size_t size = 0;
@@ -504,7 +579,7 @@ int COrv_BookInstaller::Install(const std::string& packetName, const std::string
                                 InstallProgress& progress) {
   contentPath.clear();
   Run run(progress, m_converter);
-  run.limit(m_workFolder, m_tailLimit);
+  run.limit(m_workFolder, m_tailLimit, m_threads);
   return run.install(packetName, packetFolder, destinationFolder, contentPath, slot);
 }
 

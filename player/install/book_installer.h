@@ -40,6 +40,8 @@ class InstallProgress {
   virtual void SetLine1(const std::string& text) = 0;
   virtual void SetLine2(const std::string& text) = 0;
   virtual void SetPosition(int percent) = 0;
+  // Called now and then while a step takes long (the window repaints).
+  virtual void KeepAlive() {}
 };
 
 // Shows nothing (silent installations).
@@ -55,7 +57,7 @@ class AudioConverter {
  public:
   virtual ~AudioConverter() = default;
   // `kind` is the packet's audio byte (never 0 or '+'). False when the data
-  // cannot be converted.
+  // cannot be converted. Called on worker threads, several at a time.
   virtual bool Convert(std::string_view source, std::uint8_t kind, std::string& wav) = 0;
   // False when the converter itself is missing (its library not found).
   virtual bool Available() { return true; }
@@ -107,6 +109,9 @@ class COrv_BookInstaller {
   // COrv_PacketFile).
   void SetWorkFolder(const std::filesystem::path& folder) { m_workFolder = folder; }
   void SetTailLimit(std::uint64_t bytes) { m_tailLimit = bytes; }
+  // How many threads render the speeds (0, the default: one per core; 1:
+  // all on the calling thread). The content file is the same either way.
+  void SetRenderThreads(unsigned threads) { m_threads = threads; }
 
   // The content file name for a slot title: the title with ".tvl", or the
   // code when the title is empty.
@@ -118,6 +123,7 @@ class COrv_BookInstaller {
   AudioConverter* m_converter;
   std::filesystem::path m_workFolder;
   std::uint64_t m_tailLimit = 0;
+  unsigned m_threads = 0;
 };
 
 }  // namespace orv::install

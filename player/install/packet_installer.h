@@ -48,6 +48,7 @@ class PacketInstaller : public orv::shell::BookInstaller {
   // Where content files go (default: the data path's Talvanes folder).
   void SetDestinationFolder(std::filesystem::path folder) { m_destination = std::move(folder); }
   void SetAudioConverter(AudioConverter* converter) { m_installer.SetAudioConverter(converter); }
+  void SetRenderThreads(unsigned threads) { m_installer.SetRenderThreads(threads); }
   // Where libraries go (default: the data path's BackUp folder).
   void SetBackupFolder(std::filesystem::path folder) { m_backup = std::move(folder); }
 

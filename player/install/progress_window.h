@@ -18,6 +18,7 @@ class COrv_InstallProgressDlg : public QDialog, public orv::install::InstallProg
   void SetLine1(const std::string& text) override;
   void SetLine2(const std::string& text) override;
   void SetPosition(int percent) override;
+  void KeepAlive() override { pump(); }
 
   QString Line1() const;
   QString Line2() const;

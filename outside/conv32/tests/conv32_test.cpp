@@ -11,14 +11,19 @@
 #include <vector>
 
 #include "outside/conv32/conv32.h"
+#include "platform/audio/dispatcher.h"
+#include "platform/audio/virtual_device.h"
 #include "platform/fs/file_io.h"
 #include "platform/riff/wav.h"
 #include "platform/testing/test_env.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/recording_sink.h"
+#include "player/audio/quote_player.h"
+#include "player/audio/wave_out_wnd.h"
 #include "player/book/info_bundle.h"
 #include "player/book/talvane.h"
 #include "player/env/environment.h"
+#include "player/env/segment_chunk.h"
 #include "player/install/conv32_library.h"
 #include "player/install/packet_installer.h"
 #include "player/install/tests/installable_packet.h"
@@ -161,31 +166,77 @@ class CompressedPacket : public ::testing::Test {
   plat::ui::ScopedSink scoped{sink};
 };
 
-TEST_F(CompressedPacket, FlacSpeechInstallsWithItsThreeRenderingsAtTheSamePitch) {
+struct Ends : COrv_WaveNotifyObj {
+  int ends = 0;
+  void OnWaveEnd(COrv_WavePlay*) override { ++ends; }
+  void OnWavePosition(double) override {}
+};
+
+// Three Echomarks of FLAC speech, each of its own length: every one gets
+// its normal, faster and slower renderings at the tone's pitch, each with
+// the segment table, and the installed book plays them through the audio
+// engine (a virtual device on a manual clock).
+TEST_F(CompressedPacket, FlacSpeechForThreeEchomarksInstallsAndPlaysAtEverySpeed) {
+  const double seconds[] = {1.0, 1.5, 2.0};
+  std::vector<std::string> speech;
+  for (const double s : seconds) speech.push_back(bytesOf(tone("speech" + std::to_string(speech.size()) + ".flac", s)));
+  tvtools::PacketSpec spec = installtest::speechPacketSpec(speech);
+  spec.audioFlag = 'F';
+  const fs::path packet = base() / "speech.tpk";
+  ASSERT_TRUE(tvtools::writePacket(packet, spec));
+
   const int loads = COrv_Conv32Library::Shared().Loads();
   orv::install::PacketInstaller inst;
-  ASSERT_EQ(inst.InstallFile(packet("speech.flac", 'F')), 1);
+  ASSERT_EQ(inst.InstallFile(packet), 1);
   EXPECT_TRUE(sink.boxes().empty());
   EXPECT_GT(COrv_Conv32Library::Shared().Loads(), loads);
+  EXPECT_TRUE(orv::install::BookReadsBackWhole((talvanes / "Speech.tvl").string(), "SPEECH"));
 
+  plat::audio::ManualDispatcher clock;
+  plat::audio::VirtualBackend backend{clock};
+  plat::audio::ScopedDispatcher dispatcher{clock};
+  plat::audio::ScopedBackend scopedBackend{backend};
   COrv_Talvane book;
-  ASSERT_EQ(book.Open("HAMLET", 0), 1);
-  COrv_InfoBundle bundle;
-  ASSERT_EQ(book.LoadQuoteInfo(bundle, 1, -1, COrv_InfoBundle::kWaves), 1);
-  const CQlWaves& waves = bundle.Waves();
+  ASSERT_EQ(book.Open("SPEECH", 0), 1);
+  ASSERT_EQ(book.GetNumQuotes(), 3);
   struct Rendering {
     int speed;
-    double length;
+    double length;  // of the normal one
   };
-  for (const Rendering r : {Rendering{0, 1.0}, Rendering{1, 0.8}, Rendering{-1, 1.2}}) {
-    SCOPED_TRACE(r.speed);
-    plat::riff::Wav wav;
-    ASSERT_FALSE(plat::riff::readWavFile(waves.GetWaveFile(r.speed), wav));
-    EXPECT_NEAR(static_cast<double>(wav.samples.size()) / 2 / kRate, r.length, r.length * 0.02);
-    EXPECT_NEAR(pitchOf(wav), kTone, kTone * 0.02);
+  for (int n = 1; n <= 3; ++n) {
+    COrv_InfoBundle bundle;
+    ASSERT_EQ(book.LoadQuoteInfo(bundle, n, -1, COrv_InfoBundle::kWaves), 1);
+    const CQlWaves& waves = bundle.Waves();
+    EXPECT_EQ(waves.GetSegmentCount(), 2);
+    COrv_QuotePlayer player;
+    player.SetBook(&bundle);
+    ASSERT_TRUE(player.LoadWave());
+    EXPECT_EQ(player.GetMinIndex(), -1);
+    EXPECT_EQ(player.GetMaxIndex(), 1);
+    for (const Rendering r : {Rendering{0, 1.0}, Rendering{1, 0.8}, Rendering{-1, 1.2}}) {
+      SCOPED_TRACE("Echomark " + std::to_string(n) + ", speed " + std::to_string(r.speed));
+      plat::riff::Wav wav;
+      ASSERT_FALSE(plat::riff::readWavFile(waves.GetWaveFile(r.speed), wav));
+      const double length = static_cast<double>(wav.samples.size()) / 2 / kRate;
+      EXPECT_NEAR(length, r.length * seconds[n - 1], r.length * seconds[n - 1] * 0.02);
+      EXPECT_NEAR(pitchOf(wav), kTone, kTone * 0.02);
+      const plat::riff::Chunk* segments = wav.layout.findLast(orv::kSegmentChunkId);
+      ASSERT_NE(segments, nullptr) << "no segment table";
+      EXPECT_EQ(segments->size, 2u + 8 * 2);
+
+      // The whole rendering goes to the device and its end comes back.
+      ASSERT_TRUE(player.SelectSpeed(r.speed));
+      EXPECT_FALSE(player.SpeedFellBack());
+      COrv_WaveOutWnd engine;
+      Ends ends;
+      backend.clearLog();
+      ASSERT_TRUE(player.PlayRange(0, 100, &engine, &ends));
+      ASSERT_EQ(backend.writes().size(), 1u);
+      EXPECT_EQ(backend.writes()[0].length, wav.samples.size());
+      clock.advanceMs(static_cast<std::int64_t>(length * 1000) + 50);
+      EXPECT_EQ(ends.ends, 1);
+    }
   }
-  EXPECT_EQ(waves.GetSegmentCount(), 2);
-  EXPECT_TRUE(orv::install::BookReadsBackWhole((talvanes / "Hamlet.tvl").string(), "HAMLET"));
 }
 
 TEST_F(CompressedPacket, PlainKindsNeverLoadTheDecoderAndAFailedOneNamesBookAndKind) {

@@ -30,6 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   orv::install::COrv_BookInstaller installer;
   installer.SetWorkFolder(folder() / "work");
   installer.SetTailLimit(1 << 20);
+  // Renderings on worker threads, as the player makes them, but few.
+  installer.SetRenderThreads(2);
   orv::install::NoProgress progress;
   const int slots = COrv_PacketFile().GetSlotCount(file.string(), "");
   for (int slot = 1; slot <= slots && slot <= 3; ++slot) {

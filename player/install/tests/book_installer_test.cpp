@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -196,6 +197,38 @@ TEST_F(Installing, PacketBecomesAnInstalledBookWithThreeSpeedsAndSegments) {
   EXPECT_TRUE(second.Waves().GetWaveFile(1).empty());
   EXPECT_TRUE(second.Waves().GetWaveFile(-1).empty());
   EXPECT_EQ(second.Waves().GetSegmentCount(), 1);
+}
+
+// The speeds are rendered on worker threads and stored as they come back:
+// the content file is the same, byte for byte, as when everything runs on
+// the calling thread, and every recording sits under its own Echomark.
+TEST_F(Installing, ContentFileIsTheSameOnOneThreadAndOnMany) {
+  std::vector<std::string> speech;
+  for (std::uint32_t n = 1; n <= 7; ++n) speech.push_back(tvtools::book::makeWav(2000 * n, {}));
+  const fs::path packet = writePacket(speechPacketSpec(speech));
+  std::string single;
+  for (const unsigned threads : {1u, 2u, 8u}) {
+    SCOPED_TRACE(threads);
+    COrv_BookInstaller installer;
+    installer.SetRenderThreads(threads);
+    orv::install::NoProgress none;
+    std::string content;
+    ASSERT_EQ(installer.Install(packet.string(), "", talvanes.string(), content, 1, none), 1);
+    const std::string bytes = tvtest::readFile(content);
+    fs::remove(content);
+    if (threads == 1) {
+      single = bytes;
+      const auto members = storedMembers(bytes);
+      EXPECT_EQ(members.size(), 3u + 3 * speech.size());
+      // Echomark n's normal speed holds its own 2000 n samples.
+      for (std::uint32_t n = 1; n <= speech.size(); ++n)
+        EXPECT_EQ(members.at(stored(("00" + std::to_string(n)).c_str())).size(),
+                  4000 * n + 8 + tvtools::book::segmentChunkBody(4000 * n, {0.4f, 0.6f}).size())
+            << n;
+    } else {
+      EXPECT_TRUE(bytes == single) << "differs from the single-threaded content file";
+    }
+  }
 }
 
 TEST_F(Installing, ReinstallReplacesTheBookAndKeepsOtherBooksFiles) {
@@ -467,7 +500,7 @@ TEST_F(Installing, FailuresLeaveTheEarlierInstallationIntact) {
   };
   const Case cases[] = {
       {"content file cannot be created", plat::fs::FaultOp::Open, ".tvw", 0},
-      {"scratch WAV cannot be written", plat::fs::FaultOp::Write, "~tvw", 0},
+      {"a rendering cannot be stored", plat::fs::FaultOp::Write, "Talvanes", 525},  // the last of 538 writes store the speech
       {"write in the middle", plat::fs::FaultOp::Write, "Talvanes", 300},
       {"rename at the end", plat::fs::FaultOp::Rename, "Talvanes", 0},
       {"tail cannot be unpacked", plat::fs::FaultOp::Write, "unpack", 0},
@@ -507,12 +540,15 @@ TEST_F(Installing, WhatAKilledInstallLeftIsRemovedByTheNext) {
 // Recordings of kind 0 or '+' are WAV already; other kinds go through the
 // converter, and without one the packet is refused.
 TEST_F(Installing, AudioKindsAndTheConverter) {
+  // Recordings are converted on worker threads, several at a time.
   struct Converter : orv::install::AudioConverter {
     bool Convert(std::string_view source, std::uint8_t kind, std::string& wav) override {
+      std::lock_guard<std::mutex> lock(mutex);
       kinds.push_back(kind);
       wav = source;
       return succeed;
     }
+    std::mutex mutex;
     std::vector<int> kinds;
     bool succeed = true;
   };
@@ -540,6 +576,9 @@ TEST_F(Installing, AudioKindsAndTheConverter) {
     inst.SetAudioConverter(c.haveConverter ? &converter : nullptr);
     const size_t before = sink.boxes().size();
     EXPECT_EQ(inst.InstallFile(writePacket(spec)), c.message == 0 ? 1 : 0);
+    // After a failed conversion the other recording may have been
+    // converted already, or not.
+    if (!c.succeed && converter.kinds.size() == 2) converter.kinds.pop_back();
     EXPECT_EQ(converter.kinds, c.calls);
     if (c.message == 0) {
       EXPECT_EQ(sink.boxes().size(), before);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "shared/scrambler/scrambler.h"
@@ -61,21 +62,31 @@ inline tvtools::book::Book referenceBook(const std::string& code = "HAMLET") {
   return b;
 }
 
+// "S01" records are 33 bytes: the kind, then 32 bytes of payload; they
+// start at 512, after the width byte and the table of record numbers.
+inline std::string s01Head() {
+  std::string s(512, '\0');
+  s[0] = 32;
+  return s;
+}
+inline void appendS01Record(std::string& s, std::uint8_t type, std::string payload = {}) {
+  s.push_back(static_cast<char>(type));
+  payload.resize(32, '\0');
+  s += payload;
+}
+// A text as "S01" keeps it: blank-padded to 32 bytes, scrambled.
+inline std::string s01Text(std::string t) {
+  t = padded(t, 32);
+  COrv_Scrambler().ScrambleMod255(t.data(), t.size(), 1, 0);
+  return t;
+}
+
 // The "S01" of referenceBook as the book fixture lays it out (records of 33
 // bytes; the header records are zero until the installation fills them).
 inline std::string s01Member() {
-  std::string s(512, '\0');
-  s[0] = 32;
-  auto record = [&](std::uint8_t type, std::string payload = {}) {
-    s.push_back(static_cast<char>(type));
-    payload.resize(32, '\0');
-    s += payload;
-  };
-  auto scrambled = [](std::string t) {
-    t = padded(t, 32);
-    COrv_Scrambler().ScrambleMod255(t.data(), t.size(), 1, 0);
-    return t;
-  };
+  std::string s = s01Head();
+  auto record = [&](std::uint8_t type, std::string payload = {}) { appendS01Record(s, type, std::move(payload)); };
+  auto scrambled = s01Text;
   auto table = [&](int n) {
     const std::size_t rec = (s.size() - 512) / 33 + 1;
     s[10 + 2 * static_cast<std::size_t>(n)] = static_cast<char>(rec);
@@ -101,13 +112,17 @@ inline std::string s01Member() {
   return s;
 }
 
-inline std::string idMember(const tvtools::book::Book& b) {
+inline std::string idMember(const std::string& title, int category, int language, std::size_t echomarks) {
   std::string id(58, '\0');
-  id[18] = static_cast<char>(b.category);
-  id[20] = static_cast<char>(b.language);
-  id.replace(24, 30, padded(b.title, 30));
-  id[56] = static_cast<char>(b.echomarks.size());
+  id[18] = static_cast<char>(category);
+  id[20] = static_cast<char>(language);
+  id.replace(24, 30, padded(title, 30));
+  id[56] = static_cast<char>(echomarks);
   return id;
+}
+
+inline std::string idMember(const tvtools::book::Book& b) {
+  return idMember(b.title, b.category, b.language, b.echomarks.size());
 }
 
 inline std::string dciMember() {
@@ -161,6 +176,47 @@ inline tvtools::PacketSpec packetSpec(const std::string& code = "HAMLET") {
   tvtools::PacketSpec spec;
   spec.headerValue = 0x01020304;
   spec.trailerWord = 0x0506;
+  spec.contentVersion = 2;
+  spec.books = {book};
+  return spec;
+}
+
+// A packet of book "SPEECH" whose Echomark n (from 1) has `recordings`[n-1]
+// as its stored speech (a WAV, or what the packet's audio kind names), each
+// with slower and faster headers and two segments of 40 and 60 per cent.
+inline tvtools::PacketSpec speechPacketSpec(const std::vector<std::string>& recordings) {
+  std::string s01 = s01Head();
+  auto record = [&](std::uint8_t type, std::string payload = {}) { appendS01Record(s01, type, std::move(payload)); };
+  std::vector<std::vector<float>> shares;
+  tvtools::PacketBook book;
+  book.code = "SPEECH";
+  book.title = "Speech";
+  book.description = "Spoken";
+  book.category = 1;
+  book.difficulty = 1;
+  book.language = 1;
+  for (std::size_t n = 1; n <= recordings.size(); ++n) {
+    record(1, s01Text("Part " + std::to_string(n)));
+    const std::size_t rec = (s01.size() - 512) / 33 + 1;  // the next record: the first header
+    s01[10 + 2 * n] = static_cast<char>(rec & 0xFF);
+    s01[11 + 2 * n] = static_cast<char>(rec >> 8);
+    record(9);
+    record(9);
+    for (int i = 0; i < 7; ++i) record(12);
+    for (int i = 0; i < 7; ++i) record(13);
+    shares.push_back({0.4f, 0.6f});
+  }
+  book.members = {
+      {"ID ", idMember(book.title, book.category, book.language, recordings.size())},
+      {"INI", "[SPEECH]\r\nLevel=1\r\n"},
+      {"S01", s01},
+      {"VFT", vftMember(shares)},
+  };
+  for (std::size_t n = 1; n <= recordings.size(); ++n) {
+    std::string name = std::to_string(n);
+    book.members.push_back({"0" + std::string(2 - name.size(), '0') + name, recordings[n - 1]});
+  }
+  tvtools::PacketSpec spec;
   spec.contentVersion = 2;
   spec.books = {book};
   return spec;
