@@ -179,6 +179,8 @@ class COrv_InstallDlg::Progress : public InstallProgress {
   void SetLine1(const std::string& t) override { m_dlg.step(&t, nullptr, nullptr); }
   void SetLine2(const std::string& t) override { m_dlg.step(nullptr, &t, nullptr); }
   void SetPosition(int percent) override { m_dlg.step(nullptr, nullptr, &percent); }
+  // While the speeds render on other threads, input and painting go on.
+  void KeepAlive() override { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
  private:
   COrv_InstallDlg& m_dlg;
