@@ -83,7 +83,25 @@ class RecordingProgress : public InstallProgress {
   ProgressLog& m_log;
 };
 
-std::string text(int id) { return COrv_Language().LoadString(id); }
+// The English texts the learner reads, fixed here so that a message given
+// the wrong id, or a changed text, shows.
+std::string text(int id) {
+  static const std::map<int, std::string> texts = {
+      {9005, "Talvane Player: Progress Window"},
+      {9103, "This file has an incorrect format !"},
+      {9104, "This file was incorrectly downloaded !"},
+      {9106, "Compression format not supported !"},
+      {9109, "An error occurred while reading the dictionary !"},
+      {9110, "An error occurred while reading the Fragment Table !"},
+      {9300, "Installing Talvane "},
+      {9301, "Decompressing data"},
+      {9304, "The selected Talvanes have been correctly installed"},
+      {20348, "This packet holds more members than a Talvane can keep !"},
+      {20460, "The speech of this Talvane cannot be converted !"},
+  };
+  const auto it = texts.find(id);
+  return it == texts.end() ? "(no fixed text for " + std::to_string(id) + ")" : it->second;
+}
 
 std::vector<std::string> folderNames(const fs::path& folder) {
   std::vector<std::string> names;
