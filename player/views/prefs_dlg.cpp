@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "platform/ui/message_box.h"
+#include "player/views/data_path_dlg.h"
 #include "player/views/prefs_page.h"
 #include "shared/language/orv_language.h"
 #include "shared/skin/orv_skin_frame.h"
@@ -222,8 +223,9 @@ void COrv_PrefsDlg::save() {
       const std::string old = host_->Text(kDataPath);
       host_->MarkDataPathInUse(false);
       host_->StoreText(kDataPath, t);
-      if (!host_->MarkDataPathInUse(true)) {
-        // The new folder cannot be taken into use: the old one stays.
+      // The store refuses a folder it cannot make a data path; that, or a
+      // new folder that cannot take the in-use mark, keeps the old one.
+      if (host_->Text(kDataPath) != t || !host_->MarkDataPathInUse(true)) {
         host_->StoreText(kDataPath, old);
         host_->MarkDataPathInUse(true);
         e.value = old;
@@ -235,6 +237,17 @@ void COrv_PrefsDlg::save() {
       if (COrv_PrefsPage* p = Page(11)) p->Refresh();
     }
   }
+}
+
+void COrv_PrefsDlg::SetDataPathChooser(DataPathChooser* chooser) { chooser_ = chooser; }
+
+bool COrv_PrefsDlg::ChooseDataPath() {
+  QtDataPathChooser program;
+  COrv_DataPathDlg paths(this, chooser_ ? chooser_ : &program, GetText(kDataPath));
+  if (paths.exec() != QDialog::Accepted) return false;
+  if (paths.ChosenPath() != GetText(kDataPath)) SetSetting(kDataPath, paths.ChosenPath(), true);
+  if (COrv_PrefsPage* p = Page(11)) p->Refresh();
+  return true;
 }
 
 void COrv_PrefsDlg::OnApply() {

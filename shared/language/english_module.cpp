@@ -292,6 +292,29 @@ const StringEntry kStrings[] = {
     {20465, "Install the demo Talvanes now?"},
     {20466, "The Talvane Player's registrations for this user have been removed. The program folder is read-only: "
             "it is removed by the system's package tools."},
+    // The data-path dialog.
+    {20470, "Data paths"},
+    {20471, "&New..."},
+    {20472, "&Verify"},
+    {20473, "&Remove"},
+    {20474, "&Browse"},
+    {20475, "Standard data path"},
+    {20476, "(current)"},
+    {20477, "(in use)"},
+    {20478, "Choose the folder of the new data path"},
+    {20479, "Name of the new data path:"},
+    {20480, "The data path\n%1\nis complete and free to use."},
+    {20481, "The data path\n%1\ncannot be used: %2 is missing."},
+    {20482, "The data path\n%1\nis in use by another Talvane Player (it holds the mark active.log).\n"
+            "If no other Talvane Player uses it, delete that file and retry."},
+    {20483, "The standard data path and the current data path cannot be removed."},
+    {20484, "Remove the data path \"%1\"?\nThe Talvanes, users and status kept in\n%2\nwill be deleted."},
+    {20485, "The data path could not be made in\n%1"},
+    {20486, "The data path could not be removed from\n%1"},
+    {20487, "\"%1\" cannot name a data path: a name must not be empty, hold ']' or stand in quotes, "
+            "and must differ from the names of the other data paths."},
+    {20488, "The folder\n%1\nis listed already as \"%2\"."},
+    {20489, "The folder\n%1\ncannot be opened."},
 };
 
 MenuItem cmd(int id, const char* caption) { return MenuItem::command(id, caption); }
