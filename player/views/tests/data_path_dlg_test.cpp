@@ -325,19 +325,38 @@ TEST_F(DataPathDlgTest, FolderNamesAreKeptExactlyUpToTheStoredDataPath) {
   }
 }
 
-TEST_F(DataPathDlgTest, ANewDataPathThatCannotBeMarkedIsNotTaken) {
-  const std::string folder = makeNamed("unmarkable", "Unmarkable");
-  EnvironmentPrefsHost host(PrefsFrame{});
-  ASSERT_TRUE(host.MarkDataPathInUse(true));
-  COrv_PrefsDlg prefs(nullptr, &host);
-  plat::fs::injectFault(plat::fs::FaultOp::Open, folder + "/active.log", EACCES);
-  prefs.SetSetting(COrv_PrefsDlg::kDataPath, folder, true);
-  prefs.OnApply();
-  ASSERT_EQ(boxes.boxes().size(), 1u);
-  EXPECT_NE(boxes.last().request.text.find("could not be taken into use"), std::string::npos);
-  EXPECT_EQ(orv::COrv_Environment().ReadDataPath(true), standard);
-  EXPECT_EQ(prefs.GetText(COrv_PrefsDlg::kDataPath), standard);
-  EXPECT_TRUE(fs::exists(fs::path(standard) / "active.log")) << "the old data path is marked again";
+// The new data path is taken only when the store keeps it and it takes
+// the in-use mark; otherwise the learner is told and the old one stays,
+// marked again, and the frame hears of nothing.
+TEST_F(DataPathDlgTest, ANewDataPathTheStoreRefusesOrThatCannotBeMarkedIsNotTaken) {
+  const std::string unmarkable = makeNamed("unmarkable", "Unmarkable");
+  struct Case {
+    const char* why;
+    std::string folder;
+    bool failMark;
+  } cases[] = {
+      {"the mark cannot be made", unmarkable, true},
+      {"the settings file cannot hold the name", (base / "two\nlines").string(), false},
+      {"too long for the settings file", (base / std::string(300, 'x')).string(), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    boxes.clear();
+    std::vector<int> applied;
+    EnvironmentPrefsHost host(PrefsFrame{{}, {}, [&](int n, const void*) { applied.push_back(n); }, {}, {}});
+    ASSERT_TRUE(host.MarkDataPathInUse(true));
+    COrv_PrefsDlg prefs(nullptr, &host);
+    if (c.failMark) plat::fs::injectFault(plat::fs::FaultOp::Open, c.folder + "/active.log", EACCES);
+    prefs.SetSetting(COrv_PrefsDlg::kDataPath, c.folder, true);
+    prefs.OnApply();
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_NE(boxes.last().request.text.find("could not be taken into use"), std::string::npos);
+    EXPECT_EQ(orv::COrv_Environment().ReadDataPath(true), standard);
+    EXPECT_EQ(prefs.GetText(COrv_PrefsDlg::kDataPath), standard);
+    EXPECT_TRUE(fs::exists(fs::path(standard) / "active.log")) << "the old data path is marked again";
+    EXPECT_TRUE(applied.empty());
+    plat::fs::clearFaults();
+  }
 }
 
 // From page 11 to a new data path by keyboard alone: the page's button,
