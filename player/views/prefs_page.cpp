@@ -48,11 +48,9 @@ std::vector<COrv_PrefsPage::Control> PrefsPageControls(int number) {
     case 3: return {{K::kLanguage, 2, 20412}};
     case 11: return {{K::kDataPath, 33, 20414}, {K::kShowText, 36, 20447}};
     case 12: return {{K::kFolderList, 34, 20415}};
-    case 13: {
-      std::vector<COrv_PrefsPage::Control> c;
-      for (int key = 26; key <= 31; ++key) c.push_back({K::kCheck, key, 20446});
-      return c;
-    }
+    case 13:  // the six enablings, in their order
+      return {{K::kCheck, 26, 20446}, {K::kCheck, 27, 20417}, {K::kCheck, 28, 20418},
+              {K::kCheck, 29, 20419}, {K::kCheck, 30, 20450}, {K::kCheck, 31, 20451}};
     default: return {};
   }
 }
@@ -203,9 +201,7 @@ void COrv_PrefsPage::Refresh() {
 void COrv_PrefsPage::RetranslateUi() {
   for (size_t i = 0; i < controls_.size(); ++i) {
     const Control& c = controls_[i];
-    QString label = text(c.labelId);
-    if (c.key >= 26 && c.key <= 31) label = label.arg(c.key - 25);
-    static_cast<QLabel*>(labels_[i])->setText(label);
+    static_cast<QLabel*>(labels_[i])->setText(text(c.labelId));
     if (c.kind == K::kDataPath && dataPathButton_) dataPathButton_->setText(text(kStrDataPaths) + QStringLiteral("..."));
     if (c.kind == K::kSpeed) {
       auto* combo = static_cast<QComboBox*>(widgets_[i]);
