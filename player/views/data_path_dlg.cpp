@@ -91,14 +91,23 @@ bool forgetNamedDataPath(const std::string& name) {
     const std::string listed = plat::profile::getString(file, kSecHistory, key, "", 261);
     if (!listed.empty() && plat::profile::text::equalNoCase(listed, name)) batch.deleteKey(kSecHistory, key);
   }
-  batch.deleteSection(name);
+  // The section goes only when it held nothing but the folder: a name
+  // written into the file by hand may head a section of the player's own.
+  batch.deleteKey(name, kKeyPath);
+  bool onlyPath = true;
+  for (const std::string& key : plat::profile::keyNames(file, name))
+    onlyPath = onlyPath && plat::profile::text::equalNoCase(key, kKeyPath);
+  if (onlyPath) batch.deleteSection(name);
   return !batch.apply(file);
 }
 
 // A name a data path can be recorded under, as the settings file reads it
-// back: trimmed, with no bracket and not in quotes.
+// back: trimmed, with no bracket, not in quotes and not the name of one of
+// the file's own sections.
 bool isUsableName(const std::string& name) {
   if (name.empty() || name == kDefaultPathName || !plat::profile::isValidSectionName(name)) return false;
+  for (std::string_view own : {kSecDatapath, kSecHistory, kSecSettings})
+    if (plat::profile::text::equalNoCase(name, own)) return false;
   if (name.front() == ' ' || name.back() == ' ' || name.front() == '\t' || name.back() == '\t') return false;
   if (name.size() >= 2 && (name.front() == '"' || name.front() == '\'') && name.back() == name.front()) return false;
   return true;
@@ -265,9 +274,12 @@ void COrv_DataPathDlg::reload(const std::string& select) {
     if (isCurrent(r.folder)) title += QLatin1Char(' ') + text(kStrCurrentMark);
     else if (CheckDataPath(r.folder).problem == DataPathCheck::Problem::kInUse)
       title += QLatin1Char(' ') + text(kStrInUseMark);
-    auto* item = new QListWidgetItem(title + QLatin1Char('\n') + QStringLiteral("    ") +
-                                         QString::fromStdString(r.folder),
-                                     list_);
+    // Blanks at either end of a folder would not show: such a folder is
+    // shown in quotes.
+    QString folder = QString::fromStdString(r.folder);
+    if (!folder.isEmpty() && (folder.front().isSpace() || folder.back().isSpace()))
+      folder = QLatin1Char('"') + folder + QLatin1Char('"');
+    auto* item = new QListWidgetItem(title + QLatin1Char('\n') + QStringLiteral("    ") + folder, list_);
     item->setToolTip(QString::fromStdString(r.folder));
     if (selected < 0 && sameFolder(r.folder, select)) selected = static_cast<int>(i);
   }
@@ -300,7 +312,10 @@ bool COrv_DataPathDlg::reportCheck(const std::string& folder, bool sayWhenSound)
 
 void COrv_DataPathDlg::OnNew() {
   if (!new_->isEnabled()) return;
-  const std::string folder = chooser_->ChooseFolder(this, str(kStrChooseFolder), current_);
+  // A new data path is rarely inside the current one: the choice starts
+  // beside it.
+  const std::string folder =
+      chooser_->ChooseFolder(this, str(kStrChooseFolder), fs::path(current_).parent_path().string());
   if (folder.empty()) return;
   // A folder is listed once: the standard one always, a named one under
   // its name.

@@ -7,6 +7,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "platform/ui/message_box.h"
 #include "player/views/data_path_dlg.h"
 #include "player/views/prefs_page.h"
@@ -49,7 +51,6 @@ COrv_PrefsDlg::COrv_PrefsDlg(QWidget* parent, PrefsHost* host)
   auto* body = new QHBoxLayout;
   tree_ = new QTreeWidget(this);
   tree_->setHeaderHidden(true);
-  tree_->setMinimumWidth(230);
   stack_ = new QStackedWidget(this);
   stack_->addWidget(new QWidget(stack_));  // shown for the groups
   body->addWidget(tree_);
@@ -73,7 +74,7 @@ COrv_PrefsDlg::COrv_PrefsDlg(QWidget* parent, PrefsHost* host)
   buildTree();
   load();
   retranslate();
-  resize(640, 440);
+  resize(std::max(sizeHint().width(), 800), 460);
   m_skin->Attach(this);
   m_skin->SetCaption(text(kStrCaption));
   connect(tree_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item, QTreeWidgetItem*) {
@@ -267,6 +268,9 @@ void COrv_PrefsDlg::retranslate() {
   apply_->setText(text(kStrApplyTip));
   apply_->setToolTip(text(kStrApplyTip));
   for (const TreeRow& r : kTree) items_.at(r.page)->setText(0, text(r.textId));
+  // The tree is as wide as its longest text, in any language.
+  tree_->resizeColumnToContents(0);
+  tree_->setMinimumWidth(tree_->columnWidth(0) + 2 * tree_->frameWidth() + 4);
   for (auto& [n, p] : pages_) p->RetranslateUi();
 }
 

@@ -58,6 +58,9 @@ std::vector<COrv_PrefsPage::Control> PrefsPageControls(int number) {
 COrv_PrefsPage::COrv_PrefsPage(COrv_PrefsDlg* dlg, int number, std::vector<Control> controls)
     : QWidget(dlg), dlg_(dlg), number_(number), controls_(std::move(controls)) {
   auto* form = new QFormLayout(this);
+  // Numbers and lists keep their natural width; texts and folders take the
+  // page's.
+  form->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
   for (const Control& c : controls_) {
     QWidget* w = nullptr;
     const int key = c.key;
@@ -120,6 +123,7 @@ COrv_PrefsPage::COrv_PrefsPage(COrv_PrefsDlg* dlg, int number, std::vector<Contr
       case K::kDataPath: {
         // Shown here, chosen in the data-path dialog (which checks it).
         auto* row = new QWidget(this);
+        row->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         auto* line = new QHBoxLayout(row);
         line->setContentsMargins(0, 0, 0, 0);
         auto* edit = new QLineEdit(row);
@@ -129,8 +133,10 @@ COrv_PrefsPage::COrv_PrefsPage(COrv_PrefsDlg* dlg, int number, std::vector<Contr
         line->addWidget(edit, 1);
         line->addWidget(dataPathButton_);
         connect(dataPathButton_, &QPushButton::clicked, this, [this] { dlg_->ChooseDataPath(); });
+        // A folder needs the page's width: its label goes above it.
         auto* label = new QLabel(this);
-        form->addRow(label, row);
+        form->addRow(label);
+        form->addRow(row);
         widgets_.push_back(edit);
         labels_.push_back(label);
         continue;
@@ -151,7 +157,12 @@ COrv_PrefsPage::COrv_PrefsPage(COrv_PrefsDlg* dlg, int number, std::vector<Contr
       }
     }
     auto* label = new QLabel(this);
-    form->addRow(label, w);
+    if (c.kind == K::kFolderList) {
+      form->addRow(label);
+      form->addRow(w);
+    } else {
+      form->addRow(label, w);
+    }
     widgets_.push_back(w);
     labels_.push_back(label);
   }
@@ -191,7 +202,14 @@ void COrv_PrefsPage::Refresh() {
         break;
       }
       case K::kSoundFile:
-      case K::kDataPath: static_cast<QLineEdit*>(w)->setText(QString::fromStdString(dlg_->GetText(c.key))); break;
+      case K::kDataPath: {
+        // A long folder shows from its start, and whole in the tool-tip.
+        auto* edit = static_cast<QLineEdit*>(w);
+        edit->setText(QString::fromStdString(dlg_->GetText(c.key)));
+        edit->setCursorPosition(0);
+        edit->setToolTip(edit->text());
+        break;
+      }
       case K::kShowText: static_cast<QLabel*>(w)->setText(QString::fromStdString(dlg_->GetText(c.key))); break;
       case K::kFolderList: break;  // the page keeps its own list
     }

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/fs/fault.h"
+#include "platform/profile/profile.h"
 #include "platform/testing/test_env.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/recording_sink.h"
@@ -157,6 +158,29 @@ TEST_F(DataPathDlgTest, NewVerifyAndRemoveGoThroughTheStore) {
   EXPECT_TRUE(namedFolders().empty());
 }
 
+// A name written into the settings file by hand may head one of the
+// player's own sections: removing that data path takes only its folder.
+TEST_F(DataPathDlgTest, RemovingANamedDataPathKeepsTheRestOfItsSection) {
+  const std::string folder = (base / "by hand").string();
+  fs::create_directories(folder);
+  ASSERT_TRUE(orv::COrv_Environment().CreateDataPath(&folder));
+  orv::COrv_Environment env;
+  env.SetEnabled(1, false);
+  const fs::path file = env.GetIndexFilePath(6);
+  ASSERT_FALSE(plat::profile::writeString(file, "LRUDatapath", "01", "Settings"));
+  ASSERT_FALSE(plat::profile::writeString(file, "Settings", "Path", folder));
+  ScriptedChooser chooser;
+  boxes.setDefaultAnswer(plat::ui::IDYES);
+  COrv_DataPathDlg dlg(nullptr, &chooser, standard);
+  ASSERT_EQ(dlg.Rows().size(), 2u);
+  dlg.SelectRow(1);
+  dlg.OnRemove();
+  EXPECT_EQ(dlg.Rows().size(), 1u);
+  EXPECT_FALSE(hasStructure(folder));
+  EXPECT_FALSE(orv::COrv_Environment().IsEnabled(1)) << "the enablings stay";
+  EXPECT_EQ(plat::profile::getString(file, "Settings", "Path", "", 261), "");
+}
+
 TEST_F(DataPathDlgTest, VerifySaysWhatIsWrong) {
   const std::string sound = makeNamed("sound", "Sound");
   const std::string noIndex = makeNamed("noindex", "No index");
@@ -235,6 +259,7 @@ TEST_F(DataPathDlgTest, NewRefusesListedFoldersAndNamesThatWouldNotReadBack) {
       {(base / "other").string(), "", "cannot name a data path"},
       {(base / "other").string(), "a]b", "cannot name a data path"},
       {(base / "other").string(), "\"quoted\"", "cannot name a data path"},
+      {(base / "other").string(), "settings", "cannot name a data path"},  // a section of the player's own
       {(base / "other").string(), std::nullopt, ""},
       {"", "Never asked", ""},
   };
