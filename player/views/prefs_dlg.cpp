@@ -204,10 +204,13 @@ void COrv_PrefsDlg::save() {
           if (COrv_PrefsPage* p = Page(12)) host_->StoreAltSources(p->Folders());
           continue;
         case kUser: {
-          // A new data path brings its own log-in, which chooses the user.
-          if (pathChanged) continue;
-          host_->ApplySetting(kUser, &v);
-          settings_[kUserName].value = host_->CurrentUser();
+          // The request to log in again is served once. A new data path
+          // brings its own log-in, which chooses the user.
+          e.value = std::uint32_t{0};
+          if (!pathChanged) {
+            host_->ApplySetting(kUser, &v);
+            settings_[kUserName].value = host_->CurrentUser();
+          }
           if (COrv_PrefsPage* p = Page(11)) p->Refresh();
           continue;
         }

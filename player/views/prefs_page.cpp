@@ -46,7 +46,7 @@ std::vector<COrv_PrefsPage::Control> PrefsPageControls(int number) {
       return {{K::kCheck, 11, 20445}};
     case 4: return {{K::kLanguage, 1, 20411}};
     case 3: return {{K::kLanguage, 2, 20412}};
-    case 11: return {{K::kDataPath, 33, 20414}, {K::kShowText, 36, 20447}};
+    case 11: return {{K::kDataPath, 33, 20414}, {K::kShowText, 36, 20447}, {K::kCheck, 35, 20452}};
     case 12: return {{K::kFolderList, 34, 20415}};
     case 13:  // the six enablings, in their order
       return {{K::kCheck, 26, 20446}, {K::kCheck, 27, 20417}, {K::kCheck, 28, 20418},

@@ -277,6 +277,7 @@ const StringEntry kStrings[] = {
     {20449, "Cancel"},
     {20450, "Allow creating users"},
     {20451, "Show the choice of users at log-in"},
+    {20452, "Log in as another user when the changes are applied"},
     // Why the load switch did not install a file (printed after its name).
     {20340, "the file was not found"},
     {20341, "this is a folder, not a file"},
