@@ -79,8 +79,7 @@ COrv_PrefsDlg::COrv_PrefsDlg(QWidget* parent, PrefsHost* host)
   m_skin->SetCaption(text(kStrCaption));
   connect(tree_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item, QTreeWidgetItem*) {
     if (item == nullptr) return;
-    const int page = item->data(0, Qt::UserRole).toInt();
-    if (!SelectPage(page)) stack_->setCurrentIndex(0);
+    SelectPage(item->data(0, Qt::UserRole).toInt());
   });
 }
 
@@ -161,10 +160,15 @@ COrv_PrefsPage* COrv_PrefsDlg::makePage(int page) {
 }
 
 bool COrv_PrefsDlg::SelectPage(int page) {
-  if (page == current_) return pages_.count(page) != 0;
-  if (locked(page) || PrefsPageControls(page).empty()) return false;
-  COrv_PrefsPage* p = makePage(page);
-  if (!p) return false;
+  if (page == current_ && current_ >= 0) return true;
+  COrv_PrefsPage* p = locked(page) ? nullptr : makePage(page);
+  if (!p) {
+    // A group, or a locked page: the page area stays empty until another
+    // page is chosen.
+    stack_->setCurrentIndex(0);
+    current_ = -1;
+    return false;
+  }
   stack_->setCurrentWidget(p);
   current_ = page;
   if (auto it = items_.find(page); it != items_.end() && tree_->currentItem() != it->second) {

@@ -198,6 +198,10 @@ TEST(PrefsDlg, APageIsMadeOnceAndItsControlsChangeTheirSettings) {
   ASSERT_TRUE(dlg.SelectPage(5));
   EXPECT_EQ(dlg.PagesMade(), 2);
   EXPECT_FALSE(dlg.SelectPage(0)) << "a group has no page";
+  EXPECT_FALSE(dlg.Page(5)->isVisibleTo(&dlg));
+  // Back from a group to the page shown before it.
+  ASSERT_TRUE(dlg.SelectPage(5));
+  EXPECT_TRUE(dlg.Page(5)->isVisibleTo(&dlg));
 
   COrv_PrefsPage* general = dlg.Page(5);
   auto* pause = qobject_cast<QSpinBox*>(general->ControlOf(16));
