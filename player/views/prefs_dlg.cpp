@@ -7,7 +7,10 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "platform/ui/message_box.h"
+#include "player/views/data_path_dlg.h"
 #include "player/views/prefs_page.h"
 #include "shared/language/orv_language.h"
 #include "shared/skin/orv_skin_frame.h"
@@ -48,7 +51,6 @@ COrv_PrefsDlg::COrv_PrefsDlg(QWidget* parent, PrefsHost* host)
   auto* body = new QHBoxLayout;
   tree_ = new QTreeWidget(this);
   tree_->setHeaderHidden(true);
-  tree_->setMinimumWidth(230);
   stack_ = new QStackedWidget(this);
   stack_->addWidget(new QWidget(stack_));  // shown for the groups
   body->addWidget(tree_);
@@ -72,13 +74,12 @@ COrv_PrefsDlg::COrv_PrefsDlg(QWidget* parent, PrefsHost* host)
   buildTree();
   load();
   retranslate();
-  resize(640, 440);
+  resize(std::max(sizeHint().width(), 800), 460);
   m_skin->Attach(this);
   m_skin->SetCaption(text(kStrCaption));
   connect(tree_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item, QTreeWidgetItem*) {
     if (item == nullptr) return;
-    const int page = item->data(0, Qt::UserRole).toInt();
-    if (!SelectPage(page)) stack_->setCurrentIndex(0);
+    SelectPage(item->data(0, Qt::UserRole).toInt());
   });
 }
 
@@ -159,10 +160,15 @@ COrv_PrefsPage* COrv_PrefsDlg::makePage(int page) {
 }
 
 bool COrv_PrefsDlg::SelectPage(int page) {
-  if (page == current_) return pages_.count(page) != 0;
-  if (locked(page) || PrefsPageControls(page).empty()) return false;
-  COrv_PrefsPage* p = makePage(page);
-  if (!p) return false;
+  if (page == current_ && current_ >= 0) return true;
+  COrv_PrefsPage* p = locked(page) ? nullptr : makePage(page);
+  if (!p) {
+    // A group, or a locked page: the page area stays empty until another
+    // page is chosen.
+    stack_->setCurrentIndex(0);
+    current_ = -1;
+    return false;
+  }
   stack_->setCurrentWidget(p);
   current_ = page;
   if (auto it = items_.find(page); it != items_.end() && tree_->currentItem() != it->second) {
@@ -202,10 +208,13 @@ void COrv_PrefsDlg::save() {
           if (COrv_PrefsPage* p = Page(12)) host_->StoreAltSources(p->Folders());
           continue;
         case kUser: {
-          // A new data path brings its own log-in, which chooses the user.
-          if (pathChanged) continue;
-          host_->ApplySetting(kUser, &v);
-          settings_[kUserName].value = host_->CurrentUser();
+          // The request to log in again is served once. A new data path
+          // brings its own log-in, which chooses the user.
+          e.value = std::uint32_t{0};
+          if (!pathChanged) {
+            host_->ApplySetting(kUser, &v);
+            settings_[kUserName].value = host_->CurrentUser();
+          }
           if (COrv_PrefsPage* p = Page(11)) p->Refresh();
           continue;
         }
@@ -222,8 +231,9 @@ void COrv_PrefsDlg::save() {
       const std::string old = host_->Text(kDataPath);
       host_->MarkDataPathInUse(false);
       host_->StoreText(kDataPath, t);
-      if (!host_->MarkDataPathInUse(true)) {
-        // The new folder cannot be taken into use: the old one stays.
+      // The store refuses a folder it cannot make a data path; that, or a
+      // new folder that cannot take the in-use mark, keeps the old one.
+      if (host_->Text(kDataPath) != t || !host_->MarkDataPathInUse(true)) {
         host_->StoreText(kDataPath, old);
         host_->MarkDataPathInUse(true);
         e.value = old;
@@ -235,6 +245,17 @@ void COrv_PrefsDlg::save() {
       if (COrv_PrefsPage* p = Page(11)) p->Refresh();
     }
   }
+}
+
+void COrv_PrefsDlg::SetDataPathChooser(DataPathChooser* chooser) { chooser_ = chooser; }
+
+bool COrv_PrefsDlg::ChooseDataPath() {
+  QtDataPathChooser program;
+  COrv_DataPathDlg paths(this, chooser_ ? chooser_ : &program, GetText(kDataPath));
+  if (paths.exec() != QDialog::Accepted) return false;
+  if (paths.ChosenPath() != GetText(kDataPath)) SetSetting(kDataPath, paths.ChosenPath(), true);
+  if (COrv_PrefsPage* p = Page(11)) p->Refresh();
+  return true;
 }
 
 void COrv_PrefsDlg::OnApply() {
@@ -254,6 +275,9 @@ void COrv_PrefsDlg::retranslate() {
   apply_->setText(text(kStrApplyTip));
   apply_->setToolTip(text(kStrApplyTip));
   for (const TreeRow& r : kTree) items_.at(r.page)->setText(0, text(r.textId));
+  // The tree is as wide as its longest text, in any language.
+  tree_->resizeColumnToContents(0);
+  tree_->setMinimumWidth(tree_->columnWidth(0) + 2 * tree_->frameWidth() + 4);
   for (auto& [n, p] : pages_) p->RetranslateUi();
 }
 

@@ -8,7 +8,8 @@
 //
 // Pages are made when first selected and kept. The administration pages
 // (11, 12, 13) stay closed while an administrator account exists; the data
-// path pages (11, 12) while a Talvane is open.
+// path pages (11, 12) while a Talvane is open. The data path is chosen in
+// the data-path dialog that page 11 opens.
 
 #include <QDialog>
 #include <cstdint>
@@ -29,6 +30,7 @@ class COrv_SkinFrame;
 namespace orv::views {
 
 class COrv_PrefsPage;
+class DataPathChooser;
 
 class COrv_PrefsDlg : public QDialog {
  public:
@@ -66,6 +68,13 @@ class COrv_PrefsDlg : public QDialog {
   QPushButton* ApplyButton() const { return apply_; }
   std::vector<std::string> AltSources() const { return host_->AltSources(); }
 
+  // Runs the data-path dialog (from page 11); the data path chosen there
+  // becomes key 33. False when the learner cancelled.
+  bool ChooseDataPath();
+  // What the data-path dialog asks outside itself; not owned. Null (the
+  // default) uses the program's file dialog and file manager.
+  void SetDataPathChooser(DataPathChooser* chooser);
+
   void OnApply();
   void accept() override;
 
@@ -82,6 +91,7 @@ class COrv_PrefsDlg : public QDialog {
   COrv_PrefsPage* makePage(int page);
 
   PrefsHost* host_;
+  DataPathChooser* chooser_ = nullptr;
   std::unique_ptr<COrv_SkinFrame> m_skin;
   std::map<int, Entry> settings_;  // ordered: saved in ascending key order
   std::map<int, COrv_PrefsPage*> pages_;

@@ -3,9 +3,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSpinBox>
 
 #include <filesystem>
@@ -20,7 +22,7 @@ namespace {
 
 QString text(int id) { return QString::fromStdString(COrv_Language().LoadString(id)); }
 
-constexpr int kStrSlow = 20436, kStrNormal = 20437, kStrFast = 20438;
+constexpr int kStrSlow = 20436, kStrNormal = 20437, kStrFast = 20438, kStrDataPaths = 20470;
 constexpr size_t kMaxSoundFileChars = 260;
 
 using K = COrv_PrefsPage::Kind;
@@ -44,13 +46,11 @@ std::vector<COrv_PrefsPage::Control> PrefsPageControls(int number) {
       return {{K::kCheck, 11, 20445}};
     case 4: return {{K::kLanguage, 1, 20411}};
     case 3: return {{K::kLanguage, 2, 20412}};
-    case 11: return {{K::kFolder, 33, 20414}, {K::kShowText, 36, 20447}};
+    case 11: return {{K::kDataPath, 33, 20414}, {K::kShowText, 36, 20447}, {K::kCheck, 35, 20452}};
     case 12: return {{K::kFolderList, 34, 20415}};
-    case 13: {
-      std::vector<COrv_PrefsPage::Control> c;
-      for (int key = 26; key <= 31; ++key) c.push_back({K::kCheck, key, 20446});
-      return c;
-    }
+    case 13:  // the six enablings, in their order
+      return {{K::kCheck, 26, 20446}, {K::kCheck, 27, 20417}, {K::kCheck, 28, 20418},
+              {K::kCheck, 29, 20419}, {K::kCheck, 30, 20450}, {K::kCheck, 31, 20451}};
     default: return {};
   }
 }
@@ -58,6 +58,9 @@ std::vector<COrv_PrefsPage::Control> PrefsPageControls(int number) {
 COrv_PrefsPage::COrv_PrefsPage(COrv_PrefsDlg* dlg, int number, std::vector<Control> controls)
     : QWidget(dlg), dlg_(dlg), number_(number), controls_(std::move(controls)) {
   auto* form = new QFormLayout(this);
+  // Numbers and lists keep their natural width; texts and folders take the
+  // page's.
+  form->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
   for (const Control& c : controls_) {
     QWidget* w = nullptr;
     const int key = c.key;
@@ -97,16 +100,13 @@ COrv_PrefsPage::COrv_PrefsPage(COrv_PrefsDlg* dlg, int number, std::vector<Contr
         w = combo;
         break;
       }
-      case K::kSoundFile:
-      case K::kFolder: {
+      case K::kSoundFile: {
         auto* edit = new QLineEdit(this);
-        const bool file = c.kind == K::kSoundFile;
-        connect(edit, &QLineEdit::editingFinished, this, [this, key, edit, file] {
+        connect(edit, &QLineEdit::editingFinished, this, [this, key, edit] {
           const std::string value = edit->text().toStdString();
           if (value == dlg_->GetText(key)) return;
           std::error_code ec;
-          const bool ok = file ? value.size() <= kMaxSoundFileChars && std::filesystem::is_regular_file(value, ec)
-                               : !value.empty() && std::filesystem::is_directory(value, ec);
+          const bool ok = value.size() <= kMaxSoundFileChars && std::filesystem::is_regular_file(value, ec);
           // A name the setting cannot take is refused here: the field
           // goes back to the stored value.
           if (!ok) {
@@ -120,8 +120,30 @@ COrv_PrefsPage::COrv_PrefsPage(COrv_PrefsDlg* dlg, int number, std::vector<Contr
         w = edit;
         break;
       }
+      case K::kDataPath: {
+        // Shown here, chosen in the data-path dialog (which checks it).
+        auto* row = new QWidget(this);
+        row->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        auto* line = new QHBoxLayout(row);
+        line->setContentsMargins(0, 0, 0, 0);
+        auto* edit = new QLineEdit(row);
+        edit->setReadOnly(true);
+        edit->setObjectName(QStringLiteral("dataPath"));
+        dataPathButton_ = new QPushButton(row);
+        line->addWidget(edit, 1);
+        line->addWidget(dataPathButton_);
+        connect(dataPathButton_, &QPushButton::clicked, this, [this] { dlg_->ChooseDataPath(); });
+        // A folder needs the page's width: its label goes above it.
+        auto* label = new QLabel(this);
+        form->addRow(label);
+        form->addRow(row);
+        widgets_.push_back(edit);
+        labels_.push_back(label);
+        continue;
+      }
       case K::kShowText:
         w = new QLabel(this);
+        static_cast<QLabel*>(w)->setTextInteractionFlags(Qt::TextSelectableByMouse);
         break;
       case K::kFolderList: {
         auto* edit = new QPlainTextEdit(this);
@@ -135,7 +157,12 @@ COrv_PrefsPage::COrv_PrefsPage(COrv_PrefsDlg* dlg, int number, std::vector<Contr
       }
     }
     auto* label = new QLabel(this);
-    form->addRow(label, w);
+    if (c.kind == K::kFolderList) {
+      form->addRow(label);
+      form->addRow(w);
+    } else {
+      form->addRow(label, w);
+    }
     widgets_.push_back(w);
     labels_.push_back(label);
   }
@@ -175,7 +202,14 @@ void COrv_PrefsPage::Refresh() {
         break;
       }
       case K::kSoundFile:
-      case K::kFolder: static_cast<QLineEdit*>(w)->setText(QString::fromStdString(dlg_->GetText(c.key))); break;
+      case K::kDataPath: {
+        // A long folder shows from its start, and whole in the tool-tip.
+        auto* edit = static_cast<QLineEdit*>(w);
+        edit->setText(QString::fromStdString(dlg_->GetText(c.key)));
+        edit->setCursorPosition(0);
+        edit->setToolTip(edit->text());
+        break;
+      }
       case K::kShowText: static_cast<QLabel*>(w)->setText(QString::fromStdString(dlg_->GetText(c.key))); break;
       case K::kFolderList: break;  // the page keeps its own list
     }
@@ -185,9 +219,8 @@ void COrv_PrefsPage::Refresh() {
 void COrv_PrefsPage::RetranslateUi() {
   for (size_t i = 0; i < controls_.size(); ++i) {
     const Control& c = controls_[i];
-    QString label = text(c.labelId);
-    if (c.key >= 26 && c.key <= 31) label = label.arg(c.key - 25);
-    static_cast<QLabel*>(labels_[i])->setText(label);
+    static_cast<QLabel*>(labels_[i])->setText(text(c.labelId));
+    if (c.kind == K::kDataPath && dataPathButton_) dataPathButton_->setText(text(kStrDataPaths) + QStringLiteral("..."));
     if (c.kind == K::kSpeed) {
       auto* combo = static_cast<QComboBox*>(widgets_[i]);
       combo->setItemText(0, text(kStrSlow));

@@ -5,11 +5,16 @@
 // (kept only when the file exists and its name fits 260 characters), a
 // language of the program, a folder (the data path) and the current user
 // shown read-only.
+//
+// The data path is shown read-only beside a button that opens the
+// data-path dialog, where it is chosen, made and checked.
 
 #include <QWidget>
 #include <functional>
 #include <string>
 #include <vector>
+
+class QPushButton;
 
 namespace orv::views {
 
@@ -17,7 +22,7 @@ class COrv_PrefsDlg;
 
 class COrv_PrefsPage : public QWidget {
  public:
-  enum class Kind { kCheck, kNumber, kSpeed, kSoundFile, kLanguage, kFolder, kShowText, kFolderList };
+  enum class Kind { kCheck, kNumber, kSpeed, kSoundFile, kLanguage, kDataPath, kShowText, kFolderList };
   struct Control {
     Kind kind;
     int key;
@@ -31,8 +36,11 @@ class COrv_PrefsPage : public QWidget {
   // Re-reads the controls from the dialog's map (after a save changed it).
   void Refresh();
   void RetranslateUi();
-  // The control bound to key n, for tests and shortcuts.
+  // The control bound to key n, for tests and shortcuts (for the data
+  // path, the field that shows it).
   QWidget* ControlOf(int key) const;
+  // The button that opens the data-path dialog, or null on other pages.
+  QPushButton* DataPathButton() const { return dataPathButton_; }
   // The folder list as the learner left it: one folder a line, blank
   // lines dropped.
   std::vector<std::string> Folders() const;
@@ -43,6 +51,7 @@ class COrv_PrefsPage : public QWidget {
   std::vector<Control> controls_;
   std::vector<QWidget*> widgets_;
   std::vector<QWidget*> labels_;
+  QPushButton* dataPathButton_ = nullptr;
 };
 
 // The controls of page `number` (5-13); empty for a number with no page.

@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -197,6 +198,10 @@ TEST(PrefsDlg, APageIsMadeOnceAndItsControlsChangeTheirSettings) {
   ASSERT_TRUE(dlg.SelectPage(5));
   EXPECT_EQ(dlg.PagesMade(), 2);
   EXPECT_FALSE(dlg.SelectPage(0)) << "a group has no page";
+  EXPECT_FALSE(dlg.Page(5)->isVisibleTo(&dlg));
+  // Back from a group to the page shown before it.
+  ASSERT_TRUE(dlg.SelectPage(5));
+  EXPECT_TRUE(dlg.Page(5)->isVisibleTo(&dlg));
 
   COrv_PrefsPage* general = dlg.Page(5);
   auto* pause = qobject_cast<QSpinBox*>(general->ControlOf(16));
@@ -213,6 +218,95 @@ TEST(PrefsDlg, APageIsMadeOnceAndItsControlsChangeTheirSettings) {
   dlg.accept();
   EXPECT_EQ(host.calls, (std::vector<std::string>{"store 8=4294967295", "apply 8 4294967295", "store 16=60",
                                                    "apply 16 60", "store 19=0", "apply 19 0"}));
+}
+
+// Every control of every page, changed as the learner changes it, reaches
+// its own setting: stored and applied by the frame on Apply.
+TEST(PrefsDlg, EveryControlOfEveryPageChangesItsOwnSetting) {
+  const auto jingle = std::filesystem::temp_directory_path() / "prefs_every_jingle.wav";
+  std::fclose(std::fopen(jingle.c_str(), "w"));
+  using K = COrv_PrefsPage::Kind;
+  int changed = 0;
+  for (int page : {5, 6, 7, 8, 9, 4, 3, 11, 12, 13}) {
+    for (const COrv_PrefsPage::Control& c : PrefsPageControls(page)) {
+      if (c.kind == K::kShowText || c.kind == K::kDataPath) continue;  // read-only; the data-path dialog's own
+      SCOPED_TRACE(::testing::Message() << "page " << page << " key " << c.key);
+      RecordingHost host;
+      COrv_PrefsDlg dlg(nullptr, &host);
+      ASSERT_TRUE(dlg.SelectPage(page));
+      QWidget* w = dlg.Page(page)->ControlOf(c.key);
+      ASSERT_NE(w, nullptr);
+      const std::uint32_t before = dlg.GetValue(c.key);
+      std::string value;  // the new value as the host logs it
+      switch (c.kind) {
+        case K::kCheck:
+          qobject_cast<QCheckBox*>(w)->click();
+          value = before ? "0" : "1";
+          break;
+        case K::kNumber:
+          qobject_cast<QSpinBox*>(w)->stepUp();
+          value = std::to_string(before + 1);
+          break;
+        case K::kSpeed:
+        case K::kLanguage: {
+          auto* combo = qobject_cast<QComboBox*>(w);
+          ASSERT_GE(combo->count(), 2);
+          const int i = (combo->currentIndex() + 1) % combo->count();
+          combo->setCurrentIndex(i);
+          emit combo->activated(i);
+          value = std::to_string(static_cast<std::uint32_t>(combo->itemData(i).toInt()));
+          break;
+        }
+        case K::kSoundFile: {
+          auto* edit = qobject_cast<QLineEdit*>(w);
+          edit->setText(QString::fromStdString(jingle.string()));
+          emit edit->editingFinished();
+          value = jingle.string();
+          break;
+        }
+        case K::kFolderList:
+          qobject_cast<QPlainTextEdit*>(w)->setPlainText("/srv/more");
+          value = "/srv/more";
+          break;
+        default:
+          break;
+      }
+      EXPECT_TRUE(dlg.ApplyButton()->isEnabled());
+      dlg.OnApply();
+      const std::string n = std::to_string(c.key);
+      std::vector<std::string> expected;
+      if (c.key == 1) expected = {"store interface " + value, "frame interface " + value};
+      else if (c.key == 2) expected = {"store help " + value, "frame help " + value};
+      else if (c.key == 5) expected = {"store 5=" + value};
+      else if (c.key == 34) expected = {"store 34=" + value + " beside /data/old"};
+      else if (c.key == 35) expected = {"apply 35 1"};
+      else expected = {"store " + n + "=" + value, "apply " + n + " " + value};
+      EXPECT_EQ(host.calls, expected);
+      ++changed;
+    }
+  }
+  EXPECT_EQ(changed, 33) << "every editable control was reached";
+  std::filesystem::remove(jingle);
+}
+
+// Page 11's request to log in as another user is served once: the frame
+// logs in, the page shows the new user and the box is clear again.
+TEST(PrefsDlg, LoggingInAgainFromTheDataPathPage) {
+  RecordingHost host;
+  COrv_PrefsDlg dlg(nullptr, &host);
+  ASSERT_TRUE(dlg.SelectPage(11));
+  auto* again = qobject_cast<QCheckBox*>(dlg.Page(11)->ControlOf(35));
+  auto* user = qobject_cast<QLabel*>(dlg.Page(11)->ControlOf(36));
+  ASSERT_TRUE(again && user);
+  EXPECT_EQ(user->text(), "anna");
+  again->click();
+  dlg.OnApply();
+  EXPECT_EQ(host.calls, std::vector<std::string>{"apply 35 1"});
+  EXPECT_EQ(user->text(), "bert");
+  EXPECT_FALSE(again->isChecked());
+  host.calls.clear();
+  dlg.OnApply();
+  EXPECT_TRUE(host.calls.empty());
 }
 
 TEST(PrefsDlg, TheJingleFileMustExistAndFit) {
