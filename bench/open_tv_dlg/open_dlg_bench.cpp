@@ -119,7 +119,8 @@ std::vector<CatalogueBook> plainRead() {
     CatalogueBook b;
     b.code = code;
     b.title = info.getString("Settings", "Title", "", 200);
-    b.description = info.getString("Settings", "Description", "", 4096);
+    for (int piece = 1; piece <= info.getInt("Settings", "Description", 0); ++piece)
+      b.description += info.getString("Settings", "DesTrance" + std::to_string(piece), "", 4096);
     b.category = info.getInt("Settings", "Category", 0);
     b.difficulty = info.getInt("Settings", "Difficult", 0);
     b.language = info.getInt("Settings", "OrigLanguage", -1);
@@ -147,14 +148,12 @@ struct PlainList {
     pw::DestroyWindow(list);
     for (auto& [id, b] : pictures) pw::DeleteObject(b);
   }
-  void picture(int row, int column, int id) {
+  // The fewest calls: the row chosen once, then column and picture.
+  void picture(int column, int id) {
     const auto it = pictures.find(id);
     if (it == pictures.end()) return;
-    LC_SetListApplyTo(list, 12);
-    LC_SetRow(list, row);
     LC_SetCol(list, static_cast<std::int16_t>(column));
     LC_SetPicture(list, 1, 0, static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(it->second)), 0);
-    LC_SetPictureAlignH(list, 2);
   }
   // The rows of `books` that `filter` passes, as the dialog lists them.
   void fill(const std::vector<CatalogueBook>& books, const COrv_CatalogueFilter& filter) {
@@ -165,10 +164,12 @@ struct PlainList {
       const std::string text = "\t\t\t\t" + b.title;
       const auto at = pw::SendMessage(list, lx::LB_ADDSTRING, 0, reinterpret_cast<pw::LPARAM>(text.c_str()));
       const int row = static_cast<int>(at);
-      picture(row, 0, COrv_Language::GetTableResourceId(13, b.category));
-      picture(row, 1, COrv_Language::GetTableResourceId(14, b.difficulty));
-      picture(row, 2, COrv_Language::GetTableResourceId(15, b.language == 32 ? 0 : b.language));
-      picture(row, 3, COrv_Language::GetTableResourceId(16, COrv_CatalogueFilter::SourceKind(b.sourceType)));
+      LC_SetListApplyTo(list, 12);
+      LC_SetRow(list, row);
+      picture(0, COrv_Language::GetTableResourceId(13, b.category));
+      picture(1, COrv_Language::GetTableResourceId(14, b.difficulty));
+      picture(2, COrv_Language::GetTableResourceId(15, b.language == 32 ? 0 : b.language));
+      picture(3, COrv_Language::GetTableResourceId(16, COrv_CatalogueFilter::SourceKind(b.sourceType)));
       pw::SendMessage(list, lx::LB_SETITEMDATA, static_cast<pw::WPARAM>(row), i++);
     }
     pw::SendMessage(list, lx::LB_SETCURSEL, 0, 0);
@@ -246,6 +247,28 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   lx::LibraryEntry(module(), lx::DLL_PROCESS_ATTACH);
   g_ready = world && writeBooks();
+  if (getenv("EXP")) {
+    auto books = plainRead();
+    PlainList pl;
+    for (int k = 0; k < 3; ++k) {
+      auto t = Clock::now();
+      pl.fill(books, COrv_CatalogueFilter());
+      std::fprintf(stderr, "plain fill own list %.2f ms\n", msSince(t));
+      COrv_OpenTvDlg d;
+      pw::HWND own = pl.list;
+      pl.list = d.TitleList();
+      t = Clock::now();
+      pl.fill(books, COrv_CatalogueFilter());
+      std::fprintf(stderr, "plain fill dialog list %.2f ms\n", msSince(t));
+      pl.list = own;
+      t = Clock::now();
+      plainRead();
+      std::fprintf(stderr, "plain read %.2f ms\n", msSince(t));
+      t = Clock::now();
+      orv::views::InstalledCatalogue().ReadBooks();
+      std::fprintf(stderr, "ReadBooks %.2f ms\n", msSince(t));
+    }
+  }
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

@@ -48,6 +48,7 @@ enum Prop : int {
   kColumns = 32,
   kSelDrawFocusRect = 48,
   kColAlignH = 61,
+  kColPictureAlignH = 141,
   kColumnWidthScale = 71,
   kColWidth = 73,
   kRowHeight = 78,
@@ -59,7 +60,6 @@ enum Prop : int {
   kLineStyle = 194,
   kLineApplyTo = 195,
   kListApplyTo = 196,
-  kPictureAlignH = 216,
   kTextTip = 263,
   kTextTipDelay = 264,
 };
@@ -117,18 +117,15 @@ int interfaceLanguage() { return static_cast<int>(COrv_Environment().GetSettingV
 
 std::vector<CatalogueBook> InstalledCatalogue::ReadBooks() {
   std::vector<CatalogueBook> books;
-  COrv_BookInfo info;
-  std::vector<std::string> codes;
-  info.GetInstalledBooks(codes);
   const int language = interfaceLanguage();
-  books.reserve(codes.size());
-  for (const auto& code : codes) {
-    if (!info.SelectBook(code)) continue;
+  // Each book's information file is read once, however many values the
+  // catalogue takes from it.
+  COrv_BookInfo().ForEachInstalledBook([&](COrv_BookInfo& info) {
     CatalogueBook b;
-    b.code = code;
+    b.code = info.GetSelectedCode();
     b.title = info.GetTitle(language);
     if (b.title.empty()) b.title = info.GetTitle(-1);
-    if (b.title.empty()) b.title = code;
+    if (b.title.empty()) b.title = b.code;
     b.description = info.GetDescription(language);
     if (b.description.empty()) b.description = info.GetDescription(-1);
     b.category = info.GetCategory();
@@ -137,7 +134,7 @@ std::vector<CatalogueBook> InstalledCatalogue::ReadBooks() {
     b.sourceType = info.GetSourceType(-1);
     b.quotes = info.GetNumQuotes();
     books.push_back(std::move(b));
-  }
+  });
   return books;
 }
 
@@ -168,7 +165,8 @@ bool InstalledCatalogue::CanRemove() { return COrv_Environment().IsEnabled(kEnab
 // --- The dialog ------------------------------------------------------------------
 
 COrv_OpenTvDlg::COrv_OpenTvDlg(QWidget* parent, CatalogueSource* source)
-    : QDialog(parent), source_(source), m_skin(std::make_unique<COrv_SkinFrame>()) {
+    : QDialog(parent), source_(source), m_skin(std::make_unique<COrv_SkinFrame>()),
+      language_(COrv_Language().GetLanguage()) {
   if (source_ == nullptr) {
     ownSource_ = std::make_unique<InstalledCatalogue>();
     source_ = ownSource_.get();
@@ -256,12 +254,9 @@ COrv_OpenTvDlg::~COrv_OpenTvDlg() {
   for (pw::HostWidget* host : hosts_) host->setHandler({});
   openHost_->SetClicked({});
   removeHost_->SetClicked({});
-  // The list windows go before the hosts they live in, and the pictures
-  // they show after them.
+  // The list windows go before the hosts they live in.
   for (pw::HWND h : {titles_, filters_[1], filters_[2], filters_[3]})
     if (h && pw::IsWindow(h)) pw::DestroyWindow(h);
-  for (auto& [id, bitmap] : pictures_)
-    if (bitmap) pw::DeleteObject(bitmap);
 }
 
 tv::buttons::ButtonHost* COrv_OpenTvDlg::ButtonWidget(int command) const {
@@ -286,19 +281,33 @@ void COrv_OpenTvDlg::keyPressEvent(QKeyEvent* e) {
 pw::HBITMAP COrv_OpenTvDlg::PictureOf(int id) {
   if (id < 0) return nullptr;
   const auto [it, added] = pictures_.try_emplace(id, nullptr);
-  if (added) it->second = tv::buttons::LoadResourceBitmap(id, true);
-  return it->second;
+  if (!added) return it->second;
+  // The same forty small pictures serve every opening of the catalogue:
+  // they are made once per interface language and kept for the program's
+  // life (a bitmap the window layer no longer knows is made again).
+  static std::map<std::pair<int, int>, pw::HBITMAP> made;
+  pw::HBITMAP& bitmap = made[{language_, id}];
+  pw::BITMAP bm;
+  if (!bitmap || pw::GetObject(bitmap, sizeof bm, &bm) == 0) bitmap = tv::buttons::LoadResourceBitmap(id, true);
+  it->second = bitmap;
+  return bitmap;
 }
 
-void COrv_OpenTvDlg::setCellPicture(pw::HWND list, int row, int column, int id) {
-  const pw::HBITMAP bitmap = PictureOf(id);
+void COrv_OpenTvDlg::setCellPicture(pw::HWND list, int row, int column, int id) { setRowPictures(list, row, column, {id}); }
+
+void COrv_OpenTvDlg::setRowPictures(pw::HWND list, int row, int firstColumn, std::initializer_list<int> ids) {
+  // One cell at a time, the row chosen once; the columns centre their
+  // pictures (set up with the list).
   prop(list, kListApplyTo, kSingleItem);
   prop(list, kRow, row);
-  prop(list, kCol, column);
-  // No bitmap clears the cell's picture (an empty block means none).
-  const auto handle = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(bitmap));
-  LC_SetPicture(list, bitmap ? kPictureBitmap : 0, kPictureHandle, handle, 0);
-  prop(list, kPictureAlignH, kPictureCentre);
+  int column = firstColumn;
+  for (const int id : ids) {
+    const pw::HBITMAP bitmap = PictureOf(id);
+    prop(list, kCol, column++);
+    // No bitmap clears the cell's picture (an empty block means none).
+    const auto handle = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(bitmap));
+    LC_SetPicture(list, bitmap ? kPictureBitmap : 0, kPictureHandle, handle, 0);
+  }
 }
 
 pw::HWND COrv_OpenTvDlg::FilterList(int kind) const {
@@ -324,6 +333,7 @@ void COrv_OpenTvDlg::setUpList(pw::HWND list, int frozen, const std::vector<std:
     prop(list, kCol, static_cast<pw::LPARAM>(c));
     propFloat(list, kColWidth, static_cast<float>(columns[c].first));
     prop(list, kColAlignH, columns[c].second);
+    prop(list, kColPictureAlignH, kPictureCentre);
   }
 }
 
@@ -348,8 +358,9 @@ void COrv_OpenTvDlg::fillFilterList(int kind) {
     const auto at = pw::SendMessage(list, lx::LB_ADDSTRING, 0, reinterpret_cast<pw::LPARAM>(row.c_str()));
     if (at < 0) continue;
     const int n = static_cast<int>(at);
-    setCellPicture(list, n, 0, filter_.IsTicked(kind, r) ? kPictureTicked : kPictureUnticked);
-    setCellPicture(list, n, 1, COrv_Language::GetTableResourceId(rows->list + kPictureKindOffset, r + rows->first));
+    setRowPictures(list, n, 0,
+                   {filter_.IsTicked(kind, r) ? kPictureTicked : kPictureUnticked,
+                    COrv_Language::GetTableResourceId(rows->list + kPictureKindOffset, r + rows->first)});
   }
 }
 
@@ -368,10 +379,11 @@ void COrv_OpenTvDlg::fillTitles() {
     const int n = static_cast<int>(at);
     // Values outside the lists (category 0 or above 21, an unset or
     // unknown language, a source of no known kind) show no picture.
-    setCellPicture(titles_, n, 0, COrv_Language::GetTableResourceId(13, b.category));
-    setCellPicture(titles_, n, 1, COrv_Language::GetTableResourceId(14, b.difficulty));
-    setCellPicture(titles_, n, 2, COrv_Language::GetTableResourceId(15, b.language == 32 ? 0 : b.language));
-    setCellPicture(titles_, n, 3, COrv_Language::GetTableResourceId(16, COrv_CatalogueFilter::SourceKind(b.sourceType)));
+    setRowPictures(titles_, n, 0,
+                   {COrv_Language::GetTableResourceId(13, b.category),
+                    COrv_Language::GetTableResourceId(14, b.difficulty),
+                    COrv_Language::GetTableResourceId(15, b.language == 32 ? 0 : b.language),
+                    COrv_Language::GetTableResourceId(16, COrv_CatalogueFilter::SourceKind(b.sourceType))});
     pw::SendMessage(titles_, lx::LB_SETITEMDATA, static_cast<pw::WPARAM>(n), static_cast<pw::LPARAM>(i));
   }
   pw::SendMessage(titles_, lx::LB_SETCURSEL, 0, 0);

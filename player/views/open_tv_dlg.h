@@ -17,6 +17,7 @@
 // selected title, Delete on the title list removes it.
 
 #include <QDialog>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
@@ -107,9 +108,11 @@ class COrv_OpenTvDlg : public QDialog {
   void setUpList(plat::win::HWND list, int frozen, const std::vector<std::pair<int, int>>& columns);
   void fillTitles();
   void fillFilterList(int kind);
-  // Shows picture `id` in cell (row, column) of `list`, centred; no
-  // picture for an id below 0.
+  // Shows picture `id` in cell (row, column) of `list`; no picture for an
+  // id that has none.
   void setCellPicture(plat::win::HWND list, int row, int column, int id);
+  // The same for the cells of a row from `firstColumn` on.
+  void setRowPictures(plat::win::HWND list, int row, int firstColumn, std::initializer_list<int> ids);
   void showDetails(int index);
   void toggleRow(int kind);
   void clearFilter(int kind);
@@ -135,7 +138,8 @@ class COrv_OpenTvDlg : public QDialog {
   tv::buttons::ButtonHost* openHost_ = nullptr;
   tv::buttons::ButtonHost* removeHost_ = nullptr;
   bool canRemove_ = false;
-  std::map<int, plat::win::HBITMAP> pictures_;
+  int language_;                             // the interface language the pictures are of
+  std::map<int, plat::win::HBITMAP> pictures_;  // those shown, by resource id (not owned)
 };
 
 // Runs the catalogue modally over the installed books (the list controls
