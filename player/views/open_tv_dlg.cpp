@@ -67,11 +67,7 @@ enum Prop : int {
 void prop(pw::HWND h, int id, pw::LPARAM v) { pw::SendMessage(h, lx::kMsgSetProperty, static_cast<pw::WPARAM>(id), v); }
 void propFloat(pw::HWND h, int id, float f) { prop(h, id, reinterpret_cast<pw::LPARAM>(&f)); }
 
-QString text(int id) { return QString::fromStdString(COrv_Language().LoadString(id)); }
 
-// The name of a book value in resource list `list`; empty when the list has
-// no such entry.
-std::string tableName(int list, int entry) { return COrv_Language().LoadTableString(list, entry); }
 
 // The picture kinds of the resource lists: the small pictures of lists 1-4.
 constexpr int kPictureKindOffset = 12;
@@ -166,7 +162,7 @@ bool InstalledCatalogue::CanRemove() { return COrv_Environment().IsEnabled(kEnab
 
 COrv_OpenTvDlg::COrv_OpenTvDlg(QWidget* parent, CatalogueSource* source)
     : QDialog(parent), source_(source), m_skin(std::make_unique<COrv_SkinFrame>()),
-      language_(COrv_Language().GetLanguage()) {
+      lang_(-1) {
   if (source_ == nullptr) {
     ownSource_ = std::make_unique<InstalledCatalogue>();
     source_ = ownSource_.get();
@@ -227,7 +223,7 @@ COrv_OpenTvDlg::COrv_OpenTvDlg(QWidget* parent, CatalogueSource* source)
   auto makeButton = [&](const ButtonFaces& f, tv::buttons::ButtonHost** host) {
     auto button = std::make_unique<tv::buttons::COrv_ButtonEx>();
     button->SetBitmaps5(f.faces[0], f.faces[1], f.faces[2], f.faces[3], f.faces[4]);
-    button->SetToolTipText(COrv_Language().LoadString(f.tipId));
+    button->SetToolTipText(lang_.LoadString(f.tipId));
     button->SetHoverEnable(true, true);
     button->SetMode(tv::buttons::COrv_ButtonEx::kDownWhileHeld);
     *host = new tv::buttons::ButtonHost(*button, [this](int id) { onButton(id); }, this);
@@ -247,6 +243,8 @@ COrv_OpenTvDlg::COrv_OpenTvDlg(QWidget* parent, CatalogueSource* source)
 
   buildLists();
 }
+
+QString COrv_OpenTvDlg::text(int id) const { return QString::fromStdString(lang_.LoadString(id)); }
 
 COrv_OpenTvDlg::~COrv_OpenTvDlg() {
   // What the hosts report from here on (their windows going, hidden with
@@ -286,7 +284,7 @@ pw::HBITMAP COrv_OpenTvDlg::PictureOf(int id) {
   // they are made once per interface language and kept for the program's
   // life (a bitmap the window layer no longer knows is made again).
   static std::map<std::pair<int, int>, pw::HBITMAP> made;
-  pw::HBITMAP& bitmap = made[{language_, id}];
+  pw::HBITMAP& bitmap = made[{lang_.GetLanguage(), id}];
   pw::BITMAP bm;
   if (!bitmap || pw::GetObject(bitmap, sizeof bm, &bm) == 0) bitmap = tv::buttons::LoadResourceBitmap(id, true);
   it->second = bitmap;
@@ -354,7 +352,7 @@ void COrv_OpenTvDlg::fillFilterList(int kind) {
   if (!list || !rows) return;
   pw::SendMessage(list, lx::LB_RESETCONTENT, 0, 0);
   for (int r = 0; r < rows->count; ++r) {
-    const std::string row = "\t\t" + tableName(rows->list, r + rows->first);
+    const std::string row = "\t\t" + lang_.LoadTableString(rows->list, r + rows->first);
     const auto at = pw::SendMessage(list, lx::LB_ADDSTRING, 0, reinterpret_cast<pw::LPARAM>(row.c_str()));
     if (at < 0) continue;
     const int n = static_cast<int>(at);
@@ -425,7 +423,7 @@ QString COrv_OpenTvDlg::QuoteCountText() const { return count_->text(); }
 void COrv_OpenTvDlg::OnOpen() {
   const int i = selectedIndex();
   if (i < 0) {
-    plat::ui::AppMessageBox(COrv_Language().LoadString(kStrSelectTitle), plat::ui::MB_OK);
+    plat::ui::AppMessageBox(lang_.LoadString(kStrSelectTitle), plat::ui::MB_OK);
     return;
   }
   m_bookCode = books_[static_cast<size_t>(filtered_[static_cast<size_t>(i)])].code;
@@ -438,18 +436,18 @@ void COrv_OpenTvDlg::OnRemove() {
   // Open and Remove both act on the selected title.
   const int i = selectedIndex();
   if (i < 0) {
-    plat::ui::AppMessageBox(COrv_Language().LoadString(kStrSelectTitle), plat::ui::MB_OK);
+    plat::ui::AppMessageBox(lang_.LoadString(kStrSelectTitle), plat::ui::MB_OK);
     return;
   }
   const CatalogueBook book = books_[static_cast<size_t>(filtered_[static_cast<size_t>(i)])];
-  std::string question = COrv_Language().LoadString(kStrConfirmRemove);
+  std::string question = lang_.LoadString(kStrConfirmRemove);
   if (const auto at = question.find("%s"); at != std::string::npos) question.replace(at, 2, book.title);
   if (plat::ui::AppMessageBox(question, plat::ui::MB_YESNO | plat::ui::MB_ICONQUESTION) != plat::ui::IDYES) return;
   QApplication::setOverrideCursor(Qt::WaitCursor);
   const bool removed = source_->RemoveBook(book.code);
   QApplication::restoreOverrideCursor();
   if (!removed) {
-    plat::ui::AppMessageBox(COrv_Language().LoadString(kStrRemoveFailed), plat::ui::MB_OK);
+    plat::ui::AppMessageBox(lang_.LoadString(kStrRemoveFailed), plat::ui::MB_OK);
     return;
   }
   books_ = source_->ReadBooks();
@@ -495,7 +493,7 @@ void COrv_OpenTvDlg::answerTip(int controlId, void* record) {
   std::string tip;
   bool known = false;
   if (const int kind = kindOfList(controlId)) {
-    tip = COrv_Language().LoadString(rowsOf(kind)->labelId);
+    tip = lang_.LoadString(rowsOf(kind)->labelId);
     known = true;
   } else if (controlId == kTitles) {
     if (req->row < 0 || req->column < 0) return;
@@ -504,15 +502,15 @@ void COrv_OpenTvDlg::answerTip(int controlId, void* record) {
     const CatalogueBook& b = books_[static_cast<size_t>(filtered_[static_cast<size_t>(data)])];
     known = true;
     switch (req->column) {
-      case 0: tip = b.category >= 1 ? tableName(1, b.category) : std::string(); break;
-      case 1: tip = b.difficulty >= 1 ? tableName(2, b.difficulty) : std::string(); break;
-      case 2: tip = b.language >= 0 ? tableName(3, b.language == 32 ? 0 : b.language) : std::string(); break;
+      case 0: tip = b.category >= 1 ? lang_.LoadTableString(1, b.category) : std::string(); break;
+      case 1: tip = b.difficulty >= 1 ? lang_.LoadTableString(2, b.difficulty) : std::string(); break;
+      case 2: tip = b.language >= 0 ? lang_.LoadTableString(3, b.language == 32 ? 0 : b.language) : std::string(); break;
       case 3: {
         const int k = COrv_CatalogueFilter::SourceKind(b.sourceType);
-        tip = k <= 3 ? tableName(4, k) : std::string();
+        tip = k <= 3 ? lang_.LoadTableString(4, k) : std::string();
         break;
       }
-      case 4: tip = COrv_Language().LoadString(kStrTitleListTip); break;
+      case 4: tip = lang_.LoadString(kStrTitleListTip); break;
       default: return;  // the record stays as the list made it
     }
   }

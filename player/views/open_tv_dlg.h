@@ -26,6 +26,7 @@
 
 #include "platform/win/win_types.h"
 #include "player/views/catalogue_filter.h"
+#include "shared/language/orv_language.h"
 
 class QLabel;
 class QPlainTextEdit;
@@ -118,6 +119,7 @@ class COrv_OpenTvDlg : public QDialog {
   void clearFilter(int kind);
   int selectedIndex() const;  // the item data of the first selected row, -1 for none
   void onButton(int command);
+  QString text(int id) const;
   bool onHostMessage(unsigned msg, plat::win::WPARAM wParam, plat::win::LPARAM lParam, plat::win::LRESULT* result);
   void answerTip(int controlId, void* request);
   static int kindOfList(int controlId);
@@ -125,6 +127,9 @@ class COrv_OpenTvDlg : public QDialog {
   CatalogueSource* source_;
   std::unique_ptr<CatalogueSource> ownSource_;
   std::unique_ptr<COrv_SkinFrame> m_skin;
+  // The interface language, read once: it does not change while the
+  // dialog is open.
+  COrv_Language lang_;
   std::string m_bookCode;
   COrv_CatalogueFilter filter_;
   std::vector<CatalogueBook> books_;
@@ -138,7 +143,6 @@ class COrv_OpenTvDlg : public QDialog {
   tv::buttons::ButtonHost* openHost_ = nullptr;
   tv::buttons::ButtonHost* removeHost_ = nullptr;
   bool canRemove_ = false;
-  int language_;                             // the interface language the pictures are of
   std::map<int, plat::win::HBITMAP> pictures_;  // those shown, by resource id (not owned)
 };
 
