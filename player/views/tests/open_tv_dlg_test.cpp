@@ -284,16 +284,51 @@ TEST_F(OpenDialog, RemoveAsksThenRemovesTheSelectedBookAndRelists) {
 
 TEST_F(OpenDialog, RemovingTheLastListedTitleClearsItsDetails) {
   plat::ui::ScopedSink sink(boxes_);
-  books_.books = {book("ONLY", 1, 1, 0)};
+  struct Case {
+    const char* name;
+    std::vector<CatalogueBook> books;
+    int tickedLevelRow;  // -1: no filter
+    std::vector<std::string> left;
+  } cases[] = {
+      {"the only book", {book("ONLY", 1, 1, 0)}, -1, {}},
+      // A filter leaves one title; the other books are not listed.
+      {"the only title the filter lists", {book("ONE", 1, 1, 0), book("TWO", 1, 2, 0)}, 1, {}},
+  };
+  for (const auto& c : cases) {
+    books_.books = c.books;
+    COrv_OpenTvDlg dlg(nullptr, &books_);
+    dlg.show();
+    settle();
+    if (c.tickedLevelRow >= 0) {
+      const pw::HWND levels = dlg.FilterList(F::kDifficulty);
+      send(levels, lx::LB_SETCURSEL, static_cast<pw::WPARAM>(c.tickedLevelRow));
+      send(levels, pw::WM_KEYDOWN, 32, 0);
+    }
+    ASSERT_EQ(dlg.ListedCodes().size(), 1u) << c.name;
+    EXPECT_FALSE(dlg.DescriptionText().isEmpty()) << c.name;
+    boxes_.setScript({plat::ui::IDYES});
+    dlg.OnRemove();
+    EXPECT_EQ(dlg.ListedCodes(), c.left) << c.name;
+    EXPECT_EQ(dlg.DescriptionText(), "") << c.name;
+    EXPECT_EQ(dlg.QuoteCountText(), "") << c.name;
+  }
+}
+
+TEST_F(OpenDialog, RemoveAndOpenWithNoRowSelectedAskForATitle) {
+  plat::ui::ScopedSink sink(boxes_);
   COrv_OpenTvDlg dlg(nullptr, &books_);
   dlg.show();
   settle();
-  EXPECT_EQ(dlg.DescriptionText(), "About ONLY");
-  boxes_.setScript({plat::ui::IDYES});
+  // The caret stays on row 2 while no row is selected.
+  send(dlg.TitleList(), lx::LB_SETCURSEL, 2);
+  send(dlg.TitleList(), lx::LB_SETCURSEL, static_cast<pw::WPARAM>(-1));
+  boxes_.setScript({plat::ui::IDYES, plat::ui::IDYES});
   dlg.OnRemove();
-  EXPECT_TRUE(dlg.ListedCodes().empty());
-  EXPECT_EQ(dlg.DescriptionText(), "");
-  EXPECT_EQ(dlg.QuoteCountText(), "");
+  dlg.OnOpen();
+  ASSERT_EQ(boxes_.boxes().size(), 2u);
+  for (const auto& box : boxes_.boxes()) EXPECT_EQ(box.request.text, "Please select a Talvane title to open.");
+  EXPECT_TRUE(books_.removed.empty());
+  EXPECT_EQ(dlg.result(), 0);
 }
 
 TEST_F(OpenDialog, RemoveIsDisabledWhenTheAdministratorForbidsIt) {
@@ -462,6 +497,7 @@ TEST_F(OpenDialog, TextTipsNameTheCellsValueOrNone) {
     std::string text;
   } cases[] = {
       {0, 4, 1, "List of Talvanes available"},
+      {1, 2, 1, "English"},  // language 32 is named as language 0
       {3, 0, 0, "cell"},   // category 0: no tip
       {3, 1, 0, "cell"},   // difficulty 0
       {3, 2, 0, "cell"},   // language unset
