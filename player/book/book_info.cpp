@@ -208,6 +208,7 @@ bool COrv_BookInfo::IsInstalled(std::string_view code) {
 }
 
 bool COrv_BookInfo::SelectBook(std::string_view code) {
+  held_.reset();
   if (IsInstalled(code)) {
     code_ = CanonicalBookCode(code);
     return true;
@@ -227,6 +228,23 @@ int COrv_BookInfo::GetInstalledBooks(std::vector<std::string>& list) {
   return static_cast<int>(list.size());
 }
 
+int COrv_BookInfo::ForEachInstalledBook(const std::function<void(COrv_BookInfo&)>& visit) {
+  std::vector<std::string> codes;
+  GetInstalledBooks(codes);
+  int visited = 0;
+  for (const std::string& code : codes) {
+    // The codes SelectBook would refuse are skipped.
+    if (CanonicalBookCode(code) != code) continue;
+    code_ = code;
+    held_ = profile::Snapshot::load(infoFile());
+    visit(*this);
+    ++visited;
+  }
+  held_.reset();
+  code_.clear();
+  return visited;
+}
+
 bool COrv_BookInfo::AddInstalled(std::string_view code) {
   const std::string canonical = CanonicalBookCode(code);
   if (canonical.empty()) return false;
@@ -244,6 +262,7 @@ bool COrv_BookInfo::AddInstalled(std::string_view code) {
 bool COrv_BookInfo::Register(std::string_view code, std::string_view sourceFile, int origLanguage, bool force) {
   const std::string canonical = CanonicalBookCode(code);
   if (canonical.empty() || origLanguage < 0) return false;
+  held_.reset();
   if (plat::text::countChars(sourceFile) >= kPathBuffer || !profile::isValidValue(sourceFile)) return false;
   const bool wasInstalled = IsInstalled(canonical);
   if (wasInstalled && !force) return false;
@@ -286,6 +305,7 @@ bool COrv_BookInfo::Register(std::string_view code, std::string_view sourceFile,
 bool COrv_BookInfo::BeginBook(std::string_view code) {
   const std::string canonical = CanonicalBookCode(code);
   if (canonical.empty()) return false;
+  held_.reset();
   stagedCode_ = canonical;
   staged_ = std::string();
   code_ = canonical;
@@ -301,20 +321,24 @@ bool COrv_BookInfo::CommitBook() {
   return AddInstalled(code_);
 }
 
-profile::Snapshot COrv_BookInfo::infoSnapshot() {
-  if (code_.empty()) return {};
-  if (staged_) return profile::Snapshot(*staged_);
-  return profile::Snapshot::load(infoFile());
+const profile::Snapshot& COrv_BookInfo::infoSnapshot() {
+  if (held_ && !staged_ && !code_.empty()) return *held_;
+  if (code_.empty()) loaded_ = profile::Snapshot();
+  else if (staged_) loaded_ = profile::Snapshot(*staged_);
+  else loaded_ = profile::Snapshot::load(infoFile());
+  return loaded_;
 }
 
 bool COrv_BookInfo::applyInfo(const profile::Batch& batch) {
   if (code_.empty()) return false;
+  held_.reset();
   if (staged_) return !batch.applyTo(*staged_);
   return !batch.apply(infoFile());
 }
 
 bool COrv_BookInfo::Unregister() {
   if (code_.empty()) return false;
+  held_.reset();
   const std::string index = GetIndexFilePath(5);
   const profile::Snapshot before = profile::Snapshot::load(index);
   const std::vector<std::string> keys = before.keyNames(kSecInstalled);
@@ -487,7 +511,7 @@ bool COrv_BookInfo::SetDescription(std::string_view text, int language) {
 std::string COrv_BookInfo::GetDescription(int language) {
   const auto section = languageSection(language);
   if (!section) return {};
-  const profile::Snapshot info = infoSnapshot();
+  const profile::Snapshot& info = infoSnapshot();
   const int n = info.getInt(*section, kKeyDescription, 0);
   if (n <= 0) return {};
   // A count past the keys the section holds names pieces that cannot exist.
@@ -502,7 +526,7 @@ std::string COrv_BookInfo::GetDescription(int language) {
 int COrv_BookInfo::GetModuleLanguages(std::vector<int>& list) {
   list.clear();
   if (code_.empty()) return 0;
-  const profile::Snapshot info = infoSnapshot();
+  const profile::Snapshot& info = infoSnapshot();
   if (info.getInt(kSecModules, kKeyNum, 0) < 1) return 0;
   list = parseLanguageList(info.getString(kSecModules, kKeyIdLanguages, "", kWholeValue));
   return static_cast<int>(list.size());

@@ -30,6 +30,7 @@
 // writes answer whether they were made.
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -76,6 +77,12 @@ class COrv_BookInfo : public COrv_Environment {
   // in file order, whatever Count says; valid codes in their canonical
   // spelling. Replaces the list's contents; answers how many.
   int GetInstalledBooks(std::vector<std::string>& list);
+  // Selects each installed book in turn, in GetInstalledBooks' order, with
+  // its information file read once: the getters `visit` calls answer from
+  // that one read, so listing hundreds of books reads each file once and
+  // the index once. A write, or another selection, drops the copy read.
+  // Afterwards no book is selected. Answers how many books were visited.
+  int ForEachInstalledBook(const std::function<void(COrv_BookInfo&)>& visit);
   // Adds the code with Count raised by one unless it is installed already.
   // False for an invalid code or a failed write.
   bool AddInstalled(std::string_view code);
@@ -174,7 +181,8 @@ class COrv_BookInfo : public COrv_Environment {
  private:
   std::string infoFile();
   // The information file as it stands (or as it is being built).
-  plat::profile::Snapshot infoSnapshot();
+  // Valid until the next call (the held copy while one is held).
+  const plat::profile::Snapshot& infoSnapshot();
   bool applyInfo(const plat::profile::Batch& batch);
   // The section of language L, or nothing when L has none.
   std::optional<std::string> languageSection(int language);
@@ -186,6 +194,8 @@ class COrv_BookInfo : public COrv_Environment {
 
   std::string code_;
   std::optional<std::string> staged_;  // the information file being built
+  std::optional<plat::profile::Snapshot> held_;  // the selected book's file, read once
+  plat::profile::Snapshot loaded_;               // what infoSnapshot read last
   std::string stagedCode_;
   std::optional<plat::fs::MountTable> mounts_;
   std::filesystem::path sysRoot_ = "/sys";

@@ -2,9 +2,9 @@
 
 #include <QApplication>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QPushButton>
 
 #include <algorithm>
 #include <cstdio>
@@ -15,10 +15,15 @@
 #include "listctl/core/lbx_instance.h"
 #include "listctl/core/library.h"
 #include "listctl/core/messages.h"
+#include "listctl/props/exports.h"
 #include "platform/ui/message_box.h"
+#include "platform/text/utf8.h"
+#include "platform/win/gdi.h"
 #include "platform/win/host_widget.h"
 #include "platform/win/window.h"
 #include "player/book/book_info.h"
+#include "shared/buttons/button_host.h"
+#include "shared/buttons/orv_button.h"
 #include "shared/language/orv_language.h"
 #include "shared/skin/orv_skin_frame.h"
 
@@ -39,9 +44,11 @@ constexpr int kInterfaceLanguageSetting = 1;
 // Lindra property ids the catalogue sets.
 enum Prop : int {
   kCol = 28,
+  kRow = 29,
   kColumns = 32,
   kSelDrawFocusRect = 48,
   kColAlignH = 61,
+  kColPictureAlignH = 141,
   kColumnWidthScale = 71,
   kColWidth = 73,
   kRowHeight = 78,
@@ -52,6 +59,7 @@ enum Prop : int {
   kEnableMouseEvents = 157,
   kLineStyle = 194,
   kLineApplyTo = 195,
+  kListApplyTo = 196,
   kTextTip = 263,
   kTextTipDelay = 264,
 };
@@ -59,11 +67,22 @@ enum Prop : int {
 void prop(pw::HWND h, int id, pw::LPARAM v) { pw::SendMessage(h, lx::kMsgSetProperty, static_cast<pw::WPARAM>(id), v); }
 void propFloat(pw::HWND h, int id, float f) { prop(h, id, reinterpret_cast<pw::LPARAM>(&f)); }
 
-QString text(int id) { return QString::fromStdString(COrv_Language().LoadString(id)); }
 
-// The name of a book value in resource list `list`; empty when the list has
-// no such entry.
-std::string tableName(int list, int entry) { return COrv_Language().LoadTableString(list, entry); }
+
+// The picture kinds of the resource lists: the small pictures of lists 1-4.
+constexpr int kPictureKindOffset = 12;
+constexpr int kSingleItem = 12;     // ListApplyTo: one cell
+constexpr int kPictureCentre = 2;   // PictureAlignH
+constexpr std::uint16_t kPictureBitmap = 1, kPictureHandle = 0;
+
+// The bitmap buttons: up, down, hover up, hover down, disabled.
+struct ButtonFaces {
+  int command;
+  int faces[5];
+  int tipId;
+};
+constexpr ButtonFaces kOpenFaces{249, {366, 365, 367, 378, 383}, kStrOpenTip};
+constexpr ButtonFaces kRemoveFaces{250, {369, 368, 370, 381, 382}, kStrRemoveTip};
 
 // Values the filter lists offer: categories 1-21, difficulties 1-5,
 // languages 0-7 (row r stands for r + first).
@@ -94,18 +113,15 @@ int interfaceLanguage() { return static_cast<int>(COrv_Environment().GetSettingV
 
 std::vector<CatalogueBook> InstalledCatalogue::ReadBooks() {
   std::vector<CatalogueBook> books;
-  COrv_BookInfo info;
-  std::vector<std::string> codes;
-  info.GetInstalledBooks(codes);
   const int language = interfaceLanguage();
-  books.reserve(codes.size());
-  for (const auto& code : codes) {
-    if (!info.SelectBook(code)) continue;
+  // Each book's information file is read once, however many values the
+  // catalogue takes from it.
+  COrv_BookInfo().ForEachInstalledBook([&](COrv_BookInfo& info) {
     CatalogueBook b;
-    b.code = code;
+    b.code = info.GetSelectedCode();
     b.title = info.GetTitle(language);
     if (b.title.empty()) b.title = info.GetTitle(-1);
-    if (b.title.empty()) b.title = code;
+    if (b.title.empty()) b.title = b.code;
     b.description = info.GetDescription(language);
     if (b.description.empty()) b.description = info.GetDescription(-1);
     b.category = info.GetCategory();
@@ -114,7 +130,7 @@ std::vector<CatalogueBook> InstalledCatalogue::ReadBooks() {
     b.sourceType = info.GetSourceType(-1);
     b.quotes = info.GetNumQuotes();
     books.push_back(std::move(b));
-  }
+  });
   return books;
 }
 
@@ -145,7 +161,8 @@ bool InstalledCatalogue::CanRemove() { return COrv_Environment().IsEnabled(kEnab
 // --- The dialog ------------------------------------------------------------------
 
 COrv_OpenTvDlg::COrv_OpenTvDlg(QWidget* parent, CatalogueSource* source)
-    : QDialog(parent), source_(source), m_skin(std::make_unique<COrv_SkinFrame>()) {
+    : QDialog(parent), source_(source), m_skin(std::make_unique<COrv_SkinFrame>()),
+      lang_(-1) {
   if (source_ == nullptr) {
     ownSource_ = std::make_unique<InstalledCatalogue>();
     source_ = ownSource_.get();
@@ -202,20 +219,23 @@ COrv_OpenTvDlg::COrv_OpenTvDlg(QWidget* parent, CatalogueSource* source)
   grid->addLayout(quotesRow, 4, 2);
 
   auto* buttons = new QHBoxLayout;
-  // The buttons read the first word of their tooltips ("Open", "Remove").
-  open_ = new QPushButton(text(kStrOpenTip).section(' ', 0, 0), this);
-  open_->setToolTip(text(kStrOpenTip));
-  open_->setDefault(true);
-  remove_ = new QPushButton(this);
-  remove_->setText(text(kStrRemoveTip).section(' ', 0, 0));
-  remove_->setToolTip(text(kStrRemoveTip));
-  remove_->setEnabled(source_->CanRemove());
   buttons->addStretch();
-  buttons->addWidget(open_);
-  buttons->addWidget(remove_);
+  auto makeButton = [&](const ButtonFaces& f, tv::buttons::ButtonHost** host) {
+    auto button = std::make_unique<tv::buttons::COrv_ButtonEx>();
+    button->SetBitmaps5(f.faces[0], f.faces[1], f.faces[2], f.faces[3], f.faces[4]);
+    button->SetToolTipText(lang_.LoadString(f.tipId));
+    button->SetHoverEnable(true, true);
+    button->SetMode(tv::buttons::COrv_ButtonEx::kDownWhileHeld);
+    *host = new tv::buttons::ButtonHost(*button, [this](int id) { onButton(id); }, this);
+    (*host)->CreateButton(f.command, QSize(20, 20));
+    buttons->addWidget(*host);
+    return button;
+  };
+  open_ = makeButton(kOpenFaces, &openHost_);
+  remove_ = makeButton(kRemoveFaces, &removeHost_);
+  canRemove_ = source_->CanRemove();
+  if (!canRemove_) remove_->Disable();
   grid->addLayout(buttons, 5, 2);
-  connect(open_, &QPushButton::clicked, this, [this] { OnOpen(); });
-  connect(remove_, &QPushButton::clicked, this, [this] { OnRemove(); });
 
   resize(720, 520);
   m_skin->Attach(this);
@@ -224,13 +244,68 @@ COrv_OpenTvDlg::COrv_OpenTvDlg(QWidget* parent, CatalogueSource* source)
   buildLists();
 }
 
+QString COrv_OpenTvDlg::text(int id) const { return QString::fromStdString(lang_.LoadString(id)); }
+
 COrv_OpenTvDlg::~COrv_OpenTvDlg() {
   // What the hosts report from here on (their windows going, hidden with
   // the dialog) finds no dialog to handle it.
   for (pw::HostWidget* host : hosts_) host->setHandler({});
+  openHost_->SetClicked({});
+  removeHost_->SetClicked({});
   // The list windows go before the hosts they live in.
   for (pw::HWND h : {titles_, filters_[1], filters_[2], filters_[3]})
     if (h && pw::IsWindow(h)) pw::DestroyWindow(h);
+}
+
+tv::buttons::ButtonHost* COrv_OpenTvDlg::ButtonWidget(int command) const {
+  return command == kOpenCommand ? openHost_ : command == kRemoveCommand ? removeHost_ : nullptr;
+}
+
+void COrv_OpenTvDlg::onButton(int command) {
+  if (command == kOpenCommand) OnOpen();
+  else if (command == kRemoveCommand) OnRemove();
+}
+
+void COrv_OpenTvDlg::keyPressEvent(QKeyEvent* e) {
+  // Return opens the selected title wherever the focus is; Delete on the
+  // title list removes it. The lists keep Space and Shift+Delete.
+  if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
+    OnOpen();
+    return;
+  }
+  QDialog::keyPressEvent(e);
+}
+
+pw::HBITMAP COrv_OpenTvDlg::PictureOf(int id) {
+  if (id < 0) return nullptr;
+  const auto [it, added] = pictures_.try_emplace(id, nullptr);
+  if (!added) return it->second;
+  // The same forty small pictures serve every opening of the catalogue:
+  // they are made once per interface language and kept for the program's
+  // life (a bitmap the window layer no longer knows is made again).
+  static std::map<std::pair<int, int>, pw::HBITMAP> made;
+  pw::HBITMAP& bitmap = made[{lang_.GetLanguage(), id}];
+  pw::BITMAP bm;
+  if (!bitmap || pw::GetObject(bitmap, sizeof bm, &bm) == 0) bitmap = tv::buttons::LoadResourceBitmap(id, true);
+  it->second = bitmap;
+  return bitmap;
+}
+
+void COrv_OpenTvDlg::setCellPicture(pw::HWND list, int row, int column, int id) { setRowPictures(list, row, column, {id}); }
+
+void COrv_OpenTvDlg::setRowPictures(pw::HWND list, int row, int firstColumn, std::initializer_list<int> ids) {
+  // One cell at a time, the row chosen once; the columns centre their
+  // pictures (set up with the list).
+  prop(list, kListApplyTo, kSingleItem);
+  prop(list, kRow, row);
+  int column = firstColumn;
+  for (const int id : ids) {
+    const pw::HBITMAP bitmap = PictureOf(id);
+    prop(list, kCol, column++);
+    // No bitmap clears the cell's picture (an empty block means none).
+    const auto handle = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(bitmap));
+    LC_SetPicture(list, bitmap ? kPictureBitmap : 0, kPictureHandle, handle, 0);
+  }
 }
 
 pw::HWND COrv_OpenTvDlg::FilterList(int kind) const {
@@ -256,6 +331,7 @@ void COrv_OpenTvDlg::setUpList(pw::HWND list, int frozen, const std::vector<std:
     prop(list, kCol, static_cast<pw::LPARAM>(c));
     propFloat(list, kColWidth, static_cast<float>(columns[c].first));
     prop(list, kColAlignH, columns[c].second);
+    prop(list, kColPictureAlignH, kPictureCentre);
   }
 }
 
@@ -270,18 +346,19 @@ void COrv_OpenTvDlg::buildLists() {
   }
 }
 
-// The marks stand in the first column: "[x]" ticked, "[ ]" not.
-static const char* tickMark(bool ticked) { return ticked ? "[x]" : "[ ]"; }
-
 void COrv_OpenTvDlg::fillFilterList(int kind) {
   const pw::HWND list = filters_[kind];
   const FilterRows* rows = rowsOf(kind);
   if (!list || !rows) return;
   pw::SendMessage(list, lx::LB_RESETCONTENT, 0, 0);
   for (int r = 0; r < rows->count; ++r) {
-    const std::string row = std::string(tickMark(filter_.IsTicked(kind, r))) + "\t\t" +
-                            tableName(rows->list, r + rows->first);
-    pw::SendMessage(list, lx::LB_ADDSTRING, 0, reinterpret_cast<pw::LPARAM>(row.c_str()));
+    const std::string row = "\t\t" + lang_.LoadTableString(rows->list, r + rows->first);
+    const auto at = pw::SendMessage(list, lx::LB_ADDSTRING, 0, reinterpret_cast<pw::LPARAM>(row.c_str()));
+    if (at < 0) continue;
+    const int n = static_cast<int>(at);
+    setRowPictures(list, n, 0,
+                   {filter_.IsTicked(kind, r) ? kPictureTicked : kPictureUnticked,
+                    COrv_Language::GetTableResourceId(rows->list + kPictureKindOffset, r + rows->first)});
   }
 }
 
@@ -296,7 +373,16 @@ void COrv_OpenTvDlg::fillTitles() {
     const CatalogueBook& b = books_[static_cast<size_t>(filtered_[i])];
     const std::string row = "\t\t\t\t" + b.title;
     const auto at = pw::SendMessage(titles_, lx::LB_ADDSTRING, 0, reinterpret_cast<pw::LPARAM>(row.c_str()));
-    if (at >= 0) pw::SendMessage(titles_, lx::LB_SETITEMDATA, static_cast<pw::WPARAM>(at), static_cast<pw::LPARAM>(i));
+    if (at < 0) continue;
+    const int n = static_cast<int>(at);
+    // Values outside the lists (category 0 or above 21, an unset or
+    // unknown language, a source of no known kind) show no picture.
+    setRowPictures(titles_, n, 0,
+                   {COrv_Language::GetTableResourceId(13, b.category),
+                    COrv_Language::GetTableResourceId(14, b.difficulty),
+                    COrv_Language::GetTableResourceId(15, b.language == 32 ? 0 : b.language),
+                    COrv_Language::GetTableResourceId(16, COrv_CatalogueFilter::SourceKind(b.sourceType))});
+    pw::SendMessage(titles_, lx::LB_SETITEMDATA, static_cast<pw::WPARAM>(n), static_cast<pw::LPARAM>(i));
   }
   pw::SendMessage(titles_, lx::LB_SETCURSEL, 0, 0);
   showDetails(0);
@@ -337,7 +423,7 @@ QString COrv_OpenTvDlg::QuoteCountText() const { return count_->text(); }
 void COrv_OpenTvDlg::OnOpen() {
   const int i = selectedIndex();
   if (i < 0) {
-    plat::ui::AppMessageBox(COrv_Language().LoadString(kStrSelectTitle), plat::ui::MB_OK);
+    plat::ui::AppMessageBox(lang_.LoadString(kStrSelectTitle), plat::ui::MB_OK);
     return;
   }
   m_bookCode = books_[static_cast<size_t>(filtered_[static_cast<size_t>(i)])].code;
@@ -345,21 +431,23 @@ void COrv_OpenTvDlg::OnOpen() {
 }
 
 void COrv_OpenTvDlg::OnRemove() {
+  // A removal the administrator forbids is refused however it is asked.
+  if (!canRemove_) return;
   // Open and Remove both act on the selected title.
   const int i = selectedIndex();
   if (i < 0) {
-    plat::ui::AppMessageBox(COrv_Language().LoadString(kStrSelectTitle), plat::ui::MB_OK);
+    plat::ui::AppMessageBox(lang_.LoadString(kStrSelectTitle), plat::ui::MB_OK);
     return;
   }
   const CatalogueBook book = books_[static_cast<size_t>(filtered_[static_cast<size_t>(i)])];
-  std::string question = COrv_Language().LoadString(kStrConfirmRemove);
+  std::string question = lang_.LoadString(kStrConfirmRemove);
   if (const auto at = question.find("%s"); at != std::string::npos) question.replace(at, 2, book.title);
   if (plat::ui::AppMessageBox(question, plat::ui::MB_YESNO | plat::ui::MB_ICONQUESTION) != plat::ui::IDYES) return;
   QApplication::setOverrideCursor(Qt::WaitCursor);
   const bool removed = source_->RemoveBook(book.code);
   QApplication::restoreOverrideCursor();
   if (!removed) {
-    plat::ui::AppMessageBox(COrv_Language().LoadString(kStrRemoveFailed), plat::ui::MB_OK);
+    plat::ui::AppMessageBox(lang_.LoadString(kStrRemoveFailed), plat::ui::MB_OK);
     return;
   }
   books_ = source_->ReadBooks();
@@ -380,9 +468,9 @@ void COrv_OpenTvDlg::toggleRow(int kind) {
   const pw::HWND list = filters_[kind];
   const auto row = pw::SendMessage(list, lx::LB_GETCURSEL, 0, 0);
   if (row < 0) return;
-  filter_.Toggle(kind, static_cast<int>(row));
-  fillFilterList(kind);
-  pw::SendMessage(list, lx::LB_SETCURSEL, static_cast<pw::WPARAM>(row), 0);
+  const bool ticked = filter_.Toggle(kind, static_cast<int>(row));
+  setCellPicture(list, static_cast<int>(row), 0, ticked ? kPictureTicked : kPictureUnticked);
+  pw::InvalidateRect(list, nullptr, pw::FALSE);
   filtered_ = filter_.Apply(books_);
   fillTitles();
 }
@@ -391,8 +479,10 @@ void COrv_OpenTvDlg::clearFilter(int kind) {
   const pw::HWND list = filters_[kind];
   const auto n = pw::SendMessage(list, lx::LB_GETCOUNT, 0, 0);
   if (n <= 0) return;
+  for (int r = 0; r < static_cast<int>(n); ++r)
+    if (filter_.IsTicked(kind, r)) setCellPicture(list, r, 0, kPictureUnticked);
   filter_.Clear(kind);
-  fillFilterList(kind);
+  pw::InvalidateRect(list, nullptr, pw::FALSE);
   pw::SendMessage(list, lx::LB_SETCURSEL, 0, 0);
   filtered_ = filter_.Apply(books_);
   fillTitles();
@@ -403,7 +493,7 @@ void COrv_OpenTvDlg::answerTip(int controlId, void* record) {
   std::string tip;
   bool known = false;
   if (const int kind = kindOfList(controlId)) {
-    tip = COrv_Language().LoadString(rowsOf(kind)->labelId);
+    tip = lang_.LoadString(rowsOf(kind)->labelId);
     known = true;
   } else if (controlId == kTitles) {
     if (req->row < 0 || req->column < 0) return;
@@ -412,15 +502,15 @@ void COrv_OpenTvDlg::answerTip(int controlId, void* record) {
     const CatalogueBook& b = books_[static_cast<size_t>(filtered_[static_cast<size_t>(data)])];
     known = true;
     switch (req->column) {
-      case 0: tip = b.category >= 1 ? tableName(1, b.category) : std::string(); break;
-      case 1: tip = b.difficulty >= 1 ? tableName(2, b.difficulty) : std::string(); break;
-      case 2: tip = b.language >= 0 ? tableName(3, b.language == 32 ? 0 : b.language) : std::string(); break;
+      case 0: tip = b.category >= 1 ? lang_.LoadTableString(1, b.category) : std::string(); break;
+      case 1: tip = b.difficulty >= 1 ? lang_.LoadTableString(2, b.difficulty) : std::string(); break;
+      case 2: tip = b.language >= 0 ? lang_.LoadTableString(3, b.language == 32 ? 0 : b.language) : std::string(); break;
       case 3: {
         const int k = COrv_CatalogueFilter::SourceKind(b.sourceType);
-        tip = k <= 3 ? tableName(4, k) : std::string();
+        tip = k <= 3 ? lang_.LoadTableString(4, k) : std::string();
         break;
       }
-      case 4: tip = COrv_Language().LoadString(kStrTitleListTip); break;
+      case 4: tip = lang_.LoadString(kStrTitleListTip); break;
       default: return;  // the record stays as the list made it
     }
   }
@@ -429,10 +519,16 @@ void COrv_OpenTvDlg::answerTip(int controlId, void* record) {
     req->result = 0;
     return;
   }
-  // The record's buffer is fixed: a longer text is cut, never overrun.
-  const size_t n = std::min(tip.size(), lx::kTipTextSize - 1);
-  std::memcpy(req->text, tip.data(), n);
-  req->text[n] = '\0';
+  WriteTipText(record, tip);
+}
+
+void COrv_OpenTvDlg::WriteTipText(void* record, std::string_view tip) {
+  auto* req = static_cast<lx::LbxTipRequest*>(record);
+  // The record's buffer is fixed: a longer text is cut at a character
+  // boundary, never overrun.
+  const std::string_view cut = plat::text::cutToBytes(tip, lx::kTipTextSize - 1);
+  std::memcpy(req->text, cut.data(), cut.size());
+  req->text[cut.size()] = '\0';
   req->result = 1;
 }
 
@@ -456,7 +552,12 @@ bool COrv_OpenTvDlg::onHostMessage(unsigned msg, pw::WPARAM wParam, pw::LPARAM l
     case lx::kNotifyKeyDown: {
       const int kind = kindOfList(id);
       auto* key = reinterpret_cast<lx::LbxKeyNotify*>(lParam);
-      if (!kind || key == nullptr) return true;
+      if (key == nullptr) return true;
+      if (id == kTitles && key->key == 46 && !(key->shifts & 1)) {
+        OnRemove();
+        return true;
+      }
+      if (!kind) return true;
       if (key->key == 32) {
         toggleRow(kind);
       } else if (key->key == 46 && (key->shifts & 1)) {

@@ -7,21 +7,35 @@
 // click, or Return) ends the dialog with QDialog::Accepted and the chosen
 // book code; Remove asks, removes the book and lists the rest.
 //
-// Keyboard: Tab moves between the lists and buttons; Space ticks or
-// unticks the current row of a filter list, Shift+Delete unticks them all.
+// The title rows show the book's category, difficulty, language and source
+// as small pictures of the interface language's resource lists; a filter
+// row shows a tick box and its entry's picture. Open and Remove are bitmap
+// buttons.
+//
+// Keyboard: Tab moves between the lists; Space ticks or unticks the current
+// row of a filter list, Shift+Delete unticks them all; Return opens the
+// selected title, Delete on the title list removes it.
 
 #include <QDialog>
+#include <initializer_list>
+#include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/win/win_types.h"
 #include "player/views/catalogue_filter.h"
+#include "shared/language/orv_language.h"
 
 class QLabel;
 class QPlainTextEdit;
-class QPushButton;
 class COrv_SkinFrame;
+
+namespace tv::buttons {
+class ButtonHost;
+class COrv_ButtonEx;
+}  // namespace tv::buttons
 
 namespace plat::win {
 class HostWidget;
@@ -57,6 +71,7 @@ class COrv_OpenTvDlg : public QDialog {
   // Control ids of the lists (their notifications carry them).
   enum : int { kTitles = 1062, kCategoryList = 1078, kLanguageList = 1079, kDifficultyList = 1080 };
   enum : int { kPictureTicked = 391, kPictureUnticked = 392 };
+  enum : int { kOpenCommand = 249, kRemoveCommand = 250 };
 
   // `source` is not owned; none: the installed books of the data path.
   explicit COrv_OpenTvDlg(QWidget* parent = nullptr, CatalogueSource* source = nullptr);
@@ -76,17 +91,35 @@ class COrv_OpenTvDlg : public QDialog {
   std::vector<std::string> ListedCodes() const;
   QString DescriptionText() const;
   QString QuoteCountText() const;
-  QPushButton* RemoveButton() const { return remove_; }
+  tv::buttons::COrv_ButtonEx* OpenButton() const { return open_.get(); }
+  tv::buttons::COrv_ButtonEx* RemoveButton() const { return remove_.get(); }
+  tv::buttons::ButtonHost* ButtonWidget(int command) const;
+  // Writes a text tip into the list's tip record (LbxTipRequest) and sets
+  // its result flag.
+  static void WriteTipText(void* record, std::string_view tip);
+  // The picture (a bitmap of the window layer) shown for a resource id,
+  // loaded once per dialog; null when the id has no picture.
+  plat::win::HBITMAP PictureOf(int id);
+
+ protected:
+  void keyPressEvent(QKeyEvent* e) override;
 
  private:
   void buildLists();
   void setUpList(plat::win::HWND list, int frozen, const std::vector<std::pair<int, int>>& columns);
   void fillTitles();
   void fillFilterList(int kind);
+  // Shows picture `id` in cell (row, column) of `list`; no picture for an
+  // id that has none.
+  void setCellPicture(plat::win::HWND list, int row, int column, int id);
+  // The same for the cells of a row from `firstColumn` on.
+  void setRowPictures(plat::win::HWND list, int row, int firstColumn, std::initializer_list<int> ids);
   void showDetails(int index);
   void toggleRow(int kind);
   void clearFilter(int kind);
   int selectedIndex() const;  // the item data of the first selected row, -1 for none
+  void onButton(int command);
+  QString text(int id) const;
   bool onHostMessage(unsigned msg, plat::win::WPARAM wParam, plat::win::LPARAM lParam, plat::win::LRESULT* result);
   void answerTip(int controlId, void* request);
   static int kindOfList(int controlId);
@@ -94,6 +127,9 @@ class COrv_OpenTvDlg : public QDialog {
   CatalogueSource* source_;
   std::unique_ptr<CatalogueSource> ownSource_;
   std::unique_ptr<COrv_SkinFrame> m_skin;
+  // The interface language, read once: it does not change while the
+  // dialog is open.
+  COrv_Language lang_;
   std::string m_bookCode;
   COrv_CatalogueFilter filter_;
   std::vector<CatalogueBook> books_;
@@ -103,8 +139,11 @@ class COrv_OpenTvDlg : public QDialog {
   plat::win::HWND filters_[4] = {nullptr, nullptr, nullptr, nullptr};
   QPlainTextEdit* description_ = nullptr;
   QLabel* count_ = nullptr;
-  QPushButton* open_ = nullptr;
-  QPushButton* remove_ = nullptr;
+  std::unique_ptr<tv::buttons::COrv_ButtonEx> open_, remove_;
+  tv::buttons::ButtonHost* openHost_ = nullptr;
+  tv::buttons::ButtonHost* removeHost_ = nullptr;
+  bool canRemove_ = false;
+  std::map<int, plat::win::HBITMAP> pictures_;  // those shown, by resource id (not owned)
 };
 
 // Runs the catalogue modally over the installed books (the list controls

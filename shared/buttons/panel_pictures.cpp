@@ -75,6 +75,27 @@ const Family kBrowserFamilies[] = {
     {{157, 158, 155, 156, 0}, "<path d='M11 6h8l-1 6l4 4h-14l4-4z'/><rect x='14' y='16' width='2' height='8'/>"},
 };
 
+// The catalogue's Open and Remove buttons (20 x 20): an open book with an
+// arrow out of it, and a waste bin.
+const Family kCatalogueFamilies[] = {
+    {{366, 367, 365, 378, 383}, "<path d='M4 9q5-3 10 0v14q-5-3-10 0zM16 9q5-3 10 0v14q-5-3-10 0z'/>"
+                                "<path d='M15 4v9M11 9l4 4l4-4' fill='none' stroke-width='2.2'/>"},
+    {{369, 370, 368, 381, 382}, "<rect x='8' y='7' width='14' height='3' rx='1'/><rect x='13' y='4' width='4' height='3'/>"
+                                "<path d='M9 11h12l-1.5 14h-9z'/>"},
+};
+
+// The catalogue's filter ticks (13 x 13 on the list's white): a check box
+// with a check mark (391) and an empty one (392).
+Image tickBox(bool ticked) {
+  std::string svg =
+      "<svg xmlns='http://www.w3.org/2000/svg' width='13' height='13' viewBox='0 0 13 13'>"
+      "<rect x='0' y='0' width='13' height='13' fill='#ffffff'/>"
+      "<rect x='0.5' y='0.5' width='12' height='12' fill='#ffffff' stroke='#404040'/>";
+  if (ticked) svg += "<path d='M2.5 6.5l3 3l5-6.5' fill='none' stroke='#1a7f1a' stroke-width='2'/>";
+  svg += "</svg>";
+  return Image{Image::Kind::Svg, "", std::vector<uint8_t>(svg.begin(), svg.end())};
+}
+
 // Face and symbol colours per state: up, hover up, down, hover down,
 // disabled. Down faces are darker with a light symbol, hover faces
 // lighter, the disabled face grey.
@@ -127,6 +148,9 @@ void addPanelPictures(plat::ui::ResourceModule& module) {
   addFamilies(module, std::begin(kFamilies), std::end(kFamilies), 30, "#fccc24");
   addFamilies(module, std::begin(kIndexFamilies), std::end(kIndexFamilies), 22, "#fccc24");
   addFamilies(module, std::begin(kBrowserFamilies), std::end(kBrowserFamilies), 30, "#c0c0c0");
+  addFamilies(module, std::begin(kCatalogueFamilies), std::end(kCatalogueFamilies), 20, "#fccc24");
+  module.addImage(391, tickBox(true));
+  module.addImage(392, tickBox(false));
 }
 
 }  // namespace tv::buttons

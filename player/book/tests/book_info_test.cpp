@@ -146,6 +146,37 @@ TEST_F(BookInfoTest, InstalledBooksListsEveryEntryWhateverCountSays) {
   }
 }
 
+TEST_F(BookInfoTest, EachInstalledBookIsVisitedWithItsFileReadOnce) {
+  registered("first", 2).SetTitle("First", -1);
+  registered("second", 5).SetCategory(7);
+  // An entry no book file can belong to is skipped, as SelectBook skips it.
+  profile::writeString(index(), "Tv installed", "ab:c", "1");
+  std::vector<std::string> codes;
+  std::vector<int> languages;
+  COrv_BookInfo reader = info();
+  const int visited = reader.ForEachInstalledBook([&](COrv_BookInfo& b) {
+    codes.push_back(b.GetSelectedCode());
+    // The file changes on disk after it was read: the visit answers from
+    // the copy read, until it writes a value of its own.
+    tvtest::writeFile(b.GetIniPath(2), "[Settings]\r\nOrigLanguage=9\r\nCategory=3\r\n");
+    languages.push_back(b.GetOrigLanguage());
+    if (codes.size() == 2) {
+      EXPECT_EQ(b.GetCategory(), 7);
+      EXPECT_TRUE(b.SetDifficulty(4));
+      EXPECT_EQ(b.GetCategory(), 3) << "a write drops the copy";
+      EXPECT_EQ(b.GetDifficulty(), 4);
+    } else {
+      EXPECT_EQ(b.GetTitle(-1), "First");
+    }
+  });
+  EXPECT_EQ(visited, 2);
+  EXPECT_EQ(codes, (std::vector<std::string>{"FIRST", "SECOND"}));
+  EXPECT_EQ(languages, (std::vector<int>{2, 5}));
+  EXPECT_EQ(reader.GetSelectedCode(), "") << "nothing selected afterwards";
+  EXPECT_EQ(reader.GetCategory(), 0);
+  EXPECT_EQ(info().ForEachInstalledBook([](COrv_BookInfo&) {}), 2);
+}
+
 TEST_F(BookInfoTest, RegisterUndoesItselfWhenTheInformationFileCannotBeMade) {
   registered("OLD");
   plat::fs::FaultScope faults;

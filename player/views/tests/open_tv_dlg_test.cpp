@@ -1,12 +1,16 @@
 // The catalogue: which books each filter setting lists, the source kind of
 // the SourceType bits, and the dialog offscreen with the library's real
-// list: fill order and details, Open, double click, Remove, text tips and
-// filter rows ticked by key.
+// list: fill order and details, the pictures drawn in the cells and on the
+// buttons, Open, double click, Remove, text tips and filter rows ticked by
+// key.
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QPushButton>
+#include <QColor>
+#include <QImage>
+#include <QKeyEvent>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -14,11 +18,16 @@
 #include "listctl/core/lbx_instance.h"
 #include "listctl/core/library.h"
 #include "listctl/core/messages.h"
+#include "listctl/props/exports.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/recording_sink.h"
+#include "platform/win/gdi.h"
+#include "platform/win/gdi_qt.h"
 #include "platform/win/window.h"
 #include "player/views/catalogue_filter.h"
 #include "player/views/open_tv_dlg.h"
+#include "shared/buttons/button_host.h"
+#include "shared/buttons/orv_button.h"
 
 using namespace orv::views;
 namespace pw = plat::win;
@@ -141,9 +150,54 @@ class OpenDialog : public ::testing::Test {
     (void)dlg;
     return {req.result, req.text};
   }
+  // The pixels of a cell as the list shows it: row `row`, from `left` for
+  // `width` pixels of the row.
+  static QImage cellPixels(pw::HWND list, int row, int left, int width) {
+    settle();
+    const QImage window = pw::windowImage(list);
+    pw::RECT frame{};
+    pw::GetWindowRect(list, &frame);
+    pw::POINT origin{0, 0};
+    pw::ClientToScreen(list, &origin);
+    pw::RECT r{};
+    if (send(list, lx::LB_GETITEMRECT, static_cast<pw::WPARAM>(row), reinterpret_cast<pw::LPARAM>(&r)) == -1)
+      return {};
+    return window.copy(static_cast<int>(origin.x - frame.left + r.left + left),
+                       static_cast<int>(origin.y - frame.top + r.top), width, static_cast<int>(r.bottom - r.top));
+  }
+  // The bitmap a cell shows (null for none).
+  static pw::HBITMAP cellPicture(pw::HWND list, int row, int column) {
+    LC_SetListApplyTo(list, 12);
+    LC_SetRow(list, row);
+    LC_SetCol(list, static_cast<std::int16_t>(column));
+    std::uint16_t type = 0, kind = 0;
+    std::uint32_t value = 0, attribute = 0;
+    if (LC_GetPicture(list, &type, &kind, &value, sizeof value, &attribute) != 0 || kind != 0) return nullptr;
+    return reinterpret_cast<pw::HBITMAP>(static_cast<std::uintptr_t>(value));
+  }
+  // How many pixels of `image` are close to `colour`.
+  static int pixelsNear(const QImage& image, const char* colour) {
+    const QColor want(colour);
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) {
+        const QColor c = image.pixelColor(x, y);
+        if (std::abs(c.red() - want.red()) + std::abs(c.green() - want.green()) + std::abs(c.blue() - want.blue()) < 40)
+          ++n;
+      }
+    return n;
+  }
   FakeCatalogue books_;
   plat::ui::RecordingSink boxes_{{}};
 };
+
+// The colours of the small pictures of the four resource lists and of the
+// filter tick.
+constexpr const char* kCategoryColour = "#3a6ea5";
+constexpr const char* kDifficultyColour = "#b5651d";
+constexpr const char* kLanguageColour = "#2e8b57";
+constexpr const char* kSourceColour = "#6a5acd";
+constexpr const char* kTickColour = "#1a7f1a";
 
 TEST_F(OpenDialog, ListsEveryBookWithRowZeroSelectedAndItsDetails) {
   plat::ui::ScopedSink sink(boxes_);
@@ -230,22 +284,207 @@ TEST_F(OpenDialog, RemoveAsksThenRemovesTheSelectedBookAndRelists) {
 
 TEST_F(OpenDialog, RemovingTheLastListedTitleClearsItsDetails) {
   plat::ui::ScopedSink sink(boxes_);
-  books_.books = {book("ONLY", 1, 1, 0)};
+  struct Case {
+    const char* name;
+    std::vector<CatalogueBook> books;
+    int tickedLevelRow;  // -1: no filter
+    std::vector<std::string> left;
+  } cases[] = {
+      {"the only book", {book("ONLY", 1, 1, 0)}, -1, {}},
+      // A filter leaves one title; the other books are not listed.
+      {"the only title the filter lists", {book("ONE", 1, 1, 0), book("TWO", 1, 2, 0)}, 1, {}},
+  };
+  for (const auto& c : cases) {
+    books_.books = c.books;
+    COrv_OpenTvDlg dlg(nullptr, &books_);
+    dlg.show();
+    settle();
+    if (c.tickedLevelRow >= 0) {
+      const pw::HWND levels = dlg.FilterList(F::kDifficulty);
+      send(levels, lx::LB_SETCURSEL, static_cast<pw::WPARAM>(c.tickedLevelRow));
+      send(levels, pw::WM_KEYDOWN, 32, 0);
+    }
+    ASSERT_EQ(dlg.ListedCodes().size(), 1u) << c.name;
+    EXPECT_FALSE(dlg.DescriptionText().isEmpty()) << c.name;
+    boxes_.setScript({plat::ui::IDYES});
+    dlg.OnRemove();
+    EXPECT_EQ(dlg.ListedCodes(), c.left) << c.name;
+    EXPECT_EQ(dlg.DescriptionText(), "") << c.name;
+    EXPECT_EQ(dlg.QuoteCountText(), "") << c.name;
+  }
+}
+
+TEST_F(OpenDialog, RemoveAndOpenWithNoRowSelectedAskForATitle) {
+  plat::ui::ScopedSink sink(boxes_);
   COrv_OpenTvDlg dlg(nullptr, &books_);
   dlg.show();
   settle();
-  EXPECT_EQ(dlg.DescriptionText(), "About ONLY");
-  boxes_.setScript({plat::ui::IDYES});
+  // The caret stays on row 2 while no row is selected.
+  send(dlg.TitleList(), lx::LB_SETCURSEL, 2);
+  send(dlg.TitleList(), lx::LB_SETCURSEL, static_cast<pw::WPARAM>(-1));
+  boxes_.setScript({plat::ui::IDYES, plat::ui::IDYES});
   dlg.OnRemove();
-  EXPECT_TRUE(dlg.ListedCodes().empty());
-  EXPECT_EQ(dlg.DescriptionText(), "");
-  EXPECT_EQ(dlg.QuoteCountText(), "");
+  dlg.OnOpen();
+  ASSERT_EQ(boxes_.boxes().size(), 2u);
+  for (const auto& box : boxes_.boxes()) EXPECT_EQ(box.request.text, "Please select a Talvane title to open.");
+  EXPECT_TRUE(books_.removed.empty());
+  EXPECT_EQ(dlg.result(), 0);
 }
 
 TEST_F(OpenDialog, RemoveIsDisabledWhenTheAdministratorForbidsIt) {
+  plat::ui::ScopedSink sink(boxes_);
   books_.removable = false;
   COrv_OpenTvDlg dlg(nullptr, &books_);
-  EXPECT_FALSE(dlg.RemoveButton()->isEnabled());
+  dlg.show();
+  settle();
+  tv::buttons::COrv_ButtonEx* remove = dlg.RemoveButton();
+  EXPECT_FALSE(remove->IsEnabled());
+  // The disabled face is shown, and neither the button, nor the command,
+  // nor Delete on the title list removes anything.
+  EXPECT_GT(pixelsNear(pw::windowImage(remove->GetSafeHwnd()), "#c8c8c8"), 40);
+  boxes_.setScript({plat::ui::IDYES});
+  dlg.ButtonWidget(COrv_OpenTvDlg::kRemoveCommand)->Click();
+  dlg.OnRemove();
+  lx::LbxKeyNotify del{46, 0};
+  send(pw::GetParent(dlg.TitleList()), lx::kNotifyKeyDown, COrv_OpenTvDlg::kTitles, reinterpret_cast<pw::LPARAM>(&del));
+  EXPECT_TRUE(boxes_.boxes().empty());
+  EXPECT_TRUE(books_.removed.empty());
+  EXPECT_EQ(dlg.ListedCodes().size(), 5u);
+}
+
+TEST_F(OpenDialog, ButtonsShowTheirFacesAndRunTheirCommands) {
+  plat::ui::ScopedSink sink(boxes_);
+  COrv_OpenTvDlg dlg(nullptr, &books_);
+  dlg.show();
+  settle();
+  struct Case {
+    int command;
+    int faces[5];  // up, down, hover up, hover down, disabled
+    const char* tip;
+  } cases[] = {
+      {COrv_OpenTvDlg::kOpenCommand, {366, 365, 367, 378, 383}, "Open selected Talvane"},
+      {COrv_OpenTvDlg::kRemoveCommand, {369, 368, 370, 381, 382}, "Remove selected Talvane"},
+  };
+  for (const auto& c : cases) {
+    tv::buttons::ButtonHost* host = dlg.ButtonWidget(c.command);
+    ASSERT_TRUE(host) << c.command;
+    auto& b = static_cast<tv::buttons::COrv_ButtonEx&>(host->Button());
+    for (int slot = 0; slot < 5; ++slot) EXPECT_EQ(b.BitmapId(slot), c.faces[slot]) << c.command << " slot " << slot;
+    EXPECT_EQ(b.ToolTipText(), c.tip);
+    EXPECT_EQ(b.GetMode(), tv::buttons::COrv_ButtonEx::kDownWhileHeld);
+    EXPECT_EQ(host->size(), QSize(20, 20));
+    // The face is drawn: the button window holds the face's own colours,
+    // not one flat fill.
+    const QImage face = pw::windowImage(b.GetSafeHwnd());
+    ASSERT_FALSE(face.isNull());
+    EXPECT_GT(pixelsNear(face, "#e8d9a8"), 40) << "the up face";
+    EXPECT_GT(pixelsNear(face, "#3a3020"), 10) << "its symbol";
+  }
+  // Remove on row 1 asks for that title; Open then takes row 3.
+  send(dlg.TitleList(), lx::LB_SETCURSEL, 1);
+  boxes_.setScript({plat::ui::IDNO});
+  dlg.ButtonWidget(COrv_OpenTvDlg::kRemoveCommand)->Click();
+  ASSERT_EQ(boxes_.boxes().size(), 1u);
+  EXPECT_NE(boxes_.last().request.text.find("'Title of B'"), std::string::npos);
+  send(dlg.TitleList(), lx::LB_SETCURSEL, 3);
+  dlg.ButtonWidget(COrv_OpenTvDlg::kOpenCommand)->Click();
+  EXPECT_EQ(dlg.result(), QDialog::Accepted);
+  EXPECT_EQ(dlg.GetBookCode(), "D");
+}
+
+TEST_F(OpenDialog, TitleCellsShowTheBooksPicturesAndNoneForValuesNoListHolds) {
+  books_.books.push_back(book("X", 22, 9, 9999, 0));  // no list holds these values
+  books_.books.push_back(book("Y", 21, 5, -1, 16));   // the last entries; language unset
+  COrv_OpenTvDlg dlg(nullptr, &books_);
+  dlg.show();
+  settle();
+  const char* colours[4] = {kCategoryColour, kDifficultyColour, kLanguageColour, kSourceColour};
+  struct Case {
+    int row;
+    bool shown[4];  // category, difficulty, language, source
+  } cases[] = {
+      {0, {true, true, true, true}},      // A: local source
+      {1, {true, true, true, true}},      // B: language 32 shows language 0
+      {3, {false, false, false, true}},   // D: category and difficulty 0, language unset, CD-ROM
+      {4, {true, true, true, true}},      // E: remote
+      {5, {false, false, false, false}},  // X: category 22, level 9, language 9999, source kind 4
+      {6, {true, true, false, false}},    // Y: category 21, level 5, source kind 4
+  };
+  for (const auto& c : cases) {
+    for (int col = 0; col < 4; ++col) {
+      const QImage cell = cellPixels(dlg.TitleList(), c.row, col * 21, 21);
+      ASSERT_FALSE(cell.isNull());
+      const int n = pixelsNear(cell, colours[col]);
+      if (c.shown[col]) EXPECT_GT(n, 60) << "row " << c.row << " column " << col;
+      else EXPECT_EQ(n, 0) << "row " << c.row << " column " << col;
+    }
+  }
+}
+
+TEST_F(OpenDialog, FilterRowsShowATickBoxAndTheEntrysPicture) {
+  COrv_OpenTvDlg dlg(nullptr, &books_);
+  dlg.show();
+  settle();
+  const struct {
+    int kind;
+    const char* colour;
+  } lists[] = {{F::kCategory, kCategoryColour}, {F::kDifficulty, kDifficultyColour}, {F::kLanguage, kLanguageColour}};
+  for (const auto& l : lists) {
+    const pw::HWND list = dlg.FilterList(l.kind);
+    EXPECT_GT(pixelsNear(cellPixels(list, 0, 17, 21), l.colour), 60) << l.kind;
+    EXPECT_GT(pixelsNear(cellPixels(list, 0, 0, 17), "#404040"), 20) << "a box: " << l.kind;
+    EXPECT_EQ(pixelsNear(cellPixels(list, 0, 0, 17), kTickColour), 0) << "unticked: " << l.kind;
+  }
+  // Space ticks row 1 of the difficulty list: its box gets the tick, the
+  // other rows keep theirs empty; Space again unticks it.
+  const pw::HWND diff = dlg.FilterList(F::kDifficulty);
+  send(diff, lx::LB_SETCURSEL, 1);
+  send(diff, pw::WM_KEYDOWN, 32, 0);
+  EXPECT_GT(pixelsNear(cellPixels(diff, 1, 0, 17), kTickColour), 10);
+  EXPECT_EQ(pixelsNear(cellPixels(diff, 0, 0, 17), kTickColour), 0);
+  EXPECT_EQ(pixelsNear(cellPixels(diff, 2, 0, 17), kTickColour), 0);
+  send(diff, pw::WM_KEYDOWN, 32, 0);
+  EXPECT_EQ(pixelsNear(cellPixels(diff, 1, 0, 17), kTickColour), 0);
+  EXPECT_GT(pixelsNear(cellPixels(diff, 1, 0, 17), "#404040"), 20) << "the empty box is back";
+}
+
+TEST_F(OpenDialog, DeleteOnTheTitleListRemovesTheSelectedTitleAndReturnOpensIt) {
+  plat::ui::ScopedSink sink(boxes_);
+  COrv_OpenTvDlg dlg(nullptr, &books_);
+  dlg.show();
+  settle();
+  send(dlg.TitleList(), lx::LB_SETCURSEL, 2);
+  boxes_.setScript({plat::ui::IDYES});
+  lx::LbxKeyNotify del{46, 0};
+  send(pw::GetParent(dlg.TitleList()), lx::kNotifyKeyDown, COrv_OpenTvDlg::kTitles, reinterpret_cast<pw::LPARAM>(&del));
+  EXPECT_EQ(books_.removed, (std::vector<std::string>{"C"}));
+  send(dlg.TitleList(), lx::LB_SETCURSEL, 1);
+  QKeyEvent ret(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+  QApplication::sendEvent(&dlg, &ret);
+  EXPECT_EQ(dlg.result(), QDialog::Accepted);
+  EXPECT_EQ(dlg.GetBookCode(), "B");
+}
+
+TEST(CatalogueTips, TheTextIsCutToTheRecordAtACharacterBoundary) {
+  const std::string e = "\xc3\xa9";  // one two-byte character
+  struct Case {
+    std::string tip;
+    size_t length;
+  } cases[] = {
+      {"Category filter", 15},
+      {std::string(lx::kTipTextSize - 1, 'a'), lx::kTipTextSize - 1},
+      {std::string(5000, 'a'), lx::kTipTextSize - 1},
+      {[&] { std::string s; for (int i = 0; i < 1023; ++i) s += e; return s; }(), lx::kTipTextSize - 2},
+  };
+  for (const auto& c : cases) {
+    lx::LbxTipRequest req{};
+    std::memset(req.text, 'z', sizeof req.text);
+    COrv_OpenTvDlg::WriteTipText(&req, c.tip);
+    EXPECT_EQ(req.result, 1);
+    const size_t n = strnlen(req.text, sizeof req.text);
+    EXPECT_EQ(n, c.length) << c.tip.size();
+    EXPECT_EQ(std::string(req.text, n), c.tip.substr(0, n));
+  }
 }
 
 TEST_F(OpenDialog, TextTipsNameTheCellsValueOrNone) {
@@ -258,6 +497,7 @@ TEST_F(OpenDialog, TextTipsNameTheCellsValueOrNone) {
     std::string text;
   } cases[] = {
       {0, 4, 1, "List of Talvanes available"},
+      {1, 2, 1, "English"},  // language 32 is named as language 0
       {3, 0, 0, "cell"},   // category 0: no tip
       {3, 1, 0, "cell"},   // difficulty 0
       {3, 2, 0, "cell"},   // language unset
@@ -288,9 +528,11 @@ TEST_F(OpenDialog, SpaceTicksFilterRowsAndShiftDeleteUnticksThemAll) {
   send(cat, lx::LB_SETCURSEL, 0);
   send(cat, pw::WM_KEYDOWN, 32, 0);
   EXPECT_EQ(dlg.ListedCodes(), (std::vector<std::string>{"A", "C"}));
+  EXPECT_EQ(cellPicture(cat, 0, 0), dlg.PictureOf(COrv_OpenTvDlg::kPictureTicked));
+  EXPECT_EQ(cellPicture(cat, 1, 0), dlg.PictureOf(COrv_OpenTvDlg::kPictureUnticked));
   char row[80] = {};
   send(cat, lx::LB_GETTEXT, 0, reinterpret_cast<pw::LPARAM>(row));
-  EXPECT_EQ(std::string(row).substr(0, 3), "[x]");
+  EXPECT_STREQ(row, "\t\tEconomics") << "the name stands in column 2";
   const pw::HWND lang = dlg.FilterList(F::kLanguage);
   send(lang, lx::LB_SETCURSEL, 2);
   send(lang, pw::WM_KEYDOWN, 32, 0);
@@ -302,6 +544,7 @@ TEST_F(OpenDialog, SpaceTicksFilterRowsAndShiftDeleteUnticksThemAll) {
   send(pw::GetParent(lang), lx::kNotifyKeyDown, COrv_OpenTvDlg::kLanguageList, reinterpret_cast<pw::LPARAM>(&del));
   EXPECT_EQ(dlg.ListedCodes(), (std::vector<std::string>{"A", "B", "C", "D", "E"}));
   EXPECT_EQ(send(lang, lx::LB_GETCURSEL), 0);
+  EXPECT_EQ(cellPicture(lang, 2, 0), dlg.PictureOf(COrv_OpenTvDlg::kPictureUnticked));
 }
 
 }  // namespace
