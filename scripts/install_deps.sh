@@ -15,7 +15,7 @@ packages=(
   fontconfig fonts-dejavu-core
   pulseaudio pulseaudio-utils sox libsox-fmt-base espeak-ng
   # registering file types for the user (and checking them in tests)
-  shared-mime-info xdg-utils libfile-mimeinfo-perl
+  shared-mime-info xdg-utils libfile-mimeinfo-perl desktop-file-utils
   xvfb xauth imagemagick xdotool
   # the install benchmark's command-line baseline
   soundstretch

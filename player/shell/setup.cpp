@@ -4,6 +4,7 @@
 #include <functional>
 #include <system_error>
 
+#include "platform/fs/config_root.h"
 #include "platform/fs/module_names.h"
 #include "platform/ui/message_box.h"
 #include "player/env/environment.h"
@@ -113,8 +114,10 @@ int COrv_Setup::CheckInstallation(int flags) {
       {kCheckProgramFolder, !sameFolder(storedFolder, m_programFolder), kAskOtherFolder,
        storedFolder + "\n->\n" + m_programFolder.string(), [this] { Register(); }},
       {kCheckFileTypes, types.IsRegistered(), kAskFileTypes, {}, [&] { types.Register(); }},
-      // Making a missing data folder changes nothing that is there.
+      // Making a missing data folder or book menu changes nothing that is
+      // there. The menu comes before the demo packets, which get entries.
       {kCheckDataFolder, false, 0, {}, [&] { env.CreateDataPath(); }},
+      {kCheckDataFolder, false, 0, {}, [] { CreateBookMenu(); }},
       {kCheckDemoPackets, true, kAskDemoPackets, demo.string(), [this] {
          if (m_installer) InstallDemoPackets(*m_installer);
        }},
@@ -132,9 +135,37 @@ int COrv_Setup::CheckInstallation(int flags) {
   return 1;
 }
 
+std::string COrv_Setup::BookMenuFolder() {
+  const std::string applications = COrv_FileUtil().GetProgramsFolder();
+  if (applications.empty()) return {};
+  return (fs::path(applications) / kBookMenuName).string();
+}
+
+bool COrv_Setup::CreateBookMenu() {
+  const std::string folder = BookMenuFolder();
+  if (folder.empty() || !plat::fs::ensureFolder(folder)) return false;
+  COrv_Environment().SetInstallMenuFolder(folder);
+  return true;
+}
+
+void COrv_Setup::RemoveBookMenu() {
+  COrv_Environment env;
+  const std::string folder = env.GetInstallMenuFolder();
+  // Only the book entries go: a stored folder that holds anything else
+  // (the learner's own files) keeps them and stays.
+  std::error_code ec;
+  if (!folder.empty() && fs::is_directory(folder, ec)) {
+    for (const auto& entry : fs::directory_iterator(folder, ec))
+      if (entry.path().extension() == ".desktop" && entry.is_regular_file(ec)) plat::fs::removeFile(entry.path());
+    fs::remove(folder, ec);
+  }
+  env.SetInstallMenuFolder("");
+}
+
 int COrv_Setup::Uninstall() {
   Unregister();
   COrv_FileTypes(m_program).Unregister();
+  RemoveBookMenu();
   const std::string startup = COrv_FileUtil().GetStartupFolder();
   if (!startup.empty()) plat::fs::removeFile(fs::path(startup) / kStartupShortcut);
   const COrv_Language lang;

@@ -36,7 +36,7 @@ class COrv_Setup {
   enum : int {
     kCheckProgramFolder = 1,  // store this program's folder (Register)
     kCheckFileTypes = 2,      // register .tpk/.tvl with the desktop
-    kCheckDataFolder = 4,     // make the data folder
+    kCheckDataFolder = 4,     // make the data folder and the book menu
     kCheckDemoPackets = 8,    // install the demo packets
     kCheckAll = 15,
   };
@@ -47,10 +47,22 @@ class COrv_Setup {
   // is asked first (Yes does it, No skips it, Cancel stops). 1 when done,
   // 0 when cancelled.
   virtual int CheckInstallation(int flags);
-  // The -uninstal switch: removes the registrations, the file types and the
-  // autostart entry, and tells that the program folder itself is removed by
+  // The -uninstal switch: removes the registrations, the file types, the
+  // book menu with its entries and the autostart entry, and tells that the program folder itself is removed by
   // the system's package tools; the start ends afterwards. 1.
   virtual int Uninstall();
+
+  // The menu folder of the book entries: a folder of the program's own in
+  // the desktop's applications menu, so that an entry's desktop-file ID is
+  // "talvane-books-<title>.desktop". Empty when there is no such menu.
+  static constexpr const char* kBookMenuName = "talvane-books";
+  static std::string BookMenuFolder();
+  // Makes that folder and stores it as the install-menu folder, where
+  // installed books get their entries; false when it cannot be made.
+  static bool CreateBookMenu();
+  // Removes the book entries of the stored install-menu folder, the folder
+  // when nothing else is in it, and the stored value.
+  static void RemoveBookMenu();
 
   // The installer CheckInstallation installs the demo packets with (not
   // owned; none: they are left for the first start).

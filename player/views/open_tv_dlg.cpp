@@ -22,6 +22,7 @@
 #include "platform/win/host_widget.h"
 #include "platform/win/window.h"
 #include "player/book/book_info.h"
+#include "player/env/file_util.h"
 #include "shared/buttons/button_host.h"
 #include "shared/buttons/orv_button.h"
 #include "shared/language/orv_language.h"
@@ -41,38 +42,13 @@ constexpr int kStrCaption = 12010, kStrDescription = 12011, kStrQuotes = 12012, 
 constexpr int kEnableRemoveBooks = 1;
 constexpr int kInterfaceLanguageSetting = 1;
 
-// Lindra property ids the catalogue sets.
-enum Prop : int {
-  kCol = 28,
-  kRow = 29,
-  kColumns = 32,
-  kSelDrawFocusRect = 48,
-  kColAlignH = 61,
-  kColPictureAlignH = 141,
-  kColumnWidthScale = 71,
-  kColWidth = 73,
-  kRowHeight = 78,
-  kColsFrozen = 129,
-  kNoIntegralHeight = 131,
-  kAllowColResize = 142,
-  kEnableKeyEvents = 156,
-  kEnableMouseEvents = 157,
-  kLineStyle = 194,
-  kLineApplyTo = 195,
-  kListApplyTo = 196,
-  kTextTip = 263,
-  kTextTipDelay = 264,
-};
-
-void prop(pw::HWND h, int id, pw::LPARAM v) { pw::SendMessage(h, lx::kMsgSetProperty, static_cast<pw::WPARAM>(id), v); }
-void propFloat(pw::HWND h, int id, float f) { prop(h, id, reinterpret_cast<pw::LPARAM>(&f)); }
-
-
-
 // The picture kinds of the resource lists: the small pictures of lists 1-4.
 constexpr int kPictureKindOffset = 12;
 constexpr int kSingleItem = 12;     // ListApplyTo: one cell
+constexpr int kSelectedRows = 4;    // ListApplyTo: the selected rows
 constexpr int kPictureCentre = 2;   // PictureAlignH
+constexpr std::uint32_t kWhite = 0xFFFFFF, kBlack = 0x000000;
+constexpr pw::DWORD kListStyle = pw::WS_CHILD | pw::WS_VISIBLE | pw::WS_VSCROLL | pw::WS_TABSTOP | lx::LBS_NOTIFY;
 constexpr std::uint16_t kPictureBitmap = 1, kPictureHandle = 0;
 
 // The bitmap buttons: up, down, hover up, hover down, disabled.
@@ -153,7 +129,11 @@ bool InstalledCatalogue::RemoveBook(const std::string& code) {
     if (!ec && (inside(info.GetBookFolder(false)) || inside(info.GetDataPath())) && fs::is_regular_file(file, ec))
       if (!fs::remove(file, ec)) return false;
   }
-  return info.Unregister();
+  // The menu entry was made under the book's own title.
+  const std::string title = info.GetTitle(-1);
+  if (!info.Unregister()) return false;
+  COrv_FileUtil().DeleteBookShortcut(code, title);
+  return true;
 }
 
 bool InstalledCatalogue::CanRemove() { return COrv_Environment().IsEnabled(kEnableRemoveBooks); }
@@ -194,17 +174,12 @@ COrv_OpenTvDlg::COrv_OpenTvDlg(QWidget* parent, CatalogueSource* source)
                              COrv_CatalogueFilter::kLanguage};
   for (int i = 0; i < 3; ++i) {
     auto* host = addHost(1, filterPlaces[i].second, 1, 1);
-    filters_[filterKinds[i]] = pw::CreateWindow(
-        lx::kListClass, "", pw::WS_CHILD | pw::WS_VISIBLE | pw::WS_VSCROLL | pw::WS_TABSTOP | lx::LBS_NOTIFY, 0, 0,
-        180, 120, host->hostWindow(), reinterpret_cast<pw::HMENU>(static_cast<pw::INT_PTR>(filterPlaces[i].first)),
-        nullptr, nullptr);
+    filters_[filterKinds[i]].Create(kListStyle, pw::RECT{0, 0, 180, 120}, host->hostWindow(),
+                                    static_cast<unsigned>(filterPlaces[i].first));
   }
   auto* titleHost = addHost(3, 0, 3, 2);
   titleHost->setMinimumSize(340, 220);
-  titles_ = pw::CreateWindow(lx::kListClass, "",
-                             pw::WS_CHILD | pw::WS_VISIBLE | pw::WS_VSCROLL | pw::WS_TABSTOP | lx::LBS_NOTIFY, 0, 0,
-                             340, 220, titleHost->hostWindow(),
-                             reinterpret_cast<pw::HMENU>(static_cast<pw::INT_PTR>(kTitles)), nullptr, nullptr);
+  titles_.Create(kListStyle, pw::RECT{0, 0, 340, 220}, titleHost->hostWindow(), kTitles);
 
   description_ = new QPlainTextEdit(this);
   description_->setReadOnly(true);
@@ -253,8 +228,8 @@ COrv_OpenTvDlg::~COrv_OpenTvDlg() {
   openHost_->SetClicked({});
   removeHost_->SetClicked({});
   // The list windows go before the hosts they live in.
-  for (pw::HWND h : {titles_, filters_[1], filters_[2], filters_[3]})
-    if (h && pw::IsWindow(h)) pw::DestroyWindow(h);
+  for (const CnwListBox* list : {&titles_, &filters_[1], &filters_[2], &filters_[3]})
+    if (list->IsControl()) pw::DestroyWindow(list->GetSafeHwnd());
 }
 
 tv::buttons::ButtonHost* COrv_OpenTvDlg::ButtonWidget(int command) const {
@@ -267,8 +242,8 @@ void COrv_OpenTvDlg::onButton(int command) {
 }
 
 void COrv_OpenTvDlg::keyPressEvent(QKeyEvent* e) {
-  // Return opens the selected title wherever the focus is; Delete on the
-  // title list removes it. The lists keep Space and Shift+Delete.
+  // Return opens the selected title wherever the focus is. The lists keep
+  // Space and Shift+Delete.
   if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
     OnOpen();
     return;
@@ -291,54 +266,66 @@ pw::HBITMAP COrv_OpenTvDlg::PictureOf(int id) {
   return bitmap;
 }
 
-void COrv_OpenTvDlg::setCellPicture(pw::HWND list, int row, int column, int id) { setRowPictures(list, row, column, {id}); }
+void COrv_OpenTvDlg::setCellPicture(const CnwListBox& list, int row, int column, int id) {
+  setRowPictures(list, row, column, {id});
+}
 
-void COrv_OpenTvDlg::setRowPictures(pw::HWND list, int row, int firstColumn, std::initializer_list<int> ids) {
+void COrv_OpenTvDlg::setRowPictures(const CnwListBox& list, int row, int firstColumn, std::initializer_list<int> ids) {
   // One cell at a time, the row chosen once; the columns centre their
   // pictures (set up with the list).
-  prop(list, kListApplyTo, kSingleItem);
-  prop(list, kRow, row);
+  list.SetListApplyTo(kSingleItem);
+  list.SetRow(row);
   int column = firstColumn;
   for (const int id : ids) {
     const pw::HBITMAP bitmap = PictureOf(id);
-    prop(list, kCol, column++);
+    list.SetCol(static_cast<std::int16_t>(column++));
     // No bitmap clears the cell's picture (an empty block means none).
     const auto handle = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(bitmap));
-    LC_SetPicture(list, bitmap ? kPictureBitmap : 0, kPictureHandle, handle, 0);
+    list.SetPicture(bitmap ? kPictureBitmap : 0, kPictureHandle, handle, 0);
   }
 }
 
 pw::HWND COrv_OpenTvDlg::FilterList(int kind) const {
-  return kind >= COrv_CatalogueFilter::kCategory && kind <= COrv_CatalogueFilter::kLanguage ? filters_[kind] : nullptr;
+  return kind >= COrv_CatalogueFilter::kCategory && kind <= COrv_CatalogueFilter::kLanguage
+             ? filters_[kind].GetSafeHwnd()
+             : nullptr;
 }
 
-void COrv_OpenTvDlg::setUpList(pw::HWND list, int frozen, const std::vector<std::pair<int, int>>& columns) {
-  if (!list) return;
-  prop(list, kTextTip, 2);
-  prop(list, kTextTipDelay, 500);
-  prop(list, kAllowColResize, 0);
-  prop(list, kNoIntegralHeight, 1);
-  prop(list, kLineApplyTo, 2);
-  prop(list, kLineStyle, 1);
-  prop(list, kRowHeight, 21);
-  prop(list, kColumnWidthScale, 1);
-  prop(list, kColsFrozen, frozen);
-  prop(list, kSelDrawFocusRect, 1);
-  prop(list, kEnableKeyEvents, 1);
-  prop(list, kEnableMouseEvents, 1);
-  prop(list, kColumns, static_cast<pw::LPARAM>(columns.size()));
+void COrv_OpenTvDlg::setUpList(const CnwListBox& list, int frozen, const std::vector<std::pair<int, int>>& columns) {
+  if (!list.IsControl()) return;
+  // The catalogue's small dialog font (the font layer stands in for it).
+  list.SetFontName("MS Sans Serif");
+  list.SetFontBold(0);
+  list.SetFontSize(8.0f);
+  list.SetTextTip(2);
+  list.SetTextTipDelay(500);
+  list.SetAllowColResize(0);
+  list.SetNoIntegralHeight(1);
+  list.SetLineApplyTo(2);
+  list.SetLineStyle(1);
+  list.SetRowHeight(21);
+  list.SetColumnWidthScale(1);
+  list.SetColsFrozen(static_cast<std::int16_t>(frozen));
+  // Selected rows: black on white with a focus rectangle.
+  list.SetListApplyTo(kSelectedRows);
+  list.SetSelDrawFocusRect(1);
+  list.SetBackColor(kWhite);
+  list.SetForeColor(kBlack);
+  list.SetEnableKeyEvents(1);
+  list.SetEnableMouseEvents(1);
+  list.SetColumns(static_cast<std::int16_t>(columns.size()));
   for (size_t c = 0; c < columns.size(); ++c) {
-    prop(list, kCol, static_cast<pw::LPARAM>(c));
-    propFloat(list, kColWidth, static_cast<float>(columns[c].first));
-    prop(list, kColAlignH, columns[c].second);
-    prop(list, kColPictureAlignH, kPictureCentre);
+    list.SetCol(static_cast<std::int16_t>(c));
+    list.SetColWidth(static_cast<float>(columns[c].first));
+    list.SetColAlignH(static_cast<std::int16_t>(columns[c].second));
+    list.SetColPictureAlignH(kPictureCentre);
   }
 }
 
 void COrv_OpenTvDlg::buildLists() {
   books_ = source_->ReadBooks();
   filtered_ = filter_.Apply(books_);
-  setUpList(titles_, 4, {{21, 2}, {21, 2}, {21, 2}, {21, 2}, {300, 1}});
+  setUpList(titles_, 4, {{21, 2}, {21, 2}, {21, 2}, {21, 2}, {kTitleWidth, 1}});
   fillTitles();
   for (int kind : {1, 2, 3}) {
     setUpList(filters_[kind], 2, {{17, 2}, {21, 2}, {180, 1}});
@@ -347,13 +334,13 @@ void COrv_OpenTvDlg::buildLists() {
 }
 
 void COrv_OpenTvDlg::fillFilterList(int kind) {
-  const pw::HWND list = filters_[kind];
+  const CnwListBox& list = filters_[kind];
   const FilterRows* rows = rowsOf(kind);
-  if (!list || !rows) return;
-  pw::SendMessage(list, lx::LB_RESETCONTENT, 0, 0);
+  if (!list.IsControl() || !rows) return;
+  pw::SendMessage(list.GetSafeHwnd(), lx::LB_RESETCONTENT, 0, 0);
   for (int r = 0; r < rows->count; ++r) {
     const std::string row = "\t\t" + lang_.LoadTableString(rows->list, r + rows->first);
-    const auto at = pw::SendMessage(list, lx::LB_ADDSTRING, 0, reinterpret_cast<pw::LPARAM>(row.c_str()));
+    const auto at = pw::SendMessage(list.GetSafeHwnd(), lx::LB_ADDSTRING, 0, reinterpret_cast<pw::LPARAM>(row.c_str()));
     if (at < 0) continue;
     const int n = static_cast<int>(at);
     setRowPictures(list, n, 0,
@@ -363,7 +350,7 @@ void COrv_OpenTvDlg::fillFilterList(int kind) {
 }
 
 void COrv_OpenTvDlg::fillTitles() {
-  pw::SendMessage(titles_, lx::LB_RESETCONTENT, 0, 0);
+  pw::SendMessage(titles_.GetSafeHwnd(), lx::LB_RESETCONTENT, 0, 0);
   if (filtered_.empty()) {
     // Nothing listed: nothing is selected, so no details either.
     showDetails(-1);
@@ -372,7 +359,7 @@ void COrv_OpenTvDlg::fillTitles() {
   for (size_t i = 0; i < filtered_.size(); ++i) {
     const CatalogueBook& b = books_[static_cast<size_t>(filtered_[i])];
     const std::string row = "\t\t\t\t" + b.title;
-    const auto at = pw::SendMessage(titles_, lx::LB_ADDSTRING, 0, reinterpret_cast<pw::LPARAM>(row.c_str()));
+    const auto at = pw::SendMessage(titles_.GetSafeHwnd(), lx::LB_ADDSTRING, 0, reinterpret_cast<pw::LPARAM>(row.c_str()));
     if (at < 0) continue;
     const int n = static_cast<int>(at);
     // Values outside the lists (category 0 or above 21, an unset or
@@ -382,9 +369,9 @@ void COrv_OpenTvDlg::fillTitles() {
                     COrv_Language::GetTableResourceId(14, b.difficulty),
                     COrv_Language::GetTableResourceId(15, b.language == 32 ? 0 : b.language),
                     COrv_Language::GetTableResourceId(16, COrv_CatalogueFilter::SourceKind(b.sourceType))});
-    pw::SendMessage(titles_, lx::LB_SETITEMDATA, static_cast<pw::WPARAM>(n), static_cast<pw::LPARAM>(i));
+    pw::SendMessage(titles_.GetSafeHwnd(), lx::LB_SETITEMDATA, static_cast<pw::WPARAM>(n), static_cast<pw::LPARAM>(i));
   }
-  pw::SendMessage(titles_, lx::LB_SETCURSEL, 0, 0);
+  pw::SendMessage(titles_.GetSafeHwnd(), lx::LB_SETCURSEL, 0, 0);
   showDetails(0);
 }
 
@@ -400,17 +387,17 @@ void COrv_OpenTvDlg::showDetails(int index) {
 }
 
 int COrv_OpenTvDlg::selectedIndex() const {
-  const auto row = pw::SendMessage(titles_, lx::LB_GETCURSEL, 0, 0);
+  const auto row = pw::SendMessage(titles_.GetSafeHwnd(), lx::LB_GETCURSEL, 0, 0);
   if (row < 0) return -1;
-  const auto data = pw::SendMessage(titles_, lx::LB_GETITEMDATA, static_cast<pw::WPARAM>(row), 0);
+  const auto data = pw::SendMessage(titles_.GetSafeHwnd(), lx::LB_GETITEMDATA, static_cast<pw::WPARAM>(row), 0);
   return data >= 0 && data < static_cast<pw::LRESULT>(filtered_.size()) ? static_cast<int>(data) : -1;
 }
 
 std::vector<std::string> COrv_OpenTvDlg::ListedCodes() const {
   std::vector<std::string> codes;
-  const auto n = pw::SendMessage(titles_, lx::LB_GETCOUNT, 0, 0);
+  const auto n = pw::SendMessage(titles_.GetSafeHwnd(), lx::LB_GETCOUNT, 0, 0);
   for (pw::LRESULT r = 0; r < n; ++r) {
-    const auto data = pw::SendMessage(titles_, lx::LB_GETITEMDATA, static_cast<pw::WPARAM>(r), 0);
+    const auto data = pw::SendMessage(titles_.GetSafeHwnd(), lx::LB_GETITEMDATA, static_cast<pw::WPARAM>(r), 0);
     if (data >= 0 && data < static_cast<pw::LRESULT>(filtered_.size()))
       codes.push_back(books_[static_cast<size_t>(filtered_[static_cast<size_t>(data)])].code);
   }
@@ -465,25 +452,25 @@ int COrv_OpenTvDlg::kindOfList(int controlId) {
 }
 
 void COrv_OpenTvDlg::toggleRow(int kind) {
-  const pw::HWND list = filters_[kind];
-  const auto row = pw::SendMessage(list, lx::LB_GETCURSEL, 0, 0);
+  const CnwListBox& list = filters_[kind];
+  const auto row = pw::SendMessage(list.GetSafeHwnd(), lx::LB_GETCURSEL, 0, 0);
   if (row < 0) return;
   const bool ticked = filter_.Toggle(kind, static_cast<int>(row));
   setCellPicture(list, static_cast<int>(row), 0, ticked ? kPictureTicked : kPictureUnticked);
-  pw::InvalidateRect(list, nullptr, pw::FALSE);
+  pw::InvalidateRect(list.GetSafeHwnd(), nullptr, pw::FALSE);
   filtered_ = filter_.Apply(books_);
   fillTitles();
 }
 
 void COrv_OpenTvDlg::clearFilter(int kind) {
-  const pw::HWND list = filters_[kind];
-  const auto n = pw::SendMessage(list, lx::LB_GETCOUNT, 0, 0);
+  const CnwListBox& list = filters_[kind];
+  const auto n = pw::SendMessage(list.GetSafeHwnd(), lx::LB_GETCOUNT, 0, 0);
   if (n <= 0) return;
   for (int r = 0; r < static_cast<int>(n); ++r)
     if (filter_.IsTicked(kind, r)) setCellPicture(list, r, 0, kPictureUnticked);
   filter_.Clear(kind);
-  pw::InvalidateRect(list, nullptr, pw::FALSE);
-  pw::SendMessage(list, lx::LB_SETCURSEL, 0, 0);
+  pw::InvalidateRect(list.GetSafeHwnd(), nullptr, pw::FALSE);
+  pw::SendMessage(list.GetSafeHwnd(), lx::LB_SETCURSEL, 0, 0);
   filtered_ = filter_.Apply(books_);
   fillTitles();
 }
@@ -497,7 +484,7 @@ void COrv_OpenTvDlg::answerTip(int controlId, void* record) {
     known = true;
   } else if (controlId == kTitles) {
     if (req->row < 0 || req->column < 0) return;
-    const auto data = pw::SendMessage(titles_, lx::LB_GETITEMDATA, static_cast<pw::WPARAM>(req->row), 0);
+    const auto data = pw::SendMessage(titles_.GetSafeHwnd(), lx::LB_GETITEMDATA, static_cast<pw::WPARAM>(req->row), 0);
     if (data < 0 || data >= static_cast<pw::LRESULT>(filtered_.size())) return;
     const CatalogueBook& b = books_[static_cast<size_t>(filtered_[static_cast<size_t>(data)])];
     known = true;
@@ -553,10 +540,6 @@ bool COrv_OpenTvDlg::onHostMessage(unsigned msg, pw::WPARAM wParam, pw::LPARAM l
       const int kind = kindOfList(id);
       auto* key = reinterpret_cast<lx::LbxKeyNotify*>(lParam);
       if (key == nullptr) return true;
-      if (id == kTitles && key->key == 46 && !(key->shifts & 1)) {
-        OnRemove();
-        return true;
-      }
       if (!kind) return true;
       if (key->key == 32) {
         toggleRow(kind);

@@ -14,7 +14,7 @@
 //
 // Keyboard: Tab moves between the lists; Space ticks or unticks the current
 // row of a filter list, Shift+Delete unticks them all; Return opens the
-// selected title, Delete on the title list removes it.
+// selected title.
 
 #include <QDialog>
 #include <initializer_list>
@@ -26,6 +26,7 @@
 
 #include "platform/win/win_types.h"
 #include "player/views/catalogue_filter.h"
+#include "player/views/nw_controls.h"
 #include "shared/language/orv_language.h"
 
 class QLabel;
@@ -61,7 +62,8 @@ class InstalledCatalogue : public CatalogueSource {
   std::vector<CatalogueBook> ReadBooks() override;
   // Deletes the book's content file when it lies in the book's own folder
   // or the data path (a source on a medium or a share stays), then takes
-  // the book out of the index with its information and status files.
+  // the book out of the index with its information and status files, and
+  // deletes its menu entry.
   bool RemoveBook(const std::string& code) override;
   bool CanRemove() override;
 };
@@ -72,6 +74,8 @@ class COrv_OpenTvDlg : public QDialog {
   enum : int { kTitles = 1062, kCategoryList = 1078, kLanguageList = 1079, kDifficultyList = 1080 };
   enum : int { kPictureTicked = 391, kPictureUnticked = 392 };
   enum : int { kOpenCommand = 249, kRemoveCommand = 250 };
+  // The width of the title column, in pixels.
+  static constexpr int kTitleWidth = 200;
 
   // `source` is not owned; none: the installed books of the data path.
   explicit COrv_OpenTvDlg(QWidget* parent = nullptr, CatalogueSource* source = nullptr);
@@ -85,7 +89,7 @@ class COrv_OpenTvDlg : public QDialog {
   void OnRemove();
 
   // The list windows, for tests and for the keyboard focus.
-  plat::win::HWND TitleList() const { return titles_; }
+  plat::win::HWND TitleList() const { return titles_.GetSafeHwnd(); }
   plat::win::HWND FilterList(int kind) const;
   // The codes listed now, in list order.
   std::vector<std::string> ListedCodes() const;
@@ -106,14 +110,14 @@ class COrv_OpenTvDlg : public QDialog {
 
  private:
   void buildLists();
-  void setUpList(plat::win::HWND list, int frozen, const std::vector<std::pair<int, int>>& columns);
+  void setUpList(const CnwListBox& list, int frozen, const std::vector<std::pair<int, int>>& columns);
   void fillTitles();
   void fillFilterList(int kind);
   // Shows picture `id` in cell (row, column) of `list`; no picture for an
   // id that has none.
-  void setCellPicture(plat::win::HWND list, int row, int column, int id);
+  void setCellPicture(const CnwListBox& list, int row, int column, int id);
   // The same for the cells of a row from `firstColumn` on.
-  void setRowPictures(plat::win::HWND list, int row, int firstColumn, std::initializer_list<int> ids);
+  void setRowPictures(const CnwListBox& list, int row, int firstColumn, std::initializer_list<int> ids);
   void showDetails(int index);
   void toggleRow(int kind);
   void clearFilter(int kind);
@@ -135,8 +139,8 @@ class COrv_OpenTvDlg : public QDialog {
   std::vector<CatalogueBook> books_;
   std::vector<int> filtered_;  // indices into books_ of the listed titles
   std::vector<plat::win::HostWidget*> hosts_;
-  plat::win::HWND titles_ = nullptr;
-  plat::win::HWND filters_[4] = {nullptr, nullptr, nullptr, nullptr};
+  CnwListBox titles_;
+  CnwListBox filters_[4];
   QPlainTextEdit* description_ = nullptr;
   QLabel* count_ = nullptr;
   std::unique_ptr<tv::buttons::COrv_ButtonEx> open_, remove_;
