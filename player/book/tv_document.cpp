@@ -11,6 +11,7 @@
 #include "player/book/book_info.h"
 #include "player/env/msg_box.h"
 #include "player/env/users.h"
+#include "shared/language/english_module.h"
 #include "shared/language/orv_language.h"
 
 namespace fs = std::filesystem;
@@ -310,10 +311,20 @@ bool COrv_TvDocument::OnOpenDocument(const std::string& path) {
     messageBox(text, orv::kStrWarningCaption, plat::ui::MB_ICONEXCLAMATION);
   }
   m_open = true;
+  LoadDocumentMenu();
 
   if (setting(kSetShowProlog) == 1) ShowIntroduction();
   UpdateQuoteIndex(start, true);
   return true;
+}
+
+const plat::ui::Menu* COrv_TvDocument::GetDefaultMenu() const {
+  return m_services.host != nullptr ? m_services.host->GetDefaultMenu() : nullptr;
+}
+
+bool COrv_TvDocument::LoadDocumentMenu() {
+  m_documentMenu = {};
+  return COrv_Language(m_displayLanguage).LoadMenu(tv::language::kMenuBook, m_documentMenu, m_displayLanguage);
 }
 
 bool COrv_TvDocument::restoreSession(unsigned& start) {

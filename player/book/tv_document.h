@@ -126,6 +126,14 @@ class COrv_TvDocument {
   // The document is never saved as a file: the flag is only kept.
   bool IsModified() const { return m_modified; }
   void SetModifiedFlag(bool modified = true) { m_modified = modified; }
+  // The menu the main window shows while this book's window is active:
+  // the window's own copy of the book menu (null without a host).
+  const plat::ui::Menu* GetDefaultMenu() const;
+  // Loads the book menu (130) in the display language as the document's
+  // own menu, in place of the one before; false when the language object
+  // holds no such menu (the old one is then gone too).
+  bool LoadDocumentMenu();
+  const plat::ui::Menu& DocumentMenu() const { return m_documentMenu; }
 
   // --- Echomarks ----------------------------------------------------------------
   // Makes Echomark n current: loads its information, words, wave and
@@ -312,4 +320,5 @@ class COrv_TvDocument {
   TvDocumentFrame* m_frame = nullptr;
   bool m_open = false;
   bool m_modified = false;
+  plat::ui::Menu m_documentMenu;  // the document's own menu (empty when none)
 };

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "player/book/text_format.h"
+#include "platform/ui/resources/resource_module.h"
 
 class TvDocumentHost {
  public:
@@ -54,6 +55,9 @@ class TvDocumentHost {
   virtual void SelectPlaySpeed(int speed) = 0;
   // Plays the current Echomark from its start.
   virtual void PlayCurrentQuote() = 0;
+  // The main window's copy of the book menu in the interface language;
+  // null when it has none.
+  virtual const plat::ui::Menu* GetDefaultMenu() const { return nullptr; }
 };
 
 // The sounds of a check: the jingle of a solved Echomark and the beep of a

@@ -11,6 +11,7 @@
 #include <QDockWidget>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QStatusBar>
@@ -20,6 +21,9 @@
 #include "player/env/help.h"
 #include "player/shell/app_help.h"
 #include "player/shell/main_frame.h"
+#include "player/shell/panels.h"
+#include "player/shell/status_bar.h"
+#include "player/shell/three_way_splitter_frame.h"
 #include "shared/language/orv_language.h"
 
 namespace {
@@ -401,8 +405,21 @@ std::uint32_t CMainFrame::HelpContextAt(QPoint globalPos) const {
     const QPoint p = host->mapFromGlobal(globalPos);
     return static_cast<std::uint32_t>(panel->HelpHitTest(plat::win::POINT{p.x(), p.y()}));
   }
-  if (widget == statusBar() || statusBar()->isAncestorOf(widget))
-    return orv::shell::kHelpContextBase + kStatusBar;
+  // A book window's index panel, and the status bar's panes, answer for
+  // their own points.
+  const auto within = [widget](const QWidget* host) {
+    return host != nullptr && (widget == host || host->isAncestorOf(widget));
+  };
+  if (client_ != nullptr)
+    for (QMdiSubWindow* sub : client_->subWindowList()) {
+      auto* window = dynamic_cast<C3WaySplitterFrame*>(sub);
+      QWidget* host = window != nullptr ? window->IndexHost() : nullptr;
+      if (!within(host)) continue;
+      const QPoint p = host->mapFromGlobal(globalPos);
+      return static_cast<std::uint32_t>(window->IndexPanel().HelpHitTest(plat::win::POINT{p.x(), p.y()}));
+    }
+  if (statusBar_ != nullptr && within(statusBar_))
+    return static_cast<std::uint32_t>(statusBar_->HelpHitTest(statusBar_->mapFromGlobal(globalPos)));
   return 0;
 }
 

@@ -444,7 +444,6 @@ void CMainFrame::updateMenu(bool reload) {
   const int id = bookOpen ? tv::language::kMenuBook : tv::language::kMenuNoBook;
   if (!reload && id == currentMenu_) return;
   const COrv_Language language(state_.GetInterfaceLanguage());
-  plat::ui::Menu menu;
   audioPanel_.RefreshToolTips(state_.GetInterfaceLanguage());
   secondaryPanel_.RefreshToolTips(state_.GetInterfaceLanguage());
   // The book windows' index panels speak the new language too.
@@ -455,8 +454,17 @@ void CMainFrame::updateMenu(bool reload) {
   }
   for (COrv_ViewDialog* view : audioViews())
     if (view != nullptr) view->UpdateCaption();
-  if (language.LoadMenu(id, menu, state_.GetInterfaceLanguage())) {
-    commands_.FillMenuBar(menuBar(), menu);
+  if (reload || currentMenu_ == 0) {
+    mainMenu_ = bookMenu_ = {};
+    language.LoadMenu(tv::language::kMenuNoBook, mainMenu_, state_.GetInterfaceLanguage());
+    language.LoadMenu(tv::language::kMenuBook, bookMenu_, state_.GetInterfaceLanguage());
+  }
+  // With a book, the menu its document answers (the frame's own copy).
+  const COrv_TvDocument* doc = bookOpen ? GetActiveTvDocument() : nullptr;
+  const plat::ui::Menu* bookMenu = doc != nullptr ? doc->GetDefaultMenu() : nullptr;
+  const plat::ui::Menu& shown = bookOpen ? (bookMenu != nullptr ? *bookMenu : bookMenu_) : mainMenu_;
+  if (!shown.items.empty()) {
+    commands_.FillMenuBar(menuBar(), shown);
     currentMenu_ = id;
   }
 }

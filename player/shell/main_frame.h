@@ -268,6 +268,9 @@ class CMainFrame : public QMainWindow {
   bool HasDdeServer() const { return ddeReady_; }
   // The id of the menu in the bar (128 or 130), 0 before RefreshLanguage.
   int CurrentMenuId() const { return currentMenu_; }
+  // The frame's copy of the book menu (130) in the interface language,
+  // which a book window's document answers as its default menu.
+  const plat::ui::Menu& BookMenu() const { return bookMenu_; }
 
   // The audio commands, the wave-out engine every play goes through and
   // the voice recorder.
@@ -392,6 +395,7 @@ class CMainFrame : public QMainWindow {
   int delayMs_ = 0;
   bool ddeReady_ = false;
   int currentMenu_ = 0;
+  plat::ui::Menu mainMenu_, bookMenu_;  // 128 and 130, reloaded with the language
   bool bookJustOpened_ = false;
   // The view windows the panel buttons show and hide.
   ViewWindows* viewWindows() const { return services_.views != nullptr ? services_.views : ownViewWindows_.get(); }

@@ -91,7 +91,10 @@ void SplitterQuoteIndex::SelectQuote(unsigned n) { frame_.ShowQuoteInIndex(stati
 COrv_TvDocumentWindows::COrv_TvDocumentWindows(CMainFrame& frame, StartPlay* play)
     : frame_(frame),
       host_(frame, play),
-      factory_([&frame](int n, int sourceId) { frame.GoToQuote(n, sourceId); }) {}
+      factory_([&frame](int n, int sourceId) { frame.GoToQuote(n, sourceId); },
+               // The so-far pane's go-to menu follows the frame's grammar
+               // browser.
+               [&frame] { return frame.GoToMenuState(); }, [&frame](int entry) { return frame.GoToGrammar(entry); }) {}
 
 COrv_TvDocumentWindows::~COrv_TvDocumentWindows() {
   // The frame is going: every book is closed as its window would close it,
@@ -158,6 +161,24 @@ COrv_TvDocument* COrv_TvDocumentWindows::ActiveTvDocument() const {
   for (const Open& o : open_)
     if (o.window == active) return o.document.get();
   return open_.back().document.get();
+}
+
+C3WaySplitterFrame* COrv_TvDocumentWindows::activeWindow() const {
+  if (open_.empty()) return nullptr;
+  const QMdiArea* client = frame_.Client();
+  const QMdiSubWindow* active = client ? client->activeSubWindow() : nullptr;
+  for (const Open& o : open_)
+    if (o.window == active) return o.window;
+  return open_.back().window;
+}
+
+bool COrv_TvDocumentWindows::IsQuoteIndexShown() const {
+  const C3WaySplitterFrame* window = activeWindow();
+  return window != nullptr && window->IsIndexPanelShown();
+}
+
+void COrv_TvDocumentWindows::ShowQuoteIndex(bool show) {
+  if (C3WaySplitterFrame* window = activeWindow()) window->ShowIndexPanel(show);
 }
 
 void COrv_TvDocumentWindows::CloseActiveDocument() {

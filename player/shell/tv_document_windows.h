@@ -47,6 +47,7 @@ class MainFrameDocumentHost : public TvDocumentHost {
   void ShowVolumeWindow(bool show) override;
   void SelectPlaySpeed(int speed) override;
   void PlayCurrentQuote() override;
+  const plat::ui::Menu* GetDefaultMenu() const override { return &frame_.BookMenu(); }
 
  private:
   CMainFrame& frame_;
@@ -98,6 +99,13 @@ class COrv_TvDocumentWindows : public QObject, public TalvaneDocuments {
   void CloseActiveDocument() override;
   COrv_TvDocument* ActiveTvDocument() const override;
   int DocumentCount() const { return static_cast<int>(open_.size()); }
+  // The Echomark index panel of the active book window.
+  bool HasActiveChild() const override { return activeWindow() != nullptr; }
+  bool IsQuoteIndexShown() const override;
+  void ShowQuoteIndex(bool show) override;
+  // The active book window: with none active (a frame not shown), the one
+  // opened last; null without a book.
+  C3WaySplitterFrame* activeWindow() const;
 
  protected:
   // A book window that closes closes its document.

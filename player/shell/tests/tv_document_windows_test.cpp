@@ -5,15 +5,24 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QMdiSubWindow>
+#include <QMouseEvent>
+#include <QTest>
 
 #include "platform/testing/test_env.h"
+#include "platform/ui/help_viewer.h"
+#include "player/env/help.h"
+#include "player/shell/app_help.h"
+#include "player/shell/status_bar.h"
 #include "player/book/tests/document_fixture.h"
 #include "player/env/users.h"
 #include "player/shell/main_frame.h"
 #include "player/shell/three_way_splitter_frame.h"
+#include "player/views/frm_so_far.h"
+#include "player/views/so_far_edit.h"
 
 namespace {
 
@@ -38,11 +47,15 @@ Book twoEchomarks() {
 // A grammar browser that runs already and takes every request.
 struct RunningBrowser : GrammarBrowserHost, GrammarDdeClient {
   std::vector<std::string> requests;
+  int activations = 0;
   bool IsRunning() override { return true; }
   fs::path ProgramFolder() override { return {}; }
   std::optional<std::string> Start(const fs::path&) override { return std::nullopt; }
   Wait WaitUntilReady(int) override { return Wait::Ready; }
-  bool Activate() override { return true; }
+  bool Activate() override {
+    ++activations;
+    return true;
+  }
   bool Close() override { return true; }
   Result Execute(const char*, const char* topic, const std::string& command) override {
     requests.push_back(std::string(topic) + " " + fs::path(command).filename().string());
@@ -54,6 +67,14 @@ FrameServices quietFrame() {
   FrameServices s;
   s.screen = [] { return QRect(0, 0, 1024, 768); };
   s.createDdeServer = [] { return true; };
+  return s;
+}
+
+// A frame whose grammar browser is `browser`.
+FrameServices browserFrame(RunningBrowser& browser) {
+  FrameServices s = quietFrame();
+  s.grammarBrowser = &browser;
+  s.grammarDde = &browser;
   return s;
 }
 
@@ -122,10 +143,7 @@ TEST_F(BookWindows, OpenReplaceAndClose) {
 
 TEST_F(BookWindows, AWordsGrammarLinkReachesTheFramesBrowser) {
   RunningBrowser browser;
-  FrameServices services = quietFrame();
-  services.grammarBrowser = &browser;
-  services.grammarDde = &browser;
-  CMainFrame frame(services);
+  CMainFrame frame(browserFrame(browser));
   ASSERT_TRUE(frame.OnCreate());
   ASSERT_TRUE(frame.OpenTalvane("DEMO"));
   COrv_TvDocument* doc = frame.GetActiveTvDocument();
@@ -133,6 +151,136 @@ TEST_F(BookWindows, AWordsGrammarLinkReachesTheFramesBrowser) {
   EXPECT_TRUE(doc->GetQuoteInfo().ShowGrammarPage(2, 1));
   ASSERT_FALSE(browser.requests.empty());
   EXPECT_EQ(browser.requests.back(), "GrammarPage 0007.htm");
+}
+
+// The Tools command of the index panel works on the frame's own book
+// window: its tick is the panel's visibility, which a new window takes from
+// setting 22.
+TEST_F(BookWindows, TheIndexPanelCommandShowsAndHidesTheActiveWindowsPanel) {
+  auto frame = std::make_unique<CMainFrame>(quietFrame());
+  ASSERT_TRUE(frame->OnCreate());
+  constexpr int kIndexPanel = 32787;
+  EXPECT_FALSE(frame->Commands().Query(kIndexPanel).enabled);
+  for (const int32_t setting : {0, 1}) {
+    SCOPED_TRACE(setting);
+    frame->ApplySetting(C3WaySplitterFrame::kSettingShowIndex, &setting);
+    ASSERT_TRUE(frame->OpenTalvane("DEMO"));
+    C3WaySplitterFrame* window = frame->GetActiveChildFrame();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->IsIndexPanelShown(), setting != 0);
+    EXPECT_EQ(frame->Commands().Query(kIndexPanel).checked, setting != 0);
+    for (int i = 0; i < 2; ++i) {
+      EXPECT_TRUE(frame->Commands().Execute(kIndexPanel));
+      const bool shown = (setting != 0) == (i == 1);
+      EXPECT_EQ(window->IsIndexPanelShown(), shown);
+      EXPECT_EQ(frame->Commands().Query(kIndexPanel).checked, shown);
+      EXPECT_TRUE(frame->Commands().Query(kIndexPanel).enabled);
+    }
+  }
+}
+
+// A click below the so-far text in grammar mode opens the go-to menu built
+// on the frame's browser, and each entry reaches it.
+TEST_F(BookWindows, TheSoFarPanesGoToMenuFollowsTheFramesBrowser) {
+  RunningBrowser browser;
+  CMainFrame frame(browserFrame(browser));
+  ASSERT_TRUE(frame.OnCreate());
+  frame.resize(900, 700);
+  frame.show();
+  ASSERT_TRUE(frame.OpenTalvane("DEMO"));
+  QApplication::processEvents();
+  auto* pane = dynamic_cast<COrv_Frm_SoFar*>(frame.GetActiveChildFrame()->SoFarView());
+  ASSERT_NE(pane, nullptr);
+  pane->OnCommand(COrv_Frm_SoFar::kGrammarMode);
+  COrv_SoFarEdit* edit = pane->Edit();
+  for (int choice : {1, 2}) {
+    SCOPED_TRACE(choice);
+    std::vector<std::string> shown;
+    edit->SetMenuRunner([&](const std::vector<std::string>& entries, QPoint) {
+      shown = entries;
+      return choice;
+    });
+    const QPoint below(edit->viewport()->width() / 2, edit->viewport()->height() - 3);
+    ASSERT_FALSE(edit->PointInText(below));
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(below), edit->viewport()->mapToGlobal(QPointF(below)),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(edit->viewport(), &release);
+    EXPECT_EQ(shown, (std::vector<std::string>{"Go to Index", "Go to current page"}));
+  }
+  ASSERT_FALSE(browser.requests.empty());
+  EXPECT_EQ(browser.requests.front().rfind("GrammarPage ", 0), 0u) << browser.requests.front();
+  EXPECT_GE(browser.activations, 1);
+}
+
+// Shift+F1 and a click: the index panel of the book window and each pane
+// of the status bar open their own topics.
+TEST_F(BookWindows, ContextHelpOverTheIndexPanelAndTheStatusBarPanes) {
+  COrv_HtmlHelp help;
+  const auto folder = tvtest::sandbox().base / "Orv_HLENG";
+  tvtest::writeFile(folder / "contents.html", "<title>Contents</title>");
+  help.SetHelpFile(folder.string());
+  plat::ui::RecordingHelpViewer viewer;
+  plat::ui::ScopedHelpViewer scopedViewer{viewer};
+  FrameServices services = quietFrame();
+  services.help = &help;
+  CMainFrame frame(services);
+  ASSERT_TRUE(frame.OnCreate());
+  const int32_t on = 1;
+  frame.ApplySetting(C3WaySplitterFrame::kSettingShowIndex, &on);
+  frame.resize(900, 700);
+  frame.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+  ASSERT_TRUE(frame.OpenTalvane("DEMO"));
+  QApplication::processEvents();
+  C3WaySplitterFrame* window = frame.GetActiveChildFrame();
+  ASSERT_NE(window, nullptr);
+  COrv_StatusBar* bar = frame.StatusBar();
+  const auto paneCentre = [bar](int pane) { return bar->PaneLabel(pane)->geometry().center(); };
+  struct Case {
+    const char* where;
+    QWidget* widget;
+    QPoint point;
+    std::string topic;
+  } cases[] = {
+      // The panel's own background, left of its first button.
+      {"index panel", window->IndexHost(), QPoint(1, 1), "quotebar.htm"},
+      {"category pane", bar, paneCentre(COrv_StatusBar::kCategory), "tvcategory.htm"},
+      {"difficulty pane", bar, paneCentre(COrv_StatusBar::kDifficulty), "tvdifficultylevel.htm"},
+      {"title pane", bar, paneCentre(COrv_StatusBar::kTitle), "statusbar.htm"},
+      {"user pane", bar, paneCentre(COrv_StatusBar::kUser), "statusbar.htm"},
+      {"count pane", bar, paneCentre(COrv_StatusBar::kCount), "statusbar.htm"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.where);
+    viewer.clear();
+    ASSERT_TRUE(frame.Commands().Execute(57669));
+    ASSERT_TRUE(frame.InContextHelpMode());
+    QTest::mouseClick(c.widget, Qt::LeftButton, {}, c.point);
+    EXPECT_FALSE(frame.InContextHelpMode());
+    ASSERT_FALSE(viewer.requests().empty());
+    EXPECT_EQ(plat::ui::parseHelpAddress(viewer.requests().back().target).topic, c.topic);
+  }
+}
+
+// The menu bar of a book window is the one its document answers: the
+// frame's copy of the book menu; the document loads its own copy too.
+TEST_F(BookWindows, TheBookWindowsMenuIsTheOneItsDocumentAnswers) {
+  auto frame = std::make_unique<CMainFrame>(quietFrame());
+  ASSERT_TRUE(frame->OnCreate());
+  EXPECT_EQ(frame->CurrentMenuId(), 128);
+  ASSERT_TRUE(frame->OpenTalvane("DEMO"));
+  QApplication::processEvents();
+  COrv_TvDocument* doc = frame->GetActiveTvDocument();
+  ASSERT_NE(doc, nullptr);
+  EXPECT_EQ(doc->GetDefaultMenu(), &frame->BookMenu());
+  EXPECT_EQ(frame->CurrentMenuId(), 130);
+  ASSERT_NE(frame->BookMenu().findCommand(32787), nullptr);
+  EXPECT_NE(frame->Commands().ActionFor(32787), nullptr) << "the bar shows the book menu";
+  EXPECT_EQ(doc->DocumentMenu(), frame->BookMenu());
+  EXPECT_TRUE(doc->LoadDocumentMenu());
+  EXPECT_EQ(doc->DocumentMenu(), frame->BookMenu());
+  // A document without a window host has no default menu.
+  EXPECT_EQ(COrv_TvDocument().GetDefaultMenu(), nullptr);
 }
 
 }  // namespace
