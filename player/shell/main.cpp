@@ -8,12 +8,9 @@
 
 #include <QApplication>
 
-#include "iconlib/client/glyphary_library.h"
 #include "platform/ui/quit_on_signal.h"
-#include "player/audio/wave_file_dialog_qt.h"
-#include "player/env/registry_language_settings.h"
 #include "player/shell/app.h"
-#include "shared/language/orv_language.h"
+#include "player/shell/program_services.h"
 
 int main(int argc, char** argv) {
   QApplication qt(argc, argv);
@@ -25,14 +22,9 @@ int main(int argc, char** argv) {
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
 
-  // Book levels, categories, languages and sources take their pictures
-  // from the icon library beside the program.
-  tv::language::setIconLibraryLoader([] { return glyphary::openIconLibrary(); });
-  // Messages shown before the main window exists come in the stored
-  // interface language.
-  orv::InstallRegistryLanguageSettings();
-  // A wave load that names no file lets the learner choose one.
-  COrv_QtWaveFileDialog::InstallForProgram();
+  // The icon library, the stored interface language and the wave file
+  // dialog, before anything is shown.
+  orv::shell::InstallProgramServices();
 
   orv::shell::COrv_App app;
   const bool started = app.InitInstance(args);
