@@ -51,7 +51,7 @@ fs::path withoutTrailingSeparator(fs::path p) {
 
 std::optional<std::string> UnpackPageBytes(std::string packed, std::uint64_t limit) {
   if (packed.empty()) return std::nullopt;
-  COrv_Scrambler().Scramble(packed.data(), std::min(packed.size(), kScrambledHead), 0, 0);
+  ScrambleBuffer(packed.data(), std::min(packed.size(), kScrambledHead), 0, 0);
   return tvgzip::inflateGzipBytes(packed, limit);
 }
 

@@ -66,8 +66,12 @@ int COrv_PacketFolder::InstallPacketsInFolder(const fs::path& packetFolder, cons
     if (!file.Validate(folder, name, true) || !file.ScanEntries(folder, name)) continue;
     const int slots = file.GetSlotCount(folder, name);
     int done = 0;
+    // A Talvane that is installed already is installed again only when the
+    // learner says so (without asking, it is kept).
+    COrv_PacketFile confirm;
+    confirm.SetInstalledCheck([](const std::string& code) { return orv::COrv_BookInfo().IsInstalled(code); });
     for (int slot = 1; slot <= slots; ++slot) {
-      if (!COrv_PacketFile().ConfirmReinstall(folder, name, slot, ask)) continue;
+      if (!confirm.ConfirmReinstall(folder, name, slot, ask)) continue;
       if (!CheckSpaceForPacket(destinationFolder.string(), folder, name, slot)) continue;
       std::string content;
       if (installer.InstallSlot(packet, slot, content) == 1) ++done;

@@ -30,9 +30,10 @@ class COrv_PacketFolder {
 
   // Installs every ".tpk" of `packetFolder` into `destinationFolder` through
   // `installer`, slot by slot: a packet that is not valid is named in the
-  // packet reader's message and skipped; a slot is installed when its
-  // reinstallation is confirmed (`ask`: with the question) and its space is
-  // there. A packet whose slots all installed goes to the BackUp folder.
+  // packet reader's message and skipped; a slot whose Talvane is installed
+  // already is installed again only when the learner answers Yes to the
+  // reinstall question (`ask`; without it, the installed one is kept), and
+  // only when its space is there. A packet whose slots all installed goes to the BackUp folder.
   // Answers the number of Talvanes installed.
   static int InstallPacketsInFolder(const std::filesystem::path& packetFolder,
                                     const std::filesystem::path& destinationFolder, PacketInstaller& installer,

@@ -8,6 +8,7 @@
 #include "player/book/packet_file.h"
 #include "player/env/environment.h"
 #include "player/env/file_util.h"
+#include "platform/fs/file_io.h"
 
 namespace orv::shell {
 namespace fs = std::filesystem;
@@ -23,13 +24,47 @@ std::vector<std::string> catalogueNames(const fs::path& path) {
 
 }  // namespace
 
+fs::path BookFileServices::InstallLibraryCopy(const fs::path& source) {
+  const fs::path backup = COrv_Environment().GetBackUpPath(true);
+  if (backup.empty()) return {};
+  // A different file of that name in the BackUp folder keeps its place (a
+  // book may read it); the same file there already is taken as it is.
+  std::string bytes, there;
+  if (plat::fs::readFile(source, bytes)) return {};
+  fs::path target = backup / (source.stem().string() + ".tvl");
+  std::error_code ec;
+  for (int n = 2; fs::exists(target, ec) && (plat::fs::readFile(target, there) || there != bytes); ++n)
+    target = backup / (source.stem().string() + " (" + std::to_string(n) + ").tvl");
+  if (!fs::exists(target, ec) && plat::fs::writeFileAtomic(target, bytes)) return {};
+  if (m_installer.InstallFile(target) != 0) return target;
+  plat::fs::removeFile(target);
+  return {};
+}
+
 bool BookFileServices::ReadPacketCode(fs::path& path, std::string& code) {
   COrv_PacketFile packet;
   packet.SetBackupFolder(COrv_Environment().GetBackUpPath(true));
   if (!packet.Validate(path.string(), "", true)) return false;
   if (packet.GetBookFileFlag()) {
+    // A book content file is installed as a library; the learner's own
+    // file stays where it is, so the library installed is a copy of it in
+    // the BackUp folder.
+    fs::path installed;
+    bool tried = false;
+    packet.SetLibraryInstaller([&](const std::string& folder, const std::string& name) {
+      tried = true;
+      installed = InstallLibraryCopy(fs::path(folder) / name);
+    });
     const std::string copy = packet.MakeLibraryCopy(path.string());
     if (copy.empty()) return false;
+    if (tried) {
+      // The copy beside the learner's file served only to name the code:
+      // the installed library is the load file from here on.
+      plat::fs::removeFile(copy);
+      if (installed.empty()) return false;
+      path = installed;
+      return ReadLibraryCode(path, code);
+    }
     const fs::path target = fs::path(COrv_Environment().GetInstallPath()) / fs::path(copy).filename();
     std::error_code ec;
     if (!fs::equivalent(copy, target, ec)) {

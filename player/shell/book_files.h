@@ -16,14 +16,20 @@ class BookFileServices : public LoadSwitchServices {
   explicit BookFileServices(BookInstaller& installer) : m_installer(installer) {}
 
   int InstallFile(const std::filesystem::path& path) override { return m_installer.InstallFile(path); }
-  // Validates the packet; a book content file is copied as a library into
-  // the install folder and read as one.
+  // Validates the packet. A book content file is installed as a library
+  // from a copy in the BackUp folder (the file itself is left as it is),
+  // and that copy becomes `path`; a book content file in the BackUp folder
+  // itself is copied as a library into the install folder and read as one.
   bool ReadPacketCode(std::filesystem::path& path, std::string& code) override;
   bool ReadLibraryCode(const std::filesystem::path& path, std::string& code) override;
   // One menu entry per book of the code's source file that is installed,
   // named by its title with its category's picture. False when the code
   // has no source file.
   bool CreateShortcuts(const std::string& code) override;
+  // Copies the library file `source` into the BackUp folder (a name of its
+  // own when a different file has its name there) and installs it there;
+  // the copy's path, or empty (nothing left behind) when that failed.
+  std::filesystem::path InstallLibraryCopy(const std::filesystem::path& source);
 
  private:
   BookInstaller& m_installer;

@@ -65,3 +65,7 @@ void COrv_Scrambler::ScrambleMod255(std::uint8_t* buffer, std::size_t length, in
     return static_cast<std::uint8_t>(v);
   });
 }
+
+void ScrambleBuffer(char* buffer, std::size_t length, int direction, std::uint32_t seed) {
+  COrv_Scrambler().Scramble(buffer, length, direction, seed);
+}

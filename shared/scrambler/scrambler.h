@@ -67,3 +67,8 @@ class COrv_Scrambler {
   double m_multiplier = 16807.0;
   double m_state = 1.0;
 };
+
+// The grammar browser's entry to the modulo-256 walk: scrambles (non-zero
+// `direction`) or unscrambles `length` bytes of `buffer` in place, exactly
+// as COrv_Scrambler::Scramble does.
+void ScrambleBuffer(char* buffer, std::size_t length, int direction, std::uint32_t seed);

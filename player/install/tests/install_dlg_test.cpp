@@ -6,10 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QImage>
+#include <QRegion>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -125,6 +129,22 @@ struct InstallDialog : ::testing::Test {
     return false;
   }
 };
+
+// The frame of the dialog as the screen shows it: the dialog's own
+// picture inside its window mask, black (an empty screen) outside it.
+TEST_F(InstallDialog, TheFramesBottomRowsAreTheFramesOwn) {
+  COrv_InstallDlg dlg(nullptr, &chooser);
+  dlg.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+  QApplication::processEvents();
+  QImage shot = dlg.grab().toImage().convertToFormat(QImage::Format_RGB32);
+  const QRegion mask = dlg.mask();
+  for (int y = 0; y < shot.height(); ++y)
+    for (int x = 0; x < shot.width(); ++x)
+      if (!mask.isEmpty() && !mask.contains(QPoint(x, y))) shot.setPixel(x, y, 0xFF000000u);
+  if (const char* dir = std::getenv("TV_SHOT_DIR")) shot.save(QString(dir) + "/install_dialog.png");
+  std::printf("size %dx%d mask %d,%d %dx%d\n", dlg.width(), dlg.height(), mask.boundingRect().x(), mask.boundingRect().y(), mask.boundingRect().width(), mask.boundingRect().height());
+}
 
 TEST_F(InstallDialog, ChosenFilesGiveOneRowPerTalvaneAndTheRestIsNamed) {
   const fs::path two = writePacket("Two.tpk", {"ALPHA", "BRAVO"});

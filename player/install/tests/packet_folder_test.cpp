@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <limits>
 
@@ -99,6 +100,48 @@ TEST_F(Folder, LibrariesNoBookNamesAreFound) {
   ASSERT_EQ(unnamed.size(), 1u);
   EXPECT_EQ(unnamed[0].filename(), "stray.tvl");
   EXPECT_TRUE(fs::exists(libs / "stray.tvl"));
+}
+
+// A folder holding a packet of a Talvane that is installed: the reinstall
+// question names it; No (and no question at all) keeps the installed book
+// and the packet, Yes installs it again.
+TEST_F(Folder, AnInstalledTalvaneIsInstalledAgainOnlyWhenTheLearnerSaysYes) {
+  orv::install::PacketInstaller installer;
+  writePacket("a.tpk", "HAMLET");
+  ASSERT_EQ(COrv_PacketFolder::InstallPacketsInFolder(packets, talvanes, installer, true), 1);
+  EXPECT_TRUE(sink.boxes().empty()) << "nothing installed yet: no question";
+  const fs::path book = talvanes / "HAMLET.tvl";
+  ASSERT_TRUE(fs::exists(book));
+  // An old time on the installed file, which a reinstallation replaces.
+  const auto before = fs::last_write_time(book) - std::chrono::hours(1);
+  struct Case {
+    const char* name;
+    bool ask;
+    std::vector<int> answers;
+    int installed;
+    std::size_t questions;
+  } const cases[] = {
+      {"No keeps it", true, {plat::ui::IDNO}, 0, 1},
+      {"without asking it is kept", false, {}, 0, 0},
+      {"Yes installs it again", true, {plat::ui::IDYES}, 1, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    writePacket("a.tpk", "HAMLET");
+    sink.clear();
+    sink.setScript(c.answers);
+    fs::last_write_time(book, before);
+    EXPECT_EQ(COrv_PacketFolder::InstallPacketsInFolder(packets, talvanes, installer, c.ask), c.installed);
+    ASSERT_EQ(sink.boxes().size(), c.questions);
+    if (c.questions > 0) {
+      EXPECT_NE(sink.last().request.text.find("HAMLET"), std::string::npos) << sink.last().request.text;
+    }
+    EXPECT_TRUE(orv::COrv_BookInfo().IsInstalled("HAMLET"));
+    EXPECT_TRUE(fs::exists(book));
+    EXPECT_EQ(fs::last_write_time(book) != before, c.installed == 1);
+    // A packet not installed stays for another time.
+    EXPECT_EQ(fs::exists(packets / "a.tpk"), c.installed == 0);
+  }
 }
 
 }  // namespace

@@ -23,10 +23,11 @@ using orv::shell::BookFileServices;
 struct CountingInstaller : orv::shell::BookInstaller {
   std::vector<fs::path> files;
   std::string code;
+  int answer = 1;
   int InstallFile(const fs::path& path) override {
     files.push_back(path);
-    if (!code.empty()) orv::COrv_BookInfo().Register(code, path.string(), 0, false);
-    return 1;
+    if (!code.empty() && answer != 0) orv::COrv_BookInfo().Register(code, path.string(), 0, false);
+    return answer;
   }
 };
 
@@ -82,16 +83,38 @@ TEST_F(BookFiles, CodesOfPacketsAndLibraries) {
   ASSERT_TRUE(services.ReadLibraryCode(lib, code));
   EXPECT_EQ(code, "LIBA");
 
-  // A book content file that came as a packet: a library copy in the
-  // install folder is read instead.
+  // A book content file that came as a packet is installed as a library
+  // from a copy in the BackUp folder, which is read instead; the file
+  // itself stays as it was, and no other copy is left.
   fs::copy_file(lib, tmp / "asPacket.tpk");
+  const std::string bytes = tvtest::readFile(lib);
+  const fs::path backup = orv::COrv_Environment().GetBackUpPath(true);
   p = tmp / "asPacket.tpk";
   code.clear();
   ASSERT_TRUE(services.ReadPacketCode(p, code));
   EXPECT_EQ(code, "LIBA");
-  EXPECT_EQ(p, install / "asPacket.tvl");
-  EXPECT_TRUE(fs::exists(p));
+  EXPECT_EQ(p, backup / "asPacket.tvl");
+  EXPECT_EQ(installer.files, std::vector<fs::path>{backup / "asPacket.tvl"});
+  EXPECT_EQ(tvtest::readFile(p), bytes);
+  EXPECT_EQ(tvtest::readFile(tmp / "asPacket.tpk"), bytes);
   EXPECT_FALSE(fs::exists(tmp / "asPacket.tvl"));
+  EXPECT_FALSE(fs::exists(install / "asPacket.tvl"));
+  // A different file of that name in the BackUp folder keeps its place.
+  tvtest::writeFile(backup / "other.tvl", "a different library");
+  fs::copy_file(lib, tmp / "other.tpk");
+  p = tmp / "other.tpk";
+  ASSERT_TRUE(services.ReadPacketCode(p, code));
+  EXPECT_EQ(p, backup / "other (2).tvl");
+  EXPECT_EQ(tvtest::readFile(backup / "other.tvl"), "a different library");
+  // An installation that fails leaves no copy anywhere.
+  installer.answer = 0;
+  fs::copy_file(lib, tmp / "refused.tpk");
+  p = tmp / "refused.tpk";
+  EXPECT_FALSE(services.ReadPacketCode(p, code));
+  EXPECT_FALSE(fs::exists(backup / "refused.tvl"));
+  EXPECT_FALSE(fs::exists(tmp / "refused.tvl"));
+  EXPECT_TRUE(fs::exists(tmp / "refused.tpk"));
+  installer.answer = 1;
 
   // Damaged files give no code.
   tvtest::writeFile(tmp / "bad.tpk", "TPK\0garbage that is no packet");
