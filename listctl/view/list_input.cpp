@@ -462,14 +462,30 @@ void showTip(LbxInstance* inst, HWND hwnd, const Cell& c) {
 
 void tipTick(LbxInstance* inst, HWND hwnd) {
   pw::KillTimer(hwnd, kTipTimer);
-  if (inst->tipWindow || inst->captured) return;
+  if (inst->captured) return;
   pw::POINT pt;
   pw::GetCursorPos(&pt);
   pw::ScreenToClient(hwnd, &pt);
+  pw::RECT client{};
+  pw::GetClientRect(hwnd, &client);
   const Geometry g = geometry(inst);
   const Cell c = cellAt(inst, g, pt);
-  if (c.row < 0 || c.row != inst->tipRow || c.column != inst->tipColumn) return;
+  const bool onCell = pw::PtInRect(&client, pt) && c.row >= 0 && c.row == inst->tipRow && c.column == inst->tipColumn;
+  if (inst->tipWindow) {
+    // The list hears of no move once the mouse is outside it: while a tip
+    // shows, the timer watches the mouse, and the tip goes when the mouse
+    // has left its cell.
+    if (onCell) {
+      pw::SetTimer(hwnd, kTipTimer, kTipWatchMs, nullptr);
+    } else {
+      hideTip(inst);
+      inst->tipRow = inst->tipColumn = -1;
+    }
+    return;
+  }
+  if (!onCell) return;
   showTip(inst, hwnd, c);
+  if (inst->tipWindow) pw::SetTimer(hwnd, kTipTimer, kTipWatchMs, nullptr);
 }
 
 void hideTip(LbxInstance* inst) {

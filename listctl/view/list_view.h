@@ -108,6 +108,8 @@ void hideTip(LbxInstance* inst);
 bool registerTipClass(plat::win::HINSTANCE module);
 void unregisterTipClass(plat::win::HINSTANCE module);
 inline constexpr plat::win::UINT_PTR kTipTimer = 0x94;
+// How often a shown tip looks whether the mouse is still on its cell (ms).
+inline constexpr plat::win::UINT kTipWatchMs = 100;
 inline constexpr const char* kTipClass = "nwTextTip";
 
 }  // namespace lindra::view

@@ -13,6 +13,7 @@
 #include "platform/ui/message_box.h"
 #include "player/env/users.h"
 #include "player/shell/command_line.h"
+#include "shared/skin/orv_skin_frame.h"
 
 namespace orv::shell {
 namespace {
@@ -21,9 +22,12 @@ std::string firstChars(const std::string& text, std::size_t n) { return std::str
 
 }  // namespace
 
-COrv_LoginDlg::COrv_LoginDlg(int mode, QWidget* parent) : QDialog(parent), m_nMode(mode) {
+COrv_LoginDlg::COrv_LoginDlg(int mode, QWidget* parent)
+    : QDialog(parent), m_nMode(mode), m_skin(std::make_unique<COrv_SkinFrame>()) {
   setWindowTitle(QStringLiteral("Log in"));
   auto* layout = new QVBoxLayout(this);
+  // The controls keep clear of the frame's caption band and bottom strip.
+  layout->setContentsMargins(12, COrv_SkinFrame::kCaptionHeight + 8, 12, COrv_SkinFrame::kBottomStrip + 8);
   m_users = new QListWidget(this);
   layout->addWidget(m_users);
   auto* form = new QFormLayout;
@@ -80,7 +84,18 @@ COrv_LoginDlg::COrv_LoginDlg(int mode, QWidget* parent) : QDialog(parent), m_nMo
     m_strUserName.clear();  // a cancelled log-in is the anonymous user
     reject();
   });
+
+  resize(360, 420);
+  m_skin->Attach(this);
+  m_skin->SetCaption(windowTitle());
+  // The frame's close button cancels, as Cancel does.
+  m_skin->SetCommandHandler([this](int) {
+    m_strUserName.clear();
+    reject();
+  });
 }
+
+COrv_LoginDlg::~COrv_LoginDlg() = default;
 
 int COrv_LoginDlg::DoModal() {
   fillUsers();

@@ -5,6 +5,7 @@
 // line's user, the dialog and the anonymous user.
 
 #include <QDialog>
+#include <memory>
 #include <string>
 
 class QLabel;
@@ -12,6 +13,7 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class COrv_CommandLineInfo;
+class COrv_SkinFrame;
 
 namespace orv::shell {
 
@@ -28,6 +30,7 @@ class COrv_LoginDlg : public QDialog {
  public:
   // Mode 1 is the log-in of a run.
   explicit COrv_LoginDlg(int mode = 1, QWidget* parent = nullptr);
+  ~COrv_LoginDlg() override;
 
   // Before the run: the user to select; after it: the user logged in
   // (empty: the anonymous user).
@@ -51,6 +54,7 @@ class COrv_LoginDlg : public QDialog {
   QPushButton* newButton() const { return m_new; }
   QPushButton* changeButton() const { return m_change; }
   QPushButton* deleteButton() const { return m_delete; }
+  COrv_SkinFrame& Skin() const { return *m_skin; }
 
  private:
   void fillUsers();
@@ -66,6 +70,7 @@ class COrv_LoginDlg : public QDialog {
   QPushButton* m_new;
   QPushButton* m_change;
   QPushButton* m_delete;
+  std::unique_ptr<COrv_SkinFrame> m_skin;
 };
 
 // Runs the log-in dialog for the start-up; tests put a script in its place.

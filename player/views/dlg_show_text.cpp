@@ -10,6 +10,7 @@
 #include "player/views/show_text.h"
 #include "player/views/text_format_qt.h"
 #include "shared/language/orv_language.h"
+#include "shared/skin/orv_skin_frame.h"
 
 COrv_ShowText::COrv_ShowText(QWidget* parent) : QTextEdit(parent) {
   setReadOnly(true);
@@ -17,8 +18,12 @@ COrv_ShowText::COrv_ShowText(QWidget* parent) : QTextEdit(parent) {
   setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
 }
 
-COrv_DlgShowText::COrv_DlgShowText(QWidget* parent) : QDialog(parent) {
+COrv_DlgShowText::COrv_DlgShowText(QWidget* parent)
+    : QDialog(parent), m_skin(std::make_unique<COrv_SkinFrame>()) {
   auto* layout = new QVBoxLayout(this);
+  // The text and its button keep clear of the frame's caption band and
+  // bottom strip.
+  layout->setContentsMargins(8, COrv_SkinFrame::kCaptionHeight + 4, 8, COrv_SkinFrame::kBottomStrip + 4);
   m_edit = new COrv_ShowText(this);
   layout->addWidget(m_edit);
   // String 1 is the program's "Close".
@@ -28,7 +33,11 @@ COrv_DlgShowText::COrv_DlgShowText(QWidget* parent) : QDialog(parent) {
   connect(button, &QPushButton::clicked, this, &QDialog::accept);
   layout->addWidget(button, 0, Qt::AlignRight);
   resize(420, 300);
+  m_skin->Attach(this);
+  m_skin->SetMinSize(kMinWidth, kMinHeight);
 }
+
+COrv_DlgShowText::~COrv_DlgShowText() = default;
 
 void COrv_DlgShowText::FillDocument(QTextDocument& doc, const QString& text,
                                     const COrv_TextFormat& format, bool markup) {
@@ -75,6 +84,7 @@ void COrv_DlgShowText::FillDocument(QTextDocument& doc, const QString& text,
 
 void COrv_DlgShowText::Populate() {
   setWindowTitle(QString::fromStdString(m_caption));
+  m_skin->SetCaption(windowTitle());
   FillDocument(*m_edit->document(), QString::fromStdString(m_text), m_format, m_markup);
   m_edit->moveCursor(QTextCursor::Start);
 }

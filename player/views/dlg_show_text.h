@@ -10,6 +10,7 @@
 #include <QDialog>
 #include <QString>
 
+#include <memory>
 #include <string>
 
 #include "player/book/text_format.h"
@@ -17,13 +18,18 @@
 
 class QTextDocument;
 class COrv_ShowText;
+class COrv_SkinFrame;
 
 class COrv_DlgShowText : public QDialog {
  public:
   static constexpr std::uint32_t kSquareColour = COrv_CharFormat::Rgb(255, 0, 0);
   static constexpr std::uint32_t kAngleColour = COrv_CharFormat::Rgb(0, 128, 0);
 
+  // The smallest size the learner can make it.
+  static constexpr int kMinWidth = 100, kMinHeight = 80;
+
   explicit COrv_DlgShowText(QWidget* parent = nullptr);
+  ~COrv_DlgShowText() override;
 
   void SetTextFormat(const COrv_TextFormat& format) { m_format = format; }
   void EnableMarkup(bool on) { m_markup = on; }
@@ -35,6 +41,7 @@ class COrv_DlgShowText : public QDialog {
   int m_dialogNumber = 0;
 
   COrv_ShowText* TextControl() const { return m_edit; }
+  COrv_SkinFrame& Skin() const { return *m_skin; }
   // Fills the control from the members (DoModal does it first).
   void Populate();
   // The text with its format and, when asked, the mark-up spans.
@@ -45,6 +52,7 @@ class COrv_DlgShowText : public QDialog {
   COrv_ShowText* m_edit = nullptr;
   COrv_TextFormat m_format;
   bool m_markup = false;
+  std::unique_ptr<COrv_SkinFrame> m_skin;
 };
 
 namespace orv::views {

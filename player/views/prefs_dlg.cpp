@@ -61,15 +61,15 @@ COrv_PrefsDlg::COrv_PrefsDlg(QWidget* parent, PrefsHost* host)
   ok_->setDefault(true);
   apply_ = new QPushButton(this);
   apply_->setEnabled(false);
-  auto* cancel = new QPushButton(text(kStrCancel), this);
+  cancel_ = new QPushButton(this);
   buttons->addStretch();
   buttons->addWidget(ok_);
   buttons->addWidget(apply_);
-  buttons->addWidget(cancel);
+  buttons->addWidget(cancel_);
   outer->addLayout(buttons);
   connect(ok_, &QPushButton::clicked, this, [this] { accept(); });
   connect(apply_, &QPushButton::clicked, this, [this] { OnApply(); });
-  connect(cancel, &QPushButton::clicked, this, [this] { reject(); });
+  connect(cancel_, &QPushButton::clicked, this, [this] { reject(); });
 
   buildTree();
   load();
@@ -271,6 +271,8 @@ void COrv_PrefsDlg::accept() {
 void COrv_PrefsDlg::retranslate() {
   setWindowTitle(text(kStrCaption));
   m_skin->SetCaption(text(kStrCaption));
+  m_skin->UpdateLanguage();
+  cancel_->setText(text(kStrCancel));
   ok_->setToolTip(text(kStrOkTip));
   apply_->setText(text(kStrApplyTip));
   apply_->setToolTip(text(kStrApplyTip));

@@ -66,6 +66,8 @@ class COrv_PrefsDlg : public QDialog {
   int PagesMade() const { return pagesMade_; }
   int CurrentPage() const { return current_; }
   QPushButton* ApplyButton() const { return apply_; }
+  QPushButton* CancelButton() const { return cancel_; }
+  COrv_SkinFrame& Skin() const { return *m_skin; }
   std::vector<std::string> AltSources() const { return host_->AltSources(); }
 
   // Runs the data-path dialog (from page 11); the data path chosen there
@@ -104,6 +106,7 @@ class COrv_PrefsDlg : public QDialog {
   QStackedWidget* stack_ = nullptr;
   QPushButton* ok_ = nullptr;
   QPushButton* apply_ = nullptr;
+  QPushButton* cancel_ = nullptr;
 };
 
 }  // namespace orv::views

@@ -424,6 +424,42 @@ TEST_F(ListInput, ATextTipAppearsAfterItsDelay) {
 
 namespace {
 
+// The list hears nothing once the mouse is outside it: a shown tip still
+// goes when the mouse leaves its cell, and stays while it does not.
+TEST_F(ListInput, ATextTipGoesWhenTheMouseLeavesTheList) {
+  HWND h = makeList(lx::LBS_NOTIFY, 20);
+  SendMessage(h, lx::kMsgSetProperty, 263, 2);  // TextTip Floating
+  SendMessage(h, lx::kMsgSetProperty, 264, 500);
+  g.tipAnswer = "the whole title";
+  POINT on{30, 2 * inst_->rowHeight + 2};
+  ClientToScreen(h, &on);
+  injectMouse(nullptr, on, 0, false);
+  clock_.advance(500);
+  pumpMessages();
+  const auto tip = reinterpret_cast<HWND>(SendMessage(h, lx::kMsgTipQuery1, 0, 0));
+  ASSERT_TRUE(IsWindow(tip));
+  clock_.advance(1000);
+  pumpMessages();
+  EXPECT_TRUE(IsWindow(tip)) << "the mouse is still on the cell";
+  // Far off the list and off every window: no move reaches the list.
+  RECT r{};
+  GetWindowRect(h, &r);
+  const POINT away{r.right + 400, r.bottom + 400};
+  injectMouse(nullptr, away, 0, false);
+  clock_.advance(lindra::view::kTipWatchMs);
+  pumpMessages();
+  EXPECT_FALSE(IsWindow(tip));
+  // Back on the same cell, the tip comes again after its delay.
+  injectMouse(nullptr, on, 0, false);
+  clock_.advance(500);
+  pumpMessages();
+  EXPECT_NE(SendMessage(h, lx::kMsgTipQuery1, 0, 0), 0);
+}
+
+}  // namespace
+
+namespace {
+
 TEST_F(ListInput, ABorderUnderTheMouseShowsTheResizeCursorAndDragsTheWidth) {
   HWND h = makeList(0, 20);
   SendMessage(h, lx::kMsgSetProperty, 71, 1);  // pixels

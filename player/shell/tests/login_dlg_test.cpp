@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <QListWidget>
+#include <QTest>
+#include <cstdlib>
 #include <QPushButton>
 
 #include "platform/testing/test_env.h"
 #include "platform/ui/recording_sink.h"
 #include "player/env/users.h"
 #include "player/shell/command_line.h"
+#include "shared/skin/orv_skin_frame.h"
 
 namespace {
 
@@ -130,6 +133,26 @@ TEST_F(Login, ListsTheUsersAndSelectsTheGivenOne) {
   EXPECT_TRUE(names.contains("Zed"));
   EXPECT_TRUE(names.contains("Default"));
   EXPECT_EQ(dlg.userList()->currentItem()->text(), "Zed");
+}
+
+// The log-in wears the program's frame; its close button is a Cancel: the
+// run's user is the anonymous one.
+TEST_F(Login, TheSkinnedFrameClosesAsCancel) {
+  orv::COrv_Users users;
+  ASSERT_TRUE(users.AddUser("ada", ""));
+  orv::shell::COrv_LoginDlg dlg;
+  dlg.m_strUserName = "ada";
+  dlg.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+  EXPECT_TRUE(dlg.windowFlags() & Qt::FramelessWindowHint);
+  EXPECT_EQ(dlg.Skin().Caption(), dlg.windowTitle());
+  EXPECT_GE(dlg.userList()->geometry().top(), COrv_SkinFrame::kCaptionHeight);
+  const QImage shot = dlg.grab().toImage();
+  if (const char* dir = std::getenv("TV_SHOT_DIR")) shot.save(QString(dir) + "/login_dialog.png");
+  QTest::mouseClick(dlg.Skin().CloseButtonWidget(), Qt::LeftButton, {}, QPoint(5, 5));
+  EXPECT_FALSE(dlg.isVisible());
+  EXPECT_EQ(dlg.result(), QDialog::Rejected);
+  EXPECT_EQ(dlg.m_strUserName, "");
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QInputMethodEvent>
@@ -19,6 +21,7 @@
 #include <QToolButton>
 
 #include "player/views/dlg_show_text.h"
+#include "shared/skin/orv_skin_frame.h"
 #include "player/views/frm_rich_view.h"
 #include "player/views/frm_sc_pad.h"
 #include "player/views/frm_so_far.h"
@@ -251,6 +254,34 @@ TEST_F(ScratchPad, ACheckThatReloadsThePadPutsTheCaretBackInsideTheText) {
 }
 
 // ---------------------------------------------------------------- text dialog
+
+// The text dialog wears the program's frame: its caption is the text's
+// caption, the frame's close button closes it, and a drag of its corner
+// stops at 100 x 80.
+TEST(TextDialog, TheSkinnedFrameCarriesTheCaptionAndKeepsTheMinimumSize) {
+  COrv_DlgShowText dlg;
+  dlg.m_caption = "Dictionary definition";
+  dlg.m_text = "to be: [verb] exist";
+  dlg.Populate();
+  dlg.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+  EXPECT_TRUE(dlg.windowFlags() & Qt::FramelessWindowHint);
+  EXPECT_EQ(dlg.Skin().Caption().toStdString(), "Dictionary definition");
+  // The text lies below the caption band.
+  EXPECT_GE(dlg.TextControl()->geometry().top(), COrv_SkinFrame::kCaptionHeight);
+  const QImage shot = dlg.grab().toImage();
+  if (const char* dir = std::getenv("TV_SHOT_DIR")) shot.save(QString(dir) + "/text_dialog.png");
+  // The bottom-right corner dragged far up and left.
+  const QRect start = dlg.geometry();
+  dlg.Skin().OnLButtonDown(0, start.width() - 1, start.height() - 1);
+  ASSERT_EQ(dlg.Skin().DragCode(), COrv_SkinFrame::kBottomRight);
+  dlg.Skin().OnMouseMove(0, -500, -500);
+  dlg.Skin().OnLButtonUp(0, -500, -500);
+  EXPECT_EQ(dlg.geometry().size(), QSize(COrv_DlgShowText::kMinWidth, COrv_DlgShowText::kMinHeight));
+  // The frame's close button ends the dialog.
+  QTest::mouseClick(dlg.Skin().CloseButtonWidget(), Qt::LeftButton, {}, QPoint(5, 5));
+  EXPECT_FALSE(dlg.isVisible());
+}
 
 TEST(TextDialog, MarkupShowsBracketSpansBoldRedAndAngleSpansBoldGreen) {
   QTextDocument doc;

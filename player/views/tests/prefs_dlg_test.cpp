@@ -21,6 +21,10 @@
 #include "platform/ui/recording_sink.h"
 #include "player/views/prefs_dlg.h"
 #include "player/views/prefs_page.h"
+#include "platform/testing/test_env.h"
+#include "shared/language/language_settings.h"
+#include "shared/language/orv_language.h"
+#include "shared/skin/orv_skin_frame.h"
 
 using namespace orv::views;
 
@@ -79,6 +83,39 @@ class RecordingHost : public PrefsHost {
 };
 
 using V = COrv_PrefsDlg::Value;
+
+// A host whose stored interface language is the one the language object
+// reads, as the program's store is.
+class LanguageHost : public RecordingHost {
+ public:
+  void StoreInterfaceLanguage(int i) override { tv::language::languageSettings().setLastInterfaceLanguage(i); }
+};
+
+// A new interface language applied from the dialog renames the open
+// dialog at once: its caption, its buttons and its frame's close button.
+TEST(PrefsDlg, ANewInterfaceLanguageRenamesTheOpenDialog) {
+  const auto module = tvtest::sandbox().base / "Orv_MLFRE.res";
+  tvtest::writeFile(module, "TVRES 1\nstring 20400 Préférences\nstring 20449 Annuler\nstring 20402 Appliquer\n"
+                            "string 1 Fermer\n");
+  tv::language::setModuleLocator([module](std::string_view name) {
+    return name == "Orv_MLFRE.DLL" ? module : std::filesystem::path();
+  });
+  tv::language::languageSettings().setLastInterfaceLanguage(0);
+  LanguageHost host;
+  COrv_PrefsDlg dlg(nullptr, &host);
+  dlg.show();
+  EXPECT_EQ(dlg.CancelButton()->text().toStdString(), "Cancel");
+  EXPECT_EQ(dlg.Skin().CloseButton().ToolTipText(), "Close");
+  ASSERT_TRUE(dlg.SetSetting(1, V{std::uint32_t{1}}, true));
+  dlg.OnApply();
+  EXPECT_EQ(dlg.windowTitle().toStdString(), "Préférences");
+  EXPECT_EQ(dlg.Skin().Caption().toStdString(), "Préférences");
+  EXPECT_EQ(dlg.CancelButton()->text().toStdString(), "Annuler");
+  EXPECT_EQ(dlg.ApplyButton()->text().toStdString(), "Appliquer");
+  EXPECT_EQ(dlg.Skin().CloseButton().ToolTipText(), "Fermer");
+  tv::language::languageSettings().setLastInterfaceLanguage(0);
+  tv::language::setModuleLocator({});
+}
 
 TEST(PrefsDlg, EachMarkedSetWritesAndTellsTheFrameInKeyOrder) {
   struct Case {

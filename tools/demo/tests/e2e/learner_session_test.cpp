@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QPoint>
 #include <QProcessEnvironment>
 #include <QThread>
@@ -606,6 +607,63 @@ TEST_F(LearnerSession, InstallsLogsInListensTypesRecordsAndComesBack) {
   shot("grammar-page");
   // The learner moves the browser aside to see the player's panel again.
   desktop.move("Grammar", 1040, 60);
+
+  // --- The go-to menu: a click below the so-far text (grammar mode) offers
+  // the browser's index and, while the browser runs, its current page.
+  {
+    const auto pane = soFarPane(screen.probe(player->pid()));
+    ASSERT_TRUE(pane);
+    const QPoint below(pane->x + pane->w / 2, pane->y + pane->h - 6);
+    choose({}, "Go to Index", below);
+    ASSERT_TRUE(screen.waitFor("browser page 0000.htm")) << "Go to Index did not show the index";
+    shot("go-to-index");
+    ASSERT_TRUE(desktop.focus(kMainTitle));
+    choose({}, "Go to current page", below);
+    QElapsedTimer t;
+    t.start();
+    while (desktop.focusedWindowName() != "Grammar" && t.elapsed() < 10000) pump(100);
+    EXPECT_EQ(desktop.focusedWindowName(), "Grammar") << "Go to current page did not bring the browser up";
+    shot("go-to-current-page");
+  }
+
+  // --- Tools > Echomark Index panel hides and shows the book window's
+  // index panel; its tick follows.
+  {
+    ASSERT_TRUE(desktop.focus(kMainTitle));
+    const auto indexEntry = [&] {
+      desktop.key("alt+t");
+      const auto shown = probeUntil([](const auto& s) {
+        return PlayerScreen::find(s, "menu entry", {}, {}, "&Echomark Index panel").has_value();
+      });
+      desktop.key("Escape");
+      return PlayerScreen::find(shown, "menu entry", {}, {}, "&Echomark Index panel");
+    };
+    const auto entry = indexEntry();
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->state, "c") << "shown at the start (setting 22)";
+    // Chosen twice: hidden, then shown again.
+    std::vector<fs::path> pictures;
+    for (const char* state : {"-", "c"}) {
+      choose("alt+t", "&Echomark Index panel");
+      pump(300);
+      pictures.push_back(shot(std::string("index-panel-") + (*state == 'c' ? "shown" : "hidden")));
+      const auto now = indexEntry();
+      ASSERT_TRUE(now);
+      EXPECT_EQ(now->state, state);
+    }
+    const fs::path hidden = pictures[0], shownAgain = pictures[1];
+    // The panel runs along the book window's bottom: the two pictures
+    // differ there.
+    const auto window = PlayerScreen::find(screen.probe(player->pid()), "window", kMainTitle);
+    ASSERT_TRUE(window);
+    const QImage a(QString::fromStdString(hidden.string())), b(QString::fromStdString(shownAgain.string()));
+    ASSERT_FALSE(a.isNull() || b.isNull());
+    int differing = 0;
+    for (int y = window->y + window->h - 90; y < window->y + window->h - 10; y += 5)
+      for (int x = window->x + 80; x < window->x + window->w - 80; x += 13)
+        if (a.rect().contains(x, y) && b.rect().contains(x, y)) differing += a.pixel(x, y) != b.pixel(x, y) ? 1 : 0;
+    EXPECT_GT(differing, 0) << "the index panel looks the same hidden and shown";
+  }
 
   // --- Record (F11) while a tone sounds, stop (F10), and hear the take
   // played back (Audio > Recording commands > Play).
