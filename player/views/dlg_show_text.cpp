@@ -24,6 +24,8 @@ COrv_DlgShowText::COrv_DlgShowText(QWidget* parent)
   // The text and its button keep clear of the frame's caption band and
   // bottom strip.
   layout->setContentsMargins(8, COrv_SkinFrame::kCaptionHeight + 4, 8, COrv_SkinFrame::kBottomStrip + 4);
+  // The frame keeps its own minimum size, smaller than the layout's.
+  layout->setSizeConstraint(QLayout::SetNoConstraint);
   m_edit = new COrv_ShowText(this);
   layout->addWidget(m_edit);
   // String 1 is the program's "Close".

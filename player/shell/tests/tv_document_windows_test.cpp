@@ -5,10 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QMdiSubWindow>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QTest>
 
@@ -208,7 +211,8 @@ TEST_F(BookWindows, TheSoFarPanesGoToMenuFollowsTheFramesBrowser) {
     EXPECT_EQ(shown, (std::vector<std::string>{"Go to Index", "Go to current page"}));
   }
   ASSERT_FALSE(browser.requests.empty());
-  EXPECT_EQ(browser.requests.front().rfind("GrammarPage ", 0), 0u) << browser.requests.front();
+  EXPECT_NE(std::find(browser.requests.begin(), browser.requests.end(), "GrammarPage 0000.htm"), browser.requests.end())
+      << browser.requests.front();
   EXPECT_GE(browser.activations, 1);
 }
 
@@ -227,7 +231,8 @@ TEST_F(BookWindows, ContextHelpOverTheIndexPanelAndTheStatusBarPanes) {
   ASSERT_TRUE(frame.OnCreate());
   const int32_t on = 1;
   frame.ApplySetting(C3WaySplitterFrame::kSettingShowIndex, &on);
-  frame.resize(900, 700);
+  // Within the screen, where the help mode looks for what was clicked.
+  frame.setGeometry(0, 0, 780, 560);
   frame.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
   ASSERT_TRUE(frame.OpenTalvane("DEMO"));
