@@ -67,8 +67,11 @@ TEST(BookMenuProcess, LoadGivesTheBookAValidEntryThatRemoveAndUninstallTakeAway)
   EXPECT_EQ(orv::COrv_Environment().GetInstallMenuFolder(), menu.string());
 
   // A title with a character no file name may hold.
-  tvtools::PacketSpec spec = installtest::packetSpec("demo");
-  spec.books[0].title = "Demo: Ein Morgen";
+  tvtools::book::Book book = installtest::referenceBook("DEMO");
+  book.title = "Demo: Ein Morgen";
+  tvtools::PacketSpec spec = installtest::packetSpec("DEMO");
+  spec.books[0].title = book.title;
+  spec.books[0].members[0].data = installtest::idMember(book);
   const fs::path packet = base / "DEMO.tpk";
   ASSERT_TRUE(tvtools::writePacket(packet, spec));
   ASSERT_EQ(orvex({"-load", QString::fromStdString(packet.string()), "-nostart"}, env), 0);

@@ -99,11 +99,6 @@ bool Desktop::focus(const QString& name) {
   return true;
 }
 
-QString Desktop::focusedWindowName() {
-  const QStringList out = xdotool({"getwindowfocus", "getwindowname"});
-  return out.isEmpty() ? QString() : out.front().trimmed();
-}
-
 bool Desktop::move(const QString& name, int x, int y) {
   const auto ids = windowsNamed(name);
   if (ids.empty()) return false;

@@ -41,8 +41,6 @@ class Desktop {
   bool move(const QString& name, int x, int y);
   // Gives the keyboard focus to the visible window of that exact name.
   bool focus(const QString& name);
-  // The name of the window that has the keyboard focus (empty for none).
-  QString focusedWindowName();
   // The ids of the visible windows whose name is exactly `name`.
   std::vector<QString> windowsNamed(const QString& name);
   // Waits until a visible window has that exact name.
