@@ -904,6 +904,16 @@ BOOL GetTextMetrics(HDC hdc, TEXTMETRIC* tm) {
   return TRUE;
 }
 
+int GetTextInkAscent(HDC hdc) {
+  DC_OR(0)
+  const LOGFONT& lf = fontOf(dc)->lf;
+  TEXTMETRIC tm;
+  metricsOf(lf, &tm);
+  if (!haveFonts()) return tm.tmAscent;
+  const QRect ink = QFontMetrics(qfont(lf)).tightBoundingRect(QStringLiteral(u"\u00C5\u00C9\u00C2\u00D6\u00D1\u00CA"));
+  return std::max<int>(tm.tmAscent, -ink.top());
+}
+
 BOOL GetTextExtentPoint32(HDC hdc, const char* text, int len, SIZE* size) {
   DC_OR(FALSE)
   if (!size || (!text && len)) return FALSE;
