@@ -8,13 +8,16 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QImage>
+#include <QTest>
 
 #include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "listctl/combo/combo.h"
 #include "listctl/core/dispatch.h"
 #include "listctl/core/library.h"
 #include "listctl/core/messages.h"
@@ -22,6 +25,7 @@
 #include "listctl/view/list_view.h"
 #include "platform/win/gdi.h"
 #include "platform/win/gdi_qt.h"
+#include "platform/win/host_widget.h"
 #include "platform/win/window.h"
 
 using namespace plat::win;
@@ -128,6 +132,7 @@ class ListLook : public ::testing::Test {
     ClientToScreen(h, &o);
     s.cx = o.x - wr.left;
     s.cy = o.y - wr.top;
+    if (lx::comboOf(h)) return s;  // a combo: only its pixels
     s.header = lx::view::geometry(lx::instanceOf(h)).headerHeight();
     s.row = static_cast<int>(SendMessage(h, lx::LB_GETITEMHEIGHT, 0, 0));
     return s;
@@ -595,6 +600,185 @@ TEST_F(ListLook, RowsLeaveRoomForAccentedCapitals) {
   DestroyWindow(tight);
   DestroyWindow(roomy);
   DeleteObject(font);
+}
+
+// ---- the combo's own frame
+
+TEST_F(ListLook, ComboFrameFollowsTheFramePropertiesByApplyTo) {
+  constexpr int kComboW = 180, kComboH = 26;
+  const QRgb shadow = sys(COLOR_BTNSHADOW);
+  struct Case {
+    const char* name;
+    int applyTo;
+    std::vector<std::pair<int, COLORREF>> props;  // id, value
+    bool combo, list;  // whose frame takes them
+    std::function<void(const Shot&)> check;  // the combo's pixels
+  };
+  const Case cases[] = {
+      {"both: a single line 3 wide in its colour, the parts moved inside it", 0,
+       {{114, 1}, {116, 3}, {115, kRed}}, true, true,
+       [&](const Shot& s) {
+         for (int i = 0; i < 3; ++i) {
+           EXPECT_EQ(s.at(i, kComboH / 2), rgb(kRed)) << i;
+           EXPECT_EQ(s.at(kComboW - 1 - i, kComboH / 2), rgb(kRed)) << i;
+           EXPECT_EQ(s.at(60, i), rgb(kRed)) << i;
+         }
+         EXPECT_EQ(s.at(3, kComboH / 2), shadow) << "the flat line inside the border";
+         EXPECT_NE(s.at(kComboW - 4, kComboH / 2), rgb(kRed)) << "the button ends at the border";
+         EXPECT_EQ(s.at(10, kComboH / 2), rgb(kBack)) << "the text area";
+       }},
+      {"edit only: dashes on the combo, the list untouched", 2, {{114, 3}, {115, kBlue}, {242, kYellow}}, true, false,
+       [&](const Shot& s) {
+         std::string runs;
+         for (int x = 0; x < 8; ++x) runs += s.at(x, 0) == rgb(kBlue) ? 'D' : s.at(x, 0) == rgb(kYellow) ? '.' : '?';
+         EXPECT_EQ(runs, "DDD.DDD.");
+       }},
+      {"list only: the combo keeps its flat line", 1, {{114, 1}, {115, kGreen}}, false, true,
+       [&](const Shot& s) {
+         EXPECT_EQ(s.at(0, kComboH / 2), shadow);
+         EXPECT_EQ(s.at(1, kComboH / 2), rgb(kBack));
+       }},
+      {"drop shadow with its gray-area colour (242)", 0, {{124, 1}, {126, 3}, {125, kGreen}, {242, kMagenta}}, true,
+       true,
+       [&](const Shot& s) {
+         EXPECT_EQ(s.at(kComboW - 1, kComboH / 2), rgb(kGreen));
+         EXPECT_EQ(s.at(60, kComboH - 1), rgb(kGreen));
+         EXPECT_EQ(s.at(kComboW - 1, 1), rgb(kMagenta));
+         EXPECT_EQ(s.at(1, kComboH - 1), rgb(kMagenta));
+         EXPECT_EQ(s.at(60, kComboH - 4), shadow) << "the flat line ends where the shadow begins";
+       }},
+      {"default: the flat one-line frame", 0, {}, false, false,
+       [&](const Shot& s) {
+         EXPECT_EQ(s.at(0, kComboH / 2), shadow);
+         EXPECT_EQ(s.at(60, 0), shadow);
+         EXPECT_EQ(s.at(1, kComboH / 2), rgb(kBack));
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HWND combo = CreateWindow(lx::kComboClass, "", WS_POPUP | WS_VISIBLE | lx::CBS_DROPDOWNLIST, 0, 0, kComboW, kComboH,
+                              nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(combo);
+    HWND list = reinterpret_cast<HWND>(SendMessage(combo, lx::kCbxGetList, 0, 0));
+    ASSERT_TRUE(list);
+    prop(combo, 181, 0);
+    colour(combo, 2, kBack);
+    prop(combo, 181, c.applyTo);
+    for (const auto& [id, v] : c.props) EXPECT_EQ(prop(combo, id, static_cast<LPARAM>(v)), 0) << id;
+    for (const auto& [id, v] : c.props) {
+      const auto value = static_cast<std::int32_t>(v);
+      // A get through the combo reads the part ApplyTo names.
+      EXPECT_EQ(static_cast<std::int32_t>(get(combo, id)), value) << id;
+      EXPECT_EQ(static_cast<std::int32_t>(get(list, id)) == value, c.list) << "the list's " << id;
+    }
+    prop(combo, 181, 2);
+    for (const auto& [id, v] : c.props)
+      EXPECT_EQ(static_cast<std::int32_t>(get(combo, id)) == static_cast<std::int32_t>(v), c.combo) << "the combo's " << id;
+    c.check(shot(combo));
+    DestroyWindow(combo);
+  }
+  EXPECT_EQ(lx::liveCombos(), 0);
+}
+
+TEST_F(ListLook, ComboFrameSetsAreCheckedAsTheListChecksThem) {
+  HWND combo = CreateWindow(lx::kComboClass, "", WS_POPUP | WS_VISIBLE | lx::CBS_DROPDOWNLIST, 0, 0, 120, 24, nullptr,
+                            nullptr, nullptr, nullptr);
+  ASSERT_TRUE(combo);
+  prop(combo, 181, 2);
+  const std::int32_t style = static_cast<std::int32_t>(get(combo, 114));
+  prop(combo, 114, 7);          // no such border style
+  prop(combo, 116, 40000);      // no such width
+  EXPECT_EQ(get(combo, 114), style);
+  EXPECT_EQ(get(combo, 116), 1);
+  EXPECT_EQ(get(combo, 123), 1) << "the combo's own frame is flat";
+  DestroyWindow(combo);
+}
+
+// ---- all of them at once
+
+TEST_F(ListLook, ListAndComboWithEveryLookTogetherInADialog) {
+  QDialog dlg;
+  auto* host = new HostWidget(&dlg);
+  host->setFillWithFirstChild(false);
+  host->setGeometry(0, 0, 420, 260);
+  HWND list = CreateWindow(lx::kListClass, "", WS_CHILD | WS_VISIBLE | lx::LBS_NOTIFY, 10, 10, 280, 180,
+                           host->hostWindow(), reinterpret_cast<HMENU>(5), nullptr, nullptr);
+  HWND combo = CreateWindow(lx::kComboClass, "", WS_CHILD | WS_VISIBLE | lx::CBS_DROPDOWNLIST, 10, 205, 200, 28,
+                            host->hostWindow(), reinterpret_cast<HMENU>(6), nullptr, nullptr);
+  ASSERT_TRUE(list && combo);
+  prop(list, 71, 1);
+  prop(list, 32, 2);
+  for (int c = 0; c < 2; ++c) {
+    prop(list, 28, c);
+    prop(list, 65, reinterpret_cast<LPARAM>(c == 0 ? "Title" : "Level"));
+    float w = c == 0 ? 150.0f : 110.0f;
+    prop(list, 73, reinterpret_cast<LPARAM>(&w));
+  }
+  prop(list, 58, 1);
+  colour(list, 2, kBack);
+  for (const char* r : {"Ångström\tA1", "Éire\tB2", "Zürich\tC1", "Øresund\tA2", "Mälaren\tB1"})
+    SendMessage(list, lx::LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(r));
+  // Frame: dash border in blue, a green drop shadow with magenta corners.
+  prop(list, 114, 3);
+  prop(list, 116, 2);
+  colour(list, 115, kBlue);
+  prop(list, 124, 1);
+  colour(list, 125, kGreen);
+  colour(list, 242, kMagenta);
+  // Header: lowered cells with raised red-shadowed text.
+  prop(list, 59, 2);
+  prop(list, 96, 2);
+  colour(list, 98, kRed);
+  // Rows: lowered text, cyan flat row lines 2 wide, raised column lines.
+  prop(list, 92, 1);
+  colour(list, 93, kYellow);
+  prop(list, 195, 1);
+  prop(list, 194, 2);
+  prop(list, 41, 2);
+  colour(list, 190, kCyan);
+  prop(list, 195, 2);
+  prop(list, 194, 4);
+  // Selection: raised 2 wide; bottom-aligned text with its picture on top.
+  prop(list, 42, 2);
+  prop(list, 47, 2);
+  colour(list, 45, kYellow);
+  prop(list, 29, -1);
+  prop(list, 78, 26);
+  prop(list, 213, 3);
+  SendMessage(list, lx::LB_SETCURSEL, 1, 0);
+  // The combo's own frame: a rounded red border with a shadow.
+  SendMessage(combo, lx::CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Français"));
+  SendMessage(combo, lx::CB_SETCURSEL, 0, 0);
+  prop(combo, 181, 2);
+  prop(combo, 114, 2);
+  prop(combo, 116, 2);
+  colour(combo, 115, kRed);
+  prop(combo, 124, 1);
+  colour(combo, 125, kGreen);
+  dlg.resize(420, 260);
+  dlg.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+  pumpMessages();
+  QApplication::processEvents();
+  pumpMessages();
+  QApplication::processEvents();
+  const QImage img = host->grab().toImage();
+  if (const char* dir = std::getenv("TV_SHOT_DIR")) img.save(QString(dir) + "/lindra_looks.png");
+  auto px = [&](int x, int y) { return img.pixel(x, y) & 0xFFFFFF; };
+  // The list's window starts at (10, 10): its border, shadow and a row line.
+  int dashes = 0;
+  for (int y = 20; y < 100; ++y) dashes += px(10, y) == rgb(kBlue);
+  EXPECT_EQ(dashes, 60) << "dash border: six of every eight pixels";
+  EXPECT_EQ(px(10 + 280 - 1, 100), rgb(kGreen)) << "drop shadow";
+  EXPECT_EQ(px(10 + 280 - 1, 11), rgb(kMagenta)) << "gray corner";
+  const Shot s = shot(list);
+  EXPECT_EQ(s.client(200, s.rowTop(0) + s.row - 1), rgb(kCyan)) << "row line";
+  // (Its first pixel row carries the focus rectangle: the list has the focus.)
+  EXPECT_EQ(s.client(200, s.rowTop(1) + 1), rgb(kYellow)) << "the selection's raised edge, two pixels";
+  EXPECT_GT(s.count(rgb(kRed), 0, 0, 150, s.header), 3) << "header text relief";
+  EXPECT_EQ(px(10 + 1, 205 + 14), rgb(kRed)) << "the combo's border";
+  DestroyWindow(list);
+  DestroyWindow(combo);
 }
 
 }  // namespace
