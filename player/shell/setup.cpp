@@ -151,10 +151,11 @@ bool COrv_Setup::CreateBookMenu() {
 void COrv_Setup::RemoveBookMenu() {
   COrv_Environment env;
   const std::string folder = env.GetInstallMenuFolder();
-  // Only the book entries go: a stored folder that holds anything else
-  // (the learner's own files) keeps them and stays.
+  // Only a book menu of the program's own loses its entries (a stored
+  // folder of another name may hold other programs' entries), and only the
+  // entries go: a folder that holds anything else keeps it and stays.
   std::error_code ec;
-  if (!folder.empty() && fs::is_directory(folder, ec)) {
+  if (!folder.empty() && fs::path(folder).filename() == kBookMenuName && fs::is_directory(folder, ec)) {
     for (const auto& entry : fs::directory_iterator(folder, ec))
       if (entry.path().extension() == ".desktop" && entry.is_regular_file(ec)) plat::fs::removeFile(entry.path());
     fs::remove(folder, ec);

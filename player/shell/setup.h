@@ -60,8 +60,9 @@ class COrv_Setup {
   // Makes that folder and stores it as the install-menu folder, where
   // installed books get their entries; false when it cannot be made.
   static bool CreateBookMenu();
-  // Removes the book entries of the stored install-menu folder, the folder
-  // when nothing else is in it, and the stored value.
+  // Removes the entries of the stored install-menu folder when it is a
+  // book menu of this program's name, the folder when nothing else is in
+  // it, and the stored value.
   static void RemoveBookMenu();
 
   // The installer CheckInstallation installs the demo packets with (not

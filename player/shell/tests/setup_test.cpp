@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <array>
 #include <cstdio>
 #include <filesystem>
@@ -183,6 +185,38 @@ TEST_F(Installation, FirstRunRegistersEverythingAndUninstallRemovesIt) {
   EXPECT_NE(xdgMime("query filetype '" + book.string() + "'"), orv::shell::COrv_FileTypes::kPacketType);
   EXPECT_EQ(xdgMime("query default application/x-talvane-library"), "");
   EXPECT_NE(tvtest::readFile(defaults).find("text/plain=editor.desktop"), std::string::npos);
+}
+
+// Uninstall empties only a book menu of the program's own: a stored menu
+// folder of another name (other programs' entries) keeps every entry; the
+// program's own menu keeps a file that is not an entry, and stays for it.
+TEST_F(Installation, UninstallTakesOnlyTheBookEntriesOfItsOwnMenu) {
+  const fs::path applications = orv::COrv_FileUtil().GetProgramsFolder();
+  struct Case {
+    const char* name;
+    fs::path folder;
+    std::vector<std::string> kept;
+  } const cases[] = {
+      {"the applications folder itself", applications, {"editor.desktop", "notes.txt"}},
+      {"the program's own menu", COrv_Setup::BookMenuFolder(), {"notes.txt"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    tvtest::writeFile(c.folder / "editor.desktop", "[Desktop Entry]\n");
+    tvtest::writeFile(c.folder / "notes.txt", "mine");
+    orv::COrv_Environment().SetInstallMenuFolder(c.folder.string());
+    COrv_Setup(prog).Uninstall();
+    std::vector<std::string> left;
+    for (const auto& e : fs::directory_iterator(c.folder)) {
+      const std::string name = e.path().filename().string();
+      if (name == "editor.desktop" || name == "notes.txt") left.push_back(name);
+    }
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, c.kept);
+    EXPECT_EQ(orv::COrv_Environment().GetInstallMenuFolder(), "");
+    fs::remove(c.folder / "editor.desktop");
+    fs::remove(c.folder / "notes.txt");
+  }
 }
 
 // A reinstallation from another folder asks before each change; No skips
