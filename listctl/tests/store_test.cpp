@@ -449,4 +449,38 @@ TEST_F(StoreTest, DatesAndTheSearchAction) {
   }
 }
 
+// The three search methods over accented titles in a sorted list: greater
+// or equal follows the list's own (collation) order, so its answer is where
+// the text would be sorted in; exact and prefix matching fold case only.
+TEST_F(StoreTest, SearchMethodsOverAccentedTitlesFollowTheSortOrder) {
+  inst->style = lx::LBS_SORT;
+  add({"Zürich", "Oslo", "élan", "Apfel", "Ölkanne", "Zug", "Ärger", "Évora", "Ober"});
+  ASSERT_EQ(all(), (std::vector<std::string>{"Apfel", "Ärger", "élan", "Évora", "Ober", "Ölkanne", "Oslo", "Zug",
+                                             "Zürich"}));
+  struct Case {
+    const char* text;
+    int method, start;
+    bool ignoreCase;
+    int found;
+  } cases[] = {
+      {"p", 1, -1, true, 7},       // not "Ärger", whose code points lie above "p"
+      {"b", 1, -1, true, 2},       // "élan": accents sort beside their base letters
+      {"Ö", 1, -1, true, 4},       // "Ober": an accent counts only after the letters
+      {"ob", 1, -1, false, 4},     // with case too
+      {"zz", 1, -1, true, -1},     // nothing at or above
+      {"p", 1, 7, true, 8},        // from a start: the next item at or above
+      {"p", 1, 8, true, 7},        // round from the top
+      {"ärger", 0, -1, true, 1},   // exact: case folded ...
+      {"arger", 0, -1, true, -1},  // ... accents kept
+      {"ÉVORA", 0, -1, true, 3},
+      {"É", 2, -1, true, 2},       // prefix
+      {"öl", 2, -1, true, 5},
+      {"o", 2, 4, true, 6},        // "Ölkanne" does not begin with "o"
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.text << " method " << c.method << " from " << c.start);
+    EXPECT_EQ(lx::lbxSearch(inst, c.text, c.method, -1, c.start, c.ignoreCase), c.found);
+  }
+}
+
 }  // namespace
