@@ -16,6 +16,7 @@
 #include "listctl/props/design.h"
 #include "listctl/props/property_table.h"
 #include "listctl/store/store.h"
+#include "platform/win/bitmap_bits.h"
 #include "platform/win/window.h"
 
 namespace lindra::state {

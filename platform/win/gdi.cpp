@@ -12,6 +12,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/win/bitmap_bits.h"
 #include "platform/win/gdi_qt.h"
 #include "platform/win/handle_table.h"
 #include "platform/win/window.h"

@@ -117,11 +117,6 @@ HBRUSH GetSysColorBrush(int index);
 // 1 bit per pixel (rows padded to 16 bits, 1 = white) or 32 (0x00RRGGBB).
 HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, const void* bits);
 HBITMAP CreateCompatibleBitmap(HDC hdc, int width, int height);
-// Copies a bitmap's pixels out in CreateBitmap's form for its depth
-// (GetObject's bmBitsPixel and bmWidthBytes): at most `size` bytes, whole
-// rows from the top. The bytes copied; 0 for no bitmap. A null `bits`
-// answers the size of all its pixels.
-LONG GetBitmapBits(HBITMAP bitmap, LONG size, void* bits);
 HRGN CreateRectRgn(int left, int top, int right, int bottom);
 HRGN CreateRectRgnIndirect(const RECT* r);
 int CombineRgn(HRGN dst, HRGN a, HRGN b, int mode);

@@ -10,6 +10,7 @@
 
 #include "listctl/core/library.h"
 #include "listctl/props/exports.h"
+#include "platform/win/bitmap_bits.h"
 #include "platform/win/gdi.h"
 #include "platform/win/window.h"
 

@@ -5,6 +5,7 @@
 #include <QImage>
 
 #include "platform/win/gdi.h"
+#include "platform/win/bitmap_bits.h"
 #include "platform/win/gdi_qt.h"
 #include "platform/win/window.h"
 
