@@ -29,7 +29,7 @@ std::string show(const AlignResult& r) {
 
 std::vector<AlignResult> align(const std::string& ref, const std::string& typed,
                                std::vector<std::uint8_t> given = {},
-                               orv::AlignTuning t = orv::AlignTuning{}) {
+                               orv::AlignTuning t = orv::AlignTuning{}, bool* bounded = nullptr) {
   std::vector<AlignResult> out;
   EXPECT_EQ(orv::AlignTexts(ref, typed, orv::CharTable::standard(), given, out, t.matchShare,
                             t.editCount, t.editShare, t.extraCount, t.extraShare),
@@ -42,7 +42,9 @@ std::vector<AlignResult> align(const std::string& ref, const std::string& typed,
   orv::SplitWords(r, rw);
   orv::SplitWords(y, tw);
   std::vector<AlignResult> direct;
-  EXPECT_TRUE(orv::TextAligner().Align(r, rw, y, tw, given, t, direct)) << "the pairing did not settle";
+  orv::TextAligner aligner;
+  EXPECT_TRUE(aligner.Align(r, rw, y, tw, given, t, direct)) << "the pairing did not settle";
+  if (bounded) *bounded = aligner.BoundReached();
   EXPECT_EQ(direct.size(), out.size());
   return out;
 }
@@ -408,7 +410,9 @@ TEST(TextAlign, TypedTextsKeepTheirMarks) {
       for (auto& w : typed) typedText += w + " ";
       std::vector<std::uint8_t> given(ref.size());
       for (std::size_t k = 0; k < given.size(); ++k) given[k] = f.given && k % 5 == 2;
-      all += marks(align(refText, typedText, given)) + "\n";
+      bool bounded = true;
+      all += marks(align(refText, typedText, given, {}, &bounded)) + "\n";
+      EXPECT_FALSE(bounded) << "a typed text reached the bound on the work";
     }
     EXPECT_EQ(fnv1a(all), f.digest) << f.words << " words, " << f.typos << " % mistyped"
                                     << (f.shuffled ? ", shuffled" : "") << (f.given ? ", given" : "");
@@ -503,6 +507,52 @@ TEST(TextAlign, RandomTextsKeepTheInvariants) {
       if (given[j]) {
         ASSERT_TRUE(first[j].assigned && first[j].pair.editCount == 0);
       }
+  }
+}
+
+// Long words over a few letters share most of their characters with every
+// other word, so nothing prunes the search: the work is bounded, and what
+// comes out is still a pairing of whole words whose records are the words'
+// own character comparisons.
+TEST(TextAlign, BoundedSearchGivesAValidPairing) {
+  struct Case {
+    int letters, refLen, typedLen;
+  } cases[] = {{2, 56, 56}, {3, 32, 120}, {4, 24, 200}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.letters) + " letters, " + std::to_string(c.refLen) + " / " +
+                 std::to_string(c.typedLen));
+    std::mt19937 rng(static_cast<unsigned>(c.letters * 1000 + c.typedLen));
+    auto word = [&](int len) {
+      std::u32string w;
+      for (int k = 0; k < len; ++k) w += static_cast<char32_t>(U'a' + rng() % static_cast<unsigned>(c.letters));
+      return w;
+    };
+    std::u32string ref, typ;
+    for (int k = 0; k < 255; ++k) ref += word(c.refLen) + U" ", typ += word(c.typedLen) + U" ";
+    std::vector<orv::WordSpan> rw, tw;
+    orv::SplitWords(ref, rw);
+    orv::SplitWords(typ, tw);
+    orv::TextAligner aligner;
+    std::vector<AlignResult> res;
+    // Every pairing kept, whatever its edits, so that all are checked.
+    const orv::AlignTuning keepAll{0, 1000, 1000, 1000, 1000};
+    EXPECT_TRUE(aligner.Align(ref, rw, typ, tw, {}, keepAll, res));
+    EXPECT_TRUE(aligner.BoundReached());
+    ASSERT_NO_FATAL_FAILURE(checkInvariants(res, ref, rw, tw));
+    orv::TextAligner scorer;
+    int kept = 0;
+    for (std::size_t j = 0; j < res.size(); ++j) {
+      if (!res[j].assigned) continue;
+      ++kept;
+      const orv::WordSpan& t = tw[static_cast<std::size_t>(res[j].typedWord)];
+      const orv::PairRecord& own =
+          scorer.PairScore(std::u32string_view(typ).substr(t.start, t.length),
+                           std::u32string_view(ref).substr(rw[j].start, rw[j].length));
+      ASSERT_EQ(res[j].pair.editText, own.editText) << "reference word " << j;
+      ASSERT_EQ(res[j].pair.matched, own.matched);
+      ASSERT_EQ(res[j].pair.longestRun, own.longestRun);
+    }
+    EXPECT_EQ(kept, 255) << "each typed word pairs with one reference word";
   }
 }
 
