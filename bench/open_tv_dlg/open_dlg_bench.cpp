@@ -6,6 +6,8 @@
 //                      profile layer plus filling the same rows, with the
 //                      same pictures, into a list of the same kind; limit
 //                      1.2, at 500 and at 5,000 books
+//   BM_ReadVsPlain     the reading alone: the catalogue's reading of the
+//                      installed books against the plain read; limit 1.2
 //   BM_FilterVsRefill  ticking or unticking a difficulty row (Space on the
 //                      filter list) against a plain refill of the rows the
 //                      filter then lists; limit 1.2
@@ -235,6 +237,25 @@ void BM_OpenVsPlain(benchmark::State& state) {
   report(state, ours, base, 1.2, "opening takes more than 1.2 times the plain reading and filling");
 }
 
+// The reading alone: the catalogue's reading of the installed books'
+// information against the plain read of the same files, alternated.
+void BM_ReadVsPlain(benchmark::State& state) {
+  const int books = static_cast<int>(state.range(0));
+  if (!haveBooks(state, books)) return;
+  orv::views::InstalledCatalogue catalogue;
+  std::vector<double> ours, base;
+  for (auto _ : state) {
+    auto t = Clock::now();
+    const size_t read = catalogue.ReadBooks().size();
+    ours.push_back(msSince(t));
+    t = Clock::now();
+    const size_t plain = plainRead().size();
+    base.push_back(msSince(t));
+    if (read != static_cast<size_t>(books) || plain != read) return state.SkipWithError("not every book read");
+  }
+  report(state, ours, base, 1.2, "reading takes more than 1.2 times the plain read");
+}
+
 void BM_FilterVsRefill(benchmark::State& state) {
   if (!haveBooks(state, 500)) return;
   COrv_OpenTvDlg dlg;
@@ -261,8 +282,10 @@ void BM_FilterVsRefill(benchmark::State& state) {
 
 // In this order: the books written for a case are kept for the next.
 BENCHMARK(BM_OpenVsPlain)->Arg(500)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_ReadVsPlain)->Arg(500)->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK(BM_FilterVsRefill)->Unit(benchmark::kMillisecond)->Iterations(100);
 BENCHMARK(BM_OpenVsPlain)->Arg(5000)->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_ReadVsPlain)->Arg(5000)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 }  // namespace
 
