@@ -3,7 +3,7 @@
 // ours and its baseline, the ratio of their real times per iteration
 // against the pair's limit ("ok" or "OVER"), so a run shows at a glance
 // whether a target is met. The program fails (exit code 1) when a ratio is
-// over its limit or a benchmark stopped with an error.
+// over its limit or a benchmark stopped with an error (a refused run).
 
 #include <benchmark/benchmark.h>
 
@@ -45,11 +45,11 @@ inline int runWithRatios(int argc, char** argv, std::initializer_list<Pair> pair
     const auto a = reporter.times.find(p.ours), b = reporter.times.find(p.base);
     if (a == reporter.times.end() || b == reporter.times.end() || b->second <= 0) {
       // Filtered out, or refused (which fails the run through the error).
-      std::printf("%-40s %6s  %.1f %s\n", p.ours, "-", p.limit, "no figure");
+      std::printf("%-40s %6s  %.2f %s\n", p.ours, "-", p.limit, "no figure");
       continue;
     }
     const double ratio = a->second / b->second;
-    std::printf("%-40s %6.2f  %.1f %s\n", p.ours, ratio, p.limit, ratio <= p.limit ? "ok" : "OVER");
+    std::printf("%-40s %6.2f  %.2f %s\n", p.ours, ratio, p.limit, ratio <= p.limit ? "ok" : "OVER");
     if (ratio > p.limit) failed = true;
   }
   benchmark::Shutdown();
