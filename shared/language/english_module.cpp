@@ -345,6 +345,8 @@ const StringEntry kStrings[] = {
     {20507, "Stopping after this Talvane..."},
     {20508, "The installation was cancelled: %d of %d Talvanes are installed."},
     {20509, "This file is neither a Talvane packet (.tpk) nor a Talvane library (.tvl):"},
+    // What could not be kept of the learner's work.
+    {20571, "The progress made in this Talvane could not be saved in the file:"},
 };
 
 MenuItem cmd(int id, const char* caption) { return MenuItem::command(id, caption); }
