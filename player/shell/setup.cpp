@@ -8,6 +8,7 @@
 #include "platform/ui/message_box.h"
 #include "player/env/environment.h"
 #include "platform/fs/file_io.h"
+#include "platform/fs/file_ops.h"
 #include "player/env/file_util.h"
 #include "player/shell/app.h"
 #include "player/shell/file_types.h"
@@ -168,7 +169,18 @@ void COrv_Setup::InstallDemoPackets(BookInstaller& installer) {
   }
   std::sort(packets.begin(), packets.end());
   bool all = true;
-  for (const fs::path& p : packets) all = installer.InstallFile(p) != 0 && all;
+  for (const fs::path& p : packets) {
+    if (installer.InstallFile(p) != 0) {
+      // Installed: its book is in the data path now.
+      plat::fs::removeFile(p);
+      continue;
+    }
+    // The installer has told why it failed. Renamed, the packet stays for
+    // the learner to look at, and the next start's scan (*.tpk) passes it
+    // by instead of telling the same failure again.
+    all = false;
+    plat::fs::moveFile(p, fs::path(p.string() + ".bad"));
+  }
   if (all) fs::remove_all(demo, ec);
 }
 

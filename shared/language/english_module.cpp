@@ -347,6 +347,14 @@ const StringEntry kStrings[] = {
     {20509, "This file is neither a Talvane packet (.tpk) nor a Talvane library (.tvl):"},
     // What could not be kept of the learner's work.
     {20571, "The progress made in this Talvane could not be saved in the file:"},
+    // The closing summary of an installation run.
+    {20572, "The installation was cancelled."},
+    {20573, "Not every selected Talvane has been installed."},
+    {20574, "Installed: %d of %d"},
+    {20575, "Not installed, as you asked (already installed): %d"},
+    {20576, "Could not be installed: %d"},
+    {20577, "Not reached: %d"},
+    {20578, "library of 1 Talvane"},
 };
 
 MenuItem cmd(int id, const char* caption) { return MenuItem::command(id, caption); }
