@@ -162,13 +162,16 @@ void COrv_Setup::InstallDemoPackets(BookInstaller& installer) {
   std::error_code ec;
   if (demo.empty() || !fs::is_directory(demo, ec)) return;
   std::vector<fs::path> packets;
+  bool setAside = false;
   for (const auto& entry : fs::directory_iterator(demo, ec)) {
     std::string ext = entry.path().extension().string();
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     if (ext == ".tpk" && entry.is_regular_file(ec)) packets.push_back(entry.path());
+    // A packet set aside at an earlier start keeps the folder.
+    if (ext == ".bad") setAside = true;
   }
   std::sort(packets.begin(), packets.end());
-  bool all = true;
+  bool all = !setAside;
   for (const fs::path& p : packets) {
     if (installer.InstallFile(p) != 0) {
       // Installed: its book is in the data path now.

@@ -355,6 +355,9 @@ const StringEntry kStrings[] = {
     {20576, "Could not be installed: %d"},
     {20577, "Not reached: %d"},
     {20578, "library of 1 Talvane"},
+    // Preferences: the alternative Talvane paths.
+    {20579, "These alternative Talvane paths are not folders that exist; they are kept as typed:"},
+    {20580, "The alternative Talvane paths could not be saved: an entry is too long or holds characters a setting cannot keep."},
 };
 
 MenuItem cmd(int id, const char* caption) { return MenuItem::command(id, caption); }
