@@ -42,6 +42,10 @@ class QtHelpWindow : public QWidget {
  public:
   QtHelpWindow() {
     setAttribute(Qt::WA_DeleteOnClose);
+    // A help window never keeps the program running: when the program's
+    // own windows close, the main loop ends and the program closes its help
+    // windows on the way out.
+    setAttribute(Qt::WA_QuitOnClose, false);
     resize(720, 560);
     auto* layout = new QVBoxLayout(this);
     auto* bar = new QHBoxLayout;

@@ -145,8 +145,27 @@ bool MessageBoxRequest::accepts(int answer) const {
   return false;
 }
 
+bool isGesture(int scripted) {
+  return scripted == kGestureEscape || scripted == kGestureClose || scripted == kGestureReturn;
+}
+
+int gestureAnswer(const MessageBoxRequest& r, int gesture) {
+  switch (gesture) {
+    case kGestureReturn: return r.defaultAnswer();
+    case kGestureEscape:
+    case kGestureClose:
+      if (r.accepts(IDCANCEL)) return IDCANCEL;
+      if (r.buttons == Buttons::Ok) return IDOK;
+      return 0;
+    default: return 0;
+  }
+}
+
 std::string_view answerName(int answer) {
   switch (answer) {
+    case kGestureEscape: return "escape";
+    case kGestureClose: return "close";
+    case kGestureReturn: return "return";
     case IDOK: return "ok";
     case IDCANCEL: return "cancel";
     case IDABORT: return "abort";
@@ -163,6 +182,8 @@ int answerFromName(std::string_view name) {
   if (name.size() > 2 && equalsIgnoringCase(name.substr(0, 2), "id")) name.remove_prefix(2);
   for (int a = 0; a <= IDNO; ++a)
     if (equalsIgnoringCase(name, answerName(a))) return a;
+  for (int g : {kGestureEscape, kGestureClose, kGestureReturn})
+    if (equalsIgnoringCase(name, answerName(g))) return g;
   return -1;
 }
 

@@ -62,6 +62,14 @@ inline constexpr int IDIGNORE = 5;
 inline constexpr int IDYES = 6;
 inline constexpr int IDNO = 7;
 
+// What a user can do to a box besides pressing one of its buttons. Scripts
+// (RecordingSink, the test-mode answers file) give them in place of an
+// answer, and the box answers them as the real one does (gestureAnswer).
+inline constexpr int kGestureEscape = 101;  // the Escape key
+inline constexpr int kGestureClose = 102;   // a close request: close button, window manager, Alt+F4
+inline constexpr int kGestureReturn = 103;  // the Return key
+bool isGesture(int scripted);
+
 // The plain beep of MessageBeep (0xFFFFFFFF).
 inline constexpr uint32_t MB_SIMPLEBEEP = 0xFFFFFFFF;
 
@@ -102,9 +110,17 @@ struct MessageBoxRequest {
   bool operator==(const MessageBoxRequest&) const = default;
 };
 
+// The answer a box gives to a gesture, or 0 when the box ignores it and stays
+// open. A Yes/No and an Abort/Retry/Ignore box cannot be dismissed: Escape
+// and close requests do nothing, so that no question about the learner's
+// work is answered by a key that meant "go away". A box with Cancel answers
+// Cancel to both; a box of OK alone answers OK. Return answers the default
+// button. Anything that is not a gesture answers 0.
+int gestureAnswer(const MessageBoxRequest& request, int gesture);
+
 // Names used in logs and scripts: "ok", "cancel", ... for answers (0 is
-// "none"), "error", "warning", ... for icons, "okcancel", "yesno", ... for
-// button sets.
+// "none"; the gestures are "escape", "close" and "return"), "error",
+// "warning", ... for icons, "okcancel", "yesno", ... for button sets.
 std::string_view answerName(int answer);
 int answerFromName(std::string_view name);  // also "IDYES", "Yes", "6"; -1 if unknown
 std::string_view iconName(Icon icon);

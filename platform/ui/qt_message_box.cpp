@@ -1,7 +1,9 @@
 #include "platform/ui/qt_message_box.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QWidget>
@@ -39,14 +41,34 @@ QMessageBox::Icon qtIcon(Icon icon) {
   return QMessageBox::NoIcon;
 }
 
-// What closing the box without a button means: Cancel where there is one, OK
-// for a box of OK alone; Abort/Retry/Ignore and Yes/No cannot be dismissed
-// and so keep their default button.
-int dismissAnswer(const MessageBoxRequest& r) {
-  if (r.accepts(IDCANCEL)) return IDCANCEL;
-  if (r.buttons == Buttons::Ok) return IDOK;
-  return r.defaultAnswer();
-}
+// QMessageBox picks an escape button of its own (No on a Yes/No box, Abort
+// on Abort/Retry/Ignore). A box that cannot be dismissed takes neither the
+// Escape key nor a close request; the others go to QMessageBox, whose
+// escape button is set to the dismissal answer.
+class Box : public QMessageBox {
+ public:
+  Box(bool dismissable, Icon icon, const QString& caption, const QString& text, QWidget* parent)
+      : QMessageBox(icon, caption, text, QMessageBox::NoButton, parent), dismissable_(dismissable) {}
+
+ protected:
+  void keyPressEvent(QKeyEvent* e) override {
+    if (!dismissable_ && e->matches(QKeySequence::Cancel)) {
+      e->accept();
+      return;
+    }
+    QMessageBox::keyPressEvent(e);
+  }
+  void closeEvent(QCloseEvent* e) override {
+    if (!dismissable_) {
+      e->ignore();
+      return;
+    }
+    QMessageBox::closeEvent(e);
+  }
+
+ private:
+  bool dismissable_;
+};
 
 }  // namespace
 
@@ -59,8 +81,9 @@ bool qtBoxesUsable() {
 int QtMessageSink::show(const MessageBoxRequest& r) {
   if (!widgetApp()) return 0;
   QWidget* parent = r.applicationBox ? QApplication::activeWindow() : nullptr;
-  QMessageBox box(qtIcon(r.icon), QString::fromStdString(r.caption), QString::fromStdString(r.text),
-                  QMessageBox::NoButton, parent);
+  const int dismissal = gestureAnswer(r, kGestureEscape);
+  Box box(dismissal != 0, qtIcon(r.icon), QString::fromStdString(r.caption), QString::fromStdString(r.text),
+          parent);
   box.setTextFormat(Qt::PlainText);
   box.setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
   if (r.topMost) box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
@@ -72,7 +95,7 @@ int QtMessageSink::show(const MessageBoxRequest& r) {
   const int def = r.defaultAnswer();
   for (auto& [button, answer] : buttons) {
     if (answer == def) box.setDefaultButton(static_cast<QPushButton*>(button));
-    if (answer == dismissAnswer(r)) box.setEscapeButton(button);
+    if (answer == dismissal) box.setEscapeButton(button);
   }
 
   // Help opens its topic and leaves the question open: the box comes back
@@ -86,7 +109,10 @@ int QtMessageSink::show(const MessageBoxRequest& r) {
     }
     for (auto& [button, answer] : buttons)
       if (button == clicked) return answer;
-    return dismissAnswer(r);
+    // Closed without a button. A box that cannot be dismissed only gets
+    // here when the program ends its event loops (a quit signal): it then
+    // answers 0, which no caller takes for a Yes.
+    return dismissal;
   }
 }
 

@@ -27,14 +27,25 @@ void RecordingSink::setLogFile(std::filesystem::path path) {
 
 int RecordingSink::show(const MessageBoxRequest& request) {
   std::lock_guard<std::mutex> lock(mutex_);
-  int answer;
-  if (!script_.empty()) {
-    answer = script_.front();
-    script_.pop_front();
-  } else if (defaultAnswer_) {
-    answer = *defaultAnswer_;
-  } else {
-    answer = request.defaultAnswer();
+  int answer = 0;
+  bool ignoredGesture = false;
+  for (;;) {
+    if (!script_.empty()) {
+      answer = script_.front();
+      script_.pop_front();
+    } else if (ignoredGesture) {
+      // The box ignored what the script did to it and nothing else is
+      // scripted: the real box would still be waiting.
+      answer = 0;
+      ++leftOpen_;
+      break;
+    } else {
+      answer = defaultAnswer_ ? *defaultAnswer_ : request.defaultAnswer();
+    }
+    if (!isGesture(answer)) break;
+    answer = gestureAnswer(request, answer);
+    if (answer != 0) break;
+    ignoredGesture = true;
   }
   if (answer != 0 && !request.accepts(answer)) ++mismatches_;
   boxes_.push_back({request, answer});
@@ -73,12 +84,18 @@ int RecordingSink::mismatches() const {
   return mismatches_;
 }
 
+int RecordingSink::leftOpen() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return leftOpen_;
+}
+
 void RecordingSink::clear() {
   std::lock_guard<std::mutex> lock(mutex_);
   script_.clear();
   boxes_.clear();
   beeps_.clear();
   mismatches_ = 0;
+  leftOpen_ = 0;
 }
 
 }  // namespace plat::ui

@@ -28,11 +28,14 @@ class RecordingSink : public MessageSink {
   // Answers for the next boxes, in order (replaces what is left of the
   // earlier script). An answer is given as scripted, even when the box has
   // no such button, so that a wrong script shows up in the code under test;
-  // mismatches() counts those.
+  // mismatches() counts those. A gesture (kGestureEscape, ...) is answered
+  // as the real box answers it (gestureAnswer); one the box ignores leaves
+  // it open, and the next scripted entry acts on the same box. A box left
+  // open when the script runs out answers 0 and counts in leftOpen().
   void setScript(std::vector<int> answers);
   void addAnswer(int answer);
-  // The answer once the script has run out; unset (the default) answers the
-  // box's default button, as pressing Enter would.
+  // The answer once the script has run out (a gesture is allowed); unset
+  // (the default) answers the box's default button, as pressing Enter would.
   void setDefaultAnswer(std::optional<int> answer);
 
   // Also appends every box and beep to this file (the test-mode log). An
@@ -48,6 +51,7 @@ class RecordingSink : public MessageSink {
   RecordedBox last() const;
   size_t remainingScript() const;
   int mismatches() const;
+  int leftOpen() const;
   void clear();  // forgets boxes, beeps and the script
 
  private:
@@ -57,6 +61,7 @@ class RecordingSink : public MessageSink {
   std::vector<RecordedBox> boxes_;
   std::vector<uint32_t> beeps_;
   int mismatches_ = 0;
+  int leftOpen_ = 0;
   std::filesystem::path log_;
 };
 

@@ -32,6 +32,7 @@ constexpr int kStrAddAlternativePath = 20262;
 constexpr int kStrBookUnreadable = 20290;
 constexpr int kStrTextUnreadable = 20291;
 constexpr int kStrDamagedQuotes = 20292;
+constexpr int kStrProgressNotSaved = 20571;
 
 constexpr int kDialogIntroduction = 133;
 constexpr int kDialogComment = 132;
@@ -197,6 +198,8 @@ void COrv_TvDocument::clearBook() {
   m_textLengths.clear();
   m_commentLengths.clear();
   m_damaged.clear();
+  m_keptSolved.clear();
+  m_unloadable.clear();
   m_count = 0;
   m_current = 0;
   m_open = false;
@@ -284,13 +287,15 @@ bool COrv_TvDocument::OnOpenDocument(const std::string& path) {
   }
 
   unsigned start = 1;
+  m_keptSolved.assign(m_count + 1, false);
+  bool restored = false;
   if (!HasNoSavedSession(code)) {
-    const bool restore =
-        setting(kSetLoadTvStatusQuery) != 0 ||
-        messageBox(loadString(kStrRestoreSession), orv::kStrQuestionCaption,
-                   plat::ui::MB_YESNO | plat::ui::MB_ICONQUESTION) == plat::ui::IDYES;
-    if (restore) restoreSession(start);
+    restored = setting(kSetLoadTvStatusQuery) != 0 ||
+               messageBox(loadString(kStrRestoreSession), orv::kStrQuestionCaption,
+                          plat::ui::MB_YESNO | plat::ui::MB_ICONQUESTION) == plat::ui::IDYES;
+    if (restored) restoreSession(start);
   }
+  if (!restored) keepStoredSolved();
 
   for (unsigned i = 1; i <= m_count; ++i)
     m_states.SetFlags(static_cast<int>(i), m_states.GetFlags(static_cast<int>(i)) | kFixedWordsShown);
@@ -347,8 +352,9 @@ bool COrv_TvDocument::restoreSession(unsigned& start) {
         solved = true;
       } else {
         // Its text cannot be read: it starts again unsolved rather than
-        // keeping the whole book from opening.
+        // keeping the whole book from opening, and its stored value stays.
         m_damaged.push_back(i);
+        m_keptSolved[i] = true;
       }
     }
     if (!solved) {
@@ -363,6 +369,18 @@ bool COrv_TvDocument::restoreSession(unsigned& start) {
   start = last > 0 && static_cast<unsigned>(last) <= m_count ? static_cast<unsigned>(last) : lo;
   if (start == 0) start = 1;
   return true;
+}
+
+void COrv_TvDocument::keepStoredSolved() {
+  // The session starts with nothing solved, but what the learner solved
+  // before is theirs: it is written back at close unless this session
+  // resets it.
+  orv::COrv_Users users;
+  users.SetCurrentUser(m_services.host ? m_services.host->GetUserName() : std::string());
+  std::vector<int> stored;
+  if (!users.ReadQuoteStatusList(m_code, stored)) return;
+  for (unsigned i = 1; i <= m_count && i - 1 < stored.size(); ++i)
+    if (stored[i - 1] == kStoredSolved) m_keptSolved[i] = true;
 }
 
 unsigned COrv_TvDocument::firstLoadableQuote(unsigned from) {
@@ -393,17 +411,29 @@ void COrv_TvDocument::OnCloseDocument() {
   m_player.DetachNotify();
   m_player.Stop();
   m_voice.DeleteAllSlotFiles();
-  if (setting(kSetSaveTvStatus) == 1) {
-    orv::COrv_Users users;
-    users.SetCurrentUser(m_services.host->GetUserName());
-    std::vector<int> values(m_count, 0);
-    for (unsigned i = 1; i <= m_count; ++i)
-      if (m_states.GetFlags(static_cast<int>(i)) & kSolved) values[i - 1] = kStoredSolved;
-    users.WriteQuoteStatusList(m_code, values);
-    users.WriteLastQuote(m_code, static_cast<int>(m_current));
-  }
+  if (setting(kSetSaveTvStatus) == 1) saveProgress();
   clearBook();
 }
+
+void COrv_TvDocument::saveProgress() {
+  orv::COrv_Users users;
+  users.SetCurrentUser(m_services.host ? m_services.host->GetUserName() : std::string());
+  std::vector<int> values(m_count, 0);
+  for (unsigned i = 1; i <= m_count; ++i)
+    if ((m_states.GetFlags(static_cast<int>(i)) & kSolved) || keptSolved(i)) values[i - 1] = kStoredSolved;
+  std::error_code error;
+  if (!users.WriteQuoteStatusList(m_code, values)) error = users.LastWriteError();
+  // The last Echomark is written even when the list was not: it may live
+  // elsewhere than the cause of the first failure.
+  if (!users.WriteLastQuote(m_code, static_cast<int>(m_current)) && !error) error = users.LastWriteError();
+  if (!error) return;
+  // The document still closes; the learner is told what was not kept.
+  const std::string file = users.GetUserFilePath(m_code, 3);
+  messageBox(loadString(kStrProgressNotSaved) + "\n\n" + file + "\n\n" + error.message(), orv::kStrErrorCaption,
+             plat::ui::MB_ICONEXCLAMATION);
+}
+
+bool COrv_TvDocument::keptSolved(unsigned n) const { return n < m_keptSolved.size() && m_keptSolved[n]; }
 
 std::string COrv_TvDocument::GetBookSourceFile(const std::string& path) {
   const std::string code = asciiUpper(fs::path(path).filename().stem().string());
@@ -451,6 +481,7 @@ bool COrv_TvDocument::GoToQuote(unsigned n, bool showIntroduction, bool full) {
   m_spare->ClearAll();
   if (!loadInto(*m_spare, n, COrv_Talvane::kAllKinds)) {
     m_spare->ClearAll();
+    m_unloadable.insert(n);
     return false;
   }
 
@@ -578,6 +609,7 @@ bool COrv_TvDocument::ResetQuote(bool all) {
   if (!validQuote(m_current)) return false;
   const std::uint32_t old = GetQuoteStatus(0);
   m_states.ResetQuote(static_cast<int>(m_current));
+  if (m_current < m_keptSolved.size()) m_keptSolved[m_current] = false;
   if (old & kHasFixedWords) m_quoteInfo.ShowFixedWords(false);
   m_quoteInfo.ShowFixedWords(true);
   if (old & kHasNonKeywords) m_quoteInfo.ShowNonKeywords(false);
@@ -586,6 +618,7 @@ bool COrv_TvDocument::ResetQuote(bool all) {
   m_quoteInfo.CompareUserText({}, true);
   if (all) {
     m_states.ResetAll();
+    m_keptSolved.assign(m_keptSolved.size(), false);
     UpdateQuoteIndex(0, false);
     GoToQuote(1, true, true);
     UpdateQuoteIndex(1, false);

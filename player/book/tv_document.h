@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -150,6 +151,8 @@ class COrv_TvDocument {
   // Echomarks whose information could not be read when the book opened
   // (their parts of the book text are empty); in order.
   const std::vector<unsigned>& GetDamagedQuotes() const { return m_damaged; }
+  // Whether a move to Echomark n failed because it could not be loaded.
+  bool IsQuoteUnloadable(unsigned n) const { return m_unloadable.count(n) != 0; }
 
   // Status word of Echomark n (0: the current one); n > N: set refused,
   // get answers 0.
@@ -274,6 +277,11 @@ class COrv_TvDocument {
  private:
   bool openBook(const std::string& code);
   bool restoreSession(unsigned& start);
+  void keepStoredSolved();
+  bool keptSolved(unsigned n) const;
+  // Writes the learner's progress for the current user; a failure is told
+  // in a box naming the file and the reason.
+  void saveProgress();
   unsigned firstLoadableQuote(unsigned from);
   bool loadInto(COrv_InfoBundle& bundle, unsigned n, int kinds);
   void applyWordDisplay(COrv_QuoteInfo& info, std::uint32_t status) const;
@@ -315,6 +323,11 @@ class COrv_TvDocument {
   unsigned m_current = 0;
   COrv_TextFormat m_formats[kFormatCount];
   std::vector<unsigned> m_damaged;
+  // Echomarks 1..N whose stored "solved" this session did not take over (a
+  // declined restore, a text that could not be read): kept at close unless
+  // the learner resets them.
+  std::vector<bool> m_keptSolved;
+  std::set<unsigned> m_unloadable;
 
   std::vector<TvDocumentView*> m_views;
   TvDocumentFrame* m_frame = nullptr;

@@ -286,6 +286,11 @@ int COrv_Environment::ReadAltSources(std::vector<std::string>& list, bool flag) 
 
 bool COrv_Environment::WriteAltSources(const std::vector<std::string>& list) {
   if (list.size() > static_cast<size_t>(kMaxAltSources)) return false;
+  // A list ReadAltSources cannot give back whole is not written: an empty
+  // entry would end the list there, a longer one would come back cut.
+  for (const std::string& entry : list)
+    if (entry.empty() || plat::text::countChars(entry) >= kListBuffer || !plat::profile::isValidValue(entry))
+      return false;
   plat::profile::Batch batch;
   batch.deleteSection(kAltSources);
   for (size_t k = 0; k < list.size(); ++k) batch.writeString(kAltSources, key2(static_cast<int>(k + 1)), plat::profile::protectValue(list[k]));

@@ -413,6 +413,7 @@ bool COrv_Users::ReadQuoteStatusList(std::string_view bookCode, std::vector<int>
 }
 
 bool COrv_Users::WriteQuoteStatusList(std::string_view bookCode, const std::vector<int>& status) {
+  writeError_ = std::make_error_code(std::errc::invalid_argument);
   std::string file;
   int n = 0;
   if (!statusFile(bookCode, file, n)) return false;
@@ -423,7 +424,8 @@ bool COrv_Users::WriteQuoteStatusList(std::string_view bookCode, const std::vect
     if (!storableStatus(value)) return false;
     batch.writeString(kSecStatus, emKey(i + 1), std::to_string(value));
   }
-  return batch.empty() || !batch.apply(file);
+  writeError_ = batch.empty() ? std::error_code() : batch.apply(file);
+  return !writeError_;
 }
 
 int COrv_Users::ReadQuoteStatus(std::string_view bookCode, int number) {
@@ -448,10 +450,12 @@ int COrv_Users::ReadLastQuote(std::string_view bookCode) {
 }
 
 bool COrv_Users::WriteLastQuote(std::string_view bookCode, int number) {
+  writeError_ = std::make_error_code(std::errc::invalid_argument);
   std::string file;
   int n = 0;
   if (!storableStatus(number) || !statusFile(bookCode, file, n) || number > n) return false;
-  return !plat::profile::writeString(file, kSecGeneral, kKeyLastEM, std::to_string(number));
+  writeError_ = plat::profile::writeString(file, kSecGeneral, kKeyLastEM, std::to_string(number));
+  return !writeError_;
 }
 
 }  // namespace orv

@@ -32,6 +32,7 @@
 
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "player/env/environment.h"
@@ -154,6 +155,10 @@ class COrv_Users : public COrv_Environment {
   // The last Echomark reached, 0..n (0: none).
   int ReadLastQuote(std::string_view bookCode);
   bool WriteLastQuote(std::string_view bookCode, int number);
+  // Why the last WriteQuoteStatusList or WriteLastQuote failed (empty after
+  // one that succeeded): the file system's error, or invalid_argument for a
+  // refused value or a book or user without a status file.
+  std::error_code LastWriteError() const { return writeError_; }
 
  private:
   // The index's spelling of a user (found without regard to case), or the
@@ -169,6 +174,7 @@ class COrv_Users : public COrv_Environment {
   void removeUser(const std::string& section);
 
   std::string currentUser_;
+  std::error_code writeError_;
 };
 
 }  // namespace orv

@@ -55,8 +55,14 @@ enum : int {
   kStrCancelled = 20505,
   kStrCancel = 20506,
   kStrStopping = 20507,
-  kStrRunCancelled = 20508,
   kStrNotAnInstallFile = 20509,
+  kStrRunWasCancelled = 20572,
+  kStrNotAllInstalled = 20573,
+  kStrRunInstalled = 20574,
+  kStrRunDeclined = 20575,
+  kStrRunFailed = 20576,
+  kStrRunNotReached = 20577,
+  kStrLibraryOfOne = 20578,
   kMsgAllInstalled = 9304,
   kMsgSomeFailed = 9305,
   kMsgNoRoom = 9117,
@@ -312,7 +318,8 @@ int COrv_InstallDlg::AddFiles(const std::vector<fs::path>& files) {
       item.file = path;
       item.books = catalogue.GetNames();
       item.code = item.books.front();
-      item.title = fill(text(kStrLibraryOf), {std::to_string(item.books.size())});
+      item.title = item.books.size() == 1 ? text(kStrLibraryOfOne)
+                                          : fill(text(kStrLibraryOf), {std::to_string(item.books.size())});
       item.size = size;
       rows.push_back(std::move(item));
     } else {
@@ -391,8 +398,12 @@ bool COrv_InstallDlg::OnInstall() {
     box.Show();
     return false;
   }
-  for (InstallItem& item : m_items)
-    if (item.state != InstallItem::State::Installed) item.state = InstallItem::State::Waiting;
+  m_runRows.clear();
+  for (std::size_t i = 0; i < m_items.size(); ++i) {
+    if (m_items[i].state == InstallItem::State::Installed) continue;
+    m_items[i].state = InstallItem::State::Waiting;
+    m_runRows.push_back(i);
+  }
   m_running = true;
   m_cancel = false;
   m_next = 0;
@@ -467,32 +478,49 @@ void COrv_InstallDlg::installNext() {
 }
 
 void COrv_InstallDlg::finish() {
-  const bool cancelled = m_cancel;
-  int installed = 0, failed = 0;
   for (InstallItem& item : m_items) {
     if (item.state == InstallItem::State::Waiting) item.state = InstallItem::State::Cancelled;
-  }
-  for (const InstallItem& item : m_items) {
-    if (item.state == InstallItem::State::Installed) ++installed;
-    if (item.state == InstallItem::State::Failed) ++failed;
   }
   delete m_window;
   m_window = nullptr;
   m_running = false;
+  const bool cancelled = m_cancel;
   m_cancel = false;
   if (qobject_cast<QApplication*>(QCoreApplication::instance())) QApplication::restoreOverrideCursor();
   refresh();
   m_statusLabel->clear();
-  if (cancelled && failed == 0 && CountIn(InstallItem::State::Cancelled) > 0) {
-    plat::ui::AppMessageBox(
-        fill(text(kStrRunCancelled), {std::to_string(installed), std::to_string(static_cast<int>(m_items.size()))}),
-        plat::ui::MB_ICONINFORMATION);
-  } else if (failed == 0) {
-    plat::ui::AppMessageBox(text(kMsgAllInstalled), plat::ui::MB_ICONINFORMATION);
-  } else {
-    plat::ui::AppMessageBox(text(kMsgSomeFailed), plat::ui::MB_ICONEXCLAMATION);
-  }
+  const std::string summary = RunSummary(cancelled);
+  const bool failed = std::any_of(m_runRows.begin(), m_runRows.end(), [this](std::size_t i) {
+    return i < m_items.size() && m_items[i].state == InstallItem::State::Failed;
+  });
+  plat::ui::AppMessageBox(summary, failed ? plat::ui::MB_ICONEXCLAMATION : plat::ui::MB_ICONINFORMATION);
   m_close->setFocus();
+}
+
+std::string COrv_InstallDlg::RunSummary(bool cancelled) const {
+  // The rows of the last run only: rows installed by an earlier run of the
+  // dialog are not this run's work.
+  int installed = 0, declined = 0, failed = 0, notReached = 0;
+  for (std::size_t i : m_runRows) {
+    if (i >= m_items.size()) continue;
+    switch (m_items[i].state) {
+      case InstallItem::State::Installed: ++installed; break;
+      case InstallItem::State::Declined: ++declined; break;
+      case InstallItem::State::Failed: ++failed; break;
+      case InstallItem::State::Waiting:
+      case InstallItem::State::Cancelled: ++notReached; break;
+    }
+  }
+  const int total = static_cast<int>(m_runRows.size());
+  if (installed == total) return text(kMsgAllInstalled);
+  std::string out = text(cancelled && notReached > 0 ? kStrRunWasCancelled
+                         : failed > 0               ? kMsgSomeFailed
+                                                    : kStrNotAllInstalled);
+  out += "\n\n" + fill(text(kStrRunInstalled), {std::to_string(installed), std::to_string(total)});
+  const std::pair<int, int> parts[] = {{kStrRunDeclined, declined}, {kStrRunFailed, failed}, {kStrRunNotReached, notReached}};
+  for (const auto& [id, count] : parts)
+    if (count > 0) out += "\n" + fill(text(id), {std::to_string(count)});
+  return out;
 }
 
 void COrv_InstallDlg::refresh() {

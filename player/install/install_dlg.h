@@ -108,6 +108,9 @@ class COrv_InstallDlg : public QDialog {
   bool IsInstalling() const { return m_running; }
   const std::vector<InstallItem>& Items() const { return m_items; }
   int CountIn(InstallItem::State state) const;
+  // What the closing box of a run says: every row of the run installed, or
+  // how many were installed, declined, failed and not reached.
+  std::string RunSummary(bool cancelled) const;
   // The texts of the space labels, as shown.
   QString FreeSpaceText() const;
   QString NeededSpaceText() const;
@@ -152,6 +155,7 @@ class COrv_InstallDlg : public QDialog {
   bool m_cancel = false;
   std::size_t m_next = 0;
   int m_runTotal = 0;
+  std::vector<std::size_t> m_runRows;  // the rows the last run took on
 
   QListWidget* m_list;
   QLabel* m_folderLabel;

@@ -34,6 +34,7 @@ class DocumentCommands : public TalvaneDocuments {
   bool GoToQuote(unsigned n, bool showIntroduction, bool full) override {
     return doc() && doc()->GoToQuote(n, showIntroduction, full);
   }
+  bool IsQuoteUnloadable(unsigned n) const override { return doc() && doc()->IsQuoteUnloadable(n); }
   std::uint32_t GetQuoteStatus(unsigned n) const override { return doc() ? doc()->GetQuoteStatus(n) : 0; }
   bool SetQuoteStatus(std::uint32_t status, unsigned n) override { return doc() && doc()->SetQuoteStatus(status, n); }
   bool SetQuoteStatusBits(std::uint32_t bits, bool all) override { return doc() && doc()->SetQuoteStatusBits(bits, all); }

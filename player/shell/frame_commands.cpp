@@ -19,6 +19,7 @@
 #include "platform/ui/message_box.h"
 #include "player/env/environment.h"
 #include "player/env/help.h"
+#include "player/env/msg_box.h"
 #include "player/shell/app_help.h"
 #include "player/shell/main_frame.h"
 #include "player/shell/panels.h"
@@ -86,6 +87,7 @@ enum Command : int {
 constexpr int kStrNoOpenDialog = 20270;
 constexpr int kStrNoInstallDialog = 20271;
 constexpr int kStrNoPreferencesDialog = 20272;
+constexpr int kStrQuoteError = 20047;
 constexpr int kEnableInstall = 0;
 
 }  // namespace
@@ -111,7 +113,14 @@ bool CMainFrame::GoToQuote(unsigned n, int source) {
   TalvaneDocuments& doc = Documents();
   if (!HasActiveTvDocument() || n == 0 || n > doc.GetQuoteCount()) return false;
   if (source != kSourceQuoteIndex) doc.SelectInQuoteIndex(n);
-  doc.GoToQuote(n, true, true);
+  if (!doc.GoToQuote(n, true, true)) {
+    // The Echomark cannot be loaded: the learner stays where they were, and
+    // the index goes back to it.
+    plat::ui::MessageBox(COrv_Language().LoadString(kStrQuoteError), COrv_Language().LoadString(orv::kStrErrorCaption),
+                         plat::ui::MB_ICONEXCLAMATION);
+    doc.SelectInQuoteIndex(doc.GetCurrentQuote());
+    return false;
+  }
   if (StartPlay* play = playControl()) {
     if (!play->IsRecordingAvailable()) play->SetSequenceMode(false);
     play->RefreshSpeechViews();
@@ -202,7 +211,9 @@ void CMainFrame::registerFrameCommands() {
   commands_.Add(kNextQuote, [this] { onNextQuote(false); },
                 [this] {
                   const TalvaneDocuments& doc = Documents();
-                  return State{HasActiveTvDocument() && doc.GetCurrentQuote() < doc.GetQuoteCount(), false};
+                  const unsigned next = doc.GetCurrentQuote() + 1;
+                  return State{HasActiveTvDocument() && next <= doc.GetQuoteCount() && !doc.IsQuoteUnloadable(next),
+                               false};
                 });
   commands_.Add(kPreviousQuote,
                 [this] {

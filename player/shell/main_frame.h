@@ -91,6 +91,11 @@ class TalvaneDocuments {
     (void)n, (void)showIntroduction, (void)full;
     return false;
   }
+  // Whether Echomark n was found not to load (a move to it failed).
+  virtual bool IsQuoteUnloadable(unsigned n) const {
+    (void)n;
+    return false;
+  }
   // The status word of Echomark n (0: the current one).
   virtual std::uint32_t GetQuoteStatus(unsigned n) const {
     (void)n;

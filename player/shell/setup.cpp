@@ -9,6 +9,7 @@
 #include "platform/ui/message_box.h"
 #include "player/env/environment.h"
 #include "platform/fs/file_io.h"
+#include "platform/fs/file_ops.h"
 #include "player/env/file_util.h"
 #include "player/shell/app.h"
 #include "player/shell/file_types.h"
@@ -193,14 +194,28 @@ void COrv_Setup::InstallDemoPackets(BookInstaller& installer) {
   std::error_code ec;
   if (demo.empty() || !fs::is_directory(demo, ec)) return;
   std::vector<fs::path> packets;
+  bool setAside = false;
   for (const auto& entry : fs::directory_iterator(demo, ec)) {
     std::string ext = entry.path().extension().string();
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     if (ext == ".tpk" && entry.is_regular_file(ec)) packets.push_back(entry.path());
+    // A packet set aside at an earlier start keeps the folder.
+    if (ext == ".bad") setAside = true;
   }
   std::sort(packets.begin(), packets.end());
-  bool all = true;
-  for (const fs::path& p : packets) all = installer.InstallFile(p) != 0 && all;
+  bool all = !setAside;
+  for (const fs::path& p : packets) {
+    if (installer.InstallFile(p) != 0) {
+      // Installed: its book is in the data path now.
+      plat::fs::removeFile(p);
+      continue;
+    }
+    // The installer has told why it failed. Renamed, the packet stays for
+    // the learner to look at, and the next start's scan (*.tpk) passes it
+    // by instead of telling the same failure again.
+    all = false;
+    plat::fs::moveFile(p, fs::path(p.string() + ".bad"));
+  }
   if (all) fs::remove_all(demo, ec);
 }
 

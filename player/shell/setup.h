@@ -74,9 +74,10 @@ class COrv_Setup {
   // True when every support file lies beside the program; else shows one
   // box naming the file that is missing and answers false.
   virtual bool CheckSupportFiles();
-  // Installs every packet of the demo folder through `installer` and
-  // removes the folder; a folder holding a packet that did not install is
-  // kept for the next start rather than lose the packet.
+  // Installs every packet of the demo folder through `installer`. Each one
+  // installed is removed; one that did not install is renamed "<name>.bad"
+  // (kept, and not tried again at the next start). When every packet
+  // installed the folder goes.
   virtual void InstallDemoPackets(BookInstaller& installer);
 
  private:

@@ -8,6 +8,8 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 #include "platform/ui/message_box.h"
 #include "player/views/data_path_dlg.h"
@@ -23,6 +25,9 @@ constexpr int kStrCaption = 20400, kStrOkTip = 20401, kStrApplyTip = 20402, kStr
               kStrTalvaneOpen = 20242, kStrDataPathNotUsable = 20448, kStrCancel = 20449;
 
 QString text(int id) { return QString::fromStdString(COrv_Language().LoadString(id)); }
+
+constexpr int kStrAltPathsMissing = 20579;
+constexpr int kStrAltPathsNotSaved = 20580;
 
 // The tree: page number, parent page (-1: a root), text.
 struct TreeRow {
@@ -205,7 +210,7 @@ void COrv_PrefsDlg::save() {
         case kAltPaths:
           // After a new data path (33 comes first), so the list lands
           // beside it.
-          if (COrv_PrefsPage* p = Page(12)) host_->StoreAltSources(p->Folders());
+          if (COrv_PrefsPage* p = Page(12)) storeAltSources(p->Folders());
           continue;
         case kUser: {
           // The request to log in again is served once. A new data path
@@ -245,6 +250,20 @@ void COrv_PrefsDlg::save() {
       if (COrv_PrefsPage* p = Page(11)) p->Refresh();
     }
   }
+}
+
+void COrv_PrefsDlg::storeAltSources(const std::vector<std::string>& folders) {
+  if (!host_->StoreAltSources(folders)) {
+    plat::ui::AppMessageBox(COrv_Language().LoadString(kStrAltPathsNotSaved), plat::ui::MB_ICONEXCLAMATION);
+    return;
+  }
+  std::string missing;
+  std::error_code ec;
+  for (const std::string& f : folders)
+    if (!std::filesystem::is_directory(f, ec)) missing += "\n" + f;
+  if (!missing.empty())
+    plat::ui::AppMessageBox(COrv_Language().LoadString(kStrAltPathsMissing) + "\n" + missing,
+                            plat::ui::MB_ICONEXCLAMATION);
 }
 
 void COrv_PrefsDlg::SetDataPathChooser(DataPathChooser* chooser) { chooser_ = chooser; }

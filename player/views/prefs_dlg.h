@@ -81,6 +81,10 @@ class COrv_PrefsDlg : public QDialog {
   void accept() override;
 
  private:
+  // Stores the alternative Talvane paths as typed; a folder that does not
+  // exist is named in a warning (and still kept), a list that cannot be
+  // stored is told.
+  void storeAltSources(const std::vector<std::string>& folders);
   struct Entry {
     Value value;
     bool changed = false;

@@ -345,6 +345,19 @@ const StringEntry kStrings[] = {
     {20507, "Stopping after this Talvane..."},
     {20508, "The installation was cancelled: %d of %d Talvanes are installed."},
     {20509, "This file is neither a Talvane packet (.tpk) nor a Talvane library (.tvl):"},
+    // What could not be kept of the learner's work.
+    {20571, "The progress made in this Talvane could not be saved in the file:"},
+    // The closing summary of an installation run.
+    {20572, "The installation was cancelled."},
+    {20573, "Not every selected Talvane has been installed."},
+    {20574, "Installed: %d of %d"},
+    {20575, "Not installed, as you asked (already installed): %d"},
+    {20576, "Could not be installed: %d"},
+    {20577, "Not reached: %d"},
+    {20578, "library of 1 Talvane"},
+    // Preferences: the alternative Talvane paths.
+    {20579, "These alternative Talvane paths are not folders that exist; they are kept as typed:"},
+    {20580, "The alternative Talvane paths could not be saved: an entry is too long or holds characters a setting cannot keep."},
 };
 
 MenuItem cmd(int id, const char* caption) { return MenuItem::command(id, caption); }

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QTimer>
+#include <QWidget>
 
 #include <filesystem>
 
@@ -81,6 +83,31 @@ TEST_F(QtHelpViewerTest, SearchAndGeneratedIndex) {
   const std::string index = viewer_.shownText("");
   for (const char* title : {"Talvane Help", "Getting started", "Echo marks"})
     EXPECT_NE(index.find(title), std::string::npos) << title;
+}
+
+// Closing the program's window ends the main loop even with a help window
+// open: help never keeps a program running (and its start-up mark in
+// place) after the learner chose Exit.
+TEST_F(QtHelpViewerTest, AnOpenHelpWindowDoesNotKeepTheMainLoopRunning) {
+  ASSERT_TRUE(QGuiApplication::quitOnLastWindowClosed());
+  QWidget main;
+  main.show();
+  ASSERT_TRUE(viewer_.display(request(HelpCommand::Contents, root_.string())));
+  ASSERT_TRUE(viewer_.isOpen(""));
+  QTimer::singleShot(0, &main, [&] { main.close(); });
+  // Only a guard against a hang: the loop is expected to end at once.
+  bool hung = false;
+  QTimer guard;
+  guard.setSingleShot(true);
+  QObject::connect(&guard, &QTimer::timeout, [&] {
+    hung = true;
+    QCoreApplication::exit(1);
+  });
+  guard.start(20000);
+  EXPECT_EQ(QCoreApplication::exec(), 0);
+  EXPECT_FALSE(hung);
+  EXPECT_TRUE(viewer_.display(request(HelpCommand::CloseAll, "")));
+  EXPECT_FALSE(viewer_.isOpen(""));
 }
 
 }  // namespace

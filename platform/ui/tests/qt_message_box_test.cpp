@@ -3,13 +3,17 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include <functional>
 #include <vector>
 
 #include "platform/ui/message_box.h"
 #include "platform/ui/qt_message_box.h"
+#include "platform/ui/recording_sink.h"
+#include "platform/ui/test_mode.h"
 
 using namespace plat::ui;
 
@@ -103,14 +107,95 @@ TEST(QtMessageSink, HelpOpensTheContextAndKeepsTheQuestionOpen) {
   setHelpHandler(nullptr);
 }
 
-TEST(QtMessageSink, ClosingWithoutAButton) {
-  // Cancel where the box has one; a box of OK alone answers OK.
-  const std::pair<uint32_t, int> cases[] = {{MB_YESNOCANCEL, IDCANCEL}, {MB_OK, IDOK}, {MB_RETRYCANCEL, IDCANCEL}};
-  QtMessageSink sink;
-  for (const auto& [flags, answer] : cases) {
-    BoxDriver driver({[](QMessageBox& box) { box.reject(); }});
-    EXPECT_EQ(sink.show(MessageBoxRequest::fromFlags("t", "c", flags)), answer) << flags;
+// Every box kind against Escape, a close request and Return, through the
+// real box and through the recording sink tests script: both give the same
+// answer, and a box that ignores the gesture stays open (answer 0 here).
+struct GestureCase {
+  uint32_t flags;
+  int escape, close, enter;
+};
+const GestureCase kGestureCases[] = {
+    {MB_YESNO | MB_ICONQUESTION, 0, 0, IDYES},
+    {MB_YESNO | MB_DEFBUTTON2, 0, 0, IDNO},
+    {MB_YESNOCANCEL | MB_ICONEXCLAMATION, IDCANCEL, IDCANCEL, IDYES},
+    {MB_OKCANCEL, IDCANCEL, IDCANCEL, IDOK},
+    {MB_OK | MB_ICONHAND, IDOK, IDOK, IDOK},
+    {MB_RETRYCANCEL | MB_ICONEXCLAMATION, IDCANCEL, IDCANCEL, IDRETRY},
+    {MB_ABORTRETRYIGNORE | MB_DEFBUTTON2 | MB_ICONHAND, 0, 0, IDRETRY},
+};
+
+QMessageBox::StandardButton qtButton(int answer) {
+  switch (answer) {
+    case IDOK: return QMessageBox::Ok;
+    case IDCANCEL: return QMessageBox::Cancel;
+    case IDABORT: return QMessageBox::Abort;
+    case IDRETRY: return QMessageBox::Retry;
+    case IDIGNORE: return QMessageBox::Ignore;
+    case IDYES: return QMessageBox::Yes;
+    case IDNO: return QMessageBox::No;
   }
+  return QMessageBox::NoButton;
+}
+
+void doGesture(QMessageBox& box, int gesture) {
+  switch (gesture) {
+    case kGestureEscape: QTest::keyClick(&box, Qt::Key_Escape); break;
+    case kGestureReturn: QTest::keyClick(&box, Qt::Key_Return); break;
+    case kGestureClose: box.windowHandle()->close(); break;  // as the window manager asks
+  }
+}
+
+TEST(MessageBoxGestures, RealBoxAndScriptedSinkAnswerAlike) {
+  QtMessageSink real;
+  for (const GestureCase& c : kGestureCases) {
+    const MessageBoxRequest r = MessageBoxRequest::fromFlags("Please confirm your choice.", "c", c.flags);
+    // The button the test presses when the box rightly stayed open.
+    const int rescue = r.answers().back();
+    const std::pair<int, int> gestures[] = {
+        {kGestureEscape, c.escape}, {kGestureClose, c.close}, {kGestureReturn, c.enter}};
+    for (const auto& [gesture, expected] : gestures) {
+      SCOPED_TRACE(testing::Message() << "flags 0x" << std::hex << c.flags << " " << answerName(gesture));
+      const int final = expected != 0 ? expected : rescue;
+
+      bool stayedOpen = false;
+      std::vector<std::function<void(QMessageBox&)>> steps{[g = gesture](QMessageBox& box) { doGesture(box, g); }};
+      if (expected == 0)
+        steps.push_back([&](QMessageBox& box) {
+          stayedOpen = box.isVisible();
+          click(qtButton(rescue))(box);
+        });
+      BoxDriver driver(steps);
+      EXPECT_EQ(real.show(r), final);
+      EXPECT_EQ(driver.done(), steps.size());
+      EXPECT_EQ(stayedOpen, expected == 0);
+
+      RecordingSink seam({gesture});
+      EXPECT_EQ(seam.show(r), expected);
+      EXPECT_EQ(seam.leftOpen(), expected == 0 ? 1 : 0);
+      seam.setScript({gesture, rescue});
+      EXPECT_EQ(seam.show(r), final);
+    }
+    // Each button answers itself, in both.
+    for (int answer : r.answers()) {
+      BoxDriver driver({click(qtButton(answer))});
+      EXPECT_EQ(real.show(r), answer);
+      RecordingSink seam({answer});
+      EXPECT_EQ(seam.show(r), answer);
+    }
+  }
+}
+
+TEST(MessageBoxGestures, ScriptNamesAndTheDefaultAnswer) {
+  EXPECT_EQ(parseAnswerScript("escape\nClose\nRETURN\nyes\n"),
+            (std::vector<int>{kGestureEscape, kGestureClose, kGestureReturn, IDYES}));
+  // A gesture as the answer once the script is spent: a Yes/No box stays
+  // open (0), a Yes/No/Cancel box is cancelled.
+  RecordingSink seam;
+  seam.setDefaultAnswer(kGestureEscape);
+  EXPECT_EQ(seam.show(MessageBoxRequest::fromFlags("t", "c", MB_YESNO)), 0);
+  EXPECT_EQ(seam.show(MessageBoxRequest::fromFlags("t", "c", MB_YESNOCANCEL)), IDCANCEL);
+  EXPECT_EQ(seam.leftOpen(), 1);
+  EXPECT_EQ(seam.mismatches(), 0);
 }
 
 TEST(QtMessageSink, TextIsShownAsPlainText) {

@@ -295,6 +295,134 @@ TEST_F(Document, CloseSavesTheProgressOnlyWhenAsked) {
   }
 }
 
+// Declining to restore starts with nothing solved, yet what was solved
+// before stays stored unless this session resets it.
+TEST_F(Document, ADeclinedRestoreKeepsTheStoredProgress) {
+  struct Case {
+    const char* name;
+    std::vector<int> answers;
+    std::function<void(Doc&)> session;
+    std::vector<int> saved;
+    int last;
+  };
+  const std::vector<Case> cases = {
+      {"pages through every Echomark and back",
+       {plat::ui::IDNO},
+       [](Doc& d) {
+         for (unsigned n : {2u, 3u, 4u, 5u, 2u}) ASSERT_TRUE(d.GoToQuote(n, false, true));
+       },
+       {3, 0, 3, 0, 0},
+       2},
+      {"Escape is not an answer; then No",
+       {plat::ui::kGestureEscape, plat::ui::kGestureClose, plat::ui::IDNO},
+       [](Doc& d) { ASSERT_TRUE(d.GoToQuote(5, false, true)); },
+       {3, 0, 3, 0, 0},
+       5},
+      {"solves Echomark 2",
+       {plat::ui::IDNO},
+       [](Doc& d) {
+         ASSERT_TRUE(d.GoToQuote(2, false, true));
+         ASSERT_TRUE(d.CheckUserText(kText2, false));
+       },
+       {3, 3, 3, 0, 0},
+       2},
+      {"resets Echomark 3",
+       {plat::ui::IDNO},
+       [](Doc& d) {
+         ASSERT_TRUE(d.GoToQuote(3, false, true));
+         ASSERT_TRUE(d.ResetQuote(false));
+       },
+       {3, 0, 0, 0, 0},
+       3},
+      {"resets every Echomark", {plat::ui::IDNO}, [](Doc& d) { ASSERT_TRUE(d.ResetQuote(true)); }, {0, 0, 0, 0, 0}, 1},
+  };
+  around.host.settings[Doc::kSetSaveTvStatus] = 1;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    storeProgress({3, 0, 3, 0, 0}, 2);
+    const std::string before = tvtest::readFile(statusFile());
+    boxes.clear();
+    boxes.setScript(c.answers);
+    Doc d(around.services());
+    ASSERT_TRUE(d.OnOpenDocument("demo"));
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    EXPECT_EQ(boxes.leftOpen(), 0);
+    // The panes show a fresh start.
+    EXPECT_EQ(d.GetCurrentQuote(), 1u);
+    for (unsigned n = 1; n <= 5; ++n) EXPECT_EQ(d.GetQuoteStatus(n) & Doc::kSolved, 0u) << n;
+    c.session(d);
+    d.OnCloseDocument();
+    EXPECT_EQ(boxes.boxes().size(), 1u) << "a box at close";
+
+    orv::COrv_Users users;
+    users.SetCurrentUser("");
+    std::vector<int> values;
+    ASSERT_TRUE(users.ReadQuoteStatusList("DEMO", values));
+    EXPECT_EQ(values, c.saved);
+    EXPECT_EQ(users.ReadLastQuote("DEMO"), c.last);
+    if (c.saved == std::vector<int>{3, 0, 3, 0, 0} && c.last == 2) {
+      EXPECT_EQ(tvtest::readFile(statusFile()), before);
+    }
+  }
+}
+
+// Every file under a folder with its contents, to see that nothing changed.
+std::map<std::string, std::string> treeOf(const fs::path& root) {
+  std::map<std::string, std::string> out;
+  for (const auto& e : fs::recursive_directory_iterator(root))
+    out[fs::relative(e.path(), root).string()] = e.is_regular_file() ? tvtest::readFile(e.path()) : "<folder>";
+  return out;
+}
+
+TEST_F(Document, AProgressThatCannotBeSavedIsToldAndTheBookStillCloses) {
+  struct Case {
+    const char* name;
+    std::function<void()> spoil;
+    const char* reason;
+  };
+  const std::vector<Case> cases = {
+      {"a folder in the status file's place",
+       [] {
+         fs::remove(statusFile());
+         fs::create_directories(fs::path(statusFile()) / "x");
+       },
+       nullptr},
+      {"a full disk", [] { plat::fs::injectFault(plat::fs::FaultOp::Write, "", ENOSPC, 1000); },
+       "No space left on device"},
+      {"a file that cannot be replaced", [] { plat::fs::injectFault(plat::fs::FaultOp::Rename, "", EACCES, 1000); },
+       "Permission denied"},
+  };
+  around.host.settings[Doc::kSetSaveTvStatus] = 1;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    plat::fs::FaultScope faults;
+    fs::remove_all(statusFile());
+    storeProgress({0, 0, 3, 0, 0}, 3);
+    around.host.settings[Doc::kSetLoadTvStatusQuery] = 1;
+    boxes.clear();
+    Doc d(around.services());
+    ASSERT_TRUE(d.OnOpenDocument("demo"));
+    ASSERT_TRUE(d.GoToQuote(1, false, true));
+    ASSERT_TRUE(d.CheckUserText(kText1, false));
+    c.spoil();
+    const fs::path data = fs::path(statusFile()).parent_path().parent_path();
+    const auto before = treeOf(data);
+    d.OnCloseDocument();
+    plat::fs::clearFaults();
+    EXPECT_FALSE(d.IsOpen());
+    ASSERT_EQ(boxes.boxes().size(), 1u);
+    const std::string text = boxes.last().request.text;
+    EXPECT_EQ(text.rfind("The progress made in this Talvane could not be saved in the file:\n\n" + statusFile() + "\n\n", 0),
+              0u)
+        << text;
+    if (c.reason) {
+      EXPECT_NE(text.find(c.reason), std::string::npos) << text;
+    }
+    EXPECT_EQ(boxes.last().request.caption, "Talvane Player: Error Window");
+    EXPECT_EQ(treeOf(data), before);
+  }
+}
+
 // --- Moving between Echomarks ----------------------------------------------------
 
 TEST_F(Document, FirstVisitBitsAndTheWordDisplaySettings) {
@@ -346,6 +474,9 @@ TEST_F(Document, GoToQuoteRefusesWithoutChangingAnything) {
   }
   EXPECT_TRUE(around.take().empty());
   EXPECT_EQ(around.host.waitDepth, 0);
+  // Only the Echomark that failed to load is known as such: the frame's
+  // Page Down stops offering it.
+  for (unsigned n = 1; n <= 5; ++n) EXPECT_EQ(doc.IsQuoteUnloadable(n), n == 3) << n;
 }
 
 TEST_F(Document, AFullMoveRefreshesThePanesAndAppliesTheStartSettings) {

@@ -375,6 +375,24 @@ TEST_F(DataPathTest, AlternativeSourcesStopAtTheFirstGap) {
   EXPECT_EQ(plat::profile::getString(d + "/Localize.dpl", "AltSources", "04", "<none>", 100), "<none>");
   EXPECT_TRUE(env.WriteAltSources({}));
   EXPECT_EQ(env.ReadAltSources(list, false), 0);
+
+  // A list that would not read back whole is refused and the stored one
+  // stays; blanks at the ends are kept.
+  ASSERT_TRUE(env.WriteAltSources({"/kept"}));
+  const std::string longest(260, 'a'), tooLong(261, 'a');
+  const std::vector<std::string> refused[] = {
+      {"/x", "", "/z"}, {"/" + tooLong}, {"/x\n/y"}};
+  for (const auto& bad : refused) {
+    EXPECT_FALSE(env.WriteAltSources(bad)) << bad.front();
+    list.clear();
+    EXPECT_EQ(env.ReadAltSources(list, false), 1);
+    EXPECT_EQ(list, std::vector<std::string>{"/kept"});
+  }
+  const std::vector<std::string> whole{"/" + longest.substr(1), "  /edge blanks  "};
+  ASSERT_TRUE(env.WriteAltSources(whole));
+  list.clear();
+  EXPECT_EQ(env.ReadAltSources(list, false), 2);
+  EXPECT_EQ(list, whole);
 }
 
 TEST_F(DataPathTest, NamedDataPaths) {

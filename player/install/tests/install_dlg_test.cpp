@@ -313,7 +313,7 @@ TEST_F(InstallDialog, CancelAfterTheFirstOfTwoKeepsItAndLeavesNoTrace) {
     EXPECT_FALSE(installed("BRAVO")) << c.name;
     EXPECT_EQ(contentFiles(), (std::vector<fs::path>{"ALPHA.tvl"})) << c.name;
     EXPECT_TRUE(scratchFiles().empty()) << c.name;
-    EXPECT_EQ(sink.last().request.text, "The installation was cancelled: 1 of 2 Talvanes are installed.") << c.name;
+    EXPECT_EQ(sink.last().request.text, "The installation was cancelled.\n\nInstalled: 1 of 2\nNot reached: 1") << c.name;
     // The dialog stays, and installs the rest when asked again.
     EXPECT_TRUE(dlg.isVisible()) << c.name;
     dlg.SetProgressObserver({});
@@ -337,7 +337,8 @@ TEST_F(InstallDialog, ADamagedPacketIsNamedAndTheOthersInstall) {
   waitForEnd(dlg);
   EXPECT_EQ(states(dlg), (std::vector<State>{State::Failed, State::Installed}));
   EXPECT_TRUE(boxNames("Broken.tpk"));
-  EXPECT_EQ(sink.last().request.text, "Some of the selected Talvanes could not be installed");
+  EXPECT_EQ(sink.last().request.text,
+            "Some of the selected Talvanes could not be installed\n\nInstalled: 1 of 2\nCould not be installed: 1");
   EXPECT_FALSE(installed("BROKEN"));
   EXPECT_EQ(contentFiles(), (std::vector<fs::path>{"ALPHA.tvl"}));
   EXPECT_TRUE(scratchFiles().empty());
@@ -368,7 +369,8 @@ TEST_F(InstallDialog, SpeechThatCannotBeConvertedIsToldOnceWithTheBookAndItsKind
   const std::string told = sink.boxes()[0].request.text;
   EXPECT_NE(told.find("The speech of this Talvane cannot be converted !"), std::string::npos) << told;
   EXPECT_NE(told.find("'Alpha Book': speech kind 'F' (70)"), std::string::npos) << told;
-  EXPECT_EQ(sink.last().request.text, "Some of the selected Talvanes could not be installed");
+  EXPECT_EQ(sink.last().request.text,
+            "Some of the selected Talvanes could not be installed\n\nInstalled: 0 of 1\nCould not be installed: 1");
   EXPECT_FALSE(installed("ALPHA"));
   EXPECT_TRUE(contentFiles().empty());
   EXPECT_TRUE(scratchFiles().empty());
@@ -385,6 +387,14 @@ TEST_F(InstallDialog, ALibraryIsOneRowThatInstallsEachOfItsTalvanes) {
   ASSERT_EQ(dlg.AddFiles({library, packet}), 2);
   EXPECT_TRUE(dlg.Items()[0].IsLibrary());
   EXPECT_EQ(dlg.Items()[0].books, (std::vector<std::string>{"LIMA", "MIKE"}));
+  EXPECT_EQ(dlg.Items()[0].title, "library of 2 Talvanes");
+  {
+    const fs::path single = packets / "One.tvl";
+    ASSERT_TRUE(tvtools::book::writeLibraryFile(single, {installtest::referenceBook("NOVEMBER")}, error)) << error;
+    COrv_InstallDlg other(nullptr, &chooser, probe());
+    ASSERT_EQ(other.AddFiles({single}), 1);
+    EXPECT_EQ(other.Items()[0].title, "library of 1 Talvane");
+  }
   // The library is kept whole, the packet's part 26 times over.
   EXPECT_EQ(dlg.SpaceNeeds().front().needed, fs::file_size(library) + 26 * partSize(packet, 1));
   ASSERT_TRUE(dlg.OnInstall());
@@ -403,15 +413,70 @@ TEST_F(InstallDialog, AnInstalledTalvaneIsReinstalledOnlyWhenTheLearnerSaysSo) {
     waitForEnd(first);
   }
   sink.clear();
-  sink.setScript({plat::ui::IDNO});
+  // Escape and the close button leave the question open; No declines.
+  sink.setScript({plat::ui::kGestureEscape, plat::ui::kGestureClose, plat::ui::IDNO});
   COrv_InstallDlg dlg(nullptr, &chooser, probe());
   dlg.AddFiles({a});
   ASSERT_TRUE(dlg.OnInstall());
   waitForEnd(dlg);
-  ASSERT_GE(sink.boxes().size(), 2u);
+  ASSERT_EQ(sink.boxes().size(), 2u);
   EXPECT_NE(sink.boxes()[0].request.text.find("has already been installed"), std::string::npos);
+  EXPECT_EQ(sink.remainingScript(), 0u);
   EXPECT_EQ(states(dlg), (std::vector<State>{State::Declined}));
   EXPECT_TRUE(installed("ALPHA"));
+  EXPECT_EQ(sink.last().request.text,
+            "Not every selected Talvane has been installed.\n\nInstalled: 0 of 1\n"
+            "Not installed, as you asked (already installed): 1");
+}
+
+// The closing box counts the rows of this run alone, each kind apart.
+TEST_F(InstallDialog, TheClosingBoxTellsWhatThisRunDid) {
+  const fs::path a = writePacket("A.tpk", {"ALPHA"});
+  const fs::path b = writePacket("B.tpk", {"BRAVO"});
+  const fs::path c = writePacket("C.tpk", {"CHARLIE"});
+  const fs::path d = writePacket("D.tpk", {"DELTA"});
+  tvtools::PacketSpec spec = installtest::packetSpec("BROKEN");
+  spec.rawTailSet = true;
+  spec.rawTail = std::string(4096, 'x');
+  const fs::path broken = packets / "Broken.tpk";
+  ASSERT_TRUE(tvtools::writePacket(broken, spec));
+
+  COrv_InstallDlg dlg(nullptr, &chooser, probe());
+  dlg.AddFiles({a});
+  ASSERT_TRUE(dlg.OnInstall());
+  waitForEnd(dlg);
+  EXPECT_EQ(sink.last().request.text, "The selected Talvanes have been correctly installed");
+
+  // A second run of the same dialog: a declined row, a failed one, an
+  // installed one; the row installed before is not counted.
+  sink.clear();
+  sink.setScript({plat::ui::IDNO});
+  COrv_InstallDlg again(nullptr, &chooser, probe());
+  again.AddFiles({a, broken, b});
+  ASSERT_TRUE(again.OnInstall());
+  waitForEnd(again);
+  EXPECT_EQ(states(again), (std::vector<State>{State::Declined, State::Failed, State::Installed}));
+  EXPECT_EQ(sink.last().request.text,
+            "Some of the selected Talvanes could not be installed\n\nInstalled: 1 of 3\n"
+            "Not installed, as you asked (already installed): 1\nCould not be installed: 1");
+  EXPECT_EQ(sink.last().request.icon, plat::ui::Icon::Warning);
+
+  // A cancelled run after an earlier one in the same dialog: C is
+  // installed, D is not reached; A (earlier) does not count.
+  sink.clear();
+  dlg.AddFiles({c, d});
+  bool queued = false;
+  dlg.SetProgressObserver([&](const COrv_InstallDlg::ProgressStep& s) {
+    if (!queued && s.item == 1 && s.percent >= 10) {
+      queued = true;
+      QTimer::singleShot(0, &dlg, [&] { dlg.RequestCancel(); });
+    }
+  });
+  ASSERT_TRUE(dlg.OnInstall());
+  waitForEnd(dlg);
+  EXPECT_EQ(states(dlg), (std::vector<State>{State::Installed, State::Installed, State::Cancelled}));
+  EXPECT_EQ(sink.last().request.text, "The installation was cancelled.\n\nInstalled: 1 of 2\nNot reached: 1");
+  EXPECT_EQ(sink.last().request.icon, plat::ui::Icon::Information);
 }
 
 TEST_F(InstallDialog, TheKeyboardAloneChoosesRemovesInstallsAndCloses) {

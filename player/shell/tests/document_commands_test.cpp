@@ -40,6 +40,7 @@ struct Document {
     return true;
   }
   std::uint32_t GetQuoteStatus(unsigned n) const { return 0x400 + n; }
+  bool IsQuoteUnloadable(unsigned n) const { return n == 5; }
   bool SetQuoteStatus(std::uint32_t, unsigned) { return true; }
   bool SetQuoteStatusBits(std::uint32_t bits, bool all) {
     g_calls.push_back("set " + std::to_string(bits) + (all ? " all" : ""));
@@ -71,6 +72,7 @@ TEST(DocumentCommands, AnswersFromTheActiveDocumentOrRefuses) {
   EXPECT_FALSE(commands.HasActiveDocument());
   EXPECT_EQ(commands.GetQuoteCount(), 0u);
   EXPECT_FALSE(commands.GoToQuote(1, true, true));
+  EXPECT_FALSE(commands.IsQuoteUnloadable(5));
   EXPECT_FALSE(commands.ClearLazyMarks());
   EXPECT_FALSE(commands.AnyWordHasFlag(0x10000));
 
@@ -80,6 +82,8 @@ TEST(DocumentCommands, AnswersFromTheActiveDocumentOrRefuses) {
   EXPECT_EQ(commands.GetCurrentQuote(), 2u);
   EXPECT_EQ(commands.GetQuoteCount(), 5u);
   EXPECT_EQ(commands.GetQuoteStatus(3), 0x403u);
+  EXPECT_TRUE(commands.IsQuoteUnloadable(5));
+  EXPECT_FALSE(commands.IsQuoteUnloadable(4));
   EXPECT_TRUE(commands.GoToQuote(4, true, true));
   EXPECT_TRUE(commands.SetQuoteStatusBits(0x1000, true));
   EXPECT_TRUE(commands.AnyWordHasFlag(0x10000));

@@ -36,6 +36,7 @@ struct ScriptedBook : TalvaneDocuments {
   bool wrongWords = false, correctWords = false, lazyWords = false;
   bool child = true;
   std::vector<std::string> calls;
+  std::set<unsigned> unloadable;  // Echomarks whose load fails
 
   bool OpenDocumentFile(const std::string& code) override {
     calls.push_back("open " + code);
@@ -50,9 +51,15 @@ struct ScriptedBook : TalvaneDocuments {
   unsigned GetQuoteCount() const override { return open ? static_cast<unsigned>(status.size() - 1) : 0; }
   bool GoToQuote(unsigned n, bool intro, bool full) override {
     calls.push_back("go " + std::to_string(n) + (intro ? " intro" : "") + (full ? " full" : ""));
+    if (unloadable.count(n)) {
+      tried.insert(n);
+      return false;
+    }
     current = n;
     return true;
   }
+  std::set<unsigned> tried;
+  bool IsQuoteUnloadable(unsigned n) const override { return tried.count(n) != 0; }
   std::uint32_t GetQuoteStatus(unsigned n) const override { return status.at(n == 0 ? current : n); }
   bool SetQuoteStatus(std::uint32_t s, unsigned n) override {
     status.at(n == 0 ? current : n) = s;
@@ -231,6 +238,24 @@ TEST_F(FrameCommands, GoToQuoteRefusesNumbersOutsideTheBookAndSparesTheIndexThat
   EXPECT_FALSE(frame->GoToQuote(1, 125));
   EXPECT_EQ(book.calls, Calls{"stop"});
   EXPECT_FALSE(frame->HasActiveTvDocument());
+}
+
+TEST_F(FrameCommands, AnEchomarkThatCannotBeLoadedIsToldAndTheLearnerStays) {
+  plat::ui::RecordingSink boxes;
+  plat::ui::ScopedSink scope(boxes);
+  book.unloadable = {3};
+  book.current = 2;
+  EXPECT_TRUE(state(125).enabled);
+  EXPECT_EQ(run(125), (Calls{"stop", "index 3", "go 3 intro full", "index 2"}));
+  EXPECT_EQ(book.current, 2u);
+  ASSERT_EQ(boxes.boxes().size(), 1u);
+  EXPECT_EQ(boxes.last().request.text, "An error occurred while loading a Echomark.");
+  EXPECT_EQ(boxes.last().request.caption, "Talvane Player: Error Window");
+  // Page Down no longer offers what it cannot do; the others still move.
+  EXPECT_FALSE(state(125).enabled);
+  EXPECT_EQ(run(124), (Calls{"stop", "stop", "index 1", "go 1 intro full", "sequence off", "speech views"}));
+  EXPECT_TRUE(state(125).enabled);
+  EXPECT_EQ(boxes.boxes().size(), 1u);
 }
 
 TEST_F(FrameCommands, TextCommandsFollowTheStatusWord) {

@@ -8,9 +8,13 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <set>
 
 #include "platform/registry/registry.h"
 #include "platform/testing/test_env.h"
+#include "player/book/book_info.h"
+#include "player/install/packet_installer.h"
+#include "player/install/tests/installable_packet.h"
 #include "platform/ui/recording_sink.h"
 #include "player/env/environment.h"
 #include "player/shell/file_types.h"
@@ -126,12 +130,45 @@ TEST_F(Setup, DemoPacketsInstalledAndFolderRemoved) {
   setup.InstallDemoPackets(installer);
   EXPECT_EQ(installer.files, (std::vector<std::string>{"a.tpk", "b.TPK"}));
   EXPECT_FALSE(fs::exists(demo));
+}
 
-  // A packet that does not install stays for the next start, with the rest.
-  tvtest::writeFile(demo / "c.tpk", "x");
-  installer.result = 0;
-  setup.InstallDemoPackets(installer);
-  EXPECT_TRUE(fs::exists(demo / "c.tpk"));
+// The real installer on a demo folder of two good packets and a damaged
+// one, over two starts: the damaged one is told once, the good ones are
+// installed once and leave the folder.
+TEST_F(Setup, ADamagedDemoPacketIsToldOnceAndSetAside) {
+  const fs::path demo(orv::COrv_Environment().GetDemoPath());
+  fs::create_directories(demo);
+  for (const char* code : {"ALPHA", "BRAVO"})
+    ASSERT_TRUE(tvtools::writePacket(demo / (std::string(code) + ".tpk"), installtest::packetSpec(code)));
+  tvtools::PacketSpec spec = installtest::packetSpec("BROKEN");
+  spec.rawTailSet = true;
+  spec.rawTail = std::string(4096, 'x');  // no compressed stream
+  ASSERT_TRUE(tvtools::writePacket(demo / "Broken.tpk", spec));
+  tvtest::writeFile(demo / "readme.txt", "x");
+
+  orv::install::PacketInstaller real;
+  struct Counting : orv::shell::BookInstaller {
+    orv::shell::BookInstaller& real;
+    std::vector<std::string> files;
+    explicit Counting(orv::shell::BookInstaller& r) : real(r) {}
+    int InstallFile(const fs::path& path) override {
+      const int result = real.InstallFile(path);
+      files.push_back(path.filename().string() + (result != 0 ? " installed" : " failed"));
+      return result;
+    }
+  } counting(real);
+  COrv_Setup setup(prog);
+  for (int start = 1; start <= 2; ++start) setup.InstallDemoPackets(counting);
+
+  EXPECT_EQ(counting.files,
+            (std::vector<std::string>{"ALPHA.tpk installed", "BRAVO.tpk installed", "Broken.tpk failed"}));
+  ASSERT_EQ(sink.boxes().size(), 1u);
+  EXPECT_NE(sink.last().request.text.find("Broken.tpk"), std::string::npos) << sink.last().request.text;
+  for (const char* code : {"ALPHA", "BRAVO"}) EXPECT_TRUE(orv::COrv_BookInfo().IsInstalled(code)) << code;
+  std::set<std::string> left;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(demo, ec)) left.insert(e.path().filename().string());
+  EXPECT_EQ(left, (std::set<std::string>{"Broken.tpk.bad", "readme.txt"}));
 }
 
 // What xdg-mime answers (its output without the line end).

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/testing/test_env.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/recording_sink.h"
 #include "player/views/prefs_dlg.h"
@@ -61,9 +62,11 @@ class RecordingHost : public PrefsHost {
     std::string all;
     for (const auto& f : folders) all += (all.empty() ? "" : ",") + f;
     log("store 34=" + all + " beside " + dataPath);
+    if (!storeWorks) return false;
     alternatives = folders;
     return true;
   }
+  bool storeWorks = true;
   void FrameInterfaceLanguage(int i) override { log("frame interface " + std::to_string(i)); }
   void FrameHelpLanguage(int i) override { log("frame help " + std::to_string(i)); }
   void ApplySetting(int n, const void* v) override {
@@ -368,17 +371,47 @@ TEST(PrefsDlg, TheJingleFileMustExistAndFit) {
 }
 
 TEST(PrefsDlg, TheAlternativePathsPageSavesItsListAfterTheNewDataPath) {
-  RecordingHost host;
-  COrv_PrefsDlg dlg(nullptr, &host);
-  ASSERT_TRUE(dlg.SelectPage(12));
-  auto* list = qobject_cast<QPlainTextEdit*>(dlg.Page(12)->ControlOf(34));
-  ASSERT_TRUE(list);
-  EXPECT_EQ(list->toPlainText(), "/media/books");
-  list->setPlainText("/media/books\n\n /net/share \n");
-  dlg.SetSetting(33, V{std::string("/data/new")}, true);
-  dlg.accept();
-  ASSERT_FALSE(host.calls.empty());
-  EXPECT_EQ(host.calls.back(), "store 34=/media/books, /net/share  beside /data/new");
+  const std::string real = tvtest::sandbox().base.string();
+  struct Case {
+    const char* name;
+    std::string typed;
+    bool storeWorks;
+    std::string stored;
+    std::string box;  // empty: none
+  };
+  const Case cases[] = {
+      {"folders that exist; empty lines dropped", real + "\n\n" + real + "\n", true,
+       "store 34=" + real + "," + real + " beside /data/new", ""},
+      {"a folder that does not exist is kept and named", real + "\n  /no/such/folder\n", true,
+       "store 34=" + real + ",  /no/such/folder beside /data/new",
+       "These alternative Talvane paths are not folders that exist; they are kept as typed:\n\n  /no/such/folder"},
+      {"a list that cannot be stored is told", real + "\n", false, "store 34=" + real + " beside /data/new",
+       "The alternative Talvane paths could not be saved: an entry is too long or holds characters a setting "
+       "cannot keep."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    plat::ui::RecordingSink boxes;
+    plat::ui::ScopedSink scope(boxes);
+    RecordingHost host;
+    host.storeWorks = c.storeWorks;
+    COrv_PrefsDlg dlg(nullptr, &host);
+    ASSERT_TRUE(dlg.SelectPage(12));
+    auto* list = qobject_cast<QPlainTextEdit*>(dlg.Page(12)->ControlOf(34));
+    ASSERT_TRUE(list);
+    EXPECT_EQ(list->toPlainText(), "/media/books");
+    list->setPlainText(QString::fromStdString(c.typed));
+    dlg.SetSetting(33, V{std::string("/data/new")}, true);
+    dlg.accept();
+    ASSERT_FALSE(host.calls.empty());
+    EXPECT_EQ(host.calls.back(), c.stored);
+    if (c.box.empty()) {
+      EXPECT_TRUE(boxes.boxes().empty());
+    } else {
+      ASSERT_EQ(boxes.boxes().size(), 1u);
+      EXPECT_EQ(boxes.last().request.text, c.box);
+    }
+  }
 }
 
 }  // namespace
