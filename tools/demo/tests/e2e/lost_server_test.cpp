@@ -81,14 +81,7 @@ class LostServer : public ::testing::Test {
     if (!pulse.empty()) fs::remove_all(pulse, ec);
   }
 
-  int runOffscreen(const QStringList& args) {
-    QProcessEnvironment e = env;
-    e.insert("QT_QPA_PLATFORM", "offscreen");
-    e.insert("TALVANE_TEST_MODE", "silent");
-    e.insert("ASAN_OPTIONS", QProcessEnvironment::systemEnvironment().value("ASAN_OPTIONS"));
-    tvtest::ChildProcess p(TV_ORVEX, args, QProcess::ForwardedChannels, e);
-    return p.exitCode(120000);
-  }
+  int runOffscreen(const QStringList& args) { return e2e::runOffscreen(TV_ORVEX, env, args); }
 
   // Kills this test's server (only it: by its own pid file).
   void killServer() {
