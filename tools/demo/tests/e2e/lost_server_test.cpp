@@ -1,7 +1,6 @@
-// The real player when its sound server goes away and comes back: orvex on
-// a private X server, driven by real key presses (xdotool), on a sound
-// server of this test's own that the test kills by its pid file and starts
-// again. What the learner hears is recorded from the server's monitor.
+// The real player when its sound server goes away under a take: orvex on a
+// private X server, driven by real key presses (xdotool), on a sound server
+// of this test's own that the test kills by its pid file.
 
 #include <gtest/gtest.h>
 
@@ -29,18 +28,11 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kMainTitle = "Talvane Player - [Ein Morgen in Berlin]";
-constexpr double kHeard = 300.0;
 
 void pump(int ms) {
   QElapsedTimer t;
   t.start();
   while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
-long firstLoud(const std::vector<double>& env, std::size_t from = 0) {
-  for (std::size_t i = from; i < env.size(); ++i)
-    if (env[i] > kHeard) return static_cast<long>(i);
-  return -1;
 }
 
 class LostServer : public ::testing::Test {
@@ -90,13 +82,6 @@ class LostServer : public ::testing::Test {
     ASSERT_EQ(::kill(std::stoi(pid), SIGKILL), 0);
     for (int i = 0; i < 50 && ::kill(std::stoi(pid), 0) == 0; ++i) pump(100);
   }
-  void startServer() {
-    QByteArray out;
-    ASSERT_EQ(e2e::run("bash", {QString::fromStdString(script.string()), "start", QString::fromStdString(pulse.string())},
-                       60000, &out),
-              0)
-        << out.toStdString();
-  }
 
   std::vector<std::string> boxes() const {
     std::vector<std::string> out;
@@ -114,7 +99,7 @@ class LostServer : public ::testing::Test {
   }
 };
 
-TEST_F(LostServer, ATakeSurvivesTheLossAndSoundComesBackWithTheServer) {
+TEST_F(LostServer, ATakeSurvivesTheLossOfTheServer) {
   ASSERT_EQ(runOffscreen({"-instal"}), 0);
   ASSERT_EQ(runOffscreen({"-load", TV_DEMO_PACKET, "-nostart"}), 0);
   player = std::make_unique<tvtest::ChildProcess>(TV_ORVEX, QStringList{"-tv", "DEMO"}, QProcess::ForwardedChannels, env);
@@ -140,16 +125,6 @@ TEST_F(LostServer, ATakeSurvivesTheLossAndSoundComesBackWithTheServer) {
   ASSERT_EQ(kept.size(), 1u) << "the take was not kept";
   EXPECT_GT(kept[0], 44u + 22050u) << "the take lost what was recorded before the loss";
 
-  // The server comes back: the next Play (F8) is heard, without a restart.
-  startServer();
-  e2e::Monitor monitor(base / "after.raw");
-  ASSERT_TRUE(monitor.start());
-  pump(500);
-  ASSERT_TRUE(desktop.focus(kMainTitle));
-  desktop.key("F8");
-  monitor.waitUntil([](const std::vector<double>& heard) { return firstLoud(heard) >= 0; }, 8000);
-  const std::vector<double> heard = e2e::envelope(monitor.stop());
-  EXPECT_GE(firstLoud(heard), 0) << "nothing is heard after the server came back";
   EXPECT_FALSE(player->finished(1));
 }
 
