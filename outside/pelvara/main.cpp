@@ -1,17 +1,25 @@
 // pelvara FILE LEFT TOP RIGHT BOTTOM MILLISECONDS: shows a media spot's
-// picture; exit 1 on a wrong command line, 2 on a file it cannot read.
+// picture or page; exit 1 on a wrong command line, 2 on a file it cannot
+// read or show.
 
 #include <QApplication>
 #include <QImageReader>
 #include <QThread>
 
+#include <QFile>
+
 #include <cstdio>
+#include <memory>
+#include <optional>
 
 #include "outside/pelvara/spot_viewer.h"
 #include "platform/ipc/presence.h"
 #include "platform/ui/test_mode.h"
 
 namespace {
+
+// A page larger than this is no spot a learner reads.
+constexpr qint64 kLargestPage = 4 << 20;
 
 // The player starts a viewer and waits until it is ready; it may close it
 // by request. A viewer started while another shows a spot takes its place.
@@ -52,11 +60,21 @@ int main(int argc, char** argv) {
   // A hostile file may claim a huge size: the reader's allocation limit
   // (Qt's default, 256 MB) refuses it instead of exhausting memory.
   const QImage picture = reader.read();
+  std::optional<pelvara::Page> page;
   if (picture.isNull()) {
-    std::fprintf(stderr, "pelvara: %s: %s\n", qPrintable(request->file), qPrintable(reader.errorString()));
-    return pelvara::kUnreadable;
+    // Not a picture: a page spot is shown as text; any other kind is named
+    // once, with why it cannot be shown.
+    QFile file(request->file);
+    if (file.open(QIODevice::ReadOnly) && file.size() <= kLargestPage) page = pelvara::readPage(request->file, file.readAll());
+    if (!page) {
+      std::fprintf(stderr, "pelvara: %s: neither a picture nor a page (%s)\n", qPrintable(request->file),
+                   qPrintable(reader.errorString()));
+      return pelvara::kUnreadable;
+    }
   }
-  pelvara::SpotViewer viewer(picture, *request);
+  std::unique_ptr<pelvara::SpotViewer> shownViewer =
+      page ? std::make_unique<pelvara::SpotViewer>(*page, *request) : std::make_unique<pelvara::SpotViewer>(picture, *request);
+  pelvara::SpotViewer& viewer = *shownViewer;
   ViewerPresence handler(&viewer);
   plat::ipc::ClassPresence presence(pelvara::kWindowClass, &handler);
   takeClass(presence);

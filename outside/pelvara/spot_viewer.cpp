@@ -1,6 +1,7 @@
 #include "outside/pelvara/spot_viewer.h"
 
 #include <QPainter>
+#include <QStringDecoder>
 
 namespace pelvara {
 
@@ -21,7 +22,28 @@ std::optional<ViewerRequest> parseArguments(const QStringList& args) {
   return ViewerRequest{args[0], QRect(QPoint(v[0], v[1]), QPoint(v[2] - 1, v[3] - 1)), v[4]};
 }
 
-SpotViewer::SpotViewer(const QImage& picture, const ViewerRequest& request) : m_picture(picture) {
+std::optional<Page> readPage(const QString& fileName, const QByteArray& bytes) {
+  if (bytes.contains('\0')) return std::nullopt;
+  QStringDecoder utf8(QStringDecoder::Utf8);
+  const QString text = utf8(bytes);
+  if (utf8.hasError()) return std::nullopt;
+  const QString suffix = fileName.section('.', -1).toLower();
+  return Page{text, fileName.contains('.') && (suffix == "htm" || suffix == "html")};
+}
+
+SpotViewer::SpotViewer(const QImage& picture, const ViewerRequest& request) : m_picture(picture) { place(request); }
+
+SpotViewer::SpotViewer(const Page& page, const ViewerRequest& request) : m_isPage(true) {
+  if (page.html)
+    m_page.setHtml(page.text);
+  else
+    m_page.setPlainText(page.text);
+  m_page.setDocumentMargin(12);
+  place(request);
+  m_page.setTextWidth(width());
+}
+
+void SpotViewer::place(const ViewerRequest& request) {
   setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
   setAttribute(Qt::WA_OpaquePaintEvent);
   setGeometry(request.rect);
@@ -32,6 +54,12 @@ SpotViewer::SpotViewer(const QImage& picture, const ViewerRequest& request) : m_
 
 void SpotViewer::paintEvent(QPaintEvent*) {
   QPainter p(this);
+  if (m_isPage) {
+    p.fillRect(rect(), Qt::white);
+    m_page.setTextWidth(width());
+    m_page.drawContents(&p, rect());
+    return;
+  }
   p.fillRect(rect(), Qt::black);
   if (m_picture.isNull()) return;
   const QSize fitted = m_picture.size().scaled(size(), Qt::KeepAspectRatio);

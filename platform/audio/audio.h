@@ -11,7 +11,12 @@
 //     the device was closed (close cancels the dones still on their way);
 //   - reset returns every queued buffer (each still gets its done, later);
 //   - no call blocks the UI thread longer than the operation itself;
-//   - results are the classic MMRESULT codes below.
+//   - results are the classic MMRESULT codes below;
+//   - a device whose sound server has gone away answers MMSYSERR_NODRIVER
+//     (a write or start that cannot reach it; a wave-in stop after the
+//     loss, which still hands back what was captured), and so does opening
+//     while there is no device at all. Devices opened after the server is
+//     back work again.
 //
 // Backends and how one plugs in
 // -----------------------------
@@ -164,42 +169,48 @@ struct WaveHeader {
 using DoneCallback = std::function<void(WaveHeader*)>;
 
 // --- Devices -------------------------------------------------------------------------
-// An open wave-out device. Destroying it closes it.
-class WaveOutDevice {
+// What an open wave-out and wave-in device both answer. Destroying a device
+// closes it.
+class WaveDevice {
  public:
-  virtual ~WaveOutDevice() = default;
+  virtual ~WaveDevice() = default;
   // Marks a header prepared (WHDR_PREPARED). A header already in the queue
   // answers WAVERR_STILLPLAYING.
   virtual MMRESULT prepare(WaveHeader* header) = 0;
   // Clears WHDR_PREPARED; a header still queued answers WAVERR_STILLPLAYING.
   virtual MMRESULT unprepare(WaveHeader* header) = 0;
-  // Queues a prepared header (else WAVERR_UNPREPARED) behind the others;
-  // clears WHDR_DONE and sets WHDR_INQUEUE. Playing starts at once unless
-  // the device is paused.
-  virtual MMRESULT write(WaveHeader* header) = 0;
-  virtual MMRESULT pause() = 0;
-  virtual MMRESULT restart() = 0;
-  // Stops at once, returns every queued buffer (WHDR_DONE, dones follow),
-  // leaves the device unpaused and its position at 0.
+  // Stops at once and hands back every queued buffer (WHDR_DONE, dones
+  // follow); the position returns to 0 (a wave-out device is left
+  // unpaused).
   virtual MMRESULT reset() = 0;
+  // Wave-out: the position heard; wave-in: bytes or samples recorded since
+  // open or reset (time in recording only).
   virtual MMRESULT getPosition(MMTime* time) = 0;
-  // Left in the low 16 bits, right in the high 16 bits; 0xFFFF is full.
-  // A device without separate volumes uses the low half for both.
-  virtual MMRESULT getVolume(uint32_t* volume) = 0;
-  virtual MMRESULT setVolume(uint32_t volume) = 0;
-  virtual MMRESULT getCaps(WaveOutCaps* caps) = 0;
   // Stops, drops every pending done and releases the device. Buffers still
   // queued answer WAVERR_STILLPLAYING and leave the device open, as the
   // classic call does; reset first.
   virtual MMRESULT close() = 0;
 };
 
-// An open wave-in device. Destroying it closes it.
-class WaveInDevice {
+// An open wave-out device.
+class WaveOutDevice : public WaveDevice {
  public:
-  virtual ~WaveInDevice() = default;
-  virtual MMRESULT prepare(WaveHeader* header) = 0;
-  virtual MMRESULT unprepare(WaveHeader* header) = 0;
+  // Queues a prepared header (else WAVERR_UNPREPARED) behind the others;
+  // clears WHDR_DONE and sets WHDR_INQUEUE. Playing starts at once unless
+  // the device is paused.
+  virtual MMRESULT write(WaveHeader* header) = 0;
+  virtual MMRESULT pause() = 0;
+  virtual MMRESULT restart() = 0;
+  // Left in the low 16 bits, right in the high 16 bits; 0xFFFF is full.
+  // A device without separate volumes uses the low half for both.
+  virtual MMRESULT getVolume(uint32_t* volume) = 0;
+  virtual MMRESULT setVolume(uint32_t volume) = 0;
+  virtual MMRESULT getCaps(WaveOutCaps* caps) = 0;
+};
+
+// An open wave-in device.
+class WaveInDevice : public WaveDevice {
+ public:
   // Queues an empty buffer to be filled (bytesRecorded set to 0).
   virtual MMRESULT addBuffer(WaveHeader* header) = 0;
   // Starts or resumes recording into the queued buffers; a full buffer is
@@ -213,12 +224,7 @@ class WaveInDevice {
   // next start, so the caller may read every queued buffer's bytesRecorded
   // right after the call. A buffer still empty stays queued.
   virtual MMRESULT stop() = 0;
-  // Stops and hands back every queued buffer; the position returns to 0.
-  virtual MMRESULT reset() = 0;
-  // Bytes or samples recorded since open or reset (time in recording only).
-  virtual MMRESULT getPosition(MMTime* time) = 0;
   virtual MMRESULT getCaps(WaveInCaps* caps) = 0;
-  virtual MMRESULT close() = 0;
 };
 
 // --- Backends ----------------------------------------------------------------------------

@@ -100,6 +100,7 @@ class WaveAudioDevice {
 
     endPending(MCI_NOTIFY_ABORTED);  // the take under way, if any
     if (!buffers_.empty() || mode_ != Mode::Stopped) releaseInput();
+    lost_ = false;
     if (MCIERROR e = openInput()) return e;
     maxBytes_ = static_cast<uint32_t>(bytes);
     if (MCIERROR e = topUp()) {
@@ -115,10 +116,14 @@ class WaveAudioDevice {
     return 0;
   }
 
+  // A take whose input device went away under way is stopped and kept like
+  // any other; the stop then answers MCIERR_HARDWARE, so that the caller
+  // can tell the learner the device is gone.
   MCIERROR stop(uint32_t flags, MciNotifyTarget* target) {
     endPending(MCI_NOTIFY_ABORTED);
     if (mode_ == Mode::Recording) freeze();
     mode_ = Mode::Stopped;
+    if (lost_) return MCIERR_HARDWARE;
     succeeded(flags, target);
     return 0;
   }
@@ -234,7 +239,7 @@ class WaveAudioDevice {
   // being filled is handed back with what it holds, and the device writes
   // no more), so the ones that hold something count as cut.
   void freeze() {
-    input_->stop();
+    if (input_->stop() == MMSYSERR_NODRIVER) lost_ = true;
     for (auto& b : buffers_) {
       if (!b->delivered && !b->cut && b->header.bytesRecorded > 0) {
         b->cut = true;
@@ -305,6 +310,7 @@ class WaveAudioDevice {
   uint32_t maxBytes_ = 0;
   MciNotifyTarget* pending_ = nullptr;
   std::set<Dispatcher::Id> posted_;
+  bool lost_ = false;  // the input device went away during the take
 };
 
 struct Devices {

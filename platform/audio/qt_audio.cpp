@@ -7,14 +7,18 @@
 #include <QCoreApplication>
 #include <QIODevice>
 #include <QMediaDevices>
+#include <QMetaMethod>
+#include <QPointer>
 #include <QThread>
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <deque>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 #include "platform/audio/done_queue.h"
@@ -131,6 +135,53 @@ struct QtAudioBackend::Impl {
 
 namespace {
 
+// What a Qt wave-out and wave-in device share: the backend's worker, the
+// device and format they were opened with, the dones on their way, the
+// header calls and closing.
+template <class Interface>
+class QtDevice : public Interface {
+ public:
+  MMRESULT prepare(WaveHeader* h) override { return mark(h, true); }
+  MMRESULT unprepare(WaveHeader* h) override { return mark(h, false); }
+
+ protected:
+  QtDevice(std::shared_ptr<QtAudioBackend::Impl> impl, QAudioDevice device, const WaveFormat& f, DoneCallback done)
+      : impl_(std::move(impl)), device_(std::move(device)), format_(f), done_(impl_->ui, std::move(done)) {}
+
+  // Closes unless buffers are still queued: `busy` answers that and, when
+  // there are none, stops the stream (on the worker).
+  MMRESULT closeUnlessBusy(const std::function<bool()>& busy) {
+    bool queued = false;
+    impl_->run([&] { queued = busy(); });
+    if (queued) return WAVERR_STILLPLAYING;
+    done_.close();
+    return MMSYSERR_NOERROR;
+  }
+  // The capabilities every device of this backend has.
+  template <class Caps>
+  MMRESULT fillCaps(Caps* caps) const {
+    if (caps == nullptr) return MMSYSERR_INVALPARAM;
+    caps->name = device_.description().toStdString();
+    caps->formats = kAllCapsFormats;
+    caps->channels = 2;
+    return MMSYSERR_NOERROR;
+  }
+
+  std::shared_ptr<QtAudioBackend::Impl> impl_;
+  QAudioDevice device_;
+  WaveFormat format_;
+  DoneQueue done_;
+
+ private:
+  // A header in the queue is still in use.
+  static MMRESULT mark(WaveHeader* h, bool prepared) {
+    if (h == nullptr) return MMSYSERR_INVALPARAM;
+    if (h->flags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
+    h->flags = prepared ? (h->flags | WHDR_PREPARED) : (h->flags & ~WHDR_PREPARED);
+    return MMSYSERR_NOERROR;
+  }
+};
+
 // Wave-out: the buffers written and not yet heard, fed to the sink.
 class QtWaveOut;
 
@@ -148,12 +199,11 @@ class Feeder : public QIODevice {
   QtWaveOut& out_;
 };
 
-class QtWaveOut : public WaveOutDevice {
+class QtWaveOut : public QtDevice<WaveOutDevice> {
  public:
   QtWaveOut(std::shared_ptr<QtAudioBackend::Impl> impl, QAudioDevice device, const WaveFormat& f,
             DoneCallback done)
-      : impl_(std::move(impl)), device_(std::move(device)), format_(f),
-        done_(impl_->ui, std::move(done)) {
+      : QtDevice(std::move(impl), std::move(device), f, std::move(done)) {
     setGains(impl_->volume);
   }
   ~QtWaveOut() override {
@@ -165,18 +215,6 @@ class QtWaveOut : public WaveOutDevice {
     done_.close();
   }
 
-  MMRESULT prepare(WaveHeader* h) override {
-    if (h == nullptr) return MMSYSERR_INVALPARAM;
-    if (h->flags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
-    h->flags |= WHDR_PREPARED;
-    return MMSYSERR_NOERROR;
-  }
-  MMRESULT unprepare(WaveHeader* h) override {
-    if (h == nullptr) return MMSYSERR_INVALPARAM;
-    if (h->flags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
-    h->flags &= ~WHDR_PREPARED;
-    return MMSYSERR_NOERROR;
-  }
   MMRESULT write(WaveHeader* h) override {
     if (h == nullptr || (h->data == nullptr && h->bufferLength > 0)) return MMSYSERR_INVALPARAM;
     if (!(h->flags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
@@ -255,22 +293,16 @@ class QtWaveOut : public WaveOutDevice {
     return MMSYSERR_NOERROR;
   }
   MMRESULT getCaps(WaveOutCaps* caps) override {
-    if (caps == nullptr) return MMSYSERR_INVALPARAM;
-    caps->name = device_.description().toStdString();
-    caps->formats = kAllCapsFormats;
-    caps->channels = 2;
-    caps->support = WAVECAPS_VOLUME | WAVECAPS_LRVOLUME;
-    return MMSYSERR_NOERROR;
+    const MMRESULT r = fillCaps(caps);
+    if (r == MMSYSERR_NOERROR) caps->support = WAVECAPS_VOLUME | WAVECAPS_LRVOLUME;
+    return r;
   }
   MMRESULT close() override {
-    bool busy = false;
-    impl_->run([&] {
-      busy = !queue_.empty();
-      if (!busy) stopSink();
+    return closeUnlessBusy([&] {
+      if (!queue_.empty()) return true;
+      stopSink();
+      return false;
     });
-    if (busy) return WAVERR_STILLPLAYING;
-    done_.close();
-    return MMSYSERR_NOERROR;
   }
 
   // Whether every buffer written has been heard.
@@ -324,8 +356,9 @@ class QtWaveOut : public WaveOutDevice {
     runStart_ = fed_;
     sink_->start(feeder_.get());
     if (sink_->error() != QAudio::NoError) {
+      // The sink cannot reach the server: the device has gone away.
       stopSink();
-      return MMSYSERR_ERROR;
+      return MMSYSERR_NODRIVER;
     }
     if (!timer_) {
       timer_ = std::make_unique<QTimer>();
@@ -369,10 +402,6 @@ class QtWaveOut : public WaveOutDevice {
     }
   }
 
-  std::shared_ptr<QtAudioBackend::Impl> impl_;
-  QAudioDevice device_;
-  WaveFormat format_;
-  DoneQueue done_;
   uint32_t word_ = 0xFFFFFFFFu;
   double gainL_ = 1.0, gainR_ = 1.0;
   std::deque<Queued> queue_;
@@ -388,12 +417,11 @@ qint64 Feeder::readData(char* data, qint64 maxSize) { return out_.feed(data, max
 
 // Wave-in: the source records while started; what it delivers fills the
 // queued buffers in order.
-class QtWaveIn : public WaveInDevice {
+class QtWaveIn : public QtDevice<WaveInDevice> {
  public:
   QtWaveIn(std::shared_ptr<QtAudioBackend::Impl> impl, QAudioDevice device, const WaveFormat& f,
            DoneCallback done)
-      : impl_(std::move(impl)), device_(std::move(device)), format_(f),
-        done_(impl_->ui, std::move(done)) {}
+      : QtDevice(std::move(impl), std::move(device), f, std::move(done)) {}
   ~QtWaveIn() override {
     impl_->run([&] {
       stopSource();
@@ -402,18 +430,6 @@ class QtWaveIn : public WaveInDevice {
     done_.close();
   }
 
-  MMRESULT prepare(WaveHeader* h) override {
-    if (h == nullptr) return MMSYSERR_INVALPARAM;
-    if (h->flags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
-    h->flags |= WHDR_PREPARED;
-    return MMSYSERR_NOERROR;
-  }
-  MMRESULT unprepare(WaveHeader* h) override {
-    if (h == nullptr) return MMSYSERR_INVALPARAM;
-    if (h->flags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
-    h->flags &= ~WHDR_PREPARED;
-    return MMSYSERR_NOERROR;
-  }
   MMRESULT addBuffer(WaveHeader* h) override {
     if (h == nullptr || h->data == nullptr) return MMSYSERR_INVALPARAM;
     if (!(h->flags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
@@ -426,25 +442,37 @@ class QtWaveIn : public WaveInDevice {
   MMRESULT start() override {
     MMRESULT r = MMSYSERR_NOERROR;
     impl_->run([&] {
+      if (lost_) {
+        r = MMSYSERR_NODRIVER;
+        return;
+      }
       if (source_) return;
       source_ = std::make_unique<QAudioSource>(device_, toQt(format_));
       io_ = source_->start();
       if (io_ == nullptr || source_->error() != QAudio::NoError) {
         source_.reset();
         io_ = nullptr;
-        r = MMSYSERR_ERROR;
+        r = MMSYSERR_NODRIVER;
         return;
       }
       QObject::connect(io_, &QIODevice::readyRead, [this] { drain(); });
+      // A source whose server goes away stops with an error, and Qt
+      // deletes the device it was read through.
+      QObject::connect(source_.get(), &QAudioSource::stateChanged, [this](QAudio::State) { checkLost(); });
     });
     return r;
   }
+  // A source that failed under way answers MMSYSERR_NODRIVER here; what it
+  // captured before is handed back all the same.
   MMRESULT stop() override {
+    bool lost = false;
     impl_->run([&] {
+      checkLost();
       stopSource();
       if (!queue_.empty() && queue_.front()->bytesRecorded > 0) handBack();
+      lost = lost_;
     });
-    return MMSYSERR_NOERROR;
+    return lost ? MMSYSERR_NODRIVER : MMSYSERR_NOERROR;
   }
   MMRESULT reset() override {
     impl_->run([&] {
@@ -473,25 +501,25 @@ class QtWaveIn : public WaveInDevice {
     }
     return MMSYSERR_NOERROR;
   }
-  MMRESULT getCaps(WaveInCaps* caps) override {
-    if (caps == nullptr) return MMSYSERR_INVALPARAM;
-    caps->name = device_.description().toStdString();
-    caps->formats = kAllCapsFormats;
-    caps->channels = 2;
-    return MMSYSERR_NOERROR;
-  }
+  MMRESULT getCaps(WaveInCaps* caps) override { return fillCaps(caps); }
   MMRESULT close() override {
-    bool busy = false;
-    impl_->run([&] {
-      busy = !queue_.empty();
-      if (!busy) stopSource();
+    return closeUnlessBusy([&] {
+      if (!queue_.empty()) return true;
+      stopSource();
+      return false;
     });
-    if (busy) return WAVERR_STILLPLAYING;
-    done_.close();
-    return MMSYSERR_NOERROR;
   }
 
  private:
+  // Marks the device lost once its source has failed (the server went
+  // away): it records nothing more, and a later start is refused.
+  void checkLost() {
+    if (!source_ || lost_) return;
+    const QAudio::Error e = source_->error();
+    if (e == QAudio::NoError || e == QAudio::UnderrunError) return;
+    drain();
+    lost_ = true;
+  }
   void stopSource() {
     if (!source_) return;
     drain();
@@ -507,7 +535,7 @@ class QtWaveIn : public WaveInDevice {
   // Moves what the source has captured into the queued buffers; input with
   // no buffer to take it is dropped.
   void drain() {
-    if (io_ == nullptr) return;
+    if (io_ == nullptr || !io_->isOpen()) return;
     char scratch[4096];
     for (;;) {
       if (queue_.empty()) {
@@ -524,20 +552,127 @@ class QtWaveIn : public WaveInDevice {
     }
   }
 
-  std::shared_ptr<QtAudioBackend::Impl> impl_;
-  QAudioDevice device_;
-  WaveFormat format_;
-  DoneQueue done_;
   std::deque<WaveHeader*> queue_;
   uint64_t recorded_ = 0;
   std::unique_ptr<QAudioSource> source_;
-  QIODevice* io_ = nullptr;
+  // Qt owns the device and deletes it when the source fails.
+  QPointer<QIODevice> io_;
+  bool lost_ = false;
 };
 
 }  // namespace
 
+// --- A sound server that comes back ---------------------------------------------
+// Qt's PulseAudio engine, once it has lost its server, tries to connect
+// again a single time, 3 s later, and then never: a server that is back
+// after that is not seen until the program restarts. The backend therefore
+// watches the engine's signals (through Qt's signal spy hook, which sees
+// every emission with its sender) to learn which object the engine is and
+// when it lost the server, and asks it to connect again (its "prepare"
+// slot, the one its own retry runs) when a device is wanted, none is
+// listed and that retry is over.
+}  // namespace plat::audio
+
+struct QSignalSpyCallbackSet {
+  void (*signalBegin)(QObject* caller, int signalIndex, void** argv);
+  void (*slotBegin)(QObject* caller, int methodIndex, void** argv);
+  void (*signalEnd)(QObject* caller, int signalIndex);
+  void (*slotEnd)(QObject* caller, int methodIndex);
+};
+void qt_register_signal_spy_callbacks(QSignalSpyCallbackSet* callbacks);
+
+namespace plat::audio {
+namespace {
+
+class PulseReconnect {
+ public:
+  static PulseReconnect& instance() {
+    static PulseReconnect* r = new PulseReconnect;  // the hook may fire until the very end
+    return *r;
+  }
+
+  // Connects the engine again when it lost its server and has not found
+  // it since (its own retry failed, or is yet to come and would run beside
+  // this one); answers whether it asked.
+  bool reconnect() {
+    QObject* engine = nullptr;
+    {
+      std::lock_guard lock(mutex_);
+      if (!engine_ || !failed_) return false;
+      if (std::chrono::steady_clock::now() - lastTry_ < kRetryGap) return false;
+      engine = engine_;
+      lastTry_ = std::chrono::steady_clock::now();
+    }
+    // The engine lives on the thread that first made a sink or source (the
+    // backend's worker, as a rule), which never waits for this one.
+    QThread* home = engine->thread();
+    if (home == QThread::currentThread()) {
+      QMetaObject::invokeMethod(engine, "prepare", Qt::DirectConnection);
+    } else {
+      if (home == nullptr || !home->isRunning()) return false;
+      QMetaObject::invokeMethod(engine, "prepare", Qt::BlockingQueuedConnection);
+    }
+    return true;
+  }
+
+ private:
+  static constexpr auto kRetryGap = std::chrono::milliseconds(3500);
+
+  PulseReconnect() {
+    static QSignalSpyCallbackSet callbacks{&PulseReconnect::onSignal, nullptr, nullptr, nullptr};
+    qt_register_signal_spy_callbacks(&callbacks);
+  }
+
+  static void onSignal(QObject* caller, int signalIndex, void**) {
+    PulseReconnect& self = instance();
+    if (caller != self.engine_.load(std::memory_order_relaxed)) {
+      if (self.engine_.load(std::memory_order_relaxed) != nullptr ||
+          std::strcmp(caller->metaObject()->className(), "QPulseAudioEngine") != 0)
+        return;
+      self.learn(caller);
+    }
+    std::lock_guard lock(self.mutex_);
+    if (signalIndex == self.failedSignal_.load(std::memory_order_relaxed)) {
+      self.failed_ = true;
+      self.lastTry_ = std::chrono::steady_clock::now();
+    } else if (signalIndex > self.failedSignal_.load(std::memory_order_relaxed)) {
+      // The engine lists devices again: it found its server.
+      self.failed_ = false;
+    }
+  }
+
+  // The engine and the index of its "contextFailed" signal, as the hook
+  // counts signals: over the whole class chain, in method order.
+  void learn(QObject* engine) {
+    const QMetaObject* mo = engine->metaObject();
+    int signal = 0;
+    for (int m = 0; m < mo->methodCount(); ++m) {
+      const QMetaMethod method = mo->method(m);
+      if (method.methodType() != QMetaMethod::Signal) continue;
+      if (method.methodSignature() == "contextFailed()") failedSignal_.store(signal, std::memory_order_relaxed);
+      ++signal;
+    }
+    engine_.store(engine, std::memory_order_relaxed);
+  }
+
+  std::atomic<QObject*> engine_{nullptr};
+  std::atomic<int> failedSignal_{-1};
+  std::mutex mutex_;
+  bool failed_ = false;
+  std::chrono::steady_clock::time_point lastTry_;
+};
+
+// The devices of a kind, after connecting again to a server that came
+// back (while the engine has lost it, it still lists the devices it had).
+QList<QAudioDevice> listed(bool outputs) {
+  PulseReconnect::instance().reconnect();
+  return outputs ? QMediaDevices::audioOutputs() : QMediaDevices::audioInputs();
+}
+
+}  // namespace
+
 // --- The backend -------------------------------------------------------------
-QtAudioBackend::QtAudioBackend(Dispatcher& ui) : impl_(std::make_shared<Impl>(ui)) {}
+QtAudioBackend::QtAudioBackend(Dispatcher& ui) : impl_(std::make_shared<Impl>(ui)) { PulseReconnect::instance(); }
 
 QtAudioBackend::~QtAudioBackend() { stopSound(); }
 
@@ -567,7 +702,8 @@ MMRESULT QtAudioBackend::queryWaveOut(uint32_t id, const WaveFormat& format) {
 
 MMRESULT QtAudioBackend::openWaveOut(uint32_t id, const WaveFormat& format, DoneCallback done,
                                      std::unique_ptr<WaveOutDevice>& out) {
-  const QAudioDevice d = pick(QMediaDevices::audioOutputs(), QMediaDevices::defaultAudioOutput(), id);
+  const QList<QAudioDevice> outputs = listed(true);
+  const QAudioDevice d = pick(outputs, QMediaDevices::defaultAudioOutput(), id);
   if (d.isNull()) return id == WAVE_MAPPER ? MMSYSERR_NODRIVER : MMSYSERR_BADDEVICEID;
   if (!format.isPlayablePcm()) return WAVERR_BADFORMAT;
   out = std::make_unique<QtWaveOut>(impl_, d, format, std::move(done));
@@ -590,7 +726,8 @@ MMRESULT QtAudioBackend::waveInCaps(uint32_t id, WaveInCaps* caps) {
 
 MMRESULT QtAudioBackend::openWaveIn(uint32_t id, const WaveFormat& format, DoneCallback done,
                                     std::unique_ptr<WaveInDevice>& out) {
-  const QAudioDevice d = pick(QMediaDevices::audioInputs(), QMediaDevices::defaultAudioInput(), id);
+  const QList<QAudioDevice> inputs = listed(false);
+  const QAudioDevice d = pick(inputs, QMediaDevices::defaultAudioInput(), id);
   if (d.isNull()) return id == WAVE_MAPPER ? MMSYSERR_NODRIVER : MMSYSERR_BADDEVICEID;
   if (!format.isPlayablePcm()) return WAVERR_BADFORMAT;
   out = std::make_unique<QtWaveIn>(impl_, d, format, std::move(done));

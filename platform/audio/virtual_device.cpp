@@ -114,37 +114,77 @@ struct VirtualBackend::Impl {
 
 namespace {
 
-class VirtualWaveOut final : public WaveOutDevice {
- public:
-  VirtualWaveOut(VirtualBackend::Impl& b, const WaveFormat& format, DoneCallback done)
+// What a virtual wave-out and wave-in device share: the backend, the dones
+// on their way, the stream clock, whether the device is closed and the
+// timer of its next event.
+template <class Interface>
+class VirtualDevice : public Interface {
+ protected:
+  VirtualDevice(VirtualBackend::Impl& b, const WaveFormat& format, DoneCallback done)
       : b_(b), done_(*b.clock, std::move(done)) {
     clock_.clock = b.clock;
     clock_.format = format;
   }
+
+  // Whether the call `name` answers at once, with `r`: a failure the test
+  // asked for, a closed device, or (with `arg`) a null argument.
+  bool refused(const char* name, MMRESULT& r) {
+    if (b_.failed(name, "", r)) return true;
+    if (!closed_) return false;
+    r = b_.record(name, "", MMSYSERR_INVALHANDLE);
+    return true;
+  }
+  bool refused(const char* name, const void* arg, MMRESULT& r) {
+    if (refused(name, r)) return true;
+    if (arg) return false;
+    r = b_.record(name, "", MMSYSERR_INVALPARAM);
+    return true;
+  }
+  // The end of a close: refused while buffers are queued, else the device
+  // is shut down.
+  MMRESULT closeUnlessBusy(const char* name, bool busy) {
+    if (busy) return b_.record(name, "", WAVERR_STILLPLAYING);
+    shutDown();
+    return b_.record(name, "", MMSYSERR_NOERROR);
+  }
+  virtual void shutDown() = 0;
+  void cancelTimer() {
+    if (timer_) b_.clock->cancel(timer_);
+    timer_ = 0;
+  }
+
+  VirtualBackend::Impl& b_;
+  DoneQueue done_;
+  StreamClock clock_;
+  bool closed_ = false;
+  Dispatcher::Id timer_ = 0;
+};
+
+class VirtualWaveOut final : public VirtualDevice<WaveOutDevice> {
+ public:
+  VirtualWaveOut(VirtualBackend::Impl& b, const WaveFormat& format, DoneCallback done)
+      : VirtualDevice(b, format, std::move(done)) {}
   ~VirtualWaveOut() override {
     if (!closed_) shutDown();
   }
 
   MMRESULT prepare(WaveHeader* h) override {
     MMRESULT r;
-    if (b_.failed("waveOutPrepareHeader", "", r)) return r;
-    if (closed_ || !h) return b_.record("waveOutPrepareHeader", "", closed_ ? MMSYSERR_INVALHANDLE : MMSYSERR_INVALPARAM);
+    if (refused("waveOutPrepareHeader", h, r)) return r;
     if (h->flags & WHDR_INQUEUE) return b_.record("waveOutPrepareHeader", "", WAVERR_STILLPLAYING);
     h->flags |= WHDR_PREPARED;
     return b_.record("waveOutPrepareHeader", "bytes=" + num(h->bufferLength), MMSYSERR_NOERROR);
   }
   MMRESULT unprepare(WaveHeader* h) override {
     MMRESULT r;
-    if (b_.failed("waveOutUnprepareHeader", "", r)) return r;
-    if (closed_ || !h) return b_.record("waveOutUnprepareHeader", "", closed_ ? MMSYSERR_INVALHANDLE : MMSYSERR_INVALPARAM);
+    if (refused("waveOutUnprepareHeader", h, r)) return r;
     if (h->flags & WHDR_INQUEUE) return b_.record("waveOutUnprepareHeader", "", WAVERR_STILLPLAYING);
     h->flags &= ~WHDR_PREPARED;
     return b_.record("waveOutUnprepareHeader", "", MMSYSERR_NOERROR);
   }
   MMRESULT write(WaveHeader* h) override {
     MMRESULT r;
-    if (b_.failed("waveOutWrite", "", r)) return r;
-    if (closed_ || !h) return b_.record("waveOutWrite", "", closed_ ? MMSYSERR_INVALHANDLE : MMSYSERR_INVALPARAM);
+    if (refused("waveOutWrite", h, r)) return r;
     if (!(h->flags & WHDR_PREPARED)) return b_.record("waveOutWrite", "", WAVERR_UNPREPARED);
     if (h->flags & WHDR_INQUEUE) return b_.record("waveOutWrite", "", WAVERR_STILLPLAYING);
     h->flags = (h->flags & ~WHDR_DONE) | WHDR_INQUEUE;
@@ -157,8 +197,7 @@ class VirtualWaveOut final : public WaveOutDevice {
   }
   MMRESULT pause() override {
     MMRESULT r;
-    if (b_.failed("waveOutPause", "", r)) return r;
-    if (closed_) return b_.record("waveOutPause", "", MMSYSERR_INVALHANDLE);
+    if (refused("waveOutPause", r)) return r;
     settle();
     paused_ = true;
     clock_.stop();
@@ -167,8 +206,7 @@ class VirtualWaveOut final : public WaveOutDevice {
   }
   MMRESULT restart() override {
     MMRESULT r;
-    if (b_.failed("waveOutRestart", "", r)) return r;
-    if (closed_) return b_.record("waveOutRestart", "", MMSYSERR_INVALHANDLE);
+    if (refused("waveOutRestart", r)) return r;
     paused_ = false;
     if (!queue_.empty()) clock_.start();
     schedule();
@@ -176,8 +214,7 @@ class VirtualWaveOut final : public WaveOutDevice {
   }
   MMRESULT reset() override {
     MMRESULT r;
-    if (b_.failed("waveOutReset", "", r)) return r;
-    if (closed_) return b_.record("waveOutReset", "", MMSYSERR_INVALHANDLE);
+    if (refused("waveOutReset", r)) return r;
     cancelTimer();
     for (auto& q : queue_) {
       q.header->flags = (q.header->flags | WHDR_DONE) & ~WHDR_INQUEUE;
@@ -191,24 +228,21 @@ class VirtualWaveOut final : public WaveOutDevice {
   }
   MMRESULT getPosition(MMTime* t) override {
     MMRESULT r;
-    if (b_.failed("waveOutGetPosition", "", r)) return r;
-    if (closed_) return b_.record("waveOutGetPosition", "", MMSYSERR_INVALHANDLE);
+    if (refused("waveOutGetPosition", r)) return r;
     const uint64_t played = std::min(clock_.bytes(), queued_);
     r = fillTime(t, played, clock_.format, b_.options.positionKinds);
     return b_.record("waveOutGetPosition", t ? "type=" + num(t->type) + " value=" + num(t->value) : "", r);
   }
   MMRESULT getVolume(uint32_t* v) override {
     MMRESULT r;
-    if (b_.failed("waveOutGetVolume", "", r)) return r;
-    if (closed_ || !v) return b_.record("waveOutGetVolume", "", closed_ ? MMSYSERR_INVALHANDLE : MMSYSERR_INVALPARAM);
+    if (refused("waveOutGetVolume", v, r)) return r;
     if (!(b_.options.support & WAVECAPS_VOLUME)) return b_.record("waveOutGetVolume", "", MMSYSERR_NOTSUPPORTED);
     *v = b_.volume;
     return b_.record("waveOutGetVolume", "volume=" + num(*v), MMSYSERR_NOERROR);
   }
   MMRESULT setVolume(uint32_t v) override {
     MMRESULT r;
-    if (b_.failed("waveOutSetVolume", "", r)) return r;
-    if (closed_) return b_.record("waveOutSetVolume", "", MMSYSERR_INVALHANDLE);
+    if (refused("waveOutSetVolume", r)) return r;
     if (!(b_.options.support & WAVECAPS_VOLUME)) return b_.record("waveOutSetVolume", "", MMSYSERR_NOTSUPPORTED);
     if (!(b_.options.support & WAVECAPS_LRVOLUME)) v = (v & 0xFFFFu) | (v << 16);
     b_.volume = v;
@@ -216,19 +250,15 @@ class VirtualWaveOut final : public WaveOutDevice {
   }
   MMRESULT getCaps(WaveOutCaps* caps) override {
     MMRESULT r;
-    if (b_.failed("waveOutGetDevCaps", "", r)) return r;
-    if (closed_ || !caps) return b_.record("waveOutGetDevCaps", "", closed_ ? MMSYSERR_INVALHANDLE : MMSYSERR_INVALPARAM);
+    if (refused("waveOutGetDevCaps", caps, r)) return r;
     *caps = WaveOutCaps{b_.options.name, b_.options.formats, 2, b_.options.support};
     return b_.record("waveOutGetDevCaps", "", MMSYSERR_NOERROR);
   }
   MMRESULT close() override {
     MMRESULT r;
-    if (b_.failed("waveOutClose", "", r)) return r;
-    if (closed_) return b_.record("waveOutClose", "", MMSYSERR_INVALHANDLE);
+    if (refused("waveOutClose", r)) return r;
     settle();
-    if (!queue_.empty()) return b_.record("waveOutClose", "", WAVERR_STILLPLAYING);
-    shutDown();
-    return b_.record("waveOutClose", "", MMSYSERR_NOERROR);
+    return closeUnlessBusy("waveOutClose", !queue_.empty());
   }
 
  private:
@@ -237,17 +267,13 @@ class VirtualWaveOut final : public WaveOutDevice {
     uint64_t end;  // byte count at which it has played
   };
 
-  void shutDown() {
+  void shutDown() override {
     cancelTimer();
     done_.close();
     for (auto& q : queue_) q.header->flags &= ~WHDR_INQUEUE;
     queue_.clear();
     closed_ = true;
     --b_.openOut;
-  }
-  void cancelTimer() {
-    if (timer_) b_.clock->cancel(timer_);
-    timer_ = 0;
   }
   // Hands back every buffer played to its end; stops the clock when the
   // queue has run dry (a later write starts it where it stopped).
@@ -272,46 +298,35 @@ class VirtualWaveOut final : public WaveOutDevice {
         delay);
   }
 
-  VirtualBackend::Impl& b_;
-  DoneQueue done_;
-  StreamClock clock_;
   std::deque<Queued> queue_;
   uint64_t queued_ = 0;
   bool paused_ = false;
-  bool closed_ = false;
-  Dispatcher::Id timer_ = 0;
 };
 
-class VirtualWaveIn final : public WaveInDevice {
+class VirtualWaveIn final : public VirtualDevice<WaveInDevice> {
  public:
   VirtualWaveIn(VirtualBackend::Impl& b, const WaveFormat& format, DoneCallback done)
-      : b_(b), done_(*b.clock, std::move(done)) {
-    clock_.clock = b.clock;
-    clock_.format = format;
-  }
+      : VirtualDevice(b, format, std::move(done)) {}
   ~VirtualWaveIn() override {
     if (!closed_) shutDown();
   }
 
   MMRESULT prepare(WaveHeader* h) override {
     MMRESULT r;
-    if (b_.failed("waveInPrepareHeader", "", r)) return r;
-    if (closed_ || !h) return b_.record("waveInPrepareHeader", "", closed_ ? MMSYSERR_INVALHANDLE : MMSYSERR_INVALPARAM);
+    if (refused("waveInPrepareHeader", h, r)) return r;
     h->flags |= WHDR_PREPARED;
     return b_.record("waveInPrepareHeader", "", MMSYSERR_NOERROR);
   }
   MMRESULT unprepare(WaveHeader* h) override {
     MMRESULT r;
-    if (b_.failed("waveInUnprepareHeader", "", r)) return r;
-    if (closed_ || !h) return b_.record("waveInUnprepareHeader", "", closed_ ? MMSYSERR_INVALHANDLE : MMSYSERR_INVALPARAM);
+    if (refused("waveInUnprepareHeader", h, r)) return r;
     if (h->flags & WHDR_INQUEUE) return b_.record("waveInUnprepareHeader", "", WAVERR_STILLPLAYING);
     h->flags &= ~WHDR_PREPARED;
     return b_.record("waveInUnprepareHeader", "", MMSYSERR_NOERROR);
   }
   MMRESULT addBuffer(WaveHeader* h) override {
     MMRESULT r;
-    if (b_.failed("waveInAddBuffer", "", r)) return r;
-    if (closed_ || !h) return b_.record("waveInAddBuffer", "", closed_ ? MMSYSERR_INVALHANDLE : MMSYSERR_INVALPARAM);
+    if (refused("waveInAddBuffer", h, r)) return r;
     if (!(h->flags & WHDR_PREPARED)) return b_.record("waveInAddBuffer", "", WAVERR_UNPREPARED);
     capture();
     h->bytesRecorded = 0;
@@ -322,8 +337,7 @@ class VirtualWaveIn final : public WaveInDevice {
   }
   MMRESULT start() override {
     MMRESULT r;
-    if (b_.failed("waveInStart", "", r)) return r;
-    if (closed_) return b_.record("waveInStart", "", MMSYSERR_INVALHANDLE);
+    if (refused("waveInStart", r)) return r;
     capture();
     clock_.start();
     schedule();
@@ -331,8 +345,7 @@ class VirtualWaveIn final : public WaveInDevice {
   }
   MMRESULT stop() override {
     MMRESULT r;
-    if (b_.failed("waveInStop", "", r)) return r;
-    if (closed_) return b_.record("waveInStop", "", MMSYSERR_INVALHANDLE);
+    if (refused("waveInStop", r)) return r;
     capture();
     clock_.stop();
     cancelTimer();
@@ -344,8 +357,7 @@ class VirtualWaveIn final : public WaveInDevice {
   }
   MMRESULT reset() override {
     MMRESULT r;
-    if (b_.failed("waveInReset", "", r)) return r;
-    if (closed_) return b_.record("waveInReset", "", MMSYSERR_INVALHANDLE);
+    if (refused("waveInReset", r)) return r;
     capture();
     cancelTimer();
     for (WaveHeader* h : queue_) {
@@ -359,39 +371,30 @@ class VirtualWaveIn final : public WaveInDevice {
   }
   MMRESULT getPosition(MMTime* t) override {
     MMRESULT r;
-    if (b_.failed("waveInGetPosition", "", r)) return r;
-    if (closed_) return b_.record("waveInGetPosition", "", MMSYSERR_INVALHANDLE);
+    if (refused("waveInGetPosition", r)) return r;
     return b_.record("waveInGetPosition", "", fillTime(t, clock_.bytes(), clock_.format, b_.options.positionKinds));
   }
   MMRESULT getCaps(WaveInCaps* caps) override {
     MMRESULT r;
-    if (b_.failed("waveInGetDevCaps", "", r)) return r;
-    if (closed_ || !caps) return b_.record("waveInGetDevCaps", "", closed_ ? MMSYSERR_INVALHANDLE : MMSYSERR_INVALPARAM);
+    if (refused("waveInGetDevCaps", caps, r)) return r;
     *caps = WaveInCaps{b_.options.name, b_.options.formats, 2};
     return b_.record("waveInGetDevCaps", "", MMSYSERR_NOERROR);
   }
   MMRESULT close() override {
     MMRESULT r;
-    if (b_.failed("waveInClose", "", r)) return r;
-    if (closed_) return b_.record("waveInClose", "", MMSYSERR_INVALHANDLE);
+    if (refused("waveInClose", r)) return r;
     capture();
-    if (!queue_.empty()) return b_.record("waveInClose", "", WAVERR_STILLPLAYING);
-    shutDown();
-    return b_.record("waveInClose", "", MMSYSERR_NOERROR);
+    return closeUnlessBusy("waveInClose", !queue_.empty());
   }
 
  private:
-  void shutDown() {
+  void shutDown() override {
     cancelTimer();
     done_.close();
     for (WaveHeader* h : queue_) h->flags &= ~WHDR_INQUEUE;
     queue_.clear();
     closed_ = true;
     --b_.openIn;
-  }
-  void cancelTimer() {
-    if (timer_) b_.clock->cancel(timer_);
-    timer_ = 0;
   }
   // Moves the input counted since the last capture into the buffers; input
   // with no buffer to take it is lost.
@@ -428,13 +431,8 @@ class VirtualWaveIn final : public WaveInDevice {
         delay);
   }
 
-  VirtualBackend::Impl& b_;
-  DoneQueue done_;
-  StreamClock clock_;
   std::deque<WaveHeader*> queue_;
   uint64_t consumed_ = 0;
-  bool closed_ = false;
-  Dispatcher::Id timer_ = 0;
 };
 
 }  // namespace

@@ -59,6 +59,9 @@ void IniDocument::parse() {
     line.next = lineEnd;
     if (lineEnd < t.size()) line.next += (t[lineEnd] == '\r' && lineEnd + 1 < t.size() && t[lineEnd + 1] == '\n') ? 2 : 1;
     size_t b = pos, e = lineEnd;
+    // A UTF-8 byte-order mark (as some editors put at the start of a
+    // file) is no part of the first line's text; it stays in the file.
+    if (pos == 0 && t.substr(0, 3) == "\xEF\xBB\xBF") b = std::min<size_t>(3, e);
     while (b < e && text::isBlank(t[b])) ++b;
     while (e > b && text::isBlank(t[e - 1])) --e;
     const size_t index = lines_.size();

@@ -312,6 +312,9 @@ std::string COrv_WaveOutWnd::ErrorText(MMRESULT code) {
     case MMSYSERR_HANDLEBUSY: id = 20033; break;
     case WAVERR_BADFORMAT: id = 20028; break;
     case WAVERR_UNPREPARED: id = 20034; break;
+    // No device at all, or the one open went away with its sound server:
+    // the text the player shows when it finds no device.
+    case MMSYSERR_NODRIVER: id = 20058; break;
     default: break;
   }
   return COrv_Language().LoadString(id) + "\n";

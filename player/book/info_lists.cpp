@@ -271,6 +271,9 @@ bool COrv_SpotInfo::Load() {
   const std::uint64_t maxRecords = fileSize / kGroupSize;
   const std::int64_t limit = i32At(header, 0);
   const int groups = u16At(header, 10);
+  // Every group takes a record of its own: a count the file has no room
+  // for is damage, refused before any of it is walked.
+  if (std::uint64_t(groups) * kGroupSize > fileSize) return fail();
   std::int64_t p = 0;
   std::int64_t step = std::int64_t{i32At(header, 4)} + 4;
   for (int g = 1; g <= groups; ++g) {
@@ -287,6 +290,7 @@ bool COrv_SpotInfo::Load() {
     std::int64_t q = p;
     std::int64_t itemStep = i32At(group, 4);
     const int items = u16At(group, 8);
+    if (std::uint64_t(items) * kItemSize > fileSize) return fail();
     for (int j = 1; j <= items; ++j) {
       q += itemStep;
       if (q < 0 || q > limit) return fail();

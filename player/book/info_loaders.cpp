@@ -2,12 +2,14 @@
 // Echomark into the lists of an information bundle. Every count, entry and
 // length read from the file is checked against the group or member that
 // holds it before it is used.
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/fs/file.h"
 #include "platform/fs/program_folder.h"
 #include "platform/fs/temp_files.h"
 #include "platform/riff/riff.h"
+#include "platform/riff/wav.h"
 #include "player/book/content_reader.h"
 #include "player/book/info_bundle.h"
 #include "player/book/talvane.h"
@@ -202,7 +204,8 @@ class COrv_TvlLoaders {
     plat::fs::TempFile temp;
     if (plat::fs::createTempFile(plat::fs::systemTempFolder(), "MIO", temp))
       return r_.ReportError(__LINE__, COrv_TvlReader::kErrTempFile, "no temporary file for the speech");
-    const int built = build(member, header, temp.path);
+    int built = build(member, header, temp.path);
+    if (built) built = checkWave(temp.path, memberName(digit, n_));
     if (!built) {
       std::error_code ignored;
       std::filesystem::remove(temp.path, ignored);
@@ -234,8 +237,26 @@ class COrv_TvlLoaders {
     return 1;
   }
 
+  // The rebuilt speech must be a WAV the strict reader takes whole (its
+  // header, its sizes against the file) in a sample format the wave-out
+  // engine plays; otherwise a play would hand the device nothing and say
+  // nothing. A member that the file holds cut short or with a lying
+  // header is damage.
+  int checkWave(const std::filesystem::path& wav, const std::string& name) {
+    const std::string where = "the speech member \"" + name + "\" of Echomark " + std::to_string(n_);
+    plat::riff::WavInfo info;
+    if (plat::riff::readWavFileInfo(wav, info))
+      return r_.ReportError(__LINE__, COrv_TvlReader::kErrFormat, where + " is no valid WAV file");
+    const plat::riff::WavFormat& f = info.format;
+    if (f.bitsPerSample != 8 && f.bitsPerSample != 16)
+      return r_.ReportError(__LINE__, COrv_TvlReader::kErrFormat,
+                            where + " holds " + std::to_string(f.bitsPerSample) + "-bit samples");
+    return 1;
+  }
+
   // The segment shares from the segment chunk, found by walking the WAV's
-  // chunks; a WAV without a readable one is one segment of 100 per cent.
+  // chunks; a WAV without one is one segment of 100 per cent, a WAV whose
+  // table does not fit its samples is damaged.
   int segments(CQlWaves& waves) {
     plat::riff::FileSource src;
     if (src.open(waves.GetWaveFile(0)))
@@ -249,11 +270,14 @@ class COrv_TvlLoaders {
       data = layout.find(plat::riff::kDataId);
       chunk = layout.findLast(orv::kSegmentChunkId);
     }
-    if (!data || !chunk || data->size == 0 || plat::riff::readBody(src, *chunk, body) ||
-        orv::decodeSegmentTable(body, data->size, table) || table.empty()) {
+    if (!data || !chunk || data->size == 0) {
       waves.SetSegmentShare(1, 100.0f);
       return 1;
     }
+    if (plat::riff::readBody(src, *chunk, body) || orv::decodeSegmentTable(body, data->size, table) || table.empty())
+      return r_.ReportError(__LINE__, COrv_TvlReader::kErrFormat,
+                            "the segment table of the speech member \"" + memberName('0', n_) + "\" of Echomark " +
+                                std::to_string(n_) + " does not fit its samples");
     for (size_t j = 0; j < table.size(); ++j)
       waves.SetSegmentShare(static_cast<int>(j + 1),
                             static_cast<float>(static_cast<double>(table[j].length) / data->size * 100.0));
@@ -274,6 +298,12 @@ int COrv_TvlReader::ReadInfo(int kind, int n, COrv_InfoBundle& target, int speed
   if (!known) return ReportError(__LINE__, kErrKind, "unknown information kind " + std::to_string(kind));
   if (n < 1 || static_cast<size_t>(n) > m_groups.size())
     return ReportError(__LINE__, kErrRecords, "the book has no Echomark " + std::to_string(n));
+  // Every Echomark the book counts has its records (at least its speech
+  // header records, by which the records are found): one without any is
+  // the mark of a damaged or cut record member, not an empty Echomark.
+  const GroupRecord& groups = m_groups[static_cast<size_t>(n - 1)];
+  if (std::all_of(groups.begin(), groups.end(), [](const Group& g) { return g.count == 0; }))
+    return ReportError(__LINE__, kErrRecords, "Echomark " + std::to_string(n) + " has no records");
   COrv_TvlLoaders load(*this, n, target);
   switch (kind) {
     case 1: return load.text(4, target.Words(), true);

@@ -509,6 +509,8 @@ void removeFoldersOfDeadProcesses(const std::filesystem::path& work) {
 
 }  // namespace
 
+void COrv_PacketFile::RemoveLeftovers() const { removeFoldersOfDeadProcesses(GetWorkFolder()); }
+
 void COrv_PacketFile::RemoveContent() {
   if (m_content.isOpen()) m_content.close();
   if (!m_contentPath.empty()) {

@@ -103,6 +103,9 @@ class COrv_PacketFile {
   // on first use).
   void SetWorkFolder(const std::filesystem::path& folder) { m_workFolder = folder; }
   std::filesystem::path GetWorkFolder() const;
+  // Removes the unpacking folders that processes no longer running left in
+  // the work folder (a killed installation's).
+  void RemoveLeftovers() const;
   // Ceilings on unpacked sizes: the tail (default 4 GiB) and one entry,
   // which is unpacked into memory (default 64 MiB).
   void SetTailLimit(std::uint64_t bytes) { m_tailLimit = bytes; }

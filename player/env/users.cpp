@@ -221,19 +221,17 @@ bool COrv_Users::AddUser(std::string_view name, std::string_view password, bool 
   // or a whole user, never a listed user without a folder.
   const std::string folder = userFolder(section);
   const std::string general = joined(folder, kGeneralIni);
+  // A folder already there (its index entry lost to a crash, damage or an
+  // edit) is taken over as it stands: the status files in it are the
+  // learner's progress and are never deleted here.
+  const bool hadFolder = plat::fs::fileStatus(folder).has_value();
   if (!makeUserFolder(folder)) return false;
   if (exists) {
     // An existing user keeps the settings; only a missing file is made.
     if (!plat::fs::fileStatus(general) && plat::fs::writeFileAtomic(general, "")) return false;
-  } else {
-    // A new user starts with nothing of an earlier user of that folder.
-    std::vector<plat::fs::FolderEntry> leftovers;
-    plat::fs::listFolder(folder, std::string("*") + kStatusSuffix, leftovers, plat::fs::EntryKinds::Files);
-    for (const plat::fs::FolderEntry& e : leftovers) plat::profile::removeIniFile(joined(folder, e.name));
-    if (plat::fs::writeFileAtomic(general, "")) {
-      plat::fs::removeFolder(folder);
-      return false;
-    }
+  } else if (plat::fs::writeFileAtomic(general, "")) {
+    if (!hadFolder) plat::fs::removeFolder(folder);
+    return false;
   }
 
   // The count is read under the index's lock, so that users added at once
@@ -247,7 +245,7 @@ bool COrv_Users::AddUser(std::string_view name, std::string_view password, bool 
         if (!listed) batch.writeString(kDefaultUser, kKeyCount, std::to_string(users.size() + 1));
       });
   if (ec) {
-    if (!exists) {
+    if (!exists && !hadFolder) {
       plat::profile::removeIniFile(general);
       plat::fs::removeFolder(folder);
     }

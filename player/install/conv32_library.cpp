@@ -51,6 +51,16 @@ std::filesystem::path COrv_Conv32Library::scratchFolder() const {
   return m_scratch.empty() ? COrv_PacketFile().GetWorkFolder() : m_scratch;
 }
 
+// The flags the library is opened with. In the fuzz build the library
+// carries coverage counters that the fuzzer keeps reading after each run:
+// unloading it there would leave the fuzzer reading unmapped memory, so it
+// stays loaded for the life of the process.
+#ifdef TV_FUZZ_BUILD
+constexpr int kOpenFlags = RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE;
+#else
+constexpr int kOpenFlags = RTLD_NOW | RTLD_LOCAL;
+#endif
+
 void* COrv_Conv32Library::open() const {
   // The library lies beside the program. It is opened by its full path:
   // a bare name is looked up through the run path of whoever calls
@@ -60,9 +70,9 @@ void* COrv_Conv32Library::open() const {
   const std::filesystem::path self = std::filesystem::canonical("/proc/self/exe", ec).parent_path();
   for (const std::filesystem::path& folder : {plat::fs::programFolder(), self}) {
     if (folder.empty() || !std::filesystem::is_regular_file(folder / m_name, ec)) continue;
-    if (void* handle = dlopen((folder / m_name).c_str(), RTLD_NOW | RTLD_LOCAL)) return handle;
+    if (void* handle = dlopen((folder / m_name).c_str(), kOpenFlags)) return handle;
   }
-  return dlopen(m_name.c_str(), RTLD_NOW | RTLD_LOCAL);
+  return dlopen(m_name.c_str(), kOpenFlags);
 }
 
 bool COrv_Conv32Library::Available() {

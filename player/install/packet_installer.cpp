@@ -14,6 +14,7 @@
 #include "player/book/packet_file.h"
 #include "player/book/talvane.h"
 #include "player/env/environment.h"
+#include "player/install/install_journal.h"
 #include "player/install/progress_window.h"
 
 namespace orv::install {
@@ -62,24 +63,35 @@ bool sameBytes(const fs::path& a, const fs::path& b) {
 
 }  // namespace
 
-bool BookReadsBackWhole(const std::string& contentPath, const std::string& code) {
+bool BookReadsBackWhole(const std::string& contentPath, const std::string& code, std::string* why) {
   COrv_Talvane book;
   COrv_ErrorInfo errors;
   book.SetErrorSink(&errors);
   book.SetSourceFile(contentPath, -1);
-  if (book.Open(upper(code), COrv_Talvane::kOpenFilled) != 1) return false;
+  auto fail = [&](const std::string& fallback) {
+    if (why) *why = "Talvane " + upper(code) + ": " + (errors.m_strText.empty() ? fallback : errors.m_strText);
+    book.Close();
+    return false;
+  };
+  if (book.Open(upper(code), COrv_Talvane::kOpenFilled) != 1) return fail("it cannot be opened");
+  // A book opens without its media spots; one that carries spots that do
+  // not read would lose them without a word.
+  if (!book.Spots().GetFilePath().empty() && !book.Spots().IsLoaded()) return fail("its media spots are damaged");
   const int n = book.GetNumQuotes();
-  bool whole = n >= 1;
-  for (int i = 1; whole && i <= n; ++i) {
+  if (n < 1) return fail("it has no Echomark");
+  for (int i = 1; i <= n; ++i) {
     COrv_InfoBundle bundle;
-    whole = book.LoadQuoteInfo(bundle, i, -1, COrv_Talvane::kAllKinds & ~kSpeech) == 1;
+    errors = COrv_ErrorInfo();
+    if (book.LoadQuoteInfo(bundle, i, -1, COrv_Talvane::kAllKinds & ~kSpeech) != 1)
+      return fail("Echomark " + std::to_string(i) + " cannot be read");
     // Speech may be missing (a packet may carry none); speech that the
-    // file names but does not hold whole is damage.
-    errors.m_nCode = 0;
-    if (whole && book.LoadQuoteInfo(bundle, i, -1, kSpeech) != 1) whole = errors.m_nCode == kMissingMember;
+    // file names but does not hold whole and valid is damage.
+    errors = COrv_ErrorInfo();
+    if (book.LoadQuoteInfo(bundle, i, -1, kSpeech) != 1 && errors.m_nCode != kMissingMember)
+      return fail("the speech of Echomark " + std::to_string(i) + " cannot be read");
   }
   book.Close();
-  return whole;
+  return true;
 }
 
 PacketInstaller::PacketInstaller(ProgressFactory progress) : m_progress(std::move(progress)) {
@@ -91,6 +103,10 @@ int PacketInstaller::InstallSlot(const fs::path& path, int slot, std::string& co
       m_destination.empty() ? COrv_Environment().GetTalvanesPath(false) : m_destination.string();
   std::unique_ptr<InstallProgress> progress = m_progress();
   if (!m_installer.Install(path.string(), "", destination, contentPath, slot, *progress)) return 0;
+  // Until the book is registered its content file is a leftover for the
+  // next start, should this process be killed.
+  COrv_InstallJournal journal(fs::path(contentPath).parent_path());
+  journal.Add(contentPath);
 
   // The directory slot names the book; the content file gives the rest of
   // its information (language, category, numbers, title).
@@ -99,10 +115,12 @@ int PacketInstaller::InstallSlot(const fs::path& path, int slot, std::string& co
   // A content file that does not read back whole (a packet whose part has
   // no members, a member too short to read) is removed again with a
   // message: no book file is left that nothing lists.
-  if (!packet.ReadSlot(path.string(), "", raw, slot) || !BookReadsBackWhole(contentPath, packet.GetSlotCode()) ||
+  std::string why;
+  if (!packet.ReadSlot(path.string(), "", raw, slot) || !BookReadsBackWhole(contentPath, packet.GetSlotCode(), &why) ||
       !registerBook(contentPath, packet.GetSlotCode(), packet.GetSlotTitle(), packet.GetSlotDescription())) {
     plat::fs::removeFile(contentPath);
-    ReportInstallError(COrv_BookInstaller::kMsgBadFormat, __LINE__, path.string());
+    ReportInstallError(COrv_BookInstaller::kMsgBadFormat, __LINE__, why.empty() ? path.string() : path.string() + "\n" + why);
+    m_reason = why;
     contentPath.clear();
     return 0;
   }
@@ -120,8 +138,10 @@ int PacketInstaller::InstallLibrary(const fs::path& path) {
   }
   const std::vector<std::string>& names = catalogue.GetNames();
   for (const std::string& name : names) {
-    if (!BookReadsBackWhole(path.string(), name)) {
-      ReportInstallError(kMsgDamagedLibrary, __LINE__, path.string());
+    std::string why;
+    if (!BookReadsBackWhole(path.string(), name, &why)) {
+      ReportInstallError(kMsgDamagedLibrary, __LINE__, path.string() + "\n" + why);
+      m_reason = why;
       return 0;
     }
   }
@@ -151,6 +171,7 @@ int PacketInstaller::InstallLibrary(const fs::path& path) {
 }
 
 int PacketInstaller::InstallFile(const fs::path& path) {
+  m_reason.clear();
   const std::string ext = lowerExtension(path);
   if (ext == ".tvl") return InstallLibrary(path);
   if (ext != ".tpk") return 0;

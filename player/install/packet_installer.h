@@ -13,17 +13,18 @@
 #include <string>
 
 #include "player/install/book_installer.h"
-#include "player/shell/load_switch.h"
+#include "player/install/file_installer.h"
 
 namespace orv::install {
 
 // Whether book `code` of the content file reads back whole: it opens, and
 // every kind of information of every one of its Echomarks (its speech at
-// every speed included) reads. An install registers nothing that fails
-// this.
-bool BookReadsBackWhole(const std::string& contentPath, const std::string& code);
+// every speed included, as valid WAV files) reads. An install registers
+// nothing that fails this. `why` (when given) receives what failed, naming
+// the Echomark and, for speech, its member.
+bool BookReadsBackWhole(const std::string& contentPath, const std::string& code, std::string* why = nullptr);
 
-class PacketInstaller : public orv::shell::BookInstaller {
+class PacketInstaller : public FileInstaller {
  public:
   using ProgressFactory = std::function<std::unique_ptr<InstallProgress>()>;
 
@@ -35,6 +36,7 @@ class PacketInstaller : public orv::shell::BookInstaller {
   // were, 0 otherwise (those installed stay installed). A library: see
   // InstallLibrary. Other files are not installed: 0.
   int InstallFile(const std::filesystem::path& path) override;
+  std::string FailureReason() const override { return m_reason; }
 
   // Checks the library, moves it into the BackUp folder (under a name of
   // its own when a different file of that name is there; a file already
@@ -61,6 +63,7 @@ class PacketInstaller : public orv::shell::BookInstaller {
   std::filesystem::path m_destination;
   std::filesystem::path m_backup;
   COrv_BookInstaller m_installer;
+  std::string m_reason;
 };
 
 }  // namespace orv::install

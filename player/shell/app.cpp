@@ -19,6 +19,7 @@
 #include "player/env/current_user.h"
 #include "player/env/environment.h"
 #include "player/env/file_util.h"
+#include "player/install/install_journal.h"
 #include "player/install/install_dlg.h"
 #include "player/install/packet_installer.h"
 #include "player/shell/about_dlg.h"
@@ -157,6 +158,8 @@ bool COrv_App::InitInstance(const std::vector<std::string>& args) {
   if (first) {
     if (!prepareDataPath()) return false;
     ReadAutoInstallList();
+    // What an installation killed on the way left behind goes now.
+    orv::install::RemoveInstallLeftovers();
   }
 
   orv::install::PacketInstaller packetInstaller;

@@ -32,9 +32,13 @@
 #include "player/shell/main_frame.h"
 #include "player/views/typed_char_router.h"
 
+namespace orv::install {
+class FileInstaller;
+}
+
 namespace orv::shell {
 
-class BookInstaller;
+using BookInstaller = orv::install::FileInstaller;
 class COrv_Setup;
 class LoadSwitchServices;
 class LoginPrompt;

@@ -9,10 +9,13 @@
 #include "player/env/environment.h"
 #include "player/env/file_util.h"
 #include "platform/fs/file_io.h"
+#include "shared/language/orv_language.h"
 
 namespace orv::shell {
 namespace fs = std::filesystem;
 namespace {
+
+constexpr int kStrPacketNotLibrary = 20356;
 
 // The names of the books a content file holds (its catalogue); empty when
 // it cannot be read.
@@ -42,6 +45,7 @@ fs::path BookFileServices::InstallLibraryCopy(const fs::path& source) {
 }
 
 bool BookFileServices::ReadPacketCode(fs::path& path, std::string& code) {
+  m_reason.clear();
   COrv_PacketFile packet;
   packet.SetBackupFolder(COrv_Environment().GetBackUpPath(true));
   if (!packet.Validate(path.string(), "", true)) return false;
@@ -80,9 +84,21 @@ bool BookFileServices::ReadPacketCode(fs::path& path, std::string& code) {
   return true;
 }
 
+bool BookFileServices::CheckFormat(const fs::path& path) {
+  m_reason.clear();
+  return COrv_PacketFile().Validate(path.string(), "", true) != 0;
+}
+
 bool BookFileServices::ReadLibraryCode(const fs::path& path, std::string& code) {
+  m_reason.clear();
   const std::vector<std::string> names = catalogueNames(path);
-  if (names.empty() || names.front().empty()) return false;
+  if (names.empty() || names.front().empty()) {
+    // A packet renamed to a library is told as what it is.
+    COrv_PacketFile packet;
+    if (packet.Validate(path.string(), "", false) && !packet.GetBookFileFlag())
+      m_reason = COrv_Language().LoadString(kStrPacketNotLibrary);
+    return false;
+  }
   code = names.front();
   return true;
 }

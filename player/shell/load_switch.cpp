@@ -16,6 +16,7 @@
 #include "player/book/book_info.h"
 #include "player/env/environment.h"
 #include "player/env/msg_box.h"
+#include "player/install/install_journal.h"
 #include "player/shell/command_line.h"
 #include "shared/language/orv_language.h"
 
@@ -32,6 +33,9 @@ constexpr int kStrTpkNotInstalled = 20344;
 constexpr int kStrNoBook = 20345;
 constexpr int kStrCannotCopy = 20346;
 constexpr int kStrBadIndirection = 20347;
+constexpr int kStrBadPacket = 20353;
+constexpr int kStrBadLibrary = 20354;
+constexpr int kStrNotInstalled = 20355;
 
 // The first line of an indirection file is a path: longer files are not
 // read further.
@@ -63,10 +67,15 @@ bool isPacketOrLibrary(const std::string& name) {
 }
 
 // Tells the user once why the file was not installed.
-bool refuse(const std::string& file, int reason) {
-  const COrv_Language lang;
-  std::fprintf(stderr, "orvex: %s: %s\n", file.c_str(), lang.LoadString(reason).c_str());
+bool refuseWith(const std::string& file, const std::string& reason) {
+  std::fprintf(stderr, "orvex: %s: %s\n", file.c_str(), reason.c_str());
   return false;
+}
+bool refuse(const std::string& file, int reason) { return refuseWith(file, COrv_Language().LoadString(reason)); }
+// The services' own reason when they know one, else `fallback`.
+bool refuse(const std::string& file, const BookInstaller& services, int fallback) {
+  const std::string why = services.FailureReason();
+  return why.empty() ? refuse(file, fallback) : refuseWith(file, why);
 }
 
 // Names of the suite's own files, which an indirection name never is (the
@@ -138,9 +147,13 @@ bool checkNamedFile(const std::string& name) {
 // name that a copy replaced is put back.
 class OwnCopies {
  public:
-  // Copies `from` to `to`; a file at `to` is first set aside.
+  explicit OwnCopies(const fs::path& folder) : journal_(folder) {}
+
+  // Copies `from` to `to`; a file at `to` is first set aside. The copy is
+  // written down first: a start after a kill removes it.
   std::error_code copy(const fs::path& from, const fs::path& to) {
     std::error_code ec;
+    journal_.Add(to);
     fs::path aside;
     if (fs::exists(fs::symlink_status(to, ec))) {
       aside = to.parent_path() / ("." + to.filename().string() + ".~old");
@@ -152,16 +165,26 @@ class OwnCopies {
       if (!aside.empty()) plat::fs::renameFile(aside, to);
       return e;
     }
+    // The copy is the player's own file: it gets the mode of a new file,
+    // not whatever the user's file had (a mode-000 copy could not even be
+    // read back by the installer).
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::chmod(to.c_str(), 0666 & ~mask);
     entries_.push_back({to, aside});
     return {};
   }
   // A further file the switch made (a library copy of a book content file).
-  void add(const fs::path& p) { entries_.push_back({p, {}}); }
-  // The installation goes ahead: the copies stay, what they replaced goes.
+  void add(const fs::path& p) {
+    journal_.Add(p);
+    entries_.push_back({p, {}});
+  }
+  // The installation went ahead: the copies stay, what they replaced goes.
   void keep() {
     for (const Entry& e : entries_)
       if (!e.aside.empty()) plat::fs::removeFile(e.aside);
     entries_.clear();
+    journal_.Done();
   }
   ~OwnCopies() {
     for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
@@ -175,11 +198,13 @@ class OwnCopies {
     fs::path copy, aside;
   };
   std::vector<Entry> entries_;
+  orv::install::COrv_InstallJournal journal_;  // gone after the copies
 };
 
 }  // namespace
 
 bool LoadSwitchServices::IsInstalled(const std::string& code) { return COrv_BookInfo().IsInstalled(code); }
+bool LoadSwitchServices::CheckFormat(const fs::path&) { return true; }
 
 LoadSwitchFolders DefaultLoadSwitchFolders() {
   return {fs::path(COrv_Environment().GetInstallPath()), plat::fs::windowsFolder()};
@@ -229,7 +254,11 @@ bool LoadFromCommandLine(COrv_CommandLineInfo& cmd, LoadSwitchServices& services
 
   // The copy in the install folder, made under a temporary name and renamed,
   // so that a failed copy leaves nothing half-written there.
-  OwnCopies copies;
+  // The format is checked on the user's file first: a damaged or huge
+  // file is refused before any time goes into copying it.
+  const int badFormat = kindOf(name) == "TPK" ? kStrBadPacket : kStrBadLibrary;
+  if (!services.CheckFormat(source)) return refuse(named, services, badFormat);
+  OwnCopies copies(folders.installFolder);
   fs::path load = folders.installFolder / name;
   if (!sameFile(source, load) && copies.copy(source, load)) return refuse(named, kStrCannotCopy);
   cmd.m_strLoadFile = load.string();
@@ -242,15 +271,17 @@ bool LoadFromCommandLine(COrv_CommandLineInfo& cmd, LoadSwitchServices& services
   std::string code;
   if (kindOf(name) == "TPK") {
     const fs::path packet = load;
-    if (!services.ReadPacketCode(load, code)) return false;
+    const bool read = services.ReadPacketCode(load, code);
     if (load != packet) copies.add(load);  // a book content file's library copy
+    if (!read) return refuse(named, services, badFormat);
     cmd.m_strLoadFile = load.string();
   } else if (!services.ReadLibraryCode(load, code)) {
-    return false;
+    return refuse(named, services, badFormat);
   }
   if (code.empty()) return refuse(named, kStrNoBook);
 
-  if (!services.IsInstalled(code) && services.InstallFile(load) == 0) return false;
+  if (!services.IsInstalled(code) && services.InstallFile(load) == 0)
+    return refuse(named, services, kStrNotInstalled);
   // The copy stays in the install folder, where a book's source is looked
   // for (or the installer has taken it into BackUp).
   copies.keep();

@@ -10,24 +10,24 @@
 #include <filesystem>
 #include <string>
 
+#include "player/install/file_installer.h"
+
 class COrv_CommandLineInfo;
 
 namespace orv::shell {
 
 // The installer, shaped like the install dialog's silent entry.
-class BookInstaller {
- public:
-  virtual ~BookInstaller() = default;
-  // Installs a .tpk or .tvl file without showing a dialog: non-zero on
-  // success, 0 after its own messages.
-  virtual int InstallFile(const std::filesystem::path& path) = 0;
-};
+using BookInstaller = orv::install::FileInstaller;
 
 class LoadSwitchServices : public BookInstaller {
  public:
   // Whether the code is registered on the current data path (the default
   // asks the installed-book information).
   virtual bool IsInstalled(const std::string& code);
+  // Whether the named file has the layout of a packet or a library, checked
+  // where it lies before anything is copied (its own boxes tell what is
+  // wrong). The default accepts every file.
+  virtual bool CheckFormat(const std::filesystem::path& path);
   // A packet: validates it; a book content file is first made a library
   // copy that is moved into the install folder, and `path` becomes that
   // copy. Then `code` is the book code of its directory slot. False on any
@@ -38,6 +38,8 @@ class LoadSwitchServices : public BookInstaller {
   // The per-book shortcuts of an installed code; false when the book has
   // no source file.
   virtual bool CreateShortcuts(const std::string& code) = 0;
+  // FailureReason() also tells why the last ReadPacketCode or
+  // ReadLibraryCode answered false.
 };
 
 struct LoadSwitchFolders {
@@ -48,8 +50,9 @@ struct LoadSwitchFolders {
 LoadSwitchFolders DefaultLoadSwitchFolders();
 
 // Serves the load switch; may change the book name, book flag, load file
-// and load flag of `cmd`. False ends the start (the services report their
-// own errors; nothing is shown here).
+// and load flag of `cmd`. False ends the start: every refusal is told in
+// one line "orvex: <file>: <reason>" on standard error (the services show
+// their own boxes; none is shown here).
 bool LoadFromCommandLine(COrv_CommandLineInfo& cmd, LoadSwitchServices& services,
                          const LoadSwitchFolders& folders = DefaultLoadSwitchFolders());
 

@@ -532,23 +532,28 @@ void COrv_PlayCommands::OnRecord() {
 }
 
 void COrv_PlayCommands::saveTake() {
-  m_recorder.Stop();
+  // A recorder whose input went away under way still holds what it
+  // captured before: that take is stored first, then the loss is told once.
+  const bool deviceLost = !m_recorder.Stop();
   m_recording = false;
   m_recordingPaused = false;
+  const int message = storeTake(!deviceLost);
+  if (deviceLost) showError(kStrNoAudioDevice);
+  if (message) showError(message);
+}
+
+int COrv_PlayCommands::storeTake(bool tellEmpty) {
   const std::string path = m_recorder.SaveToTempFile();
-  if (path.empty()) {
-    showError(kStrTakeNotSaved);
-    return;
-  }
+  if (path.empty()) return tellEmpty ? kStrTakeNotSaved : 0;
   if (!HasBook()) {
     plat::fs::removeFile(path);
-    return;
+    return 0;
   }
   // The take belongs to the Echomark it was recorded on.
   const COrv_RecordedVoice::TakeResult result = m_book->Voice().ReplaceTake(path, m_takeQuote);
   if (result == COrv_RecordedVoice::TakeResult::Kept || result == COrv_RecordedVoice::TakeResult::Restored)
     m_views->RefreshSpeechView(COrv_PlayViews::kRecordSpeechView);
-  if (const int message = COrv_RecordedVoice::MessageFor(result)) showError(message);
+  return COrv_RecordedVoice::MessageFor(result);
 }
 
 void COrv_PlayCommands::OnStop() {

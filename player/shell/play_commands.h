@@ -249,6 +249,9 @@ class COrv_PlayCommands : public StartPlay {
   void unwatch();
   void onStalled(uint64_t play);
   void saveTake();
+  // Stores the stopped take in the slot of its Echomark; the message to
+  // show (0: none). An empty take is told only with `tellEmpty`.
+  int storeTake(bool tellEmpty);
   void selectSpeed(int speed);
   void setFragmentPosition(bool start);
   void showError(int stringId);

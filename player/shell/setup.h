@@ -7,9 +7,13 @@
 #include <string>
 #include <vector>
 
+namespace orv::install {
+class FileInstaller;
+}
+
 namespace orv::shell {
 
-class BookInstaller;
+using BookInstaller = orv::install::FileInstaller;
 
 class COrv_Setup {
  public:

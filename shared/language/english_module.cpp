@@ -290,6 +290,10 @@ const StringEntry kStrings[] = {
     {20345, "the library holds no Talvane"},
     {20346, "the file cannot be copied into the install folder"},
     {20347, "the indirection file names no packet or library file"},
+    {20353, "the packet is damaged or cannot be read"},
+    {20354, "the library is damaged or cannot be read"},
+    {20355, "the Talvane could not be installed"},
+    {20356, "this file is a packet, not a library: name it .tpk"},
     // Refusals of the installer.
     {20348, "This packet holds more members than a Talvane can keep !"},
     {20349, "This library is damaged: a part of it cannot be read !"},

@@ -52,6 +52,30 @@ TEST(SpotViewer, FramelessOverTheRectangleShowsThePictureAndCloses) {
   EXPECT_FALSE(viewer.isVisible());
 }
 
+// A page spot: its text on white in the same frameless window, wrapped to
+// it; bytes that are no text are no page.
+TEST(SpotViewer, APageShowsItsText) {
+  const auto page = pelvara::readPage("intro.htm", "<h1>Welcome</h1><p>Read the first Echomark aloud.</p>");
+  ASSERT_TRUE(page);
+  EXPECT_TRUE(page->html);
+  pelvara::SpotViewer viewer(*page, {"intro.htm", QRect(30, 40, 300, 200), 0});
+  viewer.show();
+  EXPECT_TRUE(viewer.windowFlags().testFlag(Qt::FramelessWindowHint));
+  EXPECT_EQ(viewer.geometry(), QRect(30, 40, 300, 200));
+  const QImage shot = viewer.grab().toImage();
+  int dark = 0;
+  for (int y = 0; y < shot.height(); ++y)
+    for (int x = 0; x < shot.width(); ++x) dark += qGray(shot.pixel(x, y)) < 128;
+  EXPECT_GT(dark, 100) << "no text was drawn";
+  EXPECT_EQ(QColor(shot.pixel(295, 195)), QColor(Qt::white));
+
+  EXPECT_FALSE(pelvara::readPage("notes.txt", QByteArray("a\0b", 3)));
+  EXPECT_FALSE(pelvara::readPage("notes.txt", "\xff\xfe"));
+  const auto plain = pelvara::readPage("notes.txt", "<b>not bold</b>");
+  ASSERT_TRUE(plain);
+  EXPECT_FALSE(plain->html);
+}
+
 // The program itself: its exit codes, and a shown spot ends by itself.
 TEST(SpotViewerProgram, ExitCodes) {
   const QString dir = QString::fromStdString(tvtest::sandbox().base.string());
@@ -59,12 +83,14 @@ TEST(SpotViewerProgram, ExitCodes) {
   picture.fill(Qt::blue);
   ASSERT_TRUE(picture.save(dir + "/spot.png"));
   tvtest::writeFile(tvtest::sandbox().base / "broken.png", "\x89PNG\r\n\x1a\n not a picture");
+  tvtest::writeFile(tvtest::sandbox().base / "page.htm", "<p>An opening page</p>");
   struct Case {
     QStringList args;
     int exit;
   };
   const Case cases[] = {
       {{dir + "/spot.png", "0", "0", "100", "100", "200"}, pelvara::kShown},
+      {{dir + "/page.htm", "0", "0", "100", "100", "200"}, pelvara::kShown},
       {{dir + "/broken.png", "0", "0", "100", "100", "200"}, pelvara::kUnreadable},
       {{dir + "/missing.png", "0", "0", "100", "100", "200"}, pelvara::kUnreadable},
       {{dir + "/spot.png", "0", "0"}, pelvara::kBadArguments},

@@ -58,6 +58,9 @@ TEST(IniRead, ValuesDefaultsAndTruncation) {
       {"unmatched quotes kept", "[S]\nk=\"q'\n", "S", "k", "d", 100, "\"q'"},
       {"a lone quote kept", "[S]\nk=\"\n", "S", "k", "d", 100, "\""},
       {"empty quotes give empty", "[S]\nk=\"\"\n", "S", "k", "d", 100, ""},
+      {"a byte-order mark before the first header", "\xEF\xBB\xBF[S]\r\nk=v\r\n", "S", "k", "d", 100, "v"},
+      {"a byte-order mark before blanks and a header", "\xEF\xBB\xBF  [S]\nk=v\n", "S", "k", "d", 100, "v"},
+      {"a mark anywhere else is text", "[S]\n\xEF\xBB\xBFk=v\n", "S", "k", "d", 100, "d"},
       {"names and values trimmed", "  [ S ]  \n  k \t=  v v \t\n", "S", "k", "d", 100, "v v"},
       {"CRLF file", "[S]\r\na=1\r\nb=2\r\n", "S", "a", "d", 100, "1"},
       {"LF file", "[S]\na=1\nb=2", "S", "b", "d", 100, "2"},
@@ -187,6 +190,8 @@ TEST(IniEdit, WritesKeepEveryUnrelatedLine) {
        [](Batch& b) { b.writeString("S", "flag", "1"); }, "[S]\nflag=1\r\nflag\n"},
       {"a CR-only file keeps its line ends", "[S]\ra=1\rb=2\r",
        [](Batch& b) { b.writeString("S", "a", "3"); }, "[S]\ra=3\r\nb=2\r"},
+      {"a byte-order mark stays and its section is found", "\xEF\xBB\xBF[Default]\r\nCount=1\r\n",
+       [](Batch& b) { b.writeString("Default", "Count", "2"); }, "\xEF\xBB\xBF[Default]\r\nCount=2\r\n"},
       {"a new section after a CR-only last line", "[S]\ra=1\r",
        [](Batch& b) { b.writeString("T", "x", "y"); }, "[S]\ra=1\r[T]\r\nx=y\r\n"},
   };

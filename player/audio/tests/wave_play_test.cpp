@@ -408,6 +408,17 @@ TEST_F(Engine, RefusalsAndDeviceFailuresLeaveTheEngineClosed) {
   EXPECT_FALSE(engine.Close()) << "a failed close is not reported as success";
   EXPECT_FALSE(engine.IsOpen());
   EXPECT_EQ(COrv_WaveOutWnd::ErrorText(99), "Unknown error\n");
+
+  // A device that went away (or none at all) is told as the player tells
+  // a missing device, in one box per failed play.
+  for (const char* call : {"waveOutOpen", "waveOutWrite"}) {
+    const size_t before = sink.boxes().size();
+    backend.failCall(call, MMSYSERR_NODRIVER);
+    EXPECT_FALSE(wave.Play(0, 100, &engine, &notify, false)) << call;
+    ASSERT_EQ(sink.boxes().size(), before + 1) << call;
+    EXPECT_EQ(sink.last().request.text, "Audio device not available\n") << call;
+    EXPECT_FALSE(engine.IsOpen()) << call;
+  }
 }
 
 }  // namespace

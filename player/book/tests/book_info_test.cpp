@@ -136,6 +136,8 @@ TEST_F(BookInfoTest, InstalledBooksListsEveryEntryWhateverCountSays) {
        {"LONGCODE", "LONGCOD2", "LONGCOD3"}},
       {"[Tv installed]\r\nabc=1\r\nGONE=\r\nKEPT=yes\r\n", {"ABC", "KEPT"}},  // empty values are not installed
       {"[General]\r\nCount=5\r\n", {}},
+      // An editor's UTF-8 byte-order mark before the first section.
+      {"\xEF\xBB\xBF[Tv installed]\r\nAAA=1\r\nBBB=1\r\n", {"AAA", "BBB"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);

@@ -69,6 +69,25 @@ TEST_F(GrammarArchive, SinglePageArchive) {
   EXPECT_EQ(archive.FindTitle("0003#pl"), "Plural");
 }
 
+// A title that fills its field without its terminating zero ends with the
+// field: nothing of the bytes after it in the record (counts, numbers)
+// and nothing of the next record becomes part of it.
+TEST_F(GrammarArchive, ATitleWithoutItsEndIsCutAtItsField) {
+  std::string pages = grammar_fixture::pageTable(book());
+  std::string anchors = grammar_fixture::anchorTable(book());
+  const std::string pageTitle = "Artic" + std::string(127, 'A');   // the 132 bytes at 9
+  const std::string anchorTitle = "Plur" + std::string(126, 'B');  // the 130 bytes at 29
+  pages.replace(145 + 9, pageTitle.size(), pageTitle);
+  grammar_fixture::write(folder, pages, anchors);
+  EXPECT_EQ(archive.FindTitle("0001"), pageTitle);
+  const int first = static_cast<unsigned char>(pages[145 + 143]) | static_cast<unsigned char>(pages[145 + 144]) << 8;
+  ASSERT_GE(first, 1);
+  anchors.replace(159 * static_cast<size_t>(first) + 29, anchorTitle.size(), anchorTitle);
+  grammar_fixture::write(folder, pages, anchors);
+  const std::string key(anchors.data() + 159 * static_cast<size_t>(first));
+  EXPECT_EQ(archive.FindTitle("0001#" + key), anchorTitle);
+}
+
 TEST_F(GrammarArchive, MalformedFilesGiveNoTitle) {
   const std::string pages = grammar_fixture::pageTable(book());
   const std::string anchors = grammar_fixture::anchorTable(book());

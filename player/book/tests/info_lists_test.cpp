@@ -260,6 +260,16 @@ TEST_F(SpotFixture, MalformedFilesLoadNothing) {
     put32(s, 20, 0);
     cases.push_back({"groups looping over the same bytes", s});
   }
+  {
+    std::string s = good;
+    put16(s, 10, 0xFFFF);
+    cases.push_back({"a group count the file has no room for", s});
+  }
+  {
+    std::string s = good;
+    put16(s, 20 + 8, 0xFFFF);
+    cases.push_back({"an item count the file has no room for", s});
+  }
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     COrv_SpotInfo list(&host);

@@ -210,7 +210,8 @@ TEST(LoaderBounds, FaultsWhileRebuildingTheSpeech) {
       {"the temporary file cannot be written", Op::Write, "MIO", 0, 19, false},
       {"the content file cannot be opened", Op::Open, "speech.tvb", 0, 4, false},
       {"the speech cannot be read", Op::Read, "speech.tvb", 0, 4, false},
-      {"the rebuilt file cannot be opened for its segments", Op::Open, "MIO", 2, 4, true},
+      {"the rebuilt file cannot be opened to be checked", Op::Open, "MIO", 2, 16, false},
+      {"the rebuilt file cannot be opened for its segments", Op::Open, "MIO", 3, 4, true},
   };
   const fs::path p = booktest::writeBook(listsBook(), "speech.tvb");
   for (const Case& c : cases) {

@@ -163,27 +163,60 @@ TEST_F(UsersTest, AddAddAgainAndDeleteKeepCountEqualToTheUsers) {
   EXPECT_FALSE(u.UserExists("Bob"));
 }
 
-TEST_F(UsersTest, DeleteRemovesStatusFilesSoALaterUserStartsClean) {
+TEST_F(UsersTest, DeleteRemovesStatusFiles) {
+  installBook("ABC", 3);
+  COrv_Users u;
+  ASSERT_TRUE(u.AddUser("Bob", "pw"));
+  u.SetCurrentUser("Bob");
+  u.WriteQuoteStatus("ABC", 2, 3);
+  u.WriteLastQuote("ABC", 2);
+  ASSERT_TRUE(fs::is_regular_file(users() + "/Bob/ABC.ST"));
+  ASSERT_TRUE(u.DeleteUser("Bob", "pw"));
+  EXPECT_FALSE(fs::exists(users() + "/Bob"));
+}
+
+// A user whose index entry is gone (a crash, damage, an edit) still has a
+// folder of progress: adding the name again takes the folder over and
+// keeps every status file in it byte for byte; only General.ini is emptied.
+TEST_F(UsersTest, AddingOverAnExistingFolderKeepsItsStatusFiles) {
+  installBook("ABC", 3);
+  const std::string status = "[EMStatus]\r\nEM2=3\r\n[General]\r\nLastEM=2\r\n";
+  const std::string other = "; kept\r\n[EMStatus]\r\nEM1=1\r\n";
+  fs::create_directories(users() + "/Bob");
+  tvtest::writeFile(users() + "/Bob/ABC.ST", status);
+  tvtest::writeFile(users() + "/Bob/XYZ.ST", other);
+  tvtest::writeFile(users() + "/Bob/General.ini", "[Old]\r\nx=1\r\n");
+  COrv_Users u;
+  ASSERT_FALSE(u.UserExists("Bob"));
+  ASSERT_TRUE(u.AddUser("Bob", "pw"));
+  expectUsers({"Default", "Bob"});
+  EXPECT_EQ(tvtest::readFile(users() + "/Bob/ABC.ST"), status);
+  EXPECT_EQ(tvtest::readFile(users() + "/Bob/XYZ.ST"), other);
+  EXPECT_EQ(tvtest::readFile(users() + "/Bob/General.ini"), "");
+  u.SetCurrentUser("Bob");
+  EXPECT_EQ(u.ReadQuoteStatus("ABC", 2), 3);
+  EXPECT_EQ(u.ReadLastQuote("ABC"), 2);
+}
+
+// An index saved by an editor that starts files with a UTF-8 byte-order
+// mark still lists its first section: no user goes missing, so adding a
+// listed name again never treats its folder as a stranger's.
+TEST_F(UsersTest, AnIndexWithAByteOrderMarkKeepsItsUsers) {
   installBook("ABC", 3);
   {
     COrv_Users u;
     ASSERT_TRUE(u.AddUser("Bob", "pw"));
-    u.SetCurrentUser("Bob");
-    u.WriteQuoteStatus("ABC", 2, 3);
-    u.WriteLastQuote("ABC", 2);
-    ASSERT_TRUE(fs::is_regular_file(users() + "/Bob/ABC.ST"));
-    ASSERT_TRUE(u.DeleteUser("Bob", "pw"));
   }
-  EXPECT_FALSE(fs::exists(users() + "/Bob"));
-
-  // A status file left behind by some other program is not inherited.
-  fs::create_directories(users() + "/Bob");
-  tvtest::writeFile(users() + "/Bob/ABC.ST", "[EMStatus]\r\nEM2=3\r\n");
+  const std::string status = "[EMStatus]\r\nEM2=3\r\n";
+  tvtest::writeFile(users() + "/Default/ABC.ST", status);
+  tvtest::writeFile(index(), "\xEF\xBB\xBF" + tvtest::readFile(index()));
+  expectUsers({"Default", "Bob"});
   COrv_Users u;
-  ASSERT_TRUE(u.AddUser("Bob", "pw"));
-  u.SetCurrentUser("Bob");
-  EXPECT_EQ(u.ReadQuoteStatus("ABC", 2), 0);
-  EXPECT_EQ(u.ReadLastQuote("ABC"), 0);
+  EXPECT_TRUE(u.UserExists("Default"));
+  EXPECT_FALSE(u.AddUser("Default", "", false));
+  EXPECT_TRUE(u.AddUser("Default", "", true));
+  expectUsers({"Default", "Bob"});
+  EXPECT_EQ(tvtest::readFile(users() + "/Default/ABC.ST"), status);
 }
 
 TEST_F(UsersTest, DeleteKeepsAFolderThatHoldsOtherFiles) {

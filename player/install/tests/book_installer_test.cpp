@@ -33,6 +33,7 @@
 #include "shared/language/orv_language.h"
 #include "shared/scrambler/scrambler.h"
 #include "tools/book/book_fixture.h"
+#include "tools/book/spot_file.h"
 #include "tools/packet/packet_writer.h"
 
 namespace {
@@ -319,18 +320,34 @@ TEST_F(Installing, ReinstallReplacesTheBookAndKeepsOtherBooksFiles) {
 }
 
 TEST_F(Installing, AddOnEntryReplacesTheSpotsMember) {
+  const auto spots = [](const char* name) {
+    return tvtools::book::spotFile({tvtools::book::SpotGroup{{{name, 10, 10, "picture bytes"}}}});
+  };
   tvtools::PacketSpec spec = packetSpec();
-  spec.books[0].members.push_back({"mf1", "packet spots"});
-  spec.entries.push_back({"MF1ADDON", "add-on spots", true});
+  spec.books[0].members.push_back({"mf1", spots("packet.png")});
+  spec.entries.push_back({"MF1ADDON", spots("addon.png"), true});
   PacketInstaller inst = installer();
   ASSERT_EQ(inst.InstallFile(writePacket(spec)), 1);
   const auto got = storedMembers(tvtest::readFile(talvanes / "Hamlet.tvl"));
   ASSERT_TRUE(got.count(stored("MF1")));
-  EXPECT_EQ(got.at(stored("MF1")), "add-on spots");
+  EXPECT_EQ(got.at(stored("MF1")), spots("addon.png"));
 
   spec.entries.clear();
   ASSERT_EQ(inst.InstallFile(writePacket(spec)), 1);
-  EXPECT_EQ(storedMembers(tvtest::readFile(talvanes / "Hamlet.tvl")).at(stored("MF1")), "packet spots");
+  EXPECT_EQ(storedMembers(tvtest::readFile(talvanes / "Hamlet.tvl")).at(stored("MF1")), spots("packet.png"));
+
+  // Spots that do not read (a count the file has no room for) would be
+  // lost without a word: the book is refused, naming them.
+  std::string damaged = spots("packet.png");
+  damaged[10] = damaged[11] = '\xFF';
+  tvtools::PacketSpec other = packetSpec("DAMAGED");
+  other.books[0].members.push_back({"mf1", damaged});
+  sink.clear();
+  EXPECT_EQ(inst.InstallFile(writePacket(other, "damaged.tpk")), 0);
+  ASSERT_EQ(sink.boxes().size(), 1u);
+  EXPECT_NE(sink.last().request.text.find("media spots"), std::string::npos) << sink.last().request.text;
+  EXPECT_FALSE(orv::COrv_BookInfo().IsInstalled("DAMAGED"));
+  expectOnly({"Hamlet.tvl"});
 }
 
 TEST_F(Installing, PacketWithoutAudioCopiesItsMembers) {

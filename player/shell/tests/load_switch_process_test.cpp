@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -16,9 +17,12 @@
 #include "platform/fs/config_root.h"
 #include "platform/testing/test_env.h"
 #include "platform/ui/test_mode.h"
+#include "platform/riff/riff.h"
 #include "player/book/book_info.h"
+#include "player/book/tests/content_fixture.h"
 #include "player/env/environment.h"
 #include "player/install/tests/installable_packet.h"
+#include "shared/scrambler/scrambler.h"
 #include "tools/book/book_fixture.h"
 
 namespace {
@@ -125,6 +129,18 @@ TEST_F(LoadSwitchProcess, BadInputsAreRefusedOnceWithExitCodeOneAndTouchNothing)
   const std::string bytes = tvtest::readFile(whole);
   tvtest::writeFile(user / "cut.tvl", bytes.substr(0, bytes.size() / 2));
   tvtest::writeFile(user / "garbage.tpk", "TPK\0 this is no packet at all");
+  // Libraries whose index counts what it does not hold, and cut ones.
+  for (const auto& [name, count] : std::vector<std::pair<std::string, uint16_t>>{
+           {"count0.tvl", 0}, {"count7fff.tvl", 0x7FFF}, {"countffff.tvl", 0xFFFF}}) {
+    std::string b = bytes;
+    b[4] = static_cast<char>(count & 0xFF);
+    b[5] = static_cast<char>(count >> 8);
+    tvtest::writeFile(user / name, b);
+  }
+  tvtest::writeFile(user / "empty.tvl", "");
+  tvtest::writeFile(user / "eight.tvl", bytes.substr(0, 8));
+  tvtest::writeFile(user / "hive.tvl", tvtest::readFile(machineHive));
+  ASSERT_TRUE(tvtools::writePacket(user / "packet.tvl", installtest::packetSpec("PKT")));
 
   struct Case {
     const char* what;
@@ -143,8 +159,15 @@ TEST_F(LoadSwitchProcess, BadInputsAreRefusedOnceWithExitCodeOneAndTouchNothing)
       {"a text file", "notes.txt", "only packet (.tpk) and library (.tvl) files", false},
       {"no extension", "noextension", "only packet (.tpk) and library (.tvl) files", false},
       {"TPK name not installed", "TPKNEW.TPK", "the Talvane this packet names is not installed", false},
-      {"a library cut in half", "cut.tvl", "", true},
-      {"a damaged packet", "garbage.tpk", "", true},
+      {"a library cut in half", "cut.tvl", "Talvane CUTB: member \"201\" lies outside the file", true},
+      {"a damaged packet", "garbage.tpk", "the packet is damaged or cannot be read", true},
+      {"a library counting no book", "count0.tvl", "the library is damaged or cannot be read", false},
+      {"a library counting 0x7FFF books", "count7fff.tvl", "the library is damaged or cannot be read", false},
+      {"a library counting 0xFFFF books", "countffff.tvl", "the library is damaged or cannot be read", false},
+      {"an empty library", "empty.tvl", "the library is damaged or cannot be read", true},
+      {"a library cut to 8 bytes", "eight.tvl", "the library is damaged or cannot be read", false},
+      {"a settings hive named as a library", "hive.tvl", "the library is damaged or cannot be read", true},
+      {"a packet named as a library", "packet.tvl", "this file is a packet, not a library", false},
   };
   for (const Case& c : cases) {
     const auto dataBefore = listing(data), userBefore = listing(user), machineBefore = listing(plat::fs::machineSettingsFolder());
@@ -195,6 +218,218 @@ TEST_F(LoadSwitchProcess, TheUsersOwnFileIsNeverMovedOrDeleted) {
   EXPECT_EQ(r.exitCode, 0) << r.error;
   EXPECT_FALSE(fs::exists(plat::fs::windowsFolder() / "next.txt"));
   EXPECT_EQ(listing(user), userBefore);
+}
+
+}  // namespace
+
+namespace {
+
+// Without any audio device the program says so in its box and ends with a
+// non-zero exit code, so that a script starting it learns that it did not
+// run.
+TEST_F(LoadSwitchProcess, NoAudioDeviceEndsWithItsBoxAndANonZeroExitCode) {
+  env.insert("TALVANE_TEST_MODE", "none");
+  boxes();
+  const RunResult r = run({});
+  EXPECT_NE(r.exitCode, 0) << r.error;
+  EXPECT_NE(r.exitCode, -1) << "the program did not end by itself";
+  EXPECT_EQ(boxes(), std::vector<std::string>{"Audio device not available"});
+}
+
+}  // namespace
+
+// --- Damaged speech in a library ----------------------------------------------------
+
+namespace {
+
+void put16(std::string& s, size_t at, uint16_t v) {
+  s[at] = static_cast<char>(v & 0xFF);
+  s[at + 1] = static_cast<char>(v >> 8);
+}
+void put32(std::string& s, size_t at, uint32_t v) { plat::riff::putU32(s.data() + at, v); }
+
+// A library of one Talvane "SPEECH" whose Echomark 1 speaks 8000 bytes of
+// 16-bit mono samples cut into two segments. The speech is kept as a WAV
+// file is split in a library: its 44-byte header scrambled in the
+// Echomark's two normal-speed header records (bytes 6 to 49 of their
+// payloads), the rest (samples, segment chunk) as member "001". withSpeech
+// rewrites that WAV with `spoil` and stores it back the same way; the
+// member can only shrink.
+class SpeechLibrary {
+ public:
+  static constexpr size_t kData = 8000;
+  static constexpr size_t kSegments = 44 + kData;  // the segment chunk
+
+  SpeechLibrary() {
+    tvtools::book::Book b;
+    b.code = "SPEECH";
+    b.title = "Speech";
+    tvtools::book::Echomark e;
+    e.introduction = "One";
+    e.wordText = "one two";
+    e.normalWav = tvtools::book::makeWav(kData / 2, {0.5f});
+    b.echomarks = {e};
+    const fs::path p = tvtest::sandbox().base / "speech-source.tvl";
+    std::string error;
+    EXPECT_TRUE(tvtools::book::writeLibraryFile(p, {b}, error)) << error;
+    bytes_ = tvtest::readFile(p);
+    fs::remove(p);
+    records_[0] = booktest::recordPayload(bytes_, 9, 1);
+    records_[1] = booktest::recordPayload(bytes_, 9, 2);
+    speech_ = booktest::member(bytes_, "001");
+    EXPECT_NE(records_[1], std::string::npos);
+    EXPECT_NE(speech_.offset, std::string::npos);
+  }
+
+  // The speech as the player rebuilds it.
+  std::string wav() const {
+    std::string header = bytes_.substr(records_[0] + 6, 26) + bytes_.substr(records_[1], 18);
+    COrv_Scrambler().Scramble(header.data(), header.size(), 0, 0);
+    return header + bytes_.substr(speech_.offset, speech_.length);
+  }
+
+  std::string withSpeech(const std::function<void(std::string&)>& spoil) const {
+    std::string w = wav();
+    spoil(w);
+    std::string header = w.substr(0, 44);
+    header.resize(44, '\0');
+    COrv_Scrambler().Scramble(header.data(), header.size(), 1, 0);
+    std::string out = bytes_;
+    out.replace(records_[0] + 6, 26, header.substr(0, 26));
+    out.replace(records_[1], 18, header.substr(26));
+    const std::string rest = w.size() > 44 ? w.substr(44) : std::string();
+    EXPECT_LE(rest.size(), speech_.length);
+    out.replace(speech_.offset, rest.size(), rest);
+    put32(out, speech_.record + 7, static_cast<uint32_t>(rest.size()));
+    return out;
+  }
+
+  // The library saying it has one Echomark more than its records hold.
+  std::string withEmptyLastEchomark() const {
+    std::string out = bytes_;
+    const booktest::Place id = booktest::member(out, "ID ");
+    put16(out, id.offset + 56, 2);
+    return out;
+  }
+
+  const std::string& bytes() const { return bytes_; }
+
+ private:
+  std::string bytes_;
+  size_t records_[2] = {std::string::npos, std::string::npos};
+  booktest::Place speech_;
+};
+
+// Nothing damaged is ever registered: speech that is no whole, valid WAV
+// file the player can play, and an Echomark without records, refuse the
+// library with the Talvane, the Echomark and the member named, in the
+// box and in the one line on standard error, and leave the data path as it
+// was.
+TEST_F(LoadSwitchProcess, ALibraryWithDamagedSpeechIsRefusedNamingItsEchomarkAndMember) {
+  const SpeechLibrary lib;
+  const size_t seg = SpeechLibrary::kSegments;
+  struct Case {
+    const char* what;
+    std::function<void(std::string&)> spoil;
+  };
+  const std::vector<Case> cases{
+      {"cut to 44 bytes", [](std::string& w) { w.resize(44); }},
+      {"cut to 60 bytes", [](std::string& w) { w.resize(60); }},
+      {"cut inside its samples", [](std::string& w) { w.resize(44 + 4000); }},
+      {"0 channels", [](std::string& w) { put16(w, 22, 0); }},
+      {"3 channels", [](std::string& w) { put16(w, 22, 3); }},
+      {"rate 0", [](std::string& w) { put32(w, 24, 0); }},
+      {"7 bits", [](std::string& w) { put16(w, 34, 7); }},
+      {"32-bit samples", [](std::string& w) { put16(w, 34, 32), put16(w, 32, 4), put32(w, 28, 4 * 11025); }},
+      {"block align 0", [](std::string& w) { put16(w, 32, 0); }},
+      {"byte rate 0", [](std::string& w) { put32(w, 28, 0); }},
+      {"a float format tag", [](std::string& w) { put16(w, 20, 3); }},
+      {"format tag 0", [](std::string& w) { put16(w, 20, 0); }},
+      {"a huge RIFF size", [](std::string& w) { put32(w, 4, 0xFFFFFFF0u); }},
+      {"a huge data size", [](std::string& w) { put32(w, 40, 0xFFFFFFF0u); }},
+      {"a data size past the file", [](std::string& w) { put32(w, 40, SpeechLibrary::kData + 2000); }},
+      {"a huge format chunk", [](std::string& w) { put32(w, 16, 0xFFFFFFF0u); }},
+      {"a format chunk of 2 bytes", [](std::string& w) { put32(w, 16, 2); }},
+      {"no RIFF tag", [](std::string& w) { w.replace(0, 4, "RIFX"); }},
+      {"no WAVE form", [](std::string& w) { w.replace(8, 4, "AVI "); }},
+      {"no format chunk", [](std::string& w) { w.replace(12, 4, "fmx "); }},
+      {"no data chunk", [](std::string& w) { w.replace(36, 4, "dat_"); }},
+      {"a segment count past its chunk", [seg](std::string& w) { put16(w, seg + 8, 0xFFFF); }},
+      {"segments that do not cover the samples", [seg](std::string& w) { put32(w, seg + 10 + 4, 1); }},
+      {"a segment chunk cut short", [seg](std::string& w) { w.resize(seg + 12); }},
+  };
+  for (const Case& c : cases) {
+    tvtest::writeFile(user / "speech.tvl", lib.withSpeech(c.spoil));
+    const auto dataBefore = listing(data), userBefore = listing(user);
+    boxes();
+    const RunResult r = run({"-load", "speech.tvl", "-nostart"});
+    EXPECT_EQ(r.exitCode, 1) << c.what << "\n" << r.error;
+    EXPECT_NE(r.error.find("orvex: speech.tvl: Talvane SPEECH: "), std::string::npos) << c.what << ": " << r.error;
+    EXPECT_NE(r.error.find("Echomark 1"), std::string::npos) << c.what << ": " << r.error;
+    EXPECT_NE(r.error.find("\"001\""), std::string::npos) << c.what << ": " << r.error;
+    const std::vector<std::string> shown = boxes();
+    ASSERT_EQ(shown.size(), 1u) << c.what;
+    EXPECT_NE(shown[0].find("speech.tvl"), std::string::npos) << c.what << ": " << shown[0];
+    EXPECT_NE(shown[0].find("Echomark 1"), std::string::npos) << c.what << ": " << shown[0];
+    EXPECT_EQ(listing(data), dataBefore) << c.what;
+    EXPECT_EQ(listing(user), userBefore) << c.what;
+  }
+
+  tvtest::writeFile(user / "speech.tvl", lib.withEmptyLastEchomark());
+  boxes();
+  RunResult r = run({"-load", "speech.tvl", "-nostart"});
+  EXPECT_EQ(r.exitCode, 1) << r.error;
+  EXPECT_NE(r.error.find("orvex: speech.tvl: Talvane SPEECH: Echomark 2 has no records"), std::string::npos) << r.error;
+  EXPECT_EQ(boxes().size(), 1u);
+  std::vector<std::string> codes;
+  EXPECT_EQ(orv::COrv_BookInfo().GetInstalledBooks(codes), 0);
+
+  // The undamaged library installs: the table above spoils nothing else.
+  tvtest::writeFile(user / "speech.tvl", lib.bytes());
+  r = run({"-load", "speech.tvl", "-nostart"});
+  EXPECT_EQ(r.exitCode, 0) << r.error;
+  EXPECT_TRUE(orv::COrv_BookInfo().IsInstalled("SPEECH"));
+}
+
+}  // namespace
+
+namespace {
+
+// What an installation killed on the way left (a copy in the install
+// folder, a content file nothing registers, an unpacking folder) is
+// removed at the next start; a file no journal names stays.
+TEST_F(LoadSwitchProcess, TheNextStartRemovesWhatAKilledInstallationLeft) {
+  const fs::path install = data / "Install", talvanes = data / "Talvanes";
+  tvtest::writeFile(install / "X.TPK", "a copy cut short");
+  tvtest::writeFile(install / ".install-p999999999.journal", (install / "X.TPK").string() + "\n");
+  tvtest::writeFile(talvanes / "Hamlet.tvl", "a content file never registered");
+  tvtest::writeFile(talvanes / ".install-p999999998.journal", (talvanes / "Hamlet.tvl").string() + "\n");
+  tvtest::writeFile(talvanes / "Mine.tvl", "named by no journal");
+  const fs::path unpack = plat::fs::configRoot() / "unpack" / "p999999997";
+  tvtest::writeFile(unpack / "part.tmp", "unpacked");
+  ASSERT_EQ(run({"-instal"}).exitCode, 0);
+  EXPECT_FALSE(fs::exists(install / "X.TPK"));
+  EXPECT_FALSE(fs::exists(install / ".install-p999999999.journal"));
+  EXPECT_FALSE(fs::exists(talvanes / "Hamlet.tvl"));
+  EXPECT_FALSE(fs::exists(talvanes / ".install-p999999998.journal"));
+  EXPECT_FALSE(fs::exists(unpack));
+  EXPECT_TRUE(fs::exists(talvanes / "Mine.tvl"));
+}
+
+// The player's copy of a file the user keeps unreadable to others has the
+// mode of a new file: the installed book reads it like any other.
+TEST_F(LoadSwitchProcess, ACopyGetsTheModeOfANewFile) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only the superuser reads a file of mode 000";
+  library(user / "locked.tvl", "LOCKED");
+  fs::permissions(user / "locked.tvl", fs::perms::none);
+  const RunResult r = run({"-load", "locked.tvl", "-nostart"});
+  EXPECT_EQ(r.exitCode, 0) << r.error;
+  ASSERT_TRUE(orv::COrv_BookInfo().IsInstalled("LOCKED"));
+  const fs::path source = orv::COrv_BookInfo("LOCKED").GetSourceFile(-1, false);
+  const fs::perms p = fs::status(source).permissions();
+  EXPECT_NE(p & fs::perms::owner_read, fs::perms::none) << source;
+  EXPECT_NE(p & fs::perms::others_read, fs::perms::none) << source;
+  EXPECT_EQ(fs::status(user / "locked.tvl").permissions(), fs::perms::none) << "the user's own file is untouched";
 }
 
 }  // namespace

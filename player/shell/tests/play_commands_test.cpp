@@ -411,6 +411,7 @@ TEST_F(PlayCommands, ADeviceThatWillNotOpenIsReportedAndLeavesPlayUsable) {
     EXPECT_FALSE(cmds.IsPlaying());
     EXPECT_FALSE(down(command));
     ASSERT_EQ(sink.boxes().size(), 1u);
+    EXPECT_EQ(sink.last().request.text, "Audio device not available\n");
     EXPECT_EQ(sink.last().request.icon, plat::ui::Icon::Error);
     EXPECT_TRUE(table.Query(command).enabled);
     ASSERT_TRUE(table.Execute(command));

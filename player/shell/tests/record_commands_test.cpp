@@ -272,3 +272,31 @@ TEST_F(RecordCommands, PauseHoldsTheTakeAndStopSavesWhatWasRecorded) {
 }
 
 }  // namespace
+
+namespace {
+
+// A recording device that goes away under a take (its sound server lost):
+// Stop keeps what was captured before, in the Echomark's slot, and tells
+// the loss in one box, the one the player shows for a missing device.
+TEST_F(RecordCommands, ATakeCutByALostDeviceIsKeptAndTheLossToldOnce) {
+  ASSERT_TRUE(table.Execute(kRecord));
+  clock.advanceMs(600);
+  backend->failCall("waveInStop", MMSYSERR_NODRIVER, -1);
+  ASSERT_TRUE(table.Execute(kRecordingStop));
+  backend->clearFailures();
+  EXPECT_FALSE(cmds->IsRecording());
+  ASSERT_EQ(sink.boxes().size(), 1u);
+  EXPECT_EQ(sink.last().request.text, "Audio device not available");
+  EXPECT_EQ(sink.last().request.icon, plat::ui::Icon::Error);
+  const std::string slot = book.Voice().GetSlotFile(book.CurrentQuote());
+  ASSERT_FALSE(slot.empty()) << "the take was lost";
+  EXPECT_GT(fs::file_size(slot), 44u + 10000u) << "less than what was captured before the loss";
+  EXPECT_TRUE(table.Query(kRecordingPlay).enabled);
+
+  // The next take, on a device that works again, tells nothing.
+  sink.clear();
+  take(300);
+  EXPECT_TRUE(sink.boxes().empty());
+}
+
+}  // namespace

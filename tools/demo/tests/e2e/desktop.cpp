@@ -1,5 +1,7 @@
 #include "tools/demo/tests/e2e/desktop.h"
 
+#include "platform/testing/child_process.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QImage>
@@ -11,6 +13,15 @@
 #include <unistd.h>
 
 namespace e2e {
+
+int runOffscreen(const QString& program, QProcessEnvironment env, const QStringList& args) {
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  env.insert("TALVANE_TEST_MODE", "silent");
+  // Without a display the sanitizers' own options hold.
+  env.insert("ASAN_OPTIONS", QProcessEnvironment::systemEnvironment().value("ASAN_OPTIONS"));
+  tvtest::ChildProcess p(program, args, QProcess::ForwardedChannels, env);
+  return p.exitCode(120000);
+}
 
 int run(const QString& program, const QStringList& args, int timeoutMs, QByteArray* out) {
   QProcess p;

@@ -4,6 +4,7 @@
 // the windows' names and screenshots of the whole screen.
 
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -18,6 +19,10 @@ namespace e2e {
 int run(const QString& program, const QStringList& args, int timeoutMs = 20000, QByteArray* out = nullptr);
 // Whether a program is found on PATH.
 bool installed(const char* program);
+// Runs `program` (the player) with `env` but without a display and in the
+// silent sound mode, for start-ups that show nothing (installations); its
+// exit code, -1 when it did not end within two minutes.
+int runOffscreen(const QString& program, QProcessEnvironment env, const QStringList& args);
 
 class Desktop {
  public:

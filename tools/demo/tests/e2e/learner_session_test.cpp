@@ -243,15 +243,7 @@ class LearnerSession : public ::testing::Test {
     return false;
   }
 
-  int runOffscreen(const QStringList& args) {
-    QProcessEnvironment e = env;
-    e.insert("QT_QPA_PLATFORM", "offscreen");
-    e.insert("TALVANE_TEST_MODE", "silent");
-    // Without a display the sanitizers' own options hold.
-    e.insert("ASAN_OPTIONS", QProcessEnvironment::systemEnvironment().value("ASAN_OPTIONS"));
-    tvtest::ChildProcess p(TV_ORVEX, args, QProcess::ForwardedChannels, e);
-    return p.exitCode(120000);
-  }
+  int runOffscreen(const QStringList& args) { return e2e::runOffscreen(TV_ORVEX, env, args); }
 
   std::unique_ptr<tvtest::ChildProcess> startPlayer() {
     return std::make_unique<tvtest::ChildProcess>(TV_ORVEX, QStringList{"-tv", "DEMO"}, QProcess::ForwardedChannels,
