@@ -67,6 +67,7 @@ void DocumentTextDialog::ShowText(const TvTextDialogRequest& request) {
     waiting_.push_back(request);
     return;
   }
+  if (beforeShow_) beforeShow_();
   if (plat::ui::testMode()) {
     LogTestEvent("dialog", std::to_string(request.dialogNumber));
     // A test that answers the dialogs by real input events asks for them.
@@ -91,7 +92,9 @@ void SplitterQuoteIndex::SelectQuote(unsigned n) { frame_.ShowQuoteInIndex(stati
 COrv_TvDocumentWindows::COrv_TvDocumentWindows(CMainFrame& frame, StartPlay* play)
     : frame_(frame),
       host_(frame, play),
-      factory_([&frame](int n, int sourceId) { frame.GoToQuote(n, sourceId); }) {}
+      factory_([&frame](int n, int sourceId) { frame.GoToQuote(n, sourceId); }) {
+  dialog_.SetBeforeShow([&frame] { frame.Commands().NotifyStateChanged(); });
+}
 
 COrv_TvDocumentWindows::~COrv_TvDocumentWindows() {
   // The frame is going: every book is closed as its window would close it,

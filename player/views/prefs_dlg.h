@@ -21,11 +21,14 @@
 
 #include "player/views/prefs_host.h"
 
-class QPushButton;
 class QStackedWidget;
 class QTreeWidget;
 class QTreeWidgetItem;
 class COrv_SkinFrame;
+namespace tv::buttons {
+class ButtonHost;
+class COrv_ButtonEx;
+}  // namespace tv::buttons
 
 namespace orv::views {
 
@@ -65,7 +68,10 @@ class COrv_PrefsDlg : public QDialog {
   COrv_PrefsPage* Page(int page) const;
   int PagesMade() const { return pagesMade_; }
   int CurrentPage() const { return current_; }
-  QPushButton* ApplyButton() const { return apply_; }
+  // The two bitmap buttons, and the widgets that hold them.
+  tv::buttons::COrv_ButtonEx* OkButton() const { return ok_.get(); }
+  tv::buttons::COrv_ButtonEx* ApplyButton() const { return apply_.get(); }
+  tv::buttons::ButtonHost* ButtonWidget(int id) const;
   std::vector<std::string> AltSources() const { return host_->AltSources(); }
 
   // Runs the data-path dialog (from page 11); the data path chosen there
@@ -78,6 +84,16 @@ class COrv_PrefsDlg : public QDialog {
   void OnApply();
   void accept() override;
 
+  // The buttons' ids, which are their commands.
+  static constexpr int kOkId = 1, kApplyId = 1012;
+  static constexpr int kOkFaces[5] = {384, 385, 386, 387, 388};
+  static constexpr int kApplyFaces[5] = {394, 395, 396, 397, 398};
+
+ protected:
+  // The first page of the tree is selected when the dialog first shows.
+  void showEvent(QShowEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+
  private:
   struct Entry {
     Value value;
@@ -88,6 +104,7 @@ class COrv_PrefsDlg : public QDialog {
   void retranslate();
   void buildTree();
   bool locked(int page);
+  void onButton(int id);
   COrv_PrefsPage* makePage(int page);
 
   PrefsHost* host_;
@@ -102,8 +119,10 @@ class COrv_PrefsDlg : public QDialog {
   int current_ = -1;
   QTreeWidget* tree_ = nullptr;
   QStackedWidget* stack_ = nullptr;
-  QPushButton* ok_ = nullptr;
-  QPushButton* apply_ = nullptr;
+  std::unique_ptr<tv::buttons::COrv_ButtonEx> ok_, apply_;
+  tv::buttons::ButtonHost* okHost_ = nullptr;
+  tv::buttons::ButtonHost* applyHost_ = nullptr;
+  bool shown_ = false;
 };
 
 }  // namespace orv::views
