@@ -16,6 +16,7 @@
 #include <QTreeWidget>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -401,6 +402,8 @@ TEST(PrefsDlg, BitmapButtonsAndTheFirstPageAtOpening) {
   EXPECT_EQ(tree->currentItem(), tree->topLevelItem(0));
   EXPECT_TRUE(tree->currentItem()->isSelected());
   EXPECT_TRUE(dlg->Page(5)->isVisible());
+  // TV_TEST_SHOTS names a folder for a picture of the dialog, to look at.
+  if (const char* shots = std::getenv("TV_TEST_SHOTS")) dlg->grab().save(QString(shots) + "/preferences.png");
 
   // A disabled Apply ignores its click; a change enables it, its click
   // applies and disables it again.
