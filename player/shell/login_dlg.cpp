@@ -20,6 +20,16 @@ namespace {
 
 std::string firstChars(const std::string& text, std::size_t n) { return std::string(plat::profile::text::cutChars(text, n)); }
 
+// The name as the user index keeps it: names match without regard to case,
+// and the program shows the learner's name as it was created.
+std::string storedName(COrv_Users& users, const std::string& name) {
+  COrv_StringList names;
+  users.GetUserNames(names);
+  for (const std::string& stored : names)
+    if (plat::profile::text::equalNoCase(stored, name)) return stored;
+  return name;
+}
+
 }  // namespace
 
 COrv_LoginDlg::COrv_LoginDlg(int mode, QWidget* parent)
@@ -192,7 +202,7 @@ std::string LogIn(const COrv_CommandLineInfo& cmd, LoginPrompt& prompt) {
     COrv_Users users;
     users.SetCurrentUser(user);
     const bool exists = users.UserExists(user);
-    if (exists && users.CheckCurrentUserPassword(password)) return user;
+    if (exists && users.CheckCurrentUserPassword(password)) return storedName(users, user);
     if (!exists && cmd.m_bUsfc && users.AddUser(user, password)) return user;
   }
   if (COrv_Environment().IsEnabled(kEnableLoginDialog)) return prompt.Run();

@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QDockWidget>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -120,6 +121,20 @@ class FrameViewWindows : public ViewWindows {
 
  private:
   CMainFrame& frame_;
+};
+
+// A view window that shows or goes by its own doing (its close button,
+// Escape) changes what its panel button shows.
+class ShownWatcher : public QObject {
+ public:
+  ShownWatcher(QObject* parent, std::function<void()> changed) : QObject(parent), changed_(std::move(changed)) {}
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Show || event->type() == QEvent::Hide) changed_();
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  std::function<void()> changed_;
 };
 
 }  // namespace
@@ -240,6 +255,7 @@ CMainFrame::~CMainFrame() {
   // A frame that goes updates no menus: the books' closing below stops the
   // audio, and the predicates would ask documents that are half gone.
   play_->SetStateListener({});
+  delete viewWatcher_;
   // A frame that goes without being closed (the program ends on a signal)
   // still takes the grammar browser with it.
   if (!closed_) grammar_->CloseGrammarBrowser();
@@ -352,6 +368,9 @@ bool CMainFrame::createAudioViews() {
   double left = 1.0, right = 1.0;
   viewHost_->GetVolume(&left, &right);
   volume_->SetLevel(left, right);
+  viewWatcher_ = new ShownWatcher(this, [this] { commands_.NotifyStateChanged(); });
+  for (COrv_ViewDialog* view : audioViews())
+    if (view != nullptr) view->installEventFilter(viewWatcher_);
   return fragAudio_ && fragRecording_ && speechAudio_ && speechRecording_;
 }
 

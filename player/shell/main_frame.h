@@ -412,6 +412,8 @@ class CMainFrame : public QMainWindow {
   COrv_SpeechViewDlg* speechAudio_ = nullptr;
   COrv_SpeechViewDlg* speechRecording_ = nullptr;
   COrv_VolumeDlg* volume_ = nullptr;
+  // Tells the commands when a view window shows or goes by itself.
+  QObject* viewWatcher_ = nullptr;
   COrv_WaveOutWnd waveOut_;
   COrv_MCIRecord recorder_;
   std::unique_ptr<COrv_PlayCommands> play_;

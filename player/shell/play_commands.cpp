@@ -482,7 +482,12 @@ void COrv_PlayCommands::StopPlayback(bool askToLoad) {
   m_timer = 0;
   m_pending = Pending::None;
   releasePlayButtons();
-  if (m_playAllRunning) endPlayAll(askToLoad);
+  if (m_playAllRunning) {
+    // The buttons show the stop before the learner is asked whether to
+    // load the Echomark that was playing.
+    changed();
+    endPlayAll(askToLoad);
+  }
   m_views->ResetPlayMarkers();
   changed();
 }

@@ -6,6 +6,7 @@
 #include <QPixmap>
 #include <cstdio>
 
+#include "player/env/users.h"
 #include "player/shell/frame_state.h"
 #include "shared/buttons/orv_button.h"
 #include "shared/language/english_module.h"
@@ -112,6 +113,8 @@ bool COrv_StatusBar::OnCreate() {
     labels_[i] = label;
   }
   setMinimumHeight(MinimumBarHeight());
+  // The last pane's right border stays clear of the window's edge.
+  setContentsMargins(0, 0, kRightMargin, 0);
   UpdatePanes();
   return true;
 }
@@ -125,7 +128,7 @@ void COrv_StatusBar::setText(int id, bool enabled, const std::string& text) {
   label->setText(shown);
   if (id == kCurrent || id == kCount) {
     // Wide enough for the number it shows, however many digits it has.
-    const int needed = label->fontMetrics().horizontalAdvance(shown) + 10;
+    const int needed = label->fontMetrics().horizontalAdvance(shown) + 2 * label->frameWidth() + 8;
     label->setMinimumWidth(std::max(IconPixels(), needed));
   }
 }
@@ -166,7 +169,8 @@ void COrv_StatusBar::UpdatePanes() {
   setText(kCurrent, facts.has_value(), facts ? number("%2u", facts->current) : std::string());
   setText(kTitle, facts.has_value(), facts ? facts->title : std::string());
   const bool loggedIn = state_ != nullptr && state_->GetLoggedIn() != 0;
-  setText(kUser, loggedIn, state_ != nullptr ? state_->GetUserName() : std::string());
+  // The anonymous user is the user "Default", as the preferences name it.
+  setText(kUser, loggedIn, state_ != nullptr ? orv::COrv_Users::GetSectionName(state_->GetUserName()) : std::string());
   for (int id : {kDifficulty, kCategory, kLanguage}) updateIconPane(id, facts);
   for (std::size_t i = 0; i < kPanes.size(); ++i)
     labels_[i]->setToolTip(QString::fromStdString(toolTip(kPanes[i], facts)));

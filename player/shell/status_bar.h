@@ -45,6 +45,8 @@ class COrv_StatusBar : public QStatusBar {
   static constexpr std::array<int, 8> kPanes = {kUser, kCategory, kTitle, kDifficulty,
                                                 kStretch, kLanguage, kCurrent, kCount};
   static constexpr unsigned kLightGrey = 0xC0C0C0;
+  // Pixels between the last pane and the window's right edge.
+  static constexpr int kRightMargin = 4;
 
   // The active book, or nothing when none is open.
   using FactsSource = std::function<std::optional<COrv_StatusFacts>()>;

@@ -17,7 +17,7 @@
 #include "player/shell/child_view_factory.h"
 #include "player/shell/command_table.h"
 #include "player/shell/quote_index_panel.h"
-#include "player/shell/view_ex_split_wnd.h"
+#include "player/views/view_ex_split_wnd.h"
 
 class COrv_FrameState;
 class PanelHost;

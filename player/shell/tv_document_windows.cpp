@@ -67,6 +67,7 @@ void DocumentTextDialog::ShowText(const TvTextDialogRequest& request) {
     waiting_.push_back(request);
     return;
   }
+  if (beforeShow_) beforeShow_();
   if (plat::ui::testMode()) {
     LogTestEvent("dialog", std::to_string(request.dialogNumber));
     // A test that answers the dialogs by real input events asks for them.
@@ -94,7 +95,9 @@ COrv_TvDocumentWindows::COrv_TvDocumentWindows(CMainFrame& frame, StartPlay* pla
       factory_([&frame](int n, int sourceId) { frame.GoToQuote(n, sourceId); },
                // The so-far pane's go-to menu follows the frame's grammar
                // browser.
-               [&frame] { return frame.GoToMenuState(); }, [&frame](int entry) { return frame.GoToGrammar(entry); }) {}
+               [&frame] { return frame.GoToMenuState(); }, [&frame](int entry) { return frame.GoToGrammar(entry); }) {
+  dialog_.SetBeforeShow([&frame] { frame.Commands().NotifyStateChanged(); });
+}
 
 COrv_TvDocumentWindows::~COrv_TvDocumentWindows() {
   // The frame is going: every book is closed as its window would close it,

@@ -6,6 +6,7 @@
 // what it asks of the main window (settings, user, start-up play, busy
 // cursor).
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -70,8 +71,12 @@ class DocumentTextDialog : public TvTextDialog {
   void Hold() { held_ = true; }
   void Release();
   void Discard();
+  // Called just before a text is shown, so that the window behind the
+  // modal text (its status bar, its buttons) shows the book as it is now.
+  void SetBeforeShow(std::function<void()> beforeShow) { beforeShow_ = std::move(beforeShow); }
 
  private:
+  std::function<void()> beforeShow_;
   bool held_ = false;
   std::vector<TvTextDialogRequest> waiting_;
 };

@@ -40,7 +40,7 @@ QToolButton* toggle(QWidget* parent, int picture) {
 
 }  // namespace
 
-COrv_FrmRichView::COrv_FrmRichView(QWidget* parent) : QWidget(parent) {
+COrv_FrmRichView::COrv_FrmRichView(QWidget* parent) : COrv_PatternView(parent) {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(2, 2, 2, 2);
   layout->setSpacing(2);

@@ -12,6 +12,7 @@
 #include "player/book/tv_document_views.h"
 #include "player/views/rich_text_layout.h"
 #include "player/views/text_pane_document.h"
+#include "player/views/view_ex_split_wnd.h"
 
 class QToolButton;
 
@@ -30,7 +31,7 @@ class COrv_RichViewEdit : public QTextEdit {
   void keyPressEvent(QKeyEvent* e) override;
 };
 
-class COrv_FrmRichView : public QWidget, public TvRichTextView {
+class COrv_FrmRichView : public COrv_PatternView, public TvRichTextView {
  public:
   enum Command { kToggleComments = 132, kToggleIntroductions = 133 };
   static constexpr int kPicture = 294;

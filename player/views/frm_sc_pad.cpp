@@ -6,7 +6,7 @@
 #include "player/views/pane_pictures.h"
 #include "shared/language/orv_language.h"
 
-COrv_Frm_ScPad::COrv_Frm_ScPad(QWidget* parent) : QWidget(parent) {
+COrv_Frm_ScPad::COrv_Frm_ScPad(QWidget* parent) : COrv_PatternView(parent) {
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(2, 2, 2, 2);
   layout->setSpacing(2);

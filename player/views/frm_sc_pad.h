@@ -8,10 +8,11 @@
 
 #include "player/book/tv_document_views.h"
 #include "player/views/sc_pad_edit.h"
+#include "player/views/view_ex_split_wnd.h"
 
 class QToolButton;
 
-class COrv_Frm_ScPad : public QWidget, public TvScratchPadView {
+class COrv_Frm_ScPad : public COrv_PatternView, public TvScratchPadView {
  public:
   static constexpr int kPicture = 293;
   static constexpr int kTooltip = 11102;

@@ -26,7 +26,7 @@ constexpr ButtonRow kButtons[] = {
 
 }  // namespace
 
-COrv_Frm_SoFar::COrv_Frm_SoFar(QWidget* parent) : QWidget(parent) {
+COrv_Frm_SoFar::COrv_Frm_SoFar(QWidget* parent) : COrv_PatternView(parent) {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(2, 2, 2, 2);
   layout->setSpacing(2);

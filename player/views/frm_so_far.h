@@ -14,10 +14,11 @@
 #include "player/book/tv_document_views.h"
 #include "player/views/so_far_edit.h"
 #include "player/views/text_pane_document.h"
+#include "player/views/view_ex_split_wnd.h"
 
 class QToolButton;
 
-class COrv_Frm_SoFar : public QWidget, public TvSoFarView {
+class COrv_Frm_SoFar : public COrv_PatternView, public TvSoFarView {
  public:
   // Commands of the pane's buttons.
   enum Command {

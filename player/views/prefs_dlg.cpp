@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTreeWidget>
@@ -14,6 +15,8 @@
 #include "platform/ui/message_box.h"
 #include "player/views/data_path_dlg.h"
 #include "player/views/prefs_page.h"
+#include "shared/buttons/button_host.h"
+#include "shared/buttons/orv_button.h"
 #include "shared/language/orv_language.h"
 #include "shared/skin/orv_skin_frame.h"
 
@@ -62,18 +65,27 @@ COrv_PrefsDlg::COrv_PrefsDlg(QWidget* parent, PrefsHost* host)
   body->addWidget(stack_, 1);
   outer->addLayout(body, 1);
   auto* buttons = new QHBoxLayout;
-  ok_ = new QPushButton(QStringLiteral("OK"), this);
-  ok_->setDefault(true);
-  apply_ = new QPushButton(this);
-  apply_->setEnabled(false);
-  cancel_ = new QPushButton(this);
   buttons->addStretch();
-  buttons->addWidget(ok_);
-  buttons->addWidget(apply_);
+  // OK and Apply are the program's bitmap buttons, with hover faces and
+  // their tooltips; Apply starts disabled.
+  const auto makeButton = [&](int id, const int (&faces)[5], tv::buttons::ButtonHost** host) {
+    auto button = std::make_unique<tv::buttons::COrv_ButtonEx>();
+    button->SetBitmaps5(faces[0], faces[2], faces[1], faces[3], faces[4]);
+    button->SetHoverEnable(true, true);
+    button->SetMode(tv::buttons::COrv_ButtonEx::kDownWhileHeld);
+    *host = new tv::buttons::ButtonHost(*button, [this](int clicked) { onButton(clicked); }, this);
+    (*host)->CreateButton(id, QSize(30, 30));
+    buttons->addWidget(*host);
+    return button;
+  };
+  ok_ = makeButton(kOkId, kOkFaces, &okHost_);
+  apply_ = makeButton(kApplyId, kApplyFaces, &applyHost_);
+  apply_->Disable();
+  cancel_ = new QPushButton(text(kStrCancel), this);
+  cancel_->setAutoDefault(false);
+  buttons->addSpacing(8);
   buttons->addWidget(cancel_);
   outer->addLayout(buttons);
-  connect(ok_, &QPushButton::clicked, this, [this] { accept(); });
-  connect(apply_, &QPushButton::clicked, this, [this] { OnApply(); });
   connect(cancel_, &QPushButton::clicked, this, [this] { reject(); });
 
   buildTree();
@@ -88,7 +100,37 @@ COrv_PrefsDlg::COrv_PrefsDlg(QWidget* parent, PrefsHost* host)
   });
 }
 
-COrv_PrefsDlg::~COrv_PrefsDlg() = default;
+COrv_PrefsDlg::~COrv_PrefsDlg() {
+  // The hosts go with the dialog's children, after the buttons: nothing
+  // they report from here on reaches the dialog.
+  okHost_->SetClicked({});
+  applyHost_->SetClicked({});
+}
+
+void COrv_PrefsDlg::onButton(int id) {
+  if (id == kOkId) accept();
+  else if (id == kApplyId && apply_->IsEnabled()) OnApply();
+}
+
+tv::buttons::ButtonHost* COrv_PrefsDlg::ButtonWidget(int id) const {
+  return id == kOkId ? okHost_ : id == kApplyId ? applyHost_ : nullptr;
+}
+
+void COrv_PrefsDlg::keyPressEvent(QKeyEvent* e) {
+  // Enter is OK, as the bitmap OK button is the dialog's default.
+  if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && e->modifiers() == Qt::NoModifier) {
+    accept();
+    return;
+  }
+  QDialog::keyPressEvent(e);
+}
+
+void COrv_PrefsDlg::showEvent(QShowEvent* e) {
+  QDialog::showEvent(e);
+  if (shown_) return;
+  shown_ = true;
+  SelectPage(kTree[0].page);
+}
 
 void COrv_PrefsDlg::buildTree() {
   for (const TreeRow& r : kTree) {
@@ -121,7 +163,7 @@ bool COrv_PrefsDlg::SetSetting(int n, const Value& value, bool mark) {
   it->second.value = value;
   if (mark && n != kUserName) {
     it->second.changed = true;
-    apply_->setEnabled(true);
+    apply_->Enable(tv::buttons::COrv_ButtonEx::kStateUp);
   }
   return true;
 }
@@ -279,7 +321,7 @@ bool COrv_PrefsDlg::ChooseDataPath() {
 
 void COrv_PrefsDlg::OnApply() {
   save();
-  apply_->setEnabled(false);
+  apply_->Disable();
 }
 
 void COrv_PrefsDlg::accept() {
@@ -292,9 +334,8 @@ void COrv_PrefsDlg::retranslate() {
   m_skin->SetCaption(text(kStrCaption));
   m_skin->UpdateLanguage();
   cancel_->setText(text(kStrCancel));
-  ok_->setToolTip(text(kStrOkTip));
-  apply_->setText(text(kStrApplyTip));
-  apply_->setToolTip(text(kStrApplyTip));
+  ok_->SetToolTipText(text(kStrOkTip).toStdString());
+  apply_->SetToolTipText(text(kStrApplyTip).toStdString());
   for (const TreeRow& r : kTree) items_.at(r.page)->setText(0, text(r.textId));
   // The tree is as wide as its longest text, in any language.
   tree_->resizeColumnToContents(0);

@@ -21,11 +21,14 @@
 
 #include "player/views/prefs_host.h"
 
-class QPushButton;
 class QStackedWidget;
 class QTreeWidget;
 class QTreeWidgetItem;
 class COrv_SkinFrame;
+namespace tv::buttons {
+class ButtonHost;
+class COrv_ButtonEx;
+}  // namespace tv::buttons
 
 namespace orv::views {
 
@@ -65,7 +68,10 @@ class COrv_PrefsDlg : public QDialog {
   COrv_PrefsPage* Page(int page) const;
   int PagesMade() const { return pagesMade_; }
   int CurrentPage() const { return current_; }
-  QPushButton* ApplyButton() const { return apply_; }
+  // The two bitmap buttons, and the widgets that hold them.
+  tv::buttons::COrv_ButtonEx* OkButton() const { return ok_.get(); }
+  tv::buttons::COrv_ButtonEx* ApplyButton() const { return apply_.get(); }
+  tv::buttons::ButtonHost* ButtonWidget(int id) const;
   QPushButton* CancelButton() const { return cancel_; }
   COrv_SkinFrame& Skin() const { return *m_skin; }
   std::vector<std::string> AltSources() const { return host_->AltSources(); }
@@ -79,6 +85,16 @@ class COrv_PrefsDlg : public QDialog {
 
   void OnApply();
   void accept() override;
+
+  // The buttons' ids, which are their commands.
+  static constexpr int kOkId = 1, kApplyId = 1012;
+  static constexpr int kOkFaces[5] = {384, 385, 386, 387, 388};
+  static constexpr int kApplyFaces[5] = {394, 395, 396, 397, 398};
+
+ protected:
+  // The first page of the tree is selected when the dialog first shows.
+  void showEvent(QShowEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
 
  private:
   // Stores the alternative Talvane paths as typed; a folder that does not
@@ -94,6 +110,7 @@ class COrv_PrefsDlg : public QDialog {
   void retranslate();
   void buildTree();
   bool locked(int page);
+  void onButton(int id);
   COrv_PrefsPage* makePage(int page);
 
   PrefsHost* host_;
@@ -108,8 +125,10 @@ class COrv_PrefsDlg : public QDialog {
   int current_ = -1;
   QTreeWidget* tree_ = nullptr;
   QStackedWidget* stack_ = nullptr;
-  QPushButton* ok_ = nullptr;
-  QPushButton* apply_ = nullptr;
+  std::unique_ptr<tv::buttons::COrv_ButtonEx> ok_, apply_;
+  tv::buttons::ButtonHost* okHost_ = nullptr;
+  tv::buttons::ButtonHost* applyHost_ = nullptr;
+  bool shown_ = false;
   QPushButton* cancel_ = nullptr;
 };
 

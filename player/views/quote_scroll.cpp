@@ -66,7 +66,19 @@ void COrv_QuoteScroll::scrollTo(int n) {
 bool COrv_QuoteScroll::SetCurrent(int n) {
   if (GetCount() < 1 || n < 1 || n > GetCount()) return false;
   m_current = n;
+  keepCurrentInView();
   return true;
+}
+
+void COrv_QuoteScroll::keepCurrentInView() {
+  // The learner always sees where he is: a current cell left of the strip
+  // becomes its first one, a current cell right of it its last one.
+  if (m_current < 1) return;
+  const int page = pageSize();
+  if (m_current < m_first)
+    m_first = m_current;
+  else if (m_current >= m_first + page)
+    m_first = m_current - page + 1;
 }
 
 void COrv_QuoteScroll::replace(const std::vector<std::uint32_t>& cells) {
@@ -166,6 +178,14 @@ LRESULT COrv_QuoteScroll::message(UINT msg, WPARAM w, LPARAM l) {
         paint(dc);
         EndPaint(m_hwnd, &ps);
       }
+      return 0;
+    }
+    case WM_SIZE: {
+      // A narrower strip (a smaller window, the panel laid out after the
+      // book was restored) still shows the current cell.
+      const int first = m_first;
+      keepCurrentInView();
+      if (m_first != first) InvalidateRect(m_hwnd, nullptr, TRUE);
       return 0;
     }
     case WM_LBUTTONUP: {

@@ -7,7 +7,9 @@
 //
 // Scrolling is bounded here: the first visible cell stays within 1 .. the
 // number of cells (1 when there are none), so a caller can never scroll the
-// strip to nothing.
+// strip to nothing. Whenever the current Echomark changes, and whenever the
+// strip narrows, it scrolls so that the current cell is in view; the scroll
+// buttons may still take it out of view.
 
 #include <cstdint>
 #include <functional>
@@ -44,8 +46,9 @@ class COrv_QuoteScroll {
   void PagePrev() { scrollTo(m_first - pageSize()); }
   void PageNext() { scrollTo(m_first + pageSize()); }
   void SetFirstVisible(int n) { scrollTo(n); }
-  // False, changing nothing, unless 1 <= n <= the number of cells; no
-  // repaint of its own.
+  // False, changing nothing, unless 1 <= n <= the number of cells; else n
+  // becomes current and the strip scrolls as little as it takes to show
+  // it (no repaint of its own).
   bool SetCurrent(int n);
   // A copy of `cells` (entry 0 belongs to no Echomark) with n made
   // current; false for a missing array.
@@ -63,6 +66,7 @@ class COrv_QuoteScroll {
  private:
   plat::win::LRESULT message(plat::win::UINT msg, plat::win::WPARAM w, plat::win::LPARAM l);
   void scrollTo(int n);
+  void keepCurrentInView();
   void replace(const std::vector<std::uint32_t>& cells);
   void repaint();
   void paint(plat::win::HDC dc);

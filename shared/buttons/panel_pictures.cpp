@@ -84,6 +84,15 @@ const Family kCatalogueFamilies[] = {
                                 "<path d='M9 11h12l-1.5 14h-9z'/>"},
 };
 
+// The preferences dialog's OK ("apply changes and close window": a check
+// mark) and Apply ("apply changes": a check mark on a page, which stays
+// open), 30 x 30 on the dialog's paper.
+const Family kPreferencesFamilies[] = {
+    {{384, 385, 386, 387, 388}, "<path d='M7 15l6 6l11-12' fill='none' stroke-width='3.2'/>"},
+    {{394, 395, 396, 397, 398}, "<rect x='7' y='6' width='16' height='19' rx='1.5' fill='none' stroke-width='1.8'/>"
+                                "<path d='M10 16l3.5 3.5l6.5-7' fill='none' stroke-width='2.4'/>"},
+};
+
 // The catalogue's filter ticks (13 x 13 on the list's white): a check box
 // with a check mark (391) and an empty one (392).
 Image tickBox(bool ticked) {
@@ -149,6 +158,7 @@ void addPanelPictures(plat::ui::ResourceModule& module) {
   addFamilies(module, std::begin(kIndexFamilies), std::end(kIndexFamilies), 22, "#fccc24");
   addFamilies(module, std::begin(kBrowserFamilies), std::end(kBrowserFamilies), 30, "#c0c0c0");
   addFamilies(module, std::begin(kCatalogueFamilies), std::end(kCatalogueFamilies), 20, "#fccc24");
+  addFamilies(module, std::begin(kPreferencesFamilies), std::end(kPreferencesFamilies), 30, "#fff4d6");
   module.addImage(391, tickBox(true));
   module.addImage(392, tickBox(false));
 }

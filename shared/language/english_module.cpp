@@ -390,7 +390,7 @@ Menu menuBook() {
           "&Audio",
           {cmd(115, "&Play\tF8"), cmd(116, "Pa&use\tF9"), cmd(152, "&Stop\tF10"), cmd(118, "Play &Fragment\tF7"),
            cmd(213, "Set Frag&ment Start\tF4"), cmd(214, "Set Fragme&nt End\tF5"), sep(), cmd(158, "Play &All"),
-           cmd(159, "Play Up &To End"), cmd(127, "Play &Sequence"), cmd(140, "Play &Loop"), sep(),
+           cmd(159, "Play Up &To End"), cmd(127, "Play &Sequence"), cmd(140, "Play &Loop\tF6"), sep(),
            MenuItem::popup("Play Spee&d", {cmd(32803, "&Fast"), cmd(32804, "&Normal"), cmd(32805, "&Slow")}),
            sep(),
            MenuItem::popup("Recording &commands",

@@ -9,6 +9,7 @@
 #include <QShortcut>
 
 #include <iterator>
+#include <functional>
 #include <map>
 
 #include "shared/language/english_module.h"
@@ -170,4 +171,56 @@ TEST(CommandTableListeners, ToldAfterCommandsAndOnRequestOnly) {
   table.RemoveStateListener(token);
   table.NotifyStateChanged();
   EXPECT_EQ(told, 3);
+}
+
+// Every menu item whose command has a key shows that key beside it, as the
+// menus are filled in the window; no item shows a key its command lacks.
+TEST(CommandTableMenus, EveryItemWithAKeyShowsIt) {
+  struct Row {
+    int command;
+    const char* key;
+  };
+  // The items of the book window's menu that have a key.
+  const Row expected[] = {
+      {32780, "F2"}, {32790, "F3"}, {213, "F4"}, {214, "F5"},   {140, "F6"},
+      {118, "F7"},   {115, "F8"},   {116, "F9"}, {152, "F10"}, {193, "F11"},
+  };
+  const auto* keys = COrv_Language::GetAccelerators(tv::language::kAcceleratorTable);
+  ASSERT_NE(keys, nullptr);
+  const auto keyOf = [keys](int command) {
+    for (const plat::ui::Accelerator& a : *keys)
+      if (a.command == command) return QKeySequence(QString::fromStdString(a.key)).toString();
+    return QString();
+  };
+  for (int menuId : {tv::language::kMenuNoBook, tv::language::kMenuBook}) {
+    SCOPED_TRACE(menuId);
+    plat::ui::Menu menu;
+    ASSERT_TRUE(COrv_Language().LoadMenu(menuId, menu));
+    COrv_CommandTable table;
+    QMenuBar bar;
+    table.FillMenuBar(&bar, menu);
+    std::map<int, QString> shown;  // command -> the text after the tab
+    std::function<void(const QList<QAction*>&)> walk = [&](const QList<QAction*>& actions) {
+      for (QAction* a : actions) {
+        if (a->menu() != nullptr) walk(a->menu()->actions());
+        const int id = table.IdOf(a);
+        if (id == 0) continue;
+        const QStringList parts = a->text().split(u'\t');
+        shown[id] = parts.size() > 1 ? parts[1] : QString();
+      }
+    };
+    walk(bar.actions());
+    ASSERT_FALSE(shown.empty());
+    for (const auto& [id, text] : shown) {
+      SCOPED_TRACE(id);
+      EXPECT_EQ(text, keyOf(id));
+    }
+    if (menuId == tv::language::kMenuBook) {
+      for (const Row& r : expected) {
+        SCOPED_TRACE(r.command);
+        ASSERT_TRUE(shown.count(r.command));
+        EXPECT_EQ(shown[r.command], r.key);
+      }
+    }
+  }
 }

@@ -44,6 +44,7 @@ TEST_F(Login, StartUpBranches) {
     int dialogRuns;
   } const cases[] = {
       {"us/pwd right", {"-us", "Ann", "-pwd", "secret"}, true, "Ann", 0},
+      {"us typed in another case: the stored name", {"-us", "aNN", "-pwd", "secret"}, false, "Ann", 0},
       {"us/pwd wrong, dialog on", {"-us", "Ann", "-pwd", "nope"}, true, "Picked", 1},
       {"us/pwd wrong, dialog off", {"-us", "Ann", "-pwd", "nope"}, false, "", 0},
       {"usfc makes a new user", {"-us", "Bob", "-pwd", "pw", "-usfc"}, true, "Bob", 0},

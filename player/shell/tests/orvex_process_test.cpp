@@ -157,7 +157,7 @@ TEST_F(OrvexProcesses, TheStoreAnswersTheLoggedInUserAsSettingThirtySix) {
     const char* user;
   } cases[] = {
       {"a new user made from the command line", {"-us", "Ann", "-pwd", "secret", "-usfc"}, "Ann"},
-      {"the same user again", {"-us", "ann", "-pwd", "secret"}, "ann"},
+      {"the same user typed in another case: the name as stored", {"-us", "ann", "-pwd", "secret"}, "Ann"},
       {"a wrong password", {"-us", "Ann", "-pwd", "wrong"}, "Default"},
       {"nobody", {}, "Default"},
   };

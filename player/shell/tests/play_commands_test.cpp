@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 
 #include "platform/audio/dispatcher.h"
@@ -281,6 +282,43 @@ TEST_F(PlayCommands, StopDuringARunOnAnotherEchomarkOffersToGoThere) {
   runFor(1500);
   table.Execute(kPlay);
   EXPECT_TRUE(sink.boxes().empty());
+}
+
+// While the learner is asked whether to load the Echomark that was
+// playing, nothing plays any more and the buttons say so: the run's button
+// is up and Pause is disabled, on the panels and in the command table.
+TEST_F(PlayCommands, TheButtonsShowTheStopWhileTheQuestionIsOpen) {
+  struct Seen : plat::ui::MessageSink {
+    std::function<void()> look;
+    int show(const plat::ui::MessageBoxRequest&) override {
+      look();
+      return plat::ui::IDNO;
+    }
+    void beep(uint32_t) override {}
+  };
+  for (int run : {kPlayUpToEnd, kPlayAll}) {
+    SCOPED_TRACE(run);
+    book.Show(3);
+    cmds.SetDelayMs(0);
+    table.Execute(run);
+    while (cmds.PlayAllNumber() < 5) runFor(1000);
+    ASSERT_TRUE(down(run));
+    ASSERT_TRUE(table.Query(kPause).enabled);
+    int asked = 0;
+    Seen seen;
+    seen.look = [&] {
+      ++asked;
+      EXPECT_FALSE(down(run));
+      EXPECT_FALSE(table.Query(run).checked);
+      EXPECT_FALSE(down(kPause));
+      EXPECT_FALSE(table.Query(kPause).enabled);
+    };
+    {
+      plat::ui::ScopedSink scoped{seen};
+      table.Execute(kStop);
+    }
+    EXPECT_EQ(asked, 1);
+  }
 }
 
 TEST_F(PlayCommands, FragmentKeysTakeThePositionWithinTheWholeWave) {

@@ -16,7 +16,7 @@
 #include "player/shell/main_frame.h"
 #include "player/shell/three_way_splitter_frame.h"
 #include "player/shell/quote_strip.h"
-#include "player/shell/view_ex_split_wnd.h"
+#include "player/views/view_ex_split_wnd.h"
 
 namespace standin {
 

@@ -100,6 +100,11 @@ TEST_F(StatusBar, PanesWithAndWithoutABook) {
   bar_->UpdatePanes();
   EXPECT_TRUE(enabled(107));
   EXPECT_EQ(text(107), "Ada");
+  // The anonymous user is shown as the preferences name it.
+  state_.SetUserName("");
+  bar_->UpdatePanes();
+  EXPECT_TRUE(enabled(107));
+  EXPECT_EQ(text(107), "Default");
 }
 
 TEST_F(StatusBar, IconsChangeWithTheValueAndComeBackForTheNextBook) {

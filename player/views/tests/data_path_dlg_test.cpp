@@ -26,6 +26,7 @@
 #include "player/env/environment.h"
 #include "player/views/data_path_dlg.h"
 #include "player/views/prefs_dlg.h"
+#include "shared/buttons/orv_button.h"
 #include "player/views/prefs_host.h"
 #include "player/views/prefs_page.h"
 
@@ -421,7 +422,7 @@ TEST_F(DataPathDlgTest, ThePreferencesPageReachesTheDialogByKeyboard) {
   EXPECT_TRUE(sawDialog);
   EXPECT_EQ(prefs.GetText(COrv_PrefsDlg::kDataPath), folder);
   EXPECT_EQ(field->text().toStdString(), folder);
-  EXPECT_TRUE(prefs.ApplyButton()->isEnabled());
+  EXPECT_TRUE(prefs.ApplyButton()->IsEnabled());
 }
 
 }  // namespace

@@ -4,15 +4,19 @@
 // change their settings.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QKeyEvent>
 #include <QSpinBox>
+#include <QTreeWidget>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -22,10 +26,11 @@
 #include "platform/ui/recording_sink.h"
 #include "player/views/prefs_dlg.h"
 #include "player/views/prefs_page.h"
-#include "platform/testing/test_env.h"
 #include "shared/language/language_settings.h"
 #include "shared/language/orv_language.h"
 #include "shared/skin/orv_skin_frame.h"
+#include "shared/buttons/button_host.h"
+#include "shared/buttons/orv_button.h"
 
 using namespace orv::views;
 
@@ -114,7 +119,7 @@ TEST(PrefsDlg, ANewInterfaceLanguageRenamesTheOpenDialog) {
   EXPECT_EQ(dlg.windowTitle().toStdString(), "Préférences");
   EXPECT_EQ(dlg.Skin().Caption().toStdString(), "Préférences");
   EXPECT_EQ(dlg.CancelButton()->text().toStdString(), "Annuler");
-  EXPECT_EQ(dlg.ApplyButton()->text().toStdString(), "Appliquer");
+  EXPECT_EQ(dlg.ApplyButton()->ToolTipText(), "Appliquer");
   EXPECT_EQ(dlg.Skin().CloseButton().ToolTipText(), "Fermer");
   tv::language::languageSettings().setLastInterfaceLanguage(0);
   tv::language::setModuleLocator({});
@@ -161,7 +166,7 @@ TEST(PrefsDlg, TheUserNameFollowsTheFrameAfterASave) {
   dlg.SetSetting(35, V{std::uint32_t{4}}, true);
   dlg.OnApply();
   EXPECT_EQ(dlg.GetText(36), "bert");
-  EXPECT_FALSE(dlg.ApplyButton()->isEnabled());
+  EXPECT_FALSE(dlg.ApplyButton()->IsEnabled());
   host.calls.clear();
   dlg.OnApply();
   EXPECT_TRUE(host.calls.empty()) << "each handled entry is unmarked";
@@ -191,11 +196,11 @@ TEST(PrefsDlg, SettingsOutsideTheMapOrOfTheWrongKindAreRefused) {
   EXPECT_FALSE(dlg.SetSetting(37, V{std::uint32_t{1}}, true));
   EXPECT_FALSE(dlg.SetSetting(33, V{std::uint32_t{1}}, true));
   EXPECT_FALSE(dlg.SetSetting(7, V{std::string("1")}, true));
-  EXPECT_FALSE(dlg.ApplyButton()->isEnabled());
+  EXPECT_FALSE(dlg.ApplyButton()->IsEnabled());
   // A setting the store never held is loaded with its default and kept.
   ASSERT_NE(dlg.GetSetting(30), nullptr);
   EXPECT_TRUE(dlg.SetSetting(30, V{std::uint32_t{1}}, true));
-  EXPECT_TRUE(dlg.ApplyButton()->isEnabled());
+  EXPECT_TRUE(dlg.ApplyButton()->IsEnabled());
 }
 
 TEST(PrefsDlg, LockedGroupsShowWhyAndStayClosed) {
@@ -311,7 +316,7 @@ TEST(PrefsDlg, EveryControlOfEveryPageChangesItsOwnSetting) {
         default:
           break;
       }
-      EXPECT_TRUE(dlg.ApplyButton()->isEnabled());
+      EXPECT_TRUE(dlg.ApplyButton()->IsEnabled());
       dlg.OnApply();
       const std::string n = std::to_string(c.key);
       std::vector<std::string> expected;
@@ -358,7 +363,7 @@ TEST(PrefsDlg, TheJingleFileMustExistAndFit) {
   edit->setText("/no/such/file.wav");
   emit edit->editingFinished();
   EXPECT_EQ(dlg.GetText(5), "");
-  EXPECT_FALSE(dlg.ApplyButton()->isEnabled());
+  EXPECT_FALSE(dlg.ApplyButton()->IsEnabled());
   const auto file = std::filesystem::temp_directory_path() / "prefs_jingle.wav";
   std::FILE* f = std::fopen(file.c_str(), "w");
   ASSERT_TRUE(f);
@@ -366,7 +371,7 @@ TEST(PrefsDlg, TheJingleFileMustExistAndFit) {
   edit->setText(QString::fromStdString(file.string()));
   emit edit->editingFinished();
   EXPECT_EQ(dlg.GetText(5), file.string());
-  EXPECT_TRUE(dlg.ApplyButton()->isEnabled());
+  EXPECT_TRUE(dlg.ApplyButton()->IsEnabled());
   std::filesystem::remove(file);
 }
 
@@ -412,6 +417,92 @@ TEST(PrefsDlg, TheAlternativePathsPageSavesItsListAfterTheNewDataPath) {
       EXPECT_EQ(boxes.last().request.text, c.box);
     }
   }
+}
+
+}  // namespace
+
+namespace {
+
+// OK and Apply are the program's bitmap buttons: their faces and tooltips,
+// Apply disabled until a change and again after it is applied, clicks by
+// the mouse; the first page of the tree is shown selected when the dialog
+// opens; Enter is OK.
+TEST(PrefsDlg, BitmapButtonsAndTheFirstPageAtOpening) {
+  using tv::buttons::COrv_ButtonEx;
+  RecordingHost host;
+  auto* dlg = new COrv_PrefsDlg(nullptr, &host);
+  struct Button {
+    const char* name;
+    COrv_ButtonEx* button;
+    int id;
+    const int* faces;
+    const char* tip;
+  };
+  const Button buttons[] = {
+      {"OK", dlg->OkButton(), COrv_PrefsDlg::kOkId, COrv_PrefsDlg::kOkFaces, "Apply changes and close window"},
+      {"Apply", dlg->ApplyButton(), COrv_PrefsDlg::kApplyId, COrv_PrefsDlg::kApplyFaces, "Apply changes"},
+  };
+  for (const Button& b : buttons) {
+    SCOPED_TRACE(b.name);
+    ASSERT_NE(b.button, nullptr);
+    ASSERT_NE(dlg->ButtonWidget(b.id), nullptr);
+    EXPECT_EQ(b.button->ToolTipText(), b.tip);
+    // Faces in the button's slot order: up, down, hover up, hover down,
+    // disabled; every one of them is a picture the program has.
+    const int slotsOf[5] = {b.faces[0], b.faces[2], b.faces[1], b.faces[3], b.faces[4]};
+    for (int slot = 0; slot < 5; ++slot) {
+      EXPECT_EQ(b.button->BitmapId(slot), slotsOf[slot]);
+      EXPECT_FALSE(tv::buttons::LoadResourceImage(slotsOf[slot], true).isNull()) << slotsOf[slot];
+    }
+    int w = 0, h = 0;
+    EXPECT_TRUE(b.button->GetBitmapSize(&w, &h));
+    EXPECT_EQ(QSize(w, h), QSize(30, 30));
+  }
+  EXPECT_TRUE(dlg->OkButton()->IsEnabled());
+  EXPECT_FALSE(dlg->ApplyButton()->IsEnabled());
+
+  EXPECT_EQ(dlg->CurrentPage(), -1);
+  dlg->show();
+  QApplication::processEvents();
+  EXPECT_EQ(dlg->CurrentPage(), 5);
+  auto* tree = dlg->findChild<QTreeWidget*>();
+  ASSERT_NE(tree, nullptr);
+  ASSERT_NE(tree->currentItem(), nullptr);
+  EXPECT_EQ(tree->currentItem(), tree->topLevelItem(0));
+  EXPECT_TRUE(tree->currentItem()->isSelected());
+  EXPECT_TRUE(dlg->Page(5)->isVisible());
+  // TV_TEST_SHOTS names a folder for a picture of the dialog, to look at.
+  if (const char* shots = std::getenv("TV_TEST_SHOTS")) dlg->grab().save(QString(shots) + "/preferences.png");
+
+  // A disabled Apply ignores its click; a change enables it, its click
+  // applies and disables it again.
+  dlg->ButtonWidget(COrv_PrefsDlg::kApplyId)->Click();
+  EXPECT_TRUE(host.calls.empty());
+  ASSERT_TRUE(dlg->SetSetting(7, COrv_PrefsDlg::Value{std::uint32_t{1}}, true));
+  EXPECT_TRUE(dlg->ApplyButton()->IsEnabled());
+  dlg->ButtonWidget(COrv_PrefsDlg::kApplyId)->Click();
+  EXPECT_EQ(host.calls, (std::vector<std::string>{"store 7=1", "apply 7 1"}));
+  EXPECT_FALSE(dlg->ApplyButton()->IsEnabled());
+  EXPECT_TRUE(dlg->isVisible());
+
+  // OK by the mouse saves and closes.
+  ASSERT_TRUE(dlg->SetSetting(7, COrv_PrefsDlg::Value{std::uint32_t{0}}, true));
+  dlg->ButtonWidget(COrv_PrefsDlg::kOkId)->Click();
+  EXPECT_EQ(dlg->result(), QDialog::Accepted);
+  EXPECT_FALSE(dlg->isVisible());
+  EXPECT_EQ(host.calls.back(), "apply 7 0");
+  delete dlg;
+
+  // Enter is OK too.
+  RecordingHost again;
+  COrv_PrefsDlg keyed(nullptr, &again);
+  keyed.show();
+  QApplication::processEvents();
+  ASSERT_TRUE(keyed.SetSetting(7, COrv_PrefsDlg::Value{std::uint32_t{1}}, true));
+  QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+  QApplication::sendEvent(&keyed, &enter);
+  EXPECT_EQ(keyed.result(), QDialog::Accepted);
+  EXPECT_EQ(again.calls, (std::vector<std::string>{"store 7=1", "apply 7 1"}));
 }
 
 }  // namespace

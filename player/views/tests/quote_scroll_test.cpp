@@ -110,6 +110,52 @@ TEST_F(QuoteStrip, CurrentAndItems) {
   EXPECT_EQ(strip_.GetFirstVisible(), 2);
 }
 
+// The current cell is always brought into view, scrolling as little as it
+// takes: a book restored at a late Echomark, a move forward or back past
+// the strip's edge, and a strip that narrows.
+TEST_F(QuoteStrip, TheCurrentCellComesIntoView) {
+  struct Case {
+    const char* name;
+    int first;    // first visible cell before
+    int current;  // made current (SetItems when `restore`, else SetCurrent)
+    bool restore;
+    int wantFirst;
+  };
+  const Case cases[] = {
+      {"restored late", 1, 28, true, 19},
+      {"restored at the last", 1, 30, true, 21},
+      {"restored inside the page", 1, 10, true, 1},
+      {"forward past the right edge", 1, 11, false, 2},
+      {"far forward", 1, 25, false, 16},
+      {"back past the left edge", 10, 9, false, 9},
+      {"far back", 20, 2, false, 2},
+      {"inside: no scroll", 5, 14, false, 5},
+  };
+  const auto v = cells(30);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(strip_.SetItems(&v, 1));
+    strip_.SetFirstVisible(c.first);
+    if (c.restore)
+      ASSERT_TRUE(strip_.SetItems(&v, c.current));
+    else
+      ASSERT_TRUE(strip_.SetCurrent(c.current));
+    EXPECT_EQ(strip_.GetFirstVisible(), c.wantFirst);
+    EXPECT_GE(c.current, strip_.GetFirstVisible());
+    EXPECT_LT(c.current, strip_.GetFirstVisible() + strip_.pageSize());
+  }
+  // The scroll buttons may still look elsewhere.
+  strip_.SetFirstVisible(1);
+  EXPECT_EQ(strip_.GetFirstVisible(), 1);
+  // A strip that narrows to four cells keeps the current one in view.
+  ASSERT_TRUE(strip_.SetCurrent(9));
+  EXPECT_EQ(strip_.GetFirstVisible(), 1);
+  MoveWindow(strip_.GetSafeHwnd(), 10, 10, 4 * COrv_QuoteScroll::kCellWidth, 22, TRUE);
+  pumpMessages();
+  EXPECT_EQ(strip_.pageSize(), 4);
+  EXPECT_EQ(strip_.GetFirstVisible(), 6);
+}
+
 TEST_F(QuoteStrip, AClickOnACellGoesThereAndAMissGoesNowhere) {
   const auto v = cells(30);
   strip_.SetItems(&v, 1);

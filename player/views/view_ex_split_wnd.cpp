@@ -1,8 +1,9 @@
-#include "player/shell/view_ex_split_wnd.h"
+#include "player/views/view_ex_split_wnd.h"
 
 #include <QApplication>
 #include <QBrush>
 #include <QMdiSubWindow>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
 #include <cstdlib>
@@ -64,9 +65,15 @@ void CViewExSplitWnd::resizeEvent(QResizeEvent* e) {
   if (onResize_) onResize_(e->size());
 }
 
-void CViewExSplitHandle::paintEvent(QPaintEvent*) {
+namespace {
+void fillWithPattern(QWidget* window, const QRect& area) {
   QBrush brush;
-  if (!CViewExSplitWnd::MakePatternBrush(this, &brush)) return;
-  QPainter painter(this);
-  painter.fillRect(rect(), brush);
+  if (!CViewExSplitWnd::MakePatternBrush(window, &brush)) return;
+  QPainter painter(window);
+  painter.fillRect(area, brush);
 }
+}  // namespace
+
+void CViewExSplitHandle::paintEvent(QPaintEvent*) { fillWithPattern(this, rect()); }
+
+void COrv_PatternView::paintEvent(QPaintEvent* e) { fillWithPattern(this, e->rect()); }

@@ -45,6 +45,18 @@ class CViewExSplitWnd : public QSplitter {
   std::function<void(QSize)> onResize_;
 };
 
+// A pane of a Talvane window (the book text, the so-far text, the scratch
+// pad): its background, around its text control and behind its row of
+// buttons, is painted with MakePatternBrush, so that the pattern of the bars
+// and of the main window's client area runs on through the pane.
+class COrv_PatternView : public QWidget {
+ public:
+  using QWidget::QWidget;
+
+ protected:
+  void paintEvent(QPaintEvent* e) override;
+};
+
 // A bar of CViewExSplitWnd: framed and filled with the pattern.
 class CViewExSplitHandle : public QSplitterHandle {
  public:
