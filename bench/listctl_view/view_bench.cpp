@@ -4,12 +4,13 @@
 //                                 at 100,000 rows (the cost must not grow
 //                                 with the rows: only the visible ones paint)
 //   ListScrollToEnd / TableScrollToEnd   a jump to the last rows and the
-//                                 paint that shows them
+//                                 one paint that shows them
 //   StateSave                     the saved state of 10,000 and 100,000
 //                                 rows (the cost must grow linearly)
 // The list paints into its window's backing image through WM_PAINT; the
 // table renders into an image of the same size. Both run on an offscreen
-// QApplication. The program prints each pair's time ratio after the table.
+// QApplication. The program prints each pair's time ratio and limit after
+// the table, and fails when a ratio is over its limit.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -104,15 +105,15 @@ void TablePaint(benchmark::State& state) {
   for (auto _ : state) t.paint();
 }
 
+// A vertical scroll repaints the list itself before it returns: the jump
+// is timed with that one paint.
 void ListScrollToEnd(benchmark::State& state) {
   pw::HWND h = makeList(100000);
   for (auto _ : state) {
     state.PauseTiming();
     pw::SendMessage(h, pw::WM_VSCROLL, 6 /* SB_TOP */, 0);
-    paintList(h);
     state.ResumeTiming();
     pw::SendMessage(h, pw::WM_VSCROLL, 7 /* SB_BOTTOM */, 0);
-    paintList(h);
   }
   pw::DestroyWindow(h);
 }
@@ -156,8 +157,8 @@ int main(int argc, char** argv) {
       {{"ListPaint/100000", "ListPaint/100", 1.25},
        // Qt's own growth, for reference: ours must be no worse.
        {"TablePaint/100000", "TablePaint/100", 99.0},
-       {"ListPaint/100000", "TablePaint/100000", 2.0},
-       {"ListScrollToEnd", "TableScrollToEnd", 2.0},
+       {"ListPaint/100000", "TablePaint/100000", 0.75},
+       {"ListScrollToEnd", "TableScrollToEnd", 0.75},
        {"StateSave/100000/iterations:5", "StateSave/10000/iterations:5", 12.0}});
   lx::LibraryEntry(module(), lx::DLL_PROCESS_DETACH);
   return r;

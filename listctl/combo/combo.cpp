@@ -8,8 +8,10 @@
 #include "listctl/core/library.h"
 #include "listctl/core/messages.h"
 #include "listctl/props/exports.h"
+#include "listctl/props/prop_records.h"
 #include "listctl/props/property_table.h"
 #include "listctl/store/store.h"
+#include "listctl/view/list_view.h"
 #include "platform/text/utf8.h"
 #include "platform/win/edit.h"
 #include "platform/win/gdi.h"
@@ -197,15 +199,38 @@ int editPartHeight(const CbxInstance* c) {
   return c->editLineHeight + c->editMargin[1] + c->editMargin[3];
 }
 
+// The combo's own frame: the rectangle it surrounds (the whole combo, or a
+// Simple Combo's edit part) and the content inside it. The frame's
+// innermost ring is shared with the edit margins and the button, which
+// have always sat on a one-line frame; a wider frame moves them in by the
+// rest.
+struct FrameLayout {
+  pw::RECT outer, inner;
+};
+
+FrameLayout frameLayout(const CbxInstance* c) {
+  pw::RECT cr;
+  pw::GetClientRect(c->hwnd, &cr);
+  const view::FrameInsets in = view::frameInsets(c->frame);
+  const int l = std::max(0, in.left - 1), t = std::max(0, in.top - 1), r = std::max(0, in.right - 1),
+            b = std::max(0, in.bottom - 1);
+  FrameLayout f;
+  f.outer = cr;
+  if (c->style == kSimpleCombo) f.outer.bottom = std::min<pw::LONG>(cr.bottom, editPartHeight(c) + t + b);
+  f.inner = pw::RECT{l, t, std::max<pw::LONG>(l, f.outer.right - r), std::max<pw::LONG>(t, f.outer.bottom - b)};
+  return f;
+}
+
 void layout(CbxInstance* c) {
   pw::RECT cr;
   pw::GetClientRect(c->hwnd, &cr);
   const int width = cr.right, height = cr.bottom;
-  const int part = c->style == kSimpleCombo ? std::min(editPartHeight(c), height) : height;
+  const FrameLayout f = frameLayout(c);
+  const int part = f.inner.bottom;
   const int button = c->style == kSimpleCombo ? 0 : c->buttonWidth;
-  c->buttonRect = {std::max(0, width - button), 0, width, part};
+  c->buttonRect = {std::max<pw::LONG>(f.inner.left, f.inner.right - button), f.inner.top, f.inner.right, part};
   // The edit inside its margins, placed vertically by EditAlignV.
-  pw::RECT area{c->editMargin[0], c->editMargin[1], c->buttonRect.left - c->editMargin[2],
+  pw::RECT area{f.inner.left + c->editMargin[0], f.inner.top + c->editMargin[1], c->buttonRect.left - c->editMargin[2],
                 part - c->editMargin[3]};
   area.right = std::max(area.left, area.right);
   area.bottom = std::max(area.top, area.bottom);
@@ -219,7 +244,7 @@ void layout(CbxInstance* c) {
                    c->editRect.bottom - c->editRect.top, pw::TRUE);
   if (c->style == kSimpleCombo && c->list) {
     const int gap = c->comboGap == -2 ? 0 : c->comboGap;
-    const int y = std::min(height, part + std::max(gap, 0));
+    const int y = std::min<int>(height, f.outer.bottom + std::max(gap, 0));
     const int x = std::max(0, c->listLeftOffset);
     const int w = c->listWidth > 0 ? c->listWidth : width - x;
     pw::MoveWindow(c->list, x, y, std::max(0, w), std::max(0, height - y), pw::TRUE);
@@ -543,14 +568,14 @@ void paint(CbxInstance* c, pw::HDC dc) {
   pw::HBRUSH gray = pw::CreateSolidBrush(pw::TranslateColor(c->grayAreaColor));
   pw::FillRect(dc, &cr, gray);
   pw::DeleteObject(gray);
-  // The edit part: the text's back colour inside a one-pixel frame.
-  pw::RECT part{0, 0, c->buttonRect.left, c->buttonRect.bottom};
-  if (c->style == kSimpleCombo) part.right = cr.right;
+  // The edit part: the text's back colour inside the combo's frame.
+  const FrameLayout f = frameLayout(c);
+  pw::RECT part{f.inner.left, f.inner.top, c->buttonRect.left, c->buttonRect.bottom};
+  if (c->style == kSimpleCombo) part.right = f.inner.right;
   pw::HBRUSH back = pw::CreateSolidBrush(pw::TranslateColor(c->backColor));
   pw::FillRect(dc, &part, back);
   pw::DeleteObject(back);
-  if (c->style != kSimpleCombo) part.right = cr.right;
-  pw::FrameRect(dc, &part, pw::GetSysColorBrush(pw::COLOR_BTNSHADOW));
+  view::paintFrameRecord(c->frame, dc, f.outer, c->focused);
   if (c->style != kSimpleCombo) {
     pw::RECT b = c->buttonRect;
     pw::FillRect(dc, &b, pw::GetSysColorBrush(pw::COLOR_BTNFACE));
@@ -559,7 +584,7 @@ void paint(CbxInstance* c, pw::HDC dc) {
   }
   if (!c->edit) {
     // The Drop-Down List's text area, highlighted while it has the focus.
-    pw::RECT t{1, 1, c->buttonRect.left, cr.bottom - 1};
+    pw::RECT t{f.inner.left + 1, f.inner.top + 1, c->buttonRect.left, f.inner.bottom - 1};
     const bool focus = pw::GetFocus() == c->hwnd && !c->dropped;
     pw::HBRUSH back = focus ? pw::GetSysColorBrush(pw::COLOR_HIGHLIGHT)
                             : pw::CreateSolidBrush(pw::TranslateColor(c->backColor));
@@ -570,7 +595,7 @@ void paint(CbxInstance* c, pw::HDC dc) {
     pw::SetTextColor(dc, focus ? pw::GetSysColor(pw::COLOR_HIGHLIGHTTEXT)
                                : enabled ? pw::TranslateColor(c->foreColor) : pw::GetSysColor(pw::COLOR_GRAYTEXT));
     const std::string text = comboText(c);
-    pw::RECT tr{c->editRect.left + 1, 0, c->editRect.right, cr.bottom};
+    pw::RECT tr{c->editRect.left + 1, f.inner.top, c->editRect.right, f.inner.bottom};
     pw::DrawText(dc, text.c_str(), static_cast<int>(text.size()), &tr,
                  pw::DT_SINGLELINE | pw::DT_VCENTER | pw::DT_NOPREFIX);
     if (old) pw::SelectObject(dc, old);
@@ -864,8 +889,9 @@ LRESULT comboPropertySet(CbxInstance* c, WPARAM wParam, LPARAM value) {
       return r;
     }
     default:
-      if (id >= 105 && id <= 126) {
-        if (editPart) requestLayout(c);
+      if (props::frameField(id)) {
+        // The combo's own frame, and the list's.
+        if (editPart && props::frameStore(c->frame, id, v)) requestLayout(c);
         return listPart ? listProperty(c, props::kSetMessage, wParam, value) : kOk;
       }
       return listProperty(c, props::kSetMessage, wParam, value);
@@ -920,6 +946,8 @@ LRESULT comboPropertyGet(CbxInstance* c, WPARAM wParam, LPARAM out) {
       *reinterpret_cast<std::int32_t*>(out) = c->helpContextId;
       return kOk;
     default:
+      if (const props::FrameField* f = props::frameField(id); f && c->applyTo != kApplyListOnly)
+        return answer(id, props::frameGet(c->frame, *f), out);
       return listProperty(c, props::kGetMessage, wParam, out);
   }
 }
@@ -991,7 +1019,10 @@ bool createCombo(HWND hwnd, const pw::CREATESTRUCT* cs) {
   }
   c->buttonWidth = static_cast<std::uint16_t>(pw::GetSystemMetrics(pw::SM_CXVSCROLL) + 5);
   c->editLineHeight = static_cast<std::uint16_t>(fontLineHeight(hwnd, nullptr));
+  // The combo's frame: the frame record's defaults, drawn flat.
+  props::frameInit(c->frame);
   c->frame[0] = 1;
+  props::frameStore(c->frame, 123, 1);
   c->columnEdit = c->columnBound = -1;
   c->maxDrop = 8;
   c->listWidth = c->editHeight = -1;

@@ -44,9 +44,11 @@ void measureFont(LbxInstance* inst, HWND hwnd) {
   pw::HGDIOBJ old = inst->hfont ? pw::SelectObject(dc, inst->hfont) : nullptr;
   pw::TEXTMETRIC tm;
   pw::GetTextMetrics(dc, &tm);
+  // Rows leave room above the ascent for accents that rise beyond it.
+  inst->accentRoom = std::max(0, pw::GetTextInkAscent(dc) - static_cast<int>(tm.tmAscent));
   if (old) pw::SelectObject(dc, old);
   pw::ReleaseDC(hwnd, dc);
-  if (!(inst->style & LBS_OWNERDRAWFIXED)) inst->rowHeight = tm.tmHeight + tm.tmExternalLeading;
+  if (!(inst->style & LBS_OWNERDRAWFIXED)) inst->rowHeight = tm.tmHeight + tm.tmExternalLeading + inst->accentRoom;
   inst->columnWidth = tm.tmAveCharWidth;
 }
 void metricsStep(LbxInstance* inst, HWND hwnd) {
@@ -172,15 +174,15 @@ DispatchResult textExtent(LbxInstance* inst, HWND hwnd, WPARAM wParam, LPARAM lP
 // Draws the 3-D frame around the client area: into the window's own
 // device context, or into `dc` (0x471) taken as the window's.
 void paintOwnFrame(LbxInstance* inst, HWND hwnd, pw::HDC dc) {
-  if (view::frameWidth(inst) <= 0) return;
+  const view::FrameInsets in = view::frameInsets(inst->frame);
+  if (in.left <= 0 && in.right <= 0) return;
   pw::RECT wr, cr;
   pw::GetWindowRect(hwnd, &wr);
   pw::GetClientRect(hwnd, &cr);
   pw::POINT origin{0, 0};
   pw::ClientToScreen(hwnd, &origin);
-  const int w = view::frameWidth(inst);
-  const pw::RECT frame{origin.x - wr.left - w, origin.y - wr.top - w, origin.x - wr.left + cr.right + w,
-                       origin.y - wr.top + cr.bottom + w};
+  const pw::RECT frame{origin.x - wr.left - in.left, origin.y - wr.top - in.top,
+                       origin.x - wr.left + cr.right + in.right, origin.y - wr.top + cr.bottom + in.bottom};
   pw::HDC own = dc ? dc : pw::GetWindowDC(hwnd);
   if (!own) return;
   view::paintFrame(inst, own, frame);
@@ -429,11 +431,11 @@ DispatchResult ListBoxDispatch(LbxInstance* inst, HWND hwnd, UINT msg, WPARAM wP
       if (lParam) {
         pw::RECT* r = wParam ? &reinterpret_cast<pw::NCCALCSIZE_PARAMS*>(lParam)->rgrc[0]
                              : reinterpret_cast<pw::RECT*>(lParam);
-        const int w = view::frameWidth(inst);
-        r->left += w;
-        r->top += w;
-        r->right = std::max(r->left, r->right - w);
-        r->bottom = std::max(r->top, r->bottom - w);
+        const view::FrameInsets in = view::frameInsets(inst->frame);
+        r->left += in.left;
+        r->top += in.top;
+        r->right = std::max(r->left, r->right - in.right);
+        r->bottom = std::max(r->top, r->bottom - in.bottom);
       }
       return val(0);
     }

@@ -68,6 +68,7 @@ struct LbxInstance {
   std::int32_t topIndex;
 
   std::int32_t rowHeight;
+  std::int32_t accentRoom;    // pixels the rows add above the font's ascent for its accents
   std::int32_t columnWidth;   // default column width of multi-column lists
   std::int32_t headerHeight;
   std::int32_t tabWidth;      // in space widths

@@ -193,6 +193,17 @@ void frameSet(std::uint8_t* frame, const FrameField& f, std::int32_t v) {
   }
 }
 
+bool frameStore(std::uint8_t* frame, int id, std::int32_t v) {
+  const FrameField* f = frameField(id);
+  const PropertyRow* row = rowOf(id);
+  if (!f || !row) return false;
+  const auto type = static_cast<Ptype>(row->flags & 0xFF);
+  const bool listed = !row->enumeration || (v >= 0 && v <= row->highest) || (id == 105 && (v == 16 || v == 32));
+  if (!listed || (type == Width && (v < -1 || v > 32767))) return false;
+  frameSet(frame, *f, type == Bool ? (v != 0) : v);
+  return true;
+}
+
 void frameInit(std::uint8_t* frame) {
   for (const FrameRow& r : kFrameRows)
     if (const PropertyRow* row = rowOf(r.id)) frameSet(frame, r.field, row->defaultValue);

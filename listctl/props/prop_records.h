@@ -164,5 +164,9 @@ std::int32_t frameGet(const std::uint8_t* frame, const FrameField& f);
 void frameSet(std::uint8_t* frame, const FrameField& f, std::int32_t v);
 // Fills the frame record's defaults (the property table's values).
 void frameInit(std::uint8_t* frame);
+// Stores value `v` of frame property `id` after checking it against the
+// property's range (an enumeration's values, widths -1..32767; the inside
+// style also takes 16 and 32); false, and nothing stored, when refused.
+bool frameStore(std::uint8_t* frame, int id, std::int32_t v);
 
 }  // namespace lindra::props

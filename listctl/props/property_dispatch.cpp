@@ -1048,10 +1048,8 @@ LRESULT propertySet(LbxInstance* inst, HWND hwnd, WPARAM wParam, LPARAM value) {
     return lookSet(inst, st, 12, st.row, -1, id - 133, value);
   }
   if (lineOf(st, id)) return lineSet(inst, st, id, value);
-  if (const FrameField* f = frameField(id)) {
-    if (id == 105 ? (v32 != 16 && v32 != 32 && !inEnum(id, v32)) : !inEnum(id, v32)) return kRefused;
-    if ((k.type == Width) && (v32 < -1 || v32 > 32767)) return kRefused;
-    frameSet(inst->frame, *f, k.type == Bool ? (v32 != 0) : v32);
+  if (frameField(id)) {
+    if (!frameStore(inst->frame, id, v32)) return kRefused;
     // The non-client area follows unless an update of it is pending.
     if (hwnd && !(inst->pending & pendingBit(0x601)))
       pw::SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
@@ -1502,18 +1500,25 @@ namespace {
 // Fills the fields of `out` still unset from the records in `handles`, in
 // order; a zero handle or an unset field passes on to the next record.
 struct LookMerge {
-  std::uint16_t back = 0, fore = 0, picture = 0, pictureSel = 0;
-  std::uint8_t alignH = 0, ellipsis = 0, pictureAlignH = 0;
+  std::uint16_t back = 0, fore = 0, picture = 0, pictureSel = 0, light3D = 0, dark3D = 0;
+  std::uint8_t alignH = 0, alignV = 0, ellipsis = 0, pictureAlignH = 0, pictureAlignV = 0, text3D = 0, offset3D = 0;
   void from(const AttrPool& pool, std::uint16_t h) {
     const CellLook* l = pool.lookOf(h);
     if (!l) return;
     if (!back) back = l->back;
     if (!fore) fore = l->fore;
     if (!alignH) alignH = l->alignH;
+    if (!alignV) alignV = l->alignV;
     if (!ellipsis) ellipsis = l->ellipsis;
     if (!picture) picture = l->picture;
     if (!pictureSel) pictureSel = l->pictureSel;
     if (!pictureAlignH) pictureAlignH = l->pictureAlignH;
+    if (!pictureAlignV) pictureAlignV = l->pictureAlignV;
+    // 3-D text "Default" (5, kept as 6) leaves it to the records below.
+    if (!text3D && l->text3D != 6) text3D = l->text3D;
+    if (!light3D) light3D = l->light3D;
+    if (!dark3D) dark3D = l->dark3D;
+    if (!offset3D) offset3D = l->offset3D;
   }
   // The picture a cell shows: the selected one on a selected row when set.
   void pictureInto(const AttrPool& pool, bool selected, ViewLook* v) const {
@@ -1524,6 +1529,8 @@ struct LookMerge {
     v->picture = pic.value;
     // PictureAlignH is kept as value + 1: 1 Default, 2 Left, 3 Center, 4 Right, 5/6 of the text.
     v->pictureAlignH = pictureAlignH == 3 ? 1 : pictureAlignH == 4 ? 2 : 0;
+    // PictureAlignV likewise: 1 Default, 2 Top, 3 Center, 4 Bottom, 5 Top of Text, 6 Bottom of Text.
+    v->pictureAlignV = pictureAlignV == 2 ? 0 : pictureAlignV >= 4 ? pictureAlignV - 2 : 1;
   }
   ViewLook result(const AttrPool& pool, std::uint32_t defBack, std::uint32_t defFore) const {
     ViewLook v;
@@ -1531,7 +1538,13 @@ struct LookMerge {
     v.fore = fore ? pool.colourOf(fore) : defFore;
     // AlignH is kept as value + 1: 1 Default, 2 Left, 3 Center, 4 Right.
     v.alignH = alignH == 3 ? 1 : alignH == 4 ? 2 : 0;
+    // AlignV: 1 Default (centre), 2 Top, 3 Center, 4 Bottom.
+    v.alignV = alignV == 2 ? 0 : alignV == 4 ? 2 : 1;
     v.ellipsis = ellipsis == 3;  // TextEllipsis Yes
+    v.text3D = text3D ? text3D - 1 : 0;
+    v.light3D = light3D ? pool.colourOf(light3D) : 0x00FFFFFFu;
+    v.dark3D = dark3D ? pool.colourOf(dark3D) : (pw::SYSCOLOR_REF_BIT | pw::COLOR_BTNSHADOW);
+    v.offset3D = offset3D ? offset3D - 1 : 1;
     return v;
   }
 };
@@ -1615,13 +1628,74 @@ ViewLook viewCellLook(LbxInstance* inst, int row, int colPos, bool selected) {
   return v;
 }
 
+int ViewLine::thickness() const {
+  const int flat = std::max(width, 0), bands = std::max(width3D, 0);
+  switch (style) {
+    case 1: return flat;
+    case 2: case 3: return 2 * bands;
+    case 4: case 5: return 2 * bands + flat;
+    default: return 0;
+  }
+}
+
 ViewLines viewLines(LbxInstance* inst) {
   PropState& st = stateOf(inst);
+  const LineRec& all = st.applyLines[0];
+  auto colour = [&](std::uint16_t own, std::uint16_t def, std::uint16_t legacy, std::uint32_t fallback) {
+    const std::uint16_t h = own ? own : def ? def : legacy;
+    return h ? st.pool.colourOf(h) : fallback;
+  };
+  constexpr std::uint32_t kLight = pw::SYSCOLOR_REF_BIT | pw::COLOR_BTNHIGHLIGHT;
+  constexpr std::uint32_t kDark = pw::SYSCOLOR_REF_BIT | pw::COLOR_BTNSHADOW;
+  // A LineApplyTo record with a style (other than Default) wins, then the
+  // Default record, then (rows and columns) LineStyleH / LineStyleV.
+  auto lineOf = [&](const LineRec& own, const LineRec* legacy) {
+    ViewLine l;
+    const LineRec* r = own.style > 1 ? &own : all.style > 1 ? &all : nullptr;
+    if (r) {
+      l.style = r->style - 2;  // kept as value + 1: 2 None, 3 Flat, 4 Lowered, 5 Raised, 6/7 with a line
+      l.width = r->width < 0 ? 1 : r->width;
+      l.width3D = r->width3D < 0 ? 1 : r->width3D;
+      l.colour = colour(r->solid, all.solid, st.lines[0].solid, pw::SYSCOLOR_REF_BIT | pw::COLOR_WINDOWTEXT);
+      l.light = colour(r->light, all.light, st.lines[0].light, kLight);
+      l.dark = colour(r->dark, all.dark, st.lines[0].dark, kDark);
+    } else if (legacy && legacy->style > 1) {
+      l.style = legacy->style - 1;  // kept as value + 1: 1 None, 2 Solid, 3 Lowered, 4 Raised
+      l.colour = colour(0, 0, st.lines[0].solid, kDark);
+      l.light = colour(0, 0, st.lines[0].light, kLight);
+      l.dark = colour(0, 0, st.lines[0].dark, kDark);
+    }
+    return l;
+  };
   ViewLines l;
-  l.h = st.lines[1].style ? st.lines[1].style - 1 : 0;
-  l.v = st.lines[2].style ? st.lines[2].style - 1 : 0;
-  l.colour = st.lines[0].solid ? st.pool.colourOf(st.lines[0].solid) : (pw::SYSCOLOR_REF_BIT | pw::COLOR_BTNSHADOW);
+  l.h = lineOf(st.applyLines[1], &st.lines[1]);
+  l.v = lineOf(st.applyLines[2], &st.lines[2]);
+  l.header = lineOf(st.applyLines[3], nullptr);
   return l;
+}
+
+ViewEdge viewHeaderEdge(LbxInstance* inst) {
+  PropState& st = stateOf(inst);
+  ViewEdge e;
+  // Header3DStyle is kept as value + 1: 1 None, 2 Solid, 3 Lowered, 4 Raised.
+  e.set = st.header.style != 0;
+  e.style = e.set ? st.header.style - 1 : 0;
+  e.width = std::max(st.header.width, 0);
+  e.light = pw::SYSCOLOR_REF_BIT | pw::COLOR_BTNHIGHLIGHT;
+  e.dark = pw::SYSCOLOR_REF_BIT | pw::COLOR_BTNSHADOW;
+  return e;
+}
+
+ViewEdge viewSelectionEdge(LbxInstance* inst) {
+  PropState& st = stateOf(inst);
+  ViewEdge e;
+  // Sel3DStyle is kept as 1 None, 3 Lowered, 4 Raised.
+  e.style = st.sel.style == 3 ? 2 : st.sel.style == 4 ? 3 : 0;
+  e.set = e.style != 0;
+  e.width = std::max(st.sel.width, 0);
+  e.light = st.sel.light ? st.pool.colourOf(st.sel.light) : 0x00FFFFFFu;
+  e.dark = st.sel.dark ? st.pool.colourOf(st.sel.dark) : (pw::SYSCOLOR_REF_BIT | pw::COLOR_BTNSHADOW);
+  return e;
 }
 
 void viewSetColumnWidth(LbxInstance* inst, int pos, int pixels) {

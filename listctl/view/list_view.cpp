@@ -311,9 +311,51 @@ void scroll(LbxInstance* inst, bool vertical, int code, int thumb) {
 
 namespace {
 
+void fillColour(pw::HDC dc, const pw::RECT& r, std::uint32_t ref) {
+  if (r.right <= r.left || r.bottom <= r.top) return;
+  pw::HBRUSH b = pw::CreateSolidBrush(pw::TranslateColor(ref));
+  pw::FillRect(dc, &r, b);
+  pw::DeleteObject(b);
+}
+
+// `width` rings inside `r`: top and left in `topLeft`, bottom and right in
+// `bottomRight`; `r` shrinks by them.
+template <class Fill>
+void rings(pw::RECT* r, int width, std::uint32_t topLeft, std::uint32_t bottomRight, Fill fill) {
+  for (int i = 0; i < width && r->right > r->left && r->bottom > r->top; ++i) {
+    fill(pw::RECT{r->left, r->top, r->right, r->top + 1}, topLeft);
+    fill(pw::RECT{r->left, r->top + 1, r->left + 1, r->bottom}, topLeft);
+    fill(pw::RECT{r->left + 1, r->bottom - 1, r->right, r->bottom}, bottomRight);
+    fill(pw::RECT{r->right - 1, r->top + 1, r->right, r->bottom - 1}, bottomRight);
+    pw::InflateRect(r, -1, -1);
+  }
+}
+
+// The top of a line of text `lineHeight` high placed in `cell` by the
+// vertical alignment (0 top, 1 centre, 2 bottom), below the room kept for
+// accents; `fits` tells whether the line lies inside the cell (else the
+// line is centred, top or bottom, as the cell allows).
+int lineTop(const pw::RECT& cell, int alignV, int lineHeight, int accentRoom, bool* fits) {
+  const int top = static_cast<int>(cell.top), bottom = static_cast<int>(cell.bottom);
+  int y = top + accentRoom + (bottom - top - accentRoom - lineHeight) / 2;
+  if (alignV == 0) y = top + accentRoom;
+  if (alignV == 2) y = bottom - lineHeight;
+  *fits = y >= top && y + lineHeight <= bottom;
+  if (*fits) return y;
+  return alignV == 0 ? top : alignV == 2 ? bottom - lineHeight : top + (bottom - top - lineHeight) / 2;
+}
+
 class Painter {
  public:
-  explicit Painter(pw::HDC dc) : dc_(dc) {}
+  // `accentRoom`: pixels kept above each line of text for the accents.
+  Painter(pw::HDC dc, int accentRoom) : dc_(dc), accentRoom_(accentRoom) {}
+  // Takes the line height of the font selected into the DC now.
+  int measure() {
+    pw::TEXTMETRIC tm;
+    pw::GetTextMetrics(dc_, &tm);
+    lineHeight_ = static_cast<int>(tm.tmHeight);
+    return lineHeight_;
+  }
   ~Painter() {
     for (auto& [colour, brush] : brushes_) pw::DeleteObject(brush);
   }
@@ -325,48 +367,93 @@ class Painter {
     brushes_.emplace_back(c, b);
     return b;
   }
-  void fill(const pw::RECT& r, std::uint32_t ref) { pw::FillRect(dc_, &r, brush(ref)); }
-  void text(const std::string& s, pw::RECT r, std::uint32_t fore, int align, bool ellipsis) {
+  void fill(const pw::RECT& r, std::uint32_t ref) {
+    if (r.right > r.left && r.bottom > r.top) pw::FillRect(dc_, &r, brush(ref));
+  }
+  void ring(pw::RECT r, int width, std::uint32_t topLeft, std::uint32_t bottomRight) {
+    rings(&r, width, topLeft, bottomRight, [this](const pw::RECT& band, std::uint32_t c) { fill(band, c); });
+  }
+  // Text in a cell: placed by the look's alignments, with its 3-D relief
+  // (a copy in the light or dark colour shifted by the offset) under it.
+  void text(const std::string& s, pw::RECT r, const ViewLook& look, bool ellipsis) {
     if (s.empty()) return;
-    pw::SetTextColor(dc_, pw::TranslateColor(fore));
     r.left += kCellPadding;
     r.right -= kCellPadding;
-    UINT fmt = pw::DT_SINGLELINE | pw::DT_VCENTER | pw::DT_NOPREFIX | (ellipsis ? pw::DT_END_ELLIPSIS : 0u);
-    if (align == 1) fmt |= pw::DT_CENTER;
-    if (align == 2) fmt |= pw::DT_RIGHT;
-    pw::DrawText(dc_, s.c_str(), static_cast<int>(s.size()), &r, fmt);
-  }
-  void line(int x0, int y0, int x1, int y1, std::uint32_t ref) {
-    pw::HPEN pen = pw::CreatePen(pw::PS_SOLID, 1, pw::TranslateColor(ref));
-    pw::HGDIOBJ old = pw::SelectObject(dc_, pen);
-    pw::MoveToEx(dc_, x0, y0, nullptr);
-    pw::LineTo(dc_, x1, y1);
-    pw::SelectObject(dc_, old);
-    pw::DeleteObject(pen);
-  }
-  // A grid line in `style` (1 solid, 2 lowered, 3 raised) along one edge.
-  void gridLine(int style, bool vertical, int pos, int from, int to, std::uint32_t solid) {
-    const std::uint32_t shadow = pw::SYSCOLOR_REF_BIT | pw::COLOR_BTNSHADOW;
-    const std::uint32_t light = pw::SYSCOLOR_REF_BIT | pw::COLOR_BTNHIGHLIGHT;
-    auto draw = [&](int p, std::uint32_t c) {
-      if (vertical) line(p, from, p, to, c);
-      else line(from, p, to, p, c);
+    UINT fmt = pw::DT_SINGLELINE | pw::DT_NOPREFIX | (ellipsis ? pw::DT_END_ELLIPSIS : 0u);
+    // The line is placed here and drawn at the bottom of a rectangle that
+    // ends with it, so that accents above it stay inside the cell's clip.
+    bool fits = false;
+    const int y = lineTop(r, look.alignV, lineHeight_, accentRoom_, &fits);
+    if (fits) {
+      r.bottom = y + lineHeight_;
+      fmt |= pw::DT_BOTTOM;
+    } else {
+      fmt |= look.alignV == 0 ? pw::DT_TOP : look.alignV == 2 ? pw::DT_BOTTOM : pw::DT_VCENTER;
+    }
+    if (look.alignH == 1) fmt |= pw::DT_CENTER;
+    if (look.alignH == 2) fmt |= pw::DT_RIGHT;
+    auto draw = [&](std::uint32_t colour, int d) {
+      pw::SetTextColor(dc_, pw::TranslateColor(colour));
+      pw::RECT at = r;
+      pw::OffsetRect(&at, d, d);
+      pw::DrawText(dc_, s.c_str(), static_cast<int>(s.size()), &at, fmt);
     };
-    if (style == 1) draw(pos, solid);
-    if (style == 2) { draw(pos - 1, shadow); draw(pos, light); }
-    if (style == 3) { draw(pos - 1, light); draw(pos, shadow); }
+    if (look.text3D >= 1 && look.text3D <= 4) {
+      // Lowered text has its light edge below and right, raised text its
+      // shadow; "with shading" adds the other colour above and left.
+      const bool raised = look.text3D == 2 || look.text3D == 4;
+      const int d = std::max(look.offset3D, 0);
+      if (look.text3D >= 3) draw(raised ? look.light3D : look.dark3D, -d);
+      draw(raised ? look.dark3D : look.light3D, d);
+    }
+    draw(look.fore, 0);
+  }
+  // A grid line whose last pixel across is `end`, from `from` to `to` along.
+  void gridLine(const ViewLine& l, bool vertical, int end, int from, int to) {
+    int at = end - l.thickness() + 1;
+    auto band = [&](int width, std::uint32_t c) {
+      if (width <= 0) return;
+      fill(vertical ? pw::RECT{at, from, at + width, to} : pw::RECT{from, at, to, at + width}, c);
+      at += width;
+    };
+    const bool raised = l.style == 3 || l.style == 5;
+    switch (l.style) {
+      case 1: band(l.width, l.colour); break;
+      case 2: case 3:
+        band(l.width3D, raised ? l.light : l.dark);
+        band(l.width3D, raised ? l.dark : l.light);
+        break;
+      case 4: case 5:
+        band(l.width3D, raised ? l.light : l.dark);
+        band(l.width, l.colour);
+        band(l.width3D, raised ? l.dark : l.light);
+        break;
+      default: break;
+    }
+  }
+  // A header cell's or the selection's edge.
+  void edge(const pw::RECT& r, const ViewEdge& e) {
+    switch (e.style) {
+      case 1: ring(r, e.width, e.dark, e.dark); break;
+      case 2: ring(r, e.width, e.dark, e.light); break;
+      case 3: ring(r, e.width, e.light, e.dark); break;
+      default: break;
+    }
   }
   pw::HDC dc() const { return dc_; }
+  int accentRoom() const { return accentRoom_; }
 
  private:
   pw::HDC dc_;
+  int accentRoom_;
+  int lineHeight_ = 0;
   std::vector<std::pair<pw::COLORREF, pw::HBRUSH>> brushes_;
 };
 
 // Draws a cell's bitmap picture (storage kind 0) and answers the part of
 // the cell left for the text. Resource-number pictures (kind 1) name
 // resources this library does not hold: they draw nothing.
-pw::RECT drawPicture(pw::HDC dc, pw::RECT cell, const ViewLook& look) {
+pw::RECT drawPicture(pw::HDC dc, pw::RECT cell, const ViewLook& look, int lineHeight, int accentRoom) {
   if (look.pictureKind != 0 || !look.picture) return cell;
   const auto bitmap = reinterpret_cast<pw::HBITMAP>(static_cast<std::uintptr_t>(look.picture));
   pw::BITMAP bm;
@@ -376,7 +463,15 @@ pw::RECT drawPicture(pw::HDC dc, pw::RECT cell, const ViewLook& look) {
   int x = static_cast<int>(cell.left) + kCellPadding;
   if (look.pictureAlignH == 1) x = static_cast<int>(cell.left) + (cellW - w) / 2;
   if (look.pictureAlignH == 2) x = static_cast<int>(cell.right) - kCellPadding - w;
-  const int y = static_cast<int>(cell.top) + (static_cast<int>(cell.bottom - cell.top) - h) / 2;
+  int y = static_cast<int>(cell.top) + (static_cast<int>(cell.bottom - cell.top) - h) / 2;
+  bool fits = false;
+  switch (look.pictureAlignV) {
+    case 0: y = static_cast<int>(cell.top); break;
+    case 2: y = static_cast<int>(cell.bottom) - h; break;
+    case 3: y = lineTop(cell, look.alignV, lineHeight, accentRoom, &fits); break;
+    case 4: y = lineTop(cell, look.alignV, lineHeight, accentRoom, &fits) + lineHeight - h; break;
+    default: break;
+  }
   pw::HDC mem = pw::CreateCompatibleDC(dc);
   if (!mem) return cell;
   pw::HGDIOBJ old = pw::SelectObject(mem, bitmap);
@@ -387,13 +482,15 @@ pw::RECT drawPicture(pw::HDC dc, pw::RECT cell, const ViewLook& look) {
   return cell;
 }
 
-void paintHeaderCell(Painter& p, pw::RECT r, const std::string& text, const ViewLook& look) {
+void paintHeaderCell(Painter& p, pw::RECT r, const std::string& text, const ViewLook& look, const ViewEdge& edge) {
   p.fill(r, look.back);
-  pw::DrawEdge(p.dc(), &r, pw::EDGE_RAISED, pw::BF_RECT);
-  p.text(text, r, look.fore, look.alignH, true);
+  // Without a Header3DStyle the cells keep the system's raised header look.
+  if (!edge.set) pw::DrawEdge(p.dc(), &r, pw::EDGE_RAISED, pw::BF_RECT);
+  else p.edge(r, edge);
+  p.text(text, r, look, true);
 }
 
-void paintHeader(LbxInstance* inst, Painter& p, const Geometry& g) {
+void paintHeader(LbxInstance* inst, Painter& p, const Geometry& g, const ViewLines& lines) {
   if (!g.columnRowHeight) return;
   const int dx = static_cast<int>(g.rows.left) - inst->xOffset;
   const int top = static_cast<int>(g.client.top);
@@ -401,24 +498,27 @@ void paintHeader(LbxInstance* inst, Painter& p, const Geometry& g) {
   const int bottom = colTop + g.columnRowHeight;
   pw::HFONT hf = propertyHeaderFont(inst);
   pw::HGDIOBJ oldFont = hf ? pw::SelectObject(p.dc(), hf) : nullptr;
+  p.measure();
   const std::vector<ViewColumn> cols = viewColumns(inst);
   const std::vector<ViewGroup> groups = viewGroups(inst);
+  const ViewEdge edge = viewHeaderEdge(inst);
   // The header strip is the button face where no column reaches.
   p.fill(pw::RECT{g.client.left, top, g.rows.right, bottom}, pw::SYSCOLOR_REF_BIT | pw::COLOR_BTNFACE);
   for (const Span& s : g.groups) {
     const pw::RECT r{dx + s.x, top, dx + s.x + s.width, colTop};
-    paintHeaderCell(p, r, groups[static_cast<std::size_t>(s.index)].header, viewGroupHeaderLook(inst, s.index));
+    paintHeaderCell(p, r, groups[static_cast<std::size_t>(s.index)].header, viewGroupHeaderLook(inst, s.index), edge);
   }
   for (const Span& s : g.columns) {
     // A column outside every group takes the group row as well.
     const bool grouped = s.group >= 0 && std::any_of(g.groups.begin(), g.groups.end(),
                                                       [&](const Span& gs) { return gs.index == s.group; });
     const pw::RECT r{dx + s.x, grouped ? colTop : top, dx + s.x + s.width, bottom};
-    paintHeaderCell(p, r, cols[static_cast<std::size_t>(s.index)].header, viewHeaderLook(inst, s.index));
+    paintHeaderCell(p, r, cols[static_cast<std::size_t>(s.index)].header, viewHeaderLook(inst, s.index), edge);
+    if (lines.header.style) p.gridLine(lines.header, true, static_cast<int>(r.right) - 1, r.top, r.bottom);
   }
   if (cols.empty()) {
     pw::RECT r{g.rows.left, top, g.rows.right, bottom};
-    paintHeaderCell(p, r, std::string(), viewHeaderLook(inst, -1));
+    paintHeaderCell(p, r, std::string(), viewHeaderLook(inst, -1), edge);
   }
   if (oldFont) pw::SelectObject(p.dc(), oldFont);
 }
@@ -450,16 +550,18 @@ void drawOwnerRow(LbxInstance* inst, pw::HDC dc, int row, const pw::RECT& r) {
 
 void paint(LbxInstance* inst, HWND hwnd, pw::HDC dc) {
   const Geometry g = geometry(inst);
-  Painter p(dc);
+  Painter p(dc, inst->accentRoom);
   const int saved = pw::SaveDC(dc);
   if (inst->hfont) pw::SelectObject(dc, inst->hfont);
   pw::SetBkMode(dc, pw::TRANSPARENT);
 
-  paintHeader(inst, p, g);
+  const ViewLines lines = viewLines(inst);
+  paintHeader(inst, p, g, lines);
 
   pw::IntersectClipRect(dc, g.rows.left, g.rows.top, g.rows.right, g.rows.bottom);
+  const int lineHeight = p.measure();
   const ViewLook base = viewCellLook(inst, -1, -1, false);
-  const ViewLines lines = viewLines(inst);
+  const ViewEdge selEdge = viewSelectionEdge(inst);
   const int dx = static_cast<int>(g.rows.left) - inst->xOffset;
   const bool owner = (inst->style & LBS_OWNERDRAWFIXED) != 0;
   const bool focusRect = inst->hasFocus && viewValue(inst, kSelDrawFocusRect) != 0;
@@ -477,8 +579,8 @@ void paint(LbxInstance* inst, HWND hwnd, pw::HDC dc) {
       p.fill(rowRect, look.back);
       pw::RECT tr = rowRect;
       tr.left = dx;
-      tr = drawPicture(dc, tr, look);
-      if (lbxItemText(inst, row, -1, &text)) p.text(text, tr, look.fore, look.alignH, look.ellipsis);
+      tr = drawPicture(dc, tr, look, lineHeight, inst->accentRoom);
+      if (lbxItemText(inst, row, -1, &text)) p.text(text, tr, look, look.ellipsis);
     } else {
       // The part of the row beyond the last column.
       const int end = dx + g.contentWidth;
@@ -488,12 +590,13 @@ void paint(LbxInstance* inst, HWND hwnd, pw::HDC dc) {
         if (cell.right <= g.rows.left || cell.left >= g.rows.right) continue;
         const ViewLook look = viewCellLook(inst, row, s.index, selected);
         p.fill(cell, look.back);
-        const pw::RECT textRect = drawPicture(dc, cell, look);
-        if (lbxItemText(inst, row, s.index, &text)) p.text(text, textRect, look.fore, look.alignH, look.ellipsis);
-        if (lines.v) p.gridLine(lines.v, true, cell.right - 1, y, y + h, lines.colour);
+        const pw::RECT textRect = drawPicture(dc, cell, look, lineHeight, inst->accentRoom);
+        if (lbxItemText(inst, row, s.index, &text)) p.text(text, textRect, look, look.ellipsis);
+        if (lines.v.style) p.gridLine(lines.v, true, static_cast<int>(cell.right) - 1, y, y + h);
       }
     }
-    if (lines.h && !owner) p.gridLine(lines.h, false, y + h - 1, g.rows.left, g.rows.right, lines.colour);
+    if (lines.h.style && !owner) p.gridLine(lines.h, false, y + h - 1, g.rows.left, g.rows.right);
+    if (selected && selEdge.set && !owner) p.edge(rowRect, selEdge);
     if (focusRect && row == inst->curSel && !owner && (!inst->addMode || !inst->caretBlink)) pw::DrawFocusRect(dc, &rowRect);
     y += h;
   }
@@ -507,49 +610,145 @@ void paint(LbxInstance* inst, HWND hwnd, pw::HDC dc) {
            static_cast<std::uint32_t>(viewValue(inst, kListGrayAreaColor)));
 }
 
-// ---- the 3-D frame
+// ---- the frame
 
-int frameWidth(const LbxInstance* inst) {
-  const std::uint8_t* f = inst->frame;
-  if (!(f[0] & 1)) return 0;
-  auto i16 = [f](int at) { return static_cast<int>(static_cast<std::int16_t>(f[at] | (f[at + 1] << 8))); };
+namespace {
+
+// The frame record's fields (layout in listctl/props/prop_records.h).
+int i16At(const std::uint8_t* f, int at) { return static_cast<std::int16_t>(f[at] | (f[at + 1] << 8)); }
+std::uint32_t u32At(const std::uint8_t* f, int at) {
+  return static_cast<std::uint32_t>(f[at]) | (static_cast<std::uint32_t>(f[at + 1]) << 8) |
+         (static_cast<std::uint32_t>(f[at + 2]) << 16) | (static_cast<std::uint32_t>(f[at + 3]) << 24);
+}
+// Each part of the frame is at most this wide, so that the whole stays a
+// frame whatever the widths asked for.
+int partWidth(int w) { return std::clamp(w, 0, 16); }
+
+struct FrameParts {
+  int shadow = 0, border = 0, outside = 0, band = 0, inside = 0;
+  bool flat = false, custom = false;
+  int borderStyle = 0;  // 1 single line ... 6 dash dot dot
+};
+
+FrameParts partsOf(const std::uint8_t* f) {
+  FrameParts p;
+  if (!(f[0] & 1)) return p;
   const int appearance = f[4];
-  int w = 0;
-  if (appearance == 1) {
-    w = 1;  // flat: one line
-  } else {
-    if (f[1]) w += std::max(0, i16(40));
-    if (f[2]) w += std::max(0, i16(42));
+  if (f[5] || (f[6] & 2)) p.shadow = partWidth(i16At(f, 48));
+  if (f[3] || appearance == 3) {
+    p.border = partWidth(std::max(1, i16At(f, 46)));
+    p.borderStyle = f[3] ? f[3] : 1;
   }
-  if (f[3] || appearance == 3) w += std::max(1, i16(46));
-  return std::clamp(w, 0, 32);
+  if (appearance == 1) {
+    p.flat = true;
+    return p;
+  }
+  p.custom = appearance == 0;
+  if (f[2]) p.outside = partWidth(i16At(f, 42));
+  if (p.custom) p.band = partWidth(i16At(f, 44));
+  if (f[1]) p.inside = partWidth(i16At(f, 40));
+  return p;
 }
 
-void paintFrame(LbxInstance* inst, pw::HDC dc, const pw::RECT& window) {
-  const int w = frameWidth(inst);
-  if (w <= 0) return;
-  const std::uint8_t* f = inst->frame;
-  pw::RECT r = window;
-  const std::uint32_t shadow = pw::SYSCOLOR_REF_BIT | pw::COLOR_BTNSHADOW;
-  const std::uint32_t dark = pw::SYSCOLOR_REF_BIT | pw::COLOR_3DDKSHADOW;
-  if (f[4] == 1) {
-    pw::HBRUSH b = pw::CreateSolidBrush(pw::TranslateColor(shadow));
-    pw::FrameRect(dc, &r, b);
-    pw::DeleteObject(b);
+// The border band of width `width` just inside `r`, in its style: solid,
+// rounded (its corners cut), or dashes and dots as long as the band is
+// wide; what the pattern leaves is the gray-area colour.
+void paintBorder(pw::HDC dc, const pw::RECT& r, int width, int style, std::uint32_t colour, std::uint32_t gray) {
+  static const std::vector<int> kPatterns[] = {{1}, {1}, {1}, {3, 1}, {1, 1}, {3, 1, 1, 1}, {3, 1, 1, 1, 1, 1}};
+  const std::vector<int>& pattern = kPatterns[std::clamp(style, 0, 6)];
+  // One side: runs along it from its start, alternately on and off.
+  auto side = [&](int x, int y, int length, bool horizontal) {
+    int at = 0;
+    for (std::size_t i = 0; at < length; i = (i + 1) % pattern.size()) {
+      const int run = std::min(pattern[i] * width, length - at);
+      const pw::RECT part = horizontal ? pw::RECT{x + at, y, x + at + run, y + width}
+                                       : pw::RECT{x, y + at, x + width, y + at + run};
+      fillColour(dc, part, i % 2 == 0 ? colour : gray);
+      at += run;
+    }
+  };
+  const int w = static_cast<int>(r.right - r.left), h = static_cast<int>(r.bottom - r.top);
+  side(r.left, r.top, w, true);
+  side(r.left, r.bottom - width, w, true);
+  side(r.left, r.top + width, h - 2 * width, false);
+  side(r.right - width, r.top + width, h - 2 * width, false);
+  if (style == 2) {
+    // Rounded: a corner of the band as wide as the band plus one is cut.
+    const int cut = width + 1;
+    for (int dy = 0; dy < cut; ++dy)
+      for (int dx = 0; dx + dy < cut; ++dx) {
+        fillColour(dc, pw::RECT{r.left + dx, r.top + dy, r.left + dx + 1, r.top + dy + 1}, gray);
+        fillColour(dc, pw::RECT{r.right - 1 - dx, r.top + dy, r.right - dx, r.top + dy + 1}, gray);
+        fillColour(dc, pw::RECT{r.left + dx, r.bottom - 1 - dy, r.left + dx + 1, r.bottom - dy}, gray);
+        fillColour(dc, pw::RECT{r.right - 1 - dx, r.bottom - 1 - dy, r.right - dx, r.bottom - dy}, gray);
+      }
+  }
+}
+
+}  // namespace
+
+FrameInsets frameInsets(const std::uint8_t* frame) {
+  const FrameParts p = partsOf(frame);
+  const int w = p.border + (p.flat ? 1 : p.outside + p.band + p.inside);
+  return FrameInsets{w, w, w + p.shadow, w + p.shadow};
+}
+
+void paintFrameRecord(const std::uint8_t* f, pw::HDC dc, const pw::RECT& outer, bool focused) {
+  const FrameParts p = partsOf(f);
+  pw::RECT r = outer;
+  const std::uint32_t gray = u32At(f, 36);
+  if (p.shadow) {
+    // The shadow lies under the frame shifted right and down by its width;
+    // the two corners it leaves, and the whole of it while it is hidden,
+    // are the gray area.
+    const int s = p.shadow;
+    const bool shown = f[5] == 1 || ((f[5] == 2 || (f[6] & 2)) && focused);
+    const std::uint32_t shade = shown ? u32At(f, 28) : gray;
+    r.right -= s;
+    r.bottom -= s;
+    fillColour(dc, pw::RECT{r.right, outer.top, outer.right, outer.top + s}, gray);
+    fillColour(dc, pw::RECT{outer.left, r.bottom, outer.left + s, outer.bottom}, gray);
+    fillColour(dc, pw::RECT{r.right, outer.top + s, outer.right, outer.bottom}, shade);
+    fillColour(dc, pw::RECT{outer.left + s, r.bottom, r.right, outer.bottom}, shade);
+  }
+  if (p.border) {
+    const std::uint32_t colour = f[3] ? u32At(f, 24) : (pw::SYSCOLOR_REF_BIT | pw::COLOR_3DDKSHADOW);
+    paintBorder(dc, r, p.border, p.borderStyle, colour, gray);
+    pw::InflateRect(&r, -p.border, -p.border);
+  }
+  auto fill = [dc](const pw::RECT& band, std::uint32_t c) { fillColour(dc, band, c); };
+  if (p.flat) {
+    const std::uint32_t shadow = pw::SYSCOLOR_REF_BIT | pw::COLOR_BTNSHADOW;
+    rings(&r, 1, shadow, shadow, fill);
     return;
   }
-  if (f[3] || f[4] == 3) {
-    pw::HBRUSH b = pw::CreateSolidBrush(pw::TranslateColor(dark));
-    pw::FrameRect(dc, &r, b);
-    pw::DeleteObject(b);
-    pw::InflateRect(&r, -1, -1);
-  }
-  // Outside then inside edge: 1 lowered, 2 raised.
-  if (f[2]) {
-    pw::DrawEdge(dc, &r, f[2] == 2 ? pw::BDR_RAISEDOUTER : pw::BDR_SUNKENOUTER, pw::BF_RECT);
-    pw::InflateRect(&r, -1, -1);
-  }
-  if (f[1]) pw::DrawEdge(dc, &r, f[1] == 2 ? pw::BDR_RAISEDINNER : pw::BDR_SUNKENINNER, pw::BF_RECT);
+  const bool invert = (f[6] & 1) && focused;
+  // An edge: 2 raised, any other style lowered; the 3-D appearances draw
+  // the system's edge once per pixel of width.
+  auto edge = [&](int style, int width, bool outside, int highlightAt, int shadowAt) {
+    if (!style || !width) return;
+    const bool raised = (style == 2) != invert;
+    if (p.custom) {
+      const std::uint32_t hi = u32At(f, highlightAt), lo = u32At(f, shadowAt);
+      rings(&r, width, raised ? hi : lo, raised ? lo : hi, fill);
+      return;
+    }
+    const UINT kind = outside ? (raised ? pw::BDR_RAISEDOUTER : pw::BDR_SUNKENOUTER)
+                              : (raised ? pw::BDR_RAISEDINNER : pw::BDR_SUNKENINNER);
+    for (int i = 0; i < width; ++i) {
+      pw::DrawEdge(dc, &r, kind, pw::BF_RECT);
+      pw::InflateRect(&r, -1, -1);
+    }
+  };
+  edge(f[2], p.outside, true, 16, 20);
+  if (p.band) rings(&r, p.band, u32At(f, 32), u32At(f, 32), fill);
+  edge(f[1], p.inside, false, 8, 12);
+}
+
+int frameWidth(const LbxInstance* inst) { return frameInsets(inst->frame).left; }
+
+void paintFrame(LbxInstance* inst, pw::HDC dc, const pw::RECT& outer) {
+  paintFrameRecord(inst->frame, dc, outer, inst->hasFocus);
 }
 
 }  // namespace lindra::view

@@ -23,6 +23,7 @@
 // top index until the rows area is full.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "listctl/core/lbx_instance.h"
@@ -75,9 +76,27 @@ void layoutBars(LbxInstance* inst);
 void scroll(LbxInstance* inst, bool vertical, int code, int thumb);
 
 void paint(LbxInstance* inst, HWND hwnd, plat::win::HDC dc);
-// The 3-D frame of the non-client area (WM_NCCALCSIZE, WM_NCPAINT, 0x471).
+
+// The frame drawn around a list (its non-client area: WM_NCCALCSIZE,
+// WM_NCPAINT, 0x471) or a combo, from a 54-byte frame record. From the
+// outside in: the drop shadow along the right and bottom (BorderDropShadow,
+// OnFocusShadow) with the gray-area colour in the two corners it leaves;
+// the border (BorderStyle, BorderWidth, BorderColor; Appearance "3-D with
+// Border" alone gives a one-line dark border); then either the flat line
+// (Appearance "Flat") or the outside edge, the frame band (Appearance
+// "Custom" only, ThreeDFrameWidth and ThreeDFrameColor) and the inside
+// edge. "Custom" draws the edges in their own colours, the 3-D appearances
+// in the system's 3-D colours; each edge is as many pixels wide as its
+// width, and OnFocusInvert3D turns lowered into raised while focused.
+struct FrameInsets {
+  int left = 0, top = 0, right = 0, bottom = 0;
+};
+FrameInsets frameInsets(const std::uint8_t* frame);
+// Paints the frame into `outer`, the rectangle that the insets surround.
+void paintFrameRecord(const std::uint8_t* frame, plat::win::HDC dc, const plat::win::RECT& outer, bool focused);
+// The list's own frame: its left inset, and its painting into the window.
 int frameWidth(const LbxInstance* inst);
-void paintFrame(LbxInstance* inst, plat::win::HDC windowDc, const plat::win::RECT& window);
+void paintFrame(LbxInstance* inst, plat::win::HDC windowDc, const plat::win::RECT& outer);
 
 // Input.
 void keyboard(LbxInstance* inst, HWND hwnd, unsigned key, unsigned shifts);

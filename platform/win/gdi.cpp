@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "platform/win/gdi_qt.h"
@@ -138,6 +139,66 @@ QFont qfont(const LOGFONT& lf) {
   return f;
 }
 
+bool sameFont(const LOGFONT& a, const LOGFONT& b) {
+  return a.lfHeight == b.lfHeight && a.lfWidth == b.lfWidth && a.lfEscapement == b.lfEscapement &&
+         a.lfOrientation == b.lfOrientation && a.lfWeight == b.lfWeight && a.lfItalic == b.lfItalic &&
+         a.lfUnderline == b.lfUnderline && a.lfStrikeOut == b.lfStrikeOut && a.lfCharSet == b.lfCharSet &&
+         a.lfOutPrecision == b.lfOutPrecision && a.lfClipPrecision == b.lfClipPrecision &&
+         a.lfQuality == b.lfQuality && a.lfPitchAndFamily == b.lfPitchAndFamily &&
+         std::strncmp(a.lfFaceName, b.lfFaceName, sizeof a.lfFaceName) == 0;
+}
+
+// A Qt font with its metrics, made once per font description: windows
+// draw and measure the same few fonts over and over, and making a QFont
+// and its metrics for every string costs more than drawing the string.
+// The fonts belong to the running application and go with it.
+struct QtFont {
+  LOGFONT lf;
+  QFont font;
+  QFontMetrics metrics;
+  TEXTMETRIC tm;
+  int inkAscent = -1;  // measured when first asked
+  QtFont(const LOGFONT& l, const QFont& f) : lf(l), font(f), metrics(f) {}
+};
+
+QtFont& qtFont(const LOGFONT& lf) {
+  constexpr std::size_t kKept = 32;
+  static std::vector<std::unique_ptr<QtFont>> fonts;  // the latest used first
+  static QCoreApplication* owner = nullptr;
+  QCoreApplication* app = QCoreApplication::instance();
+  if (app != owner) {
+    fonts.clear();
+    owner = app;
+    if (app)
+      QObject::connect(app, &QObject::destroyed, [] {
+        fonts.clear();
+        owner = nullptr;
+      });
+  }
+  for (std::size_t i = 0; i < fonts.size(); ++i)
+    if (sameFont(fonts[i]->lf, lf)) {
+      if (i) std::rotate(fonts.begin(), fonts.begin() + static_cast<std::ptrdiff_t>(i), fonts.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+      return *fonts.front();
+    }
+  auto f = std::make_unique<QtFont>(lf, qfont(lf));
+  const QFontMetrics& fm = f->metrics;
+  TEXTMETRIC& tm = f->tm;
+  tm.tmWeight = lf.lfWeight ? lf.lfWeight : FW_NORMAL;
+  tm.tmItalic = lf.lfItalic;
+  tm.tmUnderlined = lf.lfUnderline;
+  tm.tmStruckOut = lf.lfStrikeOut;
+  tm.tmAscent = fm.ascent();
+  tm.tmDescent = fm.descent();
+  tm.tmHeight = tm.tmAscent + tm.tmDescent;
+  tm.tmInternalLeading = std::max(0, tm.tmHeight - f->font.pixelSize());
+  tm.tmExternalLeading = std::max(0, fm.leading());
+  tm.tmAveCharWidth = std::max(1, fm.averageCharWidth());
+  tm.tmMaxCharWidth = std::max(1, fm.maxWidth());
+  if (fonts.size() == kKept) fonts.pop_back();
+  fonts.insert(fonts.begin(), std::move(f));
+  return *fonts.front();
+}
+
 GdiObject* fontOf(DC* dc) {
   GdiObject* f = O(dc->st.font);
   return f ? f : O(GetStockObject(SYSTEM_FONT));
@@ -159,15 +220,7 @@ void metricsOf(const LOGFONT& lf, TEXTMETRIC* tm) {
     tm->tmMaxCharWidth = h;
     return;
   }
-  QFont f = qfont(lf);
-  QFontMetrics fm(f);
-  tm->tmAscent = fm.ascent();
-  tm->tmDescent = fm.descent();
-  tm->tmHeight = tm->tmAscent + tm->tmDescent;
-  tm->tmInternalLeading = std::max(0, tm->tmHeight - f.pixelSize());
-  tm->tmExternalLeading = std::max(0, fm.leading());
-  tm->tmAveCharWidth = std::max(1, fm.averageCharWidth());
-  tm->tmMaxCharWidth = std::max(1, fm.maxWidth());
+  *tm = qtFont(lf).tm;
 }
 
 QString qtext(const char* s, int len) {
@@ -182,7 +235,7 @@ int textWidth(const LOGFONT& lf, const QString& s) {
     metricsOf(lf, &tm);
     return static_cast<int>(s.toUcs4().size()) * tm.tmAveCharWidth;
   }
-  return QFontMetrics(qfont(lf)).horizontalAdvance(s);
+  return qtFont(lf).metrics.horizontalAdvance(s);
 }
 
 QImage* targetOf(DC* dc) {
@@ -360,7 +413,7 @@ void drawRun(DC* dc, QPainter& p, int x, int y, const QString& s, const LOGFONT&
   int w = textWidth(lf, s);
   if (dc->st.bkMode == OPAQUE) p.fillRect(QRect(x, y, w, tm.tmHeight), qc(dc->st.bk));
   if (!haveFonts()) return;
-  p.setFont(qfont(lf));
+  p.setFont(qtFont(lf).font);
   p.setPen(qc(dc->st.text));
   p.drawText(x, y + tm.tmAscent, s);
 }
@@ -904,6 +957,18 @@ BOOL GetTextMetrics(HDC hdc, TEXTMETRIC* tm) {
   return TRUE;
 }
 
+int GetTextInkAscent(HDC hdc) {
+  DC_OR(0)
+  const LOGFONT& lf = fontOf(dc)->lf;
+  TEXTMETRIC tm;
+  metricsOf(lf, &tm);
+  if (!haveFonts()) return tm.tmAscent;
+  QtFont& f = qtFont(lf);
+  if (f.inkAscent < 0)
+    f.inkAscent = -f.metrics.tightBoundingRect(QStringLiteral(u"\u00C5\u00C9\u00C2\u00D6\u00D1\u00CA")).top();
+  return std::max<int>(tm.tmAscent, f.inkAscent);
+}
+
 BOOL GetTextExtentPoint32(HDC hdc, const char* text, int len, SIZE* size) {
   DC_OR(FALSE)
   if (!size || (!text && len)) return FALSE;
@@ -1038,7 +1103,7 @@ int DrawText(HDC hdc, const char* text, int len, RECT* rect, UINT fmt) {
     lines = wrapLines(s, lf, boxW, (fmt & DT_WORDBREAK) != 0);
   }
   if ((fmt & (DT_END_ELLIPSIS | DT_PATH_ELLIPSIS | DT_WORD_ELLIPSIS)) && haveFonts()) {
-    QFontMetrics fm(qfont(lf));
+    const QFontMetrics& fm = qtFont(lf).metrics;
     Qt::TextElideMode mode = (fmt & DT_PATH_ELLIPSIS) ? Qt::ElideMiddle : Qt::ElideRight;
     for (auto& l : lines)
       if (fm.horizontalAdvance(l) > boxW) l = fm.elidedText(l, mode, boxW);

@@ -149,6 +149,10 @@ BOOL ExtTextOut(HDC hdc, int x, int y, UINT options, const RECT* rect, const cha
 int DrawText(HDC hdc, const char* text, int len, RECT* rect, UINT format);
 BOOL GetTextExtentPoint32(HDC hdc, const char* text, int len, SIZE* size);
 BOOL GetTextMetrics(HDC hdc, TEXTMETRIC* tm);
+// How far above the baseline the selected font's tallest letters reach
+// (accented capitals such as "Å" included), in pixels; never less than its
+// tmAscent, which some fonts give smaller than their accents need.
+int GetTextInkAscent(HDC hdc);
 int GetTextFace(HDC hdc, int count, char* face);
 
 // Shapes and blits.

@@ -69,8 +69,10 @@ class HandleTable {
   }
 
  private:
-  static constexpr std::uintptr_t kGenMask =
-      (sizeof(std::uintptr_t) == 8 ? std::uintptr_t{0xFFFFFFFF} : std::uintptr_t{0xFF});
+  // Handles stay below 2^31, as the system's do: programs keep them in
+  // 32-bit fields (a bitmap picture's value, a value read back as a signed
+  // long), which must give back the same handle.
+  static constexpr std::uintptr_t kGenMask = 0x7F;
   struct Slot {
     std::uintptr_t gen = 1;
     std::shared_ptr<T> obj;

@@ -304,3 +304,25 @@ TEST_F(Gdi, FocusRectangleIsRemovedByASecondCall) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(GdiHandles, StayBelowTwoToTheThirtyOneAfterManyReusesAndStaleOnesAreRefused) {
+  test::reset();
+  // A slot used again and again: its handles keep fitting a 32-bit field
+  // that is read back signed, and a deleted handle names nothing.
+  for (int i = 0; i < 1000; ++i) {
+    HBRUSH b = CreateSolidBrush(RGB(1, 2, 3));
+    ASSERT_TRUE(b);
+    const auto value = reinterpret_cast<std::uintptr_t>(b);
+    ASSERT_LT(value, std::uintptr_t{1} << 31) << "after " << i << " reuses";
+    const auto back = reinterpret_cast<HBRUSH>(static_cast<std::intptr_t>(static_cast<std::int32_t>(value)));
+    LOGBRUSH lb;
+    ASSERT_EQ(GetObject(back, sizeof lb, &lb), static_cast<int>(sizeof lb));
+    ASSERT_TRUE(DeleteObject(b));
+    ASSERT_EQ(GetObject(b, sizeof lb, &lb), 0) << "a deleted handle";
+  }
+  test::reset();
+}
+
+}  // namespace
