@@ -27,16 +27,14 @@ fail_root() { say "cannot make the fresh Debian 12 root: $*"; exit 1; }
 
 # Every process whose root is the fresh root: started by this run only.
 root_pids() {
-  local p link
-  for p in /proc/[0-9]*; do
-    link=$(readlink "$p/root" 2>/dev/null) || continue
-    [[ $link == "$root" || $link == "$root"/* ]] && echo "${p#/proc/}"
-  done
-  return 0
+  find /proc -mindepth 2 -maxdepth 2 -name root \( -lname "$root" -o -lname "$root/*" \) 2>/dev/null |
+    cut -d/ -f3
 }
 
 mounted=()
 cleanup() {
+  # A signal during the clean-up must not cut it short and leave mounts.
+  trap '' INT TERM
   local pids
   pids=$(root_pids)
   if [[ -n $pids ]]; then
