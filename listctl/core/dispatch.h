@@ -2,6 +2,7 @@
 // painting, keyboard, mouse, layout and store code plug into it.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -41,6 +42,16 @@ bool storeItemText(LbxInstance* inst, int index, int column, std::string* text);
 int storeItemHeight(LbxInstance* inst, int index);
 LRESULT propertySet(LbxInstance* inst, HWND hwnd, WPARAM id, LPARAM value);
 LRESULT propertyGet(LbxInstance* inst, HWND hwnd, WPARAM id, LPARAM out);
+// Sets for values that come from data rather than from a program (the
+// saved-state stream). Each takes the value itself and sets only the ids of
+// its own kind: a number never reaches a property whose lParam is a pointer
+// (a text, a float, a picture, the saved state), so no value read from a
+// file is ever taken for an address. Another id answers 30503.
+LRESULT propertySetNumber(LbxInstance* inst, int id, std::int32_t value);
+LRESULT propertySetFloat(LbxInstance* inst, int id, float value);
+LRESULT propertySetText(LbxInstance* inst, int id, const std::string& text);
+// True for the ids whose set takes a pointer in lParam; unknown ids too.
+bool propertyTakesPointer(int id);
 // Frees the property record of an instance (at its window's destruction).
 void propertyRelease(LbxInstance* inst);
 // Fills the frame record's default fields (at creation).

@@ -9,8 +9,10 @@ namespace lindra::props {
 namespace pw = plat::win;
 
 AttrPool::~AttrPool() {
-  for (Entry& e : entries_)
+  for (Entry& e : entries_) {
     if (e.kind == Kind::Font && e.hfont) pw::DeleteObject(e.hfont);
+    if (e.kind == Kind::Picture && e.ownedBitmap) pw::DeleteObject(e.ownedBitmap);
+  }
 }
 
 std::uint16_t AttrPool::take(Kind kind) {
@@ -54,9 +56,14 @@ std::uint32_t AttrPool::colourOf(std::uint16_t h) const {
   return e ? e->colour : kUnsetColour;
 }
 
-std::uint16_t AttrPool::picture(const PictureBlock& p) {
+std::uint16_t AttrPool::picture(const PictureBlock& p, pw::HBITMAP owned) {
   const std::uint16_t h = take(Kind::Picture);
-  if (h) entries_[h - 1u].picture = p;
+  if (!h) {
+    if (owned) pw::DeleteObject(owned);
+    return 0;
+  }
+  entries_[h - 1u].picture = p;
+  entries_[h - 1u].ownedBitmap = owned;
   return h;
 }
 
@@ -127,6 +134,7 @@ void AttrPool::release(std::uint16_t h) {
   switch (gone.kind) {
     case Kind::Colour: colours_.erase(gone.colour); break;
     case Kind::Font: if (gone.hfont) pw::DeleteObject(gone.hfont); break;
+    case Kind::Picture: if (gone.ownedBitmap) pw::DeleteObject(gone.ownedBitmap); break;
     case Kind::Look: {
       const CellLook& l = gone.look;
       for (std::uint16_t r : {l.back, l.fore, l.light3D, l.dark3D, l.picture, l.pictureSel, l.font}) release(r);

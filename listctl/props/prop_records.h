@@ -95,7 +95,9 @@ class AttrPool {
   // A handle for a colour (a new reference), 0 when the pool is full.
   std::uint16_t colour(std::uint32_t value);
   std::uint32_t colourOf(std::uint16_t h) const;  // kUnsetColour for 0
-  std::uint16_t picture(const PictureBlock& p);
+  // A picture entry; one given `owned` (a bitmap the list made, whose handle
+  // is p.value) deletes that bitmap when its last reference goes.
+  std::uint16_t picture(const PictureBlock& p, plat::win::HBITMAP owned = nullptr);
   PictureBlock pictureOf(std::uint16_t h) const;
   // A font entry takes ownership of `font`.
   std::uint16_t font(const plat::win::LOGFONT& lf, plat::win::HFONT font);
@@ -120,6 +122,7 @@ class AttrPool {
     std::uint32_t colour = 0;
     CellLook look{};
     PictureBlock picture{};
+    plat::win::HBITMAP ownedBitmap = nullptr;
     plat::win::LOGFONT lf{};
     plat::win::HFONT hfont = nullptr;
   };

@@ -1348,6 +1348,26 @@ LRESULT propertySet(LbxInstance* inst, HWND hwnd, WPARAM wParam, LPARAM value) {
   }
 }
 
+bool propertyTakesPointer(int id) {
+  const Kind k = kindOf(id);
+  return !k.known || id == state::kStateProperty || k.type == Text || k.type == Float || k.type == Picture;
+}
+
+LRESULT propertySetNumber(LbxInstance* inst, int id, std::int32_t value) {
+  if (propertyTakesPointer(id)) return kRefused;
+  return propertySet(inst, inst->hwnd, static_cast<WPARAM>(id), static_cast<LPARAM>(value));
+}
+
+LRESULT propertySetFloat(LbxInstance* inst, int id, float value) {
+  if (kindOf(id).type != Float || !kindOf(id).known) return kRefused;
+  return propertySet(inst, inst->hwnd, static_cast<WPARAM>(id), reinterpret_cast<LPARAM>(&value));
+}
+
+LRESULT propertySetText(LbxInstance* inst, int id, const std::string& text) {
+  if (kindOf(id).type != Text || !kindOf(id).known || id == state::kStateProperty) return kRefused;
+  return propertySet(inst, inst->hwnd, static_cast<WPARAM>(id), reinterpret_cast<LPARAM>(text.c_str()));
+}
+
 LRESULT propertyGet(LbxInstance* inst, HWND hwnd, WPARAM wParam, LPARAM out) {
   const int id = static_cast<int>(wParam);
   const Kind k = kindOf(id);

@@ -16,6 +16,7 @@
 #include "listctl/props/design.h"
 #include "listctl/props/property_table.h"
 #include "listctl/store/store.h"
+#include "platform/win/bitmap_bits.h"
 #include "platform/win/window.h"
 
 namespace lindra::state {
@@ -36,6 +37,8 @@ enum : std::uint8_t {
 constexpr std::uint32_t kDefaultIndex = 0xFFFFFFFF;  // the default group and column
 constexpr int kLookSetLevels[5] = {0, 1, 4, 5, 6};  // tags 19-23
 constexpr std::size_t kLookEntry = 37, kFontEntry = 56, kPictureEntry = 12, kPlaceEntry = 7, kSettingEntry = 6;
+constexpr std::size_t kBitmapHead = 20;
+constexpr std::uint32_t kMaxBitmapSide = 16384;  // as the drawing layer makes them
 
 // Setting 0 of tag 33 (an id no property uses): the scroll bars the list
 // was asked for (WS_HSCROLL, WS_VSCROLL), which ScrollBars, ScrollBarV and
@@ -51,12 +54,26 @@ constexpr int kListSettings[] = {
     105, 106, 107, 108, 109, 110, 111, 112, 113, 114, 115, 116, 117, 118, 119, 120, 121, 122, 123, 124, 125, 126, 242,
     127, 128, 129, 137, 142, 143, 144, 150, 156, 157, 158, 159, 160, 165, 189, 218, 219, 220, 221, 228, 229, 230,
     241, 247, 251, 262, 264, 27, 130, 167, kScrollStyleSetting, 33, 164, 81,
+    77,  // ListIndex last: the caret of a multiple-selection list, once its items are sorted
 };
 constexpr int kLineFields[] = {41, 190, 191, 192, 193, 194};
 constexpr int kEarlySettings[] = {71, 207, 80};
 // Combo settings of tag 34 (ApplyTo last: it routes the sets before it).
 constexpr int kComboSettings[] = {170, 171, 179, 180, 183, 185, 252, 253, 256, 257, 258, 259, 260, 261,
                                   273, 274, 275};
+
+template <std::size_t N>
+constexpr bool listed(const int (&ids)[N], int id) {
+  return std::find(std::begin(ids), std::end(ids), id) != std::end(ids);
+}
+// The ids tags 33 and 34 may carry: those their writer puts there, no other.
+// Every one of them is a plain number, so a setting is never a pointer.
+constexpr bool listSettingId(int id) {
+  return id == kScrollStyleSetting || id == 195 || id == 196 || listed(kListSettings, id) ||
+         listed(kLineFields, id) || listed(kEarlySettings, id);
+}
+constexpr bool comboSettingId(int id) { return listed(kComboSettings, id); }
+
 constexpr std::uint8_t kColumnTextTags[4] = {kTagColumnHeader, kTagColumnField, kTagColumnFormat, kTagColumnName};
 constexpr int kColumnTextIds[4] = {65, 62, 64, 235};  // ColHeaderText, ColDataField, ColFormat, ColName
 constexpr int kGroupTextIds[2] = {199, 236};          // GrpHeaderText, GrpName
@@ -129,15 +146,17 @@ std::uint32_t getField(LbxInstance* inst, int id) {
   return static_cast<std::uint32_t>(v);
 }
 
+// Sets a numeric field from the stream: a float by its bits, anything else
+// as a number (the typed setters refuse a number for a pointer-valued id).
 void setField(LbxInstance* inst, int id, const std::uint8_t* p, std::size_t width) {
   if (typeOf(id) == props::Float) {
     const std::uint32_t bits = getLE(p, width);
     float f;
     std::memcpy(&f, &bits, 4);
-    propertySet(inst, inst->hwnd, static_cast<WPARAM>(id), reinterpret_cast<LPARAM>(&f));
+    propertySetFloat(inst, id, f);
     return;
   }
-  propertySet(inst, inst->hwnd, static_cast<WPARAM>(id), static_cast<LPARAM>(signedLE(p, width)));
+  propertySetNumber(inst, id, signedLE(p, width));
 }
 
 template <std::size_t N>
@@ -207,6 +226,57 @@ StateModel::LookRecord recordFromEntry(const std::uint8_t* in) {
     at += r.length;
   }
   return rec;
+}
+
+// The bytes of a picture record: a resource number as its entry, a bitmap
+// by its pixels; empty when the picture cannot be written (a handle that
+// names no bitmap).
+std::vector<std::uint8_t> pictureRecord(const props::PictureBlock& pic) {
+  if (pic.kind == 1) {
+    std::vector<std::uint8_t> e(kPictureEntry);
+    putLE(e.data(), pic.type, 2);
+    putLE(e.data() + 2, pic.kind, 2);
+    putLE(e.data() + 4, pic.value, 4);
+    putLE(e.data() + 8, pic.attribute, 4);
+    return e;
+  }
+  if (pic.kind != 0) return {};
+  const auto bitmap = reinterpret_cast<pw::HBITMAP>(static_cast<std::uintptr_t>(pic.value));
+  const pw::LONG size = pw::GetBitmapBits(bitmap, 0, nullptr);
+  pw::BITMAP bm;
+  if (size <= 0 || pw::GetObject(bitmap, sizeof bm, &bm) != static_cast<int>(sizeof bm)) return {};
+  std::vector<std::uint8_t> e(kBitmapHead + static_cast<std::size_t>(size));
+  putLE(e.data(), pic.type, 2);
+  putLE(e.data() + 2, 0, 2);
+  putLE(e.data() + 4, pic.attribute, 4);
+  putLE(e.data() + 8, static_cast<std::uint32_t>(bm.bmWidth), 4);
+  putLE(e.data() + 12, static_cast<std::uint32_t>(bm.bmHeight), 4);
+  putLE(e.data() + 16, bm.bmBitsPixel, 4);
+  if (pw::GetBitmapBits(bitmap, size, e.data() + kBitmapHead) != size) return {};
+  return e;
+}
+
+// Reads a picture record; false when it is malformed.
+bool parsePicture(const std::uint8_t* p, std::size_t n, StateModel::Picture* out) {
+  if (n == 0) return true;  // no picture
+  if (n == kPictureEntry) {
+    // A resource number keeps; a handle of another process means nothing here.
+    if (getLE(p + 2, 2) == 1)
+      *out = {{static_cast<std::uint16_t>(getLE(p, 2)), 1, getLE(p + 4, 4), getLE(p + 8, 4), 0}, false, 0, 0, 0, {}};
+    return true;
+  }
+  if (n < kBitmapHead || getLE(p + 2, 2) != 0) return false;
+  const std::uint32_t w = getLE(p + 8, 4), h = getLE(p + 12, 4), bpp = getLE(p + 16, 4);
+  if (w == 0 || h == 0 || w > kMaxBitmapSide || h > kMaxBitmapSide || (bpp != 1 && bpp != 32)) return false;
+  const std::uint64_t stride = bpp == 32 ? std::uint64_t{w} * 4 : (std::uint64_t{w} + 15) / 16 * 2;
+  if (stride * h != n - kBitmapHead) return false;
+  out->block = {static_cast<std::uint16_t>(getLE(p, 2)), 0, 0, getLE(p + 4, 4), 0};
+  out->bitmap = true;
+  out->width = w;
+  out->height = h;
+  out->bitsPerPixel = bpp;
+  out->pixels.assign(p + kBitmapHead, p + n);
+  return true;
 }
 
 // The record's slot fields and style bytes.
@@ -285,13 +355,8 @@ class Tables {
       putLE(head + 2, static_cast<std::uint32_t>(pictures_.size()), 2);
       out.record(kTagPictures, head, 4);
       for (std::uint16_t h : pictures_) {
-        const props::PictureBlock pic = pool_.pictureOf(h);
-        std::uint8_t e[kPictureEntry];
-        putLE(e, pic.type, 2);
-        putLE(e + 2, pic.kind, 2);
-        putLE(e + 4, pic.value, 4);
-        putLE(e + 8, pic.attribute, 4);
-        out.record(kTagPicture, e, sizeof e);
+        const std::vector<std::uint8_t> data = pictureRecord(pool_.pictureOf(h));
+        out.record(kTagPicture, data.data(), data.size());
       }
     }
   }
@@ -435,6 +500,13 @@ bool StateReader::read(void* out, std::size_t n) {
   if (n) std::memcpy(out, data_ + pos_, n);
   pos_ += n;
   return true;
+}
+
+const std::uint8_t* StateReader::take(std::size_t n) {
+  if (n > size_ - pos_) return nullptr;
+  const std::uint8_t* p = data_ + pos_;
+  pos_ += n;
+  return p;
 }
 
 bool StateReader::u16(std::uint16_t* v) {
@@ -640,7 +712,7 @@ bool saveState(LbxInstance* inst, StateWriter& out) {
 
 namespace {
 
-bool hasNul(const std::string& s) { return s.find('\0') != std::string::npos; }
+bool hasNul(std::string_view s) { return s.find('\0') != std::string_view::npos; }
 
 // The current stream reader (versions 102 and 103; 101 streams stop at
 // their first tag other than a column count).
@@ -652,9 +724,8 @@ int parseRecords(StateReader& in, StateModel* m) {
     if (!in.u8(&tag) || !in.u32(&n)) return kLoadTruncated;
     if (n > in.remaining()) return kLoadTruncated;
     if (tag == kTagEnd) return n == 0 ? kLoadOk : kLoadMalformed;
-    std::string data(n, '\0');
-    in.read(data.data(), n);
-    const auto* p = reinterpret_cast<const std::uint8_t*>(data.data());
+    const std::uint8_t* p = in.take(n);
+    const std::string_view data(reinterpret_cast<const char*>(p), n);
     auto fixed = [&](std::size_t want) { return n == want; };
     switch (tag) {
       case kTagGroups:
@@ -692,7 +763,6 @@ int parseRecords(StateReader& in, StateModel* m) {
         if (!fixed(4) || !m->itemCount || getLE(p, 4) >= *m->itemCount) return kLoadMalformed;
         item = getLE(p, 4);
         column.reset();
-        m->items[*item];
         break;
       case kTagGroupEntry:
         if (!fixed(18) || !group) return kLoadMalformed;
@@ -702,7 +772,7 @@ int parseRecords(StateReader& in, StateModel* m) {
       case kTagGroupHeader:
       case kTagGroupName:
         if (!group || *group == kDefaultIndex || hasNul(data)) return kLoadMalformed;
-        (tag == kTagGroupHeader ? m->groups[*group].header : m->groups[*group].name) = data;
+        (tag == kTagGroupHeader ? m->groups[*group].header : m->groups[*group].name) = std::string(data);
         break;
       case kTagColumnEntry:
         if (!fixed(30) || !column || item) return kLoadMalformed;
@@ -715,25 +785,17 @@ int parseRecords(StateReader& in, StateModel* m) {
       case kTagColumnName: {
         if (!column || *column == kDefaultIndex || item || hasNul(data)) return kLoadMalformed;
         const int t = static_cast<int>(std::find(kColumnTextTags, kColumnTextTags + 4, tag) - kColumnTextTags);
-        m->columns[*column].texts[t] = data;
+        m->columns[*column].texts[t] = std::string(data);
         break;
       }
       case kTagItemEntry:
         if (!fixed(13) || !item) return kLoadMalformed;
-        m->items[*item].hasEntry = true;
-        std::memcpy(m->items[*item].entry, p, 13);
+        m->itemLooks.set(getLE(p, 2));
         break;
-      case kTagCellText: {
+      case kTagCellText:
         if (!item || hasNul(data)) return kLoadMalformed;
-        StateModel::Item& it = m->items[*item];
-        if (m->columnCount && *m->columnCount) {
-          if (!column) return kLoadMalformed;
-          it.cells[*column] = data;
-        } else {
-          it.text = data;
-        }
+        if (m->columnCount && *m->columnCount && !column) return kLoadMalformed;
         break;
-      }
       case kTagTip:
         if (!fixed(15)) return kLoadMalformed;
         m->hasTip = true;
@@ -741,7 +803,7 @@ int parseRecords(StateReader& in, StateModel* m) {
         break;
       case kTagCellLook:
         if (!fixed(2) || !item || !column || !m->columnCount || !*m->columnCount) return kLoadMalformed;
-        m->items[*item].cellLooks[*column] = static_cast<std::uint16_t>(getLE(p, 2));
+        m->itemLooks.set(getLE(p, 2));
         break;
       case kTagLooks: {
         // u16 slots, u16 used, then the entries by their slot numbers.
@@ -791,16 +853,9 @@ int parseRecords(StateReader& in, StateModel* m) {
         break;
       case kTagPicture: {
         if (!m->pictureCount || m->pictures.size() >= *m->pictureCount) return kLoadMalformed;
-        props::PictureBlock pic{};
-        if (n == kPictureEntry) {
-          pic.type = static_cast<std::uint16_t>(getLE(p, 2));
-          pic.kind = static_cast<std::uint16_t>(getLE(p + 2, 2));
-          pic.value = getLE(p + 4, 4);
-          pic.attribute = getLE(p + 8, 4);
-        } else if (n != 0) {
-          return kLoadMalformed;
-        }
-        m->pictures.push_back(pic);
+        StateModel::Picture pic;
+        if (!parsePicture(p, n, &pic)) return kLoadMalformed;
+        m->pictures.push_back(std::move(pic));
         break;
       }
       case kTagLookSet: case kTagLookSet + 1: case kTagLookSet + 2: case kTagLookSet + 3: case kTagLookSet + 4:
@@ -819,9 +874,11 @@ int parseRecords(StateReader& in, StateModel* m) {
       case kTagComboSettings: {
         if (n % kSettingEntry != 0) return kLoadMalformed;
         auto& list = tag == kTagSettings ? m->settings : m->comboSettings;
-        for (std::uint32_t k = 0; k < n / kSettingEntry; ++k)
-          list.emplace_back(static_cast<std::uint16_t>(getLE(p + k * kSettingEntry, 2)),
-                            getLE(p + k * kSettingEntry + 2, 4));
+        for (std::uint32_t k = 0; k < n / kSettingEntry; ++k) {
+          const auto id = static_cast<std::uint16_t>(getLE(p + k * kSettingEntry, 2));
+          if (!(tag == kTagSettings ? listSettingId(id) : comboSettingId(id))) return kLoadMalformed;
+          list.emplace_back(id, getLE(p + k * kSettingEntry + 2, 4));
+        }
         break;
       }
       case kTagCombo: {
@@ -857,11 +914,8 @@ bool slotsValid(const StateModel& m) {
     if (!look(getLE(rec.entry, 2))) return false;
   for (const auto& [c, rec] : m.columns)
     if (!look(getLE(rec.entry, 2))) return false;
-  for (const auto& [i, rec] : m.items) {
-    if (rec.hasEntry && !look(getLE(rec.entry, 2))) return false;
-    for (const auto& [c, slot] : rec.cellLooks)
-      if (!look(slot)) return false;
-  }
+  for (std::size_t slot = 1; slot < m.itemLooks.size(); ++slot)
+    if (m.itemLooks.test(slot) && !look(static_cast<std::uint32_t>(slot))) return false;
   for (const StateModel::Place& p : m.places) {
     if (p.kind == 3 ? p.slot > m.fonts.size() : !look(p.slot)) return false;
     if (p.kind == 0 && p.index != 7 && p.index != 8) return false;
@@ -900,6 +954,7 @@ int parseState(StateReader& in, StateModel* out) {
   } else {
     std::uint32_t zero;
     if (!in.u32(&zero)) return kLoadTruncated;
+    m.recordsAt = in.position();
     r = parseRecords(in, &m);
   }
   if (r == kLoadOk && !slotsValid(m)) r = kLoadMalformed;
@@ -967,7 +1022,22 @@ class LookBuilder {
   std::uint16_t picture(std::uint16_t slot) {
     if (!slot) return 0;
     if (auto it = pictures_.find(slot); it != pictures_.end()) return it->second;
-    return pictures_[slot] = pool_.picture(m_.pictures[slot - 1u]);
+    return pictures_[slot] = makePicture(m_.pictures[slot - 1u]);
+  }
+  // A picture's pool entry: a bitmap is made again from its pixels and
+  // belongs to the entry. 0 for no picture.
+  std::uint16_t makePicture(const StateModel::Picture& pic) {
+    if (!pic.bitmap) return pic.block.kind == 1 ? pool_.picture(pic.block) : 0;
+    pw::HBITMAP bm = pw::CreateBitmap(static_cast<int>(pic.width), static_cast<int>(pic.height), 1,
+                                      pic.bitsPerPixel, pic.pixels.data());
+    const auto value = reinterpret_cast<std::uintptr_t>(bm);
+    if (!bm || value > 0xFFFFFFFFu) {  // a picture names its bitmap in 32 bits
+      if (bm) pw::DeleteObject(bm);
+      return 0;
+    }
+    props::PictureBlock block = pic.block;
+    block.value = static_cast<std::uint32_t>(value);
+    return pool_.picture(block, bm);
   }
   std::uint16_t font(std::uint16_t slot) {
     if (!slot) return 0;
@@ -993,7 +1063,77 @@ void applySetting(LbxInstance* inst, std::uint16_t id, std::uint32_t value) {
   setField(inst, id, b, 4);
 }
 
-void applyModel(LbxInstance* inst, const StateModel& m) {
+// Fills item `index` from its 13-byte entry.
+void applyItemEntry(LbxInstance* inst, int index, const std::uint8_t* entry, LookBuilder& looks) {
+  lbxSetItemData(inst, index, getLE(entry + 2, 4));
+  const std::int32_t height = fromTwips(signedLE(entry + 6, 4), dpiOf(inst));
+  if (height >= 0) lbxSetRowHeight(inst, index, height);
+  if (entry[10]) {
+    lbxSetSelected(inst, index, true);
+    // A single-selection list's selection is its current index.
+    if (!(inst->style & (LBS_MULTIPLESEL | LBS_EXTENDEDSEL))) inst->curSel = index;
+  }
+  looks.putBytes(reinterpret_cast<unsigned char*>(lbxItem(inst, index)) + offsetof(LbxItem, attr),
+                 looks.look(static_cast<std::uint16_t>(getLE(entry, 2))));
+  if (entry[11] == 1 || entry[11] == 2) {
+    propertySetNumber(inst, 29, index);
+    propertySetNumber(inst, 210, entry[11]);
+  }
+  lbxItem(inst, index)->extra = entry[12];
+}
+
+// Reads the item records of a stream that parsed (from `records`, where its
+// records start) into the list's items, which exist already: texts, cells,
+// cell looks, then each item's entry.
+void applyItems(LbxInstance* inst, const StateModel& m, StateReader records, LookBuilder& looks) {
+  const bool hasColumns = m.columnCount.value_or(0) > 0;
+  int item = -1, column = -1;
+  const std::uint8_t* entry = nullptr;
+  std::string text;  // a NUL-terminated copy for the store
+  auto finishItem = [&] {
+    if (item >= 0 && entry) applyItemEntry(inst, item, entry, looks);
+    entry = nullptr;
+  };
+  for (;;) {
+    std::uint8_t tag;
+    std::uint32_t n;
+    if (!records.u8(&tag) || !records.u32(&n)) break;
+    const std::uint8_t* p = records.take(n);
+    if (tag == kTagEnd || !p) break;
+    switch (tag) {
+      case kTagItem:
+        finishItem();
+        item = static_cast<int>(getLE(p, 4));
+        column = -1;
+        if (!lbxItem(inst, item)) item = -1;
+        break;
+      case kTagColumn:
+        if (item >= 0) column = static_cast<int>(getLE(p, 4));
+        break;
+      case kTagItemEntry:
+        if (item >= 0) entry = p;
+        break;
+      case kTagCellText:
+        if (item < 0) break;
+        text.assign(reinterpret_cast<const char*>(p), n);
+        if (hasColumns) lbxSetCellText(inst, item, column, text.c_str());
+        else lbxSetItemText(inst, item, text.c_str(), false);
+        break;
+      case kTagCellLook:
+        if (item < 0) break;
+        if (!cellOf(inst, lbxItem(inst, item), column)) lbxSetCellText(inst, item, column, lbxCellTextPtr(inst, item, column));
+        if (LbxCell* cell = cellOf(inst, lbxItem(inst, item), column))
+          looks.putBytes(reinterpret_cast<unsigned char*>(cell) + offsetof(LbxCell, attr),
+                         looks.look(static_cast<std::uint16_t>(getLE(p, 2))));
+        break;
+      default:
+        break;
+    }
+  }
+  finishItem();
+}
+
+void applyModel(LbxInstance* inst, const StateModel& m, StateReader records) {
   const std::int32_t col = static_cast<std::int16_t>(getField(inst, 28));
   const std::int32_t grp = static_cast<std::int16_t>(getField(inst, 197));
   const std::int32_t row = static_cast<std::int32_t>(getField(inst, 29));
@@ -1018,49 +1158,19 @@ void applyModel(LbxInstance* inst, const StateModel& m) {
     propertySet(inst, inst->hwnd, 197, static_cast<LPARAM>(g));
     applyEntry(inst, kGroupFields, rec.entry);
     looks.put(designGroupLook(inst, static_cast<int>(g), false), looks.look(static_cast<std::uint16_t>(getLE(rec.entry, 2))));
-    if (rec.header) propertySet(inst, inst->hwnd, kGroupTextIds[0], reinterpret_cast<LPARAM>(rec.header->c_str()));
-    if (rec.name) propertySet(inst, inst->hwnd, kGroupTextIds[1], reinterpret_cast<LPARAM>(rec.name->c_str()));
+    if (rec.header) propertySetText(inst, kGroupTextIds[0], *rec.header);
+    if (rec.name) propertySetText(inst, kGroupTextIds[1], *rec.name);
   }
   for (const auto& [c, rec] : m.columns) {
     propertySet(inst, inst->hwnd, 28, static_cast<LPARAM>(c));
     applyEntry(inst, kColumnFields, rec.entry);
     looks.put(designColumnLook(inst, static_cast<int>(c), false), looks.look(static_cast<std::uint16_t>(getLE(rec.entry, 2))));
     for (int t = 0; t < 4; ++t)
-      if (rec.texts[t]) propertySet(inst, inst->hwnd, kColumnTextIds[t], reinterpret_cast<LPARAM>(rec.texts[t]->c_str()));
+      if (rec.texts[t]) propertySetText(inst, kColumnTextIds[t], *rec.texts[t]);
   }
 
-  const int dpi = dpiOf(inst);
-  if (m.itemCount.value_or(0) > 0) lbxAppendEmpty(inst, static_cast<int>(*m.itemCount));
-  for (const auto& [i, rec] : m.items) {
-    const int index = static_cast<int>(i);
-    LbxItem* item = lbxItem(inst, index);
-    if (!item) break;  // the store could not take the items
-    if (rec.text) lbxSetItemText(inst, index, rec.text->c_str(), false);
-    for (const auto& [c, text] : rec.cells) lbxSetCellText(inst, index, static_cast<int>(c), text.c_str());
-    for (const auto& [c, slot] : rec.cellLooks) {
-      const int cc = static_cast<int>(c);
-      if (!cellOf(inst, lbxItem(inst, index), cc)) lbxSetCellText(inst, index, cc, lbxCellTextPtr(inst, index, cc));
-      if (LbxCell* cell = cellOf(inst, lbxItem(inst, index), cc))
-        looks.putBytes(reinterpret_cast<unsigned char*>(cell) + offsetof(LbxCell, attr), looks.look(slot));
-    }
-    if (!rec.hasEntry) continue;
-    item = lbxItem(inst, index);
-    lbxSetItemData(inst, index, getLE(rec.entry + 2, 4));
-    const std::int32_t height = fromTwips(signedLE(rec.entry + 6, 4), dpi);
-    if (height >= 0) lbxSetRowHeight(inst, index, height);
-    if (rec.entry[10]) {
-      lbxSetSelected(inst, index, true);
-      // A single-selection list's selection is its current index.
-      if (!(inst->style & (LBS_MULTIPLESEL | LBS_EXTENDEDSEL))) inst->curSel = index;
-    }
-    looks.putBytes(reinterpret_cast<unsigned char*>(lbxItem(inst, index)) + offsetof(LbxItem, attr),
-                   looks.look(static_cast<std::uint16_t>(getLE(rec.entry, 2))));
-    if (rec.entry[11] == 1 || rec.entry[11] == 2) {
-      propertySet(inst, inst->hwnd, 29, index);
-      propertySet(inst, inst->hwnd, 210, rec.entry[11]);
-    }
-    item->extra = rec.entry[12];
-  }
+  if (m.itemCount.value_or(0) > 0 && lbxAppendEmpty(inst, static_cast<int>(*m.itemCount)))
+    applyItems(inst, m, records, looks);
   if (m.hasTip) applyEntry(inst, kTipFields, m.tip);
 
   // The list-wide looks and the places of tag 32.
@@ -1097,7 +1207,8 @@ void applyModel(LbxInstance* inst, const StateModel& m) {
     propertySet(inst, inst->hwnd, 156, e[100]);
     propertySet(inst, inst->hwnd, 157, e[101]);
     for (const auto& [id, value] : m.comboSettings)
-      pw::SendMessage(ch, props::kSetMessage, id, static_cast<LPARAM>(static_cast<std::int32_t>(value)));
+      if (!propertyTakesPointer(id))  // the parser let only numbers through; a number is all that goes
+        pw::SendMessage(ch, props::kSetMessage, id, static_cast<LPARAM>(static_cast<std::int32_t>(value)));
     pw::SendMessage(ch, props::kSetMessage, 181, e[99]);
     if (comboOf(ch) == combo)
       pw::SetWindowPos(ch, nullptr, 0, 0, 0, 0,
@@ -1118,10 +1229,14 @@ void applyModel(LbxInstance* inst, const StateModel& m) {
 }  // namespace
 
 int loadState(LbxInstance* inst, StateReader& in) {
+  StateReader records = in;
   StateModel m;
   const int r = parseState(in, &m);
   if (r != kLoadOk) return r;
-  applyModel(inst, m);
+  // Version 101 streams have no records to read again.
+  if (m.recordsAt) records.take(m.recordsAt - records.position());
+  else records = StateReader(nullptr, 0);
+  applyModel(inst, m, records);
   return kLoadOk;
 }
 

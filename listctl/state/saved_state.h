@@ -11,8 +11,8 @@
 //      per look a 37-byte attribute entry (below) with its slot number
 //   2  colour table (when any): u16 n, u16 n, n u32 colour values
 //   1  font table (when any): u16 n, u16 n, n 56-byte font entries
-//   5  picture table (when any): u16 n, u16 n; then n 29 records, each a
-//      12-byte picture: u16 type, u16 storage kind, u32 value, u32 attribute
+//   5  picture table (when any): u16 n, u16 n; then n 29 records, each one
+//      picture (below)
 //   19-23  the look sets Default(All), All Rows, Sel Rows, Odd Rows and
 //      Even Rows, each an attribute entry with slot -1
 //   7  u32 group count; for the default group (index -1, whose look slot is
@@ -36,8 +36,11 @@
 //      header look, 2 a group's header look (index: the position), 3 the
 //      window font (slot in the font table)
 //   33 list settings: per setting u16 property id, u32 value (floats by
-//      their bits), applied in order through the property handlers
-//   34 combo settings beyond tag 30, in the same form (list of a combo only)
+//      their bits), applied in order through the property handlers. Only
+//      the ids the writer puts there (all plain numbers); any other id
+//      refuses the stream.
+//   34 combo settings beyond tag 30, in the same form (list of a combo
+//      only), with the same rule for its own ids
 //   255 end
 // Attribute entry: i32 slot, then the bytes of the 33-byte look record in
 // the order 0-11, 13-16, 18, 19-20, 21-22, 23, 24-31, 12, 17, 32. Look
@@ -58,6 +61,17 @@
 // Item entry: u16 look slot (0), u32 item data, i32 height in twips (-1:
 // the default height), u8 selected, u8 merge (1 always, 2 restricted, 0
 // none), u8 the item's extra byte.
+// Picture (tag 29), by its length:
+//   0    no picture (one that could not be written)
+//   12   u16 type, u16 storage kind, u32 value, u32 attribute: kind 1 is a
+//        resource number and loads as that number; any other kind is a
+//        handle of the process that wrote it and loads as no picture
+//   20+  a bitmap by its pixels: u16 type, u16 storage kind (0), u32
+//        attribute, u32 width, u32 height (each 1 to 16384), u32 bits per
+//        pixel (1 or 32), then the rows from the top: 32 bits a pixel as
+//        blue, green, red, 0; 1 bit a pixel (1 white), most significant bit
+//        first, rows padded to 16 bits. The length is exactly 20 + the rows.
+//   A picture record of any other length or form refuses the stream.
 // Tip settings: u8 TextTip, u8 TextTipMultiLine, 3 reserved, u32 back
 // colour, u32 text colour, 2 reserved. Readers ignore reserved bytes.
 //
@@ -72,6 +86,7 @@
 #pragma once
 
 #include <array>
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -138,6 +153,8 @@ class StateReader {
   bool u8(std::uint8_t* v) { return read(v, 1); }
   bool u16(std::uint16_t* v);
   bool u32(std::uint32_t* v);
+  // The next n bytes in place (null, nothing read, when fewer remain).
+  const std::uint8_t* take(std::size_t n);
   std::size_t remaining() const { return size_ - pos_; }
   std::size_t position() const { return pos_; }
 
@@ -157,7 +174,14 @@ struct StateModel {
   };
   std::vector<std::uint32_t> colours;
   std::vector<plat::win::LOGFONT> fonts;
-  std::vector<props::PictureBlock> pictures;
+  struct Picture {
+    props::PictureBlock block{};  // a resource number (kind 1) as it stands
+    bool bitmap = false;          // a bitmap made from the fields below
+    std::uint32_t width = 0, height = 0, bitsPerPixel = 0;
+    std::vector<std::uint8_t> pixels;
+    // Neither: no picture.
+  };
+  std::vector<Picture> pictures;
   std::optional<std::uint32_t> pictureCount;
   std::map<std::uint32_t, LookRecord> looks;  // by slot
   std::optional<LookRecord> lookSets[5];      // tags 19-23
@@ -173,23 +197,21 @@ struct StateModel {
     std::uint8_t entry[30] = {};
     std::optional<std::string> texts[4];  // header, data field, format, name
   };
-  struct Item {
-    bool hasEntry = false;
-    std::uint8_t entry[13] = {};
-    std::optional<std::string> text;         // list without columns
-    std::map<std::uint32_t, std::string> cells;  // by column position
-    std::map<std::uint32_t, std::uint16_t> cellLooks;
-  };
   std::optional<std::uint32_t> groupCount, columnCount, itemCount;
   std::map<std::uint32_t, Group> groups;
   std::map<std::uint32_t, Column> columns;
-  std::map<std::uint32_t, Item> items;
+  // The items are checked but not kept: a load reads their records a second
+  // time, straight into the list. Kept are where the records start and the
+  // look slots the items and their cells name.
+  std::size_t recordsAt = 0;
+  std::bitset<65536> itemLooks;
   bool hasTip = false;
   std::uint8_t tip[15] = {};
 };
 
 // Parses a stream without touching any list. kLoadOk and `*out` filled, or
-// the refusal (kLoadTruncated, kLoadMalformed, kLoadBadMagic).
+// the refusal (kLoadTruncated, kLoadMalformed, kLoadBadMagic). The items of
+// a stream are checked, not kept (see StateModel).
 int parseState(StateReader& in, StateModel* out);
 
 // Writes the list's stream. True when every byte was written.

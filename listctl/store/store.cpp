@@ -968,7 +968,10 @@ int lbxSearch(LbxInstance* inst, const char* text, int method, int column, int s
   return scanFrom(inst, start, [&](int i) {
     const std::string_view have = searchText(inst, rec(inst, i), column, scratch);
     switch (method) {
-      case 1: return foldCompare(have, want, ignoreCase, false) >= 0;
+      // Greater or equal in the order the list sorts texts in (the
+      // collation), so that in a sorted list the answer is where the text
+      // would stand; prefix and exact matching fold case only.
+      case 1: return plat::text::collate(have, want, !ignoreCase) >= 0;
       case 2: return foldCompare(have, want, ignoreCase, true) == 0;
       default: return foldCompare(have, want, ignoreCase, false) == 0;
     }

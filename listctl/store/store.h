@@ -131,7 +131,8 @@ int lbxCompareText(std::string_view a, std::string_view b, int type);
 LRESULT lbxFindString(LbxInstance* inst, int start, const char* text, bool exact);
 // LB_SELECTSTRING: finds by prefix and makes the item the selection.
 LRESULT lbxSelectString(LbxInstance* inst, int start, const char* text);
-// The Search action: method 0 exact, 1 first item >= text (in list order),
+// The Search action: method 0 exact, 1 the first item whose text is not
+// below `text` in the sorting collation (without case when ignoreCase),
 // 2 partial (prefix); column -1 the item text, else a column position;
 // from the item after `start`. The index or -1.
 int lbxSearch(LbxInstance* inst, const char* text, int method, int column, int start, bool ignoreCase);

@@ -56,6 +56,19 @@ class StoreTest : public ::testing::Test {
     EXPECT_TRUE(lx::lbxItemText(inst, i, col, &s)) << i;
     return s;
   }
+  // Searches of the list's item texts, each with the index it must find.
+  struct SearchCase {
+    const char* text;
+    int method, start;
+    bool ignoreCase;
+    int found;
+  };
+  void expectSearches(std::initializer_list<SearchCase> cases) {
+    for (const SearchCase& c : cases) {
+      SCOPED_TRACE(testing::Message() << c.text << " method " << c.method << " from " << c.start);
+      EXPECT_EQ(lx::lbxSearch(inst, c.text, c.method, -1, c.start, c.ignoreCase), c.found);
+    }
+  }
   std::vector<std::string> all() {
     std::vector<std::string> v;
     for (int i = 0; i < inst->itemCount; ++i) v.push_back(text(i));
@@ -431,22 +444,38 @@ TEST_F(StoreTest, DatesAndTheSearchAction) {
   add({"2024-03-01", "01.02.2024", "12/31/2023", "2024-01-15"});
   EXPECT_EQ(all(), (std::vector<std::string>{"12/31/2023", "2024-01-15", "01.02.2024", "2024-03-01"}));
   lx::lbxSetSortKeys(inst, nullptr, 0);
-  struct Case {
-    const char* text;
-    int method, start;
-    bool ignoreCase;
-    int found;
-  } cases[] = {
+  expectSearches({
       {"2024-01-15", 0, -1, true, 1},
       {"2024-01", 0, -1, true, -1},
       {"2024-01", 2, -1, true, 1},
       {"2", 1, 1, true, 3},  // first item from the start that is not below the text
       {"1", 1, -1, true, 0},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
-    EXPECT_EQ(lx::lbxSearch(inst, c.text, c.method, -1, c.start, c.ignoreCase), c.found);
-  }
+  });
+}
+
+// The three search methods over accented titles in a sorted list: greater
+// or equal follows the list's own (collation) order, so its answer is where
+// the text would be sorted in; exact and prefix matching fold case only.
+TEST_F(StoreTest, SearchMethodsOverAccentedTitlesFollowTheSortOrder) {
+  inst->style = lx::LBS_SORT;
+  add({"Zürich", "Oslo", "élan", "Apfel", "Ölkanne", "Zug", "Ärger", "Évora", "Ober"});
+  ASSERT_EQ(all(), (std::vector<std::string>{"Apfel", "Ärger", "élan", "Évora", "Ober", "Ölkanne", "Oslo", "Zug",
+                                             "Zürich"}));
+  expectSearches({
+      {"p", 1, -1, true, 7},       // not "Ärger", whose code points lie above "p"
+      {"b", 1, -1, true, 2},       // "élan": accents sort beside their base letters
+      {"Ö", 1, -1, true, 4},       // "Ober": an accent counts only after the letters
+      {"ob", 1, -1, false, 4},     // with case too
+      {"zz", 1, -1, true, -1},     // nothing at or above
+      {"p", 1, 7, true, 8},        // from a start: the next item at or above
+      {"p", 1, 8, true, 7},        // round from the top
+      {"ärger", 0, -1, true, 1},   // exact: case folded ...
+      {"arger", 0, -1, true, -1},  // ... accents kept
+      {"ÉVORA", 0, -1, true, 3},
+      {"É", 2, -1, true, 2},       // prefix
+      {"öl", 2, -1, true, 5},
+      {"o", 2, 4, true, 6},        // "Ölkanne" does not begin with "o"
+  });
 }
 
 }  // namespace

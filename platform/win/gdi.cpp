@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/win/bitmap_bits.h"
 #include "platform/win/gdi_qt.h"
 #include "platform/win/handle_table.h"
 #include "platform/win/window.h"
@@ -782,6 +783,31 @@ HBITMAP CreateBitmap(int width, int height, UINT, UINT bpp, const void* bits) {
     }
   }
   return addObject(o);
+}
+
+LONG GetBitmapBits(HBITMAP bitmap, LONG size, void* bits) {
+  GdiObject* o = O(bitmap);
+  if (!o || o->kind != Kind::Bitmap || size < 0) return 0;
+  const int w = o->image.width(), h = o->image.height();
+  const std::size_t stride = o->mono ? static_cast<std::size_t>((w + 15) / 16) * 2 : static_cast<std::size_t>(w) * 4;
+  if (!bits) return static_cast<LONG>(stride * static_cast<std::size_t>(h));
+  const int rows = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(size) / stride, static_cast<std::size_t>(h)));
+  auto* out = static_cast<std::uint8_t*>(bits);
+  for (int y = 0; y < rows; ++y) {
+    std::uint8_t* row = out + static_cast<std::size_t>(y) * stride;
+    std::memset(row, 0, stride);
+    for (int x = 0; x < w; ++x) {
+      const QRgb px = o->image.pixel(x, y);
+      if (o->mono) {
+        if (qRed(px) | qGreen(px) | qBlue(px)) row[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+      } else {
+        row[x * 4] = static_cast<std::uint8_t>(qBlue(px));
+        row[x * 4 + 1] = static_cast<std::uint8_t>(qGreen(px));
+        row[x * 4 + 2] = static_cast<std::uint8_t>(qRed(px));
+      }
+    }
+  }
+  return static_cast<LONG>(stride * static_cast<std::size_t>(rows));
 }
 
 HBITMAP CreateCompatibleBitmap(HDC, int width, int height) {

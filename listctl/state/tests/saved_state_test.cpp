@@ -4,16 +4,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "listctl/combo/combo.h"
+#include "listctl/core/dispatch.h"
 #include "listctl/core/library.h"
 #include "listctl/core/messages.h"
 #include "listctl/props/exports.h"
 #include "listctl/props/property_table.h"
 #include "listctl/state/saved_state.h"
+#include "listctl/state/tests/picture_fixture.h"
 #include "listctl/store/store.h"
 #include "platform/testing/test_env.h"
 #include "platform/win/window.h"
@@ -275,6 +279,38 @@ TEST_F(SavedStateTest, LooksFontsPicturesAndTheSelectionRoundTripByteForByte) {
   EXPECT_EQ(pb.attribute, pa.attribute);
 }
 
+// The caret (ListIndex) and the selection come back in every selection
+// mode, the caret also where it stands on an unselected item.
+TEST_F(SavedStateTest, TheCaretAndSelectionComeBackInEverySelectionMode) {
+  struct Case {
+    const char* what;
+    int multiSelect;  // MultiSelect: 0 none, 1 simple, 2 extended
+    std::vector<int> selected;
+    int caret;
+  } cases[] = {
+      {"single", 0, {4}, 4},
+      {"simple", 1, {1, 3}, 5},
+      {"extended", 2, {0, 2, 3}, 2},
+      {"extended, caret on an unselected item", 2, {1, 2}, 6},
+      {"extended, no caret", 2, {1}, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    HWND a = make();
+    set(a, 80, c.multiSelect);
+    for (const char* t : {"a", "b", "c", "d", "e", "f", "g"}) lx::lbxAddString(lx::instanceOf(a), t);
+    for (int i : c.selected) set(a, 29, i), set(a, 83, 1);  // Row, Selected
+    ASSERT_EQ(set(a, 77, c.caret), 0);
+    HWND b = make();
+    ASSERT_EQ(load(b, save(a)), st::kLoadOk);
+    EXPECT_EQ(get32(b, 77), c.caret);
+    EXPECT_EQ(SendMessage(b, lx::LB_GETCARETINDEX, 0, 0), SendMessage(a, lx::LB_GETCARETINDEX, 0, 0));
+    for (int i = 0; i < 7; ++i)
+      EXPECT_EQ(lx::lbxIsSelected(lx::instanceOf(b), i), lx::lbxIsSelected(lx::instanceOf(a), i)) << i;
+    EXPECT_EQ(save(b), save(a));
+  }
+}
+
 TEST_F(SavedStateTest, LoadingReplacesWhatTheListHeld) {
   HWND a = make();
   lx::lbxAddString(lx::instanceOf(a), "only");
@@ -357,6 +393,255 @@ TEST_F(SavedStateTest, ARefusedStreamLeavesTheListAsItWas) {
     }
   }
   EXPECT_EQ(save(target), before);
+}
+
+// Little-endian bytes of `v`.
+Bytes le(std::uint32_t v, int width) {
+  Bytes b;
+  for (int i = 0; i < width; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+  return b;
+}
+Bytes cat(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+// One record: tag, length, data.
+Bytes rec(int tag, const Bytes& data) { return cat({{static_cast<std::uint8_t>(tag)}, le(static_cast<std::uint32_t>(data.size()), 4), data}); }
+// A list (33) or combo (34) settings record with one entry.
+Bytes settingRec(int tag, int id, std::uint32_t value) { return rec(tag, cat({le(static_cast<std::uint32_t>(id), 2), le(value, 4)})); }
+// A bitmap picture record: its head and `pixelBytes` bytes of pixels.
+Bytes bitmapRecord(std::uint32_t w, std::uint32_t h, std::uint32_t bpp, std::size_t pixelBytes) {
+  return cat({le(1, 2), le(0, 2), le(0, 4), le(w, 4), le(h, 4), le(bpp, 4), Bytes(pixelBytes, 0x5A)});
+}
+const Bytes kHeader = {0x2B, 0x45, 0x39, 0x31, 103, 0, 0, 0, 0, 0};
+const Bytes kEnd = {255, 0, 0, 0, 0};
+
+// Hostile records, each put into a good stream just before its end (after
+// every record the list would apply) and into a bare one: every stream is
+// refused whole, and neither a list nor a combo changes.
+TEST_F(SavedStateTest, HostileRecordsAreRefusedWholeAndTheListIsUnchanged) {
+  const Bytes good = save(looked());
+  const Bytes goodBody(good.begin(), good.end() - static_cast<long>(kEnd.size()));
+  constexpr std::uint32_t kWild = 0x41414141;
+  struct Case {
+    const char* what;
+    Bytes records;
+    int result;
+  };
+  const std::vector<Case> cases = {
+      // Pointer-valued ids in the list and combo settings, with wild values.
+      {"SearchText as a number", settingRec(33, 89, 1), st::kLoadMalformed},
+      {"FontName as a number", settingRec(33, 503, kWild), st::kLoadMalformed},
+      {"HeaderFontName as a number", settingRec(33, 52, kWild), st::kLoadMalformed},
+      {"ColWidth as a number", settingRec(33, 73, kWild), st::kLoadMalformed},
+      {"FontSize as a number", settingRec(33, 504, kWild), st::kLoadMalformed},
+      {"ColPicture as a number", settingRec(33, 139, kWild), st::kLoadMalformed},
+      {"Text as a number", settingRec(33, 30, kWild), st::kLoadMalformed},
+      {"InsertRow as a number", settingRec(33, 138, kWild), st::kLoadMalformed},
+      {"the saved state inside itself", settingRec(33, 166, kWild), st::kLoadMalformed},
+      {"an action (Clear)", settingRec(33, 85, 3), st::kLoadMalformed},
+      {"an id no property has", settingRec(33, 600, 1), st::kLoadMalformed},
+      {"combo SelText as a number", settingRec(34, 177, kWild), st::kLoadMalformed},
+      {"combo ColWidth as a number", settingRec(34, 73, kWild), st::kLoadMalformed},
+      {"a list setting in the combo record", settingRec(34, 86, 2), st::kLoadMalformed},
+      {"a good setting beside a bad one", cat({settingRec(33, 86, 2), settingRec(33, 89, 1)}), st::kLoadMalformed},
+      // Lengths, counts and offsets.
+      {"settings of a broken size", rec(33, Bytes(7, 0)), st::kLoadMalformed},
+      {"settings longer than the data", cat({{33}, le(0x7FFFFFF0, 4), Bytes(12, 0)}), st::kLoadTruncated},
+      {"two item counts", cat({rec(28, le(1, 4)), rec(28, le(1, 4))}), st::kLoadMalformed},
+      {"colour table counting more than it holds", rec(2, cat({le(3, 2), le(3, 2), le(0xFF, 4)})), st::kLoadMalformed},
+      {"attribute table using more than its slots", rec(4, cat({le(1, 2), le(2, 2), Bytes(74, 0)})), st::kLoadMalformed},
+      {"font table counting more than it holds", rec(1, cat({le(2, 2), le(2, 2), Bytes(56, 0)})), st::kLoadMalformed},
+      {"tip record of a broken size", rec(31, Bytes(14, 0)), st::kLoadMalformed},
+      {"combo record of a broken size", rec(30, Bytes(101, 0)), st::kLoadMalformed},
+  };
+  // Records that only make sense at the start of a stream.
+  const std::vector<Case> bare = {
+      {"item index past the count", cat({rec(28, le(2, 4)), rec(9, le(5, 4))}), st::kLoadMalformed},
+      {"item count past the limit", rec(28, le(0xFFFFFFFF, 4)), st::kLoadMalformed},
+      {"a cell text before any item", cat({rec(6, le(1, 4)), rec(8, le(0, 4)), rec(27, {'x'})}), st::kLoadMalformed},
+      {"a cell of a column past the count",
+       cat({rec(6, le(1, 4)), rec(28, le(1, 4)), rec(9, le(0, 4)), rec(8, le(4, 4))}), st::kLoadMalformed},
+      // Pictures: the table's count, the two forms and their fields.
+      {"a picture without its table", rec(29, Bytes(12, 0)), st::kLoadMalformed},
+      {"more pictures than the table counts", cat({rec(5, {1, 0, 1, 0}), rec(29, {}), rec(29, {})}), st::kLoadMalformed},
+      {"fewer pictures than the table counts", cat({rec(5, {2, 0, 2, 0}), rec(29, {})}), st::kLoadMalformed},
+      {"a picture of neither form", cat({rec(5, {1, 0, 1, 0}), rec(29, Bytes(5, 0))}), st::kLoadMalformed},
+      {"a bitmap of width 0", cat({rec(5, {1, 0, 1, 0}), rec(29, bitmapRecord(0, 1, 32, 0))}), st::kLoadMalformed},
+      {"a bitmap wider than any", cat({rec(5, {1, 0, 1, 0}), rec(29, bitmapRecord(16385, 1, 1, 2050))}),
+       st::kLoadMalformed},
+      {"a bitmap of 8 bits a pixel", cat({rec(5, {1, 0, 1, 0}), rec(29, bitmapRecord(2, 2, 8, 4))}), st::kLoadMalformed},
+      {"a bitmap short of its rows", cat({rec(5, {1, 0, 1, 0}), rec(29, bitmapRecord(3, 2, 32, 23))}),
+       st::kLoadMalformed},
+      {"a bitmap longer than its rows", cat({rec(5, {1, 0, 1, 0}), rec(29, bitmapRecord(3, 2, 32, 25))}),
+       st::kLoadMalformed},
+      {"a bitmap far larger than its record", cat({rec(5, {1, 0, 1, 0}), rec(29, bitmapRecord(16384, 16384, 32, 0))}),
+       st::kLoadMalformed},
+      {"pixels of a storage kind other than a bitmap",
+       cat({rec(5, {1, 0, 1, 0}), rec(29, [] { Bytes b = bitmapRecord(1, 1, 32, 4); b[2] = 1; return b; }())}),
+       st::kLoadMalformed},
+      {"a look naming a colour past its table",
+       cat({rec(2, cat({le(1, 2), le(1, 2), le(0xFF, 4)})), rec(19, cat({le(0xFFFFFFFF, 4), le(9, 2), Bytes(31, 0)}))}),
+       st::kLoadMalformed},
+  };
+
+  HWND list = looked();
+  WNDCLASS wc;
+  wc.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) { return DefWindowProc(h, m, w, l); };
+  wc.lpszClassName = "HostileStateParent";
+  RegisterClass(&wc);
+  HWND parent = CreateWindow("HostileStateParent", "", WS_POPUP | WS_VISIBLE, 0, 0, 400, 300, nullptr, nullptr, nullptr,
+                             nullptr);
+  made_.push_back(parent);
+  HWND combo = CreateWindow(lx::kComboClass, "", WS_CHILD | WS_VISIBLE, 10, 10, 150, 24, parent, nullptr, nullptr,
+                            nullptr);
+  ASSERT_NE(combo, nullptr);
+  made_.push_back(combo);
+  ASSERT_EQ(load(combo, good), st::kLoadOk);
+  for (HWND target : {list, combo}) {
+    const Bytes before = save(target);
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.what);
+      EXPECT_EQ(load(target, cat({goodBody, c.records, kEnd})), c.result);
+      EXPECT_EQ(load(target, cat({kHeader, c.records, kEnd})), c.result);
+      ASSERT_EQ(save(target), before);
+    }
+    for (const Case& c : bare) {
+      SCOPED_TRACE(c.what);
+      EXPECT_EQ(load(target, cat({kHeader, c.records, kEnd})), c.result);
+      ASSERT_EQ(save(target), before);
+    }
+  }
+}
+
+// The setters the stream reaches take the value itself and refuse every id
+// of another kind, whatever the number.
+TEST_F(SavedStateTest, TheStreamsSettersNeverTakeANumberForAPointer) {
+  HWND h = designed();
+  lx::LbxInstance* inst = lx::instanceOf(h);
+  set(h, 28, 0);
+  set(h, 197, 0);
+  const Bytes before = save(h);
+  for (int id : {30, 31, 52, 53, 62, 65, 67, 73, 89, 138, 139, 147, 166, 199, 200, 214, 239, 503, 504}) {
+    SCOPED_TRACE(id);
+    EXPECT_EQ(lx::propertySetNumber(inst, id, 0x41414141), 30503);
+    EXPECT_EQ(lx::propertySetNumber(inst, id, 1), 30503);
+  }
+  EXPECT_EQ(lx::propertySetFloat(inst, 89, 1.0f), 30503);  // a text
+  EXPECT_EQ(lx::propertySetFloat(inst, 86, 1.0f), 30503);  // a number
+  EXPECT_EQ(lx::propertySetText(inst, 73, "12"), 30503);   // a float
+  EXPECT_EQ(lx::propertySetText(inst, 166, "+E91"), 30503);
+  EXPECT_EQ(save(h), before);
+  // Each kind through its own setter.
+  EXPECT_EQ(lx::propertySetText(inst, 89, "fig"), 0);
+  EXPECT_EQ(getText(h, 89), "fig");
+  EXPECT_EQ(lx::propertySetFloat(inst, 73, 33.0f), 0);
+  EXPECT_FLOAT_EQ(getFloat(h, 73), 33.0f);
+  EXPECT_EQ(lx::propertySetNumber(inst, 86, 3), 0);
+  EXPECT_EQ(get16(h, 86), 3);
+}
+
+// The stream with the first record of `tag` replaced by one with `data`.
+Bytes replaced(const Bytes& stream, int tag, const Bytes& data) {
+  for (std::size_t p = 10; p + 5 <= stream.size();) {
+    std::uint32_t n;
+    std::memcpy(&n, &stream[p + 1], 4);
+    if (stream[p] == tag)
+      return cat({Bytes(stream.begin(), stream.begin() + static_cast<long>(p)), rec(tag, data),
+                  Bytes(stream.begin() + static_cast<long>(p + 5 + n), stream.end())});
+    p += 5 + n;
+  }
+  ADD_FAILURE() << "no record " << tag;
+  return stream;
+}
+
+// A list with pictures saved by another process and loaded here draws the
+// same pixels, and its pictures are the same bitmaps.
+TEST_F(SavedStateTest, PicturesSavedInOneProcessDrawTheSameInAnother) {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path();
+  const std::string stateFile = (dir / "pictures.state").string(), pixelFile = (dir / "pictures.pixels").string();
+  const std::string command = std::string("'") + TV_STATE_PEER + "' '" + stateFile + "' '" + pixelFile + "'";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  const std::string stream = tvtest::readFile(stateFile), theirPixels = tvtest::readFile(pixelFile);
+  ASSERT_FALSE(stream.empty());
+  HWND h = CreateWindow(lx::kListClass, "", WS_VISIBLE, 0, 0, statefixture::kListW, statefixture::kListH, nullptr,
+                        nullptr, nullptr, nullptr);
+  ASSERT_TRUE(h);
+  made_.push_back(h);
+  ASSERT_EQ(load(h, Bytes(stream.begin(), stream.end())), st::kLoadOk);
+  const std::string ourPixels = statefixture::paint(h);
+  ASSERT_EQ(ourPixels.size(), theirPixels.size());
+  EXPECT_TRUE(ourPixels == theirPixels) << "the loaded list paints differently";
+  // The pictures drew: the colour bitmap's first pixel is in the painting.
+  const std::uint32_t first = statefixture::colourPixels()[0];
+  std::size_t seen = 0;
+  for (std::size_t i = 0; i + 4 <= ourPixels.size(); i += 4) {
+    std::uint32_t px;
+    std::memcpy(&px, &ourPixels[i], 4);
+    seen += (px & 0xFFFFFF) == first;
+  }
+  EXPECT_GT(seen, 0u);
+  // Each picture is a bitmap with the pixels it was saved with.
+  auto picturePixels = [&](int id) {
+    props::PictureBlock pic{};
+    SendMessage(h, props::kGetMessage, static_cast<WPARAM>(id), reinterpret_cast<LPARAM>(&pic));
+    EXPECT_EQ(pic.kind, 0);
+    const auto bm = reinterpret_cast<HBITMAP>(static_cast<std::uintptr_t>(pic.value));
+    std::string px(static_cast<std::size_t>(GetBitmapBits(bm, 0, nullptr)), '\0');
+    GetBitmapBits(bm, static_cast<LONG>(px.size()), px.data());
+    return px;
+  };
+  set(h, 28, 0);
+  const std::vector<std::uint32_t> colour = statefixture::colourPixels();
+  EXPECT_EQ(picturePixels(139), std::string(reinterpret_cast<const char*>(colour.data()), colour.size() * 4));
+  set(h, 29, 1);
+  const std::vector<std::uint8_t> mono = statefixture::monoPixels();
+  EXPECT_EQ(picturePixels(147), std::string(mono.begin(), mono.end()));
+  // Saved again here, the stream is the one the other process wrote.
+  EXPECT_EQ(save(h), Bytes(stream.begin(), stream.end()));
+}
+
+// A picture written empty, and a 12-byte handle entry (as older streams
+// hold them: a handle means nothing in another process, even when it names a
+// live bitmap here), load as no picture; a resource number keeps.
+TEST_F(SavedStateTest, EmptyPicturesAndHandleEntriesLoadAsNoPicture) {
+  HWND a = make();
+  const statefixture::Bitmaps bitmaps = statefixture::fillPictureList(a);
+  const Bytes good = save(a);
+  struct Case {
+    const char* what;
+    Bytes picture;  // the first picture record's data
+    std::uint16_t kind;
+    std::uint32_t value;
+  } cases[] = {
+      {"empty", {}, 0, 0},
+      {"handle of a live bitmap", cat({le(1, 2), le(0, 2), le(statefixture::handleValue(bitmaps.mono), 4), le(0, 4)}), 0,
+       0},
+      {"resource number", cat({le(1, 2), le(1, 2), le(77, 4), le(5, 4)}), 1, 77},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    HWND b = make();
+    ASSERT_EQ(load(b, replaced(good, 29, c.picture)), st::kLoadOk);
+    set(b, 28, 0);
+    props::PictureBlock pic{9, 9, 9, 9, 9};
+    SendMessage(b, props::kGetMessage, 139, reinterpret_cast<LPARAM>(&pic));
+    EXPECT_EQ(pic.kind, c.kind);
+    EXPECT_EQ(pic.value, c.value);
+    // The rest of the stream is applied: the row picture is there.
+    set(b, 29, 1);
+    SendMessage(b, props::kGetMessage, 147, reinterpret_cast<LPARAM>(&pic));
+    EXPECT_NE(pic.value, 0u);
+  }
+  // A picture whose bitmap is gone is written empty.
+  DeleteObject(bitmaps.colour);
+  const Bytes gone = save(a);
+  const std::size_t at = recordAt(gone, 29);
+  ASSERT_LT(at, gone.size());
+  EXPECT_EQ(Bytes(gone.begin() + static_cast<long>(at) + 1, gone.begin() + static_cast<long>(at) + 5), le(0, 4));
+  DestroyWindow(a);
+  DeleteObject(bitmaps.mono);
 }
 
 TEST_F(SavedStateTest, UnknownRecordsAreSkippedByTheirLength) {

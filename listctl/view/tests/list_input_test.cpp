@@ -13,6 +13,7 @@
 #include "listctl/core/library.h"
 #include "listctl/core/messages.h"
 #include "listctl/view/list_view.h"
+#include "platform/text/utf8.h"
 #include "platform/win/gdi.h"
 #include "platform/win/scrollbar.h"
 #include "platform/win/window.h"
@@ -220,6 +221,32 @@ TEST_F(ListInput, TypeAheadFindsItemsByTheirFirstLetters) {
       i += len;
     }
     clock_.advance(c.pauseMs);
+    EXPECT_EQ(SendMessage(h, lx::LB_GETCURSEL, 0, 0), c.sel);
+  }
+}
+
+// Each type-ahead mode over accented titles of a sorted list: the first
+// letters match without case, "greater or equal" lands where the typed text
+// would be sorted in.
+TEST_F(ListInput, TypeAheadModesOverAccentedTitles) {
+  const std::vector<std::string> titles = {"Zürich", "Oslo", "élan", "Apfel", "Ölkanne", "Zug", "Ärger", "Évora", "Ober"};
+  HWND h = makeList(lx::LBS_NOTIFY | lx::LBS_SORT, static_cast<int>(titles.size()), titles);
+  // Apfel Ärger élan Évora Ober Ölkanne Oslo Zug Zürich
+  struct Case {
+    int autoSearch;
+    const char* typed;
+    int sel;
+  } cases[] = {
+      {3, "p", 7}, {3, "b", 2}, {3, "Ö", 4}, {3, "Z", 7},  // greater or equal, one character
+      {1, "ö", 5}, {1, "É", 2}, {1, "É", 3}, {1, "a", 0},  // single character, wrapping round
+      {2, "os", 6}, {2, "zü", 8}, {2, "éV", 3},            // several characters
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "mode " << c.autoSearch << " typed " << c.typed);
+    SendMessage(h, lx::kMsgSetProperty, 86, c.autoSearch);
+    const std::string typed = c.typed;
+    for (std::size_t i = 0; i < typed.size();) SendMessage(h, WM_CHAR, plat::text::decodeNext(typed, i), 0);
+    clock_.advance(1100);
     EXPECT_EQ(SendMessage(h, lx::LB_GETCURSEL, 0, 0), c.sel);
   }
 }

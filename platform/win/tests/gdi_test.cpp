@@ -5,6 +5,7 @@
 #include <QImage>
 
 #include "platform/win/gdi.h"
+#include "platform/win/bitmap_bits.h"
 #include "platform/win/gdi_qt.h"
 #include "platform/win/window.h"
 
@@ -114,6 +115,47 @@ TEST_F(Gdi, MonoPatternBrushTakesTextAndBackgroundColours) {
   EXPECT_EQ(at(8, 0), RGB(0, 0, 255));  // the pattern repeats every 8 pixels
   EXPECT_EQ(count(RGB(255, 0, 0), 0, 0, 16, 16), 128);
   DeleteObject(pat);
+  DeleteObject(bm);
+}
+
+// A bitmap's pixels come out in the form CreateBitmap takes them, at either
+// depth, and with what was drawn on it; a short buffer gets whole rows.
+TEST_F(Gdi, BitmapBitsComeOutInTheFormTheyWentIn) {
+  const unsigned char mono[6] = {0xA5, 0x80, 0x0F, 0x00, 0xFF, 0xC0};  // 10 x 3, rows of two bytes
+  std::uint32_t colour[6] = {0x00FF0000, 0x0000FF00, 0x000000FF, 0x00123456, 0, 0x00FFFFFF};
+  struct Case {
+    const char* what;
+    int w, h, bpp;
+    const void* bits;
+    std::size_t size;
+  } cases[] = {{"1 bit", 10, 3, 1, mono, sizeof mono}, {"32 bits", 3, 2, 32, colour, sizeof colour}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    HBITMAP bm = CreateBitmap(c.w, c.h, 1, static_cast<UINT>(c.bpp), c.bits);
+    ASSERT_TRUE(bm);
+    ASSERT_EQ(GetBitmapBits(bm, 0, nullptr), static_cast<LONG>(c.size));
+    std::vector<unsigned char> out(c.size + 4, 0xEE);
+    EXPECT_EQ(GetBitmapBits(bm, static_cast<LONG>(out.size()), out.data()), static_cast<LONG>(c.size));
+    EXPECT_EQ(std::memcmp(out.data(), c.bits, c.size), 0);
+    EXPECT_EQ(out[c.size], 0xEE);  // nothing past the pixels
+    const LONG row = static_cast<LONG>(c.size) / c.h;
+    EXPECT_EQ(GetBitmapBits(bm, row + 1, out.data()), row);
+    DeleteObject(bm);
+  }
+  EXPECT_EQ(GetBitmapBits(nullptr, 16, nullptr), 0);
+  EXPECT_EQ(GetBitmapBits(GetStockObject(WHITE_BRUSH), 16, nullptr), 0);
+  // What is drawn on a bitmap is in its bits.
+  HBITMAP bm = CreateBitmap(4, 1, 1, 32, nullptr);
+  HDC mem = CreateCompatibleDC(dc);
+  HGDIOBJ old = SelectObject(mem, bm);
+  SetPixel(mem, 2, 0, RGB(10, 20, 30));
+  SelectObject(mem, old);
+  DeleteDC(mem);
+  unsigned char px[16] = {};
+  ASSERT_EQ(GetBitmapBits(bm, sizeof px, px), 16);
+  EXPECT_EQ(px[8], 30);  // blue, green, red, 0
+  EXPECT_EQ(px[9], 20);
+  EXPECT_EQ(px[10], 10);
   DeleteObject(bm);
 }
 
