@@ -3,7 +3,8 @@
 # benchmark of the real audio backend.
 #   scripts/null_sink.sh start [DIR]   starts it unless one answers in DIR;
 #                                      prints the server address
-#   scripts/null_sink.sh stop [DIR]    stops the server of DIR
+#   scripts/null_sink.sh stop [DIR]    stops the server of DIR and its reader
+#   scripts/null_sink.sh running [DIR] exits 0 when the server of DIR answers
 #   ... start|stop --for BUILD         the server of a build folder
 # DIR defaults to ${TALVANE_PULSE_DIR:-/tmp/talvane-pulse-$UID-<key>}, one
 # server per build folder (--for) or else per source tree, so that two
@@ -29,6 +30,9 @@ unset PULSE_COOKIE
 answers() { timeout 5 pactl info >/dev/null 2>&1; }
 
 case $cmd in
+  running)
+    answers
+    exit ;;
   stop)
     [[ -f $dir/reader.pid ]] && kill "$(cat "$dir/reader.pid")" 2>/dev/null
     rm -f "$dir/reader.pid"
@@ -38,7 +42,7 @@ case $cmd in
     for _ in $(seq 50); do answers || break; sleep 0.1; done
     exit 0 ;;
   start) ;;
-  *) echo "usage: $0 start|stop [DIR]" >&2; exit 2 ;;
+  *) echo "usage: $0 start|stop|running [DIR]" >&2; exit 2 ;;
 esac
 
 if ! answers; then

@@ -24,9 +24,10 @@ stop_sink() {
 }
 
 # --- Build ---------------------------------------------------------------------
+bash "$root/scripts/install_deps.sh"
 if [[ ! -f $build/build.ninja ]]; then
   say "configuring $build"
-  cmake -S "$root" -B "$build" -G Ninja -DTV_BUILD_BENCH=OFF >/dev/null
+  cmake -S "$root" -B "$build" -G Ninja >/dev/null
 fi
 say "building orvex"
 cmake --build "$build" -j4 --target orvex lindra glyphary brindle demo_course >/dev/null

@@ -22,8 +22,15 @@ export CTEST_OUTPUT_ON_FAILURE=1
 # without one they are skipped.
 build_dir=build
 [[ $mode == sanitize ]] && build_dir=build-asan
-bash scripts/null_sink.sh start --for "$build_dir" >/dev/null ||
-  echo "test.sh: no null sink, the Qt audio tests will be skipped"
+# A server this command starts (with its recorder) is stopped when it ends,
+# whatever the outcome; one that was already running is left as it was.
+if ! bash scripts/null_sink.sh running --for "$build_dir"; then
+  if bash scripts/null_sink.sh start --for "$build_dir" >/dev/null; then
+    trap 'bash scripts/null_sink.sh stop --for "$build_dir"' EXIT
+  else
+    echo "test.sh: no null sink, the Qt audio tests will be skipped"
+  fi
+fi
 
 configure() {  # dir, extra args...
   local dir=$1; shift
@@ -31,7 +38,8 @@ configure() {  # dir, extra args...
 }
 
 if [[ $mode == normal ]]; then
-  configure build
+  # The benchmarks are built even when the demo configured build/ first.
+  configure build -DTV_BUILD_BENCH=ON
   cmake --build build -j "$jobs"
   ctest --test-dir build -j "$jobs" --timeout 600
   exit 0

@@ -118,12 +118,23 @@ std::string COrv_Environment::GetStandardDataPath() {
   return pub.empty() ? GetDefaultDataPath() : pub;
 }
 
+// The documents folder as the desktop names it (XDG_DOCUMENTS_DIR), else
+// $HOME/Documents, made when missing: a fresh account has neither the
+// entry nor the folder. Next the stored default, and last a folder under
+// the configuration root. Never the program folder: it is read-only, and
+// learner data beside the program would be lost with it.
 std::string COrv_Environment::GetDefaultDataPath() {
   std::string documents = GetSpecialFolderPath(kCsidlPersonal);
-  if (!documents.empty()) return documents;
+  if (documents.empty()) {
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && *home == '/') documents = (fs::path(home) / "Documents").string();
+  }
+  if (!documents.empty() && plat::fs::ensureFolder(documents)) return documents;
   std::string fallback = plat::profile::getString(settingsFile(), kSecDatapath, kKeyDefaultDatapath, "", kPathBuffer);
   if (!fallback.empty()) return fallback;
-  return GetAppPath();
+  const fs::path data = plat::fs::configRoot() / "Data";
+  plat::fs::ensureFolder(data);
+  return data.string();
 }
 
 // The XDG folder that a CSIDL number stands for; empty for none (a lookup

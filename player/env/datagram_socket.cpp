@@ -68,10 +68,20 @@ const char* const kStatus[] = {
     nullptr,
 };
 
-int64_t nowMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
+class RealWaitClock : public COrv_DatagramWaitClock {
+ public:
+  int64_t NowMs() override {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+  }
+  void WaitReadable(int fd, int64_t ms) override {
+    pollfd p{fd, POLLIN, 0};
+    ::poll(&p, 1, static_cast<int>(std::max<int64_t>(ms, 0)));
+  }
+};
+
+RealWaitClock g_realClock;
+COrv_DatagramWaitClock* g_waitClock = &g_realClock;
 
 // An IPv4 address from dotted text or a host name. False when unknown.
 bool resolve(const std::string& address, int port, sockaddr_in& out) {
@@ -254,12 +264,17 @@ uint32_t COrv_DatagramSocket::ReceiveOne() {
   return 0;
 }
 
+void COrv_DatagramSocket::SetWaitClock(COrv_DatagramWaitClock* clock) {
+  g_waitClock = clock != nullptr ? clock : &g_realClock;
+}
+
 bool COrv_DatagramSocket::SendAndWait(int timeoutSeconds) {
   m_bRequest = true;
   m_bEcho = false;
   m_nTimeout = timeoutSeconds;
   if (m_pNotifier) m_pNotifier->setEnabled(false);
-  const int64_t start = nowMs();
+  COrv_DatagramWaitClock& clock = *g_waitClock;
+  const int64_t start = clock.NowMs();
   const int64_t limit = static_cast<int64_t>(timeoutSeconds) * 1000;
   int64_t nextResend = 1500;
   bool resendDue = true;
@@ -269,7 +284,7 @@ bool COrv_DatagramSocket::SendAndWait(int timeoutSeconds) {
     return result;
   };
   for (;;) {
-    int64_t elapsed = nowMs() - start;
+    int64_t elapsed = clock.NowMs() - start;
     if (elapsed > limit) break;
     if (elapsed > nextResend) {
       nextResend += 500;
@@ -294,10 +309,9 @@ bool COrv_DatagramSocket::SendAndWait(int timeoutSeconds) {
       return finish(false);
     }
     // Sleep until a datagram comes, the next resend or the limit.
-    elapsed = nowMs() - start;
+    elapsed = clock.NowMs() - start;
     const int64_t wake = std::min(nextResend + 1, limit + 1);
-    pollfd p{m_fd, POLLIN, 0};
-    ::poll(&p, 1, static_cast<int>(std::max<int64_t>(wake - elapsed, 0)));
+    clock.WaitReadable(m_fd, wake - elapsed);
   }
   Report(kNoReply);
   return finish(false);

@@ -16,6 +16,17 @@
 
 class QSocketNotifier;
 
+// The time and the wait of SendAndWait: the steady clock and poll() unless
+// a test installs its own (SetWaitClock), so that the resend schedule is
+// checked without depending on how busy the machine is.
+class COrv_DatagramWaitClock {
+ public:
+  virtual ~COrv_DatagramWaitClock() = default;
+  virtual int64_t NowMs() = 0;
+  // Waits at most `ms` milliseconds for `fd` to become readable.
+  virtual void WaitReadable(int fd, int64_t ms) = 0;
+};
+
 // Receives the notifications in place of an owner window.
 class COrv_DatagramNotify {
  public:
@@ -75,6 +86,9 @@ class COrv_DatagramSocket {
 
   // The Winsock code for an errno value.
   static uint32_t WsaErrorFromErrno(int err);
+
+  // Replaces the clock of every SendAndWait; nullptr restores the real one.
+  static void SetWaitClock(COrv_DatagramWaitClock* clock);
 
  private:
   void Report(int code);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cerrno>
 #include <cmath>
 #include <filesystem>
@@ -272,6 +274,21 @@ TEST_F(Engine, PositionsAddTheStartAndCapAt100InEveryTimeKind) {
     clock.advanceMs(5000);
     for (double p : notify.positions) EXPECT_LE(p, 100.0);
     EXPECT_EQ(notify.ends, 1);
+    notify.ends = 0;
+  }
+  {
+    // A start inside a frame plays from that frame's beginning: 7 frames at
+    // 20 Hz from 40 % play frames 2..6, 5/7 of the file, so the tick at the
+    // end of the play (250 ms) finds start + played at 111.4 %.
+    COrv_WaveOutWnd engine;
+    COrv_WavePlay wave;
+    ASSERT_TRUE(wave.LoadBytes(wavBytes(20, 16, 1, 14)));
+    notify.positions.clear();
+    ASSERT_TRUE(wave.Play(40, 100, &engine, &notify, true));
+    clock.advanceMs(1000);
+    ASSERT_FALSE(notify.positions.empty());
+    EXPECT_DOUBLE_EQ(*std::max_element(notify.positions.begin(), notify.positions.end()), 100.0)
+        << ::testing::PrintToString(notify.positions);
     notify.ends = 0;
   }
   COrv_WaveOutWnd engine;

@@ -20,7 +20,8 @@ TEST_F(CredentialBlockTest, RoundTripsThroughEightyDigits) {
       {"Bob", "pw", "Bob", "pw"},
       {std::string(30, 'N'), std::string(10, 'p'), std::string(30, 'N'), std::string(10, 'p')},
       {std::string(31, 'N'), std::string(11, 'p'), std::string(30, 'N'), std::string(10, 'p')},
-      {std::string(29, 'N') + "é", "pässwörter", std::string(29, 'N'), "pässwört"},
+      {std::string(29, 'N') + "é", "pässwörter", std::string(29, 'N'), "pässwört"},  // é would straddle byte 30
+      {std::string(28, 'N') + "é", "123456789é", std::string(28, 'N') + "é", "123456789"},  // é ends at byte 30
       {"Ann  ", "pw \t", "Ann", "pw"},
       {"Default", "", "Default", ""},
       {"", "", "", ""},

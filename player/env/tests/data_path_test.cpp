@@ -39,46 +39,79 @@ class DataPathTest : public orvtest::EnvTest {
 // --- Choosing the data path ---------------------------------------------------------
 
 TEST_F(DataPathTest, ResolutionOverPublicDataPathDocumentsAndDefault) {
+  // How the user's documents folder is found: named in user-dirs.dirs
+  // ("Papers", so that it differs from the usual name), not named (a fresh
+  // account: $HOME/Documents, which does not exist yet), or no home at all.
+  enum class Home { Named, Bare, None };
   struct Case {
     bool publicSet;
     bool dataPathSet;
-    bool documentsSet;
+    Home home;
     bool defaultSet;
-    const char* expected;  // "public", "stored", "documents", "default" or "program"
+    const char* expected;  // "public", "stored", "named", "documents", "default" or "config"
   };
   const Case cases[] = {
-      {true, true, true, true, "stored"},       {true, false, true, true, "public"},
-      {false, true, true, true, "stored"},      {false, false, true, true, "documents"},
-      {false, false, false, true, "default"},   {false, false, false, false, "program"},
-      {true, false, false, false, "public"},
+      {true, true, Home::Named, true, "stored"},     {true, false, Home::Named, true, "public"},
+      {false, true, Home::Named, true, "stored"},    {false, false, Home::Named, true, "named"},
+      {false, false, Home::Bare, true, "documents"}, {false, false, Home::None, true, "default"},
+      {false, false, Home::None, false, "config"},   {true, false, Home::Bare, false, "public"},
   };
-  const fs::path userDirs = tvtest::sandbox().home / ".config" / "user-dirs.dirs";
-  const std::string userDirsText = tvtest::readFile(userDirs);
+  const fs::path home = tvtest::sandbox().home;
+  const fs::path userDirs = home / ".config" / "user-dirs.dirs";
   for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << c.publicSet << c.dataPathSet << c.documentsSet << c.defaultSet);
+    SCOPED_TRACE(::testing::Message() << c.publicSet << c.dataPathSet << int(c.home) << c.defaultSet);
     fs::remove(settingsFile());
+    fs::remove_all(home / "Documents");
+    fs::remove_all(home / "Papers");
+    fs::remove_all(tvtest::sandbox().configRoot / "Data");
     if (c.publicSet)
       ::setenv("PUBLIC", "/srv/public", 1);
     else
       ::unsetenv("PUBLIC");
     if (c.dataPathSet) setIni("Datapath", "DataPath", "/srv/stored");
     if (c.defaultSet) setIni("Datapath", "DefaultDatapath", "/srv/default");
-    if (c.documentsSet)
-      tvtest::writeFile(userDirs, userDirsText);
-    else
-      fs::remove(userDirs);
+    fs::remove(userDirs);
+    if (c.home == Home::Named) {
+      fs::create_directories(home / "Papers");
+      tvtest::writeFile(userDirs, "XDG_DOCUMENTS_DIR=\"$HOME/Papers\"\n");
+    }
+    if (c.home == Home::None) ::unsetenv("HOME");
 
-    const std::string expected = std::string(c.expected) == "public"      ? "/srv/public"
-                                 : std::string(c.expected) == "stored"    ? "/srv/stored"
-                                 : std::string(c.expected) == "documents" ? documents().string()
-                                 : std::string(c.expected) == "default"   ? "/srv/default"
-                                                                          : program.string();
-    COrv_Environment env;
-    EXPECT_EQ(env.GetDataPath(), expected);
-    EXPECT_EQ(env.ReadDataPath(true), expected);
-    EXPECT_EQ(env.HasPublicFolder(), c.publicSet);
-    EXPECT_EQ(env.GetSettingText(33), expected);
+    const std::string e = c.expected;
+    const std::string expected = e == "public"      ? "/srv/public"
+                                 : e == "stored"    ? "/srv/stored"
+                                 : e == "named"     ? (home / "Papers").string()
+                                 : e == "documents" ? (home / "Documents").string()
+                                 : e == "default"   ? "/srv/default"
+                                                    : (tvtest::sandbox().configRoot / "Data").string();
+    {
+      COrv_Environment env;
+      EXPECT_EQ(env.GetDataPath(), expected);
+      EXPECT_EQ(env.ReadDataPath(true), expected);
+      EXPECT_EQ(env.HasPublicFolder(), c.publicSet);
+      EXPECT_EQ(env.GetSettingText(33), expected);
+    }
+    ::setenv("HOME", home.c_str(), 1);
+    // The folder taken as the data path exists, so its structure can be made.
+    if (e == "documents" || e == "config") {
+      EXPECT_TRUE(fs::is_directory(expected));
+    }
   }
+}
+
+// A fresh account (no user-dirs.dirs, no documents folder) installing its
+// first book: the structure goes to $HOME/Documents, and nothing at all is
+// written beside the program.
+TEST_F(DataPathTest, FreshAccountNeverWritesTheProgramFolder) {
+  const fs::path home = tvtest::sandbox().home;
+  fs::remove(home / ".config" / "user-dirs.dirs");
+  fs::remove_all(home / "Documents");
+  COrv_Environment env;
+  ASSERT_EQ(env.GetDataPath(), (home / "Documents").string());
+  ASSERT_TRUE(env.SetDataPath(nullptr, true));
+  EXPECT_TRUE(env.VerifyDataPath(nullptr));
+  EXPECT_TRUE(fs::is_regular_file(home / "Documents" / "Talvanes" / "Index.tvk"));
+  EXPECT_TRUE(fs::is_empty(program)) << "the program folder was written";
 }
 
 TEST_F(DataPathTest, FoldersAndIndexFilesDeriveFromTheCachedPath) {

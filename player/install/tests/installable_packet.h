@@ -34,8 +34,9 @@ inline std::string padded(std::string s, std::size_t width) {
 }
 
 // The book both as the packet carries it and as the book fixture writes it
-// installed: Echomark 1 has slower and faster headers, Echomark 2 normal
-// speed only.
+// installed: Echomark 1 has slower and faster headers and two speech
+// segments (a quarter and three quarters), Echomark 2 normal speed only,
+// in one segment.
 inline tvtools::book::Book referenceBook(const std::string& code = "HAMLET") {
   tvtools::book::Book b;
   b.version = 2;
@@ -53,6 +54,7 @@ inline tvtools::book::Book referenceBook(const std::string& code = "HAMLET") {
   one.normalWav = tvtools::book::makeWav(22050, {});
   one.slowWav = one.normalWav;
   one.fastWav = one.normalWav;
+  one.speechShares = {0.25f, 0.75f};
   tvtools::book::Echomark two;
   two.introduction = "Act two";
   two.wordText = "that is the question";
@@ -155,6 +157,9 @@ inline std::string vftMember(const std::vector<std::vector<float>>& perWave) {
 
 inline tvtools::PacketSpec packetSpec(const std::string& code = "HAMLET") {
   const tvtools::book::Book b = referenceBook(code);
+  std::vector<std::vector<float>> shares;
+  for (const tvtools::book::Echomark& e : b.echomarks)
+    shares.push_back(e.speechShares.empty() ? std::vector<float>{1.0f} : e.speechShares);
   tvtools::PacketBook book;
   book.code = code;
   book.title = b.title;
@@ -169,7 +174,7 @@ inline tvtools::PacketSpec packetSpec(const std::string& code = "HAMLET") {
       {"DCI", dciMember()},
       {"dct", dctPiece("exist", "to have being")},
       {"G01", "[Links]\r\nVerbs=2\r\n"},
-      {"VFT", vftMember({{0.25f, 0.75f}, {1.0f}})},
+      {"VFT", vftMember(shares)},
       {"001", b.echomarks[0].normalWav},
       {"002", b.echomarks[1].normalWav},
   };

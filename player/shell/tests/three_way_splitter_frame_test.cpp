@@ -45,18 +45,30 @@ class BookWindow : public ::testing::Test {
   standin::Factory factory_;
 };
 
+// What the panes really get on screen, over areas whose panes' client is
+// odd and even in each direction: the upper row takes the odd pixel, the
+// left column leaves it to the right one, and the panes fill the client.
 TEST_F(BookWindow, HalvesOfTheClientArea) {
-  struct Case {
-    int w, h, left, right, upper, lower;
-  };
-  const Case cases[] = {{801, 601, 400, 401, 301, 300}, {800, 600, 400, 400, 300, 300}, {1, 1, 0, 1, 1, 0}};
-  for (const Case& c : cases) {
-    const auto s = C3WaySplitterFrame::SizesFor(c.w, c.h);
-    EXPECT_EQ(s.left, c.left);
-    EXPECT_EQ(s.right, c.right);
-    EXPECT_EQ(s.upper, c.upper);
-    EXPECT_EQ(s.lower, c.lower);
+  C3WaySplitterFrame* frame = open();
+  ASSERT_NE(frame, nullptr);
+  bool oddWidth = false, oddHeight = false;
+  for (QSize area : {QSize(800, 600), QSize(801, 601), QSize(800, 601), QSize(801, 600)}) {
+    area_->resize(area);
+    QApplication::processEvents();
+    const QSize client = frame->OuterSplitter()->size();
+    SCOPED_TRACE(::testing::Message() << "client " << client.width() << "x" << client.height());
+    oddWidth |= client.width() % 2 == 1;
+    oddHeight |= client.height() % 2 == 1;
+    const int bar = frame->OuterSplitter()->handleWidth();
+    const int column = frame->InnerSplitter()->handleWidth();
+    EXPECT_EQ(frame->RichView()->height(), (client.height() + 1) / 2);
+    EXPECT_EQ(frame->SoFarView()->height(), frame->RichView()->height());
+    EXPECT_EQ(frame->ScratchPadView()->height(), client.height() - bar - frame->RichView()->height());
+    EXPECT_EQ(frame->RichView()->width(), client.width() / 2);
+    EXPECT_EQ(frame->SoFarView()->width(), client.width() - column - client.width() / 2);
+    EXPECT_EQ(frame->ScratchPadView()->width(), client.width());
   }
+  EXPECT_TRUE(oddWidth && oddHeight) << "the sizes tried cover an odd client in both directions";
 }
 
 TEST_F(BookWindow, OpensMaximisedWithItsThreePanes) {

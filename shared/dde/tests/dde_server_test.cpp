@@ -3,7 +3,9 @@
 #include <strings.h>
 
 #include <QTimer>
+#include <algorithm>
 #include <cstdarg>
+#include <functional>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -294,6 +296,63 @@ class ReportingServer : public CDDEServer {
     reports.emplace_back(text);
   }
 };
+
+// A server that also keeps the transactions offered to OnOtherTransaction.
+class DecliningServer : public ReportingServer {
+ public:
+  std::vector<UINT> others;
+  HDDEDATA OnOtherTransaction(UINT type, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR) override {
+    others.push_back(type & 0xFFFF);
+    return nullptr;
+  }
+};
+
+TEST(DdeServer, DeclinedTransactionsAreReportedAndOfferedToOnOtherTransaction) {
+  DecliningServer server;
+  DWORD instance = 0;
+  ASSERT_TRUE(server.Create("TvShut", 0, &instance));
+  CDDETopic shut;  // no items and no executes: it declines everything
+  shut.Create("Shut");
+  server.AddTopic(&shut);
+  auto* c = new CDDEConv(&server);
+  c->AddRef();
+  ASSERT_TRUE(c->ConnectTo("TvShut", "Shut"));
+  struct Case {
+    const char* what;
+    std::function<bool()> run;
+    const char* report;
+    UINT type;
+  };
+  const Case cases[] = {
+      {"exec", [&] { return c->Exec("anything"); }, "Exec failed", XTYP_EXECUTE},
+      {"poke", [&] { return c->Poke(CF_TEXT, "Value", "x", 2); }, "Poke Shut|Value failed", XTYP_POKE},
+      {"advise", [&] { return c->Advise("Value"); }, "Can't advise on Shut|Value", XTYP_ADVSTART},
+      {"request", [&] { return requestText(c, "Value") != "<refused>"; }, "Request Shut|Value failed",
+       XTYP_REQUEST},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    server.reports.clear();
+    server.others.clear();
+    EXPECT_FALSE(k.run());
+    EXPECT_NE(std::find(server.reports.begin(), server.reports.end(), k.report), server.reports.end())
+        << ::testing::PrintToString(server.reports);
+    EXPECT_EQ(server.others, std::vector<UINT>{k.type & 0xFFFF}) << "the declined transaction is offered on";
+  }
+  c->Terminate();
+  c->Release();
+
+  // A wild connect to a topic the server lacks is refused, and said so.
+  server.reports.clear();
+  const HSZ missing = DdeCreateStringHandleA(instance, "Missing", CP_WINANSI);
+  const std::vector<HSZPAIR> pairs = DdeWildConnectPairs(instance, 0, missing);
+  DdeFreeStringHandle(instance, missing);
+  ASSERT_FALSE(pairs.empty());
+  EXPECT_EQ(pairs.front().hszSvc, 0u) << "no pair but the closing one";
+  EXPECT_NE(std::find(server.reports.begin(), server.reports.end(), "Wild connect to Missing refused"),
+            server.reports.end())
+      << ::testing::PrintToString(server.reports);
+}
 
 TEST(DdeServer, OneServerPerProcessAtATime) {
   {
