@@ -2,7 +2,8 @@
 // Runs the benchmarks of a program and then prints, for each pair of one of
 // ours and its baseline, the ratio of their real times per iteration
 // against the pair's limit ("ok" or "OVER"), so a run shows at a glance
-// whether a target is met; a run with a ratio over its limit fails.
+// whether a target is met. The program fails (exit code 1) when a ratio is
+// over its limit or a benchmark stopped with an error (a refused run).
 
 #include <benchmark/benchmark.h>
 
@@ -23,11 +24,14 @@ struct Pair {
 class Reporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& r : runs)
-      if (r.run_type == Run::RT_Iteration) times[r.benchmark_name()] = r.GetAdjustedRealTime();
+    for (const Run& r : runs) {
+      if (r.error_occurred) failed = true;
+      else if (r.run_type == Run::RT_Iteration) times[r.benchmark_name()] = r.GetAdjustedRealTime();
+    }
     ConsoleReporter::ReportRuns(runs);
   }
   std::map<std::string, double> times;
+  bool failed = false;  // a benchmark stopped with an error (a refused run)
 };
 
 // The whole main of a benchmark program with ratio pairs.
@@ -36,17 +40,20 @@ inline int runWithRatios(int argc, char** argv, std::initializer_list<Pair> pair
   Reporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   std::printf("\nratio (ours / baseline), limit\n");
-  int over = 0;
+  bool failed = reporter.failed;
   for (const Pair& p : pairs) {
     const auto a = reporter.times.find(p.ours), b = reporter.times.find(p.base);
-    if (a == reporter.times.end() || b == reporter.times.end() || b->second <= 0) continue;
+    if (a == reporter.times.end() || b == reporter.times.end() || b->second <= 0) {
+      // Filtered out, or refused (which fails the run through the error).
+      std::printf("%-40s %6s  %.2f %s\n", p.ours, "-", p.limit, "no figure");
+      continue;
+    }
     const double ratio = a->second / b->second;
     std::printf("%-40s %6.2f  %.2f %s\n", p.ours, ratio, p.limit, ratio <= p.limit ? "ok" : "OVER");
-    over += ratio > p.limit;
+    if (ratio > p.limit) failed = true;
   }
   benchmark::Shutdown();
-  // A ratio over its limit fails the run.
-  return over ? 1 : 0;
+  return failed ? 1 : 0;
 }
 
 }  // namespace benchratio

@@ -236,7 +236,7 @@ int COrv_BookInfo::ForEachInstalledBook(const std::function<void(COrv_BookInfo&)
     // The codes SelectBook would refuse are skipped.
     if (CanonicalBookCode(code) != code) continue;
     code_ = code;
-    held_ = profile::Snapshot::load(infoFile());
+    held_ = Held{profile::Snapshot::load(infoFile()), std::nullopt, std::nullopt};
     visit(*this);
     ++visited;
   }
@@ -322,7 +322,7 @@ bool COrv_BookInfo::CommitBook() {
 }
 
 const profile::Snapshot& COrv_BookInfo::infoSnapshot() {
-  if (held_ && !staged_ && !code_.empty()) return *held_;
+  if (holding()) return held_->info;
   if (code_.empty()) loaded_ = profile::Snapshot();
   else if (staged_) loaded_ = profile::Snapshot(*staged_);
   else loaded_ = profile::Snapshot::load(infoFile());
@@ -421,8 +421,11 @@ std::string COrv_BookInfo::readText(std::string_view section, std::string_view k
 
 int COrv_BookInfo::GetOrigLanguage() {
   if (code_.empty()) return -1;
-  const int n = infoSnapshot().getInt(kSecInfoSettings, kKeyOrigLanguage, kNoLanguage);
-  return n == kNoLanguage || n < 0 ? -1 : n;
+  if (holding() && held_->origLanguage) return *held_->origLanguage;
+  int n = infoSnapshot().getInt(kSecInfoSettings, kKeyOrigLanguage, kNoLanguage);
+  if (n == kNoLanguage || n < 0) n = -1;
+  if (holding()) held_->origLanguage = n;
+  return n;
 }
 
 std::optional<std::string> COrv_BookInfo::languageSection(int language) {
@@ -526,9 +529,14 @@ std::string COrv_BookInfo::GetDescription(int language) {
 int COrv_BookInfo::GetModuleLanguages(std::vector<int>& list) {
   list.clear();
   if (code_.empty()) return 0;
+  if (holding() && held_->modules) {
+    list = *held_->modules;
+    return static_cast<int>(list.size());
+  }
   const profile::Snapshot& info = infoSnapshot();
-  if (info.getInt(kSecModules, kKeyNum, 0) < 1) return 0;
-  list = parseLanguageList(info.getString(kSecModules, kKeyIdLanguages, "", kWholeValue));
+  if (info.getInt(kSecModules, kKeyNum, 0) >= 1)
+    list = parseLanguageList(info.getString(kSecModules, kKeyIdLanguages, "", kWholeValue));
+  if (holding()) held_->modules = list;
   return static_cast<int>(list.size());
 }
 
@@ -546,6 +554,8 @@ bool COrv_BookInfo::SetModuleLanguages(const std::vector<int>& list) {
 }
 
 bool COrv_BookInfo::HasLanguage(int language) {
+  if (holding() && held_->modules)
+    return std::find(held_->modules->begin(), held_->modules->end(), language) != held_->modules->end();
   std::vector<int> list;
   GetModuleLanguages(list);
   return std::find(list.begin(), list.end(), language) != list.end();

@@ -194,7 +194,15 @@ class COrv_BookInfo : public COrv_Environment {
 
   std::string code_;
   std::optional<std::string> staged_;  // the information file being built
-  std::optional<plat::profile::Snapshot> held_;  // the selected book's file, read once
+  // The selected book's file, read once, with the languages that every
+  // per-language read looks up, taken from it once.
+  struct Held {
+    plat::profile::Snapshot info;
+    std::optional<int> origLanguage;
+    std::optional<std::vector<int>> modules;
+  };
+  bool holding() const { return held_ && !staged_ && !code_.empty(); }
+  std::optional<Held> held_;
   plat::profile::Snapshot loaded_;               // what infoSnapshot read last
   std::string stagedCode_;
   std::optional<plat::fs::MountTable> mounts_;

@@ -332,10 +332,12 @@ bool TextAligner::Align(std::u32string_view reference, std::span<const WordSpan>
            static_cast<std::size_t>(m_refId[static_cast<std::size_t>(j)]);
   };
   m_memo.assign(cells, kNotScored);
-  auto scoreOf = [&](int i, int j) {
+  auto scoreOf = [&](int i, int j, std::size_t& work) {
     std::uint32_t& s = m_memo[cell(i, j)];
     if (s == kNotScored) {
-      score(typWord(i), refWord(j), false);
+      const std::u32string_view t = typWord(i), r = refWord(j);
+      work += std::min<std::size_t>(t.size(), kMaxComparedChars) * std::min<std::size_t>(r.size(), kMaxComparedChars);
+      score(t, r, false);
       s = static_cast<std::uint32_t>(m_pair.matched) << 16 |
           static_cast<std::uint32_t>(m_pair.longestRun);
     }
@@ -379,6 +381,35 @@ bool TextAligner::Align(std::u32string_view reference, std::span<const WordSpan>
     }
     return static_cast<int>(b);
   };
+  // The reference words each typed word tries, by their bound, highest
+  // first (then by index). Which words are open to it does not change in
+  // this pass, so the order is made once, on the typed word's first turn.
+  m_tryFlat.resize(cells);
+  m_tryCount.assign(static_cast<std::size_t>(n), -1);
+  auto tryOrder = [&](int i) {
+    Try* order = m_tryFlat.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(m);
+    int& count = m_tryCount[static_cast<std::size_t>(i)];
+    if (count < 0) {
+      count = 0;
+      for (int j = 0; j < m; ++j)
+        if (!m_refPaired[j] && !isGiven(j)) order[count++] = {boundOf(i, j), j};
+      std::sort(order, order + count, [](const Try& a, const Try& b) {
+        return a.bound != b.bound ? a.bound > b.bound : a.j < b.j;
+      });
+    }
+    return std::span<const Try>(order, static_cast<std::size_t>(count));
+  };
+  // The scores of one call are bounded: on texts whose words share most
+  // of their characters with every other word (long words over a few
+  // letters) the bound above prunes nothing and every pair would be
+  // scored. Once the scores made have compared kScoreBudget character
+  // pairs, a typed word is scored against its kTriesPastBudget most
+  // promising reference words only, or, when it can take none of them,
+  // against the first one still free: the pairing stays a valid one, chosen
+  // among fewer words, and no typed word is left out while a reference word
+  // is free. Texts as learners type them stay far below the bound.
+  std::size_t work = 0;
+  m_boundReached = false;
   // A reference word changes hands only to a strictly better pair, so the
   // sweeps end; the bound turns a broken rule into a wrong result rather
   // than a hang.
@@ -392,15 +423,9 @@ bool TextAligner::Align(std::u32string_view reference, std::span<const WordSpan>
       // The best pair: most matched characters, then the smallest length
       // difference, then the longest run, then the first reference word;
       // a word already taken changes hands only to a strictly better pair.
-      // Reference words are tried by their bound, highest first.
-      m_tryOrder.clear();
-      for (int j = 0; j < m; ++j)
-        if (!m_refPaired[j] && !isGiven(j)) m_tryOrder.push_back({boundOf(i, j), j});
-      std::sort(m_tryOrder.begin(), m_tryOrder.end(), [](const Try& a, const Try& b) {
-        return a.bound != b.bound ? a.bound > b.bound : a.j < b.j;
-      });
       int bestJ = -1, bestMatched = 0, bestRun = 0, bestDiff = 0;
-      for (const Try& t : m_tryOrder) {
+      int tried = 0;
+      for (const Try& t : tryOrder(i)) {
         const int j = t.j;
         const int diff = lenDiff(i, j);
         if (bestJ >= 0 && (t.bound < bestMatched || (t.bound == bestMatched && diff > bestDiff))) {
@@ -409,7 +434,17 @@ bool TextAligner::Align(std::u32string_view reference, std::span<const WordSpan>
         }
         const AlignResult& cur = results[j];
         if (cur.assigned && t.bound < cur.pair.matched) continue;
-        const std::uint32_t s = scoreOf(i, j);
+        if (work >= kScoreBudget) {
+          // Past the bound: the few most promising words, and when none
+          // of them could be taken, the first one still free.
+          m_boundReached = true;
+          if (tried >= kTriesPastBudget && (bestJ >= 0 || cur.assigned)) {
+            if (bestJ >= 0) break;
+            continue;
+          }
+        }
+        ++tried;
+        const std::uint32_t s = scoreOf(i, j, work);
         const int matched = static_cast<int>(s >> 16), run = static_cast<int>(s & 0xFFFF);
         if (bestJ >= 0) {
           if (matched < bestMatched) continue;
@@ -436,17 +471,25 @@ bool TextAligner::Align(std::u32string_view reference, std::span<const WordSpan>
         m_done[res.typedWord] = 0;
         again = true;
       }
-      score(typWord(i), refWord(bestJ), true);
+      // Only the matched characters and the longest run take part in the
+      // choices: the full record is made once the pairing has settled.
       res.typedWord = i;
-      res.pair.longestRun = m_pair.longestRun;
-      res.pair.matched = m_pair.matched;
-      res.pair.extra = m_pair.extra;
-      res.pair.missing = m_pair.missing;
-      res.pair.substituted = m_pair.substituted;
-      res.pair.editCount = m_pair.editCount;
-      res.pair.editText.assign(m_pair.editText);
+      res.pair.matched = bestMatched;
+      res.pair.longestRun = bestRun;
       res.assigned = true;
     }
+  }
+  for (int j = 0; j < m; ++j) {
+    AlignResult& res = results[j];
+    if (!res.assigned || (m_refPaired[j] && m_refTyped[j] >= 0)) continue;
+    score(typWord(res.typedWord), refWord(j), true);
+    res.pair.longestRun = m_pair.longestRun;
+    res.pair.matched = m_pair.matched;
+    res.pair.extra = m_pair.extra;
+    res.pair.missing = m_pair.missing;
+    res.pair.substituted = m_pair.substituted;
+    res.pair.editCount = m_pair.editCount;
+    res.pair.editText.assign(m_pair.editText);
   }
 
   // Pass 3: verdicts.

@@ -29,6 +29,12 @@
 //   is kept whole.
 // - kMaxCandidates equal-character positions are collected per word pair,
 //   the first ones in typed-then-reference position order.
+// - The character comparisons of one alignment compare at most about
+//   kScoreBudget character pairs before each remaining typed word is
+//   compared with its kTriesPastBudget most promising reference words
+//   only (by the longest common subsequence of the two words): so an
+//   alignment of any texts takes a bounded time. Texts as learners type
+//   them stay far below the bound.
 
 #include "player/book/char_table.h"
 
@@ -49,6 +55,8 @@ inline constexpr char32_t kEditSubstituted = 0x110000 + 192;  // typed in place 
 inline constexpr int kMaxAlignWords = 255;
 inline constexpr int kMaxComparedChars = 56;
 inline constexpr int kMaxCandidates = 1024;
+inline constexpr std::size_t kScoreBudget = 1'000'000;
+inline constexpr int kTriesPastBudget = 2;
 
 struct WordSpan {
   std::uint32_t start = 0;   // code point offset in its text
@@ -107,6 +115,11 @@ class TextAligner {
              std::span<const std::uint8_t> given, const AlignTuning& tuning,
              std::vector<AlignResult>& results);
 
+  // True when the last Align reached its bound on the work of the second
+  // pass (see kScoreBudget): its pairing is then a valid one, but not
+  // necessarily the best the rules would find.
+  bool BoundReached() const { return m_boundReached; }
+
   // Character comparison of one folded typed word with one folded reference
   // word. The record stays valid until the next call.
   const PairRecord& PairScore(std::u32string_view typedWord, std::u32string_view referenceWord);
@@ -145,7 +158,9 @@ class TextAligner {
   struct Try {
     int bound, j;
   };
-  std::vector<Try> m_tryOrder;
+  std::vector<Try> m_tryFlat;     // typed x reference: each typed word's try order
+  std::vector<int> m_tryCount;    // per typed word: its length, -1 not made yet
+  bool m_boundReached = false;
   std::vector<Run> m_best;
   std::vector<std::uint8_t> m_typedPaired, m_refPaired, m_done;
   std::vector<int> m_refTyped;

@@ -1,5 +1,6 @@
 #include "player/install/book_installer.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <memory>
@@ -137,6 +138,9 @@ class Run {
   void renderAudio(Recording& r) const;
   bool storeAudio(Recording& r);
   bool installRecordings(const std::vector<Member>& members);
+  // The bar over the members: the members done so far of all the packet
+  // holds, up to 90 (the rest is the final steps').
+  void showMembersDone() { m_progress.SetPosition(static_cast<int>(90 * m_membersDone / m_memberCount)); }
   bool storeWave(const std::string& name, const W::PreparedAudio& wav, std::size_t record);
   std::string chooseName(const std::string& folder, const std::string& title, const std::string& code);
 
@@ -157,6 +161,10 @@ class Run {
   // fresh memory of that size costs more to touch than to read into.
   std::vector<std::string> m_spare;
   std::size_t m_sharesAt = 4;             // the head is skipped
+  // The packet's member records, and those stored so far: the copied
+  // members, then the recordings.
+  std::int64_t m_memberCount = 1;
+  std::int64_t m_membersDone = 0;
 };
 
 Refusal Run::readInto(const Member& m, std::string& out) {
@@ -376,14 +384,13 @@ bool Run::installRecordings(const std::vector<Member>& members) {
   for (const Member& m : members)
     if (!m.name.empty() && m.name[0] == '0') recordings.emplace_back().member = &m;
   const bool plain = m_kind == 0 || m_kind == '+';
-  int position = 50;
   RenderPool::Steps steps;
   steps.prepare = [&](std::size_t i) { return prepareAudio(recordings[i]); };
   steps.render = [&](std::size_t i) { renderAudio(recordings[i]); };
   steps.finish = [&](std::size_t i) {
     if (!storeAudio(recordings[i])) return false;
-    position = 50 + static_cast<int>(40 * (i + 1) / recordings.size());
-    m_progress.SetPosition(position);
+    ++m_membersDone;
+    showMembersDone();
     return true;
   };
   // The member, the decoded recording and its two renderings are held
@@ -499,14 +506,16 @@ int Run::install(const std::string& name, const std::string& folder, const std::
 
   if (!fitsMemberTable(members, addon)) return 0;
 
-  // The bar runs from 10 to 50 over the records and on to 90 over the
-  // recordings, so that it moves forward at every step.
+  // The bar moves with every member stored, first in the pass over the
+  // records, then with each recording (see showMembersDone).
+  m_memberCount = std::max(count, 1);
   for (int i = 0; i < count; ++i) {
     const Member& m = members[static_cast<std::size_t>(i)];
     const char lead = m.name.empty() ? '\0' : m.name[0];
     std::string data;
-    if (m.name == "ID " || m.name == "INI" || m.name == "S01" || m.name == "DCI" || lead == 'G' ||
-        (m.name == "MF1" && !addon)) {
+    const bool copied = m.name == "ID " || m.name == "INI" || m.name == "S01" || m.name == "DCI" || lead == 'G' ||
+                        (m.name == "MF1" && !addon);
+    if (copied) {
       if (m.name == "S01") {
         if (!readMember(m, m_s01)) return 0;
         if (m_s01.size() < kS01RecordsAt || static_cast<std::uint8_t>(m_s01[0]) != kS01Width - 1)
@@ -524,7 +533,8 @@ int Run::install(const std::string& name, const std::string& folder, const std::
       if (data.size() < 4) return (report(COrv_BookInstaller::kMsgFragmentTable, __LINE__), 0);
       m_shares = std::move(data);
     }
-    m_progress.SetPosition(10 + 40 * (i + 1) / count);
+    if (copied || m.name == "DCT") ++m_membersDone;
+    showMembersDone();
   }
 
   m_kind = m_packet.GetAudioFlag();

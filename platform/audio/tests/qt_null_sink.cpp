@@ -13,25 +13,28 @@
 
 namespace tvaudio {
 
-bool useNullSink(std::string* why) {
-  // One server per build folder (the one holding bin/ with this program),
-  // so that builds testing at once never hear each other.
-  std::error_code ec;
-  const std::filesystem::path build =
-      std::filesystem::canonical("/proc/self/exe", ec).parent_path().parent_path();
-  const std::string cmd = std::string("bash '") + TV_SOURCE_DIR + "/scripts/null_sink.sh' start --for '" +
-                          build.string() + "' 2>&1";
+namespace {
+
+// Runs scripts/null_sink.sh with `args`; its output (the last line: the
+// server's address on start) in `out`. False when it fails.
+bool runScript(const std::string& args, std::string& out) {
+  const std::string cmd = std::string("bash '") + TV_SOURCE_DIR + "/scripts/null_sink.sh' " + args + " 2>&1";
   FILE* p = ::popen(cmd.c_str(), "r");
   if (p == nullptr) {
-    *why = "cannot run scripts/null_sink.sh";
+    out = "cannot run scripts/null_sink.sh";
     return false;
   }
-  std::string out;
   char buf[256];
   while (std::fgets(buf, sizeof buf, p) != nullptr) out += buf;
   const int rc = ::pclose(p);
   while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
-  if (rc != 0) {
+  return rc == 0;
+}
+
+// Starts the server `args` name and points this process at it.
+bool startServer(const std::string& args, std::string* why) {
+  std::string out;
+  if (!runScript("start " + args, out)) {
     *why = "no PulseAudio server could be started: " + out;
     return false;
   }
@@ -42,6 +45,35 @@ bool useNullSink(std::string* why) {
     return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool useNullSink(std::string* why) {
+  // One server per build folder (the one holding bin/ with this program),
+  // so that builds testing at once never hear each other.
+  std::error_code ec;
+  const std::filesystem::path build =
+      std::filesystem::canonical("/proc/self/exe", ec).parent_path().parent_path();
+  return startServer("--for '" + build.string() + "'", why);
+}
+
+bool PrivateNullSink::start(std::string* why) {
+  char dir[] = "/tmp/talvane-pulse-own-XXXXXX";
+  if (::mkdtemp(dir) == nullptr) {
+    *why = "no folder for a private PulseAudio server";
+    return false;
+  }
+  dir_ = dir;
+  return startServer("'" + dir_ + "'", why);
+}
+
+PrivateNullSink::~PrivateNullSink() {
+  if (dir_.empty()) return;
+  std::string out;
+  runScript("stop '" + dir_ + "'", out);
+  std::error_code ec;
+  std::filesystem::remove_all(dir_, ec);
 }
 
 int64_t nowUs() {

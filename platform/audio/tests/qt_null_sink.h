@@ -22,6 +22,24 @@ constexpr int kRate = 44100;
 // started.
 bool useNullSink(std::string* why);
 
+// A null-sink server of this process alone, in a fresh folder: start()
+// points this process at it as useNullSink does; the destructor stops the
+// server and removes the folder. The server of a build folder also carries
+// that build's tests: a benchmark on it may hear their sounds as its own,
+// or lose its plays among them. On a server of its own it hears only
+// itself.
+class PrivateNullSink {
+ public:
+  PrivateNullSink() = default;
+  PrivateNullSink(const PrivateNullSink&) = delete;
+  PrivateNullSink& operator=(const PrivateNullSink&) = delete;
+  ~PrivateNullSink();
+  bool start(std::string* why);
+
+ private:
+  std::string dir_;
+};
+
 // A steady clock in microseconds.
 int64_t nowUs();
 

@@ -177,6 +177,44 @@ TEST_F(BookInfoTest, EachInstalledBookIsVisitedWithItsFileReadOnce) {
   EXPECT_EQ(info().ForEachInstalledBook([](COrv_BookInfo&) {}), 2);
 }
 
+// During a visit the languages are looked up once per book; a write that
+// adds a module language is seen by the reads after it.
+TEST_F(BookInfoTest, VisitReadsEachLanguageAsTheSingleReadsDo) {
+  {
+    COrv_BookInfo b = registered("poly", 2);
+    ASSERT_TRUE(b.SetSourceFile(3, "/srv/books/poly3.tvl", false));
+    ASSERT_TRUE(b.SetTitle("Deux", 2));
+    ASSERT_TRUE(b.SetTitle("Trois", 3));
+    ASSERT_TRUE(b.SetDescription("Un livre", -1));
+    ASSERT_TRUE(b.SetDescription("Drei", 3));
+  }
+  int visits = 0;
+  COrv_BookInfo reader = info();
+  reader.ForEachInstalledBook([&](COrv_BookInfo& b) {
+    ++visits;
+    struct Read {
+      int language;
+      const char* title;
+      const char* description;
+    } reads[] = {{-1, "Deux", "Un livre"}, {2, "Deux", "Un livre"}, {3, "Trois", "Drei"}, {7, "", ""}};
+    for (const Read& r : reads) {
+      EXPECT_EQ(b.GetTitle(r.language), r.title) << r.language;
+      EXPECT_EQ(b.GetDescription(r.language), r.description) << r.language;
+    }
+    EXPECT_TRUE(b.HasLanguage(3));
+    EXPECT_FALSE(b.HasLanguage(7));
+    EXPECT_FALSE(b.SetTitle("Sieben", 7)) << "7 is no module language yet";
+    ASSERT_TRUE(b.SetSourceFile(7, "/srv/books/poly7.tvl", false));
+    EXPECT_TRUE(b.HasLanguage(7));
+    EXPECT_TRUE(b.SetTitle("Sieben", 7));
+    EXPECT_EQ(b.GetTitle(7), "Sieben");
+    std::vector<int> modules;
+    EXPECT_EQ(b.GetModuleLanguages(modules), 2);
+    EXPECT_EQ(modules, (std::vector<int>{3, 7}));
+  });
+  EXPECT_EQ(visits, 1);
+}
+
 TEST_F(BookInfoTest, RegisterUndoesItselfWhenTheInformationFileCannotBeMade) {
   registered("OLD");
   plat::fs::FaultScope faults;

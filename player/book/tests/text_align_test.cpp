@@ -29,7 +29,7 @@ std::string show(const AlignResult& r) {
 
 std::vector<AlignResult> align(const std::string& ref, const std::string& typed,
                                std::vector<std::uint8_t> given = {},
-                               orv::AlignTuning t = orv::AlignTuning{}) {
+                               orv::AlignTuning t = orv::AlignTuning{}, bool* bounded = nullptr) {
   std::vector<AlignResult> out;
   EXPECT_EQ(orv::AlignTexts(ref, typed, orv::CharTable::standard(), given, out, t.matchShare,
                             t.editCount, t.editShare, t.extraCount, t.extraShare),
@@ -42,7 +42,9 @@ std::vector<AlignResult> align(const std::string& ref, const std::string& typed,
   orv::SplitWords(r, rw);
   orv::SplitWords(y, tw);
   std::vector<AlignResult> direct;
-  EXPECT_TRUE(orv::TextAligner().Align(r, rw, y, tw, given, t, direct)) << "the pairing did not settle";
+  orv::TextAligner aligner;
+  EXPECT_TRUE(aligner.Align(r, rw, y, tw, given, t, direct)) << "the pairing did not settle";
+  if (bounded) *bounded = aligner.BoundReached();
   EXPECT_EQ(direct.size(), out.size());
   return out;
 }
@@ -265,6 +267,158 @@ TEST(TextAlign, PairScoreAgreesWithThePlainRule) {
   }
 }
 
+// The marks of one alignment in one line: per reference word its typed
+// word and its shown edit text, "-" for an unassigned word.
+std::string marks(const std::vector<AlignResult>& res) {
+  std::string s;
+  for (const AlignResult& r : res)
+    s += (r.assigned ? std::to_string(r.typedWord) : std::string("-")) + ":" + show(r) + " ";
+  return s;
+}
+
+std::uint64_t fnv1a(const std::string& s) {
+  std::uint64_t h = 1469598103934665603ull;
+  for (unsigned char c : s) h = (h ^ c) * 1099511628211ull;
+  return h;
+}
+
+// Texts as learners type them, with the marks they got when the pairing
+// was first written: a faster or bounded search must give exactly these.
+TEST(TextAlign, TypedTextsKeepTheirMarks) {
+  struct Case {
+    const char* reference;
+    const char* typed;
+    const char* marks;
+  } cases[] = {
+      {"The old man walked slowly down to the harbour, where the boats were waiting for the morning tide.",
+       "The old man walked slowly down to the harbour, where the boats were waiting for the morning tide.",
+       "0:the 1:old 2:man 3:walked 4:slowly 5:down 6:to 7:the 8:harbour 9:where 10:the 11:boats 12:were 13:waiting 14:for 15:the 16:morning 17:tide "},
+      {"The old man walked slowly down to the harbour, where the boats were waiting for the morning tide.",
+       "the old man walkd slowly down to the harbor where the boats where waiting for the mornig tide",
+       "0:the 1:old 2:man 3:walk-d 4:slowly 5:down 6:to 7:the 8:harbo-r 9:where 10:the 11:boats 12:w+ere 13:waiting 14:for 15:the 16:morni-g 17:tide "},
+      {"The old man walked slowly down to the harbour, where the boats were waiting for the morning tide.",
+       "The old man walked down to the harbour where boats waited for morning tide",
+       "0:the 1:old 2:man 3:walked -:------ 4:down 5:to 6:the 7:harbour 8:where -:--- 9:boats -:---- 10:wait~~- 11:for -:--- 12:morning 13:tide "},
+      {"The old man walked slowly down to the harbour, where the boats were waiting for the morning tide.",
+       "old the man walked slowly to down the harbour the where boats were for waiting the tide morning",
+       "1:the 0:old 2:man 3:walked 4:slowly 6:down 5:to 7:the 8:harbour 10:where 9:the 11:boats 12:were 14:waiting 13:for 15:the 17:morning 16:tide "},
+      {"The old man walked slowly down to the harbour, where the boats were waiting for the morning tide.",
+       "Teh old amn walked slolwy down to teh harbour, wehre the baots were waitng for the mroning tied.",
+       "10:the 1:old 2:-a+n 3:walked 4:slo-l+y 5:down 6:to 0:t-e+ 8:harbour 9:w-e+re 7:t-e+ 11:b-a+ts 12:were 13:wait-ng 14:for 15:the 16:m-r+ning 17:ti-e+ "},
+      {"The old man walked slowly down to the harbour, where the boats were waiting for the morning tide.",
+       "The old man walked slowly slowly down to to the harbour harbour, where the boats were waiting",
+       "0:the 1:old 2:man 3:walked 4:slowly 6:down 8:to 9:the 11:harbour 12:where 13:the 14:boats 15:were 16:waiting -:--- -:--- -:------- -:---- "},
+      {"The old man walked slowly down to the harbour, where the boats were waiting for the morning tide.",
+       "The oldman walked slowlydown to the harbour, where theboats were waiting for the morning tide.",
+       "0:the -:--- -:--- 2:walked -:------ -:---- 4:to 5:the 6:harbour 7:where -:--- -:----- 9:were 10:waiting 11:for 12:the 13:morning 14:tide "},
+      {"The old man walked slowly down to the harbour, where the boats were waiting for the morning tide.",
+       "Thhe olld mann wallked sloowly doown too thee haarbour",
+       "7:the+ 1:ol+d 2:man+ 3:wa+lked 4:sl+owly 5:d+own 6:to+ 0:th+e 8:h+arbour -:----- -:--- -:----- -:---- -:------- -:--- -:--- -:------- -:---- "},
+      {"The old man walked slowly down to the harbour, where the boats were waiting for the morning tide.",
+       "The",
+       "0:the -:--- -:--- -:------ -:------ -:---- -:-- -:--- -:------- -:----- -:--- -:----- -:---- -:------- -:--- -:--- -:------- -:---- "},
+      {"The old man walked slowly down to the harbour, where the boats were waiting for the morning tide.",
+       "a the boat is old and the man is waiting for the tide in the harbour",
+       "1:the 4:old 7:man -:------ -:------ -:---- -:-- 14:the 15:harbour -:----- 6:the 2:boat- -:---- 9:waiting 10:for 11:the -:------- 12:tide "},
+      {"Elle a mangé une pomme rouge et deux poires très mûres avant de partir à l'école.",
+       "Elle a mange une pomme rouge et deux poires tres mures avant de partir a l'ecole.",
+       "0:elle 1:a 2:mange 3:une 4:pomme 5:rouge 6:et 7:deux 8:poires 9:tres 10:mures 11:avant 12:de 13:partir 14:a 15:l 16:ecole "},
+      {"Elle a mangé une pomme rouge et deux poires très mûres avant de partir à l'école.",
+       "elle a mangée une pome rouje é deu poire trè mûr avan de partire a lecole",
+       "0:elle 1:a 2:mange+ 3:une 4:pom-e 5:rou~e 6:e- 7:deu- 8:poire- 9:tre- 10:mur-- 11:avan- 12:de 13:partir+ 14:a -:- 15:+ecole "},
+      {"Elle a mangé une pomme rouge et deux poires très mûres avant de partir à l'école.",
+       "Elle mangé pomme rouge deux poires mûres avant partir école",
+       "0:elle -:- 1:mange -:--- 2:pomme 3:rouge -:-- 4:deux 5:poires -:---- 6:mures 7:avant -:-- 8:partir -:- -:- 9:ecole "},
+      {"Quiero aprender a hablar español con mis amigos de la universidad.",
+       "Quiero aprender a hablar espanol con mis amigos de la universidad",
+       "0:quiero 1:aprender 2:a 3:hablar 4:espanol 5:con 6:mis 7:amigos 8:de 9:la 10:universidad "},
+      {"Quiero aprender a hablar español con mis amigos de la universidad.",
+       "Kiero aprendre hablar espagnol com mis amigo de universidat",
+       "0:~-iero 1:aprend-r+ -:- 2:hablar 3:espa+nol 4:co~ 5:mis 6:amigo- 7:de -:-- 8:universida~ "},
+      {"Quiero aprender a hablar español con mis amigos de la universidad.",
+       "quiero quiero aprender a a hablar con con mis amigos amigas de la la universidad universidad",
+       "1:quiero 2:aprender 3:a 5:hablar -:------- 7:con 8:mis 9:amigos 11:de 12:la 14:universidad "},
+  };
+  for (const Case& c : cases) EXPECT_EQ(marks(align(c.reference, c.typed)), c.marks) << c.typed;
+
+  // Generated texts of syllable words, some mistyped (a letter replaced,
+  // added or dropped), in order or shuffled, with every fifth word given
+  // in half the cases: the marks of each text as a digest.
+  struct Family {
+    int words, typos;
+    bool shuffled, given;
+    std::uint64_t digest;
+  } families[] = {
+      {40, 0, false, false, 0x53f22722590d131cull},
+      {40, 0, false, true, 0x53f22722590d131cull},
+      {40, 0, true, false, 0x769f48b34c1c5130ull},
+      {40, 0, true, true, 0xe660009ef10c9190ull},
+      {40, 10, false, false, 0x2f62f119365f5f3bull},
+      {40, 10, false, true, 0x1d4a515f298330deull},
+      {40, 10, true, false, 0x95e4fff0c90ea222ull},
+      {40, 10, true, true, 0xbc7ec9ee9ca99034ull},
+      {40, 30, false, false, 0xcf8ce7b8e95dedb9ull},
+      {40, 30, false, true, 0xbf8cf695c1702724ull},
+      {40, 30, true, false, 0x1117142276afb8faull},
+      {40, 30, true, true, 0xe32d019eff394688ull},
+      {60, 0, false, false, 0x312bab0e970b12e8ull},
+      {60, 0, false, true, 0x312bab0e970b12e8ull},
+      {60, 0, true, false, 0xf45ddadc97421a7aull},
+      {60, 0, true, true, 0x9d77a9c246b35006ull},
+      {60, 10, false, false, 0xe2e1d4e223773679ull},
+      {60, 10, false, true, 0x031247ac08b2aac0ull},
+      {60, 10, true, false, 0x748bdd81a36cea31ull},
+      {60, 10, true, true, 0x6e215bfe535cff6full},
+      {60, 30, false, false, 0xb5bbce58a2320e3eull},
+      {60, 30, false, true, 0xa0bec20b70367075ull},
+      {60, 30, true, false, 0xe1b97e261ecf3c63ull},
+      {60, 30, true, true, 0x90790b863520d61cull},
+      {255, 0, false, false, 0xabac5b0b8413348bull},
+      {255, 0, false, true, 0xabac5b0b8413348bull},
+      {255, 0, true, false, 0xa157c4d22329ed51ull},
+      {255, 0, true, true, 0xc522b8c1c20ea93dull},
+      {255, 10, false, false, 0x84969d5848c38fabull},
+      {255, 10, false, true, 0xd285f09095b72339ull},
+      {255, 10, true, false, 0xcef8b2015a533522ull},
+      {255, 10, true, true, 0x4440b0ae10d283e1ull},
+      {255, 30, false, false, 0x95567a413699c229ull},
+      {255, 30, false, true, 0xb8f00d21b9e7b083ull},
+      {255, 30, true, false, 0x03609090c12d7b6full},
+      {255, 30, true, true, 0x4b37a6c70c68d6d6ull},
+  };
+  static const char* const kSyllables[] = {"ka", "te", "ro", "lin", "mo", "sa", "ver", "de",
+                                           "ul", "pri", "sto", "na", "é", "gar", "bé", "tu"};
+  for (const Family& f : families) {
+    std::string all;
+    for (unsigned seed = 1; seed <= 12; ++seed) {
+      std::mt19937 rng(seed * 7919u + static_cast<unsigned>(f.words + f.typos));
+      std::vector<std::string> ref(static_cast<std::size_t>(f.words));
+      for (auto& w : ref)
+        for (unsigned k = 0, parts = 1 + rng() % 3; k < parts; ++k) w += kSyllables[rng() % 16];
+      std::vector<std::string> typed = ref;
+      for (auto& w : typed) {
+        if (static_cast<int>(rng() % 100) >= f.typos) continue;
+        switch (rng() % 3) {
+          case 0: w[rng() % w.size()] = 'x'; break;
+          case 1: w.insert(w.begin() + static_cast<long>(rng() % w.size()), 'q'); break;
+          default: if (w.size() > 1) w.erase(w.begin() + static_cast<long>(rng() % w.size())); break;
+        }
+      }
+      if (f.shuffled) std::shuffle(typed.begin(), typed.end(), rng);
+      std::string refText, typedText;
+      for (auto& w : ref) refText += w + " ";
+      for (auto& w : typed) typedText += w + " ";
+      std::vector<std::uint8_t> given(ref.size());
+      for (std::size_t k = 0; k < given.size(); ++k) given[k] = f.given && k % 5 == 2;
+      bool bounded = true;
+      all += marks(align(refText, typedText, given, {}, &bounded)) + "\n";
+      EXPECT_FALSE(bounded) << "a typed text reached the bound on the work";
+    }
+    EXPECT_EQ(fnv1a(all), f.digest) << f.words << " words, " << f.typos << " % mistyped"
+                                    << (f.shuffled ? ", shuffled" : "") << (f.given ? ", given" : "");
+  }
+}
+
 TEST(TextAlign, WordCountsAndBitStrings) {
   std::vector<orv::WordSpan> words;
   const std::u32string text = U"  Été, déjà!  vu ";
@@ -353,6 +507,52 @@ TEST(TextAlign, RandomTextsKeepTheInvariants) {
       if (given[j]) {
         ASSERT_TRUE(first[j].assigned && first[j].pair.editCount == 0);
       }
+  }
+}
+
+// Long words over a few letters share most of their characters with every
+// other word, so nothing prunes the search: the work is bounded, and what
+// comes out is still a pairing of whole words whose records are the words'
+// own character comparisons.
+TEST(TextAlign, BoundedSearchGivesAValidPairing) {
+  struct Case {
+    int letters, refLen, typedLen;
+  } cases[] = {{2, 56, 56}, {3, 32, 120}, {4, 24, 200}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.letters) + " letters, " + std::to_string(c.refLen) + " / " +
+                 std::to_string(c.typedLen));
+    std::mt19937 rng(static_cast<unsigned>(c.letters * 1000 + c.typedLen));
+    auto word = [&](int len) {
+      std::u32string w;
+      for (int k = 0; k < len; ++k) w += static_cast<char32_t>(U'a' + rng() % static_cast<unsigned>(c.letters));
+      return w;
+    };
+    std::u32string ref, typ;
+    for (int k = 0; k < 255; ++k) ref += word(c.refLen) + U" ", typ += word(c.typedLen) + U" ";
+    std::vector<orv::WordSpan> rw, tw;
+    orv::SplitWords(ref, rw);
+    orv::SplitWords(typ, tw);
+    orv::TextAligner aligner;
+    std::vector<AlignResult> res;
+    // Every pairing kept, whatever its edits, so that all are checked.
+    const orv::AlignTuning keepAll{0, 1000, 1000, 1000, 1000};
+    EXPECT_TRUE(aligner.Align(ref, rw, typ, tw, {}, keepAll, res));
+    EXPECT_TRUE(aligner.BoundReached());
+    ASSERT_NO_FATAL_FAILURE(checkInvariants(res, ref, rw, tw));
+    orv::TextAligner scorer;
+    int kept = 0;
+    for (std::size_t j = 0; j < res.size(); ++j) {
+      if (!res[j].assigned) continue;
+      ++kept;
+      const orv::WordSpan& t = tw[static_cast<std::size_t>(res[j].typedWord)];
+      const orv::PairRecord& own =
+          scorer.PairScore(std::u32string_view(typ).substr(t.start, t.length),
+                           std::u32string_view(ref).substr(rw[j].start, rw[j].length));
+      ASSERT_EQ(res[j].pair.editText, own.editText) << "reference word " << j;
+      ASSERT_EQ(res[j].pair.matched, own.matched);
+      ASSERT_EQ(res[j].pair.longestRun, own.longestRun);
+    }
+    EXPECT_EQ(kept, 255) << "each typed word pairs with one reference word";
   }
 }
 

@@ -217,6 +217,47 @@ TEST_F(Installing, PacketBecomesAnInstalledBookWithThreeSpeedsAndSegments) {
   EXPECT_EQ(second.Waves().GetSegmentCount(), 1);
 }
 
+// The bar steps by members: after each member record of the packet it
+// shows the members stored so far of all it holds, out of 90; the
+// recordings follow, each counted when stored; then 90 and 100. A 3-Echomark
+// book of 9 members: 5 copied (the dictionary among them), the segment
+// table (read, not stored) and 3 recordings. The order of the records
+// matters: a record that stores nothing leaves the bar where it is.
+TEST_F(Installing, ProgressStepsByMembers) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> order;  // the non-recording members, in packet order
+    std::vector<int> positions;
+  } cases[] = {
+      {"copied members first", {"ID ", "INI", "S01", "dct", "G01", "VFT"},
+       {1, 5, 10, /* records */ 10, 20, 30, 40, 50, 50, 50, 50, 50, /* recordings */ 60, 70, 80, 90, 100}},
+      {"segment table first", {"VFT", "ID ", "INI", "S01", "dct", "G01"},
+       {1, 5, 10, /* records */ 0, 10, 20, 30, 40, 50, 50, 50, 50, /* recordings */ 60, 70, 80, 90, 100}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    tvtools::PacketSpec spec = speechPacketSpec({tvtools::book::makeWav(800, {}), tvtools::book::makeWav(900, {}),
+                                                 tvtools::book::makeWav(1000, {})});
+    auto& members = spec.books[0].members;
+    std::map<std::string, std::string> data;
+    for (const auto& m : members) data[m.name] = m.data;
+    data["dct"] = dctPiece("exist", "to have being");
+    data["G01"] = "[Links]\r\nVerbs=2\r\n";
+    std::vector<tvtools::PacketMember> ordered;
+    for (const std::string& name : c.order) ordered.push_back({name, data.at(name), 0});
+    for (const char* name : {"001", "002", "003"}) ordered.push_back({name, data.at(name), 0});
+    members = ordered;
+    const fs::path packet = writePacket(spec);
+    ProgressLog steps;
+    RecordingProgress progress(steps);
+    COrv_BookInstaller installer;
+    std::string content;
+    ASSERT_EQ(installer.Install(packet.string(), "", talvanes.string(), content, 1, progress), 1);
+    EXPECT_EQ(steps.positions, c.positions);
+    fs::remove(content);
+  }
+}
+
 // The speeds are rendered on worker threads and stored as they come back:
 // the content file is the same, byte for byte, as when everything runs on
 // the calling thread, and every recording sits under its own Echomark.
