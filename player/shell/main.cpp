@@ -31,12 +31,12 @@ int main(int argc, char** argv) {
   // A file the load switch refused ends the program with 1: the shell or
   // script that asked for the install learns that it did not happen.
   // So does a machine without any audio device, after its box.
-  const bool loadRefused = !started && (app.EndedAt() == orv::shell::COrv_App::Step::kLoad ||
-                                        app.EndedAt() == orv::shell::COrv_App::Step::kAudio);
+  const bool refusedAtStart = !started && (app.EndedAt() == orv::shell::COrv_App::Step::kLoad ||
+                                           app.EndedAt() == orv::shell::COrv_App::Step::kAudio);
   // A termination signal during the start-up (a message box open) ends the
   // program as soon as the start-up has returned, without the main loop.
   const int code = started ? plat::ui::runMainLoop(qt) : 0;
   const int exitCode = app.ExitInstance();
-  if (loadRefused) return 1;
+  if (refusedAtStart) return 1;
   return code != 0 ? code : exitCode;
 }
