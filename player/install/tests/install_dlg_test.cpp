@@ -146,12 +146,17 @@ TEST_F(InstallDialog, TheBottomRowsAreTheFramesOwnEdge) {
       if (!mask.contains(QPoint(x, y))) shot.setPixel(x, y, 0xFF000000u);
   if (const char* dir = std::getenv("TV_SHOT_DIR")) shot.save(QString(dir) + "/install_dialog.png");
   const auto black = [&](int x, int y) { return (shot.pixel(x, y) & 0xFFFFFFu) == 0; };
+  // A band is a row that is mostly black; the buttons' dark outlines, which
+  // the sampled columns may cross wherever the path label makes the dialog
+  // wide, are not.
+  const auto blackShare = [&](int y) {
+    int n = 0, all = 0;
+    for (int x = 40; x < shot.width() - 40; ++x, ++all) n += black(x, y) ? 1 : 0;
+    return static_cast<double>(n) / all;
+  };
   const int h = shot.height();
-  for (int x = 40; x < shot.width() - 40; x += 17) {
-    SCOPED_TRACE(x);
-    for (int y = h - 40; y < h - 11; ++y) EXPECT_FALSE(black(x, y)) << "row " << y << " of " << h;
-    for (int y = h - 10; y < h; ++y) EXPECT_TRUE(black(x, y)) << "row " << y << " of " << h;
-  }
+  for (int y = h - 40; y < h - 11; ++y) EXPECT_LT(blackShare(y), 0.2) << "row " << y << " of " << h;
+  for (int y = h - 10; y < h; ++y) EXPECT_EQ(blackShare(y), 1.0) << "row " << y << " of " << h;
 }
 
 TEST_F(InstallDialog, ChosenFilesGiveOneRowPerTalvaneAndTheRestIsNamed) {
