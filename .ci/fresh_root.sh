@@ -3,25 +3,41 @@
 # root made with debootstrap: scripts/run_demo.sh (its screenshot copied
 # out), then scripts/test.sh, each step timed.
 #
-# The fresh root is made under .ci-work/ of this checkout (its debootstrap
-# result cached there as a tarball, nowhere else) and made to look like an
-# installed machine: a hosts file, its root a mount point, /proc, /sys,
-# /dev/pts, /dev/shm, /run, a machine id and a UTF-8 locale. Everything
-# mounted is unmounted and every process started inside is ended on any
-# exit. If the root cannot be made, that is said in one line and the
-# script fails. Needs root (debootstrap, mount, chroot).
+# The root is unpacked anew under .ci-work/ of this checkout on every run
+# and made to look like an installed machine: a hosts file, its root a
+# mount point, /proc, /sys, /dev/pts, /dev/shm, /run, a machine id. What
+# is kept between runs lives outside the checkout, in $TALVANE_CI_CACHE
+# (default /var/cache/talvane-ci), and none of it can stand in for a
+# missing install step:
+#   - the debootstrap result (minimal set and git), as a tarball keyed by
+#     the suite and the debootstrap recipe, made anew when absent or older
+#     than a week: a fresh machine makes it on its first run;
+#   - apt's downloaded .debs (bind-mounted on the root's apt archive), so
+#     the packages are fetched once, but installed by the root's own apt;
+#   - the compiler cache of the root's own ccache, which scripts/install_deps.sh
+#     installs there and the build picks up (a missing header still fails).
+# Everything mounted is unmounted and every process started inside is
+# ended on any exit, failure or time-out. If the root cannot be made, that
+# is said in one line and the script fails. Needs root (debootstrap,
+# mount, chroot).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$(pwd)
 export CI=true
 
+suite=bookworm
+recipe="debootstrap --variant=minbase --include=git,ca-certificates $suite"
 work=$repo/.ci-work
 root=$work/root
-cache=$work/bookworm-minbase.tar
-suite=bookworm
+cache_dir=${TALVANE_CI_CACHE:-/var/cache/talvane-ci}
+cache=$cache_dir/$suite-minbase-$(echo "$recipe" | md5sum | cut -c1-8).tar
+# Generous bounds that only a hang reaches; CI's own limit is 90 minutes.
+demo_limit=${TALVANE_CI_DEMO_LIMIT:-2400}
+test_limit=${TALVANE_CI_TEST_LIMIT:-3000}
 t_start=$(date +%s)
+mkdir -p "$work" "$cache_dir/apt-archives/partial" "$cache_dir/ccache"
 
-say() { echo "ci: $*"; }
+say() { echo "ci: $(date -u +%H:%M:%S) $*"; }
 elapsed() { local s=$(($(date +%s) - $1)); printf '%dm%02ds' $((s / 60)) $((s % 60)); }
 fail_root() { say "cannot make the fresh Debian 12 root: $*"; exit 1; }
 
@@ -86,26 +102,30 @@ while read -r target; do
 done < <(awk -v r="$root" '$2 == r || index($2, r "/") == 1 {print $2}' /proc/mounts | sort -r)
 rm -rf --one-file-system "$root"
 mkdir -p "$root"
+# A week-old root is made anew, so its base packages stay close to the mirror's.
+find "$cache_dir" -maxdepth 1 -name "$suite-minbase-*.tar" -mtime +7 -delete 2>/dev/null || true
 if [[ -f $cache ]]; then
   say "fresh root from the cached debootstrap result ($cache)"
   tar -xpf "$cache" -C "$root" || fail_root "the cached root $cache does not unpack"
 else
   url=$(mirror)
-  say "debootstrap $suite (minimal set and git) from $url"
-  debootstrap --variant=minbase --include=git,ca-certificates "$suite" "$root" "$url" \
-    >"$work/debootstrap.log" 2>&1 ||
+  say "no cached root: $recipe from $url"
+  # shellcheck disable=SC2086
+  $recipe "$root" "$url" >"$work/debootstrap.log" 2>&1 ||
     fail_root "debootstrap from $url failed (last lines: $(tail -3 "$work/debootstrap.log" | tr '\n' ' '))"
   tar -cpf "$cache.part" -C "$root" . && mv "$cache.part" "$cache"
+  say "debootstrap result cached as $cache"
 fi
 say "fresh root made in $(elapsed "$step")"
 
 # What an installed machine has and debootstrap leaves out.
-cat >"$root/etc/hosts" <<'EOF'
+cat >"$root/etc/hosts" <<EOF
 127.0.0.1	localhost
-127.0.1.1	talvane-ci
+127.0.1.1	$(hostname)
 ::1		localhost ip6-localhost ip6-loopback
 EOF
-echo talvane-ci >"$root/etc/hostname"
+# The root shares this machine's host name (chroot keeps the UTS namespace).
+hostname >"$root/etc/hostname"
 [[ -s $root/etc/machine-id ]] || tr -d '-' </proc/sys/kernel/random/uuid >"$root/etc/machine-id"
 cp /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
 # The same package sources as this machine (main, updates and security).
@@ -126,35 +146,52 @@ mount_in "$root/dev/pts" -t devpts -o newinstance,ptmxmode=0666,mode=620 devpts
 ln -sf pts/ptmx "$root/dev/ptmx"
 mount_in "$root/dev/shm" -t tmpfs -o mode=1777,nosuid,nodev shm
 mount_in "$root/run" -t tmpfs -o mode=755,nosuid,nodev run
+mount_in "$root/var/cache/apt/archives" --bind "$cache_dir/apt-archives"
+mount_in "$root/var/cache/ccache" --bind "$cache_dir/ccache"
 
 # The checkout, cloned as a new user clones it.
 git clone -q --no-hardlinks "$repo" "$root/root/talvane"
 
-# Runs a command in the fresh root as root, with a login's environment.
-in_root() {
-  chroot "$root" /usr/bin/env -i HOME=/root USER=root LOGNAME=root SHELL=/bin/bash TERM=dumb \
+# Runs a command in the fresh root as root, with a login's environment,
+# within a time limit; its output goes to the log and to $work/NAME.log.
+in_root() {  # name, limit in seconds, command
+  local name=$1 limit=$2 cmd=$3 rc=0 step
+  step=$(date +%s)
+  say "fresh root: $cmd (load:$(uptime | sed 's/.*load average://'))"
+  timeout --kill-after=30 "$limit" \
+    chroot "$root" /usr/bin/env -i HOME=/root USER=root LOGNAME=root SHELL=/bin/bash TERM=dumb \
     PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 CI=true \
-    /bin/bash -c "cd /root/talvane && $1" </dev/null
+    CCACHE_DIR=/var/cache/ccache CCACHE_MAXSIZE=8G \
+    /bin/bash -c "cd /root/talvane && $cmd" </dev/null 2>&1 | tee "$work/$name.log" || rc=$?
+  if ((rc == 124 || rc == 137)); then
+    say "FAILED in the fresh root: $cmd did not end within ${limit}s"
+    exit 1
+  elif ((rc != 0)); then
+    say "FAILED in the fresh root: $cmd exited with $rc (its output: $work/$name.log)"
+    exit 1
+  fi
+  say "fresh root: $cmd passed in $(elapsed "$step")"
 }
 
-step=$(date +%s)
-say "fresh root: scripts/run_demo.sh"
-in_root "scripts/run_demo.sh" 2>&1 | tee "$work/run_demo.log"
-say "fresh root: scripts/run_demo.sh took $(elapsed "$step")"
+in_root run_demo "$demo_limit" scripts/run_demo.sh
 shot_line=$(grep '^run_demo: screenshot: ' "$work/run_demo.log" | tail -1 || true)
-[[ -n $shot_line ]] || { say "the demo made no screenshot"; exit 1; }
+[[ -n $shot_line ]] || { say "FAILED in the fresh root: the demo made no screenshot"; exit 1; }
 shot=${shot_line#run_demo: screenshot: }
 cp "$root$shot" "$work/orvex-demo.png"
 say "demo screenshot: $shot in the fresh root, copied to $work/orvex-demo.png"
 
-step=$(date +%s)
-say "fresh root: scripts/test.sh"
-in_root "scripts/test.sh"
-say "fresh root: scripts/test.sh took $(elapsed "$step")"
+in_root test "$test_limit" scripts/test.sh
 ls "$root/root/talvane/build/bin"/bench_* >/dev/null 2>&1 ||
-  { say "the test command built no benchmarks"; exit 1; }
+  { say "FAILED in the fresh root: the test command built no benchmarks"; exit 1; }
+say "benchmarks built: $(cd "$root/root/talvane/build/bin" && echo bench_*)"
 left=$(root_pids)
-[[ -z $left ]] || { say "processes left running in the fresh root: $(echo $left)"; exit 1; }
+[[ -z $left ]] || {
+  say "FAILED in the fresh root: processes left running after the two commands:"
+  # shellcheck disable=SC2086
+  ps -o pid=,args= -p "$(echo $left | tr ' ' ,)" || true
+  exit 1
+}
+say "no process left running in the fresh root"
 cleanup
 rm -rf --one-file-system "$root"
 

@@ -27,7 +27,11 @@ stop_sink() {
 bash "$root/scripts/install_deps.sh"
 if [[ ! -f $build/build.ninja ]]; then
   say "configuring $build"
-  cmake -S "$root" -B "$build" -G Ninja >/dev/null
+  # With CI=true warnings are errors, as in scripts/test.sh, so that a test
+  # command run after the demo reuses the build instead of redoing it.
+  werror=OFF
+  [[ ${CI:-} == true ]] && werror=ON
+  cmake -S "$root" -B "$build" -G Ninja -DTV_WERROR=$werror >/dev/null
 fi
 say "building orvex"
 cmake --build "$build" -j4 --target orvex lindra glyphary brindle demo_course >/dev/null
