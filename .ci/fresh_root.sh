@@ -44,13 +44,15 @@ fail_root() { say "cannot make the fresh Debian 12 root: $*"; exit 1; }
 # Every process whose root is the fresh root: started by this run only.
 root_pids() {
   find /proc -mindepth 2 -maxdepth 2 -name root \( -lname "$root" -o -lname "$root/*" \) 2>/dev/null |
-    cut -d/ -f3
+    cut -d/ -f3 || true  # find complains of processes that end while it looks
 }
 
 mounted=()
 cleanup() {
-  # A signal during the clean-up must not cut it short and leave mounts.
+  # Neither a signal nor a failing command may cut the clean-up short and
+  # leave mounts behind.
   trap '' INT TERM
+  set +e
   local pids
   pids=$(root_pids)
   if [[ -n $pids ]]; then
@@ -68,6 +70,7 @@ cleanup() {
   mounted=()
 }
 trap cleanup EXIT
+trap 'say "FAILED: line $LINENO: \"$BASH_COMMAND\" exited with $?"' ERR
 trap 'exit 130' INT TERM
 
 mount_in() {  # target, mount arguments...
