@@ -1,9 +1,9 @@
 // What a learner sees of an open book in the real main frame: the window's
 // pattern behind every pane and its buttons at several window sizes, the
 // status bar whole and current (also behind an introduction), the strip
-// showing the current Echomark, and the view buttons released when their
-// windows close by their own close buttons. Offscreen grabs, real panes,
-// a real book.
+// showing the current Echomark, the view buttons released when their
+// windows close by their own close buttons, and the speech view drawn while
+// a box waits for its answer. Offscreen grabs, real panes, a real book.
 
 #include <gtest/gtest.h>
 
