@@ -38,6 +38,10 @@ constexpr std::uint8_t kRecIntro = 1, kRecNormal = 9, kRecSlow = 12, kRecFast = 
 constexpr double kFastFactor = 0.8, kSlowFactor = 1.2;
 constexpr std::uint16_t kIndexUsed = 1;  // one book per installed content file
 constexpr std::size_t kSpareBuffers = 4;
+// The recordings and renderings held in memory at once: room for four
+// recordings of two minutes with both their renderings, which keeps eight
+// workers busy.
+constexpr std::uint64_t kRenderBudget = 72ull << 20;
 
 std::string upper(std::string s) {
   for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -86,18 +90,25 @@ struct HeaderGroups {
 };
 
 // One recording of the audio pass. The calling thread prepares it (reads
-// the member, its header groups and segment shares), a worker renders it
-// (decodes it and makes its faster and slower renderings, each with its
-// segment chunk) and the calling thread stores the renderings in turn.
+// the member, its header groups and segment shares), workers render it and
+// the calling thread stores the renderings in turn. Plain speech renders
+// in two parts side by side, both reading the recording as read: the
+// check and the faster rendering, and the slower rendering. Compressed
+// speech is one part (decoding, check, both renderings): its samples exist
+// only once decoded.
 struct Recording {
   const Member* member = nullptr;
   std::string digits;
   HeaderGroups groups;
-  std::string data;  // the member as the packet holds it
+  std::string data;     // the member as the packet holds it
+  std::string decoded;  // compressed speech, decoded
   std::vector<float> shares;
   Refusal before;  // found while preparing: nothing is rendered
   Refusal after;   // the segment shares: told after a rendering fault
-  Refusal rendering;
+  Refusal rendering;  // decoding, the check, the faster rendering
+  Refusal slowRendering;
+  // A rendering's segment chunk could not be made (one flag per part).
+  bool chunkFailed = false, slowChunkFailed = false;
   // Each rendering ready to be written (none: not made).
   std::optional<W::PreparedAudio> normal, fast, slow;
 };
@@ -135,7 +146,12 @@ class Run {
   Refusal nextShares(std::vector<float>& shares);
   // The three steps of a recording (see Recording).
   bool prepareAudio(Recording& r);
-  void renderAudio(Recording& r) const;
+  std::size_t audioParts() const { return plain() ? 2 : 1; }
+  void renderAudio(Recording& r, std::size_t part) const;
+  bool plain() const { return m_kind == 0 || m_kind == '+'; }
+  // Adds the segment chunk to a rendering and makes it ready to be
+  // written; false when the chunk cannot be made.
+  static bool finishRendering(std::string& wav, const std::vector<float>& shares, std::optional<W::PreparedAudio>& out);
   bool storeAudio(Recording& r);
   bool installRecordings(const std::vector<Member>& members);
   // The bar over the members: the members done so far of all the packet
@@ -331,36 +347,44 @@ bool Run::prepareAudio(Recording& r) {
   return !(r.after = nextShares(r.shares));
 }
 
-// Pure work on the recording alone: it may run on a worker thread.
-void Run::renderAudio(Recording& r) const {
+bool Run::finishRendering(std::string& wav, const std::vector<float>& shares, std::optional<W::PreparedAudio>& out) {
+  if (wav.empty()) return true;
+  if (appendSegmentChunk(wav, static_cast<int>(shares.size()), shares.data())) return false;
+  // A rendering the writer would refuse is told when it is stored.
+  W::PrepareAudio(std::move(wav), out.emplace());
+  return true;
+}
+
+// Pure work on the recording alone: it may run on a worker thread. The
+// recording as read is only read here, by both parts at once.
+void Run::renderAudio(Recording& r, std::size_t part) const {
   if (r.before) return;
-  std::string data = std::move(r.data), normal;
-  if (m_kind == 0 || m_kind == '+') {
-    normal = std::move(data);
-  } else if (!m_converter->Convert(data, m_kind, normal)) {
-    // The box names the book and the kind; its text is made when told.
-    r.rendering = {COrv_BookInstaller::kMsgConversion, __LINE__, {}};
-    return;
-  }
-  data = {};
-  // A recording that is no readable PCM WAV is the packet's fault, told as
-  // such before anything is made from it.
-  if (plat::riff::WavInfo check; plat::riff::readWavInfo(plat::riff::MemorySource(normal), check))
-    return void(r.rendering = badFormat(__LINE__));
+  const std::string& normal = plain() ? r.data : r.decoded;
   std::string fast, slow;
-  if (r.groups.fast != 0 && stretchWave(normal, kFastFactor, fast)) return void(r.rendering = badFormat(__LINE__));
-  if (r.groups.slow != 0 && stretchWave(normal, kSlowFactor, slow)) return void(r.rendering = badFormat(__LINE__));
-  if (r.after) return;
-  const int count = static_cast<int>(r.shares.size());
-  const auto prepare = [&](std::string& wav, std::optional<W::PreparedAudio>& out) {
-    if (wav.empty()) return true;
-    if (appendSegmentChunk(wav, count, r.shares.data())) return false;
-    // A rendering the writer would refuse is told when it is stored.
-    W::PrepareAudio(std::move(wav), out.emplace());
-    return true;
-  };
-  if (!prepare(normal, r.normal) || !prepare(fast, r.fast) || !prepare(slow, r.slow))
-    r.rendering = {COrv_BookInstaller::kMsgFragmentTable, __LINE__, {}};
+  if (part == 0) {
+    if (!plain()) {
+      if (!m_converter->Convert(r.data, m_kind, r.decoded)) {
+        // The box names the book and the kind; its text is made when told.
+        r.rendering = {COrv_BookInstaller::kMsgConversion, __LINE__, {}};
+        return;
+      }
+      r.data = {};
+    }
+    // A recording that is no readable PCM WAV is the packet's fault, told
+    // as such before anything is made from it.
+    if (plat::riff::WavInfo check; plat::riff::readWavInfo(plat::riff::MemorySource(normal), check))
+      return void(r.rendering = badFormat(__LINE__));
+    if (r.groups.fast != 0 && stretchWave(normal, kFastFactor, fast)) return void(r.rendering = badFormat(__LINE__));
+    if (r.after) return;
+    if (!finishRendering(fast, r.shares, r.fast)) r.chunkFailed = true;
+  }
+  if (part == 1 || !plain()) {
+    if (r.groups.slow != 0 && stretchWave(normal, kSlowFactor, slow))
+      return void(r.slowRendering = badFormat(__LINE__));
+    if (r.after) return;
+    // Each part writes its own flag: the parts run at the same time.
+    if (!finishRendering(slow, r.shares, r.slow)) r.slowChunkFailed = true;
+  }
 }
 
 bool Run::storeAudio(Recording& r) {
@@ -368,7 +392,12 @@ bool Run::storeAudio(Recording& r) {
   if (r.rendering.message == COrv_BookInstaller::kMsgConversion)
     r.rendering.detail = conversionDetail(m_packet.GetSlotTitle(), m_kind);
   if (r.rendering) return r.rendering.tell();
+  if (r.slowRendering) return r.slowRendering.tell();
   if (r.after) return r.after.tell();
+  // The recording itself gets its segment chunk once no part reads it.
+  std::string normal = std::move(plain() ? r.data : r.decoded);
+  if (!finishRendering(normal, r.shares, r.normal) || r.chunkFailed || r.slowChunkFailed)
+    return Refusal{COrv_BookInstaller::kMsgFragmentTable, __LINE__, {}}.tell();
   const bool stored = storeWave("0" + r.digits, *r.normal, r.groups.normal) &&
                       (!r.fast || storeWave("6" + r.digits, *r.fast, r.groups.fast)) &&
                       (!r.slow || storeWave("2" + r.digits, *r.slow, r.groups.slow));
@@ -383,21 +412,21 @@ bool Run::installRecordings(const std::vector<Member>& members) {
   std::vector<Recording> recordings;
   for (const Member& m : members)
     if (!m.name.empty() && m.name[0] == '0') recordings.emplace_back().member = &m;
-  const bool plain = m_kind == 0 || m_kind == '+';
   RenderPool::Steps steps;
   steps.prepare = [&](std::size_t i) { return prepareAudio(recordings[i]); };
-  steps.render = [&](std::size_t i) { renderAudio(recordings[i]); };
+  steps.parts = [&](std::size_t) { return audioParts(); };
+  steps.render = [&](std::size_t i, std::size_t part) { renderAudio(recordings[i], part); };
   steps.finish = [&](std::size_t i) {
     if (!storeAudio(recordings[i])) return false;
     ++m_membersDone;
     showMembersDone();
     return true;
   };
-  // The member, the decoded recording and its two renderings are held
-  // until stored; compressed speech grows on decoding.
-  steps.weight = [&](std::size_t i) { return std::uint64_t{recordings[i].member->length} * (plain ? 4 : 16); };
+  // The member and its two renderings are held until stored; compressed
+  // speech grows on decoding.
+  steps.weight = [&](std::size_t i) { return std::uint64_t{recordings[i].member->length} * (plain() ? 3 : 16); };
   steps.waiting = [&] { m_progress.KeepAlive(); };
-  return RenderPool(m_threads).run(recordings.size(), steps);
+  return RenderPool(m_threads, kRenderBudget).run(recordings.size(), steps);
 }
 
 std::string Run::chooseName(const std::string& folder, const std::string& title, const std::string& code) {
