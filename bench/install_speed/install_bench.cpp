@@ -186,7 +186,7 @@ int installChildMain(const char* packet) {
   plat::ui::RecordingSink sink;
   plat::ui::ScopedSink scoped(sink);
   orv::install::PacketInstaller installer;
-  const bool done = installer.InstallFile(packet) == 1;
+  const bool done = orv::COrv_Environment().CreateDataPath() && installer.InstallFile(packet) == 1;
   return done && sink.boxes().empty() ? 0 : 1;
 }
 

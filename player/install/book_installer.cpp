@@ -37,11 +37,11 @@ constexpr std::uint32_t kHeaderStep = 32;  // K: the second header piece
 constexpr std::uint8_t kRecIntro = 1, kRecNormal = 9, kRecSlow = 12, kRecFast = 13;
 constexpr double kFastFactor = 0.8, kSlowFactor = 1.2;
 constexpr std::uint16_t kIndexUsed = 1;  // one book per installed content file
-constexpr std::size_t kSpareBuffers = 4;
-// The recordings and renderings held in memory at once: room for four
-// recordings of two minutes with both their renderings, which keeps eight
-// workers busy.
-constexpr std::uint64_t kRenderBudget = 72ull << 20;
+constexpr std::size_t kSpareBuffers = 8;  // of each kind
+// The recordings and renderings held in memory at once (besides the spare
+// buffers): room for four recordings of a minute and a half with both
+// their renderings, which keeps eight workers busy.
+constexpr std::uint64_t kRenderBudget = 64ull << 20;
 
 std::string upper(std::string s) {
   for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -102,6 +102,8 @@ struct Recording {
   HeaderGroups groups;
   std::string data;     // the member as the packet holds it
   std::string decoded;  // compressed speech, decoded
+  // Where the renderings are made: buffers of recordings stored before.
+  std::string fastBytes, slowBytes;
   std::vector<float> shares;
   Refusal before;  // found while preparing: nothing is rendered
   Refusal after;   // the segment shares: told after a rendering fault
@@ -174,8 +176,11 @@ class Run {
   std::optional<std::uint32_t> m_s01Pos;  // where "S01" lies in the content file
   std::optional<std::string> m_shares;    // "VFT"
   // Buffers of recordings already stored, taken again for the next ones:
-  // fresh memory of that size costs more to touch than to read into.
-  std::vector<std::string> m_spare;
+  // fresh memory of that size costs more to touch than to read into, and
+  // memory freed by the workers would stay with them.
+  struct Spares {
+    std::vector<std::string> data, fast, slow;
+  } m_spare;
   std::size_t m_sharesAt = 4;             // the head is skipped
   // The packet's member records, and those stored so far: the copied
   // members, then the recordings.
@@ -334,11 +339,15 @@ bool Run::prepareAudio(Recording& r) {
   if (!m_s01Pos) return (r.before = badFormat(__LINE__), false);
   if (!m_shares) return (r.before = {COrv_BookInstaller::kMsgFragmentTable, __LINE__, {}}, false);
   if (int line = 0; !findGroups(echomark, r.groups, line)) return (r.before = badFormat(line), false);
-  if (!m_spare.empty()) {
-    r.data = std::move(m_spare.back());
-    m_spare.pop_back();
-    r.data.clear();
-  }
+  const auto take = [](std::vector<std::string>& spares, std::string& into) {
+    if (spares.empty()) return;
+    into = std::move(spares.back());
+    spares.pop_back();
+    into.clear();
+  };
+  take(m_spare.data, r.data);
+  take(m_spare.fast, r.fastBytes);
+  take(m_spare.slow, r.slowBytes);
   // Room for the segment table that the rendering step appends.
   r.data.reserve(std::size_t{m.length} + 4096);
   if ((r.before = readInto(m, r.data))) return false;
@@ -360,7 +369,8 @@ bool Run::finishRendering(std::string& wav, const std::vector<float>& shares, st
 void Run::renderAudio(Recording& r, std::size_t part) const {
   if (r.before) return;
   const std::string& normal = plain() ? r.data : r.decoded;
-  std::string fast, slow;
+  std::string& fast = r.fastBytes;
+  std::string& slow = r.slowBytes;
   if (part == 0) {
     if (!plain()) {
       if (!m_converter->Convert(r.data, m_kind, r.decoded)) {
@@ -401,8 +411,16 @@ bool Run::storeAudio(Recording& r) {
   const bool stored = storeWave("0" + r.digits, *r.normal, r.groups.normal) &&
                       (!r.fast || storeWave("6" + r.digits, *r.fast, r.groups.fast)) &&
                       (!r.slow || storeWave("2" + r.digits, *r.slow, r.groups.slow));
-  if (m_spare.size() < kSpareBuffers) m_spare.push_back(std::move(r.normal->bytes));
+  const auto give = [](std::vector<std::string>& spares, std::optional<W::PreparedAudio>& from) {
+    if (from && spares.size() < kSpareBuffers) spares.push_back(std::move(from->bytes));
+  };
+  give(m_spare.data, r.normal);
+  give(m_spare.fast, r.fast);
+  give(m_spare.slow, r.slow);
   r = Recording();
+  // The disk takes the renderings while the next ones are made: the flush
+  // at the end then finds little to write.
+  if (stored) m_writer.StartWriteBack();
   return stored;
 }
 
