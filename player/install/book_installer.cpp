@@ -78,6 +78,14 @@ std::string conversionDetail(const std::string& title, std::uint8_t kind) {
   return "'" + title + "': " + text(COrv_BookInstaller::kStrSpeechKind) + " " + k;
 }
 
+// "speech member "002": sample format 32-bit PCM cannot be played".
+std::string sampleFormatReason(const std::string& member, const std::string& format) {
+  std::string s = text(COrv_BookInstaller::kStrSampleFormat);
+  if (const auto at = s.find("%1"); at != std::string::npos) s.replace(at, 2, member);
+  if (const auto at = s.find("%2"); at != std::string::npos) s.replace(at, 2, format);
+  return s;
+}
+
 struct Member {
   std::string name;  // upper case
   std::uint64_t position = 0;  // in the unpacked content
@@ -108,6 +116,7 @@ struct Recording {
   Refusal before;  // found while preparing: nothing is rendered
   Refusal after;   // the segment shares: told after a rendering fault
   Refusal rendering;  // decoding, the check, the faster rendering
+  std::string reason;  // the rendering's refusal in words, when it has some
   Refusal slowRendering;
   // A rendering's segment chunk could not be made (one flag per part).
   bool chunkFailed = false, slowChunkFailed = false;
@@ -130,6 +139,8 @@ class Run {
   }
   int install(const std::string& name, const std::string& folder, const std::string& destination,
               std::string& contentPath, int slot);
+  // Why the installation was refused, when a refusal said it in words.
+  const std::string& reason() const { return m_reason; }
 
  private:
   bool bad(int line) {
@@ -165,6 +176,7 @@ class Run {
   InstallProgress& m_progress;
   AudioConverter* m_converter;
   unsigned m_threads = 0;
+  std::string m_reason;
   std::uint8_t m_kind = 0;  // the packet's audio kind
   COrv_PacketFile m_packet;
   W m_writer;
@@ -380,6 +392,11 @@ void Run::renderAudio(Recording& r, std::size_t part) const {
       }
       r.data = {};
     }
+    // A sample format the player does not play is named.
+    if (const std::string format = unsupportedSampleFormat(normal); !format.empty()) {
+      r.reason = sampleFormatReason(r.member->name, format);
+      return void(r.rendering = {COrv_BookInstaller::kMsgBadFormat, __LINE__, m_packet.GetPath() + "\n" + r.reason});
+    }
     // A recording that is no readable PCM WAV is the packet's fault, told
     // as such before anything is made from it.
     if (plat::riff::WavInfo check; plat::riff::readWavInfo(plat::riff::MemorySource(normal), check))
@@ -401,7 +418,7 @@ bool Run::storeAudio(Recording& r) {
   if (r.before) return r.before.tell();
   if (r.rendering.message == COrv_BookInstaller::kMsgConversion)
     r.rendering.detail = conversionDetail(m_packet.GetSlotTitle(), m_kind);
-  if (r.rendering) return r.rendering.tell();
+  if (r.rendering) return (m_reason = r.reason, r.rendering.tell());
   if (r.slowRendering) return r.slowRendering.tell();
   if (r.after) return r.after.tell();
   // The recording itself gets its segment chunk once no part reads it.
@@ -637,7 +654,9 @@ int COrv_BookInstaller::Install(const std::string& packetName, const std::string
   contentPath.clear();
   Run run(progress, m_converter);
   run.limit(m_workFolder, m_tailLimit, m_threads);
-  return run.install(packetName, packetFolder, destinationFolder, contentPath, slot);
+  const int result = run.install(packetName, packetFolder, destinationFolder, contentPath, slot);
+  m_reason = run.reason();
+  return result;
 }
 
 }  // namespace orv::install

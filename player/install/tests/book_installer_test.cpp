@@ -796,4 +796,51 @@ TEST_F(Installing, LibraryIsMovedToTheBackUpFolderAndItsBooksRegistered) {
   EXPECT_TRUE(fs::exists(other));
 }
 
+// Speech in 8- and 16-bit PCM installs as it always did; speech in a
+// sample format the player does not play is refused, naming the format
+// and the member in the box and in the reason the callers print.
+TEST_F(Installing, SpeechSampleFormatsOutsideEightAndSixteenBitPcmAreNamed) {
+  struct Case {
+    const char* what;
+    std::string wav;
+    const char* named;  // nullptr: installed
+  };
+  const std::vector<Case> cases = {
+      {"8-bit PCM", wavIn(1, 8), nullptr},
+      {"16-bit PCM", wavIn(1, 16), nullptr},
+      {"16-bit PCM, extensible", wavIn(1, 16, true), nullptr},
+      {"24-bit PCM", wavIn(1, 24), "24-bit PCM"},
+      {"32-bit PCM", wavIn(1, 32), "32-bit PCM"},
+      {"32-bit PCM, extensible", wavIn(1, 32, true), "32-bit PCM"},
+      {"32-bit float", wavIn(3, 32), "32-bit float"},
+      {"64-bit float, extensible", wavIn(3, 64, true), "64-bit float"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    tvtools::PacketSpec spec = packetSpec();
+    member(spec, "002")->data = c.wav;
+    const size_t before = sink.boxes().size();
+    PacketInstaller inst = installer();
+    const int result = inst.InstallFile(writePacket(spec));
+    if (!c.named) {
+      EXPECT_EQ(result, 1);
+      EXPECT_EQ(sink.boxes().size(), before);
+      EXPECT_TRUE(inst.FailureReason().empty());
+      expectOnly({"Hamlet.tvl"});
+      fs::remove(talvanes / "Hamlet.tvl");
+      orv::COrv_BookInfo("HAMLET").Unregister();
+      continue;
+    }
+    EXPECT_EQ(result, 0);
+    const std::string reason = std::string("speech member \"002\": sample format ") + c.named + " cannot be played";
+    EXPECT_EQ(inst.FailureReason(), reason);
+    ASSERT_EQ(sink.boxes().size(), before + 1);
+    const std::string& box = sink.boxes().back().request.text;
+    EXPECT_NE(box.find(text(9103)), std::string::npos) << box;
+    EXPECT_NE(box.find(reason), std::string::npos) << box;
+    expectOnly({});
+    EXPECT_TRUE(orv::COrv_BookInfo("HAMLET").GetSelectedCode().empty());
+  }
+}
+
 }  // namespace
