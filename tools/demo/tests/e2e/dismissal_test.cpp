@@ -47,24 +47,8 @@ void pump(int ms) {
   while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
-// Every file under a folder (by its path from there) with its bytes, and
-// every folder (with the bytes "<folder>").
-std::map<std::string, std::string> filesUnder(const fs::path& root) {
-  std::map<std::string, std::string> out;
-  std::error_code ec;
-  for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string name = it->path().lexically_relative(root).generic_string();
-    out[name] = it->is_directory() ? std::string("<folder>") : tvtest::readFile(it->path());
-  }
-  return out;
-}
-
-std::string listing(const std::map<std::string, std::string>& files) {
-  std::string out;
-  for (const auto& [name, bytes] : files)
-    out += "  " + name + (bytes == "<folder>" ? "/" : " (" + std::to_string(bytes.size()) + " bytes)") + "\n";
-  return out;
-}
+using tvtest::filesUnder;
+using tvtest::listing;
 
 class Dismissal : public ::testing::Test {
  protected:
