@@ -41,6 +41,12 @@ int run(const QString& program, const QStringList& args, int timeoutMs, QByteArr
   return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
 }
 
+void pump(int ms) {
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
 bool installed(const char* program) { return !QStandardPaths::findExecutable(program).isEmpty(); }
 
 Desktop::~Desktop() {

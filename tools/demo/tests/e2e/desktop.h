@@ -17,6 +17,8 @@ namespace e2e {
 
 // Runs a program to its end; its exit code, -1 when it did not end in time.
 int run(const QString& program, const QStringList& args, int timeoutMs = 20000, QByteArray* out = nullptr);
+// Keeps this process's events running for `ms` milliseconds.
+void pump(int ms);
 // Whether a program is found on PATH.
 bool installed(const char* program);
 // Runs `program` (the player) with `env` but without a display and in the

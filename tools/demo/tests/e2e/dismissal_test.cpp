@@ -41,11 +41,7 @@ constexpr const char* kIndex = "Talvanes/Index.tvk";
 constexpr const char* kLibrary = "Talvanes/Ein Morgen in Berlin.tvl";
 constexpr const char* kBookFolder = "Talvanes/DEMO";
 
-void pump(int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-}
+using e2e::pump;
 
 using tvtest::filesUnder;
 using tvtest::listing;

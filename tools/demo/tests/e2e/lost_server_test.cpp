@@ -29,11 +29,7 @@ namespace fs = std::filesystem;
 
 constexpr const char* kMainTitle = "Talvane Player - [Ein Morgen in Berlin]";
 
-void pump(int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-}
+using e2e::pump;
 
 class LostServer : public ::testing::Test {
  protected:
