@@ -182,6 +182,60 @@ TEST(QtMessageSink, TextIsShownAsPlainText) {
   EXPECT_EQ(sink.show(MessageBoxRequest::fromFlags("<b>not bold</b>", "c", MB_OK)), IDOK);
 }
 
+// The application's boxes belong to the program's active window; when none
+// of its windows is active (a program driven by another one) they belong to
+// the application window. A box stays on top when its owner does, so that it
+// is never hidden under it. Boxes of no owner stay free.
+TEST(QtMessageSink, ApplicationBoxesBelongToTheActiveOrTheApplicationWindow) {
+  enum class Owner { None, Active, Application };
+  struct Case {
+    const char* what;
+    bool applicationBox;
+    bool activeWindow;
+    bool applicationWindow;
+    Owner owner;
+    bool onTop;
+  } cases[] = {
+      {"the active window's", true, true, true, Owner::Active, false},
+      {"no active window: the application window's", true, false, true, Owner::Application, true},
+      {"neither", true, false, false, Owner::None, false},
+      {"a box of no owner", false, true, true, Owner::None, false},
+  };
+  QWidget active;
+  active.setWindowTitle("active");
+  QWidget onTop;
+  onTop.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  active.show();
+  onTop.show();
+  QtMessageSink sink;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    setApplicationWindow(c.applicationWindow ? &onTop : nullptr);
+    QApplication::setActiveWindow(c.activeWindow ? &active : nullptr);
+    ASSERT_EQ(QApplication::activeWindow(), c.activeWindow ? &active : nullptr);
+    const QWidget* expected = c.owner == Owner::Active ? &active : c.owner == Owner::Application ? &onTop : nullptr;
+    bool checked = false;
+    BoxDriver driver({[&](QMessageBox& box) {
+      EXPECT_EQ(box.parentWidget(), expected);
+      EXPECT_EQ(box.windowFlags().testFlag(Qt::WindowStaysOnTopHint), c.onTop);
+      EXPECT_EQ(box.windowModality(), expected != nullptr ? Qt::WindowModal : Qt::ApplicationModal);
+      checked = true;
+      QTest::keyClick(&box, Qt::Key_Escape);
+    }});
+    MessageBoxRequest request = MessageBoxRequest::fromFlags("t", "c", MB_OK);
+    request.applicationBox = c.applicationBox;
+    EXPECT_EQ(sink.show(request), IDOK);
+    EXPECT_TRUE(checked);
+  }
+  setApplicationWindow(nullptr);
+  // A window that goes away takes its place as owner with it.
+  {
+    QWidget gone;
+    setApplicationWindow(&gone);
+  }
+  EXPECT_EQ(applicationWindow(), nullptr);
+}
+
 TEST(QtMessageSink, BeepAndUsability) {
   QtMessageSink().beep(MB_ICONEXCLAMATION);  // plays or does nothing, never fails
   // Nobody can answer a box on the offscreen platform, so the default sink
