@@ -35,11 +35,7 @@ namespace fs = std::filesystem;
 constexpr const char* kMainTitle = "Talvane Player - [Ein Morgen in Berlin]";
 constexpr double kHeard = 300.0;
 
-void pump(int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-}
+using e2e::pump;
 
 long firstLoud(const std::vector<double>& env, std::size_t from = 0) {
   for (std::size_t i = from; i < env.size(); ++i)
