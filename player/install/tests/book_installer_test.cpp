@@ -835,7 +835,7 @@ TEST_F(Installing, SpeechSampleFormatsOutsideEightAndSixteenBitPcmAreNamed) {
     const std::string reason = std::string("speech member \"002\": sample format ") + c.named + " cannot be played";
     EXPECT_EQ(inst.FailureReason(), reason);
     ASSERT_EQ(sink.boxes().size(), before + 1);
-    const std::string& box = sink.boxes().back().request.text;
+    const std::string box = sink.boxes().back().request.text;
     EXPECT_NE(box.find(text(9103)), std::string::npos) << box;
     EXPECT_NE(box.find(reason), std::string::npos) << box;
     expectOnly({});
