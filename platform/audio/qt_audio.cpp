@@ -20,6 +20,7 @@
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "platform/audio/done_queue.h"
@@ -50,6 +51,25 @@ QAudioDevice pick(const QList<QAudioDevice>& list, const QAudioDevice& def, uint
   for (const QAudioDevice& d : list)
     if (d != def) rest.push_back(d);
   return id - 1 < static_cast<uint32_t>(rest.size()) ? rest[static_cast<int>(id - 1)] : QAudioDevice();
+}
+
+// The device of an id among the outputs or the inputs, as listed now.
+QAudioDevice deviceOf(bool outputs, uint32_t id) {
+  return outputs ? pick(QMediaDevices::audioOutputs(), QMediaDevices::defaultAudioOutput(), id)
+                 : pick(QMediaDevices::audioInputs(), QMediaDevices::defaultAudioInput(), id);
+}
+
+// The capabilities every device of this backend has: all the capability
+// formats on two channels, and for wave-out both kinds of volume.
+template <class Caps>
+MMRESULT fillCaps(const QAudioDevice& d, Caps* caps) {
+  if (caps == nullptr) return MMSYSERR_INVALPARAM;
+  if (d.isNull()) return MMSYSERR_BADDEVICEID;
+  caps->name = d.description().toStdString();
+  caps->formats = kAllCapsFormats;
+  caps->channels = 2;
+  if constexpr (std::is_same_v<Caps, WaveOutCaps>) caps->support = WAVECAPS_VOLUME | WAVECAPS_LRVOLUME;
+  return MMSYSERR_NOERROR;
 }
 
 // Scales the samples of `out` (whole frames starting at a frame boundary)
@@ -158,16 +178,6 @@ class QtDevice : public Interface {
     done_.close();
     return MMSYSERR_NOERROR;
   }
-  // The capabilities every device of this backend has.
-  template <class Caps>
-  MMRESULT fillCaps(Caps* caps) const {
-    if (caps == nullptr) return MMSYSERR_INVALPARAM;
-    caps->name = device_.description().toStdString();
-    caps->formats = kAllCapsFormats;
-    caps->channels = 2;
-    return MMSYSERR_NOERROR;
-  }
-
   std::shared_ptr<QtAudioBackend::Impl> impl_;
   QAudioDevice device_;
   WaveFormat format_;
@@ -293,11 +303,7 @@ class QtWaveOut : public QtDevice<WaveOutDevice> {
     });
     return MMSYSERR_NOERROR;
   }
-  MMRESULT getCaps(WaveOutCaps* caps) override {
-    const MMRESULT r = fillCaps(caps);
-    if (r == MMSYSERR_NOERROR) caps->support = WAVECAPS_VOLUME | WAVECAPS_LRVOLUME;
-    return r;
-  }
+  MMRESULT getCaps(WaveOutCaps* caps) override { return fillCaps(device_, caps); }
   MMRESULT close() override {
     return closeUnlessBusy([&] {
       if (!queue_.empty()) return true;
@@ -502,7 +508,7 @@ class QtWaveIn : public QtDevice<WaveInDevice> {
     }
     return MMSYSERR_NOERROR;
   }
-  MMRESULT getCaps(WaveInCaps* caps) override { return fillCaps(caps); }
+  MMRESULT getCaps(WaveInCaps* caps) override { return fillCaps(device_, caps); }
   MMRESULT close() override {
     return closeUnlessBusy([&] {
       if (!queue_.empty()) return true;
@@ -701,6 +707,20 @@ QList<QAudioDevice> listed(bool outputs) {
   return outputs ? QMediaDevices::audioOutputs() : QMediaDevices::audioInputs();
 }
 
+// Opens a `Device` on the output (or input) of `id`; no device at all is a
+// missing driver, as the classic calls answer.
+template <class Device, class Interface>
+MMRESULT openDevice(const std::shared_ptr<QtAudioBackend::Impl>& impl, bool outputs, uint32_t id,
+                    const WaveFormat& format, DoneCallback done, std::unique_ptr<Interface>& out) {
+  const QList<QAudioDevice> list = listed(outputs);
+  const QAudioDevice d =
+      pick(list, outputs ? QMediaDevices::defaultAudioOutput() : QMediaDevices::defaultAudioInput(), id);
+  if (d.isNull()) return id == WAVE_MAPPER ? MMSYSERR_NODRIVER : MMSYSERR_BADDEVICEID;
+  if (!format.isPlayablePcm()) return WAVERR_BADFORMAT;
+  out = std::make_unique<Device>(impl, d, format, std::move(done));
+  return MMSYSERR_NOERROR;
+}
+
 }  // namespace
 
 // --- The backend -------------------------------------------------------------
@@ -714,56 +734,28 @@ uint32_t QtAudioBackend::waveOutCount() {
   return static_cast<uint32_t>(QMediaDevices::audioOutputs().size());
 }
 
-MMRESULT QtAudioBackend::waveOutCaps(uint32_t id, WaveOutCaps* caps) {
-  if (caps == nullptr) return MMSYSERR_INVALPARAM;
-  const QAudioDevice d = pick(QMediaDevices::audioOutputs(), QMediaDevices::defaultAudioOutput(), id);
-  if (d.isNull()) return MMSYSERR_BADDEVICEID;
-  caps->name = d.description().toStdString();
-  caps->formats = kAllCapsFormats;
-  caps->channels = 2;
-  caps->support = WAVECAPS_VOLUME | WAVECAPS_LRVOLUME;
-  return MMSYSERR_NOERROR;
-}
+MMRESULT QtAudioBackend::waveOutCaps(uint32_t id, WaveOutCaps* caps) { return fillCaps(deviceOf(true, id), caps); }
 
 MMRESULT QtAudioBackend::queryWaveOut(uint32_t id, const WaveFormat& format) {
-  const QAudioDevice d = pick(QMediaDevices::audioOutputs(), QMediaDevices::defaultAudioOutput(), id);
-  if (d.isNull()) return MMSYSERR_BADDEVICEID;
+  if (deviceOf(true, id).isNull()) return MMSYSERR_BADDEVICEID;
   if (!format.isPlayablePcm()) return WAVERR_BADFORMAT;
   return MMSYSERR_NOERROR;
 }
 
 MMRESULT QtAudioBackend::openWaveOut(uint32_t id, const WaveFormat& format, DoneCallback done,
                                      std::unique_ptr<WaveOutDevice>& out) {
-  const QList<QAudioDevice> outputs = listed(true);
-  const QAudioDevice d = pick(outputs, QMediaDevices::defaultAudioOutput(), id);
-  if (d.isNull()) return id == WAVE_MAPPER ? MMSYSERR_NODRIVER : MMSYSERR_BADDEVICEID;
-  if (!format.isPlayablePcm()) return WAVERR_BADFORMAT;
-  out = std::make_unique<QtWaveOut>(impl_, d, format, std::move(done));
-  return MMSYSERR_NOERROR;
+  return openDevice<QtWaveOut>(impl_, true, id, format, std::move(done), out);
 }
 
 uint32_t QtAudioBackend::waveInCount() {
   return static_cast<uint32_t>(QMediaDevices::audioInputs().size());
 }
 
-MMRESULT QtAudioBackend::waveInCaps(uint32_t id, WaveInCaps* caps) {
-  if (caps == nullptr) return MMSYSERR_INVALPARAM;
-  const QAudioDevice d = pick(QMediaDevices::audioInputs(), QMediaDevices::defaultAudioInput(), id);
-  if (d.isNull()) return MMSYSERR_BADDEVICEID;
-  caps->name = d.description().toStdString();
-  caps->formats = kAllCapsFormats;
-  caps->channels = 2;
-  return MMSYSERR_NOERROR;
-}
+MMRESULT QtAudioBackend::waveInCaps(uint32_t id, WaveInCaps* caps) { return fillCaps(deviceOf(false, id), caps); }
 
 MMRESULT QtAudioBackend::openWaveIn(uint32_t id, const WaveFormat& format, DoneCallback done,
                                     std::unique_ptr<WaveInDevice>& out) {
-  const QList<QAudioDevice> inputs = listed(false);
-  const QAudioDevice d = pick(inputs, QMediaDevices::defaultAudioInput(), id);
-  if (d.isNull()) return id == WAVE_MAPPER ? MMSYSERR_NODRIVER : MMSYSERR_BADDEVICEID;
-  if (!format.isPlayablePcm()) return WAVERR_BADFORMAT;
-  out = std::make_unique<QtWaveIn>(impl_, d, format, std::move(done));
-  return MMSYSERR_NOERROR;
+  return openDevice<QtWaveIn>(impl_, false, id, format, std::move(done), out);
 }
 
 bool QtAudioBackend::playSound(std::string_view wavBytes, bool async) {
