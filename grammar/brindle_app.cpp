@@ -8,6 +8,7 @@
 #include "platform/fs/program_folder.h"
 #include "platform/ipc/activate_window.h"
 #include "shared/language/orv_language.h"
+#include "shared/pages/work_folder.h"
 
 CBrindleApp::CBrindleApp() = default;
 CBrindleApp::CBrindleApp(Options options) : m_options(std::move(options)) {}
@@ -32,7 +33,7 @@ bool CBrindleApp::InitInstance() {
   }
 
   auto store = std::make_unique<CBrindlePageStore>(
-      m_options.tempFolder.empty() ? plat::fs::systemTempFolder() : m_options.tempFolder,
+      m_options.workFolder.empty() ? tv::pages::WorkFolder() : m_options.workFolder,
       m_options.programFolder.empty() ? plat::fs::programFolder() : m_options.programFolder);
   if (const std::optional<int> code = store->SetUp()) {
     m_nExitCode = *code;

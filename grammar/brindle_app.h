@@ -16,7 +16,7 @@ class CBrindleApp : public plat::ipc::PresenceHandler {
   static constexpr const char* kFrameClass = "ClsBrindle";
 
   struct Options {
-    std::filesystem::path tempFolder;     // empty: the system's
+    std::filesystem::path workFolder;     // empty: tv::pages::WorkFolder()
     std::filesystem::path programFolder;  // empty: the program's own
     const char* service = nullptr;        // null: "Brindle"
   };

@@ -13,8 +13,10 @@
 #include <cstring>
 #include <functional>
 
+#include "grammar/boxes.h"
 #include "grammar/brindle_browse.h"
 #include "platform/ui/message_box.h"
+#include "platform/ui/qt_message_box.h"
 #include "platform/ui/test_mode.h"
 #include "shared/language/orv_language.h"
 
@@ -63,8 +65,7 @@ QString languageString(int id, unsigned language) {
 
 bool CGrammarPageTopic::Exec(const void* data, uint32_t size) {
   if (m_pFrame == nullptr) return false;
-  m_pFrame->ShowPage(execText(data, size));
-  return true;
+  return m_pFrame->ShowPage(execText(data, size));
 }
 
 bool CChangeGUILangTopic::Exec(const void* data, uint32_t size) {
@@ -213,9 +214,13 @@ CMainFrame::CMainFrame(CBrindleBrowse* view, QWidget* parent) : QMainWindow(pare
                 static_cast<int>(0.4 * s.width()), static_cast<int>(0.7 * s.height()));
   }
   setCentralWidget(view);
+  // The browser's boxes belong to this window, even while the player's
+  // window is the active one.
+  plat::ui::setApplicationWindow(this);
 }
 
 CMainFrame::~CMainFrame() {
+  if (plat::ui::applicationWindow() == this) plat::ui::setApplicationWindow(nullptr);
   m_server.Shutdown();
 }
 
@@ -237,7 +242,7 @@ bool CMainFrame::OnCreate(const char* service) {
   if (!m_server.Create(service)) {
     char text[64];
     std::snprintf(text, sizeof text, "Service failed to start. Error: %d", static_cast<int>(m_server.GetLastDdeError()));
-    plat::ui::AppMessageBox(text, plat::ui::MB_OK);
+    brindle::tell(text);
   }
   return true;
 }
@@ -255,12 +260,16 @@ void logShown(const std::string& what, const std::string& detail) {
 }
 }  // namespace
 
-void CMainFrame::ShowPage(const std::string& page) {
+bool CMainFrame::ShowPage(const std::string& page) {
+  if (brindle::boxOpen()) return false;
   QTimer::singleShot(0, this, [this, page] {
+    // A box opened since the request came: the page under it is left alone.
+    if (brindle::boxOpen()) return;
     m_pView->Navigate(page);
     logShown("page", std::filesystem::path(page).filename().string());
     logShown("title", m_pView->documentTitle().toStdString());
   });
+  return true;
 }
 
 void CMainFrame::SetLanguage(unsigned index) {

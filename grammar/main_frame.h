@@ -111,7 +111,10 @@ class CMainFrame : public QMainWindow {
 
   // A page path or URL for the view; shown from the event loop, so that the
   // request's answer does not wait for the page (or its message boxes).
-  void ShowPage(const std::string& page);
+  // While a box of the browser waits for the learner, requests are refused
+  // (false): the page under the box does not change behind the learner's
+  // back, and a request that fails cannot stack another box.
+  bool ShowPage(const std::string& page);
   // Stores the language, sets the title and the bar's tooltips in it.
   void SetLanguage(unsigned index);
   unsigned Language() const { return m_nLanguage; }

@@ -4,14 +4,15 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <system_error>
 #include <vector>
 
+#include "grammar/boxes.h"
 #include "platform/fs/file_io.h"
 #include "platform/fs/file_ops.h"
 #include "platform/fs/folder_listing.h"
 #include "platform/text/utf8.h"
-#include "platform/ui/message_box.h"
 #include "shared/gzip/strict_gzip.h"
 #include "shared/scrambler/scrambler.h"
 
@@ -22,19 +23,17 @@ namespace {
 constexpr std::size_t kScrambledHead = 32;
 constexpr const char* kFileUrl = "file:///";
 
-void tell(const char* text) { plat::ui::AppMessageBox(text, plat::ui::MB_OK); }
+void tell(const char* text) { brindle::tell(text); }
 
-// Makes `folder` when it is missing and checks that it is a folder of ours
-// (not a symbolic link, owned by this user): the temporary folder may be
-// shared with other users.
+// Makes `folder` (mode 0700) when it is missing and checks that it is a
+// folder of ours: not a symbolic link, owned by this user, and open to no
+// one else (a folder of ours that is wider is narrowed to 0700).
 bool ensureOwnFolder(const fs::path& folder) {
+  if (folder.empty()) return false;
+  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return false;
   struct stat st {};
-  if (::lstat(folder.c_str(), &st) != 0) {
-    const std::error_code ec = plat::fs::createFolder(folder);
-    if (ec && ec != std::errc::file_exists) return false;
-    if (::lstat(folder.c_str(), &st) != 0) return false;
-  }
-  return S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
+  if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) return false;
+  return (st.st_mode & 077) == 0 || ::chmod(folder.c_str(), 0700) == 0;
 }
 
 bool startsWithNoCase(std::string_view text, std::string_view prefix) {
@@ -55,10 +54,12 @@ std::optional<std::string> UnpackPageBytes(std::string packed, std::uint64_t lim
   return tvgzip::inflateGzipBytes(packed, limit);
 }
 
-CBrindlePageStore::CBrindlePageStore(fs::path tempFolder, fs::path programFolder)
-    : m_strProgramDir(std::move(programFolder)), m_strTempDir(std::move(tempFolder)) {
-  m_strWorkDir = withoutTrailingSeparator(m_strTempDir / "~tmp");
-  m_strWorkImagesDir = m_strWorkDir / "Images";
+CBrindlePageStore::CBrindlePageStore(fs::path workFolder, fs::path programFolder)
+    : m_strProgramDir(std::move(programFolder)) {
+  if (!workFolder.empty()) {
+    m_strWorkDir = withoutTrailingSeparator(std::move(workFolder));
+    m_strWorkImagesDir = m_strWorkDir / "Images";
+  }
   if (!m_strProgramDir.empty()) {
     m_strSourceDir = withoutTrailingSeparator(m_strProgramDir / "Gramm");
     m_strSourceImagesDir = m_strSourceDir / "Images";
@@ -70,7 +71,7 @@ CBrindlePageStore::CBrindlePageStore(fs::path tempFolder, fs::path programFolder
 CBrindlePageStore::~CBrindlePageStore() { Cleanup(); }
 
 std::optional<int> CBrindlePageStore::SetUp() {
-  if (m_strTempDir.empty() || !ensureOwnFolder(m_strWorkDir)) {
+  if (!ensureOwnFolder(m_strWorkDir)) {
     tell("Fatal Error !\n\nI can't create the working directory ~tmp");
     return 0;
   }

@@ -4,9 +4,12 @@
 // Pages are packed files ("<name>.cht": a gzip stream whose first 32 bytes
 // are scrambled) in the program folder's "Gramm" folder, their pictures in
 // "Gramm/Images" under names that begin with the page name. Before a page
-// is shown it is unpacked into a working folder "~tmp" under the temporary
-// folder (its pictures into "~tmp/Images"); once shown, the working copy of
-// every page but the index ("0000") is deleted again.
+// is shown it is unpacked into a working folder (its pictures into
+// "Images" inside it); once shown, the working copy of every page but the
+// index ("0000") is deleted again. The working folder is the user's private
+// one (tv::pages::WorkFolder()), where the player names the pages it asks
+// for; it and its images folder are used only when they are the user's own
+// and kept at mode 0700, since the pages a learner views are theirs alone.
 //
 // Page requests come from outside (the player, over DDE) and from the
 // pages' links: a page path is only ever taken inside the working folder,
@@ -32,9 +35,9 @@ class CBrindlePageStore {
   static constexpr std::uint64_t kMaxPackedBytes = 16u * 1024u * 1024u;
   static constexpr std::uint64_t kMaxPageBytes = 64u * 1024u * 1024u;
 
-  // `tempFolder` is the system's temporary folder, `programFolder` the
-  // program's own folder (empty when unknown).
-  CBrindlePageStore(std::filesystem::path tempFolder, std::filesystem::path programFolder);
+  // `workFolder` is the working folder (empty when none could be had),
+  // `programFolder` the program's own folder (empty when unknown).
+  CBrindlePageStore(std::filesystem::path workFolder, std::filesystem::path programFolder);
   // Deletes the working copies (Cleanup()).
   ~CBrindlePageStore();
   CBrindlePageStore(const CBrindlePageStore&) = delete;
@@ -88,7 +91,6 @@ class CBrindlePageStore {
   std::filesystem::path m_strProgramDir;
   std::filesystem::path m_strIndexPage;
   std::string m_strCurrentPage = kNoPage;
-  std::filesystem::path m_strTempDir;
   // The working folders were made or found, and are ours.
   bool m_bFoldersOwned = false;
 };

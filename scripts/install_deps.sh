@@ -21,6 +21,8 @@ packages=(
   # registering file types for the user (and checking them in tests)
   shared-mime-info xdg-utils libfile-mimeinfo-perl desktop-file-utils
   xvfb xauth imagemagick xdotool
+  # the end-to-end tests' close requests to the programs' windows
+  libxcb1-dev
   # the install benchmark's command-line baseline
   soundstretch
 )

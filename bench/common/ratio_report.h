@@ -7,6 +7,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <initializer_list>
 #include <map>
@@ -14,6 +16,42 @@
 #include <vector>
 
 namespace benchratio {
+
+// Milliseconds that `work` takes, once.
+template <class Work>
+double timedMs(Work&& work) {
+  const auto t = std::chrono::steady_clock::now();
+  work();
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t).count();
+}
+
+inline double median(std::vector<double> v) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+// For ours and its baseline timed in turn in every iteration of one run:
+// the ratio of the medians as the counter "ratio" with its "limit" (and the
+// medians as "ours_ms" and "plain_ms"); the run fails, saying the figures,
+// when the ratio is over the limit. On a shared machine a burst of other
+// work lands on one side of a single iteration, and the median leaves it
+// out.
+inline void reportMedians(benchmark::State& state, const std::vector<double>& ours, const std::vector<double>& base,
+                          double limit, const char* what) {
+  const double o = median(ours), b = median(base);
+  const double ratio = b > 0 ? o / b : 0;
+  state.counters["ratio"] = ratio;
+  state.counters["ours_ms"] = o;
+  state.counters["plain_ms"] = b;
+  state.counters["limit"] = limit;
+  if (ratio > limit) {
+    // The table shows no counters for a failed run: say the figures here.
+    std::fprintf(stderr, "%s: ratio %.2f (ours %.3f ms, baseline %.3f ms, medians), limit %.2f\n", what, ratio, o, b,
+                 limit);
+    state.SkipWithError(what);
+  }
+}
 
 struct Pair {
   const char* ours;  // benchmark names as the table prints them

@@ -191,30 +191,7 @@ struct PlainList {
 
 using Clock = std::chrono::steady_clock;
 double msSince(Clock::time_point t) { return std::chrono::duration<double, std::milli>(Clock::now() - t).count(); }
-
-double median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
-// The ratio of the medians: on a shared machine a burst of other work
-// lands on one side of a single iteration, and the median leaves it out.
-void report(benchmark::State& state, const std::vector<double>& ours, const std::vector<double>& base, double limit,
-            const char* what) {
-  const double o = median(ours), b = median(base);
-  const double ratio = b > 0 ? o / b : 0;
-  state.counters["ratio"] = ratio;
-  state.counters["ours_ms"] = o;
-  state.counters["plain_ms"] = b;
-  state.counters["limit"] = limit;
-  if (ratio > limit) {
-    // The table shows no counters for a failed run: say the figures here.
-    std::fprintf(stderr, "%s: ratio %.2f (ours %.2f ms, plain %.2f ms, medians), limit %.1f\n", what, ratio, o, b,
-                 limit);
-    state.SkipWithError(what);
-  }
-}
+using benchratio::reportMedians;
 
 void BM_OpenVsPlain(benchmark::State& state) {
   const int books = static_cast<int>(state.range(0));
@@ -234,7 +211,7 @@ void BM_OpenVsPlain(benchmark::State& state) {
     base.push_back(msSince(t));
     if (pw::SendMessage(plain.list, lx::LB_GETCOUNT, 0, 0) != books) return state.SkipWithError("plain fill");
   }
-  report(state, ours, base, 1.2, "opening takes more than 1.2 times the plain reading and filling");
+  reportMedians(state, ours, base, 1.2, "opening takes more than 1.2 times the plain reading and filling");
 }
 
 // The reading alone: the catalogue's reading of the installed books'
@@ -253,7 +230,7 @@ void BM_ReadVsPlain(benchmark::State& state) {
     base.push_back(msSince(t));
     if (read != static_cast<size_t>(books) || plain != read) return state.SkipWithError("not every book read");
   }
-  report(state, ours, base, 1.2, "reading takes more than 1.2 times the plain read");
+  reportMedians(state, ours, base, 1.2, "reading takes more than 1.2 times the plain read");
 }
 
 void BM_FilterVsRefill(benchmark::State& state) {
@@ -277,7 +254,7 @@ void BM_FilterVsRefill(benchmark::State& state) {
     if (dlg.ListedCodes().size() != static_cast<size_t>(pw::SendMessage(plain.list, lx::LB_GETCOUNT, 0, 0)))
       return state.SkipWithError("the dialog and the plain list differ");
   }
-  report(state, ours, base, 1.2, "a filter change takes more than 1.2 times a plain refill");
+  reportMedians(state, ours, base, 1.2, "a filter change takes more than 1.2 times a plain refill");
 }
 
 // In this order: the books written for a case are kept for the next.

@@ -3,6 +3,9 @@
 // when the player closes it.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QElapsedTimer>
 #include <QProcessEnvironment>
 #include <QTest>
@@ -35,8 +38,12 @@ class BrindleProcessTest : public ::testing::Test {
     for (const auto& e : plat::ui::parseTestLog(tvtest::readFile(log))) out.push_back(e.text);
     return out;
   }
-  std::unique_ptr<ChildProcess> startBrindle() {
-    return std::make_unique<ChildProcess>(TV_BRINDLE, QStringList{}, QProcess::ForwardedChannels, environment());
+  std::unique_ptr<ChildProcess> startBrindle() { return startBrindleWith(environment()); }
+  static std::unique_ptr<ChildProcess> startBrindleWith(const QProcessEnvironment& env) {
+    return std::make_unique<ChildProcess>(TV_BRINDLE, QStringList{}, QProcess::ForwardedChannels, env);
+  }
+  bool logged(const std::string& line) const {
+    return fs::exists(log) && tvtest::readFile(log).find(line) != std::string::npos;
   }
 
   // Whether the started browser took its class and announced itself ready
@@ -55,7 +62,7 @@ class BrindleProcessTest : public ::testing::Test {
 TEST_F(BrindleProcessTest, WithoutAPlayerItEndsAtOnce) {
   auto brindle = startBrindle();
   EXPECT_EQ(brindle->exitCode(), 0);
-  EXPECT_FALSE(fs::exists(folder.work));
+  EXPECT_TRUE(fs::is_empty(folder.work));
   EXPECT_TRUE(loggedTexts().empty());
 }
 
@@ -116,6 +123,46 @@ TEST_F(BrindleProcessTest, AMissingIndexEndsWithCode100) {
   EXPECT_EQ(loggedTexts(), (std::vector<std::string>{"I can't copy the file into Temp dir",
                                                      "An error occured copying the Index"}));
   EXPECT_FALSE(plat::ipc::findClass("ClsBrindle"));
+}
+
+TEST_F(BrindleProcessTest, AMissingPageShowsTheShippedStandInFromAPrivateWorkingFolder) {
+  // Someone else's open folder at the old shared place is not used.
+  const fs::path old = folder.temp / "~tmp";
+  fs::create_directories(old);
+  ::chmod(old.c_str(), 0777);
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown(old.c_str(), 65534, 65534), 0);
+  }
+  // The pages installed with the program.
+  QProcessEnvironment env = environment();
+  env.insert(plat::fs::kProgramFolderVariable, TV_PROGRAM_DIR);
+
+  ChildProcess player(TV_IPC_PEER, {"hold", "Kestrelle", "0", "60000"});
+  ASSERT_EQ(player.line(), "first");
+  auto brindle = startBrindleWith(env);
+  ASSERT_TRUE(browserReady());
+  struct stat st {};
+  ASSERT_EQ(::lstat(folder.work.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  EXPECT_EQ(st.st_uid, ::geteuid());
+  EXPECT_TRUE(fs::exists(folder.work / "0000.htm"));
+
+  {
+    ChildProcess client(TV_BRINDLE_DDE_CLIENT,
+                        {"Brindle", "GrammarPage", QString::fromStdString((folder.work / "0999.htm").string())});
+    EXPECT_EQ(client.line(), "exec ok");
+  }
+  QElapsedTimer t;
+  t.start();
+  while (!logged("browser title\tPage not available") && t.elapsed() < 20000) QTest::qWait(20);
+  EXPECT_TRUE(logged("event\tbrowser page\t0999.htm\n"));
+  EXPECT_TRUE(logged("browser title\tPage not available"));
+  EXPECT_TRUE(loggedTexts().empty());
+  EXPECT_TRUE(fs::is_empty(old));
+
+  ASSERT_TRUE(plat::ipc::requestClose("ClsBrindle"));
+  EXPECT_EQ(brindle->exitCode(), 0);
+  EXPECT_FALSE(fs::exists(folder.work / "0000.htm"));
 }
 
 }  // namespace

@@ -20,7 +20,7 @@ struct ViewFixture {
   explicit ViewFixture(const std::map<std::string, std::string>& pages) : folder(pages) { make(); }
   ViewFixture() { make(); }
   void make() {
-    auto store = std::make_unique<CBrindlePageStore>(folder.temp, folder.program);
+    auto store = std::make_unique<CBrindlePageStore>(folder.work, folder.program);
     EXPECT_EQ(store->SetUp(), std::nullopt);
     view = std::make_unique<CBrindleBrowse>(std::move(store));
     view->resize(500, 400);

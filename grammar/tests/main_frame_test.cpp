@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QMessageBox>
+#include <QTimer>
 #include <QScreen>
 #include <QTest>
 #include <filesystem>
@@ -19,6 +21,7 @@
 #include "grammar/main_frame.h"
 #include "grammar/tests/page_fixture.h"
 #include "platform/testing/child_process.h"
+#include "platform/ui/qt_message_box.h"
 #include "platform/ui/recording_sink.h"
 #include "shared/language/orv_language.h"
 
@@ -51,7 +54,7 @@ class MainFrameTest : public ::testing::Test {
       if (n.rfind("Orv_ML", 0) == 0 && n.size() > 10) return program / (n.substr(0, n.size() - 4) + ".res");
       return {};
     });
-    auto store = std::make_unique<CBrindlePageStore>(folder.temp, folder.program);
+    auto store = std::make_unique<CBrindlePageStore>(folder.work, folder.program);
     ASSERT_EQ(store->SetUp(), std::nullopt);
     view = new CBrindleBrowse(std::move(store));
     frame = std::make_unique<CMainFrame>(view);
@@ -250,9 +253,93 @@ TEST_F(MainFrameTest, GrammarPageShowsTheRequestedPage) {
   EXPECT_EQ(exec("Pages", {"x"}), std::vector<std::string>{"connect failed"});
 }
 
+// Through the real message box: the browser's box belongs to its frame and
+// stays above it, and while the learner has not answered it, bad requests
+// from the player are refused without stacking more boxes.
+TEST_F(MainFrameTest, WhileItsBoxIsOpenBadRequestsAreRefusedWithoutAnotherBox) {
+  plat::ui::QtMessageSink qtSink;
+  plat::ui::ScopedSink realBoxes{qtSink};
+  const fs::path victim = folder.program / "victim.htm";
+  tvtest::writeFile(victim, "mine");
+  const QString bad = QString::fromStdString(victim.string());
+  const QString outside = QString::fromStdString((folder.temp / "0012.htm").string());
+  const QString good = QString::fromStdString((folder.work / "0012.htm").string());
+  settle();
+  // The player's window is the active one: none of the browser's is.
+  QApplication::setActiveWindow(nullptr);
+  ASSERT_EQ(QApplication::activeWindow(), nullptr);
+
+  struct Seen {
+    QString text;
+    QWidget* owner = nullptr;
+    bool onTop = false;
+    Qt::WindowModality modality = Qt::NonModal;
+  };
+  std::vector<Seen> seen;
+  std::vector<std::string> answersDuringBox;
+  int boxesOpenAtOnce = 0;
+  bool busy = false;
+  const auto openBoxes = [] {
+    std::vector<QMessageBox*> boxes;
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* box = qobject_cast<QMessageBox*>(w); box != nullptr && box->isVisible()) boxes.push_back(box);
+    return boxes;
+  };
+  QTimer poll;
+  poll.setInterval(10);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (busy) return;
+    const std::vector<QMessageBox*> boxes = openBoxes();
+    if (boxes.empty()) return;
+    busy = true;
+    QMessageBox* box = boxes.front();
+    seen.push_back({box->text(), box->parentWidget(), box->windowFlags().testFlag(Qt::WindowStaysOnTopHint),
+                    box->windowModality()});
+    if (seen.size() == 1) {
+      // Two more bad requests while the learner has not answered.
+      answersDuringBox = exec("GrammarPage", {bad, outside});
+      settle();
+    }
+    boxesOpenAtOnce = std::max(boxesOpenAtOnce, static_cast<int>(openBoxes().size()));
+    // The learner dismisses it with Escape.
+    QTest::keyClick(box, Qt::Key_Escape);
+    busy = false;
+  });
+  poll.start();
+
+  EXPECT_EQ(exec("GrammarPage", {bad}), std::vector<std::string>{"exec ok"});
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !seen.empty() && !busy && openBoxes().empty(); }, 30000));
+  settle();
+  EXPECT_EQ(answersDuringBox, (std::vector<std::string>{"exec refused", "exec refused"}));
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(boxesOpenAtOnce, 1);
+  EXPECT_EQ(seen[0].text.toStdString(), "Error loading a grammar page");
+  EXPECT_EQ(seen[0].owner, frame.get());
+  EXPECT_TRUE(seen[0].onTop);
+  EXPECT_EQ(seen[0].modality, Qt::WindowModal);
+  EXPECT_TRUE(view->toPlainText().contains("Grammar index"));
+  EXPECT_EQ(tvtest::readFile(victim), "mine");
+
+  // Two requests taken before the first box opens still give one box: the
+  // second finds the box open when its turn comes.
+  EXPECT_TRUE(frame->ShowPage(bad.toStdString()));
+  EXPECT_TRUE(frame->ShowPage(outside.toStdString()));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return seen.size() == 2 && !busy && openBoxes().empty(); }, 30000));
+  settle();
+  EXPECT_EQ(seen.size(), 2u);
+  EXPECT_EQ(boxesOpenAtOnce, 1);
+
+  // Once it is answered, requests are taken again.
+  EXPECT_EQ(exec("GrammarPage", {good}), std::vector<std::string>{"exec ok"});
+  settle();
+  EXPECT_TRUE(view->toPlainText().contains("Verbs"));
+  EXPECT_EQ(seen.size(), 2u);
+  poll.stop();
+}
+
 TEST_F(MainFrameTest, AServerThatCannotStartIsToldAndTheFrameRuns) {
   // This process's server is the first frame's: a second cannot start.
-  auto store = std::make_unique<CBrindlePageStore>(folder.temp, folder.program);
+  auto store = std::make_unique<CBrindlePageStore>(folder.work, folder.program);
   auto* second = new CBrindleBrowse(std::move(store));
   CMainFrame other(second);
   EXPECT_TRUE(other.OnCreate("BrindleFrameTestTwo"));

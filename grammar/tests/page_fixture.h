@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/testing/test_env.h"
+#include "shared/pages/work_folder.h"
 #include "tools/pages/page_file_writer.h"
 
 namespace brindletest {
@@ -21,7 +22,7 @@ struct PageFolder {
   std::filesystem::path program;  // the program folder
   std::filesystem::path gramm;    // program/Gramm
   std::filesystem::path temp;     // the temporary folder
-  std::filesystem::path work;     // temp/~tmp
+  std::filesystem::path work;     // the working folder (tv::pages::WorkFolder())
 
   // `pages` maps a page name to its HTML; every page gets a packed file.
   explicit PageFolder(const std::map<std::string, std::string>& pages = {{"0000", kIndexHtml},
@@ -31,7 +32,7 @@ struct PageFolder {
     program = box.base / "program";
     gramm = program / "Gramm";
     temp = box.tmp;
-    work = temp / "~tmp";
+    work = tv::pages::WorkFolder();
     std::filesystem::create_directories(gramm / "Images");
     for (const auto& [name, html] : pages) tvtools::writePageFile(gramm / (name + ".cht"), html);
     // Pictures of page 0012 (in either case) and of another page.

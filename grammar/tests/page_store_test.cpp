@@ -1,8 +1,12 @@
 // The page store: set-up, unpacking of packed pages, the working copies'
 // life, and page requests that point outside the working folder.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,7 +36,7 @@ TEST(PageStoreTest, SetUpMakesTheFoldersAndUnpacksTheIndex) {
   plat::ui::RecordingSink sink;
   plat::ui::ScopedSink scoped(sink);
   {
-    CBrindlePageStore store(f.temp, f.program);
+    CBrindlePageStore store(f.work, f.program);
     EXPECT_EQ(store.SetUp(), std::nullopt);
     EXPECT_TRUE(sink.boxes().empty());
     EXPECT_EQ(store.CurrentPage(), "#");
@@ -88,37 +92,98 @@ TEST(PageStoreTest, FatalSetUpFailuresTellAndGiveTheExitCode) {
     else if (*c.index != '\0') tvtest::writeFile(f.gramm / "0000.cht", c.index);
     plat::ui::RecordingSink sink;
     plat::ui::ScopedSink scoped(sink);
-    CBrindlePageStore store(f.temp, c.noProgram ? fs::path() : f.program);
+    CBrindlePageStore store(f.work, c.noProgram ? fs::path() : f.program);
     EXPECT_EQ(store.SetUp(), std::optional<int>(c.code));
     EXPECT_EQ(texts(sink), c.messages);
     EXPECT_FALSE(fs::exists(f.work / "0000.htm"));
+    fs::remove_all(f.work);
   }
 }
 
-TEST(PageStoreTest, AWorkingFolderOfSomeoneElseIsNotUsed) {
-  // A symbolic link in the (possibly shared) temporary folder is refused.
-  PageFolder f;
-  const fs::path elsewhere = tvtest::sandbox().base / "elsewhere";
-  fs::create_directories(elsewhere);
-  tvtest::writeFile(elsewhere / "keep.htm", "keep");
-  fs::remove_all(f.work);
-  fs::create_directory_symlink(elsewhere, f.work);
-  plat::ui::RecordingSink sink;
-  plat::ui::ScopedSink scoped(sink);
-  {
-    CBrindlePageStore store(f.temp, f.program);
-    EXPECT_EQ(store.SetUp(), std::optional<int>(0));
+TEST(PageStoreTest, OnlyAPrivateWorkingFolderOfOurOwnIsUsed) {
+  enum class Place { LinkAsWork, LinkAsImages, ForeignWork, OpenWork, OpenImages, NoWork };
+  struct Case {
+    const char* what;
+    Place place;
+    std::optional<int> code;
+    std::vector<std::string> messages;
+  };
+  const std::string noWork = "Fatal Error !\n\nI can't create the working directory ~tmp";
+  const std::string noImages = "Fatal Error !\n\nI can't create the target directory Images";
+  const std::vector<Case> cases = {
+      {"a link in place of the working folder", Place::LinkAsWork, 0, {noWork}},
+      {"a link in place of the images folder", Place::LinkAsImages, 0, {noImages}},
+      {"a working folder of another user", Place::ForeignWork, 0, {noWork}},
+      {"no private folder to be had", Place::NoWork, 0, {noWork}},
+      {"our working folder open to others is narrowed", Place::OpenWork, std::nullopt, {}},
+      {"our images folder open to others is narrowed", Place::OpenImages, std::nullopt, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    // Only root can make another user's folder.
+    if (c.place == Place::ForeignWork && ::geteuid() != 0) continue;
+    PageFolder f;
+    const fs::path elsewhere = tvtest::sandbox().base / "elsewhere";
+    fs::remove_all(elsewhere);
+    fs::create_directories(elsewhere);
+    tvtest::writeFile(elsewhere / "keep.htm", "keep");
+    fs::remove_all(f.work);
+    fs::path work = f.work;
+    switch (c.place) {
+      case Place::LinkAsWork:
+        fs::create_directory_symlink(elsewhere, f.work);
+        break;
+      case Place::LinkAsImages:
+        fs::create_directories(f.work);
+        fs::create_directory_symlink(elsewhere, f.work / "Images");
+        break;
+      case Place::ForeignWork:
+        fs::create_directories(f.work);
+        ASSERT_EQ(::chown(f.work.c_str(), 65534, 65534), 0);
+        break;
+      case Place::OpenWork:
+        fs::create_directories(f.work);
+        ::chmod(f.work.c_str(), 0777);
+        break;
+      case Place::OpenImages:
+        fs::create_directories(f.work / "Images");
+        ::chmod((f.work / "Images").c_str(), 0755);
+        break;
+      case Place::NoWork:
+        work.clear();
+        break;
+    }
+    plat::ui::RecordingSink sink;
+    plat::ui::ScopedSink scoped(sink);
+    {
+      CBrindlePageStore store(work, f.program);
+      EXPECT_EQ(store.SetUp(), c.code);
+      EXPECT_EQ(texts(sink), c.messages);
+      if (!c.code) {
+        struct stat st {};
+        for (const fs::path& folder : {f.work, f.work / "Images"}) {
+          ASSERT_EQ(::lstat(folder.c_str(), &st), 0);
+          EXPECT_EQ(st.st_mode & 0777, 0700u) << folder;
+        }
+        EXPECT_TRUE(fs::exists(f.work / "0000.htm"));
+      }
+    }
+    // Nothing was written or removed through someone else's folder.
+    EXPECT_EQ(tvtest::readFile(elsewhere / "keep.htm"), "keep");
+    EXPECT_FALSE(fs::exists(elsewhere / "0000.htm"));
+    if (c.place == Place::ForeignWork) {
+      EXPECT_FALSE(fs::exists(f.work / "0000.htm"));
+      EXPECT_FALSE(fs::exists(f.work / "Images"));
+    }
+    fs::remove_all(f.work);
   }
-  EXPECT_EQ(texts(sink), std::vector<std::string>{"Fatal Error !\n\nI can't create the working directory ~tmp"});
-  EXPECT_EQ(tvtest::readFile(elsewhere / "keep.htm"), "keep");
-  EXPECT_FALSE(fs::exists(elsewhere / "0000.htm"));
 }
 
 TEST(PageStoreTest, WorkingCopiesLiveUntilShownButTheIndexStays) {
   PageFolder f;
   plat::ui::RecordingSink sink;
   plat::ui::ScopedSink scoped(sink);
-  CBrindlePageStore store(f.temp, f.program);
+  CBrindlePageStore store(f.work, f.program);
   ASSERT_EQ(store.SetUp(), std::nullopt);
 
   // The index, asked as a URL with an anchor, is the working copy itself.
@@ -156,7 +221,7 @@ TEST(PageStoreTest, PageErrorsCancelTheNavigation) {
   PageFolder f({{"0000", brindletest::kIndexHtml}});  // no "missing page" page
   plat::ui::RecordingSink sink;
   plat::ui::ScopedSink scoped(sink);
-  CBrindlePageStore store(f.temp, f.program);
+  CBrindlePageStore store(f.work, f.program);
   ASSERT_EQ(store.SetUp(), std::nullopt);
   ASSERT_TRUE(store.BeforeNavigate(store.IndexPage().string()));
 
@@ -175,7 +240,7 @@ TEST(PageStoreTest, RequestsOutsideTheWorkingFolderAreRefused) {
   PageFolder f;
   plat::ui::RecordingSink sink;
   plat::ui::ScopedSink scoped(sink);
-  CBrindlePageStore store(f.temp, f.program);
+  CBrindlePageStore store(f.work, f.program);
   ASSERT_EQ(store.SetUp(), std::nullopt);
 
   const fs::path victim = tvtest::sandbox().base / "victim.htm";
@@ -251,6 +316,43 @@ TEST(PageStoreTest, PageNames) {
       {"/tmp/x.tar.gz", "x.tar"},     {"/tmp/~tmp/.htm", ""}, {"", ""},
   };
   for (const auto& [path, name] : cases) EXPECT_EQ(CBrindlePageStore::PageName(path), name) << path;
+}
+
+}  // namespace
+
+namespace {
+
+// The pages installed with the program: the course's pages and the browser's
+// stand-in for a missing page, in the build's program folder.
+TEST(ShippedPagesTest, EveryShippedPageUnpacksAndAMissingPageGetsTheStandIn) {
+  const fs::path program = TV_PROGRAM_DIR;
+  const fs::path gramm = program / "Gramm";
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(gramm)) {
+    if (entry.path().extension() != ".cht") continue;
+    SCOPED_TRACE(entry.path().string());
+    names.push_back(entry.path().stem().string());
+    const std::optional<std::string> html =
+        UnpackPageBytes(tvtest::readFile(entry.path()), CBrindlePageStore::kMaxPageBytes);
+    ASSERT_TRUE(html);
+    EXPECT_NE(html->find("<html>"), std::string::npos);
+    EXPECT_NE(html->find("</html>"), std::string::npos);
+  }
+  for (const char* needed : {CBrindlePageStore::kIndexName, CBrindlePageStore::kMissingPage})
+    EXPECT_NE(std::find(names.begin(), names.end(), needed), names.end()) << needed;
+
+  // A page the course does not have is the stand-in, under the asked name,
+  // without a message.
+  PageFolder f;
+  plat::ui::RecordingSink sink;
+  plat::ui::ScopedSink scoped(sink);
+  CBrindlePageStore store(f.work, program);
+  ASSERT_EQ(store.SetUp(), std::nullopt);
+  const auto page = store.BeforeNavigate((f.work / "0999.htm").string());
+  ASSERT_TRUE(page);
+  EXPECT_EQ(*page, f.work / "0999.htm");
+  EXPECT_NE(tvtest::readFile(*page).find("<title>Page not available</title>"), std::string::npos);
+  EXPECT_TRUE(sink.boxes().empty());
 }
 
 }  // namespace

@@ -147,15 +147,17 @@ bool createInstance(HWND hwnd, const pw::CREATESTRUCT* cs) {
   inst->store.lastAdded = -1;
   inst->store.searchPos[0] = inst->store.searchPos[1] = -1;
 
-  // Row height and column width from the window's default font.
-  pw::HDC dc = pw::GetDC(hwnd);
+  // Row height and column width from the default font. Every device
+  // context starts with that font, so the screen's serves: the window's
+  // own would make its backing image long before anything paints.
+  pw::HDC dc = pw::GetDC(nullptr);
   if (!dc) {
     rollBack(hwnd, inst);
     return false;
   }
   pw::TEXTMETRIC tm;
   pw::GetTextMetrics(dc, &tm);
-  pw::ReleaseDC(hwnd, dc);
+  pw::ReleaseDC(nullptr, dc);
   inst->rowHeight = tm.tmHeight + tm.tmExternalLeading;
   inst->columnWidth = tm.tmAveCharWidth;
 

@@ -8,6 +8,7 @@
 #include "listctl/state/saved_state.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <limits>
 
@@ -1141,7 +1142,8 @@ void applyModel(LbxInstance* inst, const StateModel& m, StateReader records) {
   const std::uint32_t style = inst->styleWord;
   inst->styleWord |= kStyleNoRedraw;
 
-  lbxResetContent(inst);
+  // The record pages stay for the items the state brings.
+  lbxResetContent(inst, static_cast<int>(std::min<std::uint64_t>(m.itemCount.value_or(0), INT_MAX)));
   // Counts go to 0 first so that every record starts from its defaults.
   propertySet(inst, inst->hwnd, 206, 0);
   propertySet(inst, inst->hwnd, 32, 0);

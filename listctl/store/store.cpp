@@ -666,16 +666,23 @@ LRESULT lbxDeleteString(LbxInstance* inst, int index) {
   return inst->itemCount;
 }
 
-void lbxResetContent(LbxInstance* inst) {
+void lbxResetContent(LbxInstance* inst, int keepRoomFor) {
   for (int i = 0; i < inst->itemCount; ++i) lbxFreeItem(inst, i);
-  // The pages go whole: no record needs shifting or clearing first.
   inst->itemCount = 0;
   LbxStore& s = inst->store;
-  for (int k = 0; k < s.pageCount; ++k) PoolFree(s.pages[k]);
-  if (s.pages) PoolFree(s.pages);
-  s.pages = nullptr;
-  s.pageCount = 0;
-  s.capacity = 0;
+  // The pages that hold the first `keepRoomFor` records stay, cleared as
+  // fresh ones would be: a list rebuilt at once then neither gives its
+  // pages back to the system nor faults them in again. The rest go whole.
+  const int kept = std::clamp(keepRoomFor, 0, s.capacity);
+  const int keptPages = (kept + kItemsPerPage - 1) / kItemsPerPage;
+  for (int k = keptPages; k < s.pageCount; ++k) PoolFree(s.pages[k]);
+  s.pageCount = std::min(s.pageCount, keptPages);
+  s.capacity = std::min(s.capacity, keptPages * kItemsPerPage);
+  zeroRecords(inst, 0, s.capacity, false);
+  if (s.pageCount == 0) {
+    if (s.pages) PoolFree(s.pages);
+    s.pages = nullptr;
+  }
   s.mergedRows = 0;
   s.lastAdded = -1;
   clearSearch(inst);

@@ -52,8 +52,10 @@ LRESULT lbxAddString(LbxInstance* inst, const char* text);
 LRESULT lbxInsertString(LbxInstance* inst, int index, const char* text);
 // LB_DELETESTRING: the new count, LB_ERR for a bad index.
 LRESULT lbxDeleteString(LbxInstance* inst, int index);
-// LB_RESETCONTENT: frees every item, the pages and the page table.
-void lbxResetContent(LbxInstance* inst);
+// LB_RESETCONTENT: frees every item, the pages and the page table. With
+// `keepRoomFor`, the record pages that hold that many records stay
+// (cleared) for a refill that follows at once.
+void lbxResetContent(LbxInstance* inst, int keepRoomFor = 0);
 // Appends `n` empty items (ListCount, Row = count): false when memory fails.
 bool lbxAppendEmpty(LbxInstance* inst, int n);
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include <string>
 #include <vector>
@@ -74,6 +75,11 @@ class StoreTest : public ::testing::Test {
     for (int i = 0; i < inst->itemCount; ++i) v.push_back(text(i));
     return v;
   }
+  static lx::PoolStats poolStats() {
+    lx::PoolStats st;
+    EXPECT_TRUE(lx::PoolGetStats(lx::libraryPool(), &st));
+    return st;
+  }
   std::size_t pageBytes(int k) { return static_cast<std::size_t>(lx::PoolSize(inst->store.pages[k])); }
   lx::LbxInstance* inst = nullptr;
 };
@@ -105,6 +111,56 @@ TEST_F(StoreTest, PageGeometry) {
   EXPECT_GE(pageBytes(1), 45 * rec);
   EXPECT_LT(pageBytes(1), 46 * rec);
   EXPECT_EQ(int{lx::lbxItem(inst, 3599)->rowHeight}, -1);  // a packed field: read by value
+}
+
+// A reset that keeps room for a refill keeps the record pages that hold
+// it, cleared: the refilled items are the fresh items an empty list would
+// get, the blocks freed with the old items are back in the pool, and the
+// pages past the room go.
+TEST_F(StoreTest, ResetKeepingRoomRefillsWithFreshItems) {
+  const struct {
+    int before, keep, after, keptPages;
+  } kCases[] = {
+      {8000, 8000, 8000, 3},  // every page kept and reused
+      {8000, 4000, 4000, 2},  // the third page goes
+      {8000, 3555, 3600, 1},  // exactly one page's room; the refill grows a second
+      {3000, 9000, 9000, 1},  // more room asked than the pages hold
+      {8000, 0, 10, 0},       // nothing kept: a plain reset
+  };
+  const std::size_t baseBlocks = poolStats().blocksInUse;
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(testing::Message() << c.before << " " << c.keep << " " << c.after);
+    std::vector<std::string> texts;
+    for (int i = 0; i < c.before; ++i) texts.push_back("row " + std::to_string(i) + (i % 2 ? "\tcell" : ""));
+    add(texts);
+    for (int i = 0; i < c.before; i += 7) {
+      lx::lbxSetItemData(inst, i, 0xABCD);
+      lx::lbxSetRowHeight(inst, i, 40);
+      lx::lbxItem(inst, i)->extra = 9;
+    }
+    std::vector<lx::LbxItem*> pages(inst->store.pages, inst->store.pages + inst->store.pageCount);
+    lx::lbxResetContent(inst, c.keep);
+    EXPECT_EQ(inst->itemCount, 0);
+    ASSERT_EQ(inst->store.pageCount, c.keptPages);
+    for (int k = 0; k < c.keptPages; ++k) EXPECT_EQ(inst->store.pages[k], pages[static_cast<size_t>(k)]) << k;
+    // No record past the count names a freed text.
+    const lx::LbxItem zero{};
+    for (int i = 0; i < inst->store.capacity; ++i)
+      ASSERT_EQ(std::memcmp(&inst->store.pages[i / lx::kItemsPerPage][i % lx::kItemsPerPage], &zero, sizeof zero), 0) << i;
+    // The kept pages and their table are all the pool still holds.
+    EXPECT_EQ(poolStats().blocksInUse, baseBlocks + static_cast<std::size_t>(c.keptPages + (c.keptPages > 0)));
+
+    ASSERT_TRUE(lx::lbxAppendEmpty(inst, c.after));
+    for (int i = 0; i < c.after; ++i) {
+      const lx::LbxItem* r = lx::lbxItem(inst, i);
+      ASSERT_NE(r, nullptr);
+      const lx::LbxItem fresh{0, -1, 0, 0, 0, 0, 0};
+      ASSERT_EQ(std::memcmp(r, &fresh, sizeof fresh), 0) << i;
+    }
+    lx::lbxResetContent(inst);
+    EXPECT_EQ(inst->store.pages, nullptr);
+    EXPECT_EQ(poolStats().blocksInUse, baseBlocks);
+  }
 }
 
 TEST_F(StoreTest, DeletingShrinksThePages) {

@@ -20,6 +20,8 @@
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <type_traits>
+#include <vector>
 
 #include "platform/audio/done_queue.h"
 #include "platform/riff/wav.h"
@@ -49,6 +51,25 @@ QAudioDevice pick(const QList<QAudioDevice>& list, const QAudioDevice& def, uint
   for (const QAudioDevice& d : list)
     if (d != def) rest.push_back(d);
   return id - 1 < static_cast<uint32_t>(rest.size()) ? rest[static_cast<int>(id - 1)] : QAudioDevice();
+}
+
+// The device of an id among the outputs or the inputs, as listed now.
+QAudioDevice deviceOf(bool outputs, uint32_t id) {
+  return outputs ? pick(QMediaDevices::audioOutputs(), QMediaDevices::defaultAudioOutput(), id)
+                 : pick(QMediaDevices::audioInputs(), QMediaDevices::defaultAudioInput(), id);
+}
+
+// The capabilities every device of this backend has: all the capability
+// formats on two channels, and for wave-out both kinds of volume.
+template <class Caps>
+MMRESULT fillCaps(const QAudioDevice& d, Caps* caps) {
+  if (caps == nullptr) return MMSYSERR_INVALPARAM;
+  if (d.isNull()) return MMSYSERR_BADDEVICEID;
+  caps->name = d.description().toStdString();
+  caps->formats = kAllCapsFormats;
+  caps->channels = 2;
+  if constexpr (std::is_same_v<Caps, WaveOutCaps>) caps->support = WAVECAPS_VOLUME | WAVECAPS_LRVOLUME;
+  return MMSYSERR_NOERROR;
 }
 
 // Scales the samples of `out` (whole frames starting at a frame boundary)
@@ -157,16 +178,6 @@ class QtDevice : public Interface {
     done_.close();
     return MMSYSERR_NOERROR;
   }
-  // The capabilities every device of this backend has.
-  template <class Caps>
-  MMRESULT fillCaps(Caps* caps) const {
-    if (caps == nullptr) return MMSYSERR_INVALPARAM;
-    caps->name = device_.description().toStdString();
-    caps->formats = kAllCapsFormats;
-    caps->channels = 2;
-    return MMSYSERR_NOERROR;
-  }
-
   std::shared_ptr<QtAudioBackend::Impl> impl_;
   QAudioDevice device_;
   WaveFormat format_;
@@ -292,11 +303,7 @@ class QtWaveOut : public QtDevice<WaveOutDevice> {
     });
     return MMSYSERR_NOERROR;
   }
-  MMRESULT getCaps(WaveOutCaps* caps) override {
-    const MMRESULT r = fillCaps(caps);
-    if (r == MMSYSERR_NOERROR) caps->support = WAVECAPS_VOLUME | WAVECAPS_LRVOLUME;
-    return r;
-  }
+  MMRESULT getCaps(WaveOutCaps* caps) override { return fillCaps(device_, caps); }
   MMRESULT close() override {
     return closeUnlessBusy([&] {
       if (!queue_.empty()) return true;
@@ -501,7 +508,7 @@ class QtWaveIn : public QtDevice<WaveInDevice> {
     }
     return MMSYSERR_NOERROR;
   }
-  MMRESULT getCaps(WaveInCaps* caps) override { return fillCaps(caps); }
+  MMRESULT getCaps(WaveInCaps* caps) override { return fillCaps(device_, caps); }
   MMRESULT close() override {
     return closeUnlessBusy([&] {
       if (!queue_.empty()) return true;
@@ -565,12 +572,15 @@ class QtWaveIn : public QtDevice<WaveInDevice> {
 // --- A sound server that comes back ---------------------------------------------
 // Qt's PulseAudio engine, once it has lost its server, tries to connect
 // again a single time, 3 s later, and then never: a server that is back
-// after that is not seen until the program restarts. The backend therefore
-// watches the engine's signals (through Qt's signal spy hook, which sees
-// every emission with its sender) to learn which object the engine is and
-// when it lost the server, and asks it to connect again (its "prepare"
-// slot, the one its own retry runs) when a device is wanted, none is
-// listed and that retry is over.
+// after that is not seen until the program restarts. There may be more than
+// one engine object in a process (the one that lists the devices and the
+// one the sinks and sources stream through), and each loses the server on
+// its own. The backend therefore watches every engine's signals (through
+// Qt's signal spy hook, which sees every emission with its sender) to learn
+// which objects the engines are and when each lost the server, and asks
+// each that has not found it since to connect again (its "prepare" slot,
+// the one its own retry runs) when a device is wanted and that retry is
+// over.
 }  // namespace plat::audio
 
 struct QSignalSpyCallbackSet {
@@ -591,75 +601,103 @@ class PulseReconnect {
     return *r;
   }
 
-  // Connects the engine again when it lost its server and has not found
-  // it since (its own retry failed, or is yet to come and would run beside
-  // this one); answers whether it asked.
-  bool reconnect() {
-    QObject* engine = nullptr;
+  // Connects again every engine that lost its server and has not found it
+  // since, once its own retry is over (it would run beside this one);
+  // answers how many it asked.
+  int reconnect() {
+    std::vector<QObject*> due;
     {
       std::lock_guard lock(mutex_);
-      if (!engine_ || !failed_) return false;
-      if (std::chrono::steady_clock::now() - lastTry_ < kRetryGap) return false;
-      engine = engine_;
-      lastTry_ = std::chrono::steady_clock::now();
+      const auto now = std::chrono::steady_clock::now();
+      for (int i = 0; i < known_.load(std::memory_order_acquire); ++i)
+        if (state_[i].failed && now - state_[i].failedAt >= kRetryGap) due.push_back(engines_[i].load());
     }
-    // The engine lives on the thread that first made a sink or source (the
-    // backend's worker, as a rule), which never waits for this one.
-    QThread* home = engine->thread();
-    if (home == QThread::currentThread()) {
-      QMetaObject::invokeMethod(engine, "prepare", Qt::DirectConnection);
-    } else {
-      if (home == nullptr || !home->isRunning()) return false;
-      QMetaObject::invokeMethod(engine, "prepare", Qt::BlockingQueuedConnection);
+    int asked = 0;
+    for (QObject* engine : due) {
+      // An engine lives on the thread that first needed it (the UI thread
+      // or the backend's worker), which never waits for this one.
+      QThread* home = engine->thread();
+      if (home == QThread::currentThread()) {
+        QMetaObject::invokeMethod(engine, "prepare", Qt::DirectConnection);
+      } else {
+        if (home == nullptr || !home->isRunning()) continue;
+        QMetaObject::invokeMethod(engine, "prepare", Qt::BlockingQueuedConnection);
+      }
+      ++asked;
     }
-    return true;
+    return asked;
   }
 
  private:
+  // Qt's own retry runs 3 s after the loss.
   static constexpr auto kRetryGap = std::chrono::milliseconds(3500);
+  static constexpr int kMaxEngines = 4;
 
   PulseReconnect() {
     static QSignalSpyCallbackSet callbacks{&PulseReconnect::onSignal, nullptr, nullptr, nullptr};
     qt_register_signal_spy_callbacks(&callbacks);
   }
 
+  // Runs at every signal of the process, on whatever thread emits it.
   static void onSignal(QObject* caller, int signalIndex, void**) {
     PulseReconnect& self = instance();
-    if (caller != self.engine_.load(std::memory_order_relaxed)) {
-      if (self.engine_.load(std::memory_order_relaxed) != nullptr ||
-          std::strcmp(caller->metaObject()->className(), "QPulseAudioEngine") != 0)
-        return;
-      self.learn(caller);
+    int i = self.find(caller);
+    if (i < 0) {
+      if (std::strcmp(caller->metaObject()->className(), "QPulseAudioEngine") != 0) return;
+      i = self.learn(caller);
+      if (i < 0) return;
     }
     std::lock_guard lock(self.mutex_);
-    if (signalIndex == self.failedSignal_.load(std::memory_order_relaxed)) {
-      self.failed_ = true;
-      self.lastTry_ = std::chrono::steady_clock::now();
-    } else if (signalIndex > self.failedSignal_.load(std::memory_order_relaxed)) {
+    State& st = self.state_[i];
+    if (signalIndex == st.failedSignal) {
+      // A failure of a connection attempt (Qt's or ours) schedules Qt's
+      // next retry: the gap counts from here.
+      st.failed = true;
+      st.failedAt = std::chrono::steady_clock::now();
+    } else if (signalIndex > st.failedSignal) {
       // The engine lists devices again: it found its server.
-      self.failed_ = false;
+      st.failed = false;
     }
   }
 
-  // The engine and the index of its "contextFailed" signal, as the hook
-  // counts signals: over the whole class chain, in method order.
-  void learn(QObject* engine) {
+  int find(QObject* caller) const {
+    const int n = known_.load(std::memory_order_acquire);
+    for (int i = 0; i < n; ++i)
+      if (engines_[i].load(std::memory_order_relaxed) == caller) return i;
+    return -1;
+  }
+
+  // Adds an engine with the index of its "contextFailed" signal, as the
+  // hook counts signals: over the whole class chain, in method order.
+  // -1 when no more engines are followed.
+  int learn(QObject* engine) {
+    std::lock_guard lock(mutex_);
+    const int n = known_.load(std::memory_order_relaxed);
+    for (int i = 0; i < n; ++i)
+      if (engines_[i].load(std::memory_order_relaxed) == engine) return i;
+    if (n == kMaxEngines) return -1;
     const QMetaObject* mo = engine->metaObject();
     int signal = 0;
     for (int m = 0; m < mo->methodCount(); ++m) {
       const QMetaMethod method = mo->method(m);
       if (method.methodType() != QMetaMethod::Signal) continue;
-      if (method.methodSignature() == "contextFailed()") failedSignal_.store(signal, std::memory_order_relaxed);
+      if (method.methodSignature() == "contextFailed()") state_[n].failedSignal = signal;
       ++signal;
     }
-    engine_.store(engine, std::memory_order_relaxed);
+    engines_[n].store(engine, std::memory_order_relaxed);
+    known_.store(n + 1, std::memory_order_release);
+    return n;
   }
 
-  std::atomic<QObject*> engine_{nullptr};
-  std::atomic<int> failedSignal_{-1};
-  std::mutex mutex_;
-  bool failed_ = false;
-  std::chrono::steady_clock::time_point lastTry_;
+  struct State {
+    int failedSignal = -1;
+    bool failed = false;
+    std::chrono::steady_clock::time_point failedAt;
+  };
+  std::atomic<QObject*> engines_[kMaxEngines] = {};
+  std::atomic<int> known_{0};
+  std::mutex mutex_;  // guards state_ and the learning of engines
+  State state_[kMaxEngines];
 };
 
 // The devices of a kind, after connecting again to a server that came
@@ -667,6 +705,20 @@ class PulseReconnect {
 QList<QAudioDevice> listed(bool outputs) {
   PulseReconnect::instance().reconnect();
   return outputs ? QMediaDevices::audioOutputs() : QMediaDevices::audioInputs();
+}
+
+// Opens a `Device` on the output (or input) of `id`; no device at all is a
+// missing driver, as the classic calls answer.
+template <class Device, class Interface>
+MMRESULT openDevice(const std::shared_ptr<QtAudioBackend::Impl>& impl, bool outputs, uint32_t id,
+                    const WaveFormat& format, DoneCallback done, std::unique_ptr<Interface>& out) {
+  const QList<QAudioDevice> list = listed(outputs);
+  const QAudioDevice d =
+      pick(list, outputs ? QMediaDevices::defaultAudioOutput() : QMediaDevices::defaultAudioInput(), id);
+  if (d.isNull()) return id == WAVE_MAPPER ? MMSYSERR_NODRIVER : MMSYSERR_BADDEVICEID;
+  if (!format.isPlayablePcm()) return WAVERR_BADFORMAT;
+  out = std::make_unique<Device>(impl, d, format, std::move(done));
+  return MMSYSERR_NOERROR;
 }
 
 }  // namespace
@@ -682,56 +734,28 @@ uint32_t QtAudioBackend::waveOutCount() {
   return static_cast<uint32_t>(QMediaDevices::audioOutputs().size());
 }
 
-MMRESULT QtAudioBackend::waveOutCaps(uint32_t id, WaveOutCaps* caps) {
-  if (caps == nullptr) return MMSYSERR_INVALPARAM;
-  const QAudioDevice d = pick(QMediaDevices::audioOutputs(), QMediaDevices::defaultAudioOutput(), id);
-  if (d.isNull()) return MMSYSERR_BADDEVICEID;
-  caps->name = d.description().toStdString();
-  caps->formats = kAllCapsFormats;
-  caps->channels = 2;
-  caps->support = WAVECAPS_VOLUME | WAVECAPS_LRVOLUME;
-  return MMSYSERR_NOERROR;
-}
+MMRESULT QtAudioBackend::waveOutCaps(uint32_t id, WaveOutCaps* caps) { return fillCaps(deviceOf(true, id), caps); }
 
 MMRESULT QtAudioBackend::queryWaveOut(uint32_t id, const WaveFormat& format) {
-  const QAudioDevice d = pick(QMediaDevices::audioOutputs(), QMediaDevices::defaultAudioOutput(), id);
-  if (d.isNull()) return MMSYSERR_BADDEVICEID;
+  if (deviceOf(true, id).isNull()) return MMSYSERR_BADDEVICEID;
   if (!format.isPlayablePcm()) return WAVERR_BADFORMAT;
   return MMSYSERR_NOERROR;
 }
 
 MMRESULT QtAudioBackend::openWaveOut(uint32_t id, const WaveFormat& format, DoneCallback done,
                                      std::unique_ptr<WaveOutDevice>& out) {
-  const QList<QAudioDevice> outputs = listed(true);
-  const QAudioDevice d = pick(outputs, QMediaDevices::defaultAudioOutput(), id);
-  if (d.isNull()) return id == WAVE_MAPPER ? MMSYSERR_NODRIVER : MMSYSERR_BADDEVICEID;
-  if (!format.isPlayablePcm()) return WAVERR_BADFORMAT;
-  out = std::make_unique<QtWaveOut>(impl_, d, format, std::move(done));
-  return MMSYSERR_NOERROR;
+  return openDevice<QtWaveOut>(impl_, true, id, format, std::move(done), out);
 }
 
 uint32_t QtAudioBackend::waveInCount() {
   return static_cast<uint32_t>(QMediaDevices::audioInputs().size());
 }
 
-MMRESULT QtAudioBackend::waveInCaps(uint32_t id, WaveInCaps* caps) {
-  if (caps == nullptr) return MMSYSERR_INVALPARAM;
-  const QAudioDevice d = pick(QMediaDevices::audioInputs(), QMediaDevices::defaultAudioInput(), id);
-  if (d.isNull()) return MMSYSERR_BADDEVICEID;
-  caps->name = d.description().toStdString();
-  caps->formats = kAllCapsFormats;
-  caps->channels = 2;
-  return MMSYSERR_NOERROR;
-}
+MMRESULT QtAudioBackend::waveInCaps(uint32_t id, WaveInCaps* caps) { return fillCaps(deviceOf(false, id), caps); }
 
 MMRESULT QtAudioBackend::openWaveIn(uint32_t id, const WaveFormat& format, DoneCallback done,
                                     std::unique_ptr<WaveInDevice>& out) {
-  const QList<QAudioDevice> inputs = listed(false);
-  const QAudioDevice d = pick(inputs, QMediaDevices::defaultAudioInput(), id);
-  if (d.isNull()) return id == WAVE_MAPPER ? MMSYSERR_NODRIVER : MMSYSERR_BADDEVICEID;
-  if (!format.isPlayablePcm()) return WAVERR_BADFORMAT;
-  out = std::make_unique<QtWaveIn>(impl_, d, format, std::move(done));
-  return MMSYSERR_NOERROR;
+  return openDevice<QtWaveIn>(impl_, false, id, format, std::move(done), out);
 }
 
 bool QtAudioBackend::playSound(std::string_view wavBytes, bool async) {

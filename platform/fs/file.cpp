@@ -135,6 +135,10 @@ std::error_code File::sync() {
   return {};
 }
 
+void File::startWriteBack() {
+  if (fd_ >= 0) ::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
 std::error_code File::close() {
   if (fd_ < 0) return {};
   const int rc = ::close(std::exchange(fd_, -1));

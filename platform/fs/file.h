@@ -47,6 +47,10 @@ class File {
   std::error_code size(std::uint64_t& out) const;
   // Flushes the file's data to the disk (a write for the fault hook).
   std::error_code sync();
+  // Starts writing the file's data to the disk without waiting for it, so
+  // that a later sync() of a large file finds little left to do. Advisory:
+  // nothing is reported.
+  void startWriteBack();
   // Closes the file; the error of the close, if any.
   std::error_code close();
   // Takes an advisory lock on the open file, held until it is closed, so

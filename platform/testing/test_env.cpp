@@ -101,11 +101,31 @@ void writeFile(const std::filesystem::path& path, std::string_view bytes) {
   if (!out) throw std::runtime_error("cannot write fixture " + path.string());
 }
 
+constexpr const char* kFolderMark = "<folder>";
+
 std::string readFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream ss;
   ss << in.rdbuf();
   return ss.str();
+}
+
+std::map<std::string, std::string> filesUnder(const std::filesystem::path& root) {
+  namespace fs = std::filesystem;
+  std::map<std::string, std::string> out;
+  std::error_code ec;
+  for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().lexically_relative(root).generic_string();
+    out[name] = it->is_directory(ec) ? std::string(kFolderMark) : readFile(it->path());
+  }
+  return out;
+}
+
+std::string listing(const std::map<std::string, std::string>& files) {
+  std::string out;
+  for (const auto& [name, bytes] : files)
+    out += "  " + name + (bytes == kFolderMark ? "/" : " (" + std::to_string(bytes.size()) + " bytes)") + "\n";
+  return out;
 }
 
 }  // namespace tvtest

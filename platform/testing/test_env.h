@@ -6,6 +6,7 @@
 // printed) after a failing one.
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -25,5 +26,11 @@ void installTestEnvironment(int* argc, char** argv);
 // Small file helpers for fixtures.
 void writeFile(const std::filesystem::path& path, std::string_view bytes);
 std::string readFile(const std::filesystem::path& path);
+// Everything under a folder, by its path from there ('/'-separated): each
+// file with its bytes, each folder with "<folder>". Two calls compare equal
+// when nothing under the folder was written, made or removed in between.
+std::map<std::string, std::string> filesUnder(const std::filesystem::path& root);
+// Such a map as lines of names and sizes, for a failure's message.
+std::string listing(const std::map<std::string, std::string>& files);
 
 }  // namespace tvtest

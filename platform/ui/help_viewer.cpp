@@ -185,7 +185,7 @@ HelpViewer& currentHelpViewer() {
   std::lock_guard<std::mutex> lock(s.mutex);
   if (s.set) return *s.set;
   if (!s.fallback) {
-    if (testMode()) {
+    if (testMode() && !testModeShows("help")) {
       auto recording = std::make_unique<RecordingHelpViewer>();
       if (const char* log = std::getenv(kTestLogVariable); log != nullptr && *log != '\0') recording->setLogFile(log);
       s.fallback = std::move(recording);

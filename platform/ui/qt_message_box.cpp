@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QWidget>
 
@@ -14,6 +15,11 @@
 namespace plat::ui {
 
 namespace {
+
+QPointer<QWidget>& ownerWindow() {
+  static QPointer<QWidget> window;
+  return window;
+}
 
 QApplication* widgetApp() { return qobject_cast<QApplication*>(QCoreApplication::instance()); }
 
@@ -72,6 +78,9 @@ class Box : public QMessageBox {
 
 }  // namespace
 
+void setApplicationWindow(QWidget* window) { ownerWindow() = window; }
+QWidget* applicationWindow() { return ownerWindow().data(); }
+
 bool qtBoxesUsable() {
   if (!widgetApp()) return false;
   const QString platform = QGuiApplication::platformName();
@@ -80,13 +89,18 @@ bool qtBoxesUsable() {
 
 int QtMessageSink::show(const MessageBoxRequest& r) {
   if (!widgetApp()) return 0;
-  QWidget* parent = r.applicationBox ? QApplication::activeWindow() : nullptr;
+  QWidget* parent = nullptr;
+  if (r.applicationBox) {
+    parent = QApplication::activeWindow();
+    if (parent == nullptr) parent = applicationWindow();
+  }
   const int dismissal = gestureAnswer(r, kGestureEscape);
   Box box(dismissal != 0, qtIcon(r.icon), QString::fromStdString(r.caption), QString::fromStdString(r.text),
           parent);
   box.setTextFormat(Qt::PlainText);
   box.setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
-  if (r.topMost) box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  const bool ownerOnTop = parent != nullptr && parent->window()->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+  if (r.topMost || ownerOnTop) box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
 
   std::vector<std::pair<QAbstractButton*, int>> buttons;
   for (int answer : r.answers()) buttons.emplace_back(box.addButton(standardButtonFor(answer)), answer);

@@ -6,18 +6,30 @@
 
 #include "platform/ui/message_box.h"
 
+class QWidget;
+
 namespace plat::ui {
 
 class QtMessageSink : public MessageSink {
  public:
   // Shows a QMessageBox (title, text, icon, buttons, default button; Help
   // calls invokeHelp with the context and leaves the box up). The
-  // application's boxes are parented to the active window. Answers 0 when
+  // application's boxes are parented to the active window, or to the
+  // application window (setApplicationWindow) when none of the program's
+  // windows is active. A box owned by a window that stays on top stays on
+  // top too, so that it is never hidden under its own owner. Answers 0 when
   // there is no QApplication.
   int show(const MessageBoxRequest& request) override;
   // QApplication::beep(), or nothing without a QApplication.
   void beep(uint32_t type) override;
 };
+
+// The window that owns the application's boxes while no window of the
+// program is active, as happens to a program driven by another one (the
+// grammar browser, whose requests come from the player). nullptr: none.
+// Set and cleared on the UI thread by the window itself.
+void setApplicationWindow(QWidget* window);
+QWidget* applicationWindow();
 
 // Whether the QMessageBox sink can be used: a QApplication exists and the
 // platform is one where someone can answer (not "offscreen" or "minimal").

@@ -1,5 +1,6 @@
 #include "platform/ui/test_mode.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -7,6 +8,7 @@
 
 #include "platform/fs/fault.h"
 #include "platform/fs/file_io.h"
+#include "platform/ui/qt_message_box.h"
 #include "platform/ui/recording_sink.h"
 
 namespace plat::ui {
@@ -140,8 +142,47 @@ std::string testModeValue() {
   return v ? std::string(v) : std::string();
 }
 
+bool testModeShows(std::string_view what) {
+  if (!testMode() || what.empty()) return false;
+  const char* shown = env(kTestShownVariable);
+  if (shown == nullptr) return false;
+  const std::string_view list(shown);
+  size_t at = 0;
+  while (at < list.size()) {
+    const size_t end = std::min(list.find_first_of(" ,", at), list.size());
+    if (list.substr(at, end - at) == what) return true;
+    at = end + 1;
+  }
+  return false;
+}
+
+namespace {
+
+// The real boxes of a program in test mode: shown on the display and
+// answered by whoever drives it, then logged like scripted ones.
+class ShownLoggedSink : public MessageSink {
+ public:
+  explicit ShownLoggedSink(const char* log) : log_(log ? log : "") {}
+  int show(const MessageBoxRequest& request) override {
+    const int answer = real_.show(request);
+    if (!log_.empty()) appendTestLogLine(log_, formatLogLine(request, answer));
+    return answer;
+  }
+  void beep(uint32_t type) override {
+    real_.beep(type);
+    if (!log_.empty()) appendTestLogLine(log_, formatBeepLine(type));
+  }
+
+ private:
+  QtMessageSink real_;
+  std::filesystem::path log_;
+};
+
+}  // namespace
+
 std::unique_ptr<MessageSink> createTestModeSink() {
   if (!testMode()) return nullptr;
+  if (testModeShows("boxes") && qtBoxesUsable()) return std::make_unique<ShownLoggedSink>(env(kTestLogVariable));
   auto sink = std::make_unique<RecordingSink>();
   if (const char* answers = env(kTestAnswersVariable)) {
     std::string text;

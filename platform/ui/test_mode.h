@@ -16,6 +16,12 @@
 //   box  <caption> <text> <icon> <buttons> <default index> <help context> <answer>
 //   beep <type as unsigned decimal>
 //   help <command name> <target> <search text>   (each help request)
+// TALVANE_TEST_SHOWN lists (blank- or comma-separated) what a program in
+// test mode shows for real instead of answering from the script:
+//   - "boxes": message boxes on the display, answered by real keys, clicks
+//     and close requests; each is still logged, with its answer, once it
+//     is closed (the answers script is not read);
+//   - "help": the help viewer's windows in place of the logging stand-in.
 
 #include <cstdint>
 #include <filesystem>
@@ -31,10 +37,13 @@ namespace plat::ui {
 inline constexpr const char* kTestModeVariable = "TALVANE_TEST_MODE";
 inline constexpr const char* kTestAnswersVariable = "TALVANE_TEST_ANSWERS";
 inline constexpr const char* kTestLogVariable = "TALVANE_TEST_LOG";
+inline constexpr const char* kTestShownVariable = "TALVANE_TEST_SHOWN";
 
 // Whether TALVANE_TEST_MODE is set and not empty, and its value.
 bool testMode();
 std::string testModeValue();
+// Whether a program in test mode shows `what` ("boxes", "help") for real.
+bool testModeShows(std::string_view what);
 
 // The sink of a program in test mode, built from the variables above;
 // nullptr when not in test mode.

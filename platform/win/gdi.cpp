@@ -4,6 +4,7 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QHash>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QRegion>
@@ -159,6 +160,9 @@ struct QtFont {
   QFontMetrics metrics;
   TEXTMETRIC tm;
   int inkAscent = -1;  // measured when first asked
+  // Widths of the texts measured with the font: a list paints the same
+  // short texts over and over, and measuring one shapes it anew each time.
+  QHash<QString, int> widths;
   QtFont(const LOGFONT& l, const QFont& f) : lf(l), font(f), metrics(f) {}
 };
 
@@ -236,7 +240,13 @@ int textWidth(const LOGFONT& lf, const QString& s) {
     metricsOf(lf, &tm);
     return static_cast<int>(s.toUcs4().size()) * tm.tmAveCharWidth;
   }
-  return qtFont(lf).metrics.horizontalAdvance(s);
+  QtFont& f = qtFont(lf);
+  if (const auto it = f.widths.constFind(s); it != f.widths.constEnd()) return *it;
+  constexpr qsizetype kWidthsKept = 4096;
+  if (f.widths.size() >= kWidthsKept) f.widths.clear();
+  const int w = f.metrics.horizontalAdvance(s);
+  f.widths.insert(s, w);
+  return w;
 }
 
 QImage* targetOf(DC* dc) {
@@ -1132,7 +1142,7 @@ int DrawText(HDC hdc, const char* text, int len, RECT* rect, UINT fmt) {
     const QFontMetrics& fm = qtFont(lf).metrics;
     Qt::TextElideMode mode = (fmt & DT_PATH_ELLIPSIS) ? Qt::ElideMiddle : Qt::ElideRight;
     for (auto& l : lines)
-      if (fm.horizontalAdvance(l) > boxW) l = fm.elidedText(l, mode, boxW);
+      if (textWidth(lf, l) > boxW) l = fm.elidedText(l, mode, boxW);
   }
   int total = lineH * static_cast<int>(lines.size());
   if (fmt & DT_CALCRECT) {

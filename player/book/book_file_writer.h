@@ -91,6 +91,9 @@ class COrv_BookFileWriter {
   // Flushes and closes the file and renames it over the full path. On
   // failure the temporary file is removed and the target is left as it was.
   bool Commit();
+  // Starts writing what is written so far to the disk, so that the flush
+  // of Commit() after a long write waits for little.
+  void StartWriteBack() { m_file.startWriteBack(); }
   // Closes and removes the temporary file; the target is left as it was.
   void Abort();
   bool Seek(uint64_t position);

@@ -517,10 +517,24 @@ std::string COrv_BookInfo::GetDescription(int language) {
   const profile::Snapshot& info = infoSnapshot();
   const int n = info.getInt(*section, kKeyDescription, 0);
   if (n <= 0) return {};
-  // A count past the keys the section holds names pieces that cannot exist.
-  const size_t pieces = std::min(static_cast<size_t>(n), info.keyNames(*section).size());
+  // A count past the keys the section holds names pieces that cannot exist:
+  // at most as many pieces as the section has keys are read. When every
+  // piece up to the count is there, the section holds more keys than that
+  // (the count's own key besides), so listing its keys is needed only once
+  // a piece is missing. A value never holds a line end, so the default
+  // below tells a missing piece from an empty one.
+  constexpr std::string_view kMissing = "\n-";
   std::string stored;
-  for (size_t i = 1; i <= pieces; ++i) stored += info.getString(*section, descriptionKey(i), "", kPieceBuffer);
+  for (size_t i = 1; i <= static_cast<size_t>(n); ++i) {
+    std::string piece = info.getString(*section, descriptionKey(i), kMissing, kPieceBuffer);
+    if (piece == kMissing) {
+      const size_t pieces = std::min(static_cast<size_t>(n), info.keyNames(*section).size());
+      stored.clear();
+      for (size_t j = 1; j <= pieces; ++j) stored += info.getString(*section, descriptionKey(j), "", kPieceBuffer);
+      break;
+    }
+    stored += piece;
+  }
   return unescapeText(stored);
 }
 

@@ -4,7 +4,6 @@
 
 #include <QChar>
 
-#include "platform/fs/program_folder.h"
 #include "platform/text/utf8.h"
 #include "platform/ui/message_box.h"
 #include "player/book/grammar_archive.h"
@@ -13,6 +12,7 @@
 #include "player/book/word_list.h"
 #include "player/env/error_info.h"
 #include "shared/language/orv_language.h"
+#include "shared/pages/work_folder.h"
 
 namespace {
 
@@ -343,7 +343,9 @@ std::string COrv_QuoteInfo::GrammarPagePath(std::string_view link) {
   if (chars < kPageNameDigits) name.insert(0, kPageNameDigits - chars, '0');
   name += ".htm";
   if (hash != std::string_view::npos) name += link.substr(hash);
-  return (plat::fs::systemTempFolder() / "~tmp" / name).string();
+  const std::filesystem::path folder = tv::pages::WorkFolder();
+  if (folder.empty()) return {};
+  return (folder / name).string();
 }
 
 bool COrv_QuoteInfo::ShowGrammarPage(int n, int k) const {

@@ -151,9 +151,9 @@ class COrv_QuoteInfo {
   // is the main frame's; false without such a link, an unsafe name or a
   // main frame.
   bool ShowGrammarPage(int n, int k) const;
-  // The page file of a grammar link under the system's temporary folder
-  // ("12#a" -> <temp>/~tmp/0012.htm#a); empty for a name that is not a
-  // plain file name.
+  // The page file of a grammar link in the grammar browser's working folder
+  // ("12#a" -> <work>/0012.htm#a, tv::pages::WorkFolder()); empty for a
+  // name that is not a plain file name, or without a working folder.
   static std::string GrammarPagePath(std::string_view link);
   // The titles of word n's grammar links; answers their number.
   int GetGrammarTitles(int n, std::vector<std::string>& titles) const;

@@ -37,7 +37,11 @@ constexpr std::uint32_t kHeaderStep = 32;  // K: the second header piece
 constexpr std::uint8_t kRecIntro = 1, kRecNormal = 9, kRecSlow = 12, kRecFast = 13;
 constexpr double kFastFactor = 0.8, kSlowFactor = 1.2;
 constexpr std::uint16_t kIndexUsed = 1;  // one book per installed content file
-constexpr std::size_t kSpareBuffers = 4;
+constexpr std::size_t kSpareBuffers = 8;  // of each kind
+// The recordings and renderings held in memory at once (besides the spare
+// buffers): room for four recordings of a minute and a half with both
+// their renderings, which keeps eight workers busy.
+constexpr std::uint64_t kRenderBudget = 64ull << 20;
 
 std::string upper(std::string s) {
   for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -74,6 +78,14 @@ std::string conversionDetail(const std::string& title, std::uint8_t kind) {
   return "'" + title + "': " + text(COrv_BookInstaller::kStrSpeechKind) + " " + k;
 }
 
+// "speech member "002": sample format 32-bit PCM cannot be played".
+std::string sampleFormatReason(const std::string& member, const std::string& format) {
+  std::string s = text(COrv_BookInstaller::kStrSampleFormat);
+  if (const auto at = s.find("%1"); at != std::string::npos) s.replace(at, 2, member);
+  if (const auto at = s.find("%2"); at != std::string::npos) s.replace(at, 2, format);
+  return s;
+}
+
 struct Member {
   std::string name;  // upper case
   std::uint64_t position = 0;  // in the unpacked content
@@ -86,18 +98,28 @@ struct HeaderGroups {
 };
 
 // One recording of the audio pass. The calling thread prepares it (reads
-// the member, its header groups and segment shares), a worker renders it
-// (decodes it and makes its faster and slower renderings, each with its
-// segment chunk) and the calling thread stores the renderings in turn.
+// the member, its header groups and segment shares), workers render it and
+// the calling thread stores the renderings in turn. Plain speech renders
+// in two parts side by side, both reading the recording as read: the
+// check and the faster rendering, and the slower rendering. Compressed
+// speech is one part (decoding, check, both renderings): its samples exist
+// only once decoded.
 struct Recording {
   const Member* member = nullptr;
   std::string digits;
   HeaderGroups groups;
-  std::string data;  // the member as the packet holds it
+  std::string data;     // the member as the packet holds it
+  std::string decoded;  // compressed speech, decoded
+  // Where the renderings are made: buffers of recordings stored before.
+  std::string fastBytes, slowBytes;
   std::vector<float> shares;
   Refusal before;  // found while preparing: nothing is rendered
   Refusal after;   // the segment shares: told after a rendering fault
-  Refusal rendering;
+  Refusal rendering;  // decoding, the check, the faster rendering
+  std::string reason;  // the rendering's refusal in words, when it has some
+  Refusal slowRendering;
+  // A rendering's segment chunk could not be made (one flag per part).
+  bool chunkFailed = false, slowChunkFailed = false;
   // Each rendering ready to be written (none: not made).
   std::optional<W::PreparedAudio> normal, fast, slow;
 };
@@ -117,6 +139,8 @@ class Run {
   }
   int install(const std::string& name, const std::string& folder, const std::string& destination,
               std::string& contentPath, int slot);
+  // Why the installation was refused, when a refusal said it in words.
+  const std::string& reason() const { return m_reason; }
 
  private:
   bool bad(int line) {
@@ -135,7 +159,12 @@ class Run {
   Refusal nextShares(std::vector<float>& shares);
   // The three steps of a recording (see Recording).
   bool prepareAudio(Recording& r);
-  void renderAudio(Recording& r) const;
+  std::size_t audioParts() const { return plain() ? 2 : 1; }
+  void renderAudio(Recording& r, std::size_t part) const;
+  bool plain() const { return m_kind == 0 || m_kind == '+'; }
+  // Adds the segment chunk to a rendering and makes it ready to be
+  // written; false when the chunk cannot be made.
+  static bool finishRendering(std::string& wav, const std::vector<float>& shares, std::optional<W::PreparedAudio>& out);
   bool storeAudio(Recording& r);
   bool installRecordings(const std::vector<Member>& members);
   // The bar over the members: the members done so far of all the packet
@@ -147,6 +176,7 @@ class Run {
   InstallProgress& m_progress;
   AudioConverter* m_converter;
   unsigned m_threads = 0;
+  std::string m_reason;
   std::uint8_t m_kind = 0;  // the packet's audio kind
   COrv_PacketFile m_packet;
   W m_writer;
@@ -158,8 +188,11 @@ class Run {
   std::optional<std::uint32_t> m_s01Pos;  // where "S01" lies in the content file
   std::optional<std::string> m_shares;    // "VFT"
   // Buffers of recordings already stored, taken again for the next ones:
-  // fresh memory of that size costs more to touch than to read into.
-  std::vector<std::string> m_spare;
+  // fresh memory of that size costs more to touch than to read into, and
+  // memory freed by the workers would stay with them.
+  struct Spares {
+    std::vector<std::string> data, fast, slow;
+  } m_spare;
   std::size_t m_sharesAt = 4;             // the head is skipped
   // The packet's member records, and those stored so far: the copied
   // members, then the recordings.
@@ -318,11 +351,15 @@ bool Run::prepareAudio(Recording& r) {
   if (!m_s01Pos) return (r.before = badFormat(__LINE__), false);
   if (!m_shares) return (r.before = {COrv_BookInstaller::kMsgFragmentTable, __LINE__, {}}, false);
   if (int line = 0; !findGroups(echomark, r.groups, line)) return (r.before = badFormat(line), false);
-  if (!m_spare.empty()) {
-    r.data = std::move(m_spare.back());
-    m_spare.pop_back();
-    r.data.clear();
-  }
+  const auto take = [](std::vector<std::string>& spares, std::string& into) {
+    if (spares.empty()) return;
+    into = std::move(spares.back());
+    spares.pop_back();
+    into.clear();
+  };
+  take(m_spare.data, r.data);
+  take(m_spare.fast, r.fastBytes);
+  take(m_spare.slow, r.slowBytes);
   // Room for the segment table that the rendering step appends.
   r.data.reserve(std::size_t{m.length} + 4096);
   if ((r.before = readInto(m, r.data))) return false;
@@ -331,49 +368,76 @@ bool Run::prepareAudio(Recording& r) {
   return !(r.after = nextShares(r.shares));
 }
 
-// Pure work on the recording alone: it may run on a worker thread.
-void Run::renderAudio(Recording& r) const {
+bool Run::finishRendering(std::string& wav, const std::vector<float>& shares, std::optional<W::PreparedAudio>& out) {
+  if (wav.empty()) return true;
+  if (appendSegmentChunk(wav, static_cast<int>(shares.size()), shares.data())) return false;
+  // A rendering the writer would refuse is told when it is stored.
+  W::PrepareAudio(std::move(wav), out.emplace());
+  return true;
+}
+
+// Pure work on the recording alone: it may run on a worker thread. The
+// recording as read is only read here, by both parts at once.
+void Run::renderAudio(Recording& r, std::size_t part) const {
   if (r.before) return;
-  std::string data = std::move(r.data), normal;
-  if (m_kind == 0 || m_kind == '+') {
-    normal = std::move(data);
-  } else if (!m_converter->Convert(data, m_kind, normal)) {
-    // The box names the book and the kind; its text is made when told.
-    r.rendering = {COrv_BookInstaller::kMsgConversion, __LINE__, {}};
-    return;
+  const std::string& normal = plain() ? r.data : r.decoded;
+  std::string& fast = r.fastBytes;
+  std::string& slow = r.slowBytes;
+  if (part == 0) {
+    if (!plain()) {
+      if (!m_converter->Convert(r.data, m_kind, r.decoded)) {
+        // The box names the book and the kind; its text is made when told.
+        r.rendering = {COrv_BookInstaller::kMsgConversion, __LINE__, {}};
+        return;
+      }
+      r.data = {};
+    }
+    // A sample format the player does not play is named.
+    if (const std::string format = unsupportedSampleFormat(normal); !format.empty()) {
+      r.reason = sampleFormatReason(r.member->name, format);
+      return void(r.rendering = {COrv_BookInstaller::kMsgBadFormat, __LINE__, m_packet.GetPath() + "\n" + r.reason});
+    }
+    // A recording that is no readable PCM WAV is the packet's fault, told
+    // as such before anything is made from it.
+    if (plat::riff::WavInfo check; plat::riff::readWavInfo(plat::riff::MemorySource(normal), check))
+      return void(r.rendering = badFormat(__LINE__));
+    if (r.groups.fast != 0 && stretchWave(normal, kFastFactor, fast)) return void(r.rendering = badFormat(__LINE__));
+    if (r.after) return;
+    if (!finishRendering(fast, r.shares, r.fast)) r.chunkFailed = true;
   }
-  data = {};
-  // A recording that is no readable PCM WAV is the packet's fault, told as
-  // such before anything is made from it.
-  if (plat::riff::WavInfo check; plat::riff::readWavInfo(plat::riff::MemorySource(normal), check))
-    return void(r.rendering = badFormat(__LINE__));
-  std::string fast, slow;
-  if (r.groups.fast != 0 && stretchWave(normal, kFastFactor, fast)) return void(r.rendering = badFormat(__LINE__));
-  if (r.groups.slow != 0 && stretchWave(normal, kSlowFactor, slow)) return void(r.rendering = badFormat(__LINE__));
-  if (r.after) return;
-  const int count = static_cast<int>(r.shares.size());
-  const auto prepare = [&](std::string& wav, std::optional<W::PreparedAudio>& out) {
-    if (wav.empty()) return true;
-    if (appendSegmentChunk(wav, count, r.shares.data())) return false;
-    // A rendering the writer would refuse is told when it is stored.
-    W::PrepareAudio(std::move(wav), out.emplace());
-    return true;
-  };
-  if (!prepare(normal, r.normal) || !prepare(fast, r.fast) || !prepare(slow, r.slow))
-    r.rendering = {COrv_BookInstaller::kMsgFragmentTable, __LINE__, {}};
+  if (part == 1 || !plain()) {
+    if (r.groups.slow != 0 && stretchWave(normal, kSlowFactor, slow))
+      return void(r.slowRendering = badFormat(__LINE__));
+    if (r.after) return;
+    // Each part writes its own flag: the parts run at the same time.
+    if (!finishRendering(slow, r.shares, r.slow)) r.slowChunkFailed = true;
+  }
 }
 
 bool Run::storeAudio(Recording& r) {
   if (r.before) return r.before.tell();
   if (r.rendering.message == COrv_BookInstaller::kMsgConversion)
     r.rendering.detail = conversionDetail(m_packet.GetSlotTitle(), m_kind);
-  if (r.rendering) return r.rendering.tell();
+  if (r.rendering) return (m_reason = r.reason, r.rendering.tell());
+  if (r.slowRendering) return r.slowRendering.tell();
   if (r.after) return r.after.tell();
+  // The recording itself gets its segment chunk once no part reads it.
+  std::string normal = std::move(plain() ? r.data : r.decoded);
+  if (!finishRendering(normal, r.shares, r.normal) || r.chunkFailed || r.slowChunkFailed)
+    return Refusal{COrv_BookInstaller::kMsgFragmentTable, __LINE__, {}}.tell();
   const bool stored = storeWave("0" + r.digits, *r.normal, r.groups.normal) &&
                       (!r.fast || storeWave("6" + r.digits, *r.fast, r.groups.fast)) &&
                       (!r.slow || storeWave("2" + r.digits, *r.slow, r.groups.slow));
-  if (m_spare.size() < kSpareBuffers) m_spare.push_back(std::move(r.normal->bytes));
+  const auto give = [](std::vector<std::string>& spares, std::optional<W::PreparedAudio>& from) {
+    if (from && spares.size() < kSpareBuffers) spares.push_back(std::move(from->bytes));
+  };
+  give(m_spare.data, r.normal);
+  give(m_spare.fast, r.fast);
+  give(m_spare.slow, r.slow);
   r = Recording();
+  // The disk takes the renderings while the next ones are made: the flush
+  // at the end then finds little to write.
+  if (stored) m_writer.StartWriteBack();
   return stored;
 }
 
@@ -383,21 +447,21 @@ bool Run::installRecordings(const std::vector<Member>& members) {
   std::vector<Recording> recordings;
   for (const Member& m : members)
     if (!m.name.empty() && m.name[0] == '0') recordings.emplace_back().member = &m;
-  const bool plain = m_kind == 0 || m_kind == '+';
   RenderPool::Steps steps;
   steps.prepare = [&](std::size_t i) { return prepareAudio(recordings[i]); };
-  steps.render = [&](std::size_t i) { renderAudio(recordings[i]); };
+  steps.parts = [&](std::size_t) { return audioParts(); };
+  steps.render = [&](std::size_t i, std::size_t part) { renderAudio(recordings[i], part); };
   steps.finish = [&](std::size_t i) {
     if (!storeAudio(recordings[i])) return false;
     ++m_membersDone;
     showMembersDone();
     return true;
   };
-  // The member, the decoded recording and its two renderings are held
-  // until stored; compressed speech grows on decoding.
-  steps.weight = [&](std::size_t i) { return std::uint64_t{recordings[i].member->length} * (plain ? 4 : 16); };
+  // The member and its two renderings are held until stored; compressed
+  // speech grows on decoding.
+  steps.weight = [&](std::size_t i) { return std::uint64_t{recordings[i].member->length} * (plain() ? 3 : 16); };
   steps.waiting = [&] { m_progress.KeepAlive(); };
-  return RenderPool(m_threads).run(recordings.size(), steps);
+  return RenderPool(m_threads, kRenderBudget).run(recordings.size(), steps);
 }
 
 std::string Run::chooseName(const std::string& folder, const std::string& title, const std::string& code) {
@@ -590,7 +654,9 @@ int COrv_BookInstaller::Install(const std::string& packetName, const std::string
   contentPath.clear();
   Run run(progress, m_converter);
   run.limit(m_workFolder, m_tailLimit, m_threads);
-  return run.install(packetName, packetFolder, destinationFolder, contentPath, slot);
+  const int result = run.install(packetName, packetFolder, destinationFolder, contentPath, slot);
+  m_reason = run.reason();
+  return result;
 }
 
 }  // namespace orv::install

@@ -81,6 +81,7 @@ class COrv_BookInstaller {
     kMsgDamagedSpots = 20350,
     kMsgConversion = 20460,
     kStrSpeechKind = 20461,
+    kStrSampleFormat = 20468,
     kStrInstalling = 9300,
     kStrDecompressing = 9301,
     kStrConverting = 9302,
@@ -116,6 +117,10 @@ class COrv_BookInstaller {
   // The content file name for a slot title: the title with ".tvl", or the
   // code when the title is empty.
   static std::string ContentFileName(const std::string& title, const std::string& code);
+  // Why the last Install was refused, in words, when its message gave a
+  // reason ("" otherwise): a recording in a sample format the player does
+  // not play is named.
+  const std::string& FailureReason() const { return m_reason; }
 
   COrv_BookInstaller();
 
@@ -124,6 +129,7 @@ class COrv_BookInstaller {
   std::filesystem::path m_workFolder;
   std::uint64_t m_tailLimit = 0;
   unsigned m_threads = 0;
+  std::string m_reason;
 };
 
 }  // namespace orv::install

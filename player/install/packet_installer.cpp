@@ -102,7 +102,10 @@ int PacketInstaller::InstallSlot(const fs::path& path, int slot, std::string& co
   const std::string destination =
       m_destination.empty() ? COrv_Environment().GetTalvanesPath(false) : m_destination.string();
   std::unique_ptr<InstallProgress> progress = m_progress();
-  if (!m_installer.Install(path.string(), "", destination, contentPath, slot, *progress)) return 0;
+  if (!m_installer.Install(path.string(), "", destination, contentPath, slot, *progress)) {
+    m_reason = m_installer.FailureReason();
+    return 0;
+  }
   // Until the book is registered its content file is a leftover for the
   // next start, should this process be killed.
   COrv_InstallJournal journal(fs::path(contentPath).parent_path());

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "platform/riff/wav.h"
@@ -64,7 +65,28 @@ void encode(const plat::riff::WavFormat& f, const SAMPLETYPE* samples, std::size
   }
 }
 
+constexpr std::uint16_t kFormatFloat = 3;
+
 }  // namespace
+
+std::string unsupportedSampleFormat(std::string_view wav) {
+  const plat::riff::MemorySource src(wav);
+  plat::riff::RiffLayout layout;
+  if (plat::riff::readLayout(src, plat::riff::kWaveForm, layout)) return {};
+  const plat::riff::Chunk* fmt = layout.find(plat::riff::kFmtId);
+  std::string body;
+  if (!fmt || plat::riff::readBody(src, *fmt, body) || body.size() < 16) return {};
+  std::uint16_t tag = plat::riff::getU16(body.data());
+  const std::uint16_t bits = plat::riff::getU16(body.data() + 14);
+  // The extensible layout names the real format in the first two bytes of
+  // its sub-format.
+  if (tag == plat::riff::kFormatExtensible && body.size() >= 26) tag = plat::riff::getU16(body.data() + 24);
+  if (bits == 0) return {};
+  if (tag == plat::riff::kFormatPcm)
+    return bits == 8 || bits == 16 ? std::string() : std::to_string(bits) + "-bit PCM";
+  if (tag == kFormatFloat) return std::to_string(bits) + "-bit float";
+  return {};
+}
 
 std::error_code stretchWave(std::string_view wav, double factor, std::string& out) {
   out.clear();

@@ -18,4 +18,12 @@ namespace orv::install {
 // factor outside (0.25, 4) or a file that is not a readable WAV.
 std::error_code stretchWave(std::string_view wav, double factor, std::string& out);
 
+// The name of the sample format of the WAV file held in `wav` when it is one
+// the player does not play ("24-bit PCM", "32-bit PCM", "32-bit float"):
+// linear PCM of another size than 8 or 16 bits, or floating-point samples,
+// plain or in the extensible layout. Empty for 8- and 16-bit PCM and for
+// anything else (no readable "fmt " chunk, a compressed format), which the
+// strict WAV reader judges.
+std::string unsupportedSampleFormat(std::string_view wav);
+
 }  // namespace orv::install

@@ -13,6 +13,7 @@
 #include "platform/ui/message_box.h"
 #include "shared/dde/dde_server.h"
 #include "shared/language/orv_language.h"
+#include "shared/pages/work_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -87,7 +88,7 @@ bool COrv_GrammarLink::CloseGrammarBrowser() {
   return true;
 }
 
-fs::path COrv_GrammarLink::IndexPage() { return plat::fs::systemTempFolder() / "~tmp" / kIndexPageName; }
+fs::path COrv_GrammarLink::IndexPage() { return tv::pages::WorkFolder() / kIndexPageName; }
 
 void COrv_GrammarLink::OnShowGrammarPage() {
   const bool hasApp = qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;

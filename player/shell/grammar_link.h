@@ -90,8 +90,7 @@ class COrv_GrammarLink : public orv::GrammarPageHost {
   // Shift+F2: a running browser comes to the front; otherwise nothing.
   void OnActivateGrammarBrowser();
 
-  // The index page in the browser's working folder (~tmp in the system's
-  // temporary folder).
+  // The index page in the browser's working folder (tv::pages::WorkFolder()).
   static std::filesystem::path IndexPage();
 
   void SetReadyTimeout(int ms) { readyTimeoutMs_ = ms; }

@@ -18,6 +18,7 @@
 #include <cstdlib>
 
 #include "platform/ui/test_mode.h"
+#include "shared/buttons/button_host.h"
 #include "player/shell/main_frame.h"
 
 namespace orv::shell {
@@ -103,6 +104,10 @@ void logWidget(const QWidget* w, const QString& window, std::string& out) {
                    characterDetails(edit)});
   } else if (const auto* button = qobject_cast<const QAbstractButton*>(w)) {
     out += format({"button", window, globalRect(w), stateOf(w, button->isChecked()), nameOf(w), button->text(), {}});
+  } else if (const auto* bitmap = dynamic_cast<const tv::buttons::ButtonHost*>(w)) {
+    // A dialog's bitmap button, named by its tooltip.
+    out += format({"button", window, globalRect(w), stateOf(w, false),
+                   QString::fromStdString(bitmap->Button().ToolTipText()), {}, {}});
   } else if (const auto* list = qobject_cast<const QListWidget*>(w)) {
     for (int i = 0; i < list->count(); ++i) {
       const QListWidgetItem* item = list->item(i);

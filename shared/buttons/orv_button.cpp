@@ -2,6 +2,9 @@
 
 #include <cstdint>
 #include <cstring>
+#include <map>
+#include <mutex>
+#include <tuple>
 
 #include <QByteArray>
 #include <QImage>
@@ -22,6 +25,15 @@ QImage RenderPicture(const tv::language::Picture& picture) {
                          static_cast<qsizetype>(image.bytes.size()));
   switch (image.kind) {
     case plat::ui::Image::Kind::Svg: {
+      // The same few drawings are asked for at every opening of a dialog
+      // with bitmap buttons; each is parsed and drawn once per size.
+      static std::mutex lock;
+      static std::map<std::tuple<QByteArray, int, int>, QImage> drawn;
+      const std::tuple<QByteArray, int, int> key{bytes, picture.width, picture.height};
+      {
+        const std::lock_guard<std::mutex> hold(lock);
+        if (const auto it = drawn.find(key); it != drawn.end()) return it->second;
+      }
       QSvgRenderer renderer(bytes);
       if (!renderer.isValid()) return {};
       QSize size = renderer.defaultSize();
@@ -31,6 +43,11 @@ QImage RenderPicture(const tv::language::Picture& picture) {
       out.fill(Qt::white);
       QPainter painter(&out);
       renderer.render(&painter);
+      painter.end();
+      constexpr std::size_t kDrawingsKept = 256;
+      const std::lock_guard<std::mutex> hold(lock);
+      if (drawn.size() >= kDrawingsKept) drawn.clear();
+      drawn.emplace(key, out);
       return out;
     }
     case plat::ui::Image::Kind::Png:

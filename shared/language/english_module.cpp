@@ -300,6 +300,7 @@ const StringEntry kStrings[] = {
     {20350, "The media spots of this packet are damaged !"},
     {20460, "The speech of this Talvane cannot be converted !"},
     {20461, "speech kind"},
+    {20468, "speech member \"%1\": sample format %2 cannot be played"},
     {20462, "The Talvane Player was installed in another folder. Register this copy in its place?"},
     {20463, "Talvane packets and libraries already open with the Talvane Player. Register them again?"},
     {20465, "Install the demo Talvanes now?"},

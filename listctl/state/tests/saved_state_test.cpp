@@ -322,6 +322,38 @@ TEST_F(SavedStateTest, LoadingReplacesWhatTheListHeld) {
   EXPECT_EQ(get16(b, 206), 0);
 }
 
+// A list that held more or fewer rows (spread over several record pages,
+// with heights and data of their own) becomes the saved list
+// exactly, as a fresh list does.
+TEST_F(SavedStateTest, LoadingOverLongerAndShorterListsGivesTheSavedRows) {
+  auto filled = [&](int rows, int salt) {
+    HWND h = looked();
+    lx::LbxInstance* inst = lx::instanceOf(h);
+    for (int i = 0; i < rows; ++i) {
+      const std::string t = "row " + std::to_string(i * salt) + "\tb" + std::to_string(i % 3);
+      lx::lbxAddString(inst, t.c_str());
+      if (i % (5 + salt) == 0) {
+        lx::lbxSetRowHeight(inst, i, 30 + salt);
+        lx::lbxSetItemData(inst, i, static_cast<std::uintptr_t>(i * salt));
+      }
+    }
+    return h;
+  };
+  const struct {
+    int saved, before;
+  } kCases[] = {{10, 8000}, {4000, 8000}, {9000, 3000}, {7200, 7200}};
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(testing::Message() << c.saved << " rows over " << c.before);
+    const Bytes state = save(filled(c.saved, 1));
+    HWND target = filled(c.before, 2);
+    ASSERT_EQ(load(target, state), st::kLoadOk);
+    EXPECT_EQ(save(target), state);
+    HWND fresh = make();
+    ASSERT_EQ(load(fresh, state), st::kLoadOk);
+    EXPECT_EQ(save(fresh), state);
+  }
+}
+
 TEST_F(SavedStateTest, AnEmptyListWritesItsCountsTipsAndEnd) {
   HWND h = make();
   const Bytes b = save(h);

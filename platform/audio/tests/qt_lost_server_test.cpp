@@ -46,16 +46,42 @@ class LostServer : public ::testing::Test {
     std::string out;
     if (!nullSink("start '" + dir.string() + "'", out)) GTEST_SKIP() << "no sound server: " << out;
     ::setenv("PULSE_SERVER", out.substr(out.rfind('\n') == std::string::npos ? 0 : out.rfind('\n') + 1).c_str(), 1);
+    // The backend first, as in the program: it then sees every object of
+    // the sound system from its start (the one that lists the devices and
+    // the one the streams go through each lose the server on their own).
+    // One backend for every test, as the program has one: the sound
+    // system's streaming object lives on the worker thread of the backend
+    // that first streamed, and reconnects only while that thread runs.
+    if (!shared) shared = std::make_unique<QtAudioBackend>(uiDispatcher());
+    backend = shared.get();
     if (QMediaDevices::audioOutputs().isEmpty() || QMediaDevices::audioInputs().isEmpty())
       GTEST_SKIP() << "the server lists no output or input";
-    backend = std::make_unique<QtAudioBackend>(uiDispatcher());
+    // A server lost by an earlier test of this process is found again by
+    // the sound system's own retry (3 s after the loss) or by the backend's
+    // reconnection after it.
+    ASSERT_TRUE(tvaudio::pumpUntil([&] { return reachable(); }, 15000)) << "the backend never reaches the server";
   }
+  static void TearDownTestSuite() { shared.reset(); }
   void TearDown() override {
-    backend.reset();
     std::string out;
     nullSink("stop '" + dir.string() + "'", out);
     std::error_code ec;
     std::filesystem::remove_all(dir, ec);
+  }
+
+  // Whether a play can be started on the server now.
+  bool reachable() {
+    std::unique_ptr<WaveOutDevice> out;
+    if (backend->openWaveOut(WAVE_MAPPER, WaveFormat::pcm(kRate, 16, 1), nullptr, out) != MMSYSERR_NOERROR) return false;
+    std::string silence(kRate / 50 * 2, '\0');
+    WaveHeader h;
+    h.data = silence.data();
+    h.bufferLength = static_cast<uint32_t>(silence.size());
+    out->prepare(&h);
+    const bool ok = out->write(&h) == MMSYSERR_NOERROR;
+    out->reset();
+    out->close();
+    return ok;
   }
 
   // Kills this test's server by its pid file and waits until it is gone.
@@ -73,7 +99,8 @@ class LostServer : public ::testing::Test {
   }
 
   std::filesystem::path dir;
-  std::unique_ptr<QtAudioBackend> backend;
+  static inline std::unique_ptr<QtAudioBackend> shared;
+  QtAudioBackend* backend = nullptr;
 };
 
 TEST_F(LostServer, ATakeCutByALostServerKeepsWhatWasCapturedAndTellsTheLoss) {

@@ -10,6 +10,7 @@
 #include <functional>
 #include <vector>
 
+#include "platform/testing/box_driver.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/qt_message_box.h"
 #include "platform/ui/recording_sink.h"
@@ -19,34 +20,8 @@ using namespace plat::ui;
 
 namespace {
 
-// Runs `steps` one by one, each on the box that is up at that moment: a
-// timer polls for the visible modal QMessageBox, so a step that closes the
-// box lets the next one wait for the box to come back.
-class BoxDriver {
- public:
-  explicit BoxDriver(std::vector<std::function<void(QMessageBox&)>> steps) : steps_(std::move(steps)) {
-    QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
-    timer_.start(5);
-  }
-  size_t done() const { return next_; }
-
- private:
-  void poll() {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (!box || !box->isVisible() || next_ >= steps_.size()) return;
-    steps_[next_++](*box);
-  }
-  std::vector<std::function<void(QMessageBox&)>> steps_;
-  size_t next_ = 0;
-  QTimer timer_;
-};
-
-std::function<void(QMessageBox&)> click(QMessageBox::StandardButton b) {
-  return [b](QMessageBox& box) {
-    ASSERT_NE(box.button(b), nullptr);
-    box.button(b)->click();
-  };
-}
+using tvtest::BoxDriver;
+using tvtest::pressButton;
 
 struct QtCase {
   uint32_t flags;
@@ -85,7 +60,7 @@ TEST(QtMessageSink, ShowsCaptionTextIconAndButtonsAndAnswersThePressedOne) {
       EXPECT_EQ(box.standardButton(box.defaultButton()), c.defaultButton);
       EXPECT_EQ(box.windowFlags().testFlag(Qt::WindowStaysOnTopHint), (c.flags & MB_TOPMOST) != 0);
       checked = true;
-      click(c.press)(box);
+      pressButton(c.press)(box);
     }});
     EXPECT_EQ(sink.show(MessageBoxRequest::fromFlags("Error Code:  12.3\n\nCan't open file ! \n\n /tmp/Überall.wav",
                                                      "Talvane Player: Error Window", c.flags)),
@@ -100,7 +75,7 @@ TEST(QtMessageSink, HelpOpensTheContextAndKeepsTheQuestionOpen) {
   QtMessageSink sink;
   MessageBoxRequest r = MessageBoxRequest::fromFlags("text", "caption", MB_OK | MB_ICONHAND | MB_HELP);
   r.helpContext = 0x10042;
-  BoxDriver driver({click(QMessageBox::Help), click(QMessageBox::Help), click(QMessageBox::Ok)});
+  BoxDriver driver({pressButton(QMessageBox::Help), pressButton(QMessageBox::Help), pressButton(QMessageBox::Ok)});
   EXPECT_EQ(sink.show(r), IDOK);
   EXPECT_EQ(driver.done(), 3u);
   EXPECT_EQ(helped, (std::vector<uint32_t>{0x10042, 0x10042}));
@@ -162,7 +137,7 @@ TEST(MessageBoxGestures, RealBoxAndScriptedSinkAnswerAlike) {
       if (expected == 0)
         steps.push_back([&](QMessageBox& box) {
           stayedOpen = box.isVisible();
-          click(qtButton(rescue))(box);
+          pressButton(qtButton(rescue))(box);
         });
       BoxDriver driver(steps);
       EXPECT_EQ(real.show(r), final);
@@ -177,7 +152,7 @@ TEST(MessageBoxGestures, RealBoxAndScriptedSinkAnswerAlike) {
     }
     // Each button answers itself, in both.
     for (int answer : r.answers()) {
-      BoxDriver driver({click(qtButton(answer))});
+      BoxDriver driver({pressButton(qtButton(answer))});
       EXPECT_EQ(real.show(r), answer);
       RecordingSink seam({answer});
       EXPECT_EQ(seam.show(r), answer);
@@ -205,6 +180,60 @@ TEST(QtMessageSink, TextIsShownAsPlainText) {
     box.button(QMessageBox::Ok)->click();
   }});
   EXPECT_EQ(sink.show(MessageBoxRequest::fromFlags("<b>not bold</b>", "c", MB_OK)), IDOK);
+}
+
+// The application's boxes belong to the program's active window; when none
+// of its windows is active (a program driven by another one) they belong to
+// the application window. A box stays on top when its owner does, so that it
+// is never hidden under it. Boxes of no owner stay free.
+TEST(QtMessageSink, ApplicationBoxesBelongToTheActiveOrTheApplicationWindow) {
+  enum class Owner { None, Active, Application };
+  struct Case {
+    const char* what;
+    bool applicationBox;
+    bool activeWindow;
+    bool applicationWindow;
+    Owner owner;
+    bool onTop;
+  } cases[] = {
+      {"the active window's", true, true, true, Owner::Active, false},
+      {"no active window: the application window's", true, false, true, Owner::Application, true},
+      {"neither", true, false, false, Owner::None, false},
+      {"a box of no owner", false, true, true, Owner::None, false},
+  };
+  QWidget active;
+  active.setWindowTitle("active");
+  QWidget onTop;
+  onTop.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  active.show();
+  onTop.show();
+  QtMessageSink sink;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    setApplicationWindow(c.applicationWindow ? &onTop : nullptr);
+    QApplication::setActiveWindow(c.activeWindow ? &active : nullptr);
+    ASSERT_EQ(QApplication::activeWindow(), c.activeWindow ? &active : nullptr);
+    const QWidget* expected = c.owner == Owner::Active ? &active : c.owner == Owner::Application ? &onTop : nullptr;
+    bool checked = false;
+    BoxDriver driver({[&](QMessageBox& box) {
+      EXPECT_EQ(box.parentWidget(), expected);
+      EXPECT_EQ(box.windowFlags().testFlag(Qt::WindowStaysOnTopHint), c.onTop);
+      EXPECT_EQ(box.windowModality(), expected != nullptr ? Qt::WindowModal : Qt::ApplicationModal);
+      checked = true;
+      QTest::keyClick(&box, Qt::Key_Escape);
+    }});
+    MessageBoxRequest request = MessageBoxRequest::fromFlags("t", "c", MB_OK);
+    request.applicationBox = c.applicationBox;
+    EXPECT_EQ(sink.show(request), IDOK);
+    EXPECT_TRUE(checked);
+  }
+  setApplicationWindow(nullptr);
+  // A window that goes away takes its place as owner with it.
+  {
+    QWidget gone;
+    setApplicationWindow(&gone);
+  }
+  EXPECT_EQ(applicationWindow(), nullptr);
 }
 
 TEST(QtMessageSink, BeepAndUsability) {

@@ -551,6 +551,24 @@ TEST_F(BookInfoTest, TitleIsReadBackCutAndHostileCountsAreBounded) {
   EXPECT_EQ(b.GetDescription(-1), std::string(149, 'a') + "c");
   tvtest::writeFile(ini, "[Settings]\r\nDescription=-4\r\nDesTrance1=a\r\n");
   EXPECT_EQ(b.GetDescription(-1), "");
+
+  // The count is cut to the number of keys the section holds, whichever
+  // pieces are missing; an empty piece is a piece.
+  const struct {
+    const char* pieces;
+    const char* description;
+  } kCounts[] = {
+      {"Description=3\r\nDesTrance1=a\r\nDesTrance2=b\r\nDesTrance3=c\r\nDesTrance4=d\r\n", "abc"},
+      {"Description=1\r\nDesTrance1=a\r\nDesTrance2=b\r\n", "a"},
+      {"Description=3\r\nDesTrance1=a\r\nDesTrance2=\r\nDesTrance3=c\r\n", "ac"},
+      {"Description=4\r\nDesTrance1=a\r\nDesTrance3=c\r\nDesTrance4=d\r\n", "acd"},
+      {"Description=5\r\nDesTrance2=b\r\nDesTrance5=e\r\n", "b"},
+      {"Description=2\r\nDesTrance2=b\r\nTitle=t\r\nDesTrance1=a\r\n", "ab"},
+  };
+  for (const auto& c : kCounts) {
+    tvtest::writeFile(ini, std::string("[Settings]\r\n") + c.pieces);
+    EXPECT_EQ(b.GetDescription(-1), c.description) << c.pieces;
+  }
 }
 
 // --- Where the source lies -------------------------------------------------------------------

@@ -16,6 +16,7 @@
 #include "player/book/grammar_page_host.h"
 #include "player/book/info_bundle.h"
 #include "player/env/error_info.h"
+#include "shared/pages/work_folder.h"
 
 namespace {
 
@@ -450,10 +451,10 @@ TEST_F(QuoteInfoTest, RemoveUserWordTakesOutThePairedWord) {
   EXPECT_EQ(info.GetUserText(), "the bgi dog the ");
 }
 
-TEST_F(QuoteInfoTest, GrammarPagesUnderTheTemporaryFolder) {
+TEST_F(QuoteInfoTest, GrammarPagesInTheBrowsersWorkingFolder) {
   struct Case {
     const char* link;
-    const char* page;  // under <temp>/~tmp; empty: refused
+    const char* page;  // in the working folder; empty: refused
   } cases[] = {
       {"7", "0007.htm"},
       {"12#a", "0012.htm#a"},
@@ -464,9 +465,9 @@ TEST_F(QuoteInfoTest, GrammarPagesUnderTheTemporaryFolder) {
       {"a\\b", ""},
       {"..", ""},
   };
-  const char* saved = std::getenv("TMPDIR");
-  const std::optional<std::string> oldTmp = saved ? std::optional<std::string>(saved) : std::nullopt;
-  ASSERT_EQ(setenv("TMPDIR", "/var/tmp/quote-pages", 1), 0);
+  // The folder the browser unpacks into, not the shared temporary folder.
+  const std::filesystem::path work = tv::pages::WorkFolder();
+  ASSERT_FALSE(work.empty());
   for (const Case& c : cases) {
     SCOPED_TRACE(c.link);
     bundle.ClearAll();
@@ -481,7 +482,7 @@ TEST_F(QuoteInfoTest, GrammarPagesUnderTheTemporaryFolder) {
       EXPECT_EQ(Q::GrammarPagePath(c.link), "");
     } else {
       EXPECT_TRUE(shown);
-      EXPECT_EQ(host.pages, std::vector<std::string>{std::string("/var/tmp/quote-pages/~tmp/") + c.page});
+      EXPECT_EQ(host.pages, std::vector<std::string>{(work / c.page).string()});
     }
   }
   // Links are counted from 1; the main frame's answer is the result.
@@ -493,13 +494,20 @@ TEST_F(QuoteInfoTest, GrammarPagesUnderTheTemporaryFolder) {
   host.answer = false;
   EXPECT_FALSE(info.ShowGrammarPage(1, 1));
   EXPECT_EQ(host.pages.size(), 1u);
+
+  // Without a working folder of the user's own (a link planted in its
+  // place) no page is asked for.
+  host.answer = true;
+  host.pages.clear();
+  std::filesystem::remove_all(work);
+  std::filesystem::create_directory_symlink(tvtest::sandbox().tmp, work);
+  EXPECT_EQ(Q::GrammarPagePath("7"), "");
+  EXPECT_FALSE(info.ShowGrammarPage(1, 1));
+  EXPECT_TRUE(host.pages.empty());
+  std::filesystem::remove(work);
+
   info.SetPageHost(nullptr);
   EXPECT_FALSE(info.ShowGrammarPage(1, 1));
-  if (oldTmp) {
-    setenv("TMPDIR", oldTmp->c_str(), 1);
-  } else {
-    unsetenv("TMPDIR");
-  }
 }
 
 TEST_F(QuoteInfoTest, LinkTitlesAndIds) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCryptographicHash>
 
 #include <algorithm>
 #include <cerrno>
@@ -298,6 +299,57 @@ TEST_F(Installing, ContentFileIsTheSameOnOneThreadAndOnMany) {
     } else {
       EXPECT_TRUE(bytes == single) << "differs from the single-threaded content file";
     }
+  }
+}
+
+// What the installer makes of the voiced packet below (SoundTouch as the
+// suite builds against it).
+constexpr std::size_t kVoicedContentSize = 231761;
+constexpr const char* kVoicedContentSha256 = "299c62d4cb25b1cc085bc49530624f0b4ccaff714a658a7e89cdbc188e0eae86";
+
+// A voiced recording: a gliding tone with a harmonic, in the given format.
+std::string voiced(std::uint32_t rate, std::uint16_t bits, std::uint16_t channels, double seconds, double pitch) {
+  const auto frames = static_cast<std::size_t>(rate * seconds);
+  std::string samples;
+  double phase = 0;
+  for (std::size_t i = 0; i < frames; ++i) {
+    const double t = static_cast<double>(i) / rate;
+    phase += 2 * M_PI * (pitch + 30 * std::sin(2 * M_PI * 2 * t)) / rate;
+    const double v = (0.5 + 0.4 * std::sin(2 * M_PI * 4 * t)) * (0.6 * std::sin(phase) + 0.3 * std::sin(2 * phase));
+    for (std::uint16_t c = 0; c < channels; ++c) {
+      const double w = c == 0 ? v : -v;
+      if (bits == 8) {
+        samples.push_back(static_cast<char>(static_cast<std::uint8_t>(std::lround(128 + 127 * w))));
+      } else {
+        const auto s = static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lround(32767 * w)));
+        samples.push_back(static_cast<char>(s & 0xFF));
+        samples.push_back(static_cast<char>(s >> 8));
+      }
+    }
+  }
+  std::string wav;
+  plat::riff::writeWav(plat::riff::WavFormat::pcm(rate, bits, channels), samples, wav);
+  return wav;
+}
+
+// The content file of a packet of voiced speech in the formats packets
+// carry is, byte for byte, the one the installer has always made (its
+// digest is stored here), on one thread and on many.
+TEST_F(Installing, ContentFileOfVoicedSpeechKeepsItsBytes) {
+  const fs::path packet = writePacket(speechPacketSpec({voiced(22050, 16, 1, 0.7, 180), voiced(11025, 8, 1, 0.5, 220),
+                                                        voiced(22050, 16, 2, 0.4, 140), voiced(22050, 16, 1, 0.05, 300)}));
+  for (const unsigned threads : {1u, 8u}) {
+    SCOPED_TRACE(threads);
+    COrv_BookInstaller installer;
+    installer.SetRenderThreads(threads);
+    orv::install::NoProgress none;
+    std::string content;
+    ASSERT_EQ(installer.Install(packet.string(), "", talvanes.string(), content, 1, none), 1);
+    const std::string bytes = tvtest::readFile(content);
+    fs::remove(content);
+    EXPECT_EQ(bytes.size(), kVoicedContentSize);
+    EXPECT_EQ(QCryptographicHash::hash(QByteArray::fromStdString(bytes), QCryptographicHash::Sha256).toHex().toStdString(),
+              kVoicedContentSha256);
   }
 }
 
@@ -742,6 +794,53 @@ TEST_F(Installing, LibraryIsMovedToTheBackUpFolderAndItsBooksRegistered) {
   EXPECT_EQ(inst.InstallFile(other), 0);
   EXPECT_EQ(sink.boxes().size(), 1u);
   EXPECT_TRUE(fs::exists(other));
+}
+
+// Speech in 8- and 16-bit PCM installs as it always did; speech in a
+// sample format the player does not play is refused, naming the format
+// and the member in the box and in the reason the callers print.
+TEST_F(Installing, SpeechSampleFormatsOutsideEightAndSixteenBitPcmAreNamed) {
+  struct Case {
+    const char* what;
+    std::string wav;
+    const char* named;  // nullptr: installed
+  };
+  const std::vector<Case> cases = {
+      {"8-bit PCM", wavIn(1, 8), nullptr},
+      {"16-bit PCM", wavIn(1, 16), nullptr},
+      {"16-bit PCM, extensible", wavIn(1, 16, true), nullptr},
+      {"24-bit PCM", wavIn(1, 24), "24-bit PCM"},
+      {"32-bit PCM", wavIn(1, 32), "32-bit PCM"},
+      {"32-bit PCM, extensible", wavIn(1, 32, true), "32-bit PCM"},
+      {"32-bit float", wavIn(3, 32), "32-bit float"},
+      {"64-bit float, extensible", wavIn(3, 64, true), "64-bit float"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    tvtools::PacketSpec spec = packetSpec();
+    member(spec, "002")->data = c.wav;
+    const size_t before = sink.boxes().size();
+    PacketInstaller inst = installer();
+    const int result = inst.InstallFile(writePacket(spec));
+    if (!c.named) {
+      EXPECT_EQ(result, 1);
+      EXPECT_EQ(sink.boxes().size(), before);
+      EXPECT_TRUE(inst.FailureReason().empty());
+      expectOnly({"Hamlet.tvl"});
+      fs::remove(talvanes / "Hamlet.tvl");
+      orv::COrv_BookInfo("HAMLET").Unregister();
+      continue;
+    }
+    EXPECT_EQ(result, 0);
+    const std::string reason = std::string("speech member \"002\": sample format ") + c.named + " cannot be played";
+    EXPECT_EQ(inst.FailureReason(), reason);
+    ASSERT_EQ(sink.boxes().size(), before + 1);
+    const std::string box = sink.boxes().back().request.text;
+    EXPECT_NE(box.find(text(9103)), std::string::npos) << box;
+    EXPECT_NE(box.find(reason), std::string::npos) << box;
+    expectOnly({});
+    EXPECT_TRUE(orv::COrv_BookInfo("HAMLET").GetSelectedCode().empty());
+  }
 }
 
 }  // namespace

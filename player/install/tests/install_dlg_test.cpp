@@ -132,31 +132,40 @@ struct InstallDialog : ::testing::Test {
 // The dialog's bottom rows as the screen shows them (its picture within
 // its window mask, black where the screen behind would show): the inner
 // texture down to the frame's own 11-pixel black edge, no black band above
-// it, and the mask reaching the bottom row, at the dialog's shown size.
+// it, and the mask reaching the bottom row, at the dialog's shown size and
+// after the learner has made it larger.
 TEST_F(InstallDialog, TheBottomRowsAreTheFramesOwnEdge) {
   COrv_InstallDlg dlg(nullptr, &chooser);
   dlg.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
   QApplication::processEvents();
-  QImage shot = dlg.grab().toImage().convertToFormat(QImage::Format_RGB32);
-  const QRegion mask = dlg.mask();
-  ASSERT_FALSE(mask.isEmpty());
-  for (int y = 0; y < shot.height(); ++y)
-    for (int x = 0; x < shot.width(); ++x)
-      if (!mask.contains(QPoint(x, y))) shot.setPixel(x, y, 0xFF000000u);
-  if (const char* dir = std::getenv("TV_SHOT_DIR")) shot.save(QString(dir) + "/install_dialog.png");
-  const auto black = [&](int x, int y) { return (shot.pixel(x, y) & 0xFFFFFFu) == 0; };
-  // A band is a row that is mostly black; the buttons' dark outlines, which
-  // the sampled columns may cross wherever the path label makes the dialog
-  // wide, are not.
-  const auto blackShare = [&](int y) {
-    int n = 0, all = 0;
-    for (int x = 40; x < shot.width() - 40; ++x, ++all) n += black(x, y) ? 1 : 0;
-    return static_cast<double>(n) / all;
-  };
-  const int h = shot.height();
-  for (int y = h - 40; y < h - 11; ++y) EXPECT_LT(blackShare(y), 0.2) << "row " << y << " of " << h;
-  for (int y = h - 10; y < h; ++y) EXPECT_EQ(blackShare(y), 1.0) << "row " << y << " of " << h;
+  const QSize shown = dlg.size();
+  for (const QSize size : {shown, shown + QSize(60, 80)}) {
+    SCOPED_TRACE(std::to_string(size.width()) + "x" + std::to_string(size.height()));
+    dlg.resize(size);
+    QApplication::processEvents();
+    QImage shot = dlg.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(shot.size(), size);
+    const QRegion mask = dlg.mask();
+    ASSERT_FALSE(mask.isEmpty());
+    for (int y = 0; y < shot.height(); ++y)
+      for (int x = 0; x < shot.width(); ++x)
+        if (!mask.contains(QPoint(x, y))) shot.setPixel(x, y, 0xFF000000u);
+    if (const char* dir = std::getenv("TV_SHOT_DIR"))
+      shot.save(QString("%1/install_dialog_%2x%3.png").arg(dir).arg(size.width()).arg(size.height()));
+    const auto black = [&](int x, int y) { return (shot.pixel(x, y) & 0xFFFFFFu) == 0; };
+    // A band is a row that is mostly black; the buttons' dark outlines,
+    // which the sampled columns may cross wherever the path label makes the
+    // dialog wide, are not.
+    const auto blackShare = [&](int y) {
+      int n = 0, all = 0;
+      for (int x = 40; x < shot.width() - 40; ++x, ++all) n += black(x, y) ? 1 : 0;
+      return static_cast<double>(n) / all;
+    };
+    const int h = shot.height();
+    for (int y = h - 40; y < h - 11; ++y) EXPECT_LT(blackShare(y), 0.2) << "row " << y << " of " << h;
+    for (int y = h - 10; y < h; ++y) EXPECT_EQ(blackShare(y), 1.0) << "row " << y << " of " << h;
+  }
 }
 
 TEST_F(InstallDialog, ChosenFilesGiveOneRowPerTalvaneAndTheRestIsNamed) {

@@ -227,4 +227,34 @@ inline tvtools::PacketSpec speechPacketSpec(const std::vector<std::string>& reco
   return spec;
 }
 
+// A WAV file of one second of silence in any sample format, written byte
+// by byte (not by the reader's own writer): `tag` 1 PCM, 3 float; with
+// `extensible` the format stands as the sub-format of tag 0xFFFE.
+inline std::string wavIn(std::uint16_t tag, std::uint16_t bits, bool extensible = false) {
+  const std::uint32_t rate = 11025;
+  const std::uint16_t align = bits / 8;
+  std::string fmt;
+  le16(fmt, extensible ? 0xFFFE : tag);
+  le16(fmt, 1);
+  le32(fmt, rate);
+  le32(fmt, rate * align);
+  le16(fmt, align);
+  le16(fmt, bits);
+  if (extensible) {
+    le16(fmt, 22);
+    le16(fmt, bits);
+    le32(fmt, 4);  // front centre
+    le16(fmt, tag);
+    fmt += std::string("\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 14);
+  }
+  std::string body = "WAVEfmt ";
+  le32(body, static_cast<std::uint32_t>(fmt.size()));
+  body += fmt + "data";
+  le32(body, rate * align);
+  body += std::string(rate * align, '\0');
+  std::string wav = "RIFF";
+  le32(wav, static_cast<std::uint32_t>(body.size()));
+  return wav + body;
+}
+
 }  // namespace installtest

@@ -6,7 +6,9 @@
 #include <filesystem>
 #include <limits>
 
+#include "platform/testing/box_driver.h"
 #include "platform/testing/test_env.h"
+#include "platform/ui/qt_message_box.h"
 #include "platform/ui/recording_sink.h"
 #include "player/book/book_info.h"
 #include "player/env/environment.h"
@@ -142,6 +144,43 @@ TEST_F(Folder, AnInstalledTalvaneIsInstalledAgainOnlyWhenTheLearnerSaysYes) {
     // A packet not installed stays for another time.
     EXPECT_EQ(fs::exists(packets / "a.tpk"), c.installed == 0);
   }
+}
+
+// The reinstall question on the real box, as the learner meets it: Escape
+// and a close request leave it open (a Yes/No question has no answer for
+// them) and change nothing; No then keeps the installed book, its folder,
+// the index and the packet byte for byte, and Yes installs it again.
+TEST_F(Folder, TheRealReinstallQuestionIgnoresEscapeAndClose) {
+  orv::install::PacketInstaller installer;
+  writePacket("a.tpk", "HAMLET");
+  ASSERT_EQ(COrv_PacketFolder::InstallPacketsInFolder(packets, talvanes, installer, true), 1);
+  const fs::path data = orv::COrv_Environment().ReadDataPath(true);
+  plat::ui::QtMessageSink real;
+  plat::ui::ScopedSink shown{real};
+  for (const auto answer : {QMessageBox::No, QMessageBox::Yes}) {
+    SCOPED_TRACE(answer == QMessageBox::No ? "No" : "Yes");
+    writePacket("a.tpk", "HAMLET");
+    const auto before = tvtest::filesUnder(data), packetsBefore = tvtest::filesUnder(packets);
+    const auto unchanged = [&](QMessageBox& box) {
+      EXPECT_TRUE(box.isVisible());
+      EXPECT_NE(box.text().toStdString().find("HAMLET"), std::string::npos) << box.text().toStdString();
+      EXPECT_TRUE(tvtest::filesUnder(data) == before) << tvtest::listing(tvtest::filesUnder(data));
+    };
+    tvtest::BoxDriver driver({tvtest::pressKey(Qt::Key_Escape), unchanged, tvtest::requestClose(), unchanged,
+                              tvtest::pressButton(answer)});
+    const int installed = COrv_PacketFolder::InstallPacketsInFolder(packets, talvanes, installer, true);
+    EXPECT_EQ(driver.done(), 5u) << "the question did not stay open";
+    EXPECT_TRUE(orv::COrv_BookInfo().IsInstalled("HAMLET"));
+    if (answer == QMessageBox::No) {
+      EXPECT_EQ(installed, 0);
+      EXPECT_TRUE(tvtest::filesUnder(data) == before) << tvtest::listing(tvtest::filesUnder(data));
+      EXPECT_TRUE(tvtest::filesUnder(packets) == packetsBefore);
+    } else {
+      EXPECT_EQ(installed, 1);
+      EXPECT_FALSE(fs::exists(packets / "a.tpk")) << "an installed packet goes to the backup folder";
+    }
+  }
+  EXPECT_TRUE(sink.boxes().empty()) << "every question went to the real box";
 }
 
 }  // namespace

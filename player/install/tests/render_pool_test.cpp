@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -42,7 +43,7 @@ bool runPlan(RenderPool& pool, const Plan& plan, Trace& t) {
     t.mostInFlight = std::max(t.mostInFlight, t.inFlight);
     return i != plan.lastPrepared;
   };
-  steps.render = [&](std::size_t i) {
+  steps.render = [&](std::size_t i, std::size_t) {
     {
       std::lock_guard<std::mutex> lock(t.mutex);
       t.renderThreads.push_back(std::this_thread::get_id());
@@ -153,7 +154,7 @@ TEST(RenderPool, TheWaitingThreadIsCalledBackWhileARenderingTakesLong) {
   bool elsewhere = false;
   RenderPool::Steps steps;
   steps.prepare = [](std::size_t) { return true; };
-  steps.render = [](std::size_t i) {
+  steps.render = [](std::size_t i, std::size_t) {
     if (i == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5 * RenderPool::kWaitingStepMs));
   };
   steps.finish = [](std::size_t) { return true; };
@@ -164,6 +165,43 @@ TEST(RenderPool, TheWaitingThreadIsCalledBackWhileARenderingTakesLong) {
   ASSERT_TRUE(pool.run(3, steps));
   EXPECT_GE(calls, 2);
   EXPECT_FALSE(elsewhere);
+}
+
+// A job of several parts (the renderings of one recording) is finished
+// once every part is rendered, each part once; with workers the parts of a
+// job run side by side.
+TEST(RenderPool, ThePartsOfAJobAreAllRenderedBeforeItIsFinished) {
+  for (const unsigned threads : {1u, 8u}) {
+    SCOPED_TRACE(threads);
+    constexpr std::size_t kJobs = 9;
+    const auto partsOf = [](std::size_t i) { return i % 3 + 1; };
+    std::mutex mutex;
+    std::condition_variable started;
+    std::vector<std::vector<int>> rendered(kJobs);
+    for (std::size_t i = 0; i < kJobs; ++i) rendered[i].assign(partsOf(i), 0);
+    bool sideBySide = false;
+    std::vector<std::size_t> finished;
+    RenderPool::Steps steps;
+    steps.prepare = [](std::size_t) { return true; };
+    steps.parts = partsOf;
+    steps.render = [&](std::size_t i, std::size_t part) {
+      std::unique_lock<std::mutex> lock(mutex);
+      ++rendered[i][part];
+      started.notify_all();
+      // The first part of job 2 waits (boundedly) for its last part to start.
+      if (threads > 1 && i == 2 && part == 0)
+        sideBySide = started.wait_for(lock, std::chrono::seconds(30), [&] { return rendered[2][2] != 0; });
+    };
+    steps.finish = [&](std::size_t i) {
+      std::lock_guard<std::mutex> lock(mutex);
+      EXPECT_EQ(rendered[i], std::vector<int>(partsOf(i), 1)) << "job " << i;
+      finished.push_back(i);
+      return true;
+    };
+    ASSERT_TRUE(RenderPool(threads).run(kJobs, steps));
+    EXPECT_EQ(finished, upTo(kJobs));
+    EXPECT_EQ(sideBySide, threads > 1);
+  }
 }
 
 TEST(RenderPool, ARenderingsExceptionComesOutOnTheCallingThreadInItsTurn) {

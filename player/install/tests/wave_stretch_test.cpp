@@ -77,4 +77,31 @@ TEST(StretchWave, Refusals) {
   EXPECT_TRUE(got.samples.empty());
 }
 
+// Only a readable format chunk of PCM or float samples is named; what
+// the strict reader must judge (damage, compressed formats) is not.
+TEST(UnsupportedSampleFormat, NamesOnlyWhatItCanRead) {
+  const std::string base = tone(riff::WavFormat::pcm(8000, 16, 1), 10);
+  auto withFormat = [&](std::uint16_t tag, std::uint16_t bits) {
+    std::string w = base;  // the canonical header: tag at 20, bits at 34
+    w[20] = static_cast<char>(tag);
+    w[34] = static_cast<char>(bits);
+    return w;
+  };
+  struct Case {
+    const char* what;
+    std::string wav;
+    std::string named;
+  };
+  const Case cases[] = {
+      {"16-bit PCM", withFormat(1, 16), ""},
+      {"12-bit PCM", withFormat(1, 12), "12-bit PCM"},
+      {"0 bits", withFormat(1, 0), ""},
+      {"ADPCM", withFormat(2, 4), ""},
+      {"64-bit float", withFormat(3, 64), "64-bit float"},
+      {"no RIFF form", "RIFF", ""},
+      {"format chunk cut short", base.substr(0, 30), ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(orv::install::unsupportedSampleFormat(c.wav), c.named) << c.what;
+}
+
 }  // namespace

@@ -1,9 +1,9 @@
 // What a learner sees of an open book in the real main frame: the window's
 // pattern behind every pane and its buttons at several window sizes, the
 // status bar whole and current (also behind an introduction), the strip
-// showing the current Echomark, and the view buttons released when their
-// windows close by their own close buttons. Offscreen grabs, real panes,
-// a real book.
+// showing the current Echomark, the view buttons released when their
+// windows close by their own close buttons, and the speech view drawn while
+// a box waits for its answer. Offscreen grabs, real panes, a real book.
 
 #include <gtest/gtest.h>
 
@@ -12,6 +12,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QScreen>
 #include <QTimer>
 #include <QToolButton>
 #include <cstdlib>
@@ -28,6 +30,7 @@
 #include "player/views/frm_sc_pad.h"
 #include "player/views/frm_so_far.h"
 #include "player/views/view_ex_split_wnd.h"
+#include "platform/ui/qt_message_box.h"
 #include "platform/win/window.h"
 #include "shared/buttons/button_host.h"
 #include "shared/buttons/orv_button.h"
@@ -314,6 +317,74 @@ TEST_F(BookWindowLook, AViewClosedByItsCloseButtonReleasesItsButton) {
     settle();
     EXPECT_FALSE(playtest::buttonDown(panel, v.command));
   }
+}
+
+// The speech view is drawn while a box of the play commands waits for its
+// answer: shown and at once followed by the speed button's box (a book
+// without slower and faster renderings), its zoom pane is on the screen
+// with the waveform before the box is answered; the real box goes by
+// Escape. The screen is what the windows have painted, not a fresh render.
+TEST_F(BookWindowLook, TheSpeechViewIsDrawnUnderTheSpeedBox) {
+  Book b = bookOf(2);
+  for (Echomark& e : b.echomarks) e.normalWav = makeWav(22050, {});
+  doctest::installBook(b);
+  auto frame = frameOf(QSize(1024, 768));
+  ASSERT_TRUE(frame->OpenTalvane("DEMO"));
+  settle();
+  COrv_SpeechViewDlg* view = frame->SpeechView(COrv_SpeechViewDlg::kAudioId);
+  ASSERT_NE(view, nullptr);
+  COrv_WaveformView& zoom = view->ZoomPane();
+  QScreen* screen = QGuiApplication::primaryScreen();
+
+  plat::ui::QtMessageSink realBoxes;
+  plat::ui::ScopedSink shown{realBoxes};
+  QImage underBox;
+  QString boxText;
+  QRect zoomOnScreen, boxOnScreen;
+  int ticks = 0;
+  QTimer watch;
+  watch.setInterval(20);
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    QWidget* box = QApplication::activeModalWidget();
+    if (box == nullptr || !underBox.isNull()) return;
+    // A few turns of the box's own loop: what is drawn by then is what
+    // the learner sees behind the box.
+    if (++ticks < 10) return;
+    zoomOnScreen = QRect(zoom.mapToGlobal(QPoint(0, 0)), zoom.size());
+    boxOnScreen = box->frameGeometry();
+    underBox = screen->grabWindow(0, zoomOnScreen.x(), zoomOnScreen.y(), zoom.width(), zoom.height()).toImage();
+    if (const char* shots = std::getenv("TV_TEST_SHOTS")) {
+      underBox.save(QString("%1/zoom-under-box.png").arg(shots));
+      screen->grabWindow(0).save(QString("%1/speech-view-under-box.png").arg(shots));
+    }
+    if (auto* b = qobject_cast<QMessageBox*>(box)) boxText = b->text();
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(box, &escape);
+  });
+  watch.start();
+  ASSERT_TRUE(frame->Commands().Execute(119));
+  view->move(screen->geometry().topLeft());
+  ASSERT_TRUE(frame->Commands().Execute(225));
+  watch.stop();
+  ASSERT_FALSE(underBox.isNull()) << "no box was shown";
+  EXPECT_EQ(boxText, "Fast and slow audio files are unavailable for the current Echomark.");
+  ASSERT_TRUE(screen->geometry().contains(zoomOnScreen));
+  ASSERT_FALSE(zoomOnScreen.intersects(boxOnScreen)) << "the box hides the pane";
+  // Every column inside the pane's edge carries the black line of its
+  // peaks, and the rest of the column is the pane's white.
+  int blank = 0, unpainted = 0;
+  for (int x = 1; x < underBox.width() - 1; ++x) {
+    int ink = 0, white = 0;
+    for (int y = 1; y < underBox.height() - 1; ++y) {
+      const QRgb c = underBox.pixel(x, y) & 0xFFFFFF;
+      ink += c == 0 ? 1 : 0;
+      white += c == 0xFFFFFF ? 1 : 0;
+    }
+    if (ink == 0) ++blank;
+    if (white == 0) ++unpainted;
+  }
+  EXPECT_EQ(blank, 0) << "of " << underBox.width() - 2 << " columns";
+  EXPECT_EQ(unpainted, 0) << "of " << underBox.width() - 2 << " columns";
 }
 
 }  // namespace

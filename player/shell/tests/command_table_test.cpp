@@ -8,6 +8,7 @@
 #include <QMenuBar>
 #include <QShortcut>
 
+#include <algorithm>
 #include <iterator>
 #include <functional>
 #include <map>
@@ -113,6 +114,45 @@ TEST_F(TableFixture, EveryAcceleratorRunsItsCommand) {
     EXPECT_EQ(ran[k.command], 1) << k.key;
   }
   EXPECT_EQ(ran.size(), std::size(keys));
+}
+
+// The book window's menus as the learner sees them: every item with a key
+// shows it beside its caption, that key runs the item's command, and no
+// other item shows a key.
+TEST_F(TableFixture, EveryMenuItemWithAKeyShowsIt) {
+  struct Row {
+    int command;
+    const char* key;
+  };
+  const Row rows[] = {
+      {32780, "F2"}, {32790, "F3"}, {115, "F8"}, {116, "F9"}, {152, "F10"},
+      {118, "F7"},   {213, "F4"},   {214, "F5"}, {140, "F6"}, {193, "F11"},
+  };
+  plat::ui::Menu menu;
+  ASSERT_TRUE(COrv_Language(0).LoadMenu(tv::language::kMenuBook, menu));
+  table.FillMenuBar(window.menuBar(), menu);
+  std::map<int, QString> shown;  // command: the key text beside its caption
+  std::function<void(const QList<QAction*>&)> walk = [&](const QList<QAction*>& actions) {
+    for (QAction* a : actions) {
+      if (a->menu() != nullptr) {
+        walk(a->menu()->actions());
+      } else if (!a->isSeparator()) {
+        const QString key = a->text().section('\t', 1);
+        if (!key.isEmpty()) shown[table.IdOf(a)] = key;
+      }
+    }
+  };
+  walk(window.menuBar()->actions());
+  std::map<int, QString> expected;
+  for (const Row& r : rows) expected[r.command] = QString::fromLatin1(r.key);
+  EXPECT_EQ(shown, expected);
+  const auto* keys = COrv_Language::GetAccelerators(tv::language::kAcceleratorTable);
+  ASSERT_NE(keys, nullptr);
+  for (const Row& r : rows) {
+    const auto runs = std::find_if(keys->begin(), keys->end(), [&](const auto& a) { return a.key == r.key; });
+    ASSERT_NE(runs, keys->end()) << r.key;
+    EXPECT_EQ(runs->command, r.command) << r.key;
+  }
 }
 
 TEST(CommandTable, CheckedStateReachesTheAction) {

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/fs/program_folder.h"
 #include "platform/testing/test_env.h"
 #include "platform/ui/recording_sink.h"
+#include "shared/pages/work_folder.h"
 
 namespace {
 
@@ -75,7 +75,7 @@ struct GrammarLinkTest : ::testing::Test {
 };
 
 TEST_F(GrammarLinkTest, IndexPageStartsTheBrowserSendsLanguageThenPageAndRaisesIt) {
-  EXPECT_EQ(COrv_GrammarLink::IndexPage(), plat::fs::systemTempFolder() / "~tmp" / "0000.htm");
+  EXPECT_EQ(COrv_GrammarLink::IndexPage(), tv::pages::WorkFolder() / "0000.htm");
   link.OnShowGrammarPage();
   EXPECT_EQ(browser.calls, (std::vector<std::string>{"start brindle", "wait", "exec Brindle ChangeGUILang 3",
                                                       "exec Brindle GrammarPage " + index, "activate"}));
@@ -83,8 +83,9 @@ TEST_F(GrammarLinkTest, IndexPageStartsTheBrowserSendsLanguageThenPageAndRaisesI
 
   // A running browser is not started again; a word's page goes the same way.
   browser.calls.clear();
-  EXPECT_TRUE(link.SendGrammarPage("/tmp/~tmp/0012.htm"));
-  EXPECT_EQ(browser.calls, (std::vector<std::string>{"exec Brindle GrammarPage /tmp/~tmp/0012.htm", "activate"}));
+  const std::string page = (tv::pages::WorkFolder() / "0012.htm").string();
+  EXPECT_TRUE(link.SendGrammarPage(page));
+  EXPECT_EQ(browser.calls, (std::vector<std::string>{"exec Brindle GrammarPage " + page, "activate"}));
 }
 
 TEST_F(GrammarLinkTest, ActivateAndCloseOnlyReachARunningBrowser) {

@@ -432,4 +432,45 @@ TEST_F(LoadSwitchProcess, ACopyGetsTheModeOfANewFile) {
   EXPECT_EQ(fs::status(user / "locked.tvl").permissions(), fs::perms::none) << "the user's own file is untouched";
 }
 
+// A packet whose speech is in a sample format the player does not play is
+// refused naming the format, on the refusal line and in the box; 16-bit
+// speech of the same packet installs.
+TEST_F(LoadSwitchProcess, SpeechInASampleFormatThePlayerDoesNotPlayIsNamed) {
+  struct Case {
+    const char* file;
+    std::string wav;
+    const char* named;  // nullptr: installed
+  };
+  const std::vector<Case> cases{
+      {"pcm16.tpk", installtest::wavIn(1, 16), nullptr},
+      {"pcm32.tpk", installtest::wavIn(1, 32), "32-bit PCM"},
+      {"float32.tpk", installtest::wavIn(3, 32), "32-bit float"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    tvtools::PacketSpec spec = installtest::packetSpec("SAMPLES");
+    for (tvtools::PacketMember& m : spec.books[0].members)
+      if (m.name == "002") m.data = c.wav;
+    ASSERT_TRUE(tvtools::writePacket(user / c.file, spec));
+    boxes();
+    const RunResult r = run({"-load", c.file, "-nostart"});
+    std::vector<std::string> codes;
+    orv::COrv_BookInfo().GetInstalledBooks(codes);
+    if (!c.named) {
+      EXPECT_EQ(r.exitCode, 0) << r.error;
+      EXPECT_EQ(r.error.find("orvex: "), std::string::npos) << r.error;
+      EXPECT_EQ(codes, std::vector<std::string>{"SAMPLES"});
+      orv::COrv_BookInfo("SAMPLES").Unregister();
+      continue;
+    }
+    const std::string reason = std::string("speech member \"002\": sample format ") + c.named + " cannot be played";
+    EXPECT_EQ(r.exitCode, 1) << r.error;
+    EXPECT_NE(r.error.find("orvex: " + std::string(c.file) + ": " + reason + "\n"), std::string::npos) << r.error;
+    const std::vector<std::string> shown = boxes();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_NE(shown[0].find(reason), std::string::npos) << shown[0];
+    EXPECT_TRUE(codes.empty());
+  }
+}
+
 }  // namespace

@@ -22,6 +22,7 @@
 #include "platform/ipc/tests/socket_folder_cleanup.h"
 #include "platform/testing/child_process.h"
 #include "platform/testing/test_env.h"
+#include "player/book/quote_info.h"
 #include "player/book/talvane.h"
 #include "player/env/environment.h"
 #include "player/install/tests/installable_packet.h"
@@ -335,8 +336,11 @@ TEST_F(OrvexWithBrowser, CtrlF2StartsTheBrowserThatFollowsThePlayerAndClosesWith
   EXPECT_LT(indexOf(spanish), indexOf("browser page 0000.htm"));
   EXPECT_TRUE(plat::ipc::findClass("ClsBrindle"));
 
-  // A word's grammar page goes to the running browser, with its pictures.
-  ASSERT_TRUE(command(0, (pages.work / "0012.htm").string()));
+  // A word's grammar page goes to the running browser, with its pictures:
+  // the player names it in the browser's own working folder.
+  const std::string wordPage = COrv_QuoteInfo::GrammarPagePath("12");
+  EXPECT_EQ(fs::path(wordPage), pages.work / "0012.htm");
+  ASSERT_TRUE(command(0, wordPage));
   ASSERT_TRUE(waitFor("grammar page delivered"));
   ASSERT_TRUE(waitFor("browser page 0012.htm"));
   EXPECT_TRUE(fs::exists(pages.work / "Images" / "0012a.png"));

@@ -12,6 +12,8 @@
 
 #include "platform/audio/dispatcher.h"
 #include "platform/audio/virtual_device.h"
+#include "platform/testing/box_driver.h"
+#include "platform/ui/qt_message_box.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/recording_sink.h"
 #include "platform/win/window.h"
@@ -319,6 +321,49 @@ TEST_F(PlayCommands, TheButtonsShowTheStopWhileTheQuestionIsOpen) {
     }
     EXPECT_EQ(asked, 1);
   }
+}
+
+// The same question on the real box, as the learner meets it: while it is
+// open the run's button is up and Pause disabled; Escape and a close
+// request leave it open and go nowhere (a Yes/No question has no answer for
+// them); then No stays on the Echomark shown and Yes goes to the one that
+// was playing.
+TEST_F(PlayCommands, TheRealQuestionIgnoresEscapeAndCloseAndShowsTheStop) {
+  plat::ui::QtMessageSink real;
+  plat::ui::ScopedSink shown{real};
+  const struct {
+    int run;
+    QMessageBox::StandardButton answer;
+    std::vector<int> goTo;
+  } cases[] = {
+      {kPlayUpToEnd, QMessageBox::No, {}},
+      {kPlayUpToEnd, QMessageBox::Yes, {5}},
+      {kPlayAll, QMessageBox::No, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.run << " " << c.answer);
+    book.Show(3);
+    cmds.SetDelayMs(0);
+    table.Execute(c.run);
+    while (cmds.PlayAllNumber() < 5) runFor(1000);
+    ASSERT_TRUE(down(c.run));
+    const auto stopped = [&](QMessageBox& box) {
+      EXPECT_EQ(box.text().toStdString(), "Echomark no.5 was playing.\nWould you like to load it now ?");
+      EXPECT_FALSE(down(c.run));
+      EXPECT_FALSE(table.Query(c.run).checked);
+      EXPECT_FALSE(down(kPause));
+      EXPECT_FALSE(table.Query(kPause).enabled);
+      EXPECT_TRUE(book.goTo.empty());
+    };
+    tvtest::BoxDriver driver({stopped, tvtest::pressKey(Qt::Key_Escape), stopped, tvtest::requestClose(), stopped,
+                              tvtest::pressButton(c.answer)});
+    table.Execute(kStop);
+    EXPECT_EQ(driver.done(), 6u) << "the question did not stay open";
+    EXPECT_EQ(book.goTo, c.goTo);
+    EXPECT_FALSE(cmds.IsPlayAllRunning());
+    EXPECT_FALSE(cmds.IsPlaying());
+  }
+  EXPECT_TRUE(sink.boxes().empty()) << "every question went to the real box";
 }
 
 TEST_F(PlayCommands, FragmentKeysTakeThePositionWithinTheWholeWave) {

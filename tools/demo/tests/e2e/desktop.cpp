@@ -11,6 +11,10 @@
 #include <QThread>
 
 #include <unistd.h>
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
 
 namespace e2e {
 
@@ -35,6 +39,12 @@ int run(const QString& program, const QStringList& args, int timeoutMs, QByteArr
   }
   if (out) *out = p.readAllStandardOutput();
   return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+void pump(int ms) {
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
 bool installed(const char* program) { return !QStandardPaths::findExecutable(program).isEmpty(); }
@@ -103,11 +113,77 @@ std::vector<QString> Desktop::windowsNamed(const QString& name) {
   return out;
 }
 
+std::vector<QString> Desktop::visibleWindows() {
+  std::vector<QString> out;
+  for (const QString& id : xdotool({"search", "--onlyvisible", "--name", ".*"})) out.push_back(id.trimmed());
+  return out;
+}
+
 bool Desktop::focus(const QString& name) {
   const auto ids = windowsNamed(name);
   if (ids.empty()) return false;
   xdotool({"windowfocus", "--sync", ids.front()});
   return true;
+}
+
+void Desktop::focusWindow(const QString& id) { xdotool({"windowfocus", "--sync", id}); }
+
+namespace {
+
+xcb_atom_t internAtom(xcb_connection_t* c, const char* name) {
+  xcb_intern_atom_reply_t* reply =
+      xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
+  const xcb_atom_t atom = reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
+  std::free(reply);
+  return atom;
+}
+
+// Whether the window lists `protocol` in its WM_PROTOCOLS property.
+bool takesProtocol(xcb_connection_t* c, xcb_window_t window, xcb_atom_t protocols, xcb_atom_t protocol) {
+  xcb_get_property_reply_t* reply =
+      xcb_get_property_reply(c, xcb_get_property(c, 0, window, protocols, XCB_ATOM_ATOM, 0, 64), nullptr);
+  bool found = false;
+  if (reply && reply->format == 32) {
+    const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply));
+    const int n = xcb_get_property_value_length(reply) / 4;
+    for (int i = 0; i < n; ++i) found = found || atoms[i] == protocol;
+  }
+  std::free(reply);
+  return found;
+}
+
+}  // namespace
+
+bool Desktop::closeRequest(const QString& id) {
+  bool ok = false;
+  const xcb_window_t window = id.toUInt(&ok);
+  if (!ok || window == 0) return false;
+  xcb_connection_t* c = xcb_connect(display_.toUtf8().constData(), nullptr);
+  if (xcb_connection_has_error(c)) {
+    xcb_disconnect(c);
+    return false;
+  }
+  const xcb_atom_t protocols = internAtom(c, "WM_PROTOCOLS"), deleteWindow = internAtom(c, "WM_DELETE_WINDOW");
+  bool sent = false;
+  if (protocols != XCB_ATOM_NONE && deleteWindow != XCB_ATOM_NONE &&
+      takesProtocol(c, window, protocols, deleteWindow)) {
+    // The event is sent as a fixed 32-byte record.
+    xcb_client_message_event_t event;
+    std::memset(&event, 0, sizeof event);
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = protocols;
+    event.data.data32[0] = deleteWindow;
+    event.data.data32[1] = XCB_CURRENT_TIME;
+    const xcb_void_cookie_t cookie =
+        xcb_send_event_checked(c, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
+    xcb_generic_error_t* error = xcb_request_check(c, cookie);
+    sent = error == nullptr;
+    std::free(error);
+  }
+  xcb_disconnect(c);
+  return sent;
 }
 
 bool Desktop::move(const QString& name, int x, int y) {

@@ -17,6 +17,8 @@ namespace e2e {
 
 // Runs a program to its end; its exit code, -1 when it did not end in time.
 int run(const QString& program, const QStringList& args, int timeoutMs = 20000, QByteArray* out = nullptr);
+// Keeps this process's events running for `ms` milliseconds.
+void pump(int ms);
 // Whether a program is found on PATH.
 bool installed(const char* program);
 // Runs `program` (the player) with `env` but without a display and in the
@@ -46,8 +48,18 @@ class Desktop {
   bool move(const QString& name, int x, int y);
   // Gives the keyboard focus to the visible window of that exact name.
   bool focus(const QString& name);
+  // The ids of every visible window.
+  std::vector<QString> visibleWindows();
   // The ids of the visible windows whose name is exactly `name`.
   std::vector<QString> windowsNamed(const QString& name);
+  // Gives the keyboard focus to the window of that id (as windowsNamed
+  // gives it).
+  void focusWindow(const QString& id);
+  // Asks the window of that id to close, as a window manager does when its
+  // close button is pressed: a WM_DELETE_WINDOW message of the
+  // WM_PROTOCOLS kind. False when the window does not take part in that
+  // protocol or the message could not be sent.
+  bool closeRequest(const QString& id);
   // Waits until a visible window has that exact name.
   bool waitForWindow(const QString& name, int timeoutMs = 20000);
   // The whole screen into a PNG; false when it could not be taken.

@@ -252,15 +252,7 @@ class LearnerSession : public ::testing::Test {
 
   // A picture that holds what `ready` looks for, taken again until it does.
   std::vector<Shown> probeUntil(const std::function<bool(const std::vector<Shown>&)>& ready, int timeoutMs = 10000) {
-    QElapsedTimer t;
-    t.start();
-    std::vector<Shown> shown;
-    do {
-      shown = screen.probe(player->pid());
-      if (ready(shown)) return shown;
-      pump(100);
-    } while (t.elapsed() < timeoutMs);
-    return shown;
+    return screen.probeUntil(player->pid(), ready, timeoutMs);
   }
 
   void clickOn(const Shown& s) { desktop.click(s.centre().x(), s.centre().y()); }

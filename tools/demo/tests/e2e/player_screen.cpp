@@ -135,6 +135,21 @@ std::vector<Shown> PlayerScreen::probe(qint64 pid) {
   return out;
 }
 
+std::vector<Shown> PlayerScreen::probeUntil(qint64 pid, const std::function<bool(const std::vector<Shown>&)>& ready,
+                                            int timeoutMs) {
+  QElapsedTimer t;
+  t.start();
+  std::vector<Shown> shown;
+  do {
+    shown = probe(pid);
+    if (ready(shown)) return shown;
+    // Each picture adds to the log: one every 100 ms is enough.
+    const qint64 next = t.elapsed() + 100;
+    waitUntil([&] { return t.elapsed() >= next; }, 200);
+  } while (t.elapsed() < timeoutMs);
+  return shown;
+}
+
 std::optional<Shown> PlayerScreen::find(const std::vector<Shown>& shown, const std::string& kind,
                                         const QString& window, const QString& name, const QString& text) {
   for (const Shown& s : shown) {

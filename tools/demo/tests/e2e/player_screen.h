@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,6 +42,11 @@ class PlayerScreen {
   // Asks the running player (its process id) for its picture and reads
   // it; empty when it does not answer.
   std::vector<Shown> probe(qint64 pid);
+
+  // A picture that holds what `ready` looks for, asked for again until it
+  // does (the last one taken when the time runs out).
+  std::vector<Shown> probeUntil(qint64 pid, const std::function<bool(const std::vector<Shown>&)>& ready,
+                                int timeoutMs = 10000);
 
   // The first entry of a picture that matches; none when none does.
   static std::optional<Shown> find(const std::vector<Shown>& shown, const std::string& kind, const QString& window,
