@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bitset>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -68,8 +69,12 @@ struct Hook {
   HOOKPROC proc;
 };
 
+struct FreeBytes {
+  void operator()(std::uint8_t* p) const { std::free(p); }
+};
+
 struct GlobalBlock {
-  std::unique_ptr<std::uint8_t[]> data;
+  std::unique_ptr<std::uint8_t, FreeBytes> data;
   std::size_t size = 0;
   UINT flags = 0;
   int locks = 0;
@@ -1875,8 +1880,13 @@ HGLOBAL GlobalAlloc(UINT flags, std::size_t bytes) {
     return nullptr;
   }
   auto b = std::make_shared<GlobalBlock>();
-  // Always zero-filled: the cost is small and no caller reads garbage.
-  b->data.reset(new std::uint8_t[std::max<std::size_t>(bytes, 1)]());
+  // Always zero-filled, so no caller reads garbage; calloc takes large
+  // blocks as fresh zero pages, so a page is touched only when used.
+  b->data.reset(static_cast<std::uint8_t*>(std::calloc(std::max<std::size_t>(bytes, 1), 1)));
+  if (!b->data) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
   b->size = bytes;
   b->flags = flags;
   return reinterpret_cast<HGLOBAL>(st.globals.add(b));
@@ -1898,9 +1908,16 @@ HGLOBAL GlobalReAlloc(HGLOBAL mem, std::size_t bytes, UINT flags) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
-  std::unique_ptr<std::uint8_t[]> data(new std::uint8_t[std::max<std::size_t>(bytes, 1)]());
-  std::memcpy(data.get(), b->data.get(), std::min(bytes, b->size));
-  b->data = std::move(data);
+  // realloc keeps the bytes and, for a large block, moves its pages
+  // without copying them; only the part beyond the old size is zeroed.
+  auto* grown = static_cast<std::uint8_t*>(std::realloc(b->data.get(), std::max<std::size_t>(bytes, 1)));
+  if (!grown) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  (void)b->data.release();
+  b->data.reset(grown);
+  if (bytes > b->size) std::memset(grown + b->size, 0, bytes - b->size);
   b->size = bytes;
   return mem;
 }
