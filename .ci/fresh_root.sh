@@ -3,19 +3,18 @@
 # root made with debootstrap: scripts/run_demo.sh (its screenshot copied
 # out), then scripts/test.sh, each step timed.
 #
-# The root is unpacked anew under .ci-work/ of this checkout on every run
-# and made to look like an installed machine: a hosts file, its root a
-# mount point, /proc, /sys, /dev/pts, /dev/shm, /run, a machine id. What
-# is kept between runs lives outside the checkout, in $TALVANE_CI_CACHE
-# (default /var/cache/talvane-ci), and none of it can stand in for a
-# missing install step:
+# The root is made anew under .ci-work/ of this checkout on every run and
+# made to look like an installed machine: a hosts file, its root a mount
+# point, /proc, /sys, /dev/pts, /dev/shm, /run, a machine id. Its caches
+# live in the same folder ($TALVANE_CI_CACHE, default .ci-work/cache), so a
+# fresh clone starts cold, as a new user's machine does:
 #   - the debootstrap result (minimal set and git), as a tarball keyed by
-#     the suite and the debootstrap recipe, made anew when absent or older
-#     than a week: a fresh machine makes it on its first run;
-#   - apt's downloaded .debs (bind-mounted on the root's apt archive), so
-#     the packages are fetched once, but installed by the root's own apt;
+#     the suite and the debootstrap recipe;
+#   - apt's downloaded .debs (bind-mounted on the root's apt archive);
 #   - the compiler cache of the root's own ccache, which scripts/install_deps.sh
-#     installs there and the build picks up (a missing header still fails).
+#     installs there and the build picks up.
+# A developer may point $TALVANE_CI_CACHE at a lasting folder to rerun
+# faster; none of these caches can stand in for a missing install step.
 # Everything mounted is unmounted and every process started inside is
 # ended on any exit, failure or time-out. If the root cannot be made, that
 # is said in one line and the script fails. Needs root (debootstrap,
@@ -29,7 +28,7 @@ suite=bookworm
 recipe="debootstrap --variant=minbase --include=git,ca-certificates $suite"
 work=$repo/.ci-work
 root=$work/root
-cache_dir=${TALVANE_CI_CACHE:-/var/cache/talvane-ci}
+cache_dir=${TALVANE_CI_CACHE:-$work/cache}
 cache=$cache_dir/$suite-minbase-$(echo "$recipe" | md5sum | cut -c1-8).tar
 # Generous bounds that only a hang reaches; CI's own limit is 90 minutes.
 demo_limit=${TALVANE_CI_DEMO_LIMIT:-2400}
