@@ -21,6 +21,8 @@ packages=(
   # registering file types for the user (and checking them in tests)
   shared-mime-info xdg-utils libfile-mimeinfo-perl desktop-file-utils
   xvfb xauth imagemagick xdotool
+  # reading a window's properties (its owner, its stacking) in desktop tests
+  x11-utils
   # the end-to-end tests' close requests to the programs' windows
   libxcb1-dev
   # the install benchmark's command-line baseline

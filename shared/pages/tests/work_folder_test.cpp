@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "platform/testing/test_env.h"
@@ -145,13 +146,18 @@ TEST(WorkFolderTest, TwoUsersEachGetTheirOwnPrivateFolder) {
   const fs::path mine = tv::pages::WorkFolder();
   ASSERT_FALSE(mine.empty());
 
-  // The other user's home and runtime folder, as a login would make them.
-  const fs::path other = box.base / "other";
+  // The other user's home and runtime folder, as a login would make them,
+  // in a folder the other user can reach (the sandbox may lie under this
+  // user's private home).
+  char shared[] = "/tmp/talvane-other-XXXXXX";
+  ASSERT_NE(::mkdtemp(shared), nullptr);
+  const std::unique_ptr<char, void (*)(char*)> removeShared(shared, [](char* p) { fs::remove_all(p); });
+  ::chmod(shared, 0755);
+  const fs::path other = fs::path(shared) / "other";
   const fs::path otherHome = other / "home";
   const fs::path otherRuntime = other / "run";
   fs::create_directories(otherHome);
   fs::create_directories(otherRuntime);
-  ::chmod(box.base.c_str(), 0755);
   for (const fs::path& p : {other, otherHome, otherRuntime})
     ASSERT_EQ(::chown(p.c_str(), kOtherUser, kOtherUser), 0);
   ::chmod(otherRuntime.c_str(), 0700);
@@ -159,12 +165,15 @@ TEST(WorkFolderTest, TwoUsersEachGetTheirOwnPrivateFolder) {
   EXPECT_EQ(workFolderAs(kOtherUser, otherHome, otherRuntime.c_str()),
             (otherRuntime / "talvane-grammar").string() + " 65534 448");
   // Without a runtime folder: in the other user's own cache.
-  EXPECT_EQ(workFolderAs(kOtherUser, otherHome, nullptr),
-            (otherHome / ".cache" / "talvane" / "grammar").string() + " 65534 448");
+  const std::string otherCache = (otherHome / ".cache" / "talvane" / "grammar").string() + " 65534 448";
+  EXPECT_EQ(workFolderAs(kOtherUser, otherHome, nullptr), otherCache);
   // Pointed at this user's runtime folder, it does not take this user's
-  // working folder.
+  // working folder: it refuses it where it can reach it, and keeps to its
+  // own cache where this user's home hides it.
+  ::chmod(box.base.c_str(), 0755);
   ::chmod(box.runtime.c_str(), 0755);
-  EXPECT_EQ(workFolderAs(kOtherUser, otherHome, box.runtime.c_str()), "");
+  const std::string pointed = workFolderAs(kOtherUser, otherHome, box.runtime.c_str());
+  EXPECT_TRUE(pointed.empty() || pointed == otherCache) << pointed;
   ::chmod(box.runtime.c_str(), 0700);
 
   const struct stat st = statOf(mine);
