@@ -12,7 +12,9 @@ bool COrv_WaveData::Open(const std::filesystem::path& path) {
   if (plat::riff::readWavFileInfo(path, info)) return false;
   // The reader has checked the format against itself (block align and
   // rate agree), so no count below divides by a lying field.
-  if (info.data.size == 0 || info.format.blockAlign == 0 || info.data.size > kMaxDataBytes) return false;
+  // A wave without one whole frame has nothing to show.
+  if (info.format.blockAlign == 0 || info.data.size < info.format.blockAlign || info.data.size > kMaxDataBytes)
+    return false;
   info_ = std::move(info);
   path_ = path;
   open_ = true;

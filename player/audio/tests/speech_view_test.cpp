@@ -126,8 +126,19 @@ TEST(WaveData, FilesThatAreNoPcmWaveOpenNothing) {
   ASSERT_FALSE(plat::riff::writeWavFile(empty, plat::riff::WavFormat::pcm(11025, 16, 1), ""));
   const fs::path text = tvtest::sandbox().base / "text.wav";
   tvtest::writeFile(text, "not a wave");
+  // 16-bit PCM whose data is one byte: not one whole frame.
+  std::string pcm;
+  for (uint16_t v : {uint16_t{1}, uint16_t{1}}) plat::riff::appendU16(pcm, v);
+  plat::riff::appendU32(pcm, 11025);
+  plat::riff::appendU32(pcm, 22050);
+  plat::riff::appendU16(pcm, 2);
+  plat::riff::appendU16(pcm, 16);
+  const fs::path partFrame = tvtest::sandbox().base / "part_frame.wav";
+  tvtest::writeFile(partFrame, plat::riff::chunkBytes(plat::riff::kRiffId,
+                                                      "WAVE" + plat::riff::chunkBytes(plat::riff::kFmtId, pcm) +
+                                                          plat::riff::chunkBytes(plat::riff::kDataId, "\x11")));
 
-  for (const fs::path& p : {floatWave, empty, text, tvtest::sandbox().base / "missing.wav"}) {
+  for (const fs::path& p : {floatWave, empty, text, partFrame, tvtest::sandbox().base / "missing.wav"}) {
     COrv_WaveData wave;
     EXPECT_FALSE(wave.Open(p)) << p;
     EXPECT_EQ(wave.FrameCount(), 0u);
